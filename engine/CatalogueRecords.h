@@ -1,0 +1,104 @@
+// The records the catalogue recovery makes of system-table rows. Each list of
+// the catalogue holds one of these types; the tree, the grid, the previews and
+// every script writer read only these records, never system rows again.
+// Field order and widths are those the rest of the program relies on.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace mendora {
+
+// One object row (2000 sysobjects, 2005/2008 sysschobjs).
+struct _SYSOBJECTS {
+  std::u16string name;
+  int64_t id = 0;
+  int64_t parentId = 0;   // the table of a trigger, key or constraint
+  std::u16string type;    // two characters as stored: "U ", "P ", "PK", ...
+};
+
+// One column of a user table (2000 syscolumns, 2005/2008 syscolpars).
+struct _SYSCOLUMNS {
+  std::u16string name;
+  int64_t tableId = 0;
+  uint8_t xtype = 0;
+  int16_t length = 0;     // bytes; -1 for the (max) types
+  int16_t colid = 0;      // 1-based
+  int16_t xoffset = 0;    // 2000: offset in the fixed part, negative for variable columns
+  uint8_t prec = 0;
+  uint8_t scale = 0;
+  uint8_t status = 0;     // bit 0x01: NOT NULL
+  bool twoVarColumns = false;
+};
+
+// Allocation unit types of 2005/2008 files.
+enum : uint8_t {
+  kUnitInRowData = 1,
+  kUnitLargeObjects = 2,
+  kUnitRowOverflow = 3,
+};
+
+// One index or heap row of a user table (2000 sysindexes; 2005/2008
+// sysidxstats joined with sysrowsets and sysallocunits).
+struct _SYSINDEXES {
+  int32_t tableId = 0;
+  uint32_t firstPage = 0;
+  uint32_t firstFile = 0;
+  uint16_t indid = 0;
+  uint16_t indid2 = 0;
+  uint32_t firstIAM = 0;
+  uint32_t firstIAMFile = 0;
+  std::u16string name;
+  uint32_t allocUnitObjId = 0;  // 2005/2008: bits 16..47 of the allocation unit id
+  uint8_t status = 0;           // 2000: sysindexes status low byte; 2005/2008: sysidxstats status
+  uint32_t rowCount = 0;
+  uint8_t unitType = 0;         // 2005/2008: allocation unit type; 0 when none
+};
+
+// One key column of an index (2005/2008 sysiscols).
+struct _SysIndexKeys {
+  uint32_t objectId = 0;
+  uint32_t columnId = 0;
+  uint32_t indexId = 0;
+};
+
+// One object dependency (2005/2008 syssingleobjrefs).
+struct _SysConstraints {
+  uint32_t refClass = 0;
+  uint32_t depId = 0;
+  uint32_t indepId = 0;
+  uint32_t indepSubId = 0;
+};
+
+// Where the text of a check constraint or a module lies in the data file.
+struct _Check_Constraints {
+  uint32_t objectId = 0;
+  uint64_t textOffset = 0;
+  uint16_t textLength = 0;
+};
+struct _Procedures {
+  uint32_t objectId = 0;
+  uint64_t textOffset = 0;
+  uint16_t textLength = 0;
+};
+
+// One rowset (2005/2008 sysrowsets); used only while the catalogue is built.
+struct _2008IndexIdentifier {
+  uint32_t rowsetMid = 0;  // bits 16..47 of the rowset id
+  uint64_t ownerKey = 0;   // owner object id << 16 | bits 48..63 of the rowset id
+  uint32_t rowCount = 0;
+  int32_t indexId = 0;     // idminor: 0 heap, 1 clustered, 2+ nonclustered
+};
+
+// One allocation unit (2005/2008 sysallocunits); used only while the catalogue is built.
+struct _2008IndexPageNumbers {
+  uint32_t ownerMid = 0;  // bits 16..47 of the owning rowset id
+  uint64_t unitKey = 0;   // unit id bits 16..47 << 16 | owner id bits 48..63
+  uint32_t firstPage = 0;
+  uint32_t firstFile = 0;
+  uint32_t firstIAM = 0;
+  uint32_t firstIAMFile = 0;
+  uint8_t type = 0;       // kUnitInRowData, kUnitLargeObjects, kUnitRowOverflow
+};
+
+}  // namespace mendora

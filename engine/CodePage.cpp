@@ -1,0 +1,134 @@
+#include "engine/CodePage.h"
+
+#include <array>
+#include <cstdint>
+
+namespace mendora {
+namespace {
+
+// 0x80..0x9F; everything else in the code page is the Latin-1 code point.
+constexpr std::array<char16_t, 32> kHigh = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  // 88
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98
+};
+
+}  // namespace
+
+char16_t CodePageToUnicode(unsigned char byte) {
+  if (byte >= 0x80 && byte <= 0x9F) return kHigh[byte - 0x80];
+  return byte;
+}
+
+unsigned char UnicodeToCodePage(char16_t unit) {
+  if (unit < 0x80 || (unit >= 0xA0 && unit <= 0xFF)) return static_cast<unsigned char>(unit);
+  for (size_t i = 0; i < kHigh.size(); ++i) {
+    if (kHigh[i] == unit) return static_cast<unsigned char>(0x80 + i);
+  }
+  return '?';
+}
+
+std::u16string FromCodePage(std::span<const std::byte> bytes) {
+  std::u16string out;
+  out.reserve(bytes.size());
+  for (std::byte b : bytes) out.push_back(CodePageToUnicode(static_cast<unsigned char>(b)));
+  return out;
+}
+
+std::u16string FromCodePage(std::string_view bytes) {
+  return FromCodePage(std::as_bytes(std::span(bytes.data(), bytes.size())));
+}
+
+std::string ToCodePage(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    char16_t u = text[i];
+    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      ++i;
+      out.push_back('?');
+      continue;
+    }
+    out.push_back(static_cast<char>(UnicodeToCodePage(u)));
+  }
+  return out;
+}
+
+std::string ToUtf8(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    uint32_t cp = text[i];
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+      cp = 0xFFFD;  // a lone surrogate
+    }
+    if (cp < 0x80) {
+      out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+  }
+  return out;
+}
+
+std::u16string FromUtf8(std::string_view text) {
+  std::u16string out;
+  size_t i = 0;
+  while (i < text.size()) {
+    auto c = static_cast<unsigned char>(text[i]);
+    uint32_t cp = 0xFFFD;
+    size_t len = 1;
+    if (c < 0x80) {
+      cp = c;
+    } else if ((c >> 5) == 0x6) {
+      len = 2;
+    } else if ((c >> 4) == 0xE) {
+      len = 3;
+    } else if ((c >> 3) == 0x1E) {
+      len = 4;
+    }
+    if (len > 1) {
+      if (i + len > text.size()) {
+        len = 1;
+      } else {
+        cp = c & (0x7F >> len);
+        for (size_t k = 1; k < len; ++k) {
+          auto cc = static_cast<unsigned char>(text[i + k]);
+          if ((cc >> 6) != 0x2) {
+            cp = 0xFFFD;
+            len = k;
+            break;
+          }
+          cp = (cp << 6) | (cc & 0x3F);
+        }
+      }
+    }
+    i += len;
+    if (cp >= 0x10000 && cp <= 0x10FFFF) {
+      cp -= 0x10000;
+      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(cp > 0xFFFF ? 0xFFFD : cp));
+    }
+  }
+  return out;
+}
+
+}  // namespace mendora

@@ -1,0 +1,56 @@
+#include "engine/DataFile.h"
+
+#include <algorithm>
+
+#include "engine/ByteReader.h"
+#include "engine/PageHeader.h"
+#include "ui/ProductTexts.h"
+
+namespace mendora {
+
+const PageBuffer& DataFile::ReadPage(uint64_t pageNumber) {
+  page_.fill(std::byte{0});
+  // Two half-page reads, as the pages are laid out; a short read at the end of
+  // the file leaves the rest zero.
+  const uint64_t at = pageNumber * kPageSize;
+  const size_t half = kPageSize / 2;
+  size_t got = file_.ReadAt(at, std::span(page_.data(), half));
+  if (got == half) file_.ReadAt(at + half, std::span(page_.data() + half, half));
+  RepairTornPage(page_);
+  return page_;
+}
+
+const std::vector<uint16_t>& DataFile::ReadSlotOffsets(uint64_t pageNumber) {
+  ReadPage(pageNumber);
+  slots_.clear();
+  uint16_t count = LoadU16(page_, kHeaderSlotCount);
+  if (count == 0 || count > kMaxSlots) return slots_;
+  slots_.reserve(count);
+  for (uint16_t k = 0; k < count; ++k) slots_.push_back(LoadU16(page_, kPageSize - 2 - 2 * k));
+  return slots_;
+}
+
+bool DataFile::DetectVersion() {
+  version_ = VersionFlags{};
+  fileSize_ = file_.GetFileSize();
+  std::array<std::byte, 4> raw{};
+  file_.ReadAt(kVersionOffset, raw);
+  auto low = static_cast<uint8_t>(raw[0]);
+  auto high = static_cast<uint8_t>(raw[1]);
+  if (high != 2 || (low != 27 && low != 99 && low != 143)) return false;
+  version_ = FlagsForVersion(static_cast<uint16_t>(low | (high << 8)));
+  return version_.Any();
+}
+
+bool DetectVersionAndAnalyse(DataFile& file, const std::function<void()>& analyse,
+                             const std::function<void(const char*)>& refuse) {
+  if (file.DetectVersion()) {
+    if (analyse) analyse();
+    return true;
+  }
+  if (refuse) refuse(texts::kVersionNotAppropriate);
+  file.Close();
+  return false;
+}
+
+}  // namespace mendora

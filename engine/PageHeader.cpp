@@ -1,0 +1,38 @@
+#include "engine/PageHeader.h"
+
+namespace mendora {
+
+PageHeader DecodePageHeader(Bytes page) {
+  PageHeader h;
+  if (page.size() < kPageHeaderSize) return h;
+  h.type = static_cast<uint8_t>(page[kHeaderPageType]);
+  h.flagBits = LoadU16(page, kHeaderFlagBits);
+  h.indexId = LoadU16(page, kHeaderIndexId);
+  h.prevPage = LoadU32(page, kHeaderPrevPage);
+  h.prevFile = LoadU16(page, kHeaderPrevFile);
+  h.nextPage = LoadU32(page, kHeaderNextPage);
+  h.nextFile = LoadU16(page, kHeaderNextFile);
+  h.slotCount = LoadU16(page, kHeaderSlotCount);
+  h.objectId = LoadU32(page, kHeaderObjectId);
+  h.tornBits = LoadU32(page, kHeaderTornBits);
+  return h;
+}
+
+bool HasTornBits(Bytes page) {
+  if (page.size() < kPageHeaderSize) return false;
+  auto high = static_cast<uint8_t>(page[kHeaderFlagBits + 1]);
+  return (high & 0x01) != 0 && (high & 0x0E) == 0;
+}
+
+void RepairTornPage(PageBuffer& page) {
+  if (!HasTornBits(page)) return;
+  uint32_t word = LoadU32(page, kHeaderTornBits);
+  for (unsigned k = 1; k < kPageSize / kSectorSize; ++k) {
+    size_t at = kSectorSize * k + kSectorSize - 1;
+    auto saved = static_cast<uint8_t>((word >> (2 * k)) & 0x3);
+    auto b = static_cast<uint8_t>(page[at]);
+    page[at] = static_cast<std::byte>((b & 0xFC) | saved);
+  }
+}
+
+}  // namespace mendora

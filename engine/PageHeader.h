@@ -1,0 +1,37 @@
+// Decoding of the page header fields the engine uses, and torn-page repair.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/ByteReader.h"
+#include "engine/PageLayout.h"
+
+namespace mendora {
+
+struct PageHeader {
+  uint8_t type = 0;
+  uint16_t flagBits = 0;
+  uint16_t indexId = 0;
+  uint32_t prevPage = 0;
+  uint16_t prevFile = 0;
+  uint32_t nextPage = 0;
+  uint16_t nextFile = 0;
+  uint16_t slotCount = 0;
+  uint32_t objectId = 0;
+  uint32_t tornBits = 0;
+};
+
+// `page` must hold at least the 96-byte header; a shorter span gives a zero header.
+PageHeader DecodePageHeader(Bytes page);
+
+// True when the page was written with torn-page detection and no checksum:
+// the high flag byte has bit 0 set and bits 1, 2 and 3 clear.
+bool HasTornBits(Bytes page);
+
+// Puts back the two low bits of the last byte of sectors 1..15 from the
+// torn-bits word: bit 2k and 2k+1 of the word are bits 0 and 1 of page byte
+// 512k + 511. Sector 0 and bits 0, 1 of the word are not used. Pages without
+// torn bits (a checksum page among them) are left exactly as read.
+void RepairTornPage(PageBuffer& page);
+
+}  // namespace mendora

@@ -1,0 +1,75 @@
+#include "engine/Record.h"
+
+#include "engine/PageLayout.h"
+
+namespace mendora {
+
+bool Record::IsNull(unsigned columnNumber) const {
+  if (columnNumber == 0) return false;
+  size_t bit = columnNumber - 1;
+  if (bit / 8 >= nullBitmap.size()) return false;
+  return (static_cast<uint8_t>(nullBitmap[bit / 8]) >> (bit % 8)) & 1;
+}
+
+Bytes Record::Variable(size_t i) const {
+  if (i >= varEnds.size()) return {};
+  size_t from = i == 0 ? varDataStart : varEnds[i - 1].end;
+  size_t to = varEnds[i].end;
+  return bytes.subspan(from, to - from);
+}
+
+std::optional<Bytes> Record::Fixed(size_t offset, size_t length) const {
+  if (offset < 4 || offset > fixedEnd || length > fixedEnd - offset) return std::nullopt;
+  return bytes.subspan(offset, length);
+}
+
+std::optional<Record> ParseRecord(Bytes page, size_t at) {
+  if (at < kPageHeaderSize || at >= page.size()) return std::nullopt;
+  ByteReader row(page.subspan(at));
+  Record r;
+  r.start = at;
+  r.statusA = *row.u8(0);
+  auto statusB = row.u8(1);
+  auto fixedEnd = row.u16(2);
+  if (!statusB || !fixedEnd || *fixedEnd < 4) return std::nullopt;
+  r.statusB = *statusB;
+  r.fixedEnd = *fixedEnd;
+  size_t cursor = r.fixedEnd;
+  if (!row.Has(0, cursor)) return std::nullopt;
+  if (r.statusA & kStatusNullBitmap) {
+    auto n = row.u16(cursor);
+    if (!n) return std::nullopt;
+    r.hasColumnCount = true;
+    r.columnCount = *n;
+    cursor += 2;
+    size_t bitmapBytes = (r.columnCount + 7u) / 8u;
+    auto bitmap = row.Slice(cursor, bitmapBytes);
+    if (!bitmap) return std::nullopt;
+    r.nullBitmap = *bitmap;
+    cursor += bitmapBytes;
+  }
+  size_t end = cursor;
+  if (r.statusA & kStatusVariablePart) {
+    auto v = row.u16(cursor);
+    if (!v) return std::nullopt;
+    cursor += 2;
+    if (!row.Has(cursor, 2u * *v)) return std::nullopt;
+    r.hasVariablePart = true;
+    r.varDataStart = static_cast<uint16_t>(cursor + 2u * *v);
+    size_t previous = r.varDataStart;
+    r.varEnds.reserve(*v);
+    for (uint16_t i = 0; i < *v; ++i) {
+      uint16_t raw = *row.u16(cursor + 2u * i);
+      VariableEnd e{static_cast<uint16_t>(raw & ~kOffRowBit), (raw & kOffRowBit) != 0};
+      // Each value ends at or after the previous one and inside the page.
+      if (e.end < previous || !row.Has(0, e.end)) return std::nullopt;
+      previous = e.end;
+      r.varEnds.push_back(e);
+    }
+    end = previous;
+  }
+  r.bytes = page.subspan(at, end);
+  return r;
+}
+
+}  // namespace mendora

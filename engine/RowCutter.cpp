@@ -1,0 +1,111 @@
+#include "engine/RowCutter.h"
+
+namespace mendora {
+
+bool IsVariableLengthType(uint8_t xtype, int16_t length) {
+  switch (xtype) {
+    case 34:   // image
+    case 35:   // text
+    case 98:   // sql_variant
+    case 99:   // ntext
+    case 165:  // varbinary
+    case 167:  // varchar
+    case 231:  // nvarchar, sysname
+    case 240:  // CLR types: hierarchyid, geometry, geography
+    case 241:  // xml
+      return true;
+    default:
+      return length < 0;  // the (max) types
+  }
+}
+
+ColumnLayout DefaultLayout(std::span<const _SYSCOLUMNS> columns) {
+  ColumnLayout layout;
+  size_t bitColumns = 0;
+  for (const auto& c : columns) bitColumns += c.xtype == kXtypeBit;
+  uint16_t fixedCursor = 4;
+  uint16_t varIndex = 0;
+  uint16_t bitBytesAt = 0;
+  size_t bitsSeen = 0;
+  uint16_t number = 0;
+  for (const auto& c : columns) {
+    ColumnPlace p;
+    p.nullBit = ++number;
+    if (c.xtype == kXtypeBit) {
+      if (bitsSeen == 0) {
+        bitBytesAt = fixedCursor;
+        fixedCursor = static_cast<uint16_t>(fixedCursor + (bitColumns + 7) / 8);
+      }
+      p.kind = ColumnPlace::Kind::Bit;
+      p.offset = static_cast<uint16_t>(bitBytesAt + bitsSeen / 8);
+      p.bit = static_cast<uint8_t>(bitsSeen % 8);
+      p.length = 1;
+      ++bitsSeen;
+    } else if (IsVariableLengthType(c.xtype, c.length)) {
+      p.kind = ColumnPlace::Kind::Variable;
+      p.varIndex = varIndex++;
+    } else {
+      p.kind = ColumnPlace::Kind::Fixed;
+      p.offset = fixedCursor;
+      p.length = static_cast<uint16_t>(c.length > 0 ? c.length : 0);
+      fixedCursor = static_cast<uint16_t>(fixedCursor + p.length);
+    }
+    layout.columns.push_back(p);
+  }
+  return layout;
+}
+
+namespace {
+
+bool IsLiveDataRecord(const Record& r) {
+  return r.Type() == kRecordPrimary || r.Type() == kRecordForwarded;
+}
+
+}  // namespace
+
+std::optional<std::vector<CellValue>> CutRow(const Record& r, const ColumnLayout& layout) {
+  if (!IsLiveDataRecord(r)) return std::nullopt;
+  std::vector<CellValue> cells;
+  cells.reserve(layout.columns.size());
+  for (const auto& p : layout.columns) {
+    CellValue cell;
+    // A column past the row's column count was added after the row was written.
+    bool stored = !r.hasColumnCount || p.nullBit == 0 || p.nullBit <= r.columnCount;
+    cell.isNull = !stored || r.IsNull(p.nullBit);
+    if (cell.isNull) {
+      cells.push_back(cell);
+      continue;
+    }
+    switch (p.kind) {
+      case ColumnPlace::Kind::Fixed: {
+        auto bytes = r.Fixed(p.offset, p.length);
+        if (!bytes) return std::nullopt;
+        cell.bytes = *bytes;
+        break;
+      }
+      case ColumnPlace::Kind::Bit: {
+        auto bytes = r.Fixed(p.offset, 1);
+        if (!bytes) return std::nullopt;
+        cell.isBit = true;
+        cell.bitValue = static_cast<std::byte>((static_cast<uint8_t>((*bytes)[0]) >> p.bit) & 1);
+        break;
+      }
+      case ColumnPlace::Kind::Variable:
+        if (p.varIndex < r.varEnds.size()) {
+          cell.bytes = r.Variable(p.varIndex);
+          cell.offRow = r.varEnds[p.varIndex].offRow;
+        }
+        break;
+    }
+    cells.push_back(cell);
+  }
+  return cells;
+}
+
+std::optional<std::vector<CellValue>> CutRow(Bytes page, size_t at, const ColumnLayout& layout) {
+  auto record = ParseRecord(page, at);
+  if (!record) return std::nullopt;
+  return CutRow(*record, layout);
+}
+
+}  // namespace mendora

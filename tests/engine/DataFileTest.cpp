@@ -1,0 +1,143 @@
+// Opening the data file and the version test.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "engine/DataFile.h"
+#include "engine/FileError.h"
+#include "tests/support/MdfBuilder.h"
+#include "ui/ProductTexts.h"
+
+using namespace mendora;
+using namespace mdftest;
+
+namespace {
+
+std::string FileWithVersionBytes(TempFile& f, uint8_t low, uint8_t high) {
+  MdfBuilder b(0, u"db");
+  b.Build();
+  auto bytes = b.Build();
+  bytes[73828] = std::byte{low};
+  bytes[73829] = std::byte{high};
+  FILE* out = std::fopen(f.path().c_str(), "wb");
+  std::fwrite(bytes.data(), 1, bytes.size(), out);
+  std::fclose(out);
+  return f.path();
+}
+
+}  // namespace
+
+TEST(VersionTest, AcceptsExactlyTheThreeVersions) {
+  struct Case {
+    uint8_t low, high;
+    uint16_t expect;
+  };
+  for (Case c : {Case{27, 2, 539}, Case{99, 2, 611}, Case{143, 2, 655}, Case{99, 3, 0},
+                 Case{27, 0, 0}, Case{78, 2, 0}, Case{149, 2, 0}, Case{0, 0, 0}}) {
+    TempFile f;
+    DataFile file;
+    ASSERT_TRUE(file.Open(FileWithVersionBytes(f, c.low, c.high)));
+    EXPECT_EQ(file.DetectVersion(), c.expect != 0) << int(c.low) << "," << int(c.high);
+    EXPECT_EQ(file.Version().Number(), c.expect);
+    int flags = file.Version().Version539 + file.Version().Version611 + file.Version().Version655;
+    EXPECT_EQ(flags, c.expect ? 1 : 0);
+  }
+}
+
+TEST(VersionTest, ShortFileIsRefusedAndClosed) {
+  TempFile f;
+  MdfBuilder b(655, u"db", 9);  // ends before the boot page
+  b.WriteTo(f.path());
+  DataFile file;
+  ASSERT_TRUE(file.Open(f.path()));
+  std::string refusal;
+  bool analysed = false;
+  EXPECT_FALSE(DetectVersionAndAnalyse(file, [&] { analysed = true; },
+                                       [&](const char* m) { refusal = m; }));
+  EXPECT_FALSE(analysed);
+  EXPECT_EQ(refusal, texts::kVersionNotAppropriate);
+  EXPECT_FALSE(file.IsOpen());
+  EXPECT_TRUE(file.Path().empty());
+  EXPECT_EQ(file.FileSize(), 9u * 8192);
+}
+
+TEST(VersionTest, SupportedFileRunsTheAnalysisAndStaysOpen) {
+  TempFile f;
+  MdfBuilder(611, u"db").WriteTo(f.path());
+  DataFile file;
+  ASSERT_TRUE(file.Open(f.path()));
+  bool analysed = false;
+  EXPECT_TRUE(DetectVersionAndAnalyse(file, [&] { analysed = true; }, nullptr));
+  EXPECT_TRUE(analysed);
+  EXPECT_TRUE(file.IsOpen());
+  EXPECT_TRUE(file.Version().Version611);
+  EXPECT_EQ(file.PageCount(), 16u);
+}
+
+TEST(CFile64Test, MissingFileAndFolderAreRefused) {
+  CFile64 file;
+  EXPECT_FALSE(file.Open("/nonexistent-folder/none.mdf"));
+  EXPECT_EQ(errno, ENOENT);
+  EXPECT_FALSE(file.Open("/tmp"));
+  EXPECT_FALSE(file.IsOpen());
+}
+
+TEST(CFile64Test, AFileLockedByAnotherProcessIsRefused) {
+  TempFile f;
+  MdfBuilder(655, u"db").WriteTo(f.path());
+  int ready[2], done[2];
+  ASSERT_EQ(pipe(ready), 0);
+  ASSERT_EQ(pipe(done), 0);
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    int fd = open(f.path().c_str(), O_RDONLY);
+    char c = flock(fd, LOCK_EX) == 0 ? 'y' : 'n';
+    (void)!write(ready[1], &c, 1);
+    (void)!read(done[0], &c, 1);
+    _exit(0);
+  }
+  char c = 0;
+  ASSERT_EQ(read(ready[0], &c, 1), 1);
+  ASSERT_EQ(c, 'y');
+
+  CFile64 file;
+  EXPECT_FALSE(file.Open(f.path()));
+  EXPECT_EQ(errno, EWOULDBLOCK);
+
+  (void)!write(done[1], "x", 1);
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(file.Open(f.path())) << "the file is free once the other process lets go";
+
+  // While we hold it, nobody else gets it either.
+  CFile64 second;
+  EXPECT_FALSE(second.Open(f.path()));
+}
+
+TEST(CFile64Test, ClosedFileRaisesFileErrorOnRead) {
+  CFile64 file;
+  std::array<std::byte, 4> buf{};
+  try {
+    file.ReadAt(0, buf);
+    FAIL() << "a read of a closed file must fail";
+  } catch (const FileError& e) {
+    EXPECT_EQ(e.error(), EBADF);
+  }
+  EXPECT_THROW(file.GetFileSize(), FileError);
+}
+
+TEST(CFile64Test, AFailedReadLeavesTheFileUsable) {
+  TempFile f;
+  MdfBuilder(655, u"db").WriteTo(f.path());
+  DataFile file;
+  ASSERT_TRUE(file.Open(f.path()));
+  // An offset no file system can hold: pread fails with EINVAL.
+  std::array<std::byte, 8> buf{};
+  EXPECT_THROW(file.ReadDirect(uint64_t{1} << 63, buf), FileError);
+  EXPECT_TRUE(file.IsOpen());
+  EXPECT_TRUE(file.DetectVersion());
+}

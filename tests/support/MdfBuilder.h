@@ -1,0 +1,146 @@
+// Writes synthetic data files from the on-disk format: boot page, pages with
+// chosen header fields, slot arrays and data records, torn-page bits. It is
+// written from the format itself, not from the reader, so that the two check
+// each other.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace mdftest {
+
+using ByteVec = std::vector<std::byte>;
+
+ByteVec U8(uint8_t v);
+ByteVec U16(uint16_t v);
+ByteVec U32(uint32_t v);
+ByteVec U64(uint64_t v);
+ByteVec Utf16(const std::u16string& s);
+ByteVec Ascii(const std::string& s);
+ByteVec Concat(std::initializer_list<ByteVec> parts);
+
+// A data record: status bytes, fixed part, column count, NULL bitmap and
+// variable columns. Build() lays it out and fills in the fixed-part end, the
+// bitmap size and the end offsets.
+class RecordBuilder {
+ public:
+  RecordBuilder& Status(uint8_t a, uint8_t b = 0);
+  // Appends bytes to the fixed part (which starts at record offset 4).
+  RecordBuilder& Fixed(const ByteVec& bytes);
+  RecordBuilder& Columns(uint16_t count);
+  RecordBuilder& Null(uint16_t columnNumber);  // 1-based
+  RecordBuilder& Var(const ByteVec& bytes, bool offRow = false);
+  // Drops the NULL bitmap / variable part and their status bits.
+  RecordBuilder& NoBitmap();
+  RecordBuilder& NoVariablePart();
+
+  ByteVec Build() const;
+
+ private:
+  uint8_t statusA_ = 0x30;
+  uint8_t statusB_ = 0;
+  bool statusSet_ = false;
+  ByteVec fixed_;
+  uint16_t columns_ = 0;
+  std::vector<uint16_t> nulls_;
+  std::vector<std::pair<ByteVec, bool>> vars_;
+  bool bitmap_ = true;
+  bool varPart_ = true;
+};
+
+struct PageSpec {
+  uint8_t type = 1;
+  uint16_t flagBits = 0;
+  uint16_t indexId = 0;
+  uint32_t prevPage = 0;
+  uint16_t prevFile = 0;
+  uint32_t nextPage = 0;
+  uint16_t nextFile = 0;
+  uint32_t objectId = 0;
+};
+
+class PageBuilder {
+ public:
+  explicit PageBuilder(uint32_t number = 0) : number_(number) {}
+  PageSpec& Header() { return spec_; }
+  // Places the record after the ones before it and gives it the next slot;
+  // returns its page offset.
+  uint16_t AddRecord(const ByteVec& record);
+  // A slot holding a raw offset (0 for an empty slot, or a damaged value).
+  void AddRawSlot(uint16_t offset);
+  // Overrides the stored slot count (for damaged pages).
+  void SetSlotCount(uint16_t count) { slotCountOverride_ = count; }
+  // Writes bytes at a page offset after everything else is laid out.
+  void Poke(size_t offset, const ByteVec& bytes) { pokes_.emplace_back(offset, bytes); }
+  // Writes the page with torn-page detection: the low two bits of the last
+  // byte of sectors 1..15 are saved in the torn-bits word and replaced on disk
+  // by `stamp`.
+  void Tear(uint8_t stamp = 0x1) {
+    torn_ = true;
+    stamp_ = stamp;
+  }
+
+  std::array<std::byte, 8192> Build() const;
+  uint32_t Number() const { return number_; }
+
+ private:
+  uint32_t number_;
+  PageSpec spec_;
+  std::vector<uint16_t> slots_;
+  ByteVec body_;  // records from page offset 96
+  std::vector<std::pair<size_t, ByteVec>> pokes_;
+  int slotCountOverride_ = -1;
+  bool torn_ = false;
+  uint8_t stamp_ = 1;
+};
+
+// A whole data file: page 9 is the boot page with the version and name;
+// other pages are added by number. Pages not added are zero.
+class MdfBuilder {
+ public:
+  MdfBuilder(uint16_t version, const std::u16string& databaseName, uint32_t pageCount = 16);
+  // The name field as stored: exactly these units, the rest of the 128 zero.
+  void SetRawName(const std::u16string& units) { rawName_ = units; }
+  void SetFirstSysPage(uint32_t page) { firstSysPage_ = page; }
+  PageBuilder& Page(uint32_t number);
+  bool HasPage(uint32_t number) const { return pages_.count(number) != 0; }
+  void SetPageCount(uint32_t count) { pageCount_ = count; }
+  uint32_t PageCount() const { return pageCount_; }
+  // Extra bytes after the last whole page (a file that is not a multiple of 8192).
+  void SetTail(const ByteVec& tail) { tail_ = tail; }
+
+  ByteVec Build() const;
+  void WriteTo(const std::string& path) const;
+
+ private:
+  std::array<std::byte, 8192> BootPage() const;
+
+  uint16_t version_;
+  std::u16string rawName_;
+  uint32_t pageCount_;
+  uint32_t firstSysPage_ = 0;
+  std::map<uint32_t, PageBuilder> pages_;
+  ByteVec tail_;
+};
+
+// A name padded the way the server pads it: the units, then U+2020 to 128.
+std::u16string PaddedName(const std::u16string& name, char16_t pad = u'\u2020');
+
+// A fresh temporary file path, removed by the destructor.
+class TempFile {
+ public:
+  explicit TempFile(const std::string& suffix = ".mdf");
+  ~TempFile();
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+}  // namespace mdftest
