@@ -1,0 +1,39 @@
+// The recovered catalogue of one analysed data file. Every list is appended at
+// its tail and walked from its head; the analysis empties all of them before
+// it starts. Readers that need another order sort their own copy.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine/CatalogueRecords.h"
+#include "engine/RowCutter.h"
+
+namespace mendora {
+
+struct Catalogue {
+  std::vector<_SYSOBJECTS> objects;       // every accepted object row, ids unique
+  std::vector<_SYSOBJECTS> userTables;    // objects of type "U ", in object order
+  std::vector<_SYSCOLUMNS> columns;       // columns of user tables, in file order
+  std::vector<_SYSINDEXES> indexRows;     // every accepted index row
+  std::vector<_SYSINDEXES> tableStorage;  // per user table: its first index row
+  std::vector<_2008IndexIdentifier> rowsets;
+  std::vector<_2008IndexPageNumbers> allocationUnits;
+  std::vector<_SysIndexKeys> indexKeys;
+  std::vector<_SysConstraints> dependencies;
+  std::vector<_Check_Constraints> checkTexts;
+  std::vector<_Procedures> moduleTexts;
+
+  // The physical layout of each user table's rows, by table id: as the file
+  // records it where it does, otherwise the colid-order layout.
+  std::map<int64_t, ColumnLayout> layouts;
+
+  // The boot-page name, cut of its padding, blanks made "_".
+  std::u16string databaseName;
+
+  void Clear() { *this = Catalogue{}; }
+};
+
+}  // namespace mendora
