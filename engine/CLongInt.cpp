@@ -1,0 +1,69 @@
+#include "engine/CLongInt.h"
+
+#include <algorithm>
+
+namespace mendora {
+
+std::optional<CLongInt> CLongInt::FromMagnitude(std::span<const std::byte> magnitude) {
+  if (magnitude.size() > kBytes) return std::nullopt;
+  CLongInt value;
+  for (size_t i = 0; i < magnitude.size(); ++i) {
+    const auto byte = static_cast<uint16_t>(static_cast<uint8_t>(magnitude[i]));
+    value.digits_[i / 2] |= static_cast<uint16_t>(byte << (8 * (i % 2)));
+  }
+  return value;
+}
+
+bool CLongInt::IsZero() const {
+  return std::all_of(digits_.begin(), digits_.end(), [](uint16_t d) { return d == 0; });
+}
+
+bool CLongInt::IsNegative() const {
+  return (digits_.back() & 0x8000) != 0;
+}
+
+CLongInt CLongInt::Negated() const {
+  // Invert every digit and add one, carrying upwards.
+  CLongInt result;
+  uint32_t carry = 1;
+  for (size_t i = 0; i < digits_.size(); ++i) {
+    const uint32_t sum = static_cast<uint32_t>(static_cast<uint16_t>(~digits_[i])) + carry;
+    result.digits_[i] = static_cast<uint16_t>(sum & 0xFFFF);
+    carry = sum >> 16;
+  }
+  return result;
+}
+
+std::string CLongInt::UnsignedDigits() const {
+  // Repeated division by 10 000 from the most significant digit down; the
+  // remainder stays below 10 000, so (remainder << 16 | digit) fits 32 bits.
+  constexpr uint32_t kChunk = 10000;
+  std::array<uint16_t, 8> work = digits_;
+  std::string reversed;
+  bool nonZero = true;
+  while (nonZero) {
+    uint32_t remainder = 0;
+    nonZero = false;
+    for (size_t i = work.size(); i-- > 0;) {
+      const uint32_t current = (remainder << 16) | work[i];
+      work[i] = static_cast<uint16_t>(current / kChunk);
+      remainder = current % kChunk;
+      nonZero = nonZero || work[i] != 0;
+    }
+    for (int k = 0; k < 4; ++k) {
+      reversed.push_back(static_cast<char>('0' + remainder % 10));
+      remainder /= 10;
+    }
+  }
+  while (reversed.size() > 1 && reversed.back() == '0') reversed.pop_back();
+  return std::string(reversed.rbegin(), reversed.rend());
+}
+
+std::string CLongInt::ToDecimal() const {
+  if (!IsNegative()) return UnsignedDigits();
+  // For -2^127 the negation is the same bit pattern, which read as unsigned
+  // is exactly 2^127: the absolute value still prints correctly.
+  return "-" + Negated().UnsignedDigits();
+}
+
+}  // namespace mendora
