@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "engine/Analysis.h"
+#include "engine/CodePage.h"
 #include "engine/DataFile.h"
 #include "engine/FileError.h"
 #include "ui/ProductTexts.h"
@@ -28,10 +30,24 @@ int Info(const std::string& path, std::ostream& out, std::ostream& err) {
   mendora::DataFile file;
   if (!OpenDataFile(file, path, err)) return 1;
   try {
+    mendora::Catalogue catalogue;
+    ui::NullJobControl job;
     bool supported = mendora::DetectVersionAndAnalyse(
-        file, [] {}, [&](const char* message) { err << message << "\n"; });
+        file, [&] { mendora::RunAnalysis(file, catalogue, job); },
+        [&](const char* message) { err << message << "\n"; });
     if (!supported) return 1;
-    out << "version: " << file.Version().Number() << "\n";
+    out << "version: " << file.Version().Number() << "\n"
+        << "database: " << mendora::ToUtf8(catalogue.databaseName) << "\n"
+        << "pages: " << file.PageCount() << "\n"
+        << "objects: " << catalogue.objects.size() << "\n"
+        << "user tables: " << catalogue.userTables.size() << "\n"
+        << "columns: " << catalogue.columns.size() << "\n"
+        << "index rows: " << catalogue.indexRows.size() << "\n"
+        << "table storage: " << catalogue.tableStorage.size() << "\n"
+        << "index keys: " << catalogue.indexKeys.size() << "\n"
+        << "dependencies: " << catalogue.dependencies.size() << "\n"
+        << "check texts: " << catalogue.checkTexts.size() << "\n"
+        << "module texts: " << catalogue.moduleTexts.size() << "\n";
   } catch (const mendora::FileError& e) {
     err << e.what() << "\n";
     return 1;

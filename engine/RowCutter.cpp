@@ -71,7 +71,7 @@ std::optional<std::vector<CellValue>> CutRow(const Record& r, const ColumnLayout
     CellValue cell;
     // A column past the row's column count was added after the row was written.
     bool stored = !r.hasColumnCount || p.nullBit == 0 || p.nullBit <= r.columnCount;
-    cell.isNull = !stored || r.IsNull(p.nullBit);
+    cell.isNull = !stored || p.kind == ColumnPlace::Kind::Absent || r.IsNull(p.nullBit);
     if (cell.isNull) {
       cells.push_back(cell);
       continue;
@@ -95,6 +95,8 @@ std::optional<std::vector<CellValue>> CutRow(const Record& r, const ColumnLayout
           cell.bytes = r.Variable(p.varIndex);
           cell.offRow = r.varEnds[p.varIndex].offRow;
         }
+        break;
+      case ColumnPlace::Kind::Absent:
         break;
     }
     cells.push_back(cell);

@@ -20,6 +20,7 @@ struct ColumnPlace {
     Fixed,     // `length` bytes at record offset `offset`
     Bit,       // bit `bit` of the byte at record offset `offset`
     Variable,  // variable column number `varIndex` (0-based)
+    Absent,    // not stored in the row (a computed column): always NULL
   };
   Kind kind = Kind::Fixed;
   uint16_t offset = 0;

@@ -1,0 +1,32 @@
+// The physical layout of each user table's rows. Where the file records it
+// (sysrscols in 2008 files, sysrowsetcolumns with syshobtcolumns in 2005
+// files, syscolumns' xoffset in 2000 files) that record is used: physical
+// order follows the clustered key, not colid order, and a non-unique clustered
+// index adds a hidden uniquifier as variable column 0. A table without a
+// recorded layout gets the colid-order layout.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <vector>
+
+#include "engine/Catalogue.h"
+#include "engine/SysTables2000.h"
+#include "engine/SysTables2005.h"
+
+namespace mendora {
+
+// The table's columns in colid order.
+std::vector<_SYSCOLUMNS> ColumnsOf(const Catalogue& catalogue, int64_t tableId);
+
+std::map<int64_t, ColumnLayout> LayoutsFrom2000Columns(const Catalogue& catalogue,
+                                                       const std::vector<SysColumn2000>& columns);
+
+// `layoutRows` are sysrscols rows (2008, keyed by the table's colid) or
+// syshobtcolumns rows (2005, keyed by hobt column and mapped to colids through
+// `rowsetColumns`).
+std::map<int64_t, ColumnLayout> LayoutsFromRowsets(const Catalogue& catalogue,
+                                                   const std::vector<LayoutRow>& layoutRows,
+                                                   const std::vector<RowsetColumnRow>& rowsetColumns);
+
+}  // namespace mendora

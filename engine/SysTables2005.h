@@ -1,0 +1,136 @@
+// Rows of the 2005/2008 (versions 611, 655) system base tables. Each decoder
+// takes the page and a slot's record offset and gives the row, or nothing when
+// the row is not one of its table's or is damaged. Every read stays inside the
+// page. Versions 611 and 655 share every layout here except the column
+// layout tables at the end.
+//
+// sysschobjs (34), row header 30 00 2C 00
+//   OFFSET | SIZE | FIELD
+//        4 | 4    | id
+//       17 | 2    | type, two single-byte characters
+//       19 | 4    | parent object id
+//       50 | 2    | end offset of the name (the first variable column)
+//       52 | ...  | name, UTF-16
+//
+// syscolpars (41), row header 30 00 2D 00
+//        4 | 4    | id of the owning object
+//       10 | 2    | colid
+//       14 | 1    | xtype
+//       19 | 2    | length (-1 for the (max) types)
+//       21 | 1    | precision
+//       22 | 1    | scale
+//       27 | 1    | status low byte: bit 0x01 NOT NULL
+//       49 | 2    | variable column count v (1 or 2)
+//       51 | 2    | end offset of the name
+//  53 / 55 | ...  | name, UTF-16 (after one or two end offsets)
+//
+// sysrowsets (5)
+//        6 | 4    | rowset id bits 16..47
+//       10 | 2    | rowset id bits 48..63
+//       13 | 4    | owner object id (idmajor)
+//       17 | 4    | index id (idminor): 0 heap, 1 clustered, 2+ nonclustered
+//       31 | 4    | row count, low 32 bits
+//
+// sysallocunits (7); status 0x1C (ghost) rows are not units
+//        6 | 4    | unit id bits 16..47 (what the unit's pages carry at header 24)
+//       12 | 1    | type: 1 in-row data, 2 large objects, 3 row overflow
+//       15 | 4    | owner (rowset) id bits 16..47
+//       19 | 2    | owner id bits 48..63
+//       27 | 4+2  | first page, file
+//       39 | 4+2  | first IAM page, file
+//
+// sysidxstats (54)
+//        4 | 4    | table id
+//        8 | 2    | index id
+//       12 | 1    | status: 0x01 index, 0x08 unique, 0x20 primary key, 0x40
+//          |      | unique constraint
+//       45 | 2    | end offset of the name (0x2121: not a real row)
+//       47 | ...  | name, UTF-16
+//
+// sysiscols (55):        4 i32 table id | 8 u16 index id | 20 u16 column id
+// syssingleobjrefs (74): 4 u8 class (27 referenced table, 28 referencing
+//                        columns, 29 referenced columns) | 5 i32 dependent id |
+//                        9 u8 dependent sub id | 13 i32 referenced id |
+//                        17 u16 referenced sub id
+//
+// sysobjvalues (60), status 0x30
+//        5 | 4    | object id
+//       26 | 2    | 38 01 on a module or check text row
+//       32 | ...  | the text, single-byte, to the end of the second variable
+//          |      | column (its end offset; bit 0x8000 when kept off the row)
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "engine/ByteReader.h"
+#include "engine/CatalogueRecords.h"
+
+namespace mendora {
+
+inline constexpr uint32_t kSysRscols = 3;          // 655: column layouts
+inline constexpr uint32_t kSysRowsetColumns = 4;   // 611: rowset column -> hobt column
+inline constexpr uint32_t kSysRowsets = 5;
+inline constexpr uint32_t kSysAllocUnits = 7;
+inline constexpr uint32_t kSysHobtColumns = 13;    // 611: column layouts
+inline constexpr uint32_t kSysSchObjs = 34;
+inline constexpr uint32_t kSysColPars = 41;
+inline constexpr uint32_t kSysIdxStats = 54;
+inline constexpr uint32_t kSysIsCols = 55;
+inline constexpr uint32_t kSysObjValues = 60;
+inline constexpr uint32_t kSysSingleObjRefs = 74;
+
+inline constexpr uint32_t kObjectRowHeader2005 = 0x002C0030;
+inline constexpr uint32_t kColumnRowHeader2005 = 0x002D0030;
+inline constexpr uint16_t kDroppedIndexName = 0x2121;
+
+std::optional<_SYSOBJECTS> DecodeSysSchObjs(Bytes page, uint16_t at);
+std::optional<_SYSCOLUMNS> DecodeSysColPars(Bytes page, uint16_t at);
+std::optional<_2008IndexIdentifier> DecodeSysRowsets(Bytes page, uint16_t at);
+std::optional<_2008IndexPageNumbers> DecodeSysAllocUnits(Bytes page, uint16_t at);
+
+struct IdxStatsRow {
+  int32_t tableId = 0;
+  uint16_t indid = 0;
+  uint8_t status = 0;
+  std::u16string name;
+};
+std::optional<IdxStatsRow> DecodeSysIdxStats(Bytes page, uint16_t at);
+
+std::optional<_SysIndexKeys> DecodeSysIsCols(Bytes page, uint16_t at);
+std::optional<_SysConstraints> DecodeSysSingleObjRefs(Bytes page, uint16_t at);
+
+struct ObjValueRow {
+  uint32_t objectId = 0;
+  bool textMarker = false;  // bytes 26, 27 are 38 01
+  uint16_t textEnd = 0;     // record offset where the text ends
+  bool offRow = false;      // the text is kept off the row
+};
+inline constexpr uint16_t kValueTextStart = 32;
+std::optional<ObjValueRow> DecodeSysObjValues(Bytes page, uint16_t at);
+
+// One column's place in the rows of one rowset, as the file records it.
+struct LayoutRow {
+  uint64_t rowsetId = 0;  // 611: the hobt id
+  int32_t columnId = 0;   // 655: the table's colid (0 for the uniquifier); 611: hobt column
+  int16_t offset = 0;     // >0 fixed offset, <0 minus the 1-based variable column number
+  uint16_t nullBit = 0;
+  uint16_t bitPos = 0;
+};
+// 655 sysrscols:        4 u64 rowset id | 12 i32 rscolid | 44 i32 offset (low 16
+//                       bits, signed) | 48 i32 null bit (low 16) | 52 u16 bit pos
+std::optional<LayoutRow> DecodeSysRscols(Bytes page, uint16_t at);
+// 611 syshobtcolumns:   4 u64 hobt id | 12 i32 hobt column | 31 i16 offset |
+//                       35 u16 bit pos | 37 u16 null bit
+std::optional<LayoutRow> DecodeSysHobtColumns(Bytes page, uint16_t at);
+
+// 611 sysrowsetcolumns: 4 u64 rowset id | 12 i32 rscolid (the table's colid, 0
+//                       for the uniquifier) | 16 i32 hobt column
+struct RowsetColumnRow {
+  uint64_t rowsetId = 0;
+  int32_t columnId = 0;
+  int32_t hobtColumn = 0;
+};
+std::optional<RowsetColumnRow> DecodeSysRowsetColumns(Bytes page, uint16_t at);
+
+}  // namespace mendora
