@@ -3,10 +3,13 @@
 #include <cerrno>
 #include <cstring>
 
+#include "browser/ObjectTree.h"
+#include "browser/TreeText.h"
 #include "engine/Analysis.h"
 #include "engine/CodePage.h"
 #include "engine/DataFile.h"
 #include "engine/FileError.h"
+#include "ui/MemoryTreeControl.h"
 #include "ui/ProductTexts.h"
 
 namespace cli {
@@ -48,6 +51,29 @@ int Info(const std::string& path, std::ostream& out, std::ostream& err) {
         << "dependencies: " << catalogue.dependencies.size() << "\n"
         << "check texts: " << catalogue.checkTexts.size() << "\n"
         << "module texts: " << catalogue.moduleTexts.size() << "\n";
+  } catch (const mendora::FileError& e) {
+    err << e.what() << "\n";
+    return 1;
+  }
+  return 0;
+}
+
+int Tree(const std::string& path, std::ostream& out, std::ostream& err) {
+  mendora::DataFile file;
+  if (!OpenDataFile(file, path, err)) return 1;
+  try {
+    mendora::Catalogue catalogue;
+    ui::NullJobControl job;
+    bool supported = mendora::DetectVersionAndAnalyse(
+        file, [&] { mendora::RunAnalysis(file, catalogue, job); },
+        [&](const char* message) { err << message << "\n"; });
+    ui::MemoryTreeControl tree;
+    mendora::ObjectHandleList handles;
+    mendora::ResetAndBuildObjectTree(tree, catalogue,
+                                     supported ? file.Version() : mendora::VersionFlags{},
+                                     mendora::FromUtf8(path), handles, &job);
+    out << mendora::TreeText(tree);
+    if (!supported) return 1;
   } catch (const mendora::FileError& e) {
     err << e.what() << "\n";
     return 1;

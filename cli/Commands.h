@@ -9,5 +9,8 @@
 namespace cli {
 
 int Info(const std::string& path, std::ostream& out, std::ostream& err);
+// The object tree as the window builds it, one node per line, two spaces of
+// indent per level. A refused file prints the window's bare root.
+int Tree(const std::string& path, std::ostream& out, std::ostream& err);
 
 }  // namespace cli

@@ -11,7 +11,8 @@
 namespace {
 
 int Usage() {
-  std::cerr << "usage: mendora-cli info FILE\n";
+  std::cerr << "usage: mendora-cli info FILE\n"
+               "       mendora-cli tree FILE\n";
   return 2;
 }
 
@@ -22,5 +23,6 @@ int main(int argc, char** argv) {
   if (args.empty()) return Usage();
   const std::string& command = args[0];
   if (command == "info" && args.size() == 2) return cli::Info(args[1], std::cout, std::cerr);
+  if (command == "tree" && args.size() == 2) return cli::Tree(args[1], std::cout, std::cerr);
   return Usage();
 }
