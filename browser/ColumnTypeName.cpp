@@ -2,40 +2,54 @@
 
 namespace mendora {
 
+namespace {
+
+struct TypeName {
+  uint8_t xtype;
+  const char16_t* name;
+};
+
+// SQL Server's system type ids.
+constexpr TypeName kTypeNames[] = {
+    {34, u"image"},
+    {35, u"text"},
+    {36, u"uniqueidentifier"},
+    {40, u"date"},
+    {41, u"time"},
+    {42, u"datetime2"},
+    {43, u"datetimeoffset"},
+    {48, u"tinyint"},
+    {52, u"smallint"},
+    {56, u"int"},
+    {58, u"smalldatetime"},
+    {59, u"real"},
+    {60, u"money"},
+    {61, u"datetime"},
+    {62, u"float"},
+    {98, u"sql_variant"},
+    {99, u"ntext"},
+    {104, u"bit"},
+    {106, u"decimal"},
+    {108, u"numeric"},
+    {122, u"smallmoney"},
+    {127, u"bigint"},
+    {165, u"varbinary"},
+    {167, u"varchar"},
+    {173, u"binary"},
+    {175, u"char"},
+    {189, u"timestamp"},
+    {231, u"nvarchar"},
+    {239, u"nchar"},
+    {241, u"xml"},
+};
+
+}  // namespace
+
 std::u16string ColumnTypeName(const _SYSCOLUMNS& column) {
-  switch (column.xtype) {
-    case 34: return u"image";
-    case 35: return u"text";
-    case 36: return u"uniqueidentifier";
-    case 40: return u"date";
-    case 41: return u"time";
-    case 42: return u"datetime2";
-    case 43: return u"datetimeoffset";
-    case 48: return u"tinyint";
-    case 52: return u"smallint";
-    case 56: return u"int";
-    case 58: return u"smalldatetime";
-    case 59: return u"real";
-    case 60: return u"money";
-    case 61: return u"datetime";
-    case 62: return u"float";
-    case 98: return u"sql_variant";
-    case 99: return u"ntext";
-    case 104: return u"bit";
-    case 106: return u"decimal";
-    case 108: return u"numeric";
-    case 122: return u"smallmoney";
-    case 127: return u"bigint";
-    case 165: return u"varbinary";
-    case 167: return u"varchar";
-    case 173: return u"binary";
-    case 175: return u"char";
-    case 189: return u"timestamp";
-    case 231: return u"nvarchar";
-    case 239: return u"nchar";
-    case 241: return u"xml";
-    default: return u"no such datatype exist";
+  for (const TypeName& t : kTypeNames) {
+    if (t.xtype == column.xtype) return t.name;
   }
+  return u"no such datatype exist";
 }
 
 int DisplayLength(std::u16string_view typeName, int16_t length) {
@@ -47,11 +61,14 @@ int DisplayLength(std::u16string_view typeName, int16_t length) {
 std::u16string_view NullabilityWord(uint8_t status) {
   switch (status) {
     case 0:
-    case 2: return u"Null";
+    case 2:
+      return u"Null";
     case 1:
     case 3:
-    case 5: return u"Not Null";
-    default: return u"Unknown";
+    case 5:
+      return u"Not Null";
+    default:
+      return u"Unknown";
   }
 }
 

@@ -14,7 +14,8 @@ constexpr uint8_t kRealIndex2005 = 0x01;
 bool IsIndexEntry(const _SYSINDEXES& row, const VersionFlags& version) {
   if (row.indid == 0) return false;
   if (version.HasSysObjectsCatalogue()) {
-    return row.indid != kTextImageIndexId && (row.status & (kHypothetical2000 | kStatistics2000)) == 0;
+    return row.indid != kTextImageIndexId &&
+           (row.status & (kHypothetical2000 | kStatistics2000)) == 0;
   }
   if (version.HasBaseTableCatalogue()) return (row.status & kRealIndex2005) != 0;
   return false;

@@ -31,9 +31,13 @@ std::u16string Counted(std::u16string_view prefix, int64_t count) {
 }
 
 // The product name is plain ASCII.
-std::u16string FromAscii(std::string_view text) { return std::u16string(text.begin(), text.end()); }
+std::u16string FromAscii(std::string_view text) {
+  return std::u16string(text.begin(), text.end());
+}
 
-bool IsProcedure(std::u16string_view type) { return type == u"P " || type == u"X "; }
+bool IsProcedure(std::u16string_view type) {
+  return type == u"P " || type == u"X ";
+}
 bool IsFunction(std::u16string_view type) {
   return type == u"FN" || type == u"IF" || type == u"TF";
 }
@@ -139,7 +143,8 @@ ObjectTreeNodes ObjectTreeBuilder::BuildObjectTree() {
   for (const auto& table : catalogue_.userTables) {
     Checkpoint();
     const uint32_t* rowCount = Lookups::Find(lookups_->rowCountByTable, table.id);
-    ui::TreeHandle node = Insert(nodes_.tables, table.name + Counted(u"", rowCount ? *rowCount : 0));
+    ui::TreeHandle node =
+        Insert(nodes_.tables, table.name + Counted(u"", rowCount ? *rowCount : 0));
     handles_.push_back({node});
     tree_.Expand(node, ui::TreeExpand::kExpand);
     tableNodes.push_back(node);
@@ -161,8 +166,8 @@ ObjectTreeNodes ObjectTreeBuilder::BuildObjectTree() {
     nodes_.lastTable = groups;
   }
 
-  for (ui::TreeHandle sorted : {nodes_.tables, nodes_.procedures, nodes_.functions,
-                                nodes_.triggers, nodes_.views}) {
+  for (ui::TreeHandle sorted :
+       {nodes_.tables, nodes_.procedures, nodes_.functions, nodes_.triggers, nodes_.views}) {
     tree_.SortChildren(sorted);
   }
   tree_.Expand(nodes_.tables, ui::TreeExpand::kExpand);
@@ -199,8 +204,8 @@ void ObjectTreeBuilder::AddProgrammabilityNodes(ObjectTreeNodes& nodes) {
   tree_.SetItemText(nodes.functions, Counted(u"Functions", functions));
   tree_.SetItemText(nodes.triggers, Counted(u"Triggers", triggers));
   tree_.SetItemText(nodes.views, Counted(u"Views", views));
-  for (ui::TreeHandle group : {nodes.procedures, nodes.functions, nodes.triggers, nodes.views,
-                               nodes.programmability}) {
+  for (ui::TreeHandle group :
+       {nodes.procedures, nodes.functions, nodes.triggers, nodes.views, nodes.programmability}) {
     handles_.push_back({group});
   }
   tree_.Expand(nodes.programmability, ui::TreeExpand::kToggle);
@@ -227,8 +232,7 @@ void ObjectTreeBuilder::AddColumnNodes(const TableGroupNodes& groups, int64_t ta
   for (const _SYSCOLUMNS* column : columns) Insert(groups.columns, ColumnLabel(*column));
 }
 
-void ObjectTreeBuilder::AddIndexAndPrimaryKeyNodes(const TableGroupNodes& groups,
-                                                   int64_t tableId) {
+void ObjectTreeBuilder::AddIndexAndPrimaryKeyNodes(const TableGroupNodes& groups, int64_t tableId) {
   // One entry per index id: the first row of the table with that id.
   std::vector<const _SYSINDEXES*> distinct;
   if (const auto* rows = Lookups::Find(lookups_->indexRowsByTable, tableId)) {

@@ -20,7 +20,8 @@ std::string TreeText(const ui::TreeControl& tree) {
     text += ToUtf8(tree.GetItemText(item));
     text += '\n';
     std::vector<ui::TreeHandle> children = tree.GetChildItems(item);
-    for (auto it = children.rbegin(); it != children.rend(); ++it) stack.emplace_back(*it, depth + 1);
+    for (auto it = children.rbegin(); it != children.rend(); ++it)
+      stack.emplace_back(*it, depth + 1);
   }
   return text;
 }

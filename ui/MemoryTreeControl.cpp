@@ -75,9 +75,9 @@ bool MemoryTreeControl::IsBold(TreeHandle item) const {
 void MemoryTreeControl::Expand(TreeHandle item, TreeExpand action) {
   Node* n = Find(item);
   if (!n) return;
-  bool open = action == TreeExpand::kExpand   ? true
+  bool open = action == TreeExpand::kExpand     ? true
               : action == TreeExpand::kCollapse ? false
-                                                 : !n->expanded;
+                                                : !n->expanded;
   // As in the platform control, a node without children does not open.
   n->expanded = open && !n->children.empty();
 }

@@ -24,22 +24,43 @@ _SYSCOLUMNS Column(std::u16string name, uint8_t xtype, int16_t length, uint8_t s
   return c;
 }
 
-std::string Label(const _SYSCOLUMNS& c) { return ToUtf8(ColumnLabel(c)); }
+std::string Label(const _SYSCOLUMNS& c) {
+  return ToUtf8(ColumnLabel(c));
+}
 
 }  // namespace
 
 TEST(ColumnTypeNameTest, NamesEveryKnownSystemTypeAndNothingElse) {
-  const std::map<int, std::u16string> known = {
-      {34, u"image"},      {35, u"text"},        {36, u"uniqueidentifier"},
-      {40, u"date"},       {41, u"time"},        {42, u"datetime2"},
-      {43, u"datetimeoffset"}, {48, u"tinyint"}, {52, u"smallint"},
-      {56, u"int"},        {58, u"smalldatetime"}, {59, u"real"},
-      {60, u"money"},      {61, u"datetime"},    {62, u"float"},
-      {98, u"sql_variant"}, {99, u"ntext"},      {104, u"bit"},
-      {106, u"decimal"},   {108, u"numeric"},    {122, u"smallmoney"},
-      {127, u"bigint"},    {165, u"varbinary"},  {167, u"varchar"},
-      {173, u"binary"},    {175, u"char"},       {189, u"timestamp"},
-      {231, u"nvarchar"},  {239, u"nchar"},      {241, u"xml"}};
+  const std::map<int, std::u16string> known = {{34, u"image"},
+                                               {35, u"text"},
+                                               {36, u"uniqueidentifier"},
+                                               {40, u"date"},
+                                               {41, u"time"},
+                                               {42, u"datetime2"},
+                                               {43, u"datetimeoffset"},
+                                               {48, u"tinyint"},
+                                               {52, u"smallint"},
+                                               {56, u"int"},
+                                               {58, u"smalldatetime"},
+                                               {59, u"real"},
+                                               {60, u"money"},
+                                               {61, u"datetime"},
+                                               {62, u"float"},
+                                               {98, u"sql_variant"},
+                                               {99, u"ntext"},
+                                               {104, u"bit"},
+                                               {106, u"decimal"},
+                                               {108, u"numeric"},
+                                               {122, u"smallmoney"},
+                                               {127, u"bigint"},
+                                               {165, u"varbinary"},
+                                               {167, u"varchar"},
+                                               {173, u"binary"},
+                                               {175, u"char"},
+                                               {189, u"timestamp"},
+                                               {231, u"nvarchar"},
+                                               {239, u"nchar"},
+                                               {241, u"xml"}};
   for (int code = 0; code <= 255; ++code) {
     auto it = known.find(code);
     std::u16string expected = it == known.end() ? u"no such datatype exist" : it->second;
@@ -65,9 +86,9 @@ TEST(ColumnTypeNameTest, DisplayLengthOfCharacterTypes) {
 
 TEST(ColumnTypeNameTest, NullabilityWordFollowsTheStatusByte) {
   for (int status = 0; status <= 255; ++status) {
-    std::u16string_view expected = (status == 0 || status == 2) ? u"Null"
+    std::u16string_view expected = (status == 0 || status == 2)                  ? u"Null"
                                    : (status == 1 || status == 3 || status == 5) ? u"Not Null"
-                                                                                  : u"Unknown";
+                                                                                 : u"Unknown";
     EXPECT_EQ(NullabilityWord(uint8_t(status)), expected) << "status " << status;
   }
 }

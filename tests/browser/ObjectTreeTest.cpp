@@ -19,9 +19,15 @@ using ui::TreeHandle;
 
 namespace {
 
-VersionFlags V539() { return FlagsForVersion(kVersion2000); }
-VersionFlags V611() { return FlagsForVersion(kVersion2005); }
-VersionFlags V655() { return FlagsForVersion(kVersion2008); }
+VersionFlags V539() {
+  return FlagsForVersion(kVersion2000);
+}
+VersionFlags V611() {
+  return FlagsForVersion(kVersion2005);
+}
+VersionFlags V655() {
+  return FlagsForVersion(kVersion2008);
+}
 
 // 2005/2008 sysidxstats status of an ordinary index, a primary key, a unique
 // constraint, and of statistics (no 0x01).
@@ -74,7 +80,9 @@ void Build(Built& b, const Catalogue& c, VersionFlags v = V611()) {
   b.nodes = ResetAndBuildObjectTree(b.tree, c, v, u"/data/shop.mdf", b.handles);
 }
 
-std::string Text(const ui::TreeControl& tree, TreeHandle h) { return ToUtf8(tree.GetItemText(h)); }
+std::string Text(const ui::TreeControl& tree, TreeHandle h) {
+  return ToUtf8(tree.GetItemText(h));
+}
 
 std::vector<std::string> Labels(const ui::TreeControl& tree, TreeHandle parent) {
   std::vector<std::string> out;
@@ -426,8 +434,8 @@ TEST(IndexEntryTest, HeapsAreNeverIndexesAndUnknownVersionsHaveNone) {
 TEST(ObjectTreeTest, DefaultsSystemTablesAndOtherTypesAppearNowhere) {
   CatalogueMaker m;
   m.Table(u"T", 1);
-  for (const char16_t* type : {u"D ", u"S ", u"K ", u"RF", u"IT", u"SQ", u"SN", u"R ", u"L ",
-                               u"PC", u"FS", u"AF", u"TA", u"U", u"p ", u"v "}) {
+  for (const char16_t* type : {u"D ", u"S ", u"K ", u"RF", u"IT", u"SQ", u"SN", u"R ", u"L ", u"PC",
+                               u"FS", u"AF", u"TA", u"U", u"p ", u"v "}) {
     m.Object(std::u16string(u"hidden_") + type, 100 + int64_t(m.c.objects.size()), 1, type);
   }
   Built b;
@@ -441,11 +449,12 @@ TEST(ObjectTreeTest, DefaultsSystemTablesAndOtherTypesAppearNowhere) {
 TEST(ObjectTreeTest, CheckBoxesOnExactlyTheSaveableNodes) {
   Built b;
   Build(b, Shop().c);
-  std::set<TreeHandle> expected = {b.nodes.root,      b.nodes.tables,    b.nodes.programmability,
+  std::set<TreeHandle> expected = {b.nodes.root,       b.nodes.tables,    b.nodes.programmability,
                                    b.nodes.procedures, b.nodes.functions, b.nodes.triggers,
                                    b.nodes.views};
   for (TreeHandle h : b.tree.GetChildItems(b.nodes.tables)) expected.insert(h);
-  for (TreeHandle group : {b.nodes.procedures, b.nodes.functions, b.nodes.triggers, b.nodes.views}) {
+  for (TreeHandle group :
+       {b.nodes.procedures, b.nodes.functions, b.nodes.triggers, b.nodes.views}) {
     for (TreeHandle h : b.tree.GetChildItems(group)) expected.insert(h);
   }
   EXPECT_EQ(expected.size(), 7u + 2u + 7u);
@@ -462,11 +471,11 @@ TEST(ObjectTreeTest, ObjectHandleListOrder) {
   for (const _TableHandle& entry : b.handles) order.push_back(Text(b.tree, entry.handle));
   // Tables in catalogue order (Orders before customers, though sorted the other
   // way in the tree); modules in object order; then the groups.
-  EXPECT_EQ(order, (std::vector<std::string>{
-                       "/data/shop.mdf", "Tables(2)", "Orders(5)", "customers(7)", "xp_thing",
-                       "tableF", "ListOrders", "fnTotal", "AuditOrders", "OrderView", "inlineF",
-                       "Procedures(2)", "Functions(3)", "Triggers(1)", "Views(1)",
-                       "Programmability"}));
+  EXPECT_EQ(order,
+            (std::vector<std::string>{"/data/shop.mdf", "Tables(2)", "Orders(5)", "customers(7)",
+                                      "xp_thing", "tableF", "ListOrders", "fnTotal", "AuditOrders",
+                                      "OrderView", "inlineF", "Procedures(2)", "Functions(3)",
+                                      "Triggers(1)", "Views(1)", "Programmability"}));
   EXPECT_EQ(b.handles[0].handle, b.nodes.root);
   EXPECT_EQ(b.handles.back().handle, b.nodes.programmability);
 }
@@ -517,8 +526,7 @@ TEST(ObjectTreeTest, AStoppedJobEndsTheBuild) {
   job.Stop();
   MemoryTreeControl tree;
   ObjectHandleList handles;
-  EXPECT_THROW(ResetAndBuildObjectTree(tree, m.c, V611(), u"f.mdf", handles, &job),
-               ui::JobStopped);
+  EXPECT_THROW(ResetAndBuildObjectTree(tree, m.c, V611(), u"f.mdf", handles, &job), ui::JobStopped);
 }
 
 TEST(ObjectTreeTest, BuildWithoutARootLeavesTheTreeEmpty) {

@@ -3,7 +3,6 @@
 // modules must be those MANIFEST.md lists; refused versions print the bare
 // root and the refusal.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -123,8 +122,8 @@ struct RunResult {
 
 RunResult RunTree(const std::string& path) {
   mdftest::TempFile errFile(".err");
-  std::string command = std::string("'") + MENDORA_CLI_PATH + "' tree '" + path + "' 2>'" +
-                        errFile.path() + "'";
+  std::string command =
+      std::string("'") + MENDORA_CLI_PATH + "' tree '" + path + "' 2>'" + errFile.path() + "'";
   RunResult r;
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return r;
@@ -208,7 +207,9 @@ std::vector<std::string> NamesOn(const std::vector<Named>& list, const std::stri
   return out;
 }
 
-std::string Nullability(const ManifestColumn& c) { return c.notNull ? "Not Null" : "Null"; }
+std::string Nullability(const ManifestColumn& c) {
+  return c.notNull ? "Not Null" : "Null";
+}
 
 // The column label expected from the manifest's type and stored length.
 // decimal/numeric and the time types show precision and scale, which the
@@ -218,8 +219,8 @@ void ExpectColumnLabel(const ManifestColumn& c, const std::string& label) {
   if (c.type == "decimal" || c.type == "numeric" || c.type == "time" || c.type == "datetime2" ||
       c.type == "datetimeoffset") {
     std::string size = (c.type == "decimal" || c.type == "numeric") ? R"(\d+,\d+)" : R"(\d+)";
-    std::regex shape("^" + std::regex_replace(c.name, std::regex(R"([.^$|()\[\]{}*+?\\])"),
-                                              R"(\$&)") +
+    std::regex shape("^" +
+                     std::regex_replace(c.name, std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)") +
                      "\\(" + c.type + "\\(" + size + "\\)," + n + "\\)$");
     EXPECT_TRUE(std::regex_match(label, shape)) << label << " for " << c.name << " " << c.type;
     return;
@@ -230,8 +231,8 @@ void ExpectColumnLabel(const ManifestColumn& c, const std::string& label) {
   } else if (c.type == "nvarchar" || c.type == "nchar") {
     size = c.length == -1 ? "max" : std::to_string(c.length / 2);
   }
-  std::string expected = c.name + "(" + c.type + (size.empty() ? "" : "(" + size + ")") + "," +
-                         n + ")";
+  std::string expected =
+      c.name + "(" + c.type + (size.empty() ? "" : "(" + size + ")") + "," + n + ")";
   EXPECT_EQ(label, expected);
 }
 
@@ -275,12 +276,10 @@ void CheckModules(const Node& root, const ManifestFile& mf) {
   for (const auto& child : programmability->children) {
     groupNames.push_back(SplitCount(child->label).first);
   }
-  EXPECT_EQ(groupNames,
-            (std::vector<std::string>{"Procedures", "Functions", "Triggers", "Views"}));
-  std::map<std::string, std::string> groupOfType = {{"P", "Procedures"}, {"X", "Procedures"},
-                                                    {"FN", "Functions"}, {"IF", "Functions"},
-                                                    {"TF", "Functions"}, {"TR", "Triggers"},
-                                                    {"V", "Views"}};
+  EXPECT_EQ(groupNames, (std::vector<std::string>{"Procedures", "Functions", "Triggers", "Views"}));
+  std::map<std::string, std::string> groupOfType = {
+      {"P", "Procedures"}, {"X", "Procedures"}, {"FN", "Functions"}, {"IF", "Functions"},
+      {"TF", "Functions"}, {"TR", "Triggers"},  {"V", "Views"}};
   for (const std::string group : {"Procedures", "Functions", "Triggers", "Views"}) {
     std::vector<std::string> expected;
     for (const Named& m : mf.modules) {
@@ -319,8 +318,8 @@ void CheckFile(const std::string& file, const std::string& manifest) {
 
   std::set<std::string> objectNames;
   for (const auto& t : mf.tables) objectNames.insert(t.name);
-  for (const auto* list : {&mf.primaryKeys, &mf.uniqueKeys, &mf.foreignKeys, &mf.checks,
-                           &mf.modules}) {
+  for (const auto* list :
+       {&mf.primaryKeys, &mf.uniqueKeys, &mf.foreignKeys, &mf.checks, &mf.modules}) {
     for (const Named& n : *list) objectNames.insert(n.name);
   }
   for (const ManifestTable& t : mf.tables) CheckTable(tables, t, mf, objectNames);
