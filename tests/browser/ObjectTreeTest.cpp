@@ -528,12 +528,3 @@ TEST(ObjectTreeTest, AStoppedJobEndsTheBuild) {
   ObjectHandleList handles;
   EXPECT_THROW(ResetAndBuildObjectTree(tree, m.c, V611(), u"f.mdf", handles, &job), ui::JobStopped);
 }
-
-TEST(ObjectTreeTest, BuildWithoutARootLeavesTheTreeEmpty) {
-  MemoryTreeControl tree;
-  ObjectHandleList handles;
-  ObjectTreeNodes nodes = BuildObjectTree(tree, Shop().c, V611(), handles);
-  EXPECT_EQ(nodes.root, ui::kNoTreeItem);
-  EXPECT_EQ(tree.Count(), 0u);
-  EXPECT_TRUE(handles.empty());
-}

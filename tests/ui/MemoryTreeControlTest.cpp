@@ -96,22 +96,6 @@ TEST(MemoryTreeControlTest, ExpandLeavesAChildlessNodeClosed) {
   EXPECT_FALSE(tree.IsExpanded(root));
 }
 
-TEST(MemoryTreeControlTest, BoldAndSelection) {
-  MemoryTreeControl tree;
-  TreeHandle root = tree.InsertItem(kNoTreeItem, u"root");
-  TreeHandle child = tree.InsertItem(root, u"child");
-  tree.SetBold(child, true);
-  EXPECT_TRUE(tree.IsBold(child));
-  EXPECT_FALSE(tree.IsBold(root));
-  tree.SetBold(child, false);
-  EXPECT_FALSE(tree.IsBold(child));
-
-  tree.SelectItem(child);
-  EXPECT_EQ(tree.GetSelectedItem(), child);
-  tree.SelectItem(kNoTreeItem);
-  EXPECT_EQ(tree.GetSelectedItem(), kNoTreeItem);
-}
-
 TEST(MemoryTreeControlTest, SortIgnoresCaseKeepsEqualLabelsInOrderAndSortsOneLevel) {
   MemoryTreeControl tree;
   TreeHandle root = tree.InsertItem(kNoTreeItem, u"root");
