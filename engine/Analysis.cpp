@@ -243,6 +243,7 @@ void ScanFile2005(DataFile& file, Scan2005& scan, ui::JobControl& job,
     size_t got = file.ReadDirect(base * kPageSize, chunk);
     size_t pages = got / kPageSize;
     for (size_t i = 0; i < pages; ++i) {
+      job.Checkpoint();
       uint64_t p = base + i;
       Bytes raw(chunk.data() + i * kPageSize, kPageSize);
       uint64_t pfsPage = p < kPfsInterval ? 1 : p - p % kPfsInterval;

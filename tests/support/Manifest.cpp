@@ -32,6 +32,65 @@ std::vector<ManifestColumn> ParseColumns(const std::string& list) {
   return out;
 }
 
+// A JSON array of scalars, as the sample rows are written.
+std::vector<ManifestValue> ParseRow(const std::string& json) {
+  std::vector<ManifestValue> out;
+  size_t i = json.find('[');
+  if (i == std::string::npos) return out;
+  ++i;
+  while (i < json.size()) {
+    while (i < json.size() && (json[i] == ' ' || json[i] == ',')) ++i;
+    if (i >= json.size() || json[i] == ']') break;
+    ManifestValue v;
+    if (json[i] == '"') {
+      v.kind = ManifestValue::Kind::String;
+      for (++i; i < json.size() && json[i] != '"'; ++i) {
+        if (json[i] != '\\') {
+          v.text.push_back(json[i]);
+          continue;
+        }
+        char e = json[++i];
+        switch (e) {
+          case 'n': v.text.push_back('\n'); break;
+          case 'r': v.text.push_back('\r'); break;
+          case 't': v.text.push_back('\t'); break;
+          case 'u': {
+            unsigned cp = std::stoul(json.substr(i + 1, 4), nullptr, 16);
+            i += 4;
+            if (cp < 0x80) {
+              v.text.push_back(static_cast<char>(cp));
+            } else if (cp < 0x800) {
+              v.text.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+              v.text.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+            } else {
+              v.text.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+              v.text.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+              v.text.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+            }
+            break;
+          }
+          default: v.text.push_back(e);
+        }
+      }
+      ++i;
+    } else {
+      size_t end = json.find_first_of(",]", i);
+      v.text = json.substr(i, end - i);
+      while (!v.text.empty() && v.text.back() == ' ') v.text.pop_back();
+      if (v.text == "null") {
+        v.kind = ManifestValue::Kind::Null;
+      } else if (v.text == "true" || v.text == "false") {
+        v.kind = ManifestValue::Kind::Bool;
+      } else {
+        v.kind = ManifestValue::Kind::Number;
+      }
+      i = end;
+    }
+    out.push_back(std::move(v));
+  }
+  return out;
+}
+
 }  // namespace
 
 std::map<std::string, ManifestFile> ReadManifest() {
@@ -52,7 +111,9 @@ std::map<std::string, ManifestFile> ReadManifest() {
       continue;
     }
     if (!current) continue;
-    if (std::regex_match(line, m, kVersion)) {
+    if (line.rfind("    - row: `", 0) == 0 && !current->tables.empty()) {
+      current->tables.back().rows.push_back(ParseRow(line.substr(11)));
+    } else if (std::regex_match(line, m, kVersion)) {
       current->version = std::stoi(m[1]);
       current->databaseName = m[2];
     } else if (std::regex_search(line, m, kRefused)) {

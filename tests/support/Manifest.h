@@ -16,11 +16,19 @@ struct ManifestColumn {
   bool notNull = false;
 };
 
+// One value of a sample row: JSON null, a number, a boolean or a string
+// (tagged strings such as "money:14.0000" kept as written).
+struct ManifestValue {
+  enum class Kind { Null, Number, Bool, String } kind = Kind::Null;
+  std::string text;  // the number as written, "true"/"false", or the string
+};
+
 struct ManifestTable {
   std::string name;
   int columnCount = 0;
   long rowCount = 0;
   std::vector<ManifestColumn> columns;
+  std::vector<std::vector<ManifestValue>> rows;  // the sample rows listed
 };
 
 struct ManifestKey {
