@@ -11,4 +11,31 @@ inline constexpr const char* kVersionNotAppropriate =
     "Version of file is not appropriate, Please select right SQL file version";
 inline constexpr const char* kFileInUse = "The selected file is already being used by another process.";
 
+// Start-up.
+inline constexpr const char* kAlreadyRunning = "Mendora for Sql Server is already running";
+// The caption of that notice: two leading blanks, so that it is told apart from
+// the main window (one blank) and from the message boxes (none).
+inline constexpr const char* kAlreadyRunningCaption = "  Mendora for Sql Server";
+
+// The file selection.
+inline constexpr const char* kSelectMdfFile = "Select MDF File";
+inline constexpr const char* kStart = "Start";
+inline constexpr const char* kCancel = "Cancel";
+inline constexpr const char* kOpenMdfTitle = " Open Microsoft SQL files(*.mdf)";
+inline constexpr const char* kMdfFilterName = "MSSQL Files";
+inline constexpr const char* kMdfFilterPattern = "*.mdf";
+inline constexpr const char* kNoSuchFile = "No such file exists.";
+
+// The main window's status texts, questions and notices.
+inline constexpr const char* kAnalysisInProgress = "Analysis is in progress, please wait.....";
+inline constexpr const char* kInsertionInProgress = "Insertion is in progress, please wait.....";
+inline constexpr const char* kAskAbortAnalysis = "Analysis is in Progress, do you want to abort ?";
+inline constexpr const char* kAskAbortGridFill =
+    "Data insertion is in Progress, do you want to abort ?";
+// Asked when the window is closed during an analysis; the trailing blank is the program's.
+inline constexpr const char* kAskAbortOnExit = "Analysis is in Progress, do you want to abort? ";
+inline constexpr const char* kAbortedByUser = "Current Process Aborted By User.";
+inline constexpr const char* kAskExit = " Do you want to exit.";
+inline constexpr const char* kAboutTitle = "About Mendora for Sql Server";
+
 }  // namespace texts
