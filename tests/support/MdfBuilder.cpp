@@ -1,5 +1,6 @@
 #include "tests/support/MdfBuilder.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -129,13 +130,20 @@ ByteVec RecordBuilder::Build() const {
 }
 
 uint16_t PageBuilder::AddRecord(const ByteVec& record) {
-  auto at = static_cast<uint16_t>(kHeader + body_.size());
-  if (at + record.size() > kPage - 2 * (slots_.size() + 1)) {
-    throw std::length_error("record does not fit the page");
-  }
-  body_.insert(body_.end(), record.begin(), record.end());
+  uint16_t at = PlaceRecord(record);
   slots_.push_back(at);
   return at;
+}
+
+uint16_t PageBuilder::PlaceRecord(const ByteVec& record) {
+  if (!Fits(record.size())) throw std::length_error("record does not fit the page");
+  auto at = static_cast<uint16_t>(kHeader + body_.size());
+  body_.insert(body_.end(), record.begin(), record.end());
+  return at;
+}
+
+bool PageBuilder::Fits(size_t size) const {
+  return kHeader + body_.size() + size <= kPage - 2 * (slots_.size() + 1);
 }
 
 void PageBuilder::AddRawSlot(uint16_t offset) { slots_.push_back(offset); }
@@ -184,29 +192,82 @@ PageBuilder& MdfBuilder::Page(uint32_t number) {
   return it->second;
 }
 
-std::array<std::byte, 8192> MdfBuilder::BootPage() const {
+void MdfBuilder::SetPage(const PageBuilder& page) {
+  pages_.insert_or_assign(page.Number(), page);
+  if (page.Number() >= pageCount_) pageCount_ = page.Number() + 1;
+}
+
+PageBuilder BootPageFor(uint16_t version, const std::u16string& rawName, uint32_t firstSysPage) {
   PageBuilder boot(9);
   boot.Header().type = 13;
   // The boot record: 4-byte header, then the version at page offset 100.
   ByteVec record(8192 - 96 - 2 - 96, std::byte{0});
   record[0] = std::byte{0x30};
   Put(&record[2], U16(8));
-  Put(&record[4], U16(version_));
-  std::u16string name = rawName_.substr(0, 128);
+  Put(&record[4], U16(version));
+  std::u16string name = rawName.substr(0, 128);
   Put(&record[148 - 96], Utf16(name));
-  Put(&record[612 - 96], U32(firstSysPage_));
+  Put(&record[612 - 96], U32(firstSysPage));
   Put(&record[616 - 96], U16(1));
   boot.AddRecord(record);
-  return boot.Build();
+  return boot;
+}
+
+PageBuilder IamPageFor(uint32_t number, uint32_t objectId, uint16_t indexId, uint32_t startPage,
+                       const std::vector<uint32_t>& singlePages,
+                       const std::vector<uint32_t>& extentStarts) {
+  if (singlePages.size() > 8) throw std::logic_error("an IAM page has eight single-page slots");
+  PageBuilder iam(number);
+  iam.Header().type = 10;
+  iam.Header().objectId = objectId;
+  iam.Header().indexId = indexId;
+  // Slot 0: the IAM header record, 94 bytes; page offsets 136 and 142 are its
+  // record offsets 40 and 46.
+  ByteVec header(94, std::byte{0});
+  Put(&header[2], U16(94));
+  Put(&header[40], U32(startPage));
+  Put(&header[44], U16(1));
+  for (size_t i = 0; i < singlePages.size(); ++i) {
+    Put(&header[46 + 6 * i], U32(singlePages[i]));
+    Put(&header[46 + 6 * i + 4], U16(singlePages[i] ? 1 : 0));
+  }
+  iam.AddRecord(header);
+  // Slot 1: the extent bitmap record.
+  ByteVec bitmap(4 + kIamBitmapBytes, std::byte{0});
+  Put(&bitmap[2], U16(static_cast<uint16_t>(bitmap.size())));
+  for (uint32_t first : extentStarts) {
+    if (first < startPage || (first - startPage) % 8 != 0) {
+      throw std::logic_error("an extent starts on a multiple of 8 inside the interval");
+    }
+    uint32_t extent = (first - startPage) / 8;
+    if (extent / 8 >= kIamBitmapBytes) throw std::logic_error("extent outside the interval");
+    bitmap[4 + extent / 8] |= static_cast<std::byte>(1u << (extent % 8));
+  }
+  iam.AddRecord(bitmap);
+  return iam;
+}
+
+PageBuilder PfsPageFor(uint32_t number, const std::vector<uint8_t>& pageBytes) {
+  PageBuilder pfs(number);
+  pfs.Header().type = 11;
+  pfs.Header().objectId = 99;
+  ByteVec record(4 + kPfsInterval, std::byte{0});
+  Put(&record[2], U16(static_cast<uint16_t>(record.size())));
+  for (size_t i = 0; i < pageBytes.size() && i < kPfsInterval; ++i) {
+    record[4 + i] = static_cast<std::byte>(pageBytes[i]);
+  }
+  pfs.AddRecord(record);
+  return pfs;
 }
 
 ByteVec MdfBuilder::Build() const {
   ByteVec file(size_t{pageCount_} * kPage, std::byte{0});
   if (pageCount_ > 9 && !pages_.count(9)) {
-    auto boot = BootPage();
+    auto boot = BootPageFor(version_, rawName_, firstSysPage_).Build();
     Put(&file[9 * kPage], ByteVec(boot.begin(), boot.end()));
   }
   for (const auto& [n, builder] : pages_) {
+    if (n >= pageCount_) continue;
     auto page = builder.Build();
     Put(&file[size_t{n} * kPage], ByteVec(page.begin(), page.end()));
   }
@@ -215,10 +276,50 @@ ByteVec MdfBuilder::Build() const {
 }
 
 void MdfBuilder::WriteTo(const std::string& path) const {
-  auto bytes = Build();
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write " + path);
+  MdfStreamWriter out(path);
+  if (pageCount_ > 9 && !pages_.count(9)) out.Write(BootPageFor(version_, rawName_, firstSysPage_));
+  for (const auto& [n, builder] : pages_) {
+    if (n < pageCount_) out.Write(builder);
+  }
+  out.Finish(pageCount_, tail_);
+}
+
+MdfStreamWriter::MdfStreamWriter(const std::string& path) : path_(path) {
+  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd_ < 0) throw std::runtime_error("cannot write " + path);
+}
+
+MdfStreamWriter::~MdfStreamWriter() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+void MdfStreamWriter::Write(const PageBuilder& page) { Write(page.Number(), page.Build()); }
+
+void MdfStreamWriter::Write(uint32_t number, const std::array<std::byte, 8192>& bytes) {
+  const auto* data = reinterpret_cast<const char*>(bytes.data());
+  off_t at = static_cast<off_t>(number) * static_cast<off_t>(kPage);
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::pwrite(fd_, data + done, bytes.size() - done, at + static_cast<off_t>(done));
+    if (n <= 0) throw std::runtime_error("cannot write " + path_);
+    done += static_cast<size_t>(n);
+  }
+}
+
+void MdfStreamWriter::Finish(uint64_t pageCount, const ByteVec& tail) {
+  off_t size = static_cast<off_t>(pageCount * kPage);
+  if (::ftruncate(fd_, size) != 0) throw std::runtime_error("cannot size " + path_);
+  if (!tail.empty()) {
+    const auto* data = reinterpret_cast<const char*>(tail.data());
+    if (::pwrite(fd_, data, tail.size(), size) != static_cast<ssize_t>(tail.size())) {
+      throw std::runtime_error("cannot write " + path_);
+    }
+  }
+  if (::close(fd_) != 0) {
+    fd_ = -1;
+    throw std::runtime_error("cannot close " + path_);
+  }
+  fd_ = -1;
 }
 
 std::u16string PaddedName(const std::u16string& name, char16_t pad) {

@@ -70,6 +70,11 @@ class PageBuilder {
   // Places the record after the ones before it and gives it the next slot;
   // returns its page offset.
   uint16_t AddRecord(const ByteVec& record);
+  // Places the record like AddRecord but gives it no slot; AddRawSlot then
+  // points slots at records in any order.
+  uint16_t PlaceRecord(const ByteVec& record);
+  // Whether a record of `size` bytes and its slot still fit the page.
+  bool Fits(size_t size) const;
   // A slot holding a raw offset (0 for an empty slot, or a damaged value).
   void AddRawSlot(uint16_t offset);
   // Overrides the stored slot count (for damaged pages).
@@ -86,6 +91,7 @@ class PageBuilder {
 
   std::array<std::byte, 8192> Build() const;
   uint32_t Number() const { return number_; }
+  size_t SlotCount() const { return slots_.size(); }
 
  private:
   uint32_t number_;
@@ -107,6 +113,8 @@ class MdfBuilder {
   void SetRawName(const std::u16string& units) { rawName_ = units; }
   void SetFirstSysPage(uint32_t page) { firstSysPage_ = page; }
   PageBuilder& Page(uint32_t number);
+  // Puts a finished page at its own number, replacing what was there.
+  void SetPage(const PageBuilder& page);
   bool HasPage(uint32_t number) const { return pages_.count(number) != 0; }
   void SetPageCount(uint32_t count) { pageCount_ = count; }
   uint32_t PageCount() const { return pageCount_; }
@@ -114,10 +122,10 @@ class MdfBuilder {
   void SetTail(const ByteVec& tail) { tail_ = tail; }
 
   ByteVec Build() const;
+  // Writes the file page by page, without building it whole in memory.
   void WriteTo(const std::string& path) const;
 
  private:
-  std::array<std::byte, 8192> BootPage() const;
 
   uint16_t version_;
   std::u16string rawName_;
@@ -125,6 +133,48 @@ class MdfBuilder {
   uint32_t firstSysPage_ = 0;
   std::map<uint32_t, PageBuilder> pages_;
   ByteVec tail_;
+};
+
+// The boot page (page 9): the boot record with the version at page offset
+// 100, the 128-unit name field at 148 and the first-system-page pointer at 612.
+PageBuilder BootPageFor(uint16_t version, const std::u16string& rawName, uint32_t firstSysPage = 0);
+
+// An IAM page: page type 10; slot 0 the 94-byte IAM header record with the
+// start page of the interval it maps at page offset 136 and the eight
+// single-page slots (page u32, file u16) at 142; slot 1 the bitmap record (4-byte
+// record header, then 7988 bitmap bytes): bit j of byte i set means the extent
+// of pages start + 8 (8i + j) .. + 7 belongs to the object. `extentStarts` are
+// page numbers, multiples of 8 at or after `startPage`.
+PageBuilder IamPageFor(uint32_t number, uint32_t objectId, uint16_t indexId, uint32_t startPage,
+                       const std::vector<uint32_t>& singlePages,
+                       const std::vector<uint32_t>& extentStarts);
+inline constexpr size_t kIamBitmapBytes = 7988;
+
+// A PFS page: page type 11, one record whose 8088 bytes, from page offset 100,
+// describe the pages of its interval; bit 0x40 = allocated, 0x20 = an IAM page.
+PageBuilder PfsPageFor(uint32_t number, const std::vector<uint8_t>& pageBytes);
+inline constexpr uint32_t kPfsInterval = 8088;
+inline constexpr uint8_t kPfsAllocated = 0x40;
+inline constexpr uint8_t kPfsIam = 0x20;
+
+// Writes a data file page by page at the pages' own positions, so that a
+// file of any size is written without holding it in memory. Pages never
+// written read as zeros.
+class MdfStreamWriter {
+ public:
+  explicit MdfStreamWriter(const std::string& path);
+  ~MdfStreamWriter();
+  MdfStreamWriter(const MdfStreamWriter&) = delete;
+  MdfStreamWriter& operator=(const MdfStreamWriter&) = delete;
+
+  void Write(const PageBuilder& page);
+  void Write(uint32_t number, const std::array<std::byte, 8192>& bytes);
+  // Sets the file's size to `pageCount` pages (plus `tail`) and closes it.
+  void Finish(uint64_t pageCount, const ByteVec& tail = {});
+
+ private:
+  int fd_ = -1;
+  std::string path_;
 };
 
 // A name padded the way the server pads it: the units, then U+2020 to 128.

@@ -1,0 +1,690 @@
+#include "tests/support/CatalogueBuilder.h"
+
+#include <algorithm>
+#include <memory>
+#include <stdexcept>
+
+namespace mdftest {
+
+// ------------------------------------------------------------ columns, values
+
+ColumnDef IntColumn(const std::u16string& name, bool notNull) {
+  return {name, xtype::kInt, 4, notNull, 10, 0};
+}
+ColumnDef BigIntColumn(const std::u16string& name) { return {name, xtype::kBigInt, 8, false, 19, 0}; }
+ColumnDef CharColumn(const std::u16string& name, int16_t length) {
+  return {name, xtype::kChar, length};
+}
+ColumnDef VarCharColumn(const std::u16string& name, int16_t length) {
+  return {name, xtype::kVarChar, length};
+}
+ColumnDef NVarCharColumn(const std::u16string& name, int16_t characters) {
+  return {name, xtype::kNVarChar, static_cast<int16_t>(2 * characters)};
+}
+ColumnDef BitColumn(const std::u16string& name) { return {name, xtype::kBit, 1, false, 1, 0}; }
+ColumnDef NTextColumn(const std::u16string& name) { return {name, xtype::kNText, 16}; }
+
+Value IntValue(int32_t v) { return U32(static_cast<uint32_t>(v)); }
+Value BigIntValue(int64_t v) { return U64(static_cast<uint64_t>(v)); }
+Value CharValue(const std::string& s, size_t length) {
+  std::string padded = s.substr(0, length);
+  padded.resize(length, ' ');
+  return Ascii(padded);
+}
+Value VarCharValue(const std::string& s) { return Ascii(s); }
+Value NVarCharValue(const std::u16string& s) { return Utf16(s); }
+Value BitValue(bool v) { return U8(v ? 1 : 0); }
+Value TextPointerValue(uint32_t page, uint16_t slot) {
+  return Concat({U64(0x0000000100000000ull | page), U32(page), U16(1), U16(slot)});
+}
+
+namespace {
+
+bool IsVariable(const ColumnDef& c) {
+  switch (c.xtype) {
+    case xtype::kImage:
+    case xtype::kText:
+    case 98:  // sql_variant
+    case xtype::kNText:
+    case xtype::kVarBinary:
+    case xtype::kVarChar:
+    case xtype::kNVarChar:
+    case 241:  // xml
+      return true;
+    default:
+      return c.length < 0;
+  }
+}
+
+bool IsLargeObject(const ColumnDef& c) {
+  return c.xtype == xtype::kImage || c.xtype == xtype::kText || c.xtype == xtype::kNText;
+}
+
+constexpr uint16_t kUserIndexId = 0x0100;  // header index id of user units: their id's bits 48..63
+constexpr uint32_t kSysObjectsIam = 10, kSysIndexesIam = 13, kSysColumnsIam = 26;
+constexpr uint32_t kSysObjectsFirst = 8;
+
+}  // namespace
+
+// ------------------------------------------------------------------ layout
+
+// Where one column of a table stands in its rows.
+struct CatalogueBuilder::Place {
+  int16_t colid = 0;
+  bool variable = false;
+  bool bit = false;
+  uint16_t offset = 0;    // fixed and bit columns
+  uint8_t bitPos = 0;
+  uint16_t varNumber = 0; // 1-based, the uniquifier being 1 when there is one
+  uint16_t nullBit = 0;   // 1-based
+  uint16_t length = 0;
+  bool offRow = false;
+};
+
+// Page allocation and the PFS bytes of the file being written.
+class CatalogueBuilder::Layout {
+ public:
+  Layout(bool is2000, Sink sink) : is2000_(is2000), sink_(std::move(sink)) {}
+
+  bool Free(uint32_t p) const {
+    if (p < 16 || (is2000_ && p == kSysColumnsIam)) return false;
+    if (p % kPfsInterval == 0) return false;
+    return p >= used_.size() || !used_[p];
+  }
+  uint32_t Single() {
+    while (!Free(cursor_)) ++cursor_;
+    Use(cursor_);
+    return cursor_++;
+  }
+  uint32_t Extent() {
+    uint32_t e = (cursor_ + 7) / 8 * 8;
+    auto allFree = [&](uint32_t first) {
+      for (uint32_t k = 0; k < 8; ++k) {
+        if (!Free(first + k)) return false;
+      }
+      return true;
+    };
+    while (!allFree(e)) e += 8;
+    for (uint32_t k = 0; k < 8; ++k) Use(e + k);
+    if (e == cursor_) cursor_ += 8;
+    return e;
+  }
+  // The next page of an object: eight single pages, then whole extents.
+  uint32_t NextOf(std::vector<uint32_t>& pages, std::vector<uint32_t>& extents) {
+    uint32_t p;
+    if (pages.size() < 8) {
+      p = Single();
+    } else if ((pages.size() - 8) % 8 == 0) {
+      p = Extent();
+      extents.push_back(p);
+    } else {
+      p = pages.back() + 1;
+    }
+    pages.push_back(p);
+    return p;
+  }
+  void Put(const PageBuilder& page, uint8_t pfsBits = kPfsAllocated) {
+    uint32_t n = page.Number();
+    if (n >= pfs_.size()) pfs_.resize(n + 1, 0);
+    pfs_[n] = pfsBits;
+    Use(n);
+    end_ = std::max<uint64_t>(end_, n + 1);
+    sink_(page);
+  }
+  uint64_t End() const { return end_; }
+  const std::vector<uint8_t>& PfsBytes() const { return pfs_; }
+
+ private:
+  void Use(uint32_t p) {
+    if (p >= used_.size()) used_.resize(p + 1, false);
+    used_[p] = true;
+  }
+
+  bool is2000_;
+  Sink sink_;
+  uint32_t cursor_ = 16;
+  std::vector<bool> used_;
+  std::vector<uint8_t> pfs_;
+  uint64_t end_ = 0;
+};
+
+namespace {
+
+// Writes records onto the pages of one object, linked by their previous- and
+// next-page fields. `next` gives the next record, or false at the end. The
+// first page is `firstPage` when it is not 0.
+struct PagedObject {
+  std::vector<uint32_t> pages;
+  std::vector<uint32_t> extents;
+};
+
+template <typename Layout, typename NextRecord>
+PagedObject WriteRecords(Layout& layout, const PageSpec& header, size_t perPage,
+                         uint32_t firstPage, NextRecord next) {
+  PagedObject object;
+  ByteVec record;
+  if (!next(record)) return object;
+  auto newPage = [&](uint32_t prev) {
+    uint32_t n;
+    if (object.pages.empty() && firstPage != 0) {
+      n = firstPage;
+      object.pages.push_back(n);
+    } else {
+      n = layout.NextOf(object.pages, object.extents);
+    }
+    PageBuilder page(n);
+    page.Header() = header;
+    page.Header().prevPage = prev;
+    page.Header().prevFile = prev ? 1 : 0;
+    return page;
+  };
+  PageBuilder page = newPage(0);
+  do {
+    bool full = (perPage && page.SlotCount() >= perPage) || !page.Fits(record.size());
+    if (full && page.SlotCount() > 0) {
+      PageBuilder following = newPage(page.Number());
+      page.Header().nextPage = following.Number();
+      page.Header().nextFile = 1;
+      layout.Put(page);
+      page = std::move(following);
+    }
+    page.AddRecord(record);
+  } while (next(record));
+  layout.Put(page);
+  return object;
+}
+
+// The singles and extents of a paged object, for its IAM page.
+std::vector<uint32_t> Singles(const PagedObject& o) {
+  return {o.pages.begin(), o.pages.begin() + static_cast<ptrdiff_t>(std::min<size_t>(8, o.pages.size()))};
+}
+
+}  // namespace
+
+// ------------------------------------------------------------------ builder
+
+CatalogueBuilder::CatalogueBuilder(uint16_t version, const std::u16string& databaseName)
+    : version_(version), databaseName_(databaseName) {}
+
+int32_t CatalogueBuilder::NextObjectId() {
+  int32_t id = nextId_;
+  nextId_ += 16013;
+  return id;
+}
+
+int32_t CatalogueBuilder::AddTable(const std::u16string& name, const std::vector<ColumnDef>& columns,
+                                   const std::vector<Row>& rows, const TableOptions& options) {
+  auto shared = std::make_shared<std::vector<Row>>(rows);
+  return AddGeneratedTable(
+      name, columns, rows.size(), [shared](uint64_t i) { return (*shared)[i]; }, options);
+}
+
+int32_t CatalogueBuilder::AddGeneratedTable(const std::u16string& name,
+                                            const std::vector<ColumnDef>& columns,
+                                            uint64_t rowCount, RowSource rows,
+                                            const TableOptions& options) {
+  TableDef t;
+  t.id = NextObjectId();
+  t.name = name;
+  t.columns = columns;
+  t.rowCount = rowCount;
+  t.rows = std::move(rows);
+  t.options = options;
+  objects_.push_back({t.id, name, "U ", 0});
+  tables_.push_back(std::move(t));
+  return tables_.back().id;
+}
+
+int32_t CatalogueBuilder::AddKey(int32_t tableId, const std::u16string& name,
+                                 const std::string& type, const std::vector<int16_t>& keyColumns,
+                                 bool clustered) {
+  auto t = std::find_if(tables_.begin(), tables_.end(), [&](auto& x) { return x.id == tableId; });
+  if (t == tables_.end()) throw std::logic_error("a key needs its table");
+  int32_t id = NextObjectId();
+  objects_.push_back({id, name, type, tableId});
+  bool primary = type == "PK";
+  uint32_t status = Is2000() ? (primary ? 0x802u : 0x1002u) | (clustered ? 0x10u : 0u)
+                             : (primary ? 0x2Bu : 0x4Bu);
+  int32_t indid = clustered ? 1 : t->nextIndexId++;
+  if (clustered) {
+    t->clusteredIndex = 1;
+    t->clusteredName = name;
+    t->clusteredStatus = status;
+  }
+  indexes_.push_back({tableId, indid, name, status, keyColumns});
+  return id;
+}
+
+int32_t CatalogueBuilder::AddIndex(int32_t tableId, const std::u16string& name,
+                                   const std::vector<int16_t>& keyColumns, uint32_t status) {
+  auto t = std::find_if(tables_.begin(), tables_.end(), [&](auto& x) { return x.id == tableId; });
+  if (t == tables_.end()) throw std::logic_error("an index needs its table");
+  int32_t indid = t->nextIndexId++;
+  indexes_.push_back({tableId, indid, name, Is2000() ? 0u : status, keyColumns});
+  return indid;
+}
+
+int32_t CatalogueBuilder::AddCheck(int32_t tableId, const std::u16string& name,
+                                   const std::string& text) {
+  int32_t id = NextObjectId();
+  objects_.push_back({id, name, "C ", tableId});
+  checks_.push_back({id, text});
+  return id;
+}
+
+int32_t CatalogueBuilder::AddModule(const std::string& type, const std::u16string& name,
+                                    const std::string& text, int32_t parent) {
+  int32_t id = NextObjectId();
+  objects_.push_back({id, name, type, parent});
+  modules_.push_back({id, text});
+  return id;
+}
+
+int32_t CatalogueBuilder::AddObject(const std::u16string& name, const std::string& type,
+                                    int32_t parent) {
+  int32_t id = NextObjectId();
+  objects_.push_back({id, name, type, parent});
+  return id;
+}
+
+void CatalogueBuilder::AddDependency(uint8_t refClass, int32_t depId, int32_t depSubId,
+                                     int32_t indepId, int32_t indepSubId) {
+  dependencies_.push_back({refClass, depId, depSubId, indepId, indepSubId});
+}
+
+std::vector<CatalogueBuilder::Place> CatalogueBuilder::PlacesOf(const TableDef& t) const {
+  std::vector<int16_t> order = t.options.physicalOrder;
+  if (order.empty()) {
+    for (size_t i = 0; i < t.columns.size(); ++i) order.push_back(static_cast<int16_t>(i + 1));
+  }
+  if (order.size() != t.columns.size()) throw std::logic_error("physical order names every column");
+  size_t bitColumns = 0;
+  for (const auto& c : t.columns) bitColumns += c.xtype == xtype::kBit;
+  std::vector<Place> places(t.columns.size());
+  uint16_t fixed = 4, var = t.options.uniquifier ? 1 : 0, nullBit = 0, bitBytes = 0, bits = 0;
+  for (int16_t colid : order) {
+    const ColumnDef& c = t.columns.at(static_cast<size_t>(colid - 1));
+    Place& p = places[static_cast<size_t>(colid - 1)];
+    p.colid = colid;
+    p.nullBit = ++nullBit;
+    p.length = static_cast<uint16_t>(std::max<int16_t>(c.length, 0));
+    if (c.xtype == xtype::kBit) {
+      if (bits == 0) {
+        bitBytes = fixed;
+        fixed = static_cast<uint16_t>(fixed + (bitColumns + 7) / 8);
+      }
+      p.bit = true;
+      p.offset = static_cast<uint16_t>(bitBytes + bits / 8);
+      p.bitPos = static_cast<uint8_t>(bits % 8);
+      ++bits;
+    } else if (IsVariable(c)) {
+      p.variable = true;
+      p.varNumber = ++var;
+      p.offRow = IsLargeObject(c);
+    } else {
+      p.offset = fixed;
+      fixed = static_cast<uint16_t>(fixed + p.length);
+    }
+  }
+  return places;
+}
+
+ByteVec CatalogueBuilder::EncodeRow(const TableDef& t, const std::vector<Place>& places,
+                                    const Row& row) const {
+  if (row.size() != places.size()) throw std::logic_error("a row gives every column");
+  uint16_t fixedEnd = 4, varCount = t.options.uniquifier ? 1 : 0;
+  for (const auto& p : places) {
+    if (p.variable) {
+      varCount = std::max(varCount, p.varNumber);
+    } else {
+      fixedEnd = std::max<uint16_t>(fixedEnd, static_cast<uint16_t>(p.offset + (p.bit ? 1 : p.length)));
+    }
+  }
+  ByteVec fixed(fixedEnd - 4u);
+  std::vector<std::pair<ByteVec, bool>> vars(varCount);
+  if (t.options.uniquifier) vars[0].first = U32(t.options.uniquifierValue);
+  RecordBuilder record;
+  uint16_t columns = static_cast<uint16_t>(places.size() + (t.options.uniquifier ? 1 : 0));
+  record.Columns(columns);
+  for (size_t i = 0; i < places.size(); ++i) {
+    const Place& p = places[i];
+    const Value& v = row[i];
+    if (!v) {
+      record.Null(p.nullBit);
+      continue;
+    }
+    if (p.variable) {
+      vars[p.varNumber - 1] = {*v, p.offRow};
+    } else if (p.bit) {
+      if (!v->empty() && (*v)[0] != std::byte{0}) fixed[p.offset - 4] |= std::byte(1u << p.bitPos);
+    } else {
+      if (v->size() != p.length) throw std::logic_error("a fixed value has its column's length");
+      std::copy(v->begin(), v->end(), fixed.begin() + (p.offset - 4));
+    }
+  }
+  record.Fixed(fixed);
+  if (vars.empty()) {
+    record.NoVariablePart();
+  } else {
+    for (const auto& [bytes, offRow] : vars) record.Var(bytes, offRow);
+  }
+  return record.Build();
+}
+
+void CatalogueBuilder::PlaceTable(Layout& layout, const TableDef& t) {
+  BuiltTable b;
+  b.id = t.id;
+  uint32_t mid = 0;
+  if (Is2000()) {
+    b.objectIdOnPages = static_cast<uint32_t>(t.id);
+  } else {
+    b.rowsetId = PartitionStyleId(nextMid_++);
+    mid = nextMid_++;
+    b.objectIdOnPages = mid;
+  }
+  PageSpec header;
+  header.type = 1;
+  header.objectId = b.objectIdOnPages;
+  header.indexId = Is2000() ? 0 : kUserIndexId;
+  auto places = PlacesOf(t);
+  uint64_t i = 0;
+  PagedObject data = WriteRecords(layout, header, t.options.rowsPerPage, 0,
+                                  [&](ByteVec& record) {
+                                    if (i >= t.rowCount) return false;
+                                    record = EncodeRow(t, places, t.rows(i++));
+                                    return true;
+                                  });
+  b.dataPages = data.pages;
+  if (!data.pages.empty()) {
+    b.firstPage = data.pages.front();
+    b.iamPage = layout.Single();
+    layout.Put(IamPageFor(b.iamPage, b.objectIdOnPages, header.indexId, 0, Singles(data), data.extents),
+               kPfsAllocated | kPfsIam);
+  }
+  if (!Is2000() && t.options.lobUnit) {
+    b.lobUnitObjectId = nextMid_++;
+    PageBuilder lob(layout.Single());
+    lob.Header().type = 3;
+    lob.Header().objectId = b.lobUnitObjectId;
+    lob.Header().indexId = kUserIndexId;
+    // A small text fragment: status 0x08, length, blob id, type 3 (data).
+    ByteVec text = Ascii("large object bytes");
+    lob.AddRecord(Concat({U8(0x08), U8(0), U16(static_cast<uint16_t>(14 + text.size())),
+                          U64(0x00000001000A0000ull), U16(3), text}));
+    layout.Put(lob);
+    b.lobPages = {lob.Number()};
+    b.lobIamPage = layout.Single();
+    layout.Put(IamPageFor(b.lobIamPage, b.lobUnitObjectId, kUserIndexId, 0, b.lobPages, {}),
+               kPfsAllocated | kPfsIam);
+  }
+  built_[t.id] = b;
+}
+
+void CatalogueBuilder::PlaceTables(Layout& layout) {
+  for (const auto& t : tables_) PlaceTable(layout, t);
+}
+
+// ---------------------------------------------------------- 2000 system rows
+
+CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2000() const {
+  SystemRowLists rows;
+  auto& objects = rows[kObjSysObjects];
+  auto& columns = rows[kObjSysColumns];
+  auto& indexes = rows[kObjSysIndexes];
+  // The system tables themselves: objects, their columns and index rows,
+  // none of which the catalogue keeps as user data.
+  objects.push_back(Encode(SysObjectsRow{1, "S ", 0, u"sysobjects"}));
+  objects.push_back(Encode(SysObjectsRow{2, "S ", 0, u"sysindexes"}));
+  objects.push_back(Encode(SysObjectsRow{3, "S ", 0, u"syscolumns"}));
+  columns.push_back(Encode(SysColumnsRow{1, u"name", xtype::kNVarChar, 1, 256, 0, 0, 1, -1}));
+  columns.push_back(Encode(SysColumnsRow{1, u"id", xtype::kInt, 1, 4, 10, 0, 2, 4}));
+  indexes.push_back(Encode(SysIndexesRow{1, 0x12, kSysObjectsFirst, 1, 0, 0, kSysObjectsIam, u"sysobjects", {}}));
+  indexes.push_back(Encode(SysIndexesRow{2, 0x12, 0, 1, 0, 0, kSysIndexesIam, u"sysindexes", {}}));
+  indexes.push_back(Encode(SysIndexesRow{3, 0x12, 0, 1, 0, 0, kSysColumnsIam, u"syscolumns", {}}));
+
+  for (const auto& o : objects_) {
+    objects.push_back(Encode(SysObjectsRow{o.id, o.type, o.parent, o.name}));
+  }
+  for (const auto& t : tables_) {
+    auto places = PlacesOf(t);
+    for (size_t i = 0; i < t.columns.size(); ++i) {
+      const ColumnDef& c = t.columns[i];
+      const Place& p = places[i];
+      SysColumnsRow r;
+      r.tableId = t.id;
+      r.name = c.name;
+      r.xtype = c.xtype;
+      r.typestat = c.notNull ? 1 : 0;
+      r.length = c.length;
+      r.prec = c.prec;
+      r.scale = c.scale;
+      r.colid = static_cast<int16_t>(i + 1);
+      r.xoffset = p.variable ? static_cast<int16_t>(-p.varNumber) : static_cast<int16_t>(p.offset);
+      r.bitpos = p.bitPos;
+      columns.push_back(Encode(r));
+    }
+    const BuiltTable& b = built_.at(t.id);
+    uint64_t count = t.options.recordedRowCount.value_or(t.rowCount);
+    SysIndexesRow heap;
+    heap.tableId = t.id;
+    heap.indid = static_cast<uint16_t>(t.clusteredIndex);
+    heap.status = t.clusteredIndex ? t.clusteredStatus : 0;
+    heap.name = t.clusteredIndex ? t.clusteredName : t.options.heapName;
+    heap.firstPage = b.firstPage;
+    heap.firstIam = b.iamPage;
+    heap.rowCount = count;
+    indexes.push_back(Encode(heap));
+  }
+  for (const auto& x : indexes_) {
+    if (x.indid == 1) continue;  // the clustered key is the table's own row
+    SysIndexesRow r;
+    r.tableId = x.tableId;
+    r.indid = static_cast<uint16_t>(x.indid);
+    r.status = x.status;
+    r.name = x.name;
+    for (int16_t colid : x.keyColumns) {
+      ByteVec entry(32);
+      auto id = U16(static_cast<uint16_t>(colid));
+      std::copy(id.begin(), id.end(), entry.begin() + 16);
+      r.keys.insert(r.keys.end(), entry.begin(), entry.end());
+    }
+    indexes.push_back(Encode(r));
+  }
+  return rows;
+}
+
+// ----------------------------------------------------- 2005/2008 system rows
+
+CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2005() const {
+  SystemRowLists rows;
+  for (uint32_t id : {kObjSysRscols, kObjSysRowsetColumns, kObjSysRowsets, kObjSysAllocUnits,
+                      kObjSysHobtColumns, kObjSysSchObjs, kObjSysColPars, kObjSysIdxStats,
+                      kObjSysIsCols, kObjSysObjValues, kObjSysSingleObjRefs}) {
+    rows[id];
+  }
+  // The column layouts: 655 sysrscols; 611 sysrowsetcolumns and syshobtcolumns.
+  const bool v655 = version_ == 655;
+  if (v655) {
+    rows.erase(kObjSysRowsetColumns);
+    rows.erase(kObjSysHobtColumns);
+  } else {
+    rows.erase(kObjSysRscols);
+  }
+
+  auto& objects = rows[kObjSysSchObjs];
+  const std::pair<int32_t, const char16_t*> systemTables[] = {
+      {5, u"sysrowsets"}, {7, u"sysallocunits"}, {34, u"sysschobjs"}, {41, u"syscolpars"},
+      {54, u"sysidxstats"}, {55, u"sysiscols"}, {60, u"sysobjvalues"}, {74, u"syssingleobjrefs"}};
+  for (const auto& [id, name] : systemTables) {
+    objects.push_back(Encode(SysSchObjsRow{id, name, "S ", 0, 0}));
+  }
+  rows[kObjSysColPars].push_back(Encode(SysColParsRow{34, 1, u"id", xtype::kInt, 4, 10, 0, 1}));
+  rows[kObjSysColPars].push_back(Encode(SysColParsRow{34, 2, u"name", xtype::kNVarChar, 256, 0, 0, 1}));
+  for (const auto& o : objects_) {
+    objects.push_back(Encode(SysSchObjsRow{o.id, o.name, o.type, o.parent, 0}));
+  }
+
+  for (const auto& t : tables_) {
+    const BuiltTable& b = built_.at(t.id);
+    auto places = PlacesOf(t);
+    for (size_t i = 0; i < t.columns.size(); ++i) {
+      const ColumnDef& c = t.columns[i];
+      SysColParsRow r;
+      r.objectId = t.id;
+      r.colid = static_cast<int32_t>(i + 1);
+      r.name = c.name;
+      r.xtype = c.xtype;
+      r.length = c.length;
+      r.prec = c.prec;
+      r.scale = c.scale;
+      r.status = c.notNull ? 1 : 0;
+      rows[kObjSysColPars].push_back(Encode(r));
+    }
+    uint64_t count = t.options.recordedRowCount.value_or(t.rowCount);
+    rows[kObjSysRowsets].push_back(Encode(SysRowsetsRow{b.rowsetId, t.id, t.clusteredIndex, count}));
+
+    SysAllocUnitsRow inRow{PartitionStyleId(b.objectIdOnPages), 1, b.rowsetId, b.firstPage,
+                           b.firstPage, b.iamPage};
+    std::vector<ByteVec> units{Encode(inRow)};
+    if (t.options.lobUnit) {
+      SysAllocUnitsRow lob{PartitionStyleId(b.lobUnitObjectId), 2, b.rowsetId, b.lobPages.front(),
+                           0, b.lobIamPage};
+      units.insert(t.options.lobUnitFirst ? units.begin() : units.end(), Encode(lob));
+    }
+    for (auto& u : units) rows[kObjSysAllocUnits].push_back(std::move(u));
+
+    SysIdxStatsRow own{t.id, t.clusteredIndex, t.clusteredIndex ? t.clusteredStatus : 0,
+                       t.clusteredName, b.rowsetId};
+    rows[kObjSysIdxStats].push_back(Encode(own));
+
+    // The recorded layout of the table's rowset; the hobt columns are numbered
+    // in physical order.
+    std::vector<const Place*> physical;
+    for (const auto& p : places) physical.push_back(&p);
+    std::sort(physical.begin(), physical.end(),
+              [](const Place* a, const Place* b) { return a->nullBit < b->nullBit; });
+    struct Rec {
+      int32_t colid;
+      int16_t offset;
+      uint16_t nullBit, bitPos;
+    };
+    std::vector<Rec> recs;
+    if (t.options.uniquifier) {
+      recs.push_back({0, -1, static_cast<uint16_t>(places.size() + 1), 0});
+    }
+    for (const Place* p : physical) {
+      int16_t offset = p->variable ? static_cast<int16_t>(-p->varNumber) : static_cast<int16_t>(p->offset);
+      recs.push_back({p->colid, offset, p->nullBit, p->bitPos});
+    }
+    for (size_t k = 0; k < recs.size(); ++k) {
+      const Rec& r = recs[k];
+      auto hobtColumn = static_cast<int32_t>(k + 1);
+      if (v655) {
+        rows[kObjSysRscols].push_back(
+            Encode(SysRscolsRow{b.rowsetId, r.colid, hobtColumn, r.offset, r.nullBit, r.bitPos}));
+      } else {
+        rows[kObjSysRowsetColumns].push_back(Encode(SysRowsetColumnsRow{b.rowsetId, r.colid, hobtColumn}));
+        rows[kObjSysHobtColumns].push_back(
+            Encode(SysHobtColumnsRow{b.rowsetId, hobtColumn, r.offset, r.nullBit, r.bitPos}));
+      }
+    }
+  }
+
+  uint32_t mid = nextMid_;
+  for (const auto& x : indexes_) {
+    auto t = std::find_if(tables_.begin(), tables_.end(), [&](auto& y) { return y.id == x.tableId; });
+    if (x.indid != 1) {
+      // A nonclustered index: its own rowset (same owner) and in-row unit, no pages here.
+      uint64_t rowset = PartitionStyleId(mid++);
+      uint64_t count = t->options.recordedRowCount.value_or(t->rowCount);
+      rows[kObjSysRowsets].push_back(Encode(SysRowsetsRow{rowset, x.tableId, x.indid, count}));
+      rows[kObjSysAllocUnits].push_back(
+          Encode(SysAllocUnitsRow{PartitionStyleId(mid++), 1, rowset, 0, 0, 0}));
+      rows[kObjSysIdxStats].push_back(Encode(SysIdxStatsRow{x.tableId, x.indid, x.status, x.name, rowset}));
+    }
+    int32_t ordinal = 1;
+    for (int16_t colid : x.keyColumns) {
+      rows[kObjSysIsCols].push_back(Encode(SysIsColsRow{x.tableId, x.indid, ordinal++, colid}));
+    }
+  }
+  for (const auto& d : dependencies_) rows[kObjSysSingleObjRefs].push_back(Encode(d));
+  for (const auto& c : checks_) rows[kObjSysObjValues].push_back(Encode(SysObjValuesRow{c.objectId, c.text}));
+  for (const auto& m : modules_) rows[kObjSysObjValues].push_back(Encode(SysObjValuesRow{m.objectId, m.text}));
+  return rows;
+}
+
+// -------------------------------------------------------------- the file
+
+void CatalogueBuilder::PlaceSystemTables(Layout& layout, SystemRowLists& rows) {
+  for (auto& [id, list] : rows) {
+    PageSpec header;
+    header.type = 1;
+    header.objectId = id;
+    size_t perPage = systemRowsPerPage_.count(id) ? systemRowsPerPage_.at(id) : 0;
+    uint32_t first = Is2000() && id == kObjSysObjects ? kSysObjectsFirst : 0;
+    size_t i = 0;
+    PagedObject o = WriteRecords(layout, header, perPage, first, [&](ByteVec& record) {
+      if (i >= list.size()) return false;
+      record = list[i++];
+      return true;
+    });
+    systemPages_[id] = o.pages;
+    if (Is2000()) {
+      uint32_t iam = id == kObjSysObjects ? kSysObjectsIam
+                     : id == kObjSysColumns ? kSysColumnsIam
+                                            : kSysIndexesIam;
+      layout.Put(IamPageFor(iam, id, 0, 0, Singles(o), o.extents), kPfsAllocated | kPfsIam);
+    }
+  }
+}
+
+void CatalogueBuilder::Emit(const Sink& sink) {
+  built_.clear();
+  systemPages_.clear();
+  nextMid_ = kFirstMid;
+  Layout layout(Is2000(), sink);
+  PlaceTables(layout);
+  SystemRowLists rows = Is2000() ? SystemRows2000() : SystemRows2005();
+  if (edit_) edit_(rows);
+  PlaceSystemTables(layout, rows);
+
+  uint32_t firstSys = 0;
+  uint32_t pointed = Is2000() ? kObjSysIndexes : kObjSysAllocUnits;
+  if (systemPages_.count(pointed) && !systemPages_[pointed].empty()) firstSys = systemPages_[pointed][0];
+  layout.Put(BootPageFor(version_, PaddedName(databaseName_), firstSys), kPfsAllocated);
+  pageCount_ = std::max<uint64_t>(layout.End(), 32);
+
+  // One PFS page per interval: page 1, then every 8088 pages.
+  std::vector<uint8_t> bytes = layout.PfsBytes();
+  bytes.resize(pageCount_, 0);
+  bytes[0] = bytes[1] = kPfsAllocated;
+  for (uint64_t start = 0; start < pageCount_; start += kPfsInterval) {
+    uint32_t at = start == 0 ? 1 : static_cast<uint32_t>(start);
+    bytes[at] = kPfsAllocated;
+    size_t n = std::min<uint64_t>(kPfsInterval, pageCount_ - start);
+    std::vector<uint8_t> interval(bytes.begin() + static_cast<ptrdiff_t>(start),
+                                  bytes.begin() + static_cast<ptrdiff_t>(start + n));
+    sink(PfsPageFor(at, interval));
+  }
+}
+
+MdfBuilder CatalogueBuilder::Build() {
+  MdfBuilder file(version_, databaseName_);
+  Emit([&](const PageBuilder& page) { file.SetPage(page); });
+  file.SetPageCount(static_cast<uint32_t>(pageCount_));
+  return file;
+}
+
+void CatalogueBuilder::WriteTo(const std::string& path) {
+  MdfStreamWriter out(path);
+  Emit([&](const PageBuilder& page) { out.Write(page); });
+  out.Finish(pageCount_);
+}
+
+void CatalogueBuilder::SetAllocated(MdfBuilder& file, uint32_t page, bool allocated) {
+  uint32_t start = page - page % kPfsInterval;
+  uint32_t pfs = start == 0 ? 1 : start;
+  file.Page(pfs).Poke(100 + page % kPfsInterval, U8(allocated ? kPfsAllocated : 0));
+}
+
+}  // namespace mdftest

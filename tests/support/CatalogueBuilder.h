@@ -1,0 +1,226 @@
+// Writes a whole synthetic data file with a catalogue: user tables with their
+// columns, rows, keys, indexes, check constraints, modules and dependencies,
+// laid out as the server lays them out in the system tables of the file's
+// version (rows from SystemRows.h), with IAM pages, data pages and, for
+// 2005/2008 files, PFS pages.
+//
+// 539: sysobjects, syscolumns and sysindexes behind their IAM pages 10, 26 and
+// 13; sysobjects' first page is page 8 and its pages are linked by their
+// next-page fields. User tables: IAM and data pages carrying the table's
+// object id.
+// 611/655: sysschobjs, syscolpars, sysrowsets, sysallocunits, sysidxstats,
+// sysiscols, syssingleobjrefs, sysobjvalues and the column layout tables
+// (655 sysrscols; 611 sysrowsetcolumns and syshobtcolumns) on pages with their
+// object id and header index id 0. Every user table has a rowset (index id 0
+// for a heap, 1 when a clustered key is added) and an in-row allocation unit;
+// its IAM and data pages carry the unit's id bits 16..47 and header index id
+// 256 (bits 48..63).
+//
+// Pages: the first eight pages of every object are single pages, the rest
+// whole extents, as the server allocates them. Every page written is marked
+// allocated in the PFS page of its interval.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tests/support/MdfBuilder.h"
+#include "tests/support/SystemRows.h"
+
+namespace mdftest {
+
+// Type codes of the columns a test uses most.
+namespace xtype {
+inline constexpr uint8_t kImage = 34, kText = 35, kTinyInt = 48, kSmallInt = 52, kInt = 56,
+                         kDateTime = 61, kNText = 99, kBit = 104, kBigInt = 127,
+                         kVarBinary = 165, kVarChar = 167, kChar = 175, kNVarChar = 231,
+                         kNChar = 239;
+}
+
+struct ColumnDef {
+  std::u16string name;
+  uint8_t xtype = xtype::kInt;
+  int16_t length = 4;
+  bool notNull = false;
+  uint8_t prec = 0;
+  uint8_t scale = 0;
+};
+ColumnDef IntColumn(const std::u16string& name, bool notNull = false);
+ColumnDef BigIntColumn(const std::u16string& name);
+ColumnDef CharColumn(const std::u16string& name, int16_t length);
+ColumnDef VarCharColumn(const std::u16string& name, int16_t length);
+ColumnDef NVarCharColumn(const std::u16string& name, int16_t characters);
+ColumnDef BitColumn(const std::u16string& name);
+ColumnDef NTextColumn(const std::u16string& name);
+
+// A column value as stored; nothing for NULL.
+using Value = std::optional<ByteVec>;
+using Row = std::vector<Value>;  // in colid order
+Value IntValue(int32_t v);
+Value BigIntValue(int64_t v);
+Value CharValue(const std::string& s, size_t length);  // padded with blanks
+Value VarCharValue(const std::string& s);
+Value NVarCharValue(const std::u16string& s);
+Value BitValue(bool v);
+Value TextPointerValue(uint32_t page, uint16_t slot);  // the 16-byte in-row pointer
+inline const Value kNull = std::nullopt;
+
+struct TableOptions {
+  // Physical column order as colids (clustered key columns first); empty for
+  // colid order.
+  std::vector<int16_t> physicalOrder;
+  // A non-unique clustered index's hidden uniquifier: variable column 1,
+  // before the named variable columns; every row stores this value in it.
+  bool uniquifier = false;
+  uint32_t uniquifierValue = 0;
+  // 2005/2008: a large-object allocation unit besides the in-row one, listed
+  // first in sysallocunits when `lobUnitFirst`.
+  bool lobUnit = false;
+  bool lobUnitFirst = false;
+  // The row count the catalogue records; the number of rows when not given.
+  std::optional<uint64_t> recordedRowCount;
+  // 539: the name on the heap's sysindexes row (empty by default).
+  std::u16string heapName;
+  // Rows per data page; as many as fit when 0.
+  size_t rowsPerPage = 0;
+};
+
+// Where one table ended up.
+struct BuiltTable {
+  int32_t id = 0;
+  uint32_t objectIdOnPages = 0;  // 539: the table id; 2005/2008: the in-row unit's id bits 16..47
+  uint32_t iamPage = 0;
+  uint32_t firstPage = 0;
+  std::vector<uint32_t> dataPages;  // in the order the rows were written
+  uint32_t lobUnitObjectId = 0;
+  uint32_t lobIamPage = 0;
+  std::vector<uint32_t> lobPages;
+  uint64_t rowsetId = 0;
+};
+
+class CatalogueBuilder {
+ public:
+  using RowSource = std::function<Row(uint64_t index)>;
+
+  CatalogueBuilder(uint16_t version, const std::u16string& databaseName);
+
+  uint16_t Version() const { return version_; }
+  bool Is2000() const { return version_ == 539; }
+
+  int32_t AddTable(const std::u16string& name, const std::vector<ColumnDef>& columns,
+                   const std::vector<Row>& rows = {}, const TableOptions& options = {});
+  // A table whose rows are made one at a time while the file is written.
+  int32_t AddGeneratedTable(const std::u16string& name, const std::vector<ColumnDef>& columns,
+                            uint64_t rowCount, RowSource rows, const TableOptions& options = {});
+
+  // A primary key ("PK") or unique key ("UQ") object with its index. A
+  // clustered one makes the table's rowset index 1 and names it.
+  int32_t AddKey(int32_t tableId, const std::u16string& name, const std::string& type,
+                 const std::vector<int16_t>& keyColumns, bool clustered = false);
+  // A nonclustered index (index id 2, 3, ...) with its own rowset.
+  int32_t AddIndex(int32_t tableId, const std::u16string& name,
+                   const std::vector<int16_t>& keyColumns, uint32_t status = 0x03);
+  int32_t AddCheck(int32_t tableId, const std::u16string& name, const std::string& text);
+  // A procedure, function, trigger or view ("P ", "FN", "TR", "V ", ...).
+  int32_t AddModule(const std::string& type, const std::u16string& name, const std::string& text,
+                    int32_t parent = 0);
+  // Any other object row (a foreign key "F ", a default "D ", ...).
+  int32_t AddObject(const std::u16string& name, const std::string& type, int32_t parent = 0);
+  void AddDependency(uint8_t refClass, int32_t depId, int32_t depSubId, int32_t indepId,
+                     int32_t indepSubId);
+
+  // System-table rows per system object id, as they will be laid out; a test
+  // may change, reorder or add rows here before they are placed.
+  using SystemRowLists = std::map<uint32_t, std::vector<ByteVec>>;
+  void EditSystemRows(std::function<void(SystemRowLists&)> edit) { edit_ = std::move(edit); }
+  // At most this many rows on each page of one system table.
+  void SetSystemRowsPerPage(uint32_t systemObjectId, size_t rows) {
+    systemRowsPerPage_[systemObjectId] = rows;
+  }
+
+  // Lays everything out into a data file in memory.
+  MdfBuilder Build();
+  // Writes the file straight to disk page by page; made rows are never held
+  // all at once.
+  void WriteTo(const std::string& path);
+
+  // After Build or WriteTo: where things went.
+  const BuiltTable& Table(int32_t tableId) const { return built_.at(tableId); }
+  const std::vector<uint32_t>& SystemPages(uint32_t systemObjectId) const {
+    return systemPages_.at(systemObjectId);
+  }
+  uint64_t PageCount() const { return pageCount_; }
+
+  // Marks a page allocated or free in the PFS page of a built file.
+  static void SetAllocated(MdfBuilder& file, uint32_t page, bool allocated);
+
+ private:
+  struct TableDef {
+    int32_t id = 0;
+    std::u16string name;
+    std::vector<ColumnDef> columns;
+    uint64_t rowCount = 0;
+    RowSource rows;
+    TableOptions options;
+    int32_t clusteredIndex = 0;  // 1 once a clustered key is added
+    std::u16string clusteredName;
+    uint32_t clusteredStatus = 0;
+    int32_t nextIndexId = 2;
+  };
+  struct IndexDef {
+    int32_t tableId = 0;
+    int32_t indid = 0;
+    std::u16string name;
+    uint32_t status = 0;
+    std::vector<int16_t> keyColumns;
+  };
+  struct ObjectDef {
+    int32_t id = 0;
+    std::u16string name;
+    std::string type;
+    int32_t parent = 0;
+  };
+  struct TextDef {
+    int32_t objectId = 0;
+    std::string text;
+  };
+  struct Place;
+  class Layout;
+  using Sink = std::function<void(const PageBuilder&)>;
+
+  int32_t NextObjectId();
+  void Emit(const Sink& sink);
+  void PlaceTables(Layout& layout);
+  void PlaceTable(Layout& layout, const TableDef& t);
+  SystemRowLists SystemRows2000() const;
+  SystemRowLists SystemRows2005() const;
+  void PlaceSystemTables(Layout& layout, SystemRowLists& rows);
+  std::vector<Place> PlacesOf(const TableDef& t) const;
+  ByteVec EncodeRow(const TableDef& t, const std::vector<Place>& places, const Row& row) const;
+
+  uint16_t version_;
+  std::u16string databaseName_;
+  int32_t nextId_ = 1977058079;
+  // Rowset and allocation unit ids, bits 16..47: clear of the system tables'
+  // object ids, which the pages of system tables carry.
+  static constexpr uint32_t kFirstMid = 0x4D2;
+  uint32_t nextMid_ = kFirstMid;
+  std::vector<ObjectDef> objects_;
+  std::vector<TableDef> tables_;
+  std::vector<IndexDef> indexes_;
+  std::vector<TextDef> checks_;
+  std::vector<TextDef> modules_;
+  std::vector<SysSingleObjRefsRow> dependencies_;
+  std::function<void(SystemRowLists&)> edit_;
+  std::map<uint32_t, size_t> systemRowsPerPage_;
+
+  std::map<int32_t, BuiltTable> built_;
+  std::map<uint32_t, std::vector<uint32_t>> systemPages_;
+  uint64_t pageCount_ = 0;
+};
+
+}  // namespace mdftest
