@@ -7,7 +7,8 @@
 //   - inserting at a position past the end appends; a negative position
 //     inserts nothing and answers -1;
 //   - a row is inserted with the text of its first cell; the other cells of a
-//     new row are empty until set;
+//     new row are empty until set; a row inserted while there are no columns
+//     has no cells;
 //   - calls naming no column or row do nothing and answer false or empty.
 #pragma once
 

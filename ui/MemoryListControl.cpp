@@ -34,8 +34,8 @@ int MemoryListControl::GetColumnWidth(int column) const {
 int MemoryListControl::InsertItem(int row, std::u16string_view firstCell) {
   if (row < 0) return -1;
   row = std::min(row, GetItemCount());
-  std::vector<std::u16string> cells(std::max(1, GetColumnCount()));
-  cells[0] = firstCell;
+  std::vector<std::u16string> cells(GetColumnCount());
+  if (!cells.empty()) cells[0] = firstCell;
   rows_.insert(rows_.begin() + row, std::move(cells));
   return row;
 }

@@ -1,0 +1,72 @@
+#include "shell/AnalysisJob.h"
+
+#include <QString>
+#include <chrono>
+
+#include "engine/Analysis.h"
+#include "engine/FileError.h"
+#include "shell/CMdf_Repair.h"
+#include "shell/JobControls.h"
+#include "ui/ProductTexts.h"
+
+namespace shell {
+namespace {
+
+using std::chrono::milliseconds;
+
+// The analysis proper, with the progress bar: shown at 0 and animated while
+// the passes run; at the end held a moment, shown full, then hidden.
+void AnalyseWithProgress(JobThread& job, const AnalysisJobParams& params,
+                         const AnalysisTargets& targets, mendora::Catalogue& catalogue) {
+  job.OnWindowThread([&] { targets.view.StartProgress(); });
+  mendora::RunAnalysis(targets.doc.file, catalogue, job.Job(), params.progress);
+  job.OnWindowThread([&] { targets.view.StopProgressTimer(); });
+  job.Pause(milliseconds(params.progressEndHoldMs));
+  job.OnWindowThread([&] { targets.view.ShowProgressFull(); });
+  job.Pause(milliseconds(params.progressEndShowMs));
+  job.OnWindowThread([&] { targets.view.EndProgress(); });
+}
+
+}  // namespace
+
+void RunAnalysisJob(JobThread& job, const AnalysisJobParams& params,
+                    const AnalysisTargets& targets) {
+  JobTreeControl tree(job, targets.tree);
+  JobPrompts prompts(job, targets.prompts);
+  mendora::Catalogue catalogue;
+  mendora::ObjectHandleList handles;
+  const mendora::VersionFlags noVersion;
+  try {
+    if (!params.startup) {
+      tree.DeleteAllItems();
+      tree.SetCheckBoxStyle(false);
+      tree.InsertItem(ui::kNoTreeItem, QString::fromUtf8(texts::kProductName).toStdU16String());
+    }
+    mendora::DataFile& file = targets.doc.file;
+    const bool supported = mendora::DetectVersionAndAnalyse(
+        file, [&] { AnalyseWithProgress(job, params, targets, catalogue); },
+        [&](const char* message) {
+          prompts.Inform(message, texts::kCaption);
+          targets.doc.state.analysisRunning = false;
+        });
+    mendora::ObjectTreeNodes nodes = mendora::ResetAndBuildObjectTree(
+        tree, catalogue, supported ? file.Version() : noVersion, params.rootLabel, handles,
+        &job.Job());
+    job.OnWindowThread([&] {
+      targets.doc.catalogue = std::move(catalogue);
+      targets.doc.handles = std::move(handles);
+      targets.doc.nodes = nodes;
+    });
+  } catch (const mendora::FileError& e) {
+    // A failed read ends the analysis: the bar goes, the user is told why
+    // and the tree shows the product root again.
+    job.OnWindowThread([&] {
+      targets.view.StopProgressTimer();
+      targets.view.EndProgress();
+    });
+    prompts.Inform(e.what(), texts::kCaption);
+    mendora::ResetAndBuildObjectTree(tree, catalogue, noVersion, params.rootLabel, handles);
+  }
+}
+
+}  // namespace shell

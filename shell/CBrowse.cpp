@@ -1,0 +1,108 @@
+#include "shell/CBrowse.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QPixmap>
+
+#include "engine/FileError.h"
+#include "shell/QtText.h"
+#include "ui/ProductTexts.h"
+#include "ui_CBrowse.h"
+#include "widgets/Artwork.h"
+
+namespace shell {
+namespace {
+
+// Closes the data file; a failing close is reported with its cause.
+bool CloseDataFile(mendora::DataFile& file, ui::Prompts& prompts) {
+  try {
+    file.Close();
+    return true;
+  } catch (const mendora::FileError& e) {
+    prompts.Inform(e.what(), texts::kCaption);
+    return false;
+  }
+}
+
+}  // namespace
+
+CBrowse::CBrowse(ui::JobState& state, mendora::DataFile& file, ui::Prompts& prompts,
+                 ChooseFile chooseFile, QWidget* parent)
+    : QDialog(parent),
+      ui_(std::make_unique<Ui::CBrowse>()),
+      state_(state),
+      file_(file),
+      prompts_(prompts),
+      chooseFile_(chooseFile ? std::move(chooseFile) : ChooseFile(&CBrowse::ChooseWithFileDialog)) {
+  ui_->setupUi(this);
+  setObjectName(QStringLiteral("CBrowse"));
+  setWindowTitle(FromUtf8(texts::kWindowTitle));
+  setWindowIcon(widgets::ApplicationIcon());
+  ui_->banner->setPixmap(QPixmap::fromImage(widgets::DrawBanner(QSize(460, 72))));
+  ui_->selectButton->setText(FromUtf8(texts::kSelectMdfFile));
+  ui_->startButton->setText(FromUtf8(texts::kStart));
+  ui_->cancelButton->setText(FromUtf8(texts::kCancel));
+  // Room for a path of two lines.
+  ui_->pathLabel->setMinimumHeight(ui_->pathLabel->fontMetrics().lineSpacing() * 2 + 4);
+  ui_->pathLabel->setMinimumWidth(380);
+  ui_->startButton->setEnabled(false);
+  connect(ui_->selectButton, &QPushButton::clicked, this, &CBrowse::OnSelect);
+  connect(ui_->startButton, &QPushButton::clicked, this, &CBrowse::OnStart);
+  connect(ui_->cancelButton, &QPushButton::clicked, this, &CBrowse::reject);
+  setFixedSize(sizeHint());
+}
+
+CBrowse::~CBrowse() = default;
+
+QPushButton* CBrowse::SelectButton() const { return ui_->selectButton; }
+QPushButton* CBrowse::StartButton() const { return ui_->startButton; }
+QPushButton* CBrowse::CancelButton() const { return ui_->cancelButton; }
+widgets::CTransparentStatic* CBrowse::PathLabel() const { return ui_->pathLabel; }
+
+QString CBrowse::ChooseWithFileDialog(QWidget* parent) {
+  const QString filter = FromUtf8(texts::kMdfFilterName) + QStringLiteral(" (") +
+                         FromUtf8(texts::kMdfFilterPattern) + QStringLiteral(")");
+  return QFileDialog::getOpenFileName(parent, FromUtf8(texts::kOpenMdfTitle), QString(), filter);
+}
+
+void CBrowse::OnSelect() {
+  const QString path = chooseFile_(this);
+  if (path.isEmpty()) return;
+  // The tree root shows the path in upper case; the file is opened by the
+  // path as chosen, since file names here are case-sensitive.
+  state_.SetSelectedFilePath(ToU16(path.toUpper()));
+  state_.SetChosenFilePath(QFile::encodeName(path).toStdString());
+  ui_->pathLabel->hide();
+  ui_->pathLabel->SetText(path);
+  ui_->pathLabel->show();
+  ui_->startButton->setEnabled(true);
+  ui_->startButton->setFocus();
+}
+
+void CBrowse::OnStart() {
+  state_.analysisRunning = true;
+  if (file_.IsOpen() && !CloseDataFile(file_, prompts_)) return;
+  const std::string path = state_.ChosenFilePath();
+  if (!file_.Open(path)) {
+    prompts_.Inform(texts::kFileInUse, texts::kWindowTitle);
+    ui_->startButton->setEnabled(false);
+    ui_->pathLabel->SetText(QString());
+    return;
+  }
+  if (!QFileInfo::exists(QFile::decodeName(QByteArray::fromStdString(path)))) {
+    // Removed after it was opened: nothing to keep open either.
+    CloseDataFile(file_, prompts_);
+    prompts_.Inform(texts::kNoSuchFile, texts::kWindowTitle);
+    return;
+  }
+  accept();
+}
+
+void CBrowse::reject() {
+  state_.SetSelectedFilePath({});
+  state_.SetChosenFilePath({});
+  QDialog::reject();
+}
+
+}  // namespace shell

@@ -1,0 +1,56 @@
+// The file selection dialog: the user picks a data file, sees its path and
+// presses Start, which closes any data file still open and opens the chosen
+// one for exclusive reading. It ends with Accepted once the file is open, or
+// with Rejected on Cancel (or Esc, or the close box).
+#pragma once
+
+#include <QDialog>
+#include <memory>
+
+#include "engine/DataFile.h"
+#include "shell/ShellSettings.h"
+#include "ui/JobState.h"
+#include "ui/Prompts.h"
+
+namespace Ui {
+class CBrowse;
+}
+class QPushButton;
+
+namespace widgets {
+class CTransparentStatic;
+}
+
+namespace shell {
+
+class CBrowse final : public QDialog {
+  Q_OBJECT
+
+ public:
+  // `chooseFile` empty: the system's file-open dialog.
+  CBrowse(ui::JobState& state, mendora::DataFile& file, ui::Prompts& prompts,
+          ChooseFile chooseFile, QWidget* parent = nullptr);
+  ~CBrowse() override;
+
+  QPushButton* SelectButton() const;
+  QPushButton* StartButton() const;
+  QPushButton* CancelButton() const;
+  widgets::CTransparentStatic* PathLabel() const;
+
+  // The system's file-open dialog with the program's title and filter.
+  static QString ChooseWithFileDialog(QWidget* parent);
+
+  void reject() override;
+
+ private:
+  void OnSelect();
+  void OnStart();
+
+  std::unique_ptr<Ui::CBrowse> ui_;
+  ui::JobState& state_;
+  mendora::DataFile& file_;
+  ui::Prompts& prompts_;
+  ChooseFile chooseFile_;
+};
+
+}  // namespace shell

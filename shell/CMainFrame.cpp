@@ -1,0 +1,463 @@
+#include "shell/CMainFrame.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QWindow>
+
+#include "engine/FileError.h"
+#include "shell/AnalysisJob.h"
+#include "shell/CBrowse.h"
+#include "shell/CLeftView.h"
+#include "shell/CMdf_Repair.h"
+#include "shell/CMendoraSqlView.h"
+#include "shell/MessageDisplay.h"
+#include "shell/QtText.h"
+#include "ui/ProductTexts.h"
+#include "widgets/AW_CMultiViewSplitter.h"
+#include "widgets/Artwork.h"
+#include "widgets/CAboutUs.h"
+#include "widgets/CAlphaToolBar.h"
+#include "widgets/CMdSqlAboutUs.h"
+
+namespace shell {
+namespace {
+
+QAction* MakeAction(QObject* owner, const QString& text, const QString& statusTip,
+                    const QString& toolTip = QString()) {
+  auto* action = new QAction(text, owner);
+  action->setStatusTip(statusTip);
+  if (!toolTip.isEmpty()) action->setToolTip(toolTip);
+  return action;
+}
+
+const QString kAboutPrompt = QStringLiteral("Display program information, version number and copyright");
+
+}  // namespace
+
+CMainFrame::CMainFrame(CMendoraSqlDoc& doc, ui::Prompts& prompts, ShellSettings settings,
+                       QWidget* parent)
+    : QMainWindow(parent),
+      doc_(doc),
+      prompts_(prompts),
+      settings_(std::move(settings)),
+      analysisThread_(this),
+      startupAnalysisThread_(this),
+      gridFillThread_(this) {
+  setObjectName(QStringLiteral("CMainFrame"));
+  setWindowTitle(FromUtf8(texts::kWindowTitle));
+  setWindowIcon(widgets::ApplicationIcon());
+  CreateCommands();
+  CreateMenus();
+  CreateToolBar();
+  CreateStatusBar();
+  CreateClient();
+  connect(&openTimer_, &QTimer::timeout, this, &CMainFrame::OnOpenTimer);
+  connect(&commandTimer_, &QTimer::timeout, this, &CMainFrame::UpdateCommands);
+  commandTimer_.start(settings_.timings.commandUpdateMs);
+  UpdateCommands();
+}
+
+CMainFrame::~CMainFrame() {
+  // The jobs end before the window they report to goes.
+  analysisThread_.Shutdown();
+  startupAnalysisThread_.Shutdown();
+  gridFillThread_.Shutdown();
+}
+
+void CMainFrame::CreateCommands() {
+  Commands& c = commands_;
+  c.open = MakeAction(this, QStringLiteral("&Open"), QStringLiteral("Open an existing document"),
+                      QStringLiteral("Open"));
+  c.open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+  c.stopMenu = MakeAction(this, QStringLiteral("Stop"), QString());
+  c.stopTool = MakeAction(this, QStringLiteral("Stop"), QStringLiteral("Stops the current process"),
+                          QStringLiteral("Stop"));
+  c.saveMenu = MakeAction(this, QStringLiteral("&Save"), QString());
+  c.saveTool = MakeAction(this, QStringLiteral("Save"), QStringLiteral("Saved Recovered Data"),
+                          QStringLiteral("Save"));
+  c.exitMenu = MakeAction(this, QStringLiteral("E&xit"),
+                          QStringLiteral("Quit the application; prompts to save documents"));
+  c.exitTool = MakeAction(this, QStringLiteral("Exit"), QStringLiteral("Close Application "),
+                          QStringLiteral("Exit"));
+  c.helpMenu = MakeAction(this, QStringLiteral("Contents"), QString());
+  c.helpMenu->setShortcut(QKeySequence(Qt::Key_F1));
+  c.helpTool = MakeAction(this, QStringLiteral("Help"), QStringLiteral(" "), QStringLiteral("Help"));
+  c.aboutMenu = MakeAction(this, QStringLiteral("&About Mendora for Sql Server"), kAboutPrompt);
+  c.aboutTool = MakeAction(this, QStringLiteral("About Us"), QString(), QStringLiteral("About Us"));
+
+  connect(c.open, &QAction::triggered, this, &CMainFrame::OnFileOpen);
+  for (QAction* stop : {c.stopMenu, c.stopTool}) {
+    connect(stop, &QAction::triggered, this, &CMainFrame::OnStop);
+  }
+  for (QAction* save : {c.saveMenu, c.saveTool}) {
+    connect(save, &QAction::triggered, this, &CMainFrame::SaveRequested);
+  }
+  // Every way out is a close request, so it meets the same questions.
+  for (QAction* exit : {c.exitMenu, c.exitTool}) {
+    connect(exit, &QAction::triggered, this, &QWidget::close);
+  }
+  for (QAction* help : {c.helpMenu, c.helpTool}) {
+    connect(help, &QAction::triggered, this, &CMainFrame::HelpRequested);
+  }
+  for (QAction* about : {c.aboutMenu, c.aboutTool}) {
+    connect(about, &QAction::triggered, this, &CMainFrame::ShowAbout);
+  }
+}
+
+void CMainFrame::CreateMenus() {
+  QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+  file->addAction(commands_.open);
+  file->addAction(commands_.stopMenu);
+  file->addAction(commands_.saveMenu);
+  file->addSeparator();
+  file->addAction(commands_.exitMenu);
+  QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+  commands_.viewToolbar = view->addAction(QStringLiteral("&Toolbar"));
+  commands_.viewStatusBar = view->addAction(QStringLiteral("&Status Bar"));
+  QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+  help->addAction(commands_.helpMenu);
+  help->addSeparator();
+  help->addAction(commands_.aboutMenu);
+}
+
+void CMainFrame::CreateToolBar() {
+  toolBar_ = new widgets::CAlphaToolBar(QStringLiteral("Standard"), QSize(38, 44), QSize(32, 32),
+                                        this);
+  toolBar_->setObjectName(QStringLiteral("StandardToolBar"));
+  widgets::CAlphaImageList images;
+  using widgets::ToolImage;
+  using widgets::ToolLook;
+  // Buttons in the order Open, Stop, Save, Help, About, Exit.
+  const std::pair<QAction*, ToolImage> buttons[] = {
+      {commands_.open, ToolImage::kOpen},      {commands_.stopTool, ToolImage::kStop},
+      {commands_.saveTool, ToolImage::kSave},  {commands_.helpTool, ToolImage::kHelp},
+      {commands_.aboutTool, ToolImage::kAbout}, {commands_.exitTool, ToolImage::kExit}};
+  for (const auto& [action, image] : buttons) {
+    images.Add(widgets::DrawToolImage(image, ToolLook::kNormal, 32),
+               widgets::DrawToolImage(image, ToolLook::kHot, 32),
+               widgets::DrawToolImage(image, ToolLook::kDisabled, 32));
+    toolBar_->AddButton(action, images, images.Count() - 1);
+  }
+  addToolBar(Qt::TopToolBarArea, toolBar_);
+  commands_.viewToolbar->setCheckable(true);
+  commands_.viewToolbar->setChecked(true);
+  commands_.viewToolbar->setStatusTip(QStringLiteral("Show or hide the toolbar"));
+  connect(commands_.viewToolbar, &QAction::toggled, toolBar_, &QWidget::setVisible);
+}
+
+void CMainFrame::CreateStatusBar() {
+  QStatusBar* bar = statusBar();
+  messagePane_ = new QLabel(bar);
+  messagePane_->setObjectName(QStringLiteral("MessagePane"));
+  bar->addWidget(messagePane_, 1);
+  // The keyboard indicators, drawn as the platform draws an indicator that is
+  // off: the lock states are not offered to programs here.
+  for (const char* indicator : {"CAP", "NUM", "SCRL"}) {
+    auto* pane = new QLabel(QString::fromLatin1(indicator), bar);
+    pane->setEnabled(false);
+    bar->addPermanentWidget(pane);
+  }
+  for (const char* blank : {"   ", "        "}) {
+    auto* pane = new QLabel(QString::fromLatin1(blank), bar);
+    pane->setFrameShape(QFrame::StyledPanel);
+    bar->addPermanentWidget(pane);
+  }
+  progressBar_ = new QProgressBar(bar);
+  progressBar_->setObjectName(QStringLiteral("ProgressBar"));
+  progressBar_->setRange(0, 100);
+  progressBar_->setValue(0);
+  progressBar_->setTextVisible(false);
+  PlaceProgressBar();
+  progressBar_->hide();
+  commands_.viewStatusBar->setCheckable(true);
+  commands_.viewStatusBar->setChecked(true);
+  commands_.viewStatusBar->setStatusTip(QStringLiteral("Show or hide the status bar"));
+  connect(commands_.viewStatusBar, &QAction::toggled, bar, &QWidget::setVisible);
+}
+
+void CMainFrame::PlaceProgressBar() {
+  // 300 by 17 pixels from x = 200, moved right when the status text would
+  // run under it in this font.
+  const int textEnd = messagePane_->fontMetrics().horizontalAdvance(
+                          FromUtf8(texts::kInsertionInProgress)) + 16;
+  progressBar_->setGeometry(std::max(200, textEnd), 2, 300, 17);
+}
+
+void CMainFrame::CreateClient() {
+  splitter_ = new widgets::AW_CMultiViewSplitter(2, this);
+  splitter_->setObjectName(QStringLiteral("Splitter"));
+  treeView_ = new CLeftView(settings_.timings.analysisPollMs);
+  splitter_->SetPaneWidget(0, 0, treeView_);
+  gridView_ = new CMendoraSqlView;
+  analysisView_ = new CMdf_Repair(doc_.state, progressBar_, settings_.timings.analysisProgressMs);
+  const int grid = splitter_->AddView(0, 1, gridView_);
+  const int welcome = splitter_->AddView(0, 1, new MessageDisplay);
+  const int about = splitter_->AddView(0, 1, new widgets::CAboutUs);
+  const int analysis = splitter_->AddView(0, 1, analysisView_);
+  Q_ASSERT(grid == kGridView && welcome == kWelcomeView && about == kAboutView &&
+           analysis == kAnalysisView);
+  (void)grid, (void)welcome, (void)about, (void)analysis;
+  splitter_->ShowView(kWelcomeView);
+  splitter_->setStretchFactor(0, 0);
+  splitter_->setStretchFactor(1, 1);
+  splitter_->setSizes({kTreeWidth, 10000});
+  setCentralWidget(splitter_);
+  connect(treeView_, &CLeftView::StartupTimerTicked, this, &CMainFrame::OnStartupTimer);
+  connect(treeView_, &CLeftView::GridProgressTicked, this, &CMainFrame::OnGridProgressTimer);
+}
+
+bool CMainFrame::AnyJobSet() const {
+  return analysisThread_.IsSet() || startupAnalysisThread_.IsSet() || gridFillThread_.IsSet();
+}
+
+void CMainFrame::UpdateCommands() {
+  const ui::JobState& s = doc_.state;
+  // Open also waits for a stopped job to unwind, since the file selection
+  // closes and opens the data file that job may still be reading.
+  commands_.open->setEnabled(!s.analysisRunning && !s.gridFillRunning && !AnyJobSet());
+  const bool stop = s.analysisRunning || s.gridFillRunning;
+  commands_.stopMenu->setEnabled(stop);
+  commands_.stopTool->setEnabled(stop);
+  commands_.saveMenu->setEnabled(s.saveAllowed);
+  commands_.saveTool->setEnabled(s.saveAllowed);
+  const char* status = s.analysisRunning   ? texts::kAnalysisInProgress
+                       : s.gridFillRunning ? texts::kInsertionInProgress
+                                           : "";
+  messagePane_->setText(FromUtf8(status));
+}
+
+bool CMainFrame::RunFileSelection() {
+  CBrowse browse(doc_.state, doc_.file, prompts_, settings_.chooseFile, this);
+  return browse.exec() == QDialog::Accepted;
+}
+
+void CMainFrame::RunFirstFileSelection() {
+  if (RunFileSelection()) {
+    doc_.state.startupAnalysisRequested = true;
+  } else {
+    doc_.state.saveAllowed = false;
+    doc_.state.analysisRunning = false;
+  }
+  UpdateCommands();
+}
+
+void CMainFrame::ClearTreeAndGrid() {
+  treeView_->Control().DeleteAllItems();
+  gridView_->Clear();
+}
+
+void CMainFrame::OnFileOpen() {
+  if (!commands_.open->isEnabled()) return;
+  if (!RunFileSelection()) {
+    doc_.state.analysisRunning = false;
+    UpdateCommands();
+    return;
+  }
+  ui::JobState& s = doc_.state;
+  s.progressPosition = 0;
+  openTimer_.start(settings_.timings.analysisPollMs);
+  s.saveAllowed = false;
+  s.progressHalted = false;
+  treeView_->Control().DeleteAllItems();
+  gridView_->ClearAndHide();
+  splitter_->ShowView(kWelcomeView);
+  // The catalogue lists, the database name among them, and the tree's node lists.
+  doc_.catalogue.Clear();
+  doc_.handles.clear();
+  doc_.nodes = {};
+  s.analysisRequested = true;
+  UpdateCommands();
+}
+
+void CMainFrame::OnOpenTimer() {
+  if (!doc_.state.analysisRequested) return;
+  doc_.state.analysisRequested = false;
+  openTimer_.stop();
+  StartAnalysis(analysisThread_, false);
+}
+
+void CMainFrame::OnStartupTimer() {
+  if (!doc_.state.startupAnalysisRequested) return;
+  treeView_->StartupTimer().stop();
+  StartAnalysis(startupAnalysisThread_, true);
+}
+
+void CMainFrame::StartAnalysis(JobThread& thread, bool startup) {
+  AnalysisJobParams params;
+  params.startup = startup;
+  params.rootLabel = doc_.state.SelectedFilePath();
+  params.progressEndHoldMs = settings_.timings.progressEndHoldMs;
+  params.progressEndShowMs = settings_.timings.progressEndShowMs;
+  params.progress = settings_.analysisProgress;
+  AnalysisTargets targets{treeView_->Control(), prompts_, *analysisView_, doc_};
+  thread.Start([params, targets](JobThread& job) { RunAnalysisJob(job, params, targets); },
+               [this](const JobThread::Result& result) { OnAnalysisEnded(result); });
+  UpdateCommands();
+}
+
+void CMainFrame::OnAnalysisEnded(const JobThread::Result& result) {
+  if (closeFileAtJobEnd_) {
+    closeFileAtJobEnd_ = false;
+    doc_.catalogue.Clear();
+    doc_.handles.clear();
+    CloseDataFile();
+  }
+  if (result.outcome == JobThread::Outcome::kFailed) {
+    // Not a file error (the job reports those itself): the analysis ends
+    // with its cause on screen and the window idle.
+    analysisView_->StopProgressTimer();
+    analysisView_->EndProgress();
+    prompts_.Inform(result.error, texts::kCaption);
+  }
+  UpdateCommands();
+}
+
+void CMainFrame::CloseDataFile() {
+  try {
+    doc_.file.Close();
+  } catch (const mendora::FileError& e) {
+    prompts_.Inform(e.what(), texts::kCaption);
+  }
+}
+
+void CMainFrame::OnStop() {
+  if (doc_.state.analysisRunning) {
+    analysisView_->StopProgressTimer();
+    messagePane_->setText(FromUtf8(texts::kAnalysisInProgress));
+    analysisThread_.Hold();
+    startupAnalysisThread_.Hold();
+    const bool yes = doc_.state.analysisRunning &&
+                     prompts_.AskYesNo(texts::kAskAbortAnalysis, texts::kCaption,
+                                       ui::PromptIcon::kQuestion);
+    StopAnalysis(yes);
+  } else if (doc_.state.gridFillRunning) {
+    StopGridFill();
+  }
+  UpdateCommands();
+}
+
+void CMainFrame::StopAnalysis(bool yes) {
+  ui::JobState& s = doc_.state;
+  if (!yes) {
+    analysisThread_.Release();
+    startupAnalysisThread_.Release();
+    analysisView_->RestartProgressTimer();
+    return;
+  }
+  s.progressPosition = 0;
+  ClearTreeAndGrid();
+  JobThread* thread = analysisThread_.IsSet()          ? &analysisThread_
+                      : startupAnalysisThread_.IsSet() ? &startupAnalysisThread_
+                                                       : nullptr;
+  if (thread) {
+    s.SetSelectedFilePath({});
+    s.progressHalted = true;
+    s.progressAnimating = false;
+    s.analysisRunning = false;
+    progressBar_->hide();
+    thread->Stop();
+    // The job still owns its catalogue and may be reading the file until it
+    // unwinds; the lists are emptied and the file closed when it has ended.
+    closeFileAtJobEnd_ = true;
+  } else {
+    // Asked between the file selection and the timer that starts the job:
+    // the request is withdrawn, so that no analysis starts after the user
+    // said to abort it.
+    CancelPendingAnalysis();
+    doc_.catalogue.Clear();
+    doc_.handles.clear();
+    CloseDataFile();
+  }
+}
+
+void CMainFrame::CancelPendingAnalysis() {
+  ui::JobState& s = doc_.state;
+  s.analysisRequested = false;
+  s.startupAnalysisRequested = false;
+  openTimer_.stop();
+  treeView_->StartupTimer().stop();
+  s.SetSelectedFilePath({});
+  s.progressHalted = true;
+  s.progressAnimating = false;
+  s.analysisRunning = false;
+  progressBar_->hide();
+}
+
+void CMainFrame::StopGridFill() {
+  ui::JobState& s = doc_.state;
+  treeView_->GridProgressTimer().stop();
+  if (!gridFillThread_.IsSet()) return;
+  gridFillThread_.Hold();
+  if (!prompts_.AskYesNo(texts::kAskAbortGridFill, texts::kCaption, ui::PromptIcon::kQuestion)) {
+    gridFillThread_.Release();
+    treeView_->GridProgressTimer().start(settings_.timings.gridProgressMs);
+    return;
+  }
+  s.progressPosition = 0;
+  progressBar_->setValue(100);
+  QTimer::singleShot(settings_.timings.gridStopShowMs, progressBar_, &QWidget::hide);
+  s.gridFillRunning = false;
+  // The rows already in the grid stay; the thread reference is cleared when
+  // the job has unwound.
+  gridFillThread_.Stop();
+}
+
+void CMainFrame::OnGridProgressTimer() {
+  if (!gridFillThread_.IsSet()) return;
+  ui::JobState& s = doc_.state;
+  if (s.progressPosition == 100) {
+    s.progressPosition = 0;
+    return;
+  }
+  progressBar_->setValue(++s.progressPosition);
+}
+
+void CMainFrame::AbortAnalysisOnExit() {
+  ui::JobState& s = doc_.state;
+  messagePane_->setText(QString());
+  analysisView_->StopProgressTimer();
+  analysisThread_.Stop();
+  startupAnalysisThread_.Stop();
+  CancelPendingAnalysis();
+  ClearTreeAndGrid();
+  s.SetSelectedFilePath({});
+  prompts_.Inform(texts::kAbortedByUser, texts::kCaption);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  event->ignore();
+  if (doc_.state.analysisRunning) {
+    if (prompts_.AskYesNo(texts::kAskAbortOnExit, texts::kCaption, ui::PromptIcon::kInformation)) {
+      AbortAnalysisOnExit();
+    }
+    UpdateCommands();
+    return;
+  }
+  if (prompts_.AskYesNo(texts::kAskExit, texts::kCaption, ui::PromptIcon::kQuestion)) {
+    // A grid fill still running ends with the window.
+    analysisThread_.Shutdown();
+    startupAnalysisThread_.Shutdown();
+    gridFillThread_.Shutdown();
+    event->accept();
+  }
+}
+
+void CMainFrame::ShowAbout() {
+  widgets::CMdSqlAboutUs about(this);
+  about.exec();
+}
+
+void CMainFrame::ComeForward() {
+  if (isMinimized()) showMaximized();
+  raise();
+  activateWindow();
+  if (QWidget* modal = QApplication::activeModalWidget()) {
+    modal->raise();
+    modal->activateWindow();
+  }
+}
+
+}  // namespace shell

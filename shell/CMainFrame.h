@@ -1,0 +1,145 @@
+// The main window: the object tree on the left and, on the right, one of
+// four views (the grid, the welcome picture, the about page and the hidden
+// analysis view); the menu, the toolbar, the status bar with its progress
+// bar; and the commands Open, Stop and Exit with the background jobs they
+// start and end.
+//
+// The window only routes: the file selection is CBrowse, the analysis is
+// RunAnalysisJob on a JobThread, the tree is built by the object browser.
+// Command enabling and the status text follow the shared job state, checked
+// on a short timer as the platform's idle update would.
+#pragma once
+
+#include <QLabel>
+#include <QMainWindow>
+#include <QProgressBar>
+#include <QTimer>
+
+#include "shell/CMendoraSqlDoc.h"
+#include "shell/JobThread.h"
+#include "shell/ShellSettings.h"
+#include "ui/Prompts.h"
+
+class QAction;
+
+namespace widgets {
+class AW_CMultiViewSplitter;
+class CAlphaToolBar;
+}  // namespace widgets
+
+namespace shell {
+
+class CLeftView;
+class CMdf_Repair;
+class CMendoraSqlView;
+
+class CMainFrame final : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // The right pane's views, by id, in the order they are created.
+  enum ViewId { kGridView = 0, kWelcomeView = 1, kAboutView = 2, kAnalysisView = 3 };
+  static constexpr int kTreeWidth = 210;
+
+  // The menu's and the toolbar's commands. Where the menu and the toolbar
+  // carry different prompts they have one action each.
+  struct Commands {
+    QAction* open = nullptr;
+    QAction* stopMenu = nullptr;
+    QAction* stopTool = nullptr;
+    QAction* saveMenu = nullptr;
+    QAction* saveTool = nullptr;
+    QAction* exitMenu = nullptr;
+    QAction* exitTool = nullptr;
+    QAction* helpMenu = nullptr;
+    QAction* helpTool = nullptr;
+    QAction* aboutMenu = nullptr;
+    QAction* aboutTool = nullptr;
+    QAction* viewToolbar = nullptr;
+    QAction* viewStatusBar = nullptr;
+  };
+
+  CMainFrame(CMendoraSqlDoc& doc, ui::Prompts& prompts, ShellSettings settings,
+             QWidget* parent = nullptr);
+  ~CMainFrame() override;
+
+  // Open: the file selection, then the analysis once the window's timer ticks.
+  void OnFileOpen();
+  // Stop: holds the running job, asks, and ends or resumes it.
+  void OnStop();
+  // Runs the file selection modally; true when it ended with the file open.
+  bool RunFileSelection();
+  // The file selection of start-up; the tree view's timer starts the analysis.
+  void RunFirstFileSelection();
+  // Another copy of the program was started: bring this one forward.
+  void ComeForward();
+  // Brings command enabling and the status text up to date now.
+  void UpdateCommands();
+
+  const Commands& Actions() const { return commands_; }
+  CLeftView* TreeView() const { return treeView_; }
+  CMendoraSqlView* GridView() const { return gridView_; }
+  CMdf_Repair* AnalysisView() const { return analysisView_; }
+  widgets::AW_CMultiViewSplitter* Splitter() const { return splitter_; }
+  widgets::CAlphaToolBar* ToolBar() const { return toolBar_; }
+  QProgressBar* ProgressBar() const { return progressBar_; }
+  QLabel* MessagePane() const { return messagePane_; }
+  QTimer& OpenTimer() { return openTimer_; }
+  JobThread& AnalysisThread() { return analysisThread_; }
+  JobThread& StartupAnalysisThread() { return startupAnalysisThread_; }
+  JobThread& GridFillThread() { return gridFillThread_; }
+  CMendoraSqlDoc& Document() { return doc_; }
+
+ signals:
+  void SaveRequested();
+  void HelpRequested();
+
+ protected:
+  // Exit, from the menu, the toolbar or the close box.
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void CreateCommands();
+  void CreateMenus();
+  void CreateToolBar();
+  void CreateStatusBar();
+  void CreateClient();
+  void PlaceProgressBar();
+
+  void OnOpenTimer();
+  void OnStartupTimer();
+  void OnGridProgressTimer();
+  void StartAnalysis(JobThread& thread, bool startup);
+  void OnAnalysisEnded(const JobThread::Result& result);
+  void StopAnalysis(bool yes);
+  void StopGridFill();
+  // Exit answered Yes during an analysis.
+  void AbortAnalysisOnExit();
+  void CancelPendingAnalysis();
+  void ClearTreeAndGrid();
+  void ShowAbout();
+  bool AnyJobSet() const;
+  void CloseDataFile();
+
+  CMendoraSqlDoc& doc_;
+  ui::Prompts& prompts_;
+  ShellSettings settings_;
+  Commands commands_;
+  widgets::CAlphaToolBar* toolBar_ = nullptr;
+  widgets::AW_CMultiViewSplitter* splitter_ = nullptr;
+  CLeftView* treeView_ = nullptr;
+  CMendoraSqlView* gridView_ = nullptr;
+  CMdf_Repair* analysisView_ = nullptr;
+  QLabel* messagePane_ = nullptr;
+  QProgressBar* progressBar_ = nullptr;
+  QTimer openTimer_;
+  QTimer commandTimer_;
+  JobThread analysisThread_;
+  JobThread startupAnalysisThread_;
+  JobThread gridFillThread_;
+  // Stop answered Yes: the data file is closed once the stopped job has
+  // unwound, since until then it may still be reading it.
+  bool closeFileAtJobEnd_ = false;
+};
+
+}  // namespace shell

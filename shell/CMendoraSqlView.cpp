@@ -1,0 +1,27 @@
+#include "shell/CMendoraSqlView.h"
+
+#include <QVBoxLayout>
+
+namespace shell {
+
+CMendoraSqlView::CMendoraSqlView(QWidget* parent)
+    : QWidget(parent), table_(new QTableWidget(this)), control_(table_) {
+  setObjectName(QStringLiteral("CMendoraSqlView"));
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(table_);
+  QtListControl::ApplyReportStyle(table_);
+}
+
+void CMendoraSqlView::Clear() {
+  // As many deletions of column 0 as the header reports columns.
+  for (int n = control_.GetColumnCount(); n > 0; --n) control_.DeleteColumn(0);
+  control_.DeleteAllItems();
+}
+
+void CMendoraSqlView::ClearAndHide() {
+  Clear();
+  control_.ShowList(false);
+}
+
+}  // namespace shell

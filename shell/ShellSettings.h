@@ -1,0 +1,53 @@
+// What the shell's windows take from the outside: the pacing of their timers,
+// who answers the message boxes, who picks files, and where the single
+// running copy keeps its lock. The program runs with the defaults; the tests
+// shorten the timers and answer from a script.
+#pragma once
+
+#include <QString>
+#include <functional>
+
+namespace ui {
+class Prompts;
+}
+class QWidget;
+
+namespace shell {
+
+struct Timings {
+  // The main window's and the tree view's one-second timers that start a
+  // requested analysis.
+  int analysisPollMs = 1000;
+  // The analysis view's timer: the status-bar bar moves one step per tick.
+  int analysisProgressMs = 1000;
+  // The tree view's timer animating the bar during a grid fill.
+  int gridProgressMs = 50;
+  // At the end of an analysis: the wait before the bar shows 100, and how
+  // long it stays full before it is hidden.
+  int progressEndHoldMs = 1000;
+  int progressEndShowMs = 3000;
+  // How long the splash stays up after it has appeared.
+  int splashMs = 1500;
+  // How often the commands' enabling and the status text are brought up to date.
+  int commandUpdateMs = 100;
+  // How long the bar shows 100 when a grid fill is stopped.
+  int gridStopShowMs = 100;
+};
+
+// Picks a data file; an empty text when the user cancels.
+using ChooseFile = std::function<QString(QWidget* parent)>;
+
+struct ShellSettings {
+  Timings timings;
+  // Null: message boxes.
+  ui::Prompts* prompts = nullptr;
+  // Null: the system's file-open dialog.
+  ChooseFile chooseFile;
+  // Called on the analysis thread with the analysis' progress in percent.
+  std::function<void(int percent)> analysisProgress;
+  // Where the lock and the socket of the single running copy live; empty:
+  // the user's runtime folder.
+  QString instanceFolder;
+};
+
+}  // namespace shell

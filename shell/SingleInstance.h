@@ -1,0 +1,52 @@
+// One running copy per user. The first copy holds a lock file in the user's
+// runtime folder and listens on a local socket beside it; a later copy finds
+// the lock held, asks the first copy through the socket to come forward, and
+// ends. Only one later copy at a time tells the user so: it holds a second
+// lock while its notice is on screen, and a copy that finds that lock held
+// ends silently.
+#pragma once
+
+#include <QLocalServer>
+#include <QLockFile>
+#include <QObject>
+#include <QString>
+#include <memory>
+
+namespace shell {
+
+class SingleInstance final : public QObject {
+  Q_OBJECT
+
+ public:
+  // `folder` empty: the user's runtime folder.
+  explicit SingleInstance(QString folder = QString(), QObject* parent = nullptr);
+  ~SingleInstance() override;
+
+  // True when this is the only running copy (it then keeps the lock and
+  // listens); false when another copy holds the lock. A folder where no lock
+  // can be kept lets the copy run.
+  bool BecomeTheRunningCopy();
+  // Asks the running copy to come forward; false when it could not be reached.
+  bool AskRunningCopyToComeForward() const;
+  // The lock of the "already running" notice: true when this copy may show
+  // it, which it then holds until ReleaseNotice() or its end.
+  bool TakeNotice();
+  void ReleaseNotice();
+
+  QString Folder() const { return folder_; }
+
+ signals:
+  // Another copy was started and asks this one to come forward.
+  void ComeForwardRequested();
+
+ private:
+  QString Path(const char* name) const;
+  void OnConnection();
+
+  QString folder_;
+  std::unique_ptr<QLockFile> lock_;
+  std::unique_ptr<QLockFile> notice_;
+  QLocalServer server_;
+};
+
+}  // namespace shell
