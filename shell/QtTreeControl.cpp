@@ -146,6 +146,8 @@ void QtTreeControl::SortChildren(ui::TreeHandle item) {
     if (next->isExpanded()) open.push_back(next);
     for (int c = 0; c < next->childCount(); ++c) pending.push_back(next->child(c));
   }
+  // The current item may be among the children taken out; it stays current.
+  QTreeWidgetItem* current = tree_->currentItem();
   QList<QTreeWidgetItem*> children = i->takeChildren();
   std::stable_sort(children.begin(), children.end(),
                    [](const QTreeWidgetItem* a, const QTreeWidgetItem* b) {
@@ -153,6 +155,10 @@ void QtTreeControl::SortChildren(ui::TreeHandle item) {
                    });
   i->addChildren(children);
   for (QTreeWidgetItem* o : open) o->setExpanded(true);
+  if (current && tree_->currentItem() != current) {
+    tree_->setCurrentItem(current);
+    current->setSelected(true);
+  }
 }
 
 void QtTreeControl::DeleteAllItems() {
