@@ -374,13 +374,11 @@ ByteVec CatalogueBuilder::EncodeRow(const TableDef& t, const std::vector<Place>&
 void CatalogueBuilder::PlaceTable(Layout& layout, const TableDef& t) {
   BuiltTable b;
   b.id = t.id;
-  uint32_t mid = 0;
   if (Is2000()) {
     b.objectIdOnPages = static_cast<uint32_t>(t.id);
   } else {
     b.rowsetId = PartitionStyleId(nextMid_++);
-    mid = nextMid_++;
-    b.objectIdOnPages = mid;
+    b.objectIdOnPages = nextMid_++;  // the in-row unit's id bits 16..47
   }
   PageSpec header;
   header.type = 1;
