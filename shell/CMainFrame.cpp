@@ -250,7 +250,8 @@ void CMainFrame::ClearTreeAndGrid() {
 }
 
 void CMainFrame::OnFileOpen() {
-  if (!commands_.open->isEnabled()) return;
+  const ui::JobState& running = doc_.state;
+  if (running.analysisRunning || running.gridFillRunning || AnyJobSet()) return;
   if (!RunFileSelection()) {
     doc_.state.analysisRunning = false;
     UpdateCommands();

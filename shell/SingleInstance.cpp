@@ -1,8 +1,14 @@
 #include "shell/SingleInstance.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <QDir>
+#include <QFile>
 #include <QLocalSocket>
 #include <QStandardPaths>
+#include <cerrno>
 
 namespace shell {
 namespace {
@@ -26,19 +32,35 @@ QString SingleInstance::Path(const char* name) const {
   return QDir(folder_).filePath(QString::fromLatin1(name));
 }
 
+SingleInstance::FileLock::FileLock(const QString& path) {
+  fd_ = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd_ < 0) return;
+  if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) {
+    result_ = Result::kTaken;
+    return;
+  }
+  result_ = errno == EWOULDBLOCK ? Result::kHeldElsewhere : Result::kUnavailable;
+  ::close(fd_);
+  fd_ = -1;
+}
+
+SingleInstance::FileLock::~FileLock() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
 bool SingleInstance::BecomeTheRunningCopy() {
   QDir().mkpath(folder_);
-  lock_ = std::make_unique<QLockFile>(Path("mendora.lock"));
-  // A lock left by a copy that died is taken over (the lock names its process).
-  lock_->setStaleLockTime(0);
-  if (!lock_->tryLock(0)) {
-    if (lock_->error() == QLockFile::LockFailedError) {
+  lock_ = std::make_unique<FileLock>(Path("mendora.lock"));
+  switch (lock_->result()) {
+    case FileLock::Result::kHeldElsewhere:
       lock_.reset();
       return false;
-    }
-    // No lock can be kept here: run, without the single-copy guard.
-    lock_.reset();
-    return true;
+    case FileLock::Result::kUnavailable:
+      // No lock can be kept here: run, without the single-copy guard.
+      lock_.reset();
+      return true;
+    case FileLock::Result::kTaken:
+      break;
   }
   // We hold the lock, so a socket file left behind is stale.
   const QString socket = Path("mendora.socket");
@@ -59,11 +81,9 @@ bool SingleInstance::AskRunningCopyToComeForward() const {
 }
 
 bool SingleInstance::TakeNotice() {
-  notice_ = std::make_unique<QLockFile>(Path("mendora-notice.lock"));
-  notice_->setStaleLockTime(0);
-  if (notice_->tryLock(0)) return true;
-  const bool someoneElse = notice_->error() == QLockFile::LockFailedError;
-  notice_.reset();
+  notice_ = std::make_unique<FileLock>(Path("mendora-notice.lock"));
+  const bool someoneElse = notice_->result() == FileLock::Result::kHeldElsewhere;
+  if (notice_->result() != FileLock::Result::kTaken) notice_.reset();
   return !someoneElse;
 }
 

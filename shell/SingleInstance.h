@@ -1,13 +1,14 @@
-// One running copy per user. The first copy holds a lock file in the user's
-// runtime folder and listens on a local socket beside it; a later copy finds
-// the lock held, asks the first copy through the socket to come forward, and
-// ends. Only one later copy at a time tells the user so: it holds a second
-// lock while its notice is on screen, and a copy that finds that lock held
-// ends silently.
+// One running copy per user. The first copy holds a lock on a file in the
+// user's runtime folder and listens on a local socket beside it; a later copy
+// finds the lock held, asks the first copy through the socket to come
+// forward, and ends. Only one later copy at a time tells the user so: it
+// holds a second lock while its notice is on screen, and a copy that finds
+// that lock held ends silently. The locks are the system's file locks, which
+// end with the process that holds them, so a copy that died leaves nothing
+// in the way.
 #pragma once
 
 #include <QLocalServer>
-#include <QLockFile>
 #include <QObject>
 #include <QString>
 #include <memory>
@@ -40,12 +41,27 @@ class SingleInstance final : public QObject {
   void ComeForwardRequested();
 
  private:
+  // An exclusive lock on a file, held while the object lives.
+  class FileLock {
+   public:
+    enum class Result { kTaken, kHeldElsewhere, kUnavailable };
+    explicit FileLock(const QString& path);
+    ~FileLock();
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+    Result result() const { return result_; }
+
+   private:
+    int fd_ = -1;
+    Result result_ = Result::kUnavailable;
+  };
+
   QString Path(const char* name) const;
   void OnConnection();
 
   QString folder_;
-  std::unique_ptr<QLockFile> lock_;
-  std::unique_ptr<QLockFile> notice_;
+  std::unique_ptr<FileLock> lock_;
+  std::unique_ptr<FileLock> notice_;
   QLocalServer server_;
 };
 
