@@ -355,7 +355,8 @@ void Recover2005(DataFile& file, Catalogue& c, ui::JobControl& job, const Progre
   c.allocationUnits = std::move(scan.units);
   JoinIndexes2005(c, scan.indexes);
   CollectTableStorage(c);
-  c.layouts = LayoutsFromRowsets(c, scan.layoutRows, scan.rowsetColumns);
+  c.layouts = LayoutsFromRowsets(c, scan.layoutRows, scan.rowsetColumns,
+                                 !file.Version().Version655);
   c.indexKeys = std::move(scan.keys);
   c.dependencies = std::move(scan.dependencies);
   CollectTexts2005(c, scan.values);

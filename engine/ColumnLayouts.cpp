@@ -76,7 +76,7 @@ std::map<int64_t, ColumnLayout> LayoutsFrom2000Columns(const Catalogue& catalogu
 
 std::map<int64_t, ColumnLayout> LayoutsFromRowsets(
     const Catalogue& catalogue, const std::vector<LayoutRow>& layoutRows,
-    const std::vector<RowsetColumnRow>& rowsetColumns) {
+    const std::vector<RowsetColumnRow>& rowsetColumns, bool byHobtColumn) {
   // The full id of each table's heap or clustered rowset.
   std::unordered_map<int64_t, uint64_t> rowsetOfTable;
   for (const auto& r : catalogue.rowsets) {
@@ -87,7 +87,6 @@ std::map<int64_t, ColumnLayout> LayoutsFromRowsets(
   // 2005 keys its layout rows by hobt column; map them to the table's colids.
   std::unordered_map<uint64_t, std::unordered_map<int32_t, int32_t>> colidOfHobtColumn;
   for (const auto& rc : rowsetColumns) colidOfHobtColumn[rc.rowsetId][rc.hobtColumn] = rc.columnId;
-  const bool byHobtColumn = !rowsetColumns.empty();
 
   std::unordered_map<uint64_t, std::unordered_map<int32_t, const LayoutRow*>> recorded;
   for (const auto& row : layoutRows) {

@@ -22,11 +22,13 @@ std::vector<_SYSCOLUMNS> ColumnsOf(const Catalogue& catalogue, int64_t tableId);
 std::map<int64_t, ColumnLayout> LayoutsFrom2000Columns(const Catalogue& catalogue,
                                                        const std::vector<SysColumn2000>& columns);
 
-// `layoutRows` are sysrscols rows (2008, keyed by the table's colid) or
-// syshobtcolumns rows (2005, keyed by hobt column and mapped to colids through
-// `rowsetColumns`).
+// `layoutRows` are sysrscols rows (2008, keyed by the table's colid) or, when
+// `byHobtColumn`, syshobtcolumns rows (2005, keyed by hobt column and mapped to
+// colids through `rowsetColumns`; a row without that mapping is not used, so a
+// table whose mapping is lost falls back to the colid-order layout).
 std::map<int64_t, ColumnLayout> LayoutsFromRowsets(const Catalogue& catalogue,
                                                    const std::vector<LayoutRow>& layoutRows,
-                                                   const std::vector<RowsetColumnRow>& rowsetColumns);
+                                                   const std::vector<RowsetColumnRow>& rowsetColumns,
+                                                   bool byHobtColumn);
 
 }  // namespace mendora

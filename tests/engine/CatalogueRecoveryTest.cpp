@@ -7,6 +7,7 @@
 #include <map>
 
 #include "engine/CodePage.h"
+#include "engine/ColumnLayouts.h"
 #include "tests/engine/AnalysedFile.h"
 
 using namespace mendora;
@@ -230,6 +231,33 @@ TEST_P(CatalogueRecovery, RowsAreCutThroughTheRecordedPhysicalOrder) {
                            rows, options);
   AnalysedFile f(cat.Build());
   EXPECT_EQ(f.Rows(t), rows);
+}
+
+// 2005 files map a rowset's hobt columns to the table's colids through
+// sysrowsetcolumns. Without that map the hobt column numbers must not be taken
+// for colids (they differ whenever the physical order does): the table gets
+// the colid-order layout instead.
+TEST(CatalogueRecovery2005Layout, HobtColumnsWithoutTheirColidMapAreNotUsed) {
+  CatalogueBuilder cat(611, u"db");
+  TableOptions options;
+  options.physicalOrder = {2, 1};
+  int32_t t = cat.AddTable(u"t", {IntColumn(u"a"), CharColumn(u"b", 6)},
+                           {{IntValue(1), CharValue("UVWXYZ", 6)}}, options);
+  cat.EditSystemRows([](CatalogueBuilder::SystemRowLists& rows) {
+    rows.erase(kObjSysRowsetColumns);
+  });
+  AnalysedFile f(cat.Build());
+  auto columns = ColumnsOf(f.c, t);
+  ASSERT_EQ(columns.size(), 2u);
+  ASSERT_TRUE(f.c.layouts.count(t));
+  const auto& layout = f.c.layouts.at(t).columns;
+  auto fallback = DefaultLayout(columns).columns;
+  ASSERT_EQ(layout.size(), fallback.size());
+  for (size_t i = 0; i < layout.size(); ++i) {
+    EXPECT_EQ(layout[i].kind, fallback[i].kind) << i;
+    EXPECT_EQ(layout[i].offset, fallback[i].offset) << i;
+    EXPECT_EQ(layout[i].nullBit, fallback[i].nullBit) << i;
+  }
 }
 
 // A non-unique clustered index's hidden uniquifier is variable column 1; the
