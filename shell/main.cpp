@@ -1,16 +1,14 @@
-// mendora: the desktop program. Start-up (Part 4.1) creates the main window;
-// the file selection, the single-instance test and the splash come with the
-// later parts of the shell.
+// mendora: the desktop program. One running copy per user; the splash; the
+// main window maximised with the file selection at once. A second copy brings
+// the first one forward, says so and ends with status 0.
 #include <QApplication>
-#include <QString>
 
-#include "shell/MainWindow.h"
-#include "ui/ProductTexts.h"
+#include "shell/CMendoraSqlApp.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QApplication::setApplicationName(QString::fromUtf8(texts::kProductName));
-  shell::MainWindow window;
-  window.show();
+  QApplication::setApplicationVersion(QStringLiteral(MENDORA_VERSION));
+  shell::CMendoraSqlApp theApp;
+  if (!theApp.InitInstance()) return theApp.ExitCode();
   return QApplication::exec();
 }

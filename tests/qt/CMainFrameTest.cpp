@@ -1,0 +1,572 @@
+// The main window driven as a user would: Open with the file selection, the
+// analysis on its thread, Stop and Exit during an analysis, command enabling
+// and the status texts. Message boxes are answered from a script; facts
+// about the real files come from MANIFEST.md.
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <memory>
+
+#include "QtTestSupport.h"
+#include "browser/TreeText.h"
+#include "shell/CBrowse.h"
+#include "shell/CLeftView.h"
+#include "shell/CMainFrame.h"
+#include "shell/CMdf_Repair.h"
+#include "shell/CMendoraSqlView.h"
+#include "shell/QtText.h"
+#include "tests/support/Manifest.h"
+#include "tests/support/MdfBuilder.h"
+#include "ui/ProductTexts.h"
+#include "ui/ScriptedPrompts.h"
+#include "widgets/AW_CMultiViewSplitter.h"
+#include "widgets/CAlphaToolBar.h"
+#include "widgets/CTransparentStatic.h"
+
+using shell::CMainFrame;
+using ui::PromptRecord;
+
+namespace {
+
+constexpr int kAnalysisTimeoutMs = 20000;
+
+// One main window over its own document, answering from a script.
+struct Window {
+  ui::ScriptedPrompts prompts;
+  shell::CMendoraSqlDoc doc;
+  QString chosen;
+  qttest::Gate gate;
+  std::unique_ptr<CMainFrame> frame;
+
+  explicit Window(bool gated = false, shell::Timings timings = qttest::FastTimings()) {
+    shell::ShellSettings settings;
+    settings.timings = timings;
+    settings.prompts = &prompts;
+    settings.chooseFile = [this](QWidget*) { return chosen; };
+    if (gated) settings.analysisProgress = [this](int) { gate.WaitHere(); };
+    frame = std::make_unique<CMainFrame>(doc, prompts, settings);
+    frame->resize(1000, 640);
+    frame->show();
+  }
+  ~Window() { gate.Open(); }
+
+  shell::QtTreeControl& Tree() { return frame->TreeView()->Control(); }
+  const CMainFrame::Commands& Commands() { return frame->Actions(); }
+  bool Idle() {
+    return !doc.state.analysisRunning && !frame->AnalysisThread().IsSet() &&
+           !frame->StartupAnalysisThread().IsSet();
+  }
+
+  // Open, pick `path` in the file selection and press Start (or Cancel).
+  void Open(const QString& path, bool start = true) {
+    chosen = path;
+    qttest::WhenModal<shell::CBrowse>([start](shell::CBrowse* browse) {
+      browse->SelectButton()->click();
+      (start ? browse->StartButton() : browse->CancelButton())->click();
+    });
+    Commands().open->trigger();
+  }
+};
+
+QString Text(const ui::TreeControl& tree, ui::TreeHandle node) {
+  return shell::ToQString(tree.GetItemText(node));
+}
+
+// The child of `node` whose label is `label`.
+ui::TreeHandle Child(const ui::TreeControl& tree, ui::TreeHandle node, const QString& label) {
+  for (ui::TreeHandle c : tree.GetChildItems(node)) {
+    if (Text(tree, c) == label) return c;
+  }
+  return ui::kNoTreeItem;
+}
+
+ui::TreeHandle ChildStartingWith(const ui::TreeControl& tree, ui::TreeHandle node,
+                                 const QString& prefix) {
+  for (ui::TreeHandle c : tree.GetChildItems(node)) {
+    if (Text(tree, c).startsWith(prefix)) return c;
+  }
+  return ui::kNoTreeItem;
+}
+
+// "Tables(n)" with the number of user tables MANIFEST.md lists for the file.
+QString TablesLabel(const std::map<std::string, mdftest::ManifestFile>& manifest,
+                    const std::string& file) {
+  return QStringLiteral("Tables(%1)").arg(manifest.at(file).tables.size());
+}
+
+std::vector<std::string> Questions(const ui::ScriptedPrompts& prompts) {
+  std::vector<std::string> out;
+  for (const auto& p : prompts.Shown()) {
+    if (p.kind == PromptRecord::Kind::kQuestion) out.push_back(p.text);
+  }
+  return out;
+}
+
+// A small data file of another process' making: enough bytes to be opened.
+std::unique_ptr<mdftest::TempFile> SmallFile() {
+  auto file = std::make_unique<mdftest::TempFile>();
+  mdftest::MdfBuilder(655, u"locked").WriteTo(file->path());
+  return file;
+}
+
+}  // namespace
+
+class CMainFrameTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase();
+  void layoutToolbarAndMenus();
+  void idleWindowEnablesOpenOnly();
+  void openRealFileShowsItsTree();
+  void openRealFileShowsItsTree_data();
+  void sampleFileOfTheBuildOpens();
+  void unsupportedFileLeavesTheProductRoot();
+  void openCancelledLeavesEverythingAsItWas();
+  void stopAnsweredNoFinishesTheAnalysis();
+  void stopAnsweredYesLeavesAnEmptyTreeAndClosesTheFile();
+  void stopBeforeTheAnalysisStartsWithdrawsTheRequest();
+  void statusTextAndProgressWhileAnalysing();
+  void closeDuringAnalysisAbortsButKeepsTheWindow();
+  void lockedFileIsRefusedInTheFileSelection();
+  void stopDuringGridFill();
+  void screenshotOfARealFilesTree();
+
+ private:
+  std::map<std::string, mdftest::ManifestFile> manifest_;
+};
+
+void CMainFrameTest::initTestCase() {
+  QCOMPARE(QGuiApplication::platformName(), QStringLiteral("offscreen"));
+  manifest_ = mdftest::ReadManifest();
+  QVERIFY(!manifest_.empty());
+}
+
+void CMainFrameTest::layoutToolbarAndMenus() {
+  Window w;
+  QCOMPARE(w.frame->windowTitle(), QStringLiteral(" Mendora for Sql Server"));
+  // The tree on the left at 210 pixels; on the right the welcome picture of
+  // four views created in order: grid, welcome picture, about page, analysis.
+  auto* splitter = w.frame->Splitter();
+  QCOMPARE(splitter->sizes().value(0), CMainFrame::kTreeWidth);
+  QCOMPARE(splitter->ViewCount(), 4);
+  QCOMPARE(splitter->CurrentViewId(0, 1), int(CMainFrame::kWelcomeView));
+  QCOMPARE(splitter->View(CMainFrame::kGridView)->objectName(), QStringLiteral("CMendoraSqlView"));
+  QCOMPARE(splitter->View(CMainFrame::kWelcomeView)->objectName(), QStringLiteral("MessageDisplay"));
+  QCOMPARE(splitter->View(CMainFrame::kAnalysisView)->objectName(), QStringLiteral("CMdf_Repair"));
+  QVERIFY(!splitter->View(CMainFrame::kAnalysisView)->isVisible());
+
+  // Toolbar buttons of 38 x 44 pixels: order, tooltips and prompts.
+  struct Button {
+    QString toolTip, prompt;
+  };
+  const std::vector<Button> expected = {{"Open", "Open an existing document"},
+                                        {"Stop", "Stops the current process"},
+                                        {"Save", "Saved Recovered Data"},
+                                        {"Help", " "},
+                                        {"About Us", ""},
+                                        {"Exit", "Close Application "}};
+  const QList<QAction*> actions = w.frame->ToolBar()->actions();
+  QCOMPARE(actions.size(), int(expected.size()));
+  for (size_t i = 0; i < expected.size(); ++i) {
+    QCOMPARE(actions[i]->toolTip(), expected[i].toolTip);
+    QCOMPARE(actions[i]->statusTip(), expected[i].prompt);
+    auto* button = qobject_cast<QToolButton*>(w.frame->ToolBar()->widgetForAction(actions[i]));
+    QVERIFY(button);
+    QCOMPARE(button->size(), QSize(38, 44));
+    QVERIFY(!actions[i]->icon().isNull());
+  }
+  QCOMPARE(w.Commands().open->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+  QCOMPARE(w.Commands().helpMenu->shortcut(), QKeySequence(Qt::Key_F1));
+  QCOMPARE(w.Commands().exitMenu->statusTip(),
+           QStringLiteral("Quit the application; prompts to save documents"));
+  QCOMPARE(w.Commands().aboutMenu->text(), QStringLiteral("&About Mendora for Sql Server"));
+
+  // The progress bar: a hidden child of the status bar, 300 by 17, 0 to 100.
+  QProgressBar* bar = w.frame->ProgressBar();
+  QCOMPARE(bar->parentWidget(), static_cast<QWidget*>(w.frame->statusBar()));
+  QCOMPARE(bar->size(), QSize(300, 17));
+  QVERIFY(bar->x() >= 200);
+  QCOMPARE(bar->minimum(), 0);
+  QCOMPARE(bar->maximum(), 100);
+  QVERIFY(bar->isHidden());
+}
+
+void CMainFrameTest::idleWindowEnablesOpenOnly() {
+  Window w;
+  QVERIFY(w.Commands().open->isEnabled());
+  QVERIFY(!w.Commands().stopTool->isEnabled());
+  QVERIFY(!w.Commands().stopMenu->isEnabled());
+  QVERIFY(!w.Commands().saveTool->isEnabled());
+  QVERIFY(w.Commands().exitTool->isEnabled());
+  QVERIFY(w.Commands().aboutTool->isEnabled());
+  QCOMPARE(w.frame->MessagePane()->text(), QString());
+  // The tree view as first shown: the product root only.
+  QCOMPARE(w.Tree().GetRootItems().size(), size_t(1));
+  QCOMPARE(Text(w.Tree(), w.Tree().GetRootItem()), QStringLiteral("Mendora for Sql Server"));
+  // The flags follow the shared job state.
+  w.doc.state.saveAllowed = true;
+  w.doc.state.gridFillRunning = true;
+  QTRY_VERIFY(w.Commands().saveTool->isEnabled() && w.Commands().saveMenu->isEnabled());
+  QTRY_VERIFY(!w.Commands().open->isEnabled() && w.Commands().stopTool->isEnabled());
+  QTRY_COMPARE(w.frame->MessagePane()->text(),
+               QStringLiteral("Insertion is in progress, please wait....."));
+  w.doc.state.gridFillRunning = false;
+  w.doc.state.saveAllowed = false;
+}
+
+void CMainFrameTest::openRealFileShowsItsTree_data() {
+  QTest::addColumn<QString>("file");
+  QTest::newRow("2008") << QStringLiteral("v655-northwind.mdf");
+  QTest::newRow("2005") << QStringLiteral("v611-pubs.mdf");
+  QTest::newRow("2000") << QStringLiteral("v539-pubs.mdf");
+}
+
+void CMainFrameTest::openRealFileShowsItsTree() {
+  QFETCH(QString, file);
+  const mdftest::ManifestFile& facts = manifest_.at(file.toStdString());
+  Window w;
+  const QString path = qttest::RealFile(file.toStdString());
+  w.Open(path);
+  // Start has opened the file and set analysisRunning: Open is disabled,
+  // Stop enabled, until the analysis and the tree are done.
+  QVERIFY(w.doc.file.IsOpen());
+  QVERIFY(!w.Commands().open->isEnabled());
+  QVERIFY(w.Commands().stopTool->isEnabled());
+  QTRY_VERIFY_WITH_TIMEOUT(w.Idle(), kAnalysisTimeoutMs);
+  QTRY_VERIFY(w.Commands().open->isEnabled());
+  QVERIFY(!w.Commands().stopTool->isEnabled());
+  QVERIFY(!w.Commands().saveTool->isEnabled());
+  QVERIFY(w.prompts.Shown().empty());
+
+  // The root is the path in upper case, selected; Tables(n) and one node per
+  // table with its row count; the modules under Programmability.
+  const ui::TreeControl& tree = w.Tree();
+  const ui::TreeHandle root = tree.GetRootItem();
+  QCOMPARE(Text(tree, root), path.toUpper());
+  QCOMPARE(tree.GetSelectedItem(), root);
+  const ui::TreeHandle tables =
+      Child(tree, root, QStringLiteral("Tables(%1)").arg(facts.tables.size()));
+  QVERIFY(tables != ui::kNoTreeItem);
+  QVERIFY(tree.IsExpanded(tables));
+  for (const auto& table : facts.tables) {
+    const QString name = QString::fromStdString(table.name);
+    const ui::TreeHandle node =
+        Child(tree, tables, QStringLiteral("%1(%2)").arg(name).arg(table.rowCount));
+    QVERIFY2(node != ui::kNoTreeItem, qPrintable(name));
+    QVERIFY(Child(tree, node, QStringLiteral("Columns(%1)").arg(table.columnCount)));
+    QCOMPARE(tree.GetStateImage(node), ui::kUnchecked);
+  }
+  const ui::TreeHandle programmability = Child(tree, root, QStringLiteral("Programmability"));
+  QVERIFY(programmability != ui::kNoTreeItem);
+  for (const auto& module : facts.modules) {
+    const QString group = module.type == "P"    ? QStringLiteral("Procedures(")
+                          : module.type == "V"  ? QStringLiteral("Views(")
+                          : module.type == "TR" ? QStringLiteral("Triggers(")
+                                                : QStringLiteral("Functions(");
+    const ui::TreeHandle groupNode = ChildStartingWith(tree, programmability, group);
+    QVERIFY(groupNode != ui::kNoTreeItem);
+    QVERIFY2(Child(tree, groupNode, QString::fromStdString(module.name)) != ui::kNoTreeItem,
+             module.name.c_str());
+  }
+  // The window shows what the command-line tool prints for the same file.
+  QVERIFY(w.doc.catalogue.userTables.size() == facts.tables.size());
+  QVERIFY(!w.doc.handles.empty());
+  QCOMPARE(w.doc.nodes.root, root);
+  QVERIFY(w.doc.file.IsOpen());
+  QVERIFY(w.frame->ProgressBar()->isHidden());
+}
+
+void CMainFrameTest::sampleFileOfTheBuildOpens() {
+  // The shop database the build writes for a new user: four tables with
+  // keys, indexes and a check, and one module of each kind.
+  Window w;
+  w.Open(QStringLiteral(MENDORA_SAMPLE_PATH));
+  QTRY_VERIFY_WITH_TIMEOUT(w.Idle(), kAnalysisTimeoutMs);
+  QVERIFY(w.prompts.Shown().empty());
+  const ui::TreeControl& tree = w.Tree();
+  const ui::TreeHandle tables = Child(tree, tree.GetRootItem(), QStringLiteral("Tables(4)"));
+  QVERIFY(tables != ui::kNoTreeItem);
+  const ui::TreeHandle orders = Child(tree, tables, QStringLiteral("Orders(4)"));
+  QVERIFY(orders != ui::kNoTreeItem);
+  QVERIFY(Child(tree, orders, QStringLiteral("Constraints(1)")));
+  QVERIFY(Child(tree, orders, QStringLiteral("Foreign Keys(1)")));
+  QVERIFY(Child(tree, ChildStartingWith(tree, tables, "Products("), QStringLiteral("Unique Keys(1)")));
+  const ui::TreeHandle programmability = Child(tree, tree.GetRootItem(), "Programmability");
+  for (const char* group : {"Procedures(1)", "Functions(1)", "Triggers(1)", "Views(1)"}) {
+    QVERIFY2(Child(tree, programmability, QString::fromLatin1(group)), group);
+  }
+  QCOMPARE(w.doc.catalogue.databaseName, std::u16string(u"Shop"));
+}
+
+void CMainFrameTest::unsupportedFileLeavesTheProductRoot() {
+  Window w;
+  w.Open(qttest::RealFile("x661-bookshop.mdf"));
+  QTRY_VERIFY_WITH_TIMEOUT(w.Idle(), kAnalysisTimeoutMs);
+  QTRY_VERIFY(w.Commands().open->isEnabled());
+  QCOMPARE(w.prompts.Shown().size(), size_t(1));
+  const PromptRecord& notice = w.prompts.Shown()[0];
+  QCOMPARE(notice.kind, PromptRecord::Kind::kNotice);
+  QCOMPARE(notice.text, std::string("Version of file is not appropriate, Please select right SQL "
+                                    "file version"));
+  QCOMPARE(notice.caption, std::string("Mendora for Sql Server"));
+  QCOMPARE(w.Tree().GetRootItems().size(), size_t(1));
+  QCOMPARE(Text(w.Tree(), w.Tree().GetRootItem()), QStringLiteral("Mendora for Sql Server"));
+  QVERIFY(w.Tree().GetChildItems(w.Tree().GetRootItem()).empty());
+  QVERIFY(!w.doc.file.IsOpen());
+  QVERIFY(!w.Commands().stopTool->isEnabled());
+}
+
+void CMainFrameTest::openCancelledLeavesEverythingAsItWas() {
+  Window w;
+  w.Open(qttest::RealFile("v539-northwind.mdf"));
+  QTRY_VERIFY_WITH_TIMEOUT(w.Idle(), kAnalysisTimeoutMs);
+  const std::string before = mendora::TreeText(w.Tree());
+  QVERIFY(Child(w.Tree(), w.Tree().GetRootItem(), TablesLabel(manifest_, "v539-northwind.mdf")));
+  // Open, pick another file, then Cancel without Start.
+  w.Open(qttest::RealFile("v539-pubs.mdf"), false);
+  QCOMPARE(mendora::TreeText(w.Tree()), before);
+  QVERIFY(w.doc.file.IsOpen());
+  QCOMPARE(w.doc.file.Path(), qttest::RealFile("v539-northwind.mdf").toStdString());
+  QVERIFY(!w.doc.state.analysisRunning);
+  QTRY_VERIFY(w.Commands().open->isEnabled());
+  QVERIFY(!w.doc.state.analysisRequested);
+  QVERIFY(w.doc.state.SelectedFilePath().empty());
+}
+
+void CMainFrameTest::stopAnsweredNoFinishesTheAnalysis() {
+  Window w(true);
+  const QString path = qttest::RealFile("v611-northwind.mdf");
+  w.Open(path);
+  QTRY_VERIFY_WITH_TIMEOUT(w.gate.Reached(), kAnalysisTimeoutMs);
+  QVERIFY(w.Commands().stopTool->isEnabled());
+  bool parked = false;
+  w.prompts.Answer(false, [&](const PromptRecord& asked) {
+    // The question is on screen: the analysis is held, and once it reaches
+    // its next checkpoint it waits there.
+    QCOMPARE(asked.text, std::string("Analysis is in Progress, do you want to abort ?"));
+    QCOMPARE(asked.caption, std::string("Mendora for Sql Server"));
+    QCOMPARE(asked.icon, ui::PromptIcon::kQuestion);
+    QCOMPARE(w.frame->MessagePane()->text(),
+             QStringLiteral("Analysis is in progress, please wait....."));
+    QVERIFY(w.frame->AnalysisThread().Control()->Held());
+    QVERIFY(!w.frame->AnalysisView()->Timer().isActive());
+    w.gate.Open();
+    QTRY_VERIFY(w.frame->AnalysisThread().Control()->Parked());
+    parked = true;
+  });
+  w.Commands().stopTool->trigger();
+  QVERIFY(parked);
+  QVERIFY(!w.frame->AnalysisThread().Control()->Held());
+  QVERIFY(w.frame->AnalysisView()->Timer().isActive());
+  QTRY_VERIFY_WITH_TIMEOUT(w.Idle(), kAnalysisTimeoutMs);
+  // The analysis went on where it was and built the whole tree.
+  QCOMPARE(Text(w.Tree(), w.Tree().GetRootItem()), path.toUpper());
+  QVERIFY(Child(w.Tree(), w.Tree().GetRootItem(), TablesLabel(manifest_, "v611-northwind.mdf")));
+  QCOMPARE(Questions(w.prompts).size(), size_t(1));
+  QVERIFY(w.doc.file.IsOpen());
+}
+
+void CMainFrameTest::stopAnsweredYesLeavesAnEmptyTreeAndClosesTheFile() {
+  Window w(true);
+  w.Open(qttest::RealFile("v655-northwind.mdf"));
+  QTRY_VERIFY_WITH_TIMEOUT(w.gate.Reached(), kAnalysisTimeoutMs);
+  QVERIFY(w.frame->ProgressBar()->isVisible());
+  w.prompts.Answer(true);
+  w.Commands().stopMenu->trigger();
+  // At once: no tree at all, the bar hidden, the selection forgotten.
+  QCOMPARE(w.Tree().GetRootItems().size(), size_t(0));
+  QVERIFY(w.frame->ProgressBar()->isHidden());
+  QVERIFY(!w.doc.state.analysisRunning);
+  QVERIFY(w.doc.state.SelectedFilePath().empty());
+  QCOMPARE(w.doc.state.progressPosition.load(), 0);
+  // The job unwinds from its next checkpoint; then Open is enabled and the
+  // data file closed.
+  w.gate.Open();
+  QTRY_VERIFY_WITH_TIMEOUT(!w.frame->AnalysisThread().IsSet(), kAnalysisTimeoutMs);
+  QTRY_VERIFY(w.Commands().open->isEnabled());
+  QVERIFY(!w.Commands().stopTool->isEnabled());
+  QVERIFY(!w.doc.file.IsOpen());
+  // Nothing of the stopped job reached the tree or the lists.
+  QCOMPARE(w.Tree().GetRootItems().size(), size_t(0));
+  QVERIFY(w.doc.catalogue.objects.empty());
+  QVERIFY(w.doc.handles.empty());
+  QCOMPARE(Questions(w.prompts),
+           std::vector<std::string>{"Analysis is in Progress, do you want to abort ?"});
+  QCOMPARE(w.prompts.Shown().size(), size_t(1));  // and no notice after it
+}
+
+void CMainFrameTest::stopBeforeTheAnalysisStartsWithdrawsTheRequest() {
+  // Between the file selection and the tick that starts the analysis.
+  shell::Timings slow = qttest::FastTimings();
+  slow.analysisPollMs = 3600 * 1000;
+  Window w(false, slow);
+  w.Open(qttest::RealFile("v539-pubs.mdf"));
+  QVERIFY(w.doc.state.analysisRequested);
+  QVERIFY(w.frame->OpenTimer().isActive());
+  QTRY_VERIFY(w.Commands().stopTool->isEnabled());
+  w.prompts.Answer(true);
+  w.Commands().stopTool->trigger();
+  QVERIFY(!w.doc.state.analysisRequested);
+  QVERIFY(!w.frame->OpenTimer().isActive());
+  QVERIFY(!w.doc.state.analysisRunning);
+  QVERIFY(!w.doc.file.IsOpen());
+  QVERIFY(!w.frame->AnalysisThread().IsSet());
+  QCOMPARE(w.Tree().GetRootItems().size(), size_t(0));
+  QTRY_VERIFY(w.Commands().open->isEnabled());
+}
+
+void CMainFrameTest::statusTextAndProgressWhileAnalysing() {
+  Window w(true);
+  w.Open(qttest::RealFile("v655-students.mdf"));
+  QTRY_VERIFY_WITH_TIMEOUT(w.gate.Reached(), kAnalysisTimeoutMs);
+  QTRY_COMPARE(w.frame->MessagePane()->text(),
+               QStringLiteral("Analysis is in progress, please wait....."));
+  // The bar moves one step per tick of the analysis view's timer.
+  QVERIFY(w.frame->ProgressBar()->isVisible());
+  QVERIFY(w.doc.state.progressAnimating);
+  const int start = w.frame->ProgressBar()->value();
+  QTRY_VERIFY(w.frame->ProgressBar()->value() >= start + 3);
+  w.gate.Open();
+  QTRY_VERIFY_WITH_TIMEOUT(w.Idle(), kAnalysisTimeoutMs);
+  QTRY_COMPARE(w.frame->MessagePane()->text(), QString());
+  QVERIFY(w.frame->ProgressBar()->isHidden());
+  QVERIFY(w.doc.state.progressHalted);
+  QVERIFY(!w.doc.state.progressAnimating);
+  QCOMPARE(w.doc.state.progressPosition.load(), 0);
+}
+
+void CMainFrameTest::closeDuringAnalysisAbortsButKeepsTheWindow() {
+  Window w(true);
+  w.Open(qttest::RealFile("v611-pubs.mdf"));
+  QTRY_VERIFY_WITH_TIMEOUT(w.gate.Reached(), kAnalysisTimeoutMs);
+  w.prompts.Answer(true);
+  QVERIFY(!w.frame->close());
+  QVERIFY(w.frame->isVisible());
+  QCOMPARE(w.prompts.Shown().size(), size_t(2));
+  const PromptRecord& question = w.prompts.Shown()[0];
+  QCOMPARE(question.text, std::string("Analysis is in Progress, do you want to abort? "));
+  QCOMPARE(question.icon, ui::PromptIcon::kInformation);
+  QCOMPARE(question.caption, std::string("Mendora for Sql Server"));
+  const PromptRecord& notice = w.prompts.Shown()[1];
+  QCOMPARE(notice.kind, PromptRecord::Kind::kNotice);
+  QCOMPARE(notice.text, std::string("Current Process Aborted By User."));
+  QCOMPARE(w.Tree().GetRootItems().size(), size_t(0));
+  QVERIFY(!w.doc.state.analysisRunning);
+  QVERIFY(w.frame->ProgressBar()->isHidden());
+  w.gate.Open();
+  QTRY_VERIFY_WITH_TIMEOUT(!w.frame->AnalysisThread().IsSet(), kAnalysisTimeoutMs);
+  QCOMPARE(w.Tree().GetRootItems().size(), size_t(0));
+  QVERIFY(w.doc.file.IsOpen());  // Exit leaves the file open until the next Open
+
+  // Now nothing runs: closing asks whether to exit. No keeps the window...
+  w.prompts.Clear();
+  w.prompts.Answer(false);
+  QVERIFY(!w.frame->close());
+  QCOMPARE(Questions(w.prompts), std::vector<std::string>{" Do you want to exit."});
+  QCOMPARE(w.prompts.Shown()[0].icon, ui::PromptIcon::kQuestion);
+  QVERIFY(w.frame->isVisible());
+  // ... and Yes, from the toolbar's Exit, closes it.
+  w.prompts.Answer(true);
+  w.Commands().exitTool->trigger();
+  QVERIFY(!w.frame->isVisible());
+  QCOMPARE(w.prompts.UnexpectedQuestions(), 0);
+}
+
+void CMainFrameTest::lockedFileIsRefusedInTheFileSelection() {
+  Window w;
+  auto file = SmallFile();
+  qttest::LockHolder holder;
+  QVERIFY(holder.Start(QString::fromStdString(file->path())));
+  w.chosen = QString::fromStdString(file->path());
+  bool startDisabled = false, labelEmpty = false;
+  qttest::WhenModal<shell::CBrowse>([&](shell::CBrowse* browse) {
+    browse->SelectButton()->click();
+    browse->StartButton()->click();
+    // The dialog stays open with Start disabled and the path gone.
+    startDisabled = !browse->StartButton()->isEnabled();
+    labelEmpty = browse->PathLabel()->text().isEmpty();
+    browse->CancelButton()->click();
+  });
+  w.Commands().open->trigger();
+  QVERIFY(startDisabled);
+  QVERIFY(labelEmpty);
+  QCOMPARE(w.prompts.Texts(), std::vector<std::string>{
+                                  "The selected file is already being used by another process."});
+  QCOMPARE(w.prompts.Shown()[0].caption, std::string(" Mendora for Sql Server"));
+  QVERIFY(!w.doc.file.IsOpen());
+  QVERIFY(!w.doc.state.analysisRunning);
+  QTRY_VERIFY(w.Commands().open->isEnabled());
+  QCOMPARE(Text(w.Tree(), w.Tree().GetRootItem()), QStringLiteral("Mendora for Sql Server"));
+}
+
+void CMainFrameTest::stopDuringGridFill() {
+  Window w;
+  // A grid fill as the grid will run one: rows one by one, with checkpoints.
+  std::atomic<int> rows{0};
+  w.doc.state.gridFillRunning = true;
+  QVERIFY(w.frame->GridFillThread().Start(
+      [&](shell::JobThread& job) {
+        for (;;) {
+          job.Job().Checkpoint();
+          ++rows;
+          job.Pause(std::chrono::milliseconds(1));
+        }
+      },
+      [](const shell::JobThread::Result&) {}));
+  w.frame->TreeView()->GridProgressTimer().start(10);
+  QTRY_VERIFY(w.Commands().stopTool->isEnabled());
+  w.prompts.Answer(false, [&](const PromptRecord& asked) {
+    QCOMPARE(asked.text, std::string("Data insertion is in Progress, do you want to abort ?"));
+    QVERIFY(w.frame->GridFillThread().Control()->Held());
+  });
+  w.Commands().stopTool->trigger();
+  const int afterNo = rows;
+  QTRY_VERIFY(rows > afterNo + 5);  // resumed
+  QVERIFY(w.frame->TreeView()->GridProgressTimer().isActive());
+
+  w.prompts.Answer(true);
+  w.Commands().stopTool->trigger();
+  QVERIFY(!w.doc.state.gridFillRunning);
+  QVERIFY(!w.frame->TreeView()->GridProgressTimer().isActive());
+  QTRY_VERIFY(!w.frame->GridFillThread().IsSet());
+  QTRY_VERIFY(w.frame->ProgressBar()->isHidden());
+  QTRY_VERIFY(w.Commands().open->isEnabled());
+  QCOMPARE(w.prompts.UnexpectedQuestions(), 0);
+}
+
+void CMainFrameTest::screenshotOfARealFilesTree() {
+  // The file is opened through a link with a plain name, so that the picture
+  // shows no folder of the machine it was taken on.
+  QTemporaryDir dir(QDir::temp().filePath(QStringLiteral("mendora-XXXXXX")));
+  QVERIFY(dir.isValid());
+  const QString link = dir.filePath(QStringLiteral("Northwind.mdf"));
+  QVERIFY(QFile::link(qttest::RealFile("v655-northwind.mdf"), link));
+  Window w;
+  w.Open(link);
+  QTRY_VERIFY_WITH_TIMEOUT(w.Idle(), kAnalysisTimeoutMs);
+  // Open one table with its columns and widen the tree, as a user looking
+  // around would.
+  const ui::TreeControl& tree = w.Tree();
+  QCOMPARE(Text(tree, tree.GetRootItem()), link.toUpper());
+  const ui::TreeHandle tables = ChildStartingWith(tree, tree.GetRootItem(), "Tables(");
+  const ui::TreeHandle products = ChildStartingWith(tree, tables, "Products(");
+  QVERIFY(products != ui::kNoTreeItem);
+  w.Tree().Expand(products, ui::TreeExpand::kExpand);
+  w.Tree().Expand(ChildStartingWith(tree, products, "Columns("), ui::TreeExpand::kExpand);
+  w.frame->resize(1100, 680);
+  w.frame->Splitter()->setSizes({330, 770});
+  QTRY_COMPARE(w.frame->Splitter()->sizes().value(0), 330);
+  const QPixmap shot = w.frame->grab();
+  QCOMPARE(shot.size(), QSize(1100, 680) * shot.devicePixelRatio());
+  QVERIFY(shot.save(QStringLiteral(MENDORA_SCREENSHOT_PATH)));
+}
+
+MENDORA_QTEST_MAIN(CMainFrameTest)
+#include "CMainFrameTest.moc"
