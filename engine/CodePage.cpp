@@ -117,6 +117,10 @@ std::u16string FromUtf8(std::string_view text) {
           }
           cp = (cp << 6) | (cc & 0x3F);
         }
+        // Overlong forms (C0 AF for '/') and encoded surrogates are not
+        // characters: taking them would let "../" hide in a name.
+        static constexpr uint32_t kShortest[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (cp != 0xFFFD && (cp < kShortest[len] || (cp >= 0xD800 && cp <= 0xDFFF))) cp = 0xFFFD;
       }
     }
     i += len;

@@ -16,8 +16,10 @@ IamPage DecodeIamPage(Bytes page, uint16_t lastSlotOffset) {
     size_t to = page.size();
     // The bitmap record's fixed part ends where its header says; a header that
     // says less than the page holds narrows the bitmap, never widens it.
+    // A header whose fixed part ends inside the header is damaged: no bitmap.
     uint16_t fixedEnd = *r.u16(lastSlotOffset + 2u);
-    if (fixedEnd >= 4 && lastSlotOffset + size_t{fixedEnd} < to) to = lastSlotOffset + size_t{fixedEnd};
+    if (fixedEnd < 4) return iam;
+    if (lastSlotOffset + size_t{fixedEnd} < to) to = lastSlotOffset + size_t{fixedEnd};
     iam.extentBitmap = page.subspan(from, to - from);
   }
   return iam;

@@ -57,7 +57,10 @@ ColumnLayout DefaultLayout(std::span<const _SYSCOLUMNS> columns) {
 
 namespace {
 
+// A row of the table: a primary or forwarded record that says what it holds.
+// A status byte of 0 or a column count of 0 is an empty or damaged slot.
 bool IsLiveDataRecord(const Record& r) {
+  if (r.statusA == 0 || (r.hasColumnCount && r.columnCount == 0)) return false;
   return r.Type() == kRecordPrimary || r.Type() == kRecordForwarded;
 }
 
