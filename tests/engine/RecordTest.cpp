@@ -1,4 +1,4 @@
-// The data record (Part 1.2): status bytes, NULL bitmap, variable part, off-row
+// The data record: status bytes, NULL bitmap, variable part, off-row
 // end offsets, and the slot array of a page as the decoders walk it.
 #include <gtest/gtest.h>
 
@@ -179,7 +179,7 @@ TEST(StatusBytes, ForwardedRecordIsALiveRow) {
   EXPECT_EQ(Le((*cells)[0].Value()), 9u);
 }
 
-// Part 1.2, "Cutting a user row", step 1: a slot whose status byte A is 0 is
+// Cutting a user row: a slot whose status byte A is 0 is
 // skipped. Data records always carry a NULL bitmap; a status of 0 is what a
 // slot pointing into zeroed or stale bytes looks like.
 TEST(StatusBytes, StatusZeroIsNotARow) {
@@ -188,7 +188,7 @@ TEST(StatusBytes, StatusZeroIsNotARow) {
   EXPECT_FALSE(CutRow(page, 96, layout)) << "status byte A 0 must not yield a row";
 }
 
-// Part 1.2, "Cutting a user row", step 2: a column count below 1 skips the
+// Cutting a user row: a column count below 1 skips the
 // row. A data row of a table always stores at least one column.
 TEST(StatusBytes, ColumnCountZeroIsNotARow) {
   auto layout = DefaultLayout(Table({Col(xt::kInt, 4), Col(xt::kVarChar, 10)}));
