@@ -49,9 +49,9 @@ void RunAnalysisJob(JobThread& job, const AnalysisJobParams& params,
           prompts.Inform(message, texts::kCaption);
           targets.doc.state.analysisRunning = false;
         });
-    mendora::ObjectTreeNodes nodes = mendora::ResetAndBuildObjectTree(
-        tree, catalogue, supported ? file.Version() : noVersion, params.rootLabel, handles,
-        &job.Job());
+    mendora::ObjectTreeNodes nodes =
+        mendora::ResetAndBuildObjectTree(tree, catalogue, supported ? file.Version() : noVersion,
+                                         params.rootLabel, handles, &job.Job());
     job.OnWindowThread([&] {
       targets.doc.catalogue = std::move(catalogue);
       targets.doc.handles = std::move(handles);

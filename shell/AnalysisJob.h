@@ -40,6 +40,7 @@ struct AnalysisTargets {
 };
 
 // The job's body. The document's data file is the job's while it runs.
-void RunAnalysisJob(JobThread& job, const AnalysisJobParams& params, const AnalysisTargets& targets);
+void RunAnalysisJob(JobThread& job, const AnalysisJobParams& params,
+                    const AnalysisTargets& targets);
 
 }  // namespace shell

@@ -55,10 +55,18 @@ CBrowse::CBrowse(ui::JobState& state, mendora::DataFile& file, ui::Prompts& prom
 
 CBrowse::~CBrowse() = default;
 
-QPushButton* CBrowse::SelectButton() const { return ui_->selectButton; }
-QPushButton* CBrowse::StartButton() const { return ui_->startButton; }
-QPushButton* CBrowse::CancelButton() const { return ui_->cancelButton; }
-widgets::CTransparentStatic* CBrowse::PathLabel() const { return ui_->pathLabel; }
+QPushButton* CBrowse::SelectButton() const {
+  return ui_->selectButton;
+}
+QPushButton* CBrowse::StartButton() const {
+  return ui_->startButton;
+}
+QPushButton* CBrowse::CancelButton() const {
+  return ui_->cancelButton;
+}
+widgets::CTransparentStatic* CBrowse::PathLabel() const {
+  return ui_->pathLabel;
+}
 
 QString CBrowse::ChooseWithFileDialog(QWidget* parent) {
   const QString filter = FromUtf8(texts::kMdfFilterName) + QStringLiteral(" (") +

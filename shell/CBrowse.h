@@ -28,8 +28,8 @@ class CBrowse final : public QDialog {
 
  public:
   // `chooseFile` empty: the system's file-open dialog.
-  CBrowse(ui::JobState& state, mendora::DataFile& file, ui::Prompts& prompts,
-          ChooseFile chooseFile, QWidget* parent = nullptr);
+  CBrowse(ui::JobState& state, mendora::DataFile& file, ui::Prompts& prompts, ChooseFile chooseFile,
+          QWidget* parent = nullptr);
   ~CBrowse() override;
 
   QPushButton* SelectButton() const;

@@ -33,7 +33,8 @@ QAction* MakeAction(QObject* owner, const QString& text, const QString& statusTi
   return action;
 }
 
-const QString kAboutPrompt = QStringLiteral("Display program information, version number and copyright");
+const QString kAboutPrompt =
+    QStringLiteral("Display program information, version number and copyright");
 
 }  // namespace
 
@@ -84,7 +85,8 @@ void CMainFrame::CreateCommands() {
                           QStringLiteral("Exit"));
   c.helpMenu = MakeAction(this, QStringLiteral("Contents"), QString());
   c.helpMenu->setShortcut(QKeySequence(Qt::Key_F1));
-  c.helpTool = MakeAction(this, QStringLiteral("Help"), QStringLiteral(" "), QStringLiteral("Help"));
+  c.helpTool =
+      MakeAction(this, QStringLiteral("Help"), QStringLiteral(" "), QStringLiteral("Help"));
   c.aboutMenu = MakeAction(this, QStringLiteral("&About Mendora for Sql Server"), kAboutPrompt);
   c.aboutTool = MakeAction(this, QStringLiteral("About Us"), QString(), QStringLiteral("About Us"));
 
@@ -124,16 +126,16 @@ void CMainFrame::CreateMenus() {
 }
 
 void CMainFrame::CreateToolBar() {
-  toolBar_ = new widgets::CAlphaToolBar(QStringLiteral("Standard"), QSize(38, 44), QSize(32, 32),
-                                        this);
+  toolBar_ =
+      new widgets::CAlphaToolBar(QStringLiteral("Standard"), QSize(38, 44), QSize(32, 32), this);
   toolBar_->setObjectName(QStringLiteral("StandardToolBar"));
   widgets::CAlphaImageList images;
   using widgets::ToolImage;
   using widgets::ToolLook;
   // Buttons in the order Open, Stop, Save, Help, About, Exit.
   const std::pair<QAction*, ToolImage> buttons[] = {
-      {commands_.open, ToolImage::kOpen},      {commands_.stopTool, ToolImage::kStop},
-      {commands_.saveTool, ToolImage::kSave},  {commands_.helpTool, ToolImage::kHelp},
+      {commands_.open, ToolImage::kOpen},       {commands_.stopTool, ToolImage::kStop},
+      {commands_.saveTool, ToolImage::kSave},   {commands_.helpTool, ToolImage::kHelp},
       {commands_.aboutTool, ToolImage::kAbout}, {commands_.exitTool, ToolImage::kExit}};
   for (const auto& [action, image] : buttons) {
     images.Add(widgets::DrawToolImage(image, ToolLook::kNormal, 32),
@@ -181,8 +183,8 @@ void CMainFrame::CreateStatusBar() {
 void CMainFrame::PlaceProgressBar() {
   // 300 by 17 pixels from x = 200, moved right when the status text would
   // run under it in this font.
-  const int textEnd = messagePane_->fontMetrics().horizontalAdvance(
-                          FromUtf8(texts::kInsertionInProgress)) + 16;
+  const int textEnd =
+      messagePane_->fontMetrics().horizontalAdvance(FromUtf8(texts::kInsertionInProgress)) + 16;
   progressBar_->setGeometry(std::max(200, textEnd), 2, 300, 17);
 }
 
@@ -330,9 +332,9 @@ void CMainFrame::OnStop() {
     messagePane_->setText(FromUtf8(texts::kAnalysisInProgress));
     analysisThread_.Hold();
     startupAnalysisThread_.Hold();
-    const bool yes = doc_.state.analysisRunning &&
-                     prompts_.AskYesNo(texts::kAskAbortAnalysis, texts::kCaption,
-                                       ui::PromptIcon::kQuestion);
+    const bool yes =
+        doc_.state.analysisRunning &&
+        prompts_.AskYesNo(texts::kAskAbortAnalysis, texts::kCaption, ui::PromptIcon::kQuestion);
     StopAnalysis(yes);
   } else if (doc_.state.gridFillRunning) {
     StopGridFill();

@@ -25,7 +25,9 @@ void CMdf_Repair::StartProgress() {
   timer_.start(tickMs_);
 }
 
-void CMdf_Repair::ShowProgressFull() { bar_->setValue(100); }
+void CMdf_Repair::ShowProgressFull() {
+  bar_->setValue(100);
+}
 
 void CMdf_Repair::EndProgress() {
   bar_->hide();

@@ -75,9 +75,8 @@ void CMendoraSqlApp::ShowSplash() {
 
 bool CMendoraSqlApp::InitInstance() {
   if (!instance_->BecomeTheRunningCopy()) return RefuseSecondCopy();
-  doc_->state.SetInstallFolder(
-      ToUtf8(ReadRegistryString(QString::fromLatin1(kSettingsKey),
-                                QString::fromLatin1(kInstallFolderValue))));
+  doc_->state.SetInstallFolder(ToUtf8(ReadRegistryString(
+      QString::fromLatin1(kSettingsKey), QString::fromLatin1(kInstallFolderValue))));
   ShowSplash();
   frame_ = std::make_unique<CMainFrame>(*doc_, *prompts_, settings_);
   QObject::connect(instance_.get(), &SingleInstance::ComeForwardRequested, frame_.get(),

@@ -53,7 +53,9 @@ void ShellJobControl::Pause(std::chrono::milliseconds duration) {
 
 JobThread::JobThread(QObject* parent) : QObject(parent) {}
 
-JobThread::~JobThread() { Shutdown(); }
+JobThread::~JobThread() {
+  Shutdown();
+}
 
 bool JobThread::Start(Body body, EndHandler onEnd) {
   if (set_) return false;

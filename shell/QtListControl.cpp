@@ -39,8 +39,9 @@ bool QtListControl::DeleteColumn(int column) {
 }
 
 std::u16string QtListControl::GetColumnHeading(int column) const {
-  const QTableWidgetItem* item =
-      column >= 0 && column < table_->columnCount() ? table_->horizontalHeaderItem(column) : nullptr;
+  const QTableWidgetItem* item = column >= 0 && column < table_->columnCount()
+                                     ? table_->horizontalHeaderItem(column)
+                                     : nullptr;
   return item ? ToU16(item->text()) : std::u16string();
 }
 
@@ -48,7 +49,8 @@ int QtListControl::InsertItem(int row, std::u16string_view firstCell) {
   if (row < 0) return -1;
   row = std::min(row, table_->rowCount());
   table_->insertRow(row);
-  if (table_->columnCount() > 0) table_->setItem(row, 0, new QTableWidgetItem(ToQString(firstCell)));
+  if (table_->columnCount() > 0)
+    table_->setItem(row, 0, new QTableWidgetItem(ToQString(firstCell)));
   return row;
 }
 

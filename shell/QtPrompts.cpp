@@ -19,11 +19,10 @@ void QtPrompts::Inform(const std::string& text, const std::string& caption) {
   box.exec();
 }
 
-bool QtPrompts::AskYesNo(const std::string& text, const std::string& caption,
-                         ui::PromptIcon icon) {
-  QMessageBox box(icon == ui::PromptIcon::kQuestion ? QMessageBox::Question
-                                                    : QMessageBox::Information,
-                  FromUtf8(caption), FromUtf8(text), QMessageBox::Yes | QMessageBox::No, Owner());
+bool QtPrompts::AskYesNo(const std::string& text, const std::string& caption, ui::PromptIcon icon) {
+  QMessageBox box(
+      icon == ui::PromptIcon::kQuestion ? QMessageBox::Question : QMessageBox::Information,
+      FromUtf8(caption), FromUtf8(text), QMessageBox::Yes | QMessageBox::No, Owner());
   box.setWindowModality(Qt::ApplicationModal);
   return box.exec() == QMessageBox::Yes;
 }

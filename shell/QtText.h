@@ -17,6 +17,8 @@ inline std::u16string ToU16(const QString& text) {
   return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()),
                         static_cast<size_t>(text.size()));
 }
-inline std::string ToUtf8(const QString& text) { return text.toUtf8().toStdString(); }
+inline std::string ToUtf8(const QString& text) {
+  return text.toUtf8().toStdString();
+}
 
 }  // namespace shell

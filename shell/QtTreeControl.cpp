@@ -54,7 +54,8 @@ ui::TreeHandle QtTreeControl::GetRootItem() const {
 
 std::vector<ui::TreeHandle> QtTreeControl::GetRootItems() const {
   std::vector<ui::TreeHandle> roots;
-  for (int i = 0; i < tree_->topLevelItemCount(); ++i) roots.push_back(Handle(tree_->topLevelItem(i)));
+  for (int i = 0; i < tree_->topLevelItemCount(); ++i)
+    roots.push_back(Handle(tree_->topLevelItem(i)));
   return roots;
 }
 
@@ -130,7 +131,9 @@ void QtTreeControl::SelectItem(ui::TreeHandle item) {
   }
 }
 
-ui::TreeHandle QtTreeControl::GetSelectedItem() const { return Handle(tree_->currentItem()); }
+ui::TreeHandle QtTreeControl::GetSelectedItem() const {
+  return Handle(tree_->currentItem());
+}
 
 void QtTreeControl::SortChildren(ui::TreeHandle item) {
   QTreeWidgetItem* i = Item(item);

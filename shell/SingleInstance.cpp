@@ -87,7 +87,9 @@ bool SingleInstance::TakeNotice() {
   return !someoneElse;
 }
 
-void SingleInstance::ReleaseNotice() { notice_.reset(); }
+void SingleInstance::ReleaseNotice() {
+  notice_.reset();
+}
 
 void SingleInstance::OnConnection() {
   while (QLocalSocket* socket = server_.nextPendingConnection()) {

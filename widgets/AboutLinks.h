@@ -12,9 +12,11 @@ struct AboutLink {
   QUrl url;
 };
 
-inline const AboutLink kWebsiteLink{QStringLiteral("Website :"), QStringLiteral("www.mendora.example"),
+inline const AboutLink kWebsiteLink{QStringLiteral("Website :"),
+                                    QStringLiteral("www.mendora.example"),
                                     QUrl(QStringLiteral("https://www.mendora.example/"))};
-inline const AboutLink kSalesLink{QStringLiteral("Sales :"), QStringLiteral("sales@mendora.example"),
+inline const AboutLink kSalesLink{QStringLiteral("Sales :"),
+                                  QStringLiteral("sales@mendora.example"),
                                   QUrl(QStringLiteral("mailto:sales@mendora.example"))};
 inline const AboutLink kSupportLink{QStringLiteral("Support :"),
                                     QStringLiteral("support@mendora.example"),

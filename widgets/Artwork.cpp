@@ -52,8 +52,8 @@ void DrawCylinder(QPainter& p, const QRectF& r, const QColor& body, qreal line) 
   band.setCapStyle(Qt::FlatCap);
   p.setPen(band);
   for (int i = 1; i <= 2; ++i) {
-    p.drawArc(QRectF(r.left() + line, r.top() + step * i, r.width() - 2 * line, cap),
-              200 * 16, 140 * 16);
+    p.drawArc(QRectF(r.left() + line, r.top() + step * i, r.width() - 2 * line, cap), 200 * 16,
+              140 * 16);
   }
   p.setPen(InkPen(line));
   p.setBrush(body.lighter(160));
@@ -225,12 +225,24 @@ QImage DrawToolImage(ToolImage image, ToolLook look, int size) {
   const qreal u = size / 32.0;
   const int lift = look == ToolLook::kHot ? 118 : 100;
   switch (image) {
-    case ToolImage::kOpen: DrawOpen(p, u, kAmber.lighter(lift)); break;
-    case ToolImage::kStop: DrawStop(p, u, kRed.lighter(lift)); break;
-    case ToolImage::kSave: DrawSave(p, u, kGreen.lighter(lift)); break;
-    case ToolImage::kHelp: DrawBadge(p, u, kBlue.lighter(lift), QStringLiteral("?")); break;
-    case ToolImage::kAbout: DrawBadge(p, u, kBlue.lighter(lift), QStringLiteral("i")); break;
-    case ToolImage::kExit: DrawExit(p, u, kBlueLight.lighter(lift)); break;
+    case ToolImage::kOpen:
+      DrawOpen(p, u, kAmber.lighter(lift));
+      break;
+    case ToolImage::kStop:
+      DrawStop(p, u, kRed.lighter(lift));
+      break;
+    case ToolImage::kSave:
+      DrawSave(p, u, kGreen.lighter(lift));
+      break;
+    case ToolImage::kHelp:
+      DrawBadge(p, u, kBlue.lighter(lift), QStringLiteral("?"));
+      break;
+    case ToolImage::kAbout:
+      DrawBadge(p, u, kBlue.lighter(lift), QStringLiteral("i"));
+      break;
+    case ToolImage::kExit:
+      DrawExit(p, u, kBlueLight.lighter(lift));
+      break;
   }
   p.end();
   return look == ToolLook::kDisabled ? Greyed(out) : out;
@@ -266,7 +278,8 @@ QImage DrawWelcomePicture(QSize size) {
   p.setBrush(g);
   p.drawRoundedRect(card, 14, 14);
   const qreal mark = std::min(card.height() * 0.55, card.width() * 0.4);
-  DrawAppMark(p, QRectF(card.center().x() - mark / 2, card.top() + card.height() * 0.1, mark, mark));
+  DrawAppMark(p,
+              QRectF(card.center().x() - mark / 2, card.top() + card.height() * 0.1, mark, mark));
   const qreal textTop = card.top() + card.height() * 0.1 + mark + card.height() * 0.04;
   DrawTitle(p, QRectF(card.left(), textTop, card.width(), card.height() * 0.12),
             std::max(14, qRound(card.height() * 0.075)), kInk,

@@ -13,13 +13,13 @@
 namespace widgets {
 
 namespace palette {
-inline const QColor kInk{0x1d, 0x35, 0x4a};      // outlines and text
-inline const QColor kBlue{0x2b, 0x6c, 0xb0};     // the data file
+inline const QColor kInk{0x1d, 0x35, 0x4a};   // outlines and text
+inline const QColor kBlue{0x2b, 0x6c, 0xb0};  // the data file
 inline const QColor kBlueLight{0x7f, 0xb3, 0xe6};
-inline const QColor kAmber{0xf0, 0xa2, 0x2e};    // recovery
-inline const QColor kRed{0xd2, 0x4b, 0x3e};      // stop
-inline const QColor kGreen{0x3c, 0x9a, 0x5f};    // save
-inline const QColor kPaper{0xf6, 0xf8, 0xfb};    // backgrounds
+inline const QColor kAmber{0xf0, 0xa2, 0x2e};  // recovery
+inline const QColor kRed{0xd2, 0x4b, 0x3e};    // stop
+inline const QColor kGreen{0x3c, 0x9a, 0x5f};  // save
+inline const QColor kPaper{0xf6, 0xf8, 0xfb};  // backgrounds
 // The splash's colour key: pixels of exactly this colour are cut out.
 inline const QColor kColourKey{255, 0, 240};
 }  // namespace palette

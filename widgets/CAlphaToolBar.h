@@ -27,8 +27,7 @@ class CAlphaToolBar final : public QToolBar {
 
  public:
   // Buttons of `buttonSize` pixels with images of `imageSize`.
-  CAlphaToolBar(const QString& title, QSize buttonSize, QSize imageSize,
-                QWidget* parent = nullptr);
+  CAlphaToolBar(const QString& title, QSize buttonSize, QSize imageSize, QWidget* parent = nullptr);
 
   // Appends the action as a button showing image `index` of the list.
   void AddButton(QAction* action, const CAlphaImageList& images, int index);

@@ -43,9 +43,15 @@ CMdSqlAboutUs::CMdSqlAboutUs(QWidget* parent)
 
 CMdSqlAboutUs::~CMdSqlAboutUs() = default;
 
-CURLLinkButton* CMdSqlAboutUs::WebsiteLink() const { return ui_->websiteLink; }
-CURLLinkButton* CMdSqlAboutUs::SalesLink() const { return ui_->salesLink; }
-CURLLinkButton* CMdSqlAboutUs::SupportLink() const { return ui_->supportLink; }
+CURLLinkButton* CMdSqlAboutUs::WebsiteLink() const {
+  return ui_->websiteLink;
+}
+CURLLinkButton* CMdSqlAboutUs::SalesLink() const {
+  return ui_->salesLink;
+}
+CURLLinkButton* CMdSqlAboutUs::SupportLink() const {
+  return ui_->supportLink;
+}
 
 void CMdSqlAboutUs::SetOpener(const CURLLinkButton::Opener& opener) {
   for (CURLLinkButton* link : {WebsiteLink(), SalesLink(), SupportLink()}) link->SetOpener(opener);

@@ -43,7 +43,8 @@ void CSplashScreenEx::SetBitmap(const QPixmap& picture) {
   setFixedSize(picture_.size());
   // The shape: every pixel but those of the colour key.
   QImage image = picture_.toImage().convertToFormat(QImage::Format_RGB32);
-  setMask(QBitmap::fromImage(image.createMaskFromColor(palette::kColourKey.rgb(), Qt::MaskInColor)));
+  setMask(
+      QBitmap::fromImage(image.createMaskFromColor(palette::kColourKey.rgb(), Qt::MaskInColor)));
   Place();
 }
 

@@ -35,7 +35,9 @@ std::unique_ptr<mdftest::TempFile> DataFileOnDisk(const std::u16string& name) {
   return file;
 }
 
-QString Path(const mdftest::TempFile& file) { return QString::fromStdString(file.path()); }
+QString Path(const mdftest::TempFile& file) {
+  return QString::fromStdString(file.path());
+}
 
 }  // namespace
 
@@ -67,7 +69,8 @@ void CBrowseTest::controlsAndTexts() {
   QVERIFY(s.dialog.PathLabel()->text().isEmpty());
   // The path label is two lines high and framed, with the Select button, by
   // an untitled group box.
-  QVERIFY(s.dialog.PathLabel()->minimumHeight() >= 2 * s.dialog.PathLabel()->fontMetrics().lineSpacing());
+  QVERIFY(s.dialog.PathLabel()->minimumHeight() >=
+          2 * s.dialog.PathLabel()->fontMetrics().lineSpacing());
   auto* group = qobject_cast<QGroupBox*>(s.dialog.PathLabel()->parentWidget());
   QVERIFY(group);
   QVERIFY(group->title().isEmpty());
@@ -117,8 +120,8 @@ void CBrowseTest::startOnAFileThatCannotBeOpened() {
   s.dialog.show();
   s.Choose(QStringLiteral("/nonexistent/folder/missing.mdf"));
   s.dialog.StartButton()->click();
-  QCOMPARE(s.prompts.Texts(), std::vector<std::string>{
-                                  "The selected file is already being used by another process."});
+  QCOMPARE(s.prompts.Texts(),
+           std::vector<std::string>{"The selected file is already being used by another process."});
   QCOMPARE(s.prompts.Shown()[0].caption, std::string(" Mendora for Sql Server"));
   QVERIFY(s.dialog.isVisible());
   QVERIFY(!s.dialog.StartButton()->isEnabled());
@@ -138,8 +141,8 @@ void CBrowseTest::startOnALockedFile() {
   s.dialog.show();
   s.Choose(Path(*file));
   s.dialog.StartButton()->click();
-  QCOMPARE(s.prompts.Texts(), std::vector<std::string>{
-                                  "The selected file is already being used by another process."});
+  QCOMPARE(s.prompts.Texts(),
+           std::vector<std::string>{"The selected file is already being used by another process."});
   QVERIFY(!s.dialog.StartButton()->isEnabled());
   QVERIFY(s.dialog.isVisible());
   QVERIFY(!s.file.IsOpen());

@@ -6,9 +6,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
 #include <memory>
@@ -158,7 +158,8 @@ void CMainFrameTest::layoutToolbarAndMenus() {
   QCOMPARE(splitter->ViewCount(), 4);
   QCOMPARE(splitter->CurrentViewId(0, 1), int(CMainFrame::kWelcomeView));
   QCOMPARE(splitter->View(CMainFrame::kGridView)->objectName(), QStringLiteral("CMendoraSqlView"));
-  QCOMPARE(splitter->View(CMainFrame::kWelcomeView)->objectName(), QStringLiteral("MessageDisplay"));
+  QCOMPARE(splitter->View(CMainFrame::kWelcomeView)->objectName(),
+           QStringLiteral("MessageDisplay"));
   QCOMPARE(splitter->View(CMainFrame::kAnalysisView)->objectName(), QStringLiteral("CMdf_Repair"));
   QVERIFY(!splitter->View(CMainFrame::kAnalysisView)->isVisible());
 
@@ -297,7 +298,8 @@ void CMainFrameTest::sampleFileOfTheBuildOpens() {
   QVERIFY(orders != ui::kNoTreeItem);
   QVERIFY(Child(tree, orders, QStringLiteral("Constraints(1)")));
   QVERIFY(Child(tree, orders, QStringLiteral("Foreign Keys(1)")));
-  QVERIFY(Child(tree, ChildStartingWith(tree, tables, "Products("), QStringLiteral("Unique Keys(1)")));
+  QVERIFY(
+      Child(tree, ChildStartingWith(tree, tables, "Products("), QStringLiteral("Unique Keys(1)")));
   const ui::TreeHandle programmability = Child(tree, tree.GetRootItem(), "Programmability");
   for (const char* group : {"Procedures(1)", "Functions(1)", "Triggers(1)", "Views(1)"}) {
     QVERIFY2(Child(tree, programmability, QString::fromLatin1(group)), group);
@@ -497,8 +499,8 @@ void CMainFrameTest::lockedFileIsRefusedInTheFileSelection() {
   w.Commands().open->trigger();
   QVERIFY(startDisabled);
   QVERIFY(labelEmpty);
-  QCOMPARE(w.prompts.Texts(), std::vector<std::string>{
-                                  "The selected file is already being used by another process."});
+  QCOMPARE(w.prompts.Texts(),
+           std::vector<std::string>{"The selected file is already being used by another process."});
   QCOMPARE(w.prompts.Shown()[0].caption, std::string(" Mendora for Sql Server"));
   QVERIFY(!w.doc.file.IsOpen());
   QVERIFY(!w.doc.state.analysisRunning);

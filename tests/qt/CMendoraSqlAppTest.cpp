@@ -69,8 +69,8 @@ void CMendoraSqlAppTest::init() {
 void CMendoraSqlAppTest::firstSelectionCancelledLeavesAnIdleWindow() {
   Startup s(runtime_->path());
   bool missed = false;
-  qttest::WhenModal<shell::CBrowse>(
-      [](shell::CBrowse* browse) { browse->CancelButton()->click(); }, 10000, &missed);
+  qttest::WhenModal<shell::CBrowse>([](shell::CBrowse* browse) { browse->CancelButton()->click(); },
+                                    10000, &missed);
   QVERIFY(s.app->InitInstance());
   QVERIFY(!missed);
   shell::CMainFrame* frame = s.app->MainFrame();
@@ -78,7 +78,8 @@ void CMendoraSqlAppTest::firstSelectionCancelledLeavesAnIdleWindow() {
   QVERIFY(frame->isVisible());
   QVERIFY(frame->windowState() & Qt::WindowMaximized);
   QCOMPARE(frame->windowTitle(), QStringLiteral(" Mendora for Sql Server"));
-  QCOMPARE(mendora::TreeText(frame->TreeView()->Control()), std::string("Mendora for Sql Server\n"));
+  QCOMPARE(mendora::TreeText(frame->TreeView()->Control()),
+           std::string("Mendora for Sql Server\n"));
   QVERIFY(frame->Actions().open->isEnabled());
   QVERIFY(!frame->Actions().saveTool->isEnabled());
   QVERIFY(!frame->Actions().stopTool->isEnabled());
@@ -133,7 +134,8 @@ void CMendoraSqlAppTest::secondCopyIsRefusedOnce() {
   QCOMPARE(second.app->ExitCode(), 0);
   QVERIFY(!second.app->MainFrame());
   QCOMPARE(second.prompts.Shown().size(), size_t(1));
-  QCOMPARE(second.prompts.Shown()[0].text, std::string("Mendora for Sql Server is already running"));
+  QCOMPARE(second.prompts.Shown()[0].text,
+           std::string("Mendora for Sql Server is already running"));
   QCOMPARE(second.prompts.Shown()[0].caption, std::string("  Mendora for Sql Server"));
   QVERIFY(thirdRan);
   QVERIFY(!thirdResult);
@@ -186,7 +188,8 @@ void CMendoraSqlAppTest::deadCopysLockIsTakenOver() {
 void CMendoraSqlAppTest::settingsValueIsReadNeverWritten() {
   const QString file = shell::RegistryFile(QStringLiteral("MDSQL"));
   QVERIFY(file.startsWith(config_->path()));
-  QCOMPARE(shell::ReadRegistryString(QStringLiteral("MDSQL"), QStringLiteral("FilePath")), QString());
+  QCOMPARE(shell::ReadRegistryString(QStringLiteral("MDSQL"), QStringLiteral("FilePath")),
+           QString());
   QVERIFY(!QFile::exists(file));
   QVERIFY(QDir().mkpath(QFileInfo(file).path()));
   QFile ini(file);
@@ -200,7 +203,8 @@ void CMendoraSqlAppTest::settingsValueIsReadNeverWritten() {
   }();
   QCOMPARE(shell::ReadRegistryString(QStringLiteral("MDSQL"), QStringLiteral("FilePath")),
            QStringLiteral("/opt/mendora tools"));
-  QCOMPARE(shell::ReadRegistryString(QStringLiteral("MDSQL"), QStringLiteral("Missing")), QString());
+  QCOMPARE(shell::ReadRegistryString(QStringLiteral("MDSQL"), QStringLiteral("Missing")),
+           QString());
   QFile after(file);
   QVERIFY(after.open(QIODevice::ReadOnly));
   QCOMPARE(after.readAll(), before);

@@ -62,7 +62,8 @@ void JobThreadTest::secondStartIsRefusedUntilTheEndIsHandled() {
   JobThread job;
   qttest::Gate gate;
   int ends = 0;
-  QVERIFY(job.Start([&](JobThread&) { gate.WaitHere(); }, [&](const JobThread::Result&) { ++ends; }));
+  QVERIFY(
+      job.Start([&](JobThread&) { gate.WaitHere(); }, [&](const JobThread::Result&) { ++ends; }));
   QVERIFY(!job.Start([](JobThread&) {}, [&](const JobThread::Result&) { ends += 100; }));
   gate.Open();
   QTRY_COMPARE(ends, 1);

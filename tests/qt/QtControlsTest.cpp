@@ -40,7 +40,8 @@ std::string Describe(const ui::TreeControl& tree) {
 void RandomCalls(ui::TreeControl& a, ui::TreeControl& b, unsigned seed) {
   std::mt19937 random(seed);
   std::vector<std::pair<ui::TreeHandle, ui::TreeHandle>> nodes;  // same node in a and b
-  const std::u16string labels[] = {u"beta", u"Alpha", u"gamma", u"alpha", u"Beta", u"\u00c9t\u00e9"};
+  const std::u16string labels[] = {u"beta",  u"Alpha", u"gamma",
+                                   u"alpha", u"Beta",  u"\u00c9t\u00e9"};
   auto pick = [&]() -> std::pair<ui::TreeHandle, ui::TreeHandle> {
     if (nodes.empty() || random() % 8 == 0) return {ui::kNoTreeItem, ui::kNoTreeItem};
     return nodes[random() % nodes.size()];
@@ -252,7 +253,8 @@ void QtControlsTest::listAnswersAsTheMemoryList() {
     QCOMPARE(qt.GetItemCount(), memory.GetItemCount());
     for (int c = 0; c < qt.GetColumnCount(); ++c) {
       QCOMPARE(qt.GetColumnHeading(c), memory.GetColumnHeading(c));
-      for (int r = 0; r < qt.GetItemCount(); ++r) QCOMPARE(qt.GetItemText(r, c), memory.GetItemText(r, c));
+      for (int r = 0; r < qt.GetItemCount(); ++r)
+        QCOMPARE(qt.GetItemText(r, c), memory.GetItemText(r, c));
     }
   }
   qt.ShowList(false);
@@ -287,7 +289,8 @@ void QtControlsTest::promptsShowTheirTextCaptionAndButtons() {
     look(box);
     box->button(QMessageBox::Yes)->click();
   });
-  QVERIFY(prompts.AskYesNo(" Do you want to exit.", "Mendora for Sql Server", ui::PromptIcon::kQuestion));
+  QVERIFY(prompts.AskYesNo(" Do you want to exit.", "Mendora for Sql Server",
+                           ui::PromptIcon::kQuestion));
   QCOMPARE(title, QStringLiteral("Mendora for Sql Server"));
   QCOMPARE(text, QStringLiteral(" Do you want to exit."));
   QCOMPARE(icon, QMessageBox::Question);

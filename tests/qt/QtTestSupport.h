@@ -127,12 +127,12 @@ int HoldLockMain(const char* path);
 }  // namespace qttest
 
 // A test program's main(): the lock-holding mode, or the tests.
-#define MENDORA_QTEST_MAIN(TestClass)                                                \
-  int main(int argc, char** argv) {                                                \
-    if (argc == 3 && std::string(argv[1]) == "--hold-lock") {                      \
-      return qttest::HoldLockMain(argv[2]);                                        \
-    }                                                                              \
-    QApplication app(argc, argv);                                                  \
-    TestClass tests;                                                               \
-    return QTest::qExec(&tests, argc, argv);                                       \
+#define MENDORA_QTEST_MAIN(TestClass)                         \
+  int main(int argc, char** argv) {                           \
+    if (argc == 3 && std::string(argv[1]) == "--hold-lock") { \
+      return qttest::HoldLockMain(argv[2]);                   \
+    }                                                         \
+    QApplication app(argc, argv);                             \
+    TestClass tests;                                          \
+    return QTest::qExec(&tests, argc, argv);                  \
   }

@@ -205,7 +205,8 @@ void WindowDressingTest::splashHidesOnInputWhenAsked() {
   QTest::mouseClick(&ignoring, Qt::LeftButton);
   QVERIFY(ignoring.isVisible());
 
-  CSplashScreenEx listening(nullptr, CSplashScreenEx::kDefaultOptions | CSplashScreenEx::kHideOnInput, 0);
+  CSplashScreenEx listening(nullptr,
+                            CSplashScreenEx::kDefaultOptions | CSplashScreenEx::kHideOnInput, 0);
   listening.SetBitmap(QPixmap::fromImage(DrawSplashPicture(QSize(200, 120))));
   QSignalSpy hidden(&listening, &CSplashScreenEx::Hidden);
   listening.Show();
@@ -279,7 +280,8 @@ void WindowDressingTest::aboutBoxHasItsTitleLabelsAndLinks() {
   auto* form = about.findChild<QFormLayout*>();
   QVERIFY(form);
   QCOMPARE(form->rowCount(), 3);
-  QCOMPARE(form->itemAt(0, QFormLayout::FieldRole)->widget(), static_cast<QWidget*>(about.WebsiteLink()));
+  QCOMPARE(form->itemAt(0, QFormLayout::FieldRole)->widget(),
+           static_cast<QWidget*>(about.WebsiteLink()));
 }
 
 void WindowDressingTest::aboutPageHasTheSameLinks() {

@@ -21,18 +21,24 @@ using namespace mdftest;
 namespace {
 
 // Type codes the builder has no name for.
-constexpr uint8_t kUniqueIdentifier = 36, kSmallDateTime = 58, kReal = 59, kMoney = 60,
-                  kFloat = 62, kDecimal = 106;
+constexpr uint8_t kUniqueIdentifier = 36, kSmallDateTime = 58, kReal = 59, kMoney = 60, kFloat = 62,
+                  kDecimal = 106;
 
 ColumnDef Column(const std::u16string& name, uint8_t type, int16_t length, bool notNull,
                  uint8_t prec = 0, uint8_t scale = 0) {
   return {name, type, length, notNull, prec, scale};
 }
 
-Value TinyIntValue(uint8_t v) { return U8(v); }
-Value SmallIntValue(int16_t v) { return U16(static_cast<uint16_t>(v)); }
+Value TinyIntValue(uint8_t v) {
+  return U8(v);
+}
+Value SmallIntValue(int16_t v) {
+  return U16(static_cast<uint16_t>(v));
+}
 // Money: a count of 1/10 000 units.
-Value MoneyValue(double amount) { return U64(static_cast<uint64_t>(std::llround(amount * 10000))); }
+Value MoneyValue(double amount) {
+  return U64(static_cast<uint64_t>(std::llround(amount * 10000)));
+}
 Value RealValue(float v) {
   uint32_t bits;
   std::memcpy(&bits, &v, sizeof bits);
@@ -78,9 +84,10 @@ Value GuidValue(uint32_t a, uint16_t b, uint16_t c, uint64_t d) {
 void AddCustomers(CatalogueBuilder& shop, int32_t& customers) {
   customers = shop.AddTable(
       u"Customers",
-      {IntColumn(u"CustomerID", true), Column(u"Name", xtype::kNVarChar, 120, true), VarCharColumn(u"Email", 120),
-       NVarCharColumn(u"City", 40), Column(u"Joined", xtype::kDateTime, 8, true),
-       BitColumn(u"IsActive"), Column(u"RowGuid", kUniqueIdentifier, 16, true)},
+      {IntColumn(u"CustomerID", true), Column(u"Name", xtype::kNVarChar, 120, true),
+       VarCharColumn(u"Email", 120), NVarCharColumn(u"City", 40),
+       Column(u"Joined", xtype::kDateTime, 8, true), BitColumn(u"IsActive"),
+       Column(u"RowGuid", kUniqueIdentifier, 16, true)},
       {
           {IntValue(1), NVarCharValue(u"Ada Lindqvist"), VarCharValue("ada@shop.example"),
            NVarCharValue(u"Uppsala"), DateTimeValue(2008, 3, 14, 9, 30), BitValue(true),
@@ -91,8 +98,8 @@ void AddCustomers(CatalogueBuilder& shop, int32_t& customers) {
           {IntValue(3), NVarCharValue(u"Chiara Russo"), kNull, NVarCharValue(u"Torino"),
            DateTimeValue(2009, 1, 20, 11, 0), BitValue(false),
            GuidValue(0xa1b2c3d4, 0xe5f6, 0x4789, 0x0a1b2c3d4e5f6071ULL)},
-          {IntValue(4), NVarCharValue(u"Dmitri Volkov"), VarCharValue("dmitri@shop.example"),
-           kNull, DateTimeValue(2009, 11, 5, 16, 45), BitValue(true),
+          {IntValue(4), NVarCharValue(u"Dmitri Volkov"), VarCharValue("dmitri@shop.example"), kNull,
+           DateTimeValue(2009, 11, 5, 16, 45), BitValue(true),
            GuidValue(0x0badf00d, 0x1234, 0x4321, 0x8899aabbccddeeffULL)},
       });
   shop.AddKey(customers, u"PK_Customers", "PK", {1}, true);
@@ -102,10 +109,10 @@ void AddCustomers(CatalogueBuilder& shop, int32_t& customers) {
 int32_t AddProducts(CatalogueBuilder& shop) {
   const int32_t products = shop.AddTable(
       u"Products",
-      {IntColumn(u"ProductID", true), CharColumn(u"Sku", 12), Column(u"Name", xtype::kNVarChar, 160, true),
-       Column(u"Price", kMoney, 8, true), Column(u"Weight", kDecimal, 5, false, 9, 3),
-       Column(u"Stock", xtype::kSmallInt, 2, true), Column(u"Rating", kReal, 4, false),
-       BitColumn(u"Discontinued")},
+      {IntColumn(u"ProductID", true), CharColumn(u"Sku", 12),
+       Column(u"Name", xtype::kNVarChar, 160, true), Column(u"Price", kMoney, 8, true),
+       Column(u"Weight", kDecimal, 5, false, 9, 3), Column(u"Stock", xtype::kSmallInt, 2, true),
+       Column(u"Rating", kReal, 4, false), BitColumn(u"Discontinued")},
       {
           {IntValue(10), CharValue("TEA-GRN-0100", 12), NVarCharValue(u"Green tea, 100 g"),
            MoneyValue(4.95), Decimal9Value(100), SmallIntValue(240), RealValue(4.5f),
@@ -151,17 +158,16 @@ int32_t AddOrders(CatalogueBuilder& shop) {
 int32_t AddOrderLines(CatalogueBuilder& shop) {
   auto line = [](int32_t order, int16_t number, int32_t product, int32_t quantity, double price,
                  double discount) -> Row {
-    return {IntValue(order),     SmallIntValue(number),   IntValue(product),
-            IntValue(quantity),  MoneyValue(price),       FloatValue(discount)};
+    return {IntValue(order),    SmallIntValue(number), IntValue(product),
+            IntValue(quantity), MoneyValue(price),     FloatValue(discount)};
   };
   const int32_t lines = shop.AddTable(
       u"OrderLines",
       {IntColumn(u"OrderID", true), Column(u"LineNo", xtype::kSmallInt, 2, true),
        IntColumn(u"ProductID", true), IntColumn(u"Quantity", true),
        Column(u"UnitPrice", kMoney, 8, true), Column(u"Discount", kFloat, 8, false)},
-      {line(1001, 1, 10, 1, 4.95, 0), line(1001, 2, 11, 1, 12.5, 0),
-       line(1002, 1, 13, 1, 39.9, 0), line(1003, 1, 12, 3, 8.0, 0),
-       line(1004, 1, 11, 1, 12.5, 0.1)});
+      {line(1001, 1, 10, 1, 4.95, 0), line(1001, 2, 11, 1, 12.5, 0), line(1002, 1, 13, 1, 39.9, 0),
+       line(1003, 1, 12, 3, 8.0, 0), line(1004, 1, 11, 1, 12.5, 0.1)});
   shop.AddKey(lines, u"PK_OrderLines", "PK", {1, 2}, true);
   shop.AddIndex(lines, u"IX_OrderLines_ProductID", {3});
   return lines;
