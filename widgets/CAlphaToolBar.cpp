@@ -24,8 +24,9 @@ QIcon CAlphaImageList::Icon(int index) const {
 CAlphaToolBar::CAlphaToolBar(const QString& title, QSize buttonSize, QSize imageSize,
                              QWidget* parent)
     : QToolBar(title, parent), buttonSize_(buttonSize) {
-  setMovable(false);
-  setFloatable(false);
+  // It docks on any side of the window, or floats.
+  setMovable(true);
+  setAllowedAreas(Qt::AllToolBarAreas);
   setIconSize(imageSize);
   setToolButtonStyle(Qt::ToolButtonIconOnly);
 }

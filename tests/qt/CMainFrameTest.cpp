@@ -173,6 +173,9 @@ void CMainFrameTest::layoutToolbarAndMenus() {
                                         {"Help", " "},
                                         {"About Us", ""},
                                         {"Exit", "Close Application "}};
+  // Docked at the top; the user may dock it on any side.
+  QCOMPARE(w.frame->toolBarArea(w.frame->ToolBar()), Qt::TopToolBarArea);
+  QCOMPARE(w.frame->ToolBar()->allowedAreas(), Qt::AllToolBarAreas);
   const QList<QAction*> actions = w.frame->ToolBar()->actions();
   QCOMPARE(actions.size(), int(expected.size()));
   for (size_t i = 0; i < expected.size(); ++i) {
