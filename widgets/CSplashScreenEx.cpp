@@ -68,13 +68,17 @@ void CSplashScreenEx::Show() {
     fade->setDuration(kFadeInMs);
     fade->setStartValue(0.0);
     fade->setEndValue(1.0);
+    // The timeout counts from when the window is fully there.
+    if (timeoutMs_ != 0) {
+      connect(fade, &QPropertyAnimation::finished, this, [this] { hideTimer_.start(timeoutMs_); });
+    }
     fade_ = fade;
     fade->start(QAbstractAnimation::DeleteWhenStopped);
   } else {
     show();
+    if (timeoutMs_ != 0) hideTimer_.start(timeoutMs_);
   }
   raise();
-  if (timeoutMs_ != 0) hideTimer_.start(timeoutMs_);
 }
 
 void CSplashScreenEx::Hide() {
