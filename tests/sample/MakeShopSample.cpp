@@ -147,7 +147,7 @@ int32_t AddOrders(CatalogueBuilder& shop) {
           {IntValue(1003), IntValue(1), DateTimeValue(2010, 3, 9, 7, 55, 30), kNull,
            MoneyValue(24.0), TinyIntValue(1), VarCharValue("Gift wrap")},
           {IntValue(1004), IntValue(4), DateTimeValue(2010, 3, 12, 21, 3, 0), kNull,
-           MoneyValue(12.5), TinyIntValue(0), kNull},
+           MoneyValue(11.25), TinyIntValue(0), kNull},
       });
   shop.AddKey(orders, u"PK_Orders", "PK", {1}, true);
   shop.AddIndex(orders, u"IX_Orders_CustomerID", {2});
