@@ -9,7 +9,9 @@ namespace mendora {
 namespace {
 
 // Pages a bitmap may name: enough bits for every page of the file.
-size_t BitmapBytes(const DataFile& file) { return file.PageCount() / 64 + 1; }
+size_t BitmapBytes(const DataFile& file) {
+  return file.PageCount() / 64 + 1;
+}
 
 void AppendExtents(const IamPage& iam, size_t maxBytes, uint64_t pageCount,
                    std::vector<AllocationEntry>& out) {

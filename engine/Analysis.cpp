@@ -70,18 +70,17 @@ std::vector<uint64_t> SystemTablePages2000(DataFile& file, uint64_t iam, ui::Job
   return ExpandPages(WalkIAM(file, iam, &job, fallback).entries);
 }
 
-// Visits the rows of every page of `pages` that passes the page test.
+// Visits the rows of every page of `pages` that passes the page test: a data
+// page of the table, under its 2000 object id or its 2005/2008 one.
 template <typename Visit>
-void ForEachRow2000(DataFile& file, const std::vector<uint64_t>& pages, uint32_t objectId,
-                    ui::JobControl& job, Visit visit) {
+void ForEachRow2000(DataFile& file, const std::vector<uint64_t>& pages,
+                    std::pair<uint32_t, uint32_t> objectIds, ui::JobControl& job, Visit visit) {
   for (uint64_t p : pages) {
     job.Checkpoint();
     const auto& slots = file.ReadSlotOffsets(p);
     if (slots.empty()) continue;
     PageHeader h = DecodePageHeader(file.Page());
-    bool ours = h.objectId == objectId || h.objectId == (objectId == kSysObjects2000   ? kSysSchObjs
-                                                         : objectId == kSysColumns2000 ? kSysColPars
-                                                                                       : kSysIdxStats);
+    bool ours = h.objectId == objectIds.first || h.objectId == objectIds.second;
     if (!ours || h.type != kPageTypeData) continue;
     for (uint16_t at : slots) {
       if (at != 0) visit(Bytes(file.Page()), at);
@@ -91,19 +90,19 @@ void ForEachRow2000(DataFile& file, const std::vector<uint64_t>& pages, uint32_t
 
 void Recover2000(DataFile& file, Catalogue& c, ui::JobControl& job, const ProgressFn& progress) {
   std::unordered_set<int64_t> seen;
-  auto objectPages =
-      SystemTablePages2000(file, kSysObjectsIam2000, job, kSysObjectsFirstPage2000);
-  ForEachRow2000(file, objectPages, kSysObjects2000, job, [&](Bytes page, uint16_t at) {
-    auto o = DecodeSysObjects2000(page, at);
-    if (o && seen.insert(o->id).second) c.objects.push_back(std::move(*o));
-  });
+  auto objectPages = SystemTablePages2000(file, kSysObjectsIam2000, job, kSysObjectsFirstPage2000);
+  ForEachRow2000(file, objectPages, {kSysObjects2000, kSysSchObjs}, job,
+                 [&](Bytes page, uint16_t at) {
+                   auto o = DecodeSysObjects2000(page, at);
+                   if (o && seen.insert(o->id).second) c.objects.push_back(std::move(*o));
+                 });
   CollectUserTables(c);
   Report(progress, 1, 4);
 
   auto tables = UserTableIds(c);
   std::vector<SysColumn2000> columns;
-  ForEachRow2000(file, SystemTablePages2000(file, kSysColumnsIam2000, job), kSysColumns2000, job,
-                 [&](Bytes page, uint16_t at) {
+  ForEachRow2000(file, SystemTablePages2000(file, kSysColumnsIam2000, job),
+                 {kSysColumns2000, kSysColPars}, job, [&](Bytes page, uint16_t at) {
                    auto col = DecodeSysColumns2000(page, at);
                    if (col && tables.count(col->column.tableId)) columns.push_back(*col);
                  });
@@ -111,8 +110,8 @@ void Recover2000(DataFile& file, Catalogue& c, ui::JobControl& job, const Progre
   Report(progress, 2, 4);
 
   std::vector<SysIndex2000> indexes;
-  ForEachRow2000(file, SystemTablePages2000(file, kSysIndexesIam2000, job), kSysIndexes2000, job,
-                 [&](Bytes page, uint16_t at) {
+  ForEachRow2000(file, SystemTablePages2000(file, kSysIndexesIam2000, job),
+                 {kSysIndexes2000, kSysIdxStats}, job, [&](Bytes page, uint16_t at) {
                    if (auto s = DecodeSysIndexes2000(page, at)) indexes.push_back(std::move(*s));
                  });
   // A table's row count stands on its heap or clustered row only; every index
@@ -172,8 +171,7 @@ bool IsWanted2005(uint32_t objectId) {
   }
 }
 
-void DecodePage2005(Bytes page, uint64_t pageNumber, uint32_t objectId, bool v655,
-                    Scan2005& scan) {
+void DecodePage2005(Bytes page, uint64_t pageNumber, uint32_t objectId, bool v655, Scan2005& scan) {
   uint16_t count = LoadU16(page, kHeaderSlotCount);
   if (count == 0 || count > kMaxSlots) return;
   for (uint16_t k = 0; k < count; ++k) {
@@ -229,8 +227,7 @@ void DecodePage2005(Bytes page, uint64_t pageNumber, uint32_t objectId, bool v65
 
 // Reads the file once from the start in large sequential reads and decodes
 // every allocated page of a wanted system table.
-void ScanFile2005(DataFile& file, Scan2005& scan, ui::JobControl& job,
-                  const ProgressFn& progress) {
+void ScanFile2005(DataFile& file, Scan2005& scan, ui::JobControl& job, const ProgressFn& progress) {
   constexpr size_t kPagesPerRead = 128;
   const uint64_t pageCount = file.PageCount();
   const bool v655 = file.Version().Version655;
@@ -253,7 +250,8 @@ void ScanFile2005(DataFile& file, Scan2005& scan, ui::JobControl& job,
         pfsInterval = p / kPfsInterval;
         pfs.clear();
         if (DecodePageHeader(page).type == kPageTypePfs) {
-          for (size_t b = kPfsBytes; b < kPageSize; ++b) pfs.push_back(static_cast<uint8_t>(page[b]));
+          for (size_t b = kPfsBytes; b < kPageSize; ++b)
+            pfs.push_back(static_cast<uint8_t>(page[b]));
         }
         continue;
       }
@@ -355,8 +353,8 @@ void Recover2005(DataFile& file, Catalogue& c, ui::JobControl& job, const Progre
   c.allocationUnits = std::move(scan.units);
   JoinIndexes2005(c, scan.indexes);
   CollectTableStorage(c);
-  c.layouts = LayoutsFromRowsets(c, scan.layoutRows, scan.rowsetColumns,
-                                 !file.Version().Version655);
+  c.layouts =
+      LayoutsFromRowsets(c, scan.layoutRows, scan.rowsetColumns, !file.Version().Version655);
   c.indexKeys = std::move(scan.keys);
   c.dependencies = std::move(scan.dependencies);
   CollectTexts2005(c, scan.values);
@@ -424,7 +422,8 @@ std::vector<uint64_t> TablePages(DataFile& file, const Catalogue& catalogue, int
   if (!entry) return {};
   AllocationWalk walk = WalkIAM(file, entry->firstIAM, job);
   // 2000 pages carry the table's object id; 2005/2008 pages their unit's.
-  uint32_t owner = file.Version().HasSysObjectsCatalogue() ? walk.iamObjectId : entry->allocUnitObjId;
+  uint32_t owner =
+      file.Version().HasSysObjectsCatalogue() ? walk.iamObjectId : entry->allocUnitObjId;
   std::vector<uint64_t> pages;
   std::unordered_set<uint64_t> seen;
   for (uint64_t p : ExpandPages(walk.entries)) {

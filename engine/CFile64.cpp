@@ -60,8 +60,8 @@ size_t CFile64::ReadAt(uint64_t offset, std::span<std::byte> buffer) const {
   if (fd_ < 0) throw FileError("The data file is not open", EBADF);
   size_t done = 0;
   while (done < buffer.size()) {
-    ssize_t n = ::pread(fd_, buffer.data() + done, buffer.size() - done,
-                        static_cast<off_t>(offset + done));
+    ssize_t n =
+        ::pread(fd_, buffer.data() + done, buffer.size() - done, static_cast<off_t>(offset + done));
     if (n < 0) {
       if (errno == EINTR) continue;
       throw FileError("Reading the data file at byte " + std::to_string(offset + done) + " failed",

@@ -26,9 +26,8 @@ std::map<int64_t, ColumnLayout> LayoutsFrom2000Columns(const Catalogue& catalogu
 // `byHobtColumn`, syshobtcolumns rows (2005, keyed by hobt column and mapped to
 // colids through `rowsetColumns`; a row without that mapping is not used, so a
 // table whose mapping is lost falls back to the colid-order layout).
-std::map<int64_t, ColumnLayout> LayoutsFromRowsets(const Catalogue& catalogue,
-                                                   const std::vector<LayoutRow>& layoutRows,
-                                                   const std::vector<RowsetColumnRow>& rowsetColumns,
-                                                   bool byHobtColumn);
+std::map<int64_t, ColumnLayout> LayoutsFromRowsets(
+    const Catalogue& catalogue, const std::vector<LayoutRow>& layoutRows,
+    const std::vector<RowsetColumnRow>& rowsetColumns, bool byHobtColumn);
 
 }  // namespace mendora

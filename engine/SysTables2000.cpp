@@ -18,7 +18,9 @@ std::u16string NameFromUtf16(Bytes bytes) {
 
 namespace {
 
-bool HeaderIs(const ByteReader& row, uint32_t expected) { return row.u32(0) == expected; }
+bool HeaderIs(const ByteReader& row, uint32_t expected) {
+  return row.u32(0) == expected;
+}
 
 }  // namespace
 
@@ -53,8 +55,8 @@ std::optional<SysColumn2000> DecodeSysColumns2000(Bytes page, uint16_t at) {
   auto colid = row.i16(16);
   auto xoffset = row.i16(18);
   auto bitpos = row.u8(20);
-  if (!record || !table || !xtype || !status || !length || !prec || !scale || !colid ||
-      !xoffset || !bitpos) {
+  if (!record || !table || !xtype || !status || !length || !prec || !scale || !colid || !xoffset ||
+      !bitpos) {
     return std::nullopt;
   }
   SysColumn2000 c;
