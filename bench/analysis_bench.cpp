@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   Catalogue catalogue;
-  ui::NullJobControl job;
+  mendora::NullJobControl job;
   start = Clock::now();
   RunAnalysis(file, catalogue, job);
   double analysisSeconds = Seconds(start);

@@ -104,7 +104,7 @@ struct ObjectTreeBuilder::Lookups {
 
 ObjectTreeBuilder::ObjectTreeBuilder(ui::TreeControl& tree, const Catalogue& catalogue,
                                      const VersionFlags& version, ObjectHandleList& handles,
-                                     ui::JobControl* job)
+                                     mendora::JobControl* job)
     : tree_(tree),
       catalogue_(catalogue),
       version_(version),
@@ -294,14 +294,14 @@ void ObjectTreeBuilder::AddUniqueKeyNodes(const TableGroupNodes& groups, int64_t
 
 ObjectTreeNodes BuildObjectTree(ui::TreeControl& tree, const Catalogue& catalogue,
                                 const VersionFlags& version, ObjectHandleList& handles,
-                                ui::JobControl* job) {
+                                mendora::JobControl* job) {
   return ObjectTreeBuilder(tree, catalogue, version, handles, job).BuildObjectTree();
 }
 
 ObjectTreeNodes ResetAndBuildObjectTree(ui::TreeControl& tree, const Catalogue& catalogue,
                                         const VersionFlags& version,
                                         std::u16string_view selectedFilePath,
-                                        ObjectHandleList& handles, ui::JobControl* job) {
+                                        ObjectHandleList& handles, mendora::JobControl* job) {
   tree.DeleteAllItems();
   handles.clear();
   tree.SetCheckBoxStyle(false);

@@ -27,7 +27,7 @@
 
 #include "engine/Catalogue.h"
 #include "engine/Version.h"
-#include "ui/JobControl.h"
+#include "engine/JobControl.h"
 #include "ui/TreeControl.h"
 
 namespace mendora {
@@ -76,7 +76,7 @@ std::u16string ColumnLabel(const _SYSCOLUMNS& column);
 class ObjectTreeBuilder {
  public:
   ObjectTreeBuilder(ui::TreeControl& tree, const Catalogue& catalogue, const VersionFlags& version,
-                    ObjectHandleList& handles, ui::JobControl* job = nullptr);
+                    ObjectHandleList& handles, mendora::JobControl* job = nullptr);
   ~ObjectTreeBuilder();
   ObjectTreeBuilder(const ObjectTreeBuilder&) = delete;
   ObjectTreeBuilder& operator=(const ObjectTreeBuilder&) = delete;
@@ -106,14 +106,14 @@ class ObjectTreeBuilder {
   const Catalogue& catalogue_;
   VersionFlags version_;
   ObjectHandleList& handles_;
-  ui::JobControl* job_;
+  mendora::JobControl* job_;
   std::unique_ptr<Lookups> lookups_;
   ObjectTreeNodes nodes_;
 };
 
 ObjectTreeNodes BuildObjectTree(ui::TreeControl& tree, const Catalogue& catalogue,
                                 const VersionFlags& version, ObjectHandleList& handles,
-                                ui::JobControl* job = nullptr);
+                                mendora::JobControl* job = nullptr);
 
 // What the view does once the analysis has run: empties the tree and the
 // object handle list (its handles named the nodes just deleted). With no
@@ -123,6 +123,6 @@ ObjectTreeNodes BuildObjectTree(ui::TreeControl& tree, const Catalogue& catalogu
 ObjectTreeNodes ResetAndBuildObjectTree(ui::TreeControl& tree, const Catalogue& catalogue,
                                         const VersionFlags& version,
                                         std::u16string_view selectedFilePath,
-                                        ObjectHandleList& handles, ui::JobControl* job = nullptr);
+                                        ObjectHandleList& handles, mendora::JobControl* job = nullptr);
 
 }  // namespace mendora

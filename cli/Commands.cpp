@@ -4,13 +4,13 @@
 #include <cstring>
 
 #include "browser/ObjectTree.h"
+#include "browser/RefusalText.h"
 #include "browser/TreeText.h"
 #include "engine/Analysis.h"
 #include "engine/CodePage.h"
 #include "engine/DataFile.h"
 #include "engine/FileError.h"
 #include "ui/MemoryTreeControl.h"
-#include "ui/ProductTexts.h"
 
 namespace cli {
 namespace {
@@ -19,8 +19,8 @@ namespace {
 // refused with the window's message; a missing or unreadable file names its cause.
 bool OpenDataFile(mendora::DataFile& file, const std::string& path, std::ostream& err) {
   if (file.Open(path)) return true;
-  if (errno == EWOULDBLOCK) {
-    err << texts::kFileInUse << "\n";
+  if (mendora::OpenRefusal(errno) == mendora::Refusal::kHeldByAnotherProcess) {
+    err << mendora::RefusalText(mendora::Refusal::kHeldByAnotherProcess) << "\n";
   } else {
     err << path << ": " << std::strerror(errno) << "\n";
   }
@@ -34,10 +34,10 @@ int Info(const std::string& path, std::ostream& out, std::ostream& err) {
   if (!OpenDataFile(file, path, err)) return 1;
   try {
     mendora::Catalogue catalogue;
-    ui::NullJobControl job;
+    mendora::NullJobControl job;
     bool supported = mendora::DetectVersionAndAnalyse(
         file, [&] { mendora::RunAnalysis(file, catalogue, job); },
-        [&](const char* message) { err << message << "\n"; });
+        [&](mendora::Refusal refusal) { err << mendora::RefusalText(refusal) << "\n"; });
     if (!supported) return 1;
     out << "version: " << file.Version().Number() << "\n"
         << "database: " << mendora::ToUtf8(catalogue.databaseName) << "\n"
@@ -63,10 +63,10 @@ int Tree(const std::string& path, std::ostream& out, std::ostream& err) {
   if (!OpenDataFile(file, path, err)) return 1;
   try {
     mendora::Catalogue catalogue;
-    ui::NullJobControl job;
+    mendora::NullJobControl job;
     bool supported = mendora::DetectVersionAndAnalyse(
         file, [&] { mendora::RunAnalysis(file, catalogue, job); },
-        [&](const char* message) { err << message << "\n"; });
+        [&](mendora::Refusal refusal) { err << mendora::RefusalText(refusal) << "\n"; });
     ui::MemoryTreeControl tree;
     mendora::ObjectHandleList handles;
     mendora::ResetAndBuildObjectTree(tree, catalogue,

@@ -30,7 +30,7 @@ void AppendExtents(const IamPage& iam, size_t maxBytes, uint64_t pageCount,
 
 }  // namespace
 
-AllocationWalk WalkIAM(DataFile& file, uint64_t iamPage, ui::JobControl* job,
+AllocationWalk WalkIAM(DataFile& file, uint64_t iamPage, JobControl* job,
                        uint64_t chainFallbackFrom) {
   AllocationWalk walk;
   std::unordered_set<uint64_t> seen;

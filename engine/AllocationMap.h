@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engine/DataFile.h"
-#include "ui/JobControl.h"
+#include "engine/JobControl.h"
 
 namespace mendora {
 
@@ -30,7 +30,7 @@ struct AllocationWalk {
 // contributes nothing. A page seen before ends the chain. When the object's
 // first single-page slot is empty and `chainFallbackFrom` is not 0, the list
 // is the next-page chain from that page instead.
-AllocationWalk WalkIAM(DataFile& file, uint64_t iamPage, ui::JobControl* job = nullptr,
+AllocationWalk WalkIAM(DataFile& file, uint64_t iamPage, JobControl* job = nullptr,
                        uint64_t chainFallbackFrom = 0);
 
 // The page numbers of the allocation list: single pages as they are, each

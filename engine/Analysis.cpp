@@ -65,7 +65,7 @@ void CollectTableStorage(Catalogue& c) {
 
 // ---------------------------------------------------------------- 2000 files
 
-std::vector<uint64_t> SystemTablePages2000(DataFile& file, uint64_t iam, ui::JobControl& job,
+std::vector<uint64_t> SystemTablePages2000(DataFile& file, uint64_t iam, JobControl& job,
                                            uint64_t fallback = 0) {
   return ExpandPages(WalkIAM(file, iam, &job, fallback).entries);
 }
@@ -74,7 +74,7 @@ std::vector<uint64_t> SystemTablePages2000(DataFile& file, uint64_t iam, ui::Job
 // page of the table, under its 2000 object id or its 2005/2008 one.
 template <typename Visit>
 void ForEachRow2000(DataFile& file, const std::vector<uint64_t>& pages,
-                    std::pair<uint32_t, uint32_t> objectIds, ui::JobControl& job, Visit visit) {
+                    std::pair<uint32_t, uint32_t> objectIds, JobControl& job, Visit visit) {
   for (uint64_t p : pages) {
     job.Checkpoint();
     const auto& slots = file.ReadSlotOffsets(p);
@@ -88,7 +88,7 @@ void ForEachRow2000(DataFile& file, const std::vector<uint64_t>& pages,
   }
 }
 
-void Recover2000(DataFile& file, Catalogue& c, ui::JobControl& job, const ProgressFn& progress) {
+void Recover2000(DataFile& file, Catalogue& c, JobControl& job, const ProgressFn& progress) {
   std::unordered_set<int64_t> seen;
   auto objectPages = SystemTablePages2000(file, kSysObjectsIam2000, job, kSysObjectsFirstPage2000);
   ForEachRow2000(file, objectPages, {kSysObjects2000, kSysSchObjs}, job,
@@ -227,7 +227,7 @@ void DecodePage2005(Bytes page, uint64_t pageNumber, uint32_t objectId, bool v65
 
 // Reads the file once from the start in large sequential reads and decodes
 // every allocated page of a wanted system table.
-void ScanFile2005(DataFile& file, Scan2005& scan, ui::JobControl& job, const ProgressFn& progress) {
+void ScanFile2005(DataFile& file, Scan2005& scan, JobControl& job, const ProgressFn& progress) {
   constexpr size_t kPagesPerRead = 128;
   const uint64_t pageCount = file.PageCount();
   const bool v655 = file.Version().Version655;
@@ -340,7 +340,7 @@ void CollectTexts2005(Catalogue& c, const std::vector<Scan2005::Value>& values) 
   }
 }
 
-void Recover2005(DataFile& file, Catalogue& c, ui::JobControl& job, const ProgressFn& progress) {
+void Recover2005(DataFile& file, Catalogue& c, JobControl& job, const ProgressFn& progress) {
   Scan2005 scan;
   ScanFile2005(file, scan, job, progress);
   c.objects = std::move(scan.objects);
@@ -396,7 +396,7 @@ std::u16string ReadDatabaseName(DataFile& file) {
   return CutDatabaseName(boot.name);
 }
 
-void RunAnalysis(DataFile& file, Catalogue& catalogue, ui::JobControl& job,
+void RunAnalysis(DataFile& file, Catalogue& catalogue, JobControl& job,
                  const ProgressFn& progress) {
   catalogue.Clear();
   Report(progress, 0, 1);
@@ -410,7 +410,7 @@ void RunAnalysis(DataFile& file, Catalogue& catalogue, ui::JobControl& job,
 }
 
 std::vector<uint64_t> TablePages(DataFile& file, const Catalogue& catalogue, int64_t tableId,
-                                 ui::JobControl* job) {
+                                 JobControl* job) {
   const _SYSINDEXES* entry = nullptr;
   for (const auto& r : catalogue.indexRows) {
     if (r.tableId == tableId && r.indid <= 1 && r.firstIAM >= 1 &&

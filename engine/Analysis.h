@@ -12,7 +12,7 @@
 
 #include "engine/Catalogue.h"
 #include "engine/DataFile.h"
-#include "ui/JobControl.h"
+#include "engine/JobControl.h"
 
 namespace mendora {
 
@@ -28,9 +28,9 @@ using ProgressFn = std::function<void(int percent)>;
 // Empties the catalogue and fills every list, the table layouts and the
 // database name. `file` must have passed DataFile::DetectVersion. Calls
 // job.Checkpoint() between pages, so a held job waits and a stopped one
-// throws ui::JobStopped; a failed read throws FileError. Damaged rows and
+// throws JobStopped; a failed read throws FileError. Damaged rows and
 // pages are skipped.
-void RunAnalysis(DataFile& file, Catalogue& catalogue, ui::JobControl& job,
+void RunAnalysis(DataFile& file, Catalogue& catalogue, JobControl& job,
                  const ProgressFn& progress = {});
 
 // The database name from the 128 UTF-16 units of the boot page's name field:
@@ -42,6 +42,6 @@ std::u16string ReadDatabaseName(DataFile& file);
 // repeats: the pages of the table's in-row data found through its IAM chain,
 // keeping only those whose header says they belong to it.
 std::vector<uint64_t> TablePages(DataFile& file, const Catalogue& catalogue, int64_t tableId,
-                                 ui::JobControl* job = nullptr);
+                                 JobControl* job = nullptr);
 
 }  // namespace mendora

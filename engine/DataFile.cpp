@@ -1,10 +1,10 @@
 #include "engine/DataFile.h"
 
 #include <algorithm>
+#include <cerrno>
 
 #include "engine/ByteReader.h"
 #include "engine/PageHeader.h"
-#include "ui/ProductTexts.h"
 
 namespace mendora {
 
@@ -42,13 +42,18 @@ bool DataFile::DetectVersion() {
   return version_.Any();
 }
 
+Refusal OpenRefusal(int error) {
+  return error == EWOULDBLOCK ? Refusal::kHeldByAnotherProcess : Refusal::kCannotOpen;
+}
+
 bool DetectVersionAndAnalyse(DataFile& file, const std::function<void()>& analyse,
-                             const std::function<void(const char*)>& refuse) {
+                             const std::function<void(Refusal)>& refuse) {
   if (file.DetectVersion()) {
     if (analyse) analyse();
     return true;
   }
-  if (refuse) refuse(texts::kVersionNotAppropriate);
+  const bool tooShort = file.FileSize() < kVersionOffset + 2;
+  if (refuse) refuse(tooShort ? Refusal::kNotADataFile : Refusal::kUnsupportedVersion);
   file.Close();
   return false;
 }

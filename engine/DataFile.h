@@ -56,9 +56,20 @@ class DataFile {
   VersionFlags version_;
 };
 
+// Why a file was not taken. The engine only tells; the caller words it.
+enum class Refusal : uint8_t {
+  kHeldByAnotherProcess,  // another process holds the file's lock
+  kCannotOpen,            // missing, unreadable, a folder: errno tells why
+  kNotADataFile,          // too short to hold the boot page's version
+  kUnsupportedVersion,    // a version other than 539, 611 and 655
+};
+
+// Why the last failed DataFile::Open refused, from the errno it left.
+Refusal OpenRefusal(int error);
+
 // Runs the version test; on a supported version runs `analyse`, otherwise
-// passes the refusal text to `refuse` and closes the file.
+// passes the refusal to `refuse` and closes the file.
 bool DetectVersionAndAnalyse(DataFile& file, const std::function<void()>& analyse,
-                             const std::function<void(const char* message)>& refuse);
+                             const std::function<void(Refusal refusal)>& refuse);
 
 }  // namespace mendora

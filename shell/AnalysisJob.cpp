@@ -3,6 +3,7 @@
 #include <QString>
 #include <chrono>
 
+#include "browser/RefusalText.h"
 #include "engine/Analysis.h"
 #include "engine/FileError.h"
 #include "shell/CMdf_Repair.h"
@@ -45,8 +46,8 @@ void RunAnalysisJob(JobThread& job, const AnalysisJobParams& params,
     mendora::DataFile& file = targets.doc.file;
     const bool supported = mendora::DetectVersionAndAnalyse(
         file, [&] { AnalyseWithProgress(job, params, targets, catalogue); },
-        [&](const char* message) {
-          prompts.Inform(message, texts::kCaption);
+        [&](mendora::Refusal refusal) {
+          prompts.Inform(mendora::RefusalText(refusal), texts::kCaption);
           targets.doc.state.analysisRunning = false;
         });
     mendora::ObjectTreeNodes nodes =

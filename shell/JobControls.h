@@ -1,7 +1,7 @@
 // The window's controls as a job sees them: every call is carried over to
 // the window thread through the job's JobThread and waits there, so the job
 // never touches a widget itself. A call of a stopped job is dropped and ends
-// the job with ui::JobStopped.
+// the job with mendora::JobStopped.
 #pragma once
 
 #include "shell/JobThread.h"

@@ -6,51 +6,6 @@
 
 namespace shell {
 
-void ShellJobControl::Hold() {
-  std::lock_guard lock(mutex_);
-  held_ = true;
-}
-
-void ShellJobControl::Release() {
-  {
-    std::lock_guard lock(mutex_);
-    held_ = false;
-  }
-  wake_.notify_all();
-}
-
-void ShellJobControl::Stop() {
-  {
-    std::lock_guard lock(mutex_);
-    stopped_ = true;
-    held_ = false;
-  }
-  wake_.notify_all();
-}
-
-bool ShellJobControl::Held() const {
-  std::lock_guard lock(mutex_);
-  return held_;
-}
-
-void ShellJobControl::Checkpoint() {
-  std::unique_lock lock(mutex_);
-  if (held_ && !stopped_) {
-    parked_ = true;
-    wake_.wait(lock, [this] { return !held_ || stopped_; });
-    parked_ = false;
-  }
-  if (stopped_) throw ui::JobStopped();
-}
-
-void ShellJobControl::Pause(std::chrono::milliseconds duration) {
-  {
-    std::unique_lock lock(mutex_);
-    wake_.wait_for(lock, duration, [this] { return stopped_.load(); });
-  }
-  Checkpoint();
-}
-
 JobThread::JobThread(QObject* parent) : QObject(parent) {}
 
 JobThread::~JobThread() {
@@ -59,7 +14,7 @@ JobThread::~JobThread() {
 
 bool JobThread::Start(Body body, EndHandler onEnd) {
   if (set_) return false;
-  control_ = std::make_shared<ShellJobControl>();
+  control_ = std::make_shared<mendora::BasicJobControl>();
   onEnd_ = std::move(onEnd);
   jobGeneration_ = ++generation_;
   const uint64_t jobId = ++jobId_;
@@ -118,16 +73,16 @@ void JobThread::OnWindowThread(const std::function<void()>& call) {
     QMetaObject::invokeMethod(this, onWindow, Qt::BlockingQueuedConnection);
   }
   if (failure) std::rethrow_exception(failure);
-  if (!carriedOut) throw ui::JobStopped();
+  if (!carriedOut) throw mendora::JobStopped();
 }
 
-void JobThread::Run(Body body, std::shared_ptr<ShellJobControl> control, uint64_t jobId) {
+void JobThread::Run(Body body, std::shared_ptr<mendora::BasicJobControl> control, uint64_t jobId) {
   Result result;
   try {
     body(*this);
     // A job stopped after its last checkpoint has still been stopped.
     if (control->Stopped()) result.outcome = Outcome::kStopped;
-  } catch (const ui::JobStopped&) {
+  } catch (const mendora::JobStopped&) {
     result.outcome = Outcome::kStopped;
   } catch (const std::exception& e) {
     result = {Outcome::kFailed, e.what()};

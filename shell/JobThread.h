@@ -26,34 +26,9 @@
 #include <string>
 #include <thread>
 
-#include "ui/JobControl.h"
+#include "engine/JobControl.h"
 
 namespace shell {
-
-// The control a job checks in with. Besides holding and stopping, it tells
-// whether the job is parked at a checkpoint, and gives the job a pause that
-// a stop cuts short.
-class ShellJobControl final : public ui::JobControl {
- public:
-  void Hold() override;
-  void Release() override;
-  void Stop() override;
-  bool Stopped() const override { return stopped_.load(); }
-  void Checkpoint() override;
-
-  bool Held() const;
-  // True while the job waits at a checkpoint because it is held.
-  bool Parked() const { return parked_.load(); }
-  // Waits `duration`, or less when the job is stopped; then a checkpoint.
-  void Pause(std::chrono::milliseconds duration);
-
- private:
-  mutable std::mutex mutex_;
-  std::condition_variable wake_;
-  bool held_ = false;
-  std::atomic<bool> stopped_{false};
-  std::atomic<bool> parked_{false};
-};
 
 class JobThread final : public QObject {
   Q_OBJECT
@@ -84,23 +59,23 @@ class JobThread final : public QObject {
   // is, dropping) the calls it still sends. For the window's own end only.
   void Shutdown();
   // The current job's control; null when no job is set.
-  ShellJobControl* Control() const { return control_.get(); }
+  mendora::BasicJobControl* Control() const { return control_.get(); }
 
   // Job thread. --------------------------------------------------------------
-  // Runs `call` on the window thread and waits for it. Throws ui::JobStopped
+  // Runs `call` on the window thread and waits for it. Throws mendora::JobStopped
   // when the call was dropped because the job has been stopped; an exception
   // thrown by `call` is thrown again here.
   void OnWindowThread(const std::function<void()>& call);
-  ui::JobControl& Job() { return *control_; }
+  mendora::JobControl& Job() { return *control_; }
   // Waits `duration`, or less when the job is stopped; then a checkpoint.
   void Pause(std::chrono::milliseconds duration) { control_->Pause(duration); }
 
  private:
-  void Run(Body body, std::shared_ptr<ShellJobControl> control, uint64_t jobId);
+  void Run(Body body, std::shared_ptr<mendora::BasicJobControl> control, uint64_t jobId);
   void HandleEnd(uint64_t jobId, const Result& result);
 
   std::thread thread_;
-  std::shared_ptr<ShellJobControl> control_;
+  std::shared_ptr<mendora::BasicJobControl> control_;
   EndHandler onEnd_;
   // Moved on by every start and every stop; read on the window thread only.
   uint64_t generation_ = 0;

@@ -522,9 +522,9 @@ TEST(ObjectTreeTest, TablesAndModulesSortWithoutCaseEqualLabelsKeepOrder) {
 
 TEST(ObjectTreeTest, AStoppedJobEndsTheBuild) {
   CatalogueMaker m = Shop();
-  ui::BasicJobControl job;
+  mendora::BasicJobControl job;
   job.Stop();
   MemoryTreeControl tree;
   ObjectHandleList handles;
-  EXPECT_THROW(ResetAndBuildObjectTree(tree, m.c, V611(), u"f.mdf", handles, &job), ui::JobStopped);
+  EXPECT_THROW(ResetAndBuildObjectTree(tree, m.c, V611(), u"f.mdf", handles, &job), mendora::JobStopped);
 }

@@ -23,7 +23,7 @@ struct AnalysedFile {
     EXPECT_TRUE(file.Open(tmp.path()));
     accepted = file.DetectVersion();
     EXPECT_TRUE(accepted) << "the version test refuses the file";
-    ui::NullJobControl job;
+    mendora::NullJobControl job;
     if (accepted) mendora::RunAnalysis(file, c, job);
   }
 

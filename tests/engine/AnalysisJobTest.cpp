@@ -1,5 +1,5 @@
 // The analysis runs on a worker thread under a job control: held, it waits at
-// its next checkpoint; stopped, it unwinds with ui::JobStopped.
+// its next checkpoint; stopped, it unwinds with mendora::JobStopped.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -38,7 +38,7 @@ class AnalysisJob : public ::testing::TestWithParam<uint16_t> {
           if (!begun_.exchange(true)) started_.set_value();
         });
         finished_ = true;
-      } catch (const ui::JobStopped&) {
+      } catch (const mendora::JobStopped&) {
         stopped_ = true;
       }
     });
@@ -54,7 +54,7 @@ class AnalysisJob : public ::testing::TestWithParam<uint16_t> {
   TempFile tmp_;
   DataFile file_;
   Catalogue catalogue_;
-  ui::BasicJobControl job_;
+  mendora::BasicJobControl job_;
   std::thread worker_;
   std::promise<void> started_;
   std::atomic<bool> begun_{false}, finished_{false}, stopped_{false};
@@ -86,7 +86,7 @@ TEST_P(AnalysisJob, AStoppedAnalysisThrowsJobStoppedFromItsCheckpoint) {
 
 TEST_P(AnalysisJob, AJobStoppedBeforeItStartsDoesNoWork) {
   job_.Stop();
-  EXPECT_THROW(RunAnalysis(file_, catalogue_, job_), ui::JobStopped);
+  EXPECT_THROW(RunAnalysis(file_, catalogue_, job_), mendora::JobStopped);
   EXPECT_TRUE(catalogue_.userTables.empty());
 }
 

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "browser/RefusalText.h"
 #include "engine/DataFile.h"
 #include "engine/FileError.h"
 #include "tests/support/MdfBuilder.h"
@@ -56,7 +57,7 @@ TEST(VersionTest, ShortFileIsRefusedAndClosed) {
   std::string refusal;
   bool analysed = false;
   EXPECT_FALSE(DetectVersionAndAnalyse(file, [&] { analysed = true; },
-                                       [&](const char* m) { refusal = m; }));
+                                       [&](Refusal r) { refusal = RefusalText(r); }));
   EXPECT_FALSE(analysed);
   EXPECT_EQ(refusal, texts::kVersionNotAppropriate);
   EXPECT_FALSE(file.IsOpen());

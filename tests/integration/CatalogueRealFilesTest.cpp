@@ -57,7 +57,7 @@ TEST_P(RealCatalogue, MatchesTheManifest) {
   if (m.refused) return;
   ASSERT_EQ(file.Version().Number(), m.version);
   Catalogue c;
-  ui::NullJobControl job;
+  mendora::NullJobControl job;
   RunAnalysis(file, c, job);
 
   std::string expectedName = m.databaseName;

@@ -115,7 +115,7 @@ TEST_P(MissingSystemTable, LeavesTheListsItFeedsEmpty) {
   ASSERT_TRUE(file.Open(tmp.path()));
   ASSERT_TRUE(file.DetectVersion());
   Catalogue c;
-  ui::NullJobControl job;
+  mendora::NullJobControl job;
   ASSERT_NO_THROW(RunAnalysis(file, c, job));
   EXPECT_NO_THROW(CutEveryTable(file, c));
 
@@ -251,7 +251,7 @@ TEST_P(FlippedSystemBytes, NeverCrashTheAnalysisOrTheRowCutting) {
     ASSERT_TRUE(file.Open(tmp.path()));
     ASSERT_TRUE(file.DetectVersion());
     Catalogue c;
-    ui::NullJobControl job;
+    mendora::NullJobControl job;
     EXPECT_NO_THROW(RunAnalysis(file, c, job));
     EXPECT_NO_THROW(CutEveryTable(file, c));
     for (const auto& o : c.objects) EXPECT_LE(o.name.size(), 128u);

@@ -107,7 +107,7 @@ TEST_P(RealRows, SampleRowsReadThroughTheRecoveredLayout) {
   ASSERT_TRUE(file.Open(RealMdf(GetParam())));
   ASSERT_TRUE(file.DetectVersion());
   Catalogue c;
-  ui::NullJobControl job;
+  mendora::NullJobControl job;
   RunAnalysis(file, c, job);
 
   for (const auto& t : m.tables) {

@@ -116,7 +116,7 @@ void JobThreadTest::stoppedJobsWindowCallsAreDropped() {
         // The window has stopped the job meanwhile: this call must not run.
         try {
           j.OnWindowThread([&] { carriedOut += 100; });
-        } catch (const ui::JobStopped&) {
+        } catch (const mendora::JobStopped&) {
           secondThrewStopped = true;
           throw;
         }

@@ -170,7 +170,7 @@ void QtControlsTest::objectTreeOfARealFileIsTheSameInBoth() {
     QVERIFY(file.Open(mdftest::RealMdf(name)));
     QVERIFY(file.DetectVersion());
     mendora::Catalogue catalogue;
-    ui::NullJobControl job;
+    mendora::NullJobControl job;
     mendora::RunAnalysis(file, catalogue, job);
     QTreeWidget widget;
     shell::QtTreeControl qt(&widget);
@@ -194,7 +194,7 @@ void QtControlsTest::jobOnAnotherThreadBuildsTheSameTree() {
   QVERIFY(file.Open(mdftest::RealMdf("v611-pubs.mdf")));
   QVERIFY(file.DetectVersion());
   mendora::Catalogue catalogue;
-  ui::NullJobControl null;
+  mendora::NullJobControl null;
   mendora::RunAnalysis(file, catalogue, null);
   ui::MemoryTreeControl memory;
   mendora::ObjectHandleList handles;

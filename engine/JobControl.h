@@ -5,11 +5,12 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <stdexcept>
 
-namespace ui {
+namespace mendora {
 
 class JobStopped : public std::runtime_error {
  public:
@@ -26,8 +27,10 @@ class JobControl {
   virtual void Checkpoint() = 0;
 };
 
-// The thread-safe implementation every job uses; the window layer only adds
-// who calls Hold, Release and Stop.
+// The thread-safe control every job uses: the window's jobs, the command
+// line's and the tests'. Besides holding and stopping, it tells whether the
+// job is parked at a checkpoint, and gives the job a pause that a stop cuts
+// short.
 class BasicJobControl : public JobControl {
  public:
   void Hold() override {
@@ -52,15 +55,35 @@ class BasicJobControl : public JobControl {
   bool Stopped() const override { return stopped_.load(); }
   void Checkpoint() override {
     std::unique_lock lock(mutex_);
-    wake_.wait(lock, [this] { return !held_ || stopped_; });
+    if (held_ && !stopped_) {
+      parked_ = true;
+      wake_.wait(lock, [this] { return !held_ || stopped_; });
+      parked_ = false;
+    }
     if (stopped_) throw JobStopped();
   }
 
+  bool Held() const {
+    std::lock_guard lock(mutex_);
+    return held_;
+  }
+  // True while the job waits at a checkpoint because it is held.
+  bool Parked() const { return parked_.load(); }
+  // Waits `duration`, or less when the job is stopped; then a checkpoint.
+  void Pause(std::chrono::milliseconds duration) {
+    {
+      std::unique_lock lock(mutex_);
+      wake_.wait_for(lock, duration, [this] { return stopped_.load(); });
+    }
+    Checkpoint();
+  }
+
  private:
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
   std::condition_variable wake_;
   bool held_ = false;
   std::atomic<bool> stopped_{false};
+  std::atomic<bool> parked_{false};
 };
 
 // For the command-line tool and tests: never holds, never stops.
@@ -73,4 +96,4 @@ class NullJobControl : public JobControl {
   void Checkpoint() override {}
 };
 
-}  // namespace ui
+}  // namespace mendora

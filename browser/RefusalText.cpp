@@ -1,0 +1,20 @@
+#include "browser/RefusalText.h"
+
+#include "ui/ProductTexts.h"
+
+namespace mendora {
+
+const char* RefusalText(Refusal refusal) {
+  switch (refusal) {
+    case Refusal::kHeldByAnotherProcess:
+    case Refusal::kCannotOpen:
+      // The file selection says the same whatever kept the file from opening.
+      return texts::kFileInUse;
+    case Refusal::kNotADataFile:
+    case Refusal::kUnsupportedVersion:
+      break;
+  }
+  return texts::kVersionNotAppropriate;
+}
+
+}  // namespace mendora
