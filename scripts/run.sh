@@ -3,6 +3,9 @@
 # Idempotent; run from anywhere, as root (or with sudo at hand).
 #   BUILD_DIR  build folder (default: build)
 # Arguments are passed on to mendora.
+# The tests are built too: the sample data file sample/Shop.mdf, which a new
+# user can open at once, is written by a generator that lives with the tests
+# (it is made with the tests' file builder, which the program never links).
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # shellcheck source=scripts/common.sh
@@ -11,7 +14,7 @@ source "$ROOT/scripts/common.sh"
 BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
 
 install_packages
-configure_and_build "$BUILD_DIR" -DMENDORA_GUI=ON -DMENDORA_SANITIZE=OFF
+configure_and_build "$BUILD_DIR" -DMENDORA_GUI=ON -DMENDORA_SANITIZE=OFF -DMENDORA_TESTS=ON
 
 if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" && -z "${QT_QPA_PLATFORM:-}" ]]; then
   echo "mendora is built at $BUILD_DIR/mendora, but there is no display to show it on" >&2
