@@ -21,13 +21,15 @@ export ASAN_OPTIONS="${ASAN_OPTIONS:-halt_on_error=1:detect_leaks=1:strict_strin
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}"
 export CTEST_OUTPUT_ON_FAILURE=1
 
-# One test program at a time: the engine opens a data file with an exclusive
-# lock, as the system does, so two programs reading the same real file at once
-# would refuse each other ("already being used by another process").
+# Each GoogleTest case is its own ctest entry, so two run at once. The engine
+# opens a data file with an exclusive lock, as the system does, so two
+# processes reading the same real file would refuse each other ("already being
+# used by another process"): the tests that read the real files hold the
+# real_mdf_files resource lock and take turns.
 run_tests() {
   local dir="$1"
   echo "== test $dir"
-  ctest --test-dir "$dir" --output-on-failure </dev/null
+  ctest --test-dir "$dir" --output-on-failure --parallel "$(build_jobs)" </dev/null
 }
 
 install_packages
