@@ -11,7 +11,9 @@ namespace mdftest {
 ColumnDef IntColumn(const std::u16string& name, bool notNull) {
   return {name, xtype::kInt, 4, notNull, 10, 0};
 }
-ColumnDef BigIntColumn(const std::u16string& name) { return {name, xtype::kBigInt, 8, false, 19, 0}; }
+ColumnDef BigIntColumn(const std::u16string& name) {
+  return {name, xtype::kBigInt, 8, false, 19, 0};
+}
 ColumnDef CharColumn(const std::u16string& name, int16_t length) {
   return {name, xtype::kChar, length};
 }
@@ -21,19 +23,33 @@ ColumnDef VarCharColumn(const std::u16string& name, int16_t length) {
 ColumnDef NVarCharColumn(const std::u16string& name, int16_t characters) {
   return {name, xtype::kNVarChar, static_cast<int16_t>(2 * characters)};
 }
-ColumnDef BitColumn(const std::u16string& name) { return {name, xtype::kBit, 1, false, 1, 0}; }
-ColumnDef NTextColumn(const std::u16string& name) { return {name, xtype::kNText, 16}; }
+ColumnDef BitColumn(const std::u16string& name) {
+  return {name, xtype::kBit, 1, false, 1, 0};
+}
+ColumnDef NTextColumn(const std::u16string& name) {
+  return {name, xtype::kNText, 16};
+}
 
-Value IntValue(int32_t v) { return U32(static_cast<uint32_t>(v)); }
-Value BigIntValue(int64_t v) { return U64(static_cast<uint64_t>(v)); }
+Value IntValue(int32_t v) {
+  return U32(static_cast<uint32_t>(v));
+}
+Value BigIntValue(int64_t v) {
+  return U64(static_cast<uint64_t>(v));
+}
 Value CharValue(const std::string& s, size_t length) {
   std::string padded = s.substr(0, length);
   padded.resize(length, ' ');
   return Ascii(padded);
 }
-Value VarCharValue(const std::string& s) { return Ascii(s); }
-Value NVarCharValue(const std::u16string& s) { return Utf16(s); }
-Value BitValue(bool v) { return U8(v ? 1 : 0); }
+Value VarCharValue(const std::string& s) {
+  return Ascii(s);
+}
+Value NVarCharValue(const std::u16string& s) {
+  return Utf16(s);
+}
+Value BitValue(bool v) {
+  return U8(v ? 1 : 0);
+}
 Value TextPointerValue(uint32_t page, uint16_t slot) {
   return Concat({U64(0x0000000100000000ull | page), U32(page), U16(1), U16(slot)});
 }
@@ -73,10 +89,10 @@ struct CatalogueBuilder::Place {
   int16_t colid = 0;
   bool variable = false;
   bool bit = false;
-  uint16_t offset = 0;    // fixed and bit columns
+  uint16_t offset = 0;  // fixed and bit columns
   uint8_t bitPos = 0;
-  uint16_t varNumber = 0; // 1-based, the uniquifier being 1 when there is one
-  uint16_t nullBit = 0;   // 1-based
+  uint16_t varNumber = 0;  // 1-based, the uniquifier being 1 when there is one
+  uint16_t nullBit = 0;    // 1-based
   uint16_t length = 0;
   bool offRow = false;
 };
@@ -159,8 +175,8 @@ struct PagedObject {
 };
 
 template <typename Layout, typename NextRecord>
-PagedObject WriteRecords(Layout& layout, const PageSpec& header, size_t perPage,
-                         uint32_t firstPage, NextRecord next) {
+PagedObject WriteRecords(Layout& layout, const PageSpec& header, size_t perPage, uint32_t firstPage,
+                         NextRecord next) {
   PagedObject object;
   ByteVec record;
   if (!next(record)) return object;
@@ -196,7 +212,8 @@ PagedObject WriteRecords(Layout& layout, const PageSpec& header, size_t perPage,
 
 // The singles and extents of a paged object, for its IAM page.
 std::vector<uint32_t> Singles(const PagedObject& o) {
-  return {o.pages.begin(), o.pages.begin() + static_cast<ptrdiff_t>(std::min<size_t>(8, o.pages.size()))};
+  return {o.pages.begin(),
+          o.pages.begin() + static_cast<ptrdiff_t>(std::min<size_t>(8, o.pages.size()))};
 }
 
 }  // namespace
@@ -212,7 +229,8 @@ int32_t CatalogueBuilder::NextObjectId() {
   return id;
 }
 
-int32_t CatalogueBuilder::AddTable(const std::u16string& name, const std::vector<ColumnDef>& columns,
+int32_t CatalogueBuilder::AddTable(const std::u16string& name,
+                                   const std::vector<ColumnDef>& columns,
                                    const std::vector<Row>& rows, const TableOptions& options) {
   auto shared = std::make_shared<std::vector<Row>>(rows);
   return AddGeneratedTable(
@@ -337,7 +355,8 @@ ByteVec CatalogueBuilder::EncodeRow(const TableDef& t, const std::vector<Place>&
     if (p.variable) {
       varCount = std::max(varCount, p.varNumber);
     } else {
-      fixedEnd = std::max<uint16_t>(fixedEnd, static_cast<uint16_t>(p.offset + (p.bit ? 1 : p.length)));
+      fixedEnd =
+          std::max<uint16_t>(fixedEnd, static_cast<uint16_t>(p.offset + (p.bit ? 1 : p.length)));
     }
   }
   ByteVec fixed(fixedEnd - 4u);
@@ -386,18 +405,18 @@ void CatalogueBuilder::PlaceTable(Layout& layout, const TableDef& t) {
   header.indexId = Is2000() ? 0 : kUserIndexId;
   auto places = PlacesOf(t);
   uint64_t i = 0;
-  PagedObject data = WriteRecords(layout, header, t.options.rowsPerPage, 0,
-                                  [&](ByteVec& record) {
-                                    if (i >= t.rowCount) return false;
-                                    record = EncodeRow(t, places, t.rows(i++));
-                                    return true;
-                                  });
+  PagedObject data = WriteRecords(layout, header, t.options.rowsPerPage, 0, [&](ByteVec& record) {
+    if (i >= t.rowCount) return false;
+    record = EncodeRow(t, places, t.rows(i++));
+    return true;
+  });
   b.dataPages = data.pages;
   if (!data.pages.empty()) {
     b.firstPage = data.pages.front();
     b.iamPage = layout.Single();
-    layout.Put(IamPageFor(b.iamPage, b.objectIdOnPages, header.indexId, 0, Singles(data), data.extents),
-               kPfsAllocated | kPfsIam);
+    layout.Put(
+        IamPageFor(b.iamPage, b.objectIdOnPages, header.indexId, 0, Singles(data), data.extents),
+        kPfsAllocated | kPfsIam);
   }
   if (!Is2000() && t.options.lobUnit) {
     b.lobUnitObjectId = nextMid_++;
@@ -436,7 +455,8 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2000() const {
   objects.push_back(Encode(SysObjectsRow{3, "S ", 0, u"syscolumns"}));
   columns.push_back(Encode(SysColumnsRow{1, u"name", xtype::kNVarChar, 1, 256, 0, 0, 1, -1}));
   columns.push_back(Encode(SysColumnsRow{1, u"id", xtype::kInt, 1, 4, 10, 0, 2, 4}));
-  indexes.push_back(Encode(SysIndexesRow{1, 0x12, kSysObjectsFirst, 1, 0, 0, kSysObjectsIam, u"sysobjects", {}}));
+  indexes.push_back(
+      Encode(SysIndexesRow{1, 0x12, kSysObjectsFirst, 1, 0, 0, kSysObjectsIam, u"sysobjects", {}}));
   indexes.push_back(Encode(SysIndexesRow{2, 0x12, 0, 1, 0, 0, kSysIndexesIam, u"sysindexes", {}}));
   indexes.push_back(Encode(SysIndexesRow{3, 0x12, 0, 1, 0, 0, kSysColumnsIam, u"syscolumns", {}}));
 
@@ -511,13 +531,15 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2005() const {
 
   auto& objects = rows[kObjSysSchObjs];
   const std::pair<int32_t, const char16_t*> systemTables[] = {
-      {5, u"sysrowsets"}, {7, u"sysallocunits"}, {34, u"sysschobjs"}, {41, u"syscolpars"},
-      {54, u"sysidxstats"}, {55, u"sysiscols"}, {60, u"sysobjvalues"}, {74, u"syssingleobjrefs"}};
+      {5, u"sysrowsets"},    {7, u"sysallocunits"},    {34, u"sysschobjs"},
+      {41, u"syscolpars"},   {54, u"sysidxstats"},     {55, u"sysiscols"},
+      {60, u"sysobjvalues"}, {74, u"syssingleobjrefs"}};
   for (const auto& [id, name] : systemTables) {
     objects.push_back(Encode(SysSchObjsRow{id, name, "S ", 0, 0}));
   }
   rows[kObjSysColPars].push_back(Encode(SysColParsRow{34, 1, u"id", xtype::kInt, 4, 10, 0, 1}));
-  rows[kObjSysColPars].push_back(Encode(SysColParsRow{34, 2, u"name", xtype::kNVarChar, 256, 0, 0, 1}));
+  rows[kObjSysColPars].push_back(
+      Encode(SysColParsRow{34, 2, u"name", xtype::kNVarChar, 256, 0, 0, 1}));
   for (const auto& o : objects_) {
     objects.push_back(Encode(SysSchObjsRow{o.id, o.name, o.type, o.parent, 0}));
   }
@@ -539,14 +561,15 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2005() const {
       rows[kObjSysColPars].push_back(Encode(r));
     }
     uint64_t count = t.options.recordedRowCount.value_or(t.rowCount);
-    rows[kObjSysRowsets].push_back(Encode(SysRowsetsRow{b.rowsetId, t.id, t.clusteredIndex, count}));
+    rows[kObjSysRowsets].push_back(
+        Encode(SysRowsetsRow{b.rowsetId, t.id, t.clusteredIndex, count}));
 
-    SysAllocUnitsRow inRow{PartitionStyleId(b.objectIdOnPages), 1, b.rowsetId, b.firstPage,
-                           b.firstPage, b.iamPage};
+    SysAllocUnitsRow inRow{
+        PartitionStyleId(b.objectIdOnPages), 1, b.rowsetId, b.firstPage, b.firstPage, b.iamPage};
     std::vector<ByteVec> units{Encode(inRow)};
     if (t.options.lobUnit) {
-      SysAllocUnitsRow lob{PartitionStyleId(b.lobUnitObjectId), 2, b.rowsetId, b.lobPages.front(),
-                           0, b.lobIamPage};
+      SysAllocUnitsRow lob{
+          PartitionStyleId(b.lobUnitObjectId), 2, b.rowsetId, b.lobPages.front(), 0, b.lobIamPage};
       units.insert(t.options.lobUnitFirst ? units.begin() : units.end(), Encode(lob));
     }
     for (auto& u : units) rows[kObjSysAllocUnits].push_back(std::move(u));
@@ -571,7 +594,8 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2005() const {
       recs.push_back({0, -1, static_cast<uint16_t>(places.size() + 1), 0});
     }
     for (const Place* p : physical) {
-      int16_t offset = p->variable ? static_cast<int16_t>(-p->varNumber) : static_cast<int16_t>(p->offset);
+      int16_t offset =
+          p->variable ? static_cast<int16_t>(-p->varNumber) : static_cast<int16_t>(p->offset);
       recs.push_back({p->colid, offset, p->nullBit, p->bitPos});
     }
     for (size_t k = 0; k < recs.size(); ++k) {
@@ -581,7 +605,8 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2005() const {
         rows[kObjSysRscols].push_back(
             Encode(SysRscolsRow{b.rowsetId, r.colid, hobtColumn, r.offset, r.nullBit, r.bitPos}));
       } else {
-        rows[kObjSysRowsetColumns].push_back(Encode(SysRowsetColumnsRow{b.rowsetId, r.colid, hobtColumn}));
+        rows[kObjSysRowsetColumns].push_back(
+            Encode(SysRowsetColumnsRow{b.rowsetId, r.colid, hobtColumn}));
         rows[kObjSysHobtColumns].push_back(
             Encode(SysHobtColumnsRow{b.rowsetId, hobtColumn, r.offset, r.nullBit, r.bitPos}));
       }
@@ -590,7 +615,8 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2005() const {
 
   uint32_t mid = nextMid_;
   for (const auto& x : indexes_) {
-    auto t = std::find_if(tables_.begin(), tables_.end(), [&](auto& y) { return y.id == x.tableId; });
+    auto t =
+        std::find_if(tables_.begin(), tables_.end(), [&](auto& y) { return y.id == x.tableId; });
     if (x.indid != 1) {
       // A nonclustered index: its own rowset (same owner) and in-row unit, no pages here.
       uint64_t rowset = PartitionStyleId(mid++);
@@ -598,7 +624,8 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2005() const {
       rows[kObjSysRowsets].push_back(Encode(SysRowsetsRow{rowset, x.tableId, x.indid, count}));
       rows[kObjSysAllocUnits].push_back(
           Encode(SysAllocUnitsRow{PartitionStyleId(mid++), 1, rowset, 0, 0, 0}));
-      rows[kObjSysIdxStats].push_back(Encode(SysIdxStatsRow{x.tableId, x.indid, x.status, x.name, rowset}));
+      rows[kObjSysIdxStats].push_back(
+          Encode(SysIdxStatsRow{x.tableId, x.indid, x.status, x.name, rowset}));
     }
     int32_t ordinal = 1;
     for (int16_t colid : x.keyColumns) {
@@ -606,15 +633,21 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2005() const {
     }
   }
   for (const auto& d : dependencies_) rows[kObjSysSingleObjRefs].push_back(Encode(d));
-  for (const auto& c : checks_) rows[kObjSysObjValues].push_back(Encode(SysObjValuesRow{c.objectId, c.text}));
-  for (const auto& m : modules_) rows[kObjSysObjValues].push_back(Encode(SysObjValuesRow{m.objectId, m.text}));
+  for (const auto& c : checks_)
+    rows[kObjSysObjValues].push_back(Encode(SysObjValuesRow{c.objectId, c.text}));
+  for (const auto& m : modules_)
+    rows[kObjSysObjValues].push_back(Encode(SysObjValuesRow{m.objectId, m.text}));
   return rows;
 }
 
 // -------------------------------------------------------------- the file
 
 void CatalogueBuilder::PlaceSystemTables(Layout& layout, SystemRowLists& rows) {
-  for (auto& [id, list] : rows) {
+  for (auto& table : rows) {
+    // Plain names, not a structured binding: the record lambda below captures
+    // the list, and not every C++20 compiler lets a lambda capture a binding.
+    const auto id = table.first;
+    auto& list = table.second;
     PageSpec header;
     header.type = 1;
     header.objectId = id;
@@ -628,7 +661,7 @@ void CatalogueBuilder::PlaceSystemTables(Layout& layout, SystemRowLists& rows) {
     });
     systemPages_[id] = o.pages;
     if (Is2000()) {
-      uint32_t iam = id == kObjSysObjects ? kSysObjectsIam
+      uint32_t iam = id == kObjSysObjects   ? kSysObjectsIam
                      : id == kObjSysColumns ? kSysColumnsIam
                                             : kSysIndexesIam;
       layout.Put(IamPageFor(iam, id, 0, 0, Singles(o), o.extents), kPfsAllocated | kPfsIam);
@@ -648,7 +681,8 @@ void CatalogueBuilder::Emit(const Sink& sink) {
 
   uint32_t firstSys = 0;
   uint32_t pointed = Is2000() ? kObjSysIndexes : kObjSysAllocUnits;
-  if (systemPages_.count(pointed) && !systemPages_[pointed].empty()) firstSys = systemPages_[pointed][0];
+  if (systemPages_.count(pointed) && !systemPages_[pointed].empty())
+    firstSys = systemPages_[pointed][0];
   layout.Put(BootPageFor(version_, PaddedName(databaseName_), firstSys), kPfsAllocated);
   pageCount_ = std::max<uint64_t>(layout.End(), 32);
 
