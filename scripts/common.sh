@@ -4,8 +4,8 @@
 
 # Everything a fresh Debian 12 machine needs to build the program and its
 # tests: compiler and build tools, Qt 6 Widgets with its platform plugins
-# (offscreen for the tests), GoogleTest/GoogleMock, Google Benchmark, and a font
-# so that the windows show text.
+# (offscreen for the tests), GoogleTest/GoogleMock, Google Benchmark, a font so
+# that the windows show text, and clang-format for the formatting check.
 MENDORA_PACKAGES=(
   cmake
   ninja-build
@@ -17,6 +17,7 @@ MENDORA_PACKAGES=(
   libgmock-dev
   libbenchmark-dev
   fonts-dejavu-core
+  clang-format
 )
 
 as_root() {

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Installs what the build needs, then builds and runs every test twice: a
-# normal build with the desktop program and its Qt tests (build/), and a build
-# with AddressSanitizer and UndefinedBehaviorSanitizer without the GUI
-# (build-asan/). Exits non-zero when a build or any test fails.
+# Installs what the build needs, checks the formatting, then builds and runs
+# every test twice: a normal build with the desktop program and its Qt tests
+# (build/), and a build with AddressSanitizer and UndefinedBehaviorSanitizer
+# without the GUI (build-asan/). Exits non-zero when the formatting check, a
+# build or any test fails; the later steps run all the same, so one run
+# reports everything.
 # Idempotent; run from anywhere, as root (or with sudo at hand), no input needed.
 #   BUILD_DIR       normal build folder    (default: build)
 #   ASAN_BUILD_DIR  sanitizer build folder (default: build-asan)
@@ -21,6 +23,31 @@ export ASAN_OPTIONS="${ASAN_OPTIONS:-halt_on_error=1:detect_leaks=1:strict_strin
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}"
 export CTEST_OUTPUT_ON_FAILURE=1
 
+# Every tracked C++ file as the repository's .clang-format wants it; names
+# each file that is not.
+check_format() {
+  echo "== clang-format check"
+  local files=() unformatted=() f
+  if ! command -v clang-format >/dev/null 2>&1; then
+    echo "clang-format is not installed" >&2
+    return 1
+  fi
+  mapfile -t files < <(git -C "$ROOT" ls-files -- '*.cpp' '*.h')
+  if ((${#files[@]} == 0)); then
+    echo "no tracked C++ files found (is $ROOT a git clone?)" >&2
+    return 1
+  fi
+  for f in "${files[@]}"; do
+    clang-format --style=file --dry-run -Werror "$ROOT/$f" >/dev/null 2>&1 || unformatted+=("$f")
+  done
+  if ((${#unformatted[@]})); then
+    echo "not formatted as .clang-format asks (clang-format -i FILE fixes it):" >&2
+    printf '  %s\n' "${unformatted[@]}" >&2
+    return 1
+  fi
+  echo "== clang-format: ${#files[@]} files formatted"
+}
+
 # Each GoogleTest case is its own ctest entry, so two run at once. The engine
 # opens a data file with an exclusive lock, as the system does, so two
 # processes reading the same real file would refuse each other ("already being
@@ -35,17 +62,19 @@ run_tests() {
 install_packages
 
 failed=()
-configure_and_build "$BUILD_DIR" -DMENDORA_GUI=ON -DMENDORA_SANITIZE=OFF -DMENDORA_TESTS=ON
-run_tests "$BUILD_DIR" || failed+=("$BUILD_DIR")
+check_format || failed+=("clang-format")
+
+configure_and_build "$BUILD_DIR" -DMENDORA_GUI=ON -DMENDORA_SANITIZE=OFF -DMENDORA_TESTS=ON &&
+  run_tests "$BUILD_DIR" || failed+=("$BUILD_DIR")
 
 # Unoptimised: the sanitizers see the code as written, and it builds three
 # times faster than an optimised sanitizer build; the normal build covers -O2.
 configure_and_build "$ASAN_BUILD_DIR" -DMENDORA_GUI=OFF -DMENDORA_SANITIZE=ON -DMENDORA_TESTS=ON \
-  -DCMAKE_BUILD_TYPE=Debug
-run_tests "$ASAN_BUILD_DIR" || failed+=("$ASAN_BUILD_DIR")
+  -DCMAKE_BUILD_TYPE=Debug &&
+  run_tests "$ASAN_BUILD_DIR" || failed+=("$ASAN_BUILD_DIR")
 
 if ((${#failed[@]})); then
-  echo "== FAILED: tests failed in ${failed[*]}" >&2
+  echo "== FAILED: ${failed[*]}" >&2
   exit 1
 fi
-echo "== all tests passed in $BUILD_DIR and $ASAN_BUILD_DIR"
+echo "== formatting checked; all tests passed in $BUILD_DIR and $ASAN_BUILD_DIR"
