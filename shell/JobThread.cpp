@@ -4,7 +4,75 @@
 #include <QThread>
 #include <exception>
 
+// ThreadSanitizer sees the order that threads of the standard library and
+// its locks give, but not the one a blocking queued call gives: Qt waits for
+// the window thread with primitives it does not observe. The hand-over
+// functions below tell it of that order, so that what the job writes before a
+// window call is seen as written before the call, what the call writes as
+// written before the job goes on, and what the job leaves as written before
+// its end is handled. Without ThreadSanitizer they are empty.
+#if defined(__SANITIZE_THREAD__)
+#define MENDORA_TSAN 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define MENDORA_TSAN 1
+#endif
+#endif
+
+#if defined(MENDORA_TSAN)
+#include <sanitizer/tsan_interface.h>
+#endif
+
 namespace shell {
+
+namespace {
+
+#if defined(MENDORA_TSAN)
+// The one channel of every hand-over. It is not kept in the call Qt copies:
+// running that copy must begin with the acquire, before any of it is read.
+char handOverChannel;
+#endif
+
+// The sending side of a hand-over.
+inline void HandOverRelease() {
+#if defined(MENDORA_TSAN)
+  __tsan_release(&handOverChannel);
+#endif
+}
+
+// The receiving side: everything released before is seen.
+inline void HandOverAcquire() {
+#if defined(MENDORA_TSAN)
+  __tsan_acquire(&handOverChannel);
+#endif
+}
+
+// A call posted to the window thread with its hand-overs: Qt keeps a copy of
+// it on the heap, written on the job thread and read, run and freed on either
+// thread, all ordered by Qt alone. Making a copy ends with a release, running
+// it begins with an acquire and ends with a release, and destroying it begins
+// with an acquire, on whichever thread lets go of it last.
+template <typename Call>
+class HandedOver {
+ public:
+  explicit HandedOver(Call call) : call_(std::move(call)) { HandOverRelease(); }
+  HandedOver(HandedOver&& other) : call_(std::move(other.call_)) { HandOverRelease(); }
+  HandedOver(const HandedOver&) = delete;
+  HandedOver& operator=(const HandedOver&) = delete;
+  HandedOver& operator=(HandedOver&&) = delete;
+  ~HandedOver() { HandOverAcquire(); }
+
+  void operator()() {
+    HandOverAcquire();
+    call_();
+    HandOverRelease();
+  }
+
+ private:
+  Call call_;
+};
+
+}  // namespace
 
 JobThread::JobThread(QObject* parent) : QObject(parent) {}
 
@@ -70,7 +138,12 @@ void JobThread::OnWindowThread(const std::function<void()>& call) {
   if (QThread::currentThread() == thread()) {
     onWindow();
   } else {
-    QMetaObject::invokeMethod(this, onWindow, Qt::BlockingQueuedConnection);
+    // The job waits while the window thread runs the call: each side hands
+    // what it wrote to the other.
+    HandOverRelease();
+    QMetaObject::invokeMethod(this, HandedOver([&onWindow] { onWindow(); }),
+                              Qt::BlockingQueuedConnection);
+    HandOverAcquire();
   }
   if (failure) std::rethrow_exception(failure);
   if (!carriedOut) throw mendora::JobStopped();
@@ -89,8 +162,11 @@ void JobThread::Run(Body body, std::shared_ptr<mendora::BasicJobControl> control
   } catch (...) {
     result = {Outcome::kFailed, "unknown failure"};
   }
-  QMetaObject::invokeMethod(
-      this, [this, jobId, result] { HandleEnd(jobId, result); }, Qt::QueuedConnection);
+  // The window thread handles the end while this thread may still be
+  // unwinding: hand the result and everything the job wrote over to it.
+  HandOverRelease();
+  QMetaObject::invokeMethod(this, HandedOver([this, jobId, result] { HandleEnd(jobId, result); }),
+                            Qt::QueuedConnection);
   threadEnded_ = true;
 }
 
