@@ -5,7 +5,8 @@
 # Everything a fresh Debian 12 machine needs to build the program and its
 # tests: compiler and build tools, Qt 6 Widgets with its platform plugins
 # (offscreen for the tests), GoogleTest/GoogleMock, Google Benchmark, a font so
-# that the windows show text, and clang-format for the formatting check.
+# that the windows show text, clang-format for the formatting check, and clang
+# for the build that keeps the tree free of what only gcc accepts.
 MENDORA_PACKAGES=(
   cmake
   ninja-build
@@ -18,6 +19,7 @@ MENDORA_PACKAGES=(
   libbenchmark-dev
   fonts-dejavu-core
   clang-format
+  clang
 )
 
 as_root() {

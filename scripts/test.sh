@@ -3,12 +3,14 @@
 # every test twice: a normal build with the desktop program and its Qt tests
 # (build/), and a build of the same with AddressSanitizer and
 # UndefinedBehaviorSanitizer (build-asan/), so that the engine and the windows
-# both run under the sanitizers. Exits non-zero when the formatting check, a
-# build or any test fails; the later steps run all the same, so one run
-# reports everything.
+# both run under the sanitizers; last, it builds everything with clang
+# (build-clang/, no tests run: scripts/clang-build.sh). Exits non-zero when the
+# formatting check, a build or any test fails; the later steps run all the
+# same, so one run reports everything.
 # Idempotent; run from anywhere, as root (or with sudo at hand), no input needed.
 #   BUILD_DIR       normal build folder    (default: build)
 #   ASAN_BUILD_DIR  sanitizer build folder (default: build-asan)
+#   CLANG_BUILD_DIR clang build folder     (default: build-clang)
 #   MENDORA_MDF_DIR real data files        (default: ../shared/mdf beside the clone)
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -74,8 +76,10 @@ configure_and_build "$ASAN_BUILD_DIR" -DMENDORA_GUI=ON -DMENDORA_SANITIZE=ON -DM
   -DCMAKE_BUILD_TYPE=Debug &&
   run_tests "$ASAN_BUILD_DIR" || failed+=("$ASAN_BUILD_DIR")
 
+bash "$ROOT/scripts/clang-build.sh" || failed+=("clang build")
+
 if ((${#failed[@]})); then
   echo "== FAILED: ${failed[*]}" >&2
   exit 1
 fi
-echo "== formatting checked; all tests passed in $BUILD_DIR and $ASAN_BUILD_DIR"
+echo "== formatting checked; all tests passed in $BUILD_DIR and $ASAN_BUILD_DIR; clang built everything"

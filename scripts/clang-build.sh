@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds the program, its tools and every test with clang (build-clang/), so
+# that the tree stays free of what only gcc accepts. Unoptimised and without
+# debug information: the point is the compiler's verdict, quickly. Runs no
+# tests; the gcc builds of scripts/test.sh do. Exits non-zero when the build
+# fails.
+# Idempotent; run from anywhere, as root (or with sudo at hand).
+#   CLANG_BUILD_DIR  build folder (default: build-clang)
+set -euo pipefail
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# shellcheck source=scripts/common.sh
+source "$ROOT/scripts/common.sh"
+
+CLANG_BUILD_DIR="${CLANG_BUILD_DIR:-$ROOT/build-clang}"
+
+install_packages
+configure_and_build "$CLANG_BUILD_DIR" -DCMAKE_CXX_COMPILER=clang++ \
+  -DMENDORA_GUI=ON -DMENDORA_SANITIZE=OFF -DMENDORA_TESTS=ON \
+  -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-O0
+echo "== clang built everything in $CLANG_BUILD_DIR"
