@@ -7,7 +7,7 @@
 #include "browser/RefusalText.h"
 #include "browser/TreeText.h"
 #include "engine/Analysis.h"
-#include "engine/CodePage.h"
+#include "engine/Utf16.h"
 #include "engine/DataFile.h"
 #include "engine/FileError.h"
 #include "ui/MemoryTreeControl.h"

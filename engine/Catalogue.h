@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/CatalogueRecords.h"
@@ -35,5 +36,13 @@ struct Catalogue {
 
   void Clear() { *this = Catalogue{}; }
 };
+
+// The joins both recoveries end with. The user tables are the objects of type
+// "U ", in object order.
+void CollectUserTables(Catalogue& catalogue);
+std::unordered_set<int64_t> UserTableIds(const Catalogue& catalogue);
+// For each user table, the index row its rows are found through: the heap or
+// clustered index's in-row data unit where there is one, else its first row.
+void CollectTableStorage(Catalogue& catalogue);
 
 }  // namespace mendora

@@ -55,6 +55,12 @@ struct _SYSINDEXES {
   uint8_t unitType = 0;         // 2005/2008: allocation unit type; 0 when none
 };
 
+// The heap's or clustered index's in-row data: where the table's rows live.
+// 2000 rows carry no unit type.
+inline bool HoldsTableRows(const _SYSINDEXES& row) {
+  return row.indid <= 1 && (row.unitType == 0 || row.unitType == kUnitInRowData);
+}
+
 // One key column of an index (2005/2008 sysiscols).
 struct _SysIndexKeys {
   uint32_t objectId = 0;

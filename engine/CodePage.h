@@ -22,8 +22,4 @@ std::u16string FromCodePage(std::string_view bytes);
 // Surrogate pairs become one '?'.
 std::string ToCodePage(std::u16string_view text);
 
-// UTF-16 to UTF-8 and back, for terminals and file names.
-std::string ToUtf8(std::u16string_view text);
-std::u16string FromUtf8(std::string_view text);
-
 }  // namespace mendora

@@ -13,7 +13,7 @@ ColumnPlace PlaceFrom(const _SYSCOLUMNS& col, int16_t offset, uint16_t nullBit, 
   p.nullBit = nullBit;
   if (offset > 0) {
     p.offset = static_cast<uint16_t>(offset);
-    if (col.xtype == kXtypeBit) {
+    if (col.xtype == kXBit) {
       p.kind = ColumnPlace::Kind::Bit;
       p.bit = static_cast<uint8_t>(bitPos & 7);
       p.length = 1;

@@ -2,27 +2,10 @@
 
 namespace mendora {
 
-bool IsVariableLengthType(uint8_t xtype, int16_t length) {
-  switch (xtype) {
-    case 34:   // image
-    case 35:   // text
-    case 98:   // sql_variant
-    case 99:   // ntext
-    case 165:  // varbinary
-    case 167:  // varchar
-    case 231:  // nvarchar, sysname
-    case 240:  // CLR types: hierarchyid, geometry, geography
-    case 241:  // xml
-      return true;
-    default:
-      return length < 0;  // the (max) types
-  }
-}
-
 ColumnLayout DefaultLayout(std::span<const _SYSCOLUMNS> columns) {
   ColumnLayout layout;
   size_t bitColumns = 0;
-  for (const auto& c : columns) bitColumns += c.xtype == kXtypeBit;
+  for (const auto& c : columns) bitColumns += c.xtype == kXBit;
   uint16_t fixedCursor = 4;
   uint16_t varIndex = 0;
   uint16_t bitBytesAt = 0;
@@ -31,7 +14,7 @@ ColumnLayout DefaultLayout(std::span<const _SYSCOLUMNS> columns) {
   for (const auto& c : columns) {
     ColumnPlace p;
     p.nullBit = ++number;
-    if (c.xtype == kXtypeBit) {
+    if (c.xtype == kXBit) {
       if (bitsSeen == 0) {
         bitBytesAt = fixedCursor;
         fixedCursor = static_cast<uint16_t>(fixedCursor + (bitColumns + 7) / 8);

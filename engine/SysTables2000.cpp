@@ -2,18 +2,13 @@
 
 #include "engine/CodePage.h"
 #include "engine/Record.h"
+#include "engine/Utf16.h"
 
 namespace mendora {
 
 std::u16string NameFromUtf16(Bytes bytes) {
   if (bytes.size() > kMaxNameBytes) bytes = bytes.first(kMaxNameBytes);
-  std::u16string name;
-  name.reserve(bytes.size() / 2);
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    name.push_back(static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) |
-                                         (static_cast<uint8_t>(bytes[i + 1]) << 8)));
-  }
-  return name;
+  return Utf16FromBytes(bytes);
 }
 
 namespace {

@@ -107,6 +107,8 @@ struct ObjValueRow {
   bool offRow = false;      // the text is kept off the row
 };
 inline constexpr uint16_t kValueTextStart = 32;
+// Where a module's text is taken from: the two marker bytes 38 01 are part of it.
+inline constexpr uint16_t kValueModuleTextStart = 26;
 std::optional<ObjValueRow> DecodeSysObjValues(Bytes page, uint16_t at);
 
 // One column's place in the rows of one rowset, as the file records it.

@@ -7,6 +7,7 @@
 
 #include "engine/Analysis.h"
 #include "engine/CodePage.h"
+#include "engine/Utf16.h"
 #include "tests/support/Manifest.h"
 #include "tests/support/RealFiles.h"
 

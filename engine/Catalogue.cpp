@@ -1,0 +1,36 @@
+#include "engine/Catalogue.h"
+
+#include <unordered_map>
+
+namespace mendora {
+
+void CollectUserTables(Catalogue& c) {
+  for (const auto& o : c.objects) {
+    if (o.type == u"U ") c.userTables.push_back(o);
+  }
+}
+
+std::unordered_set<int64_t> UserTableIds(const Catalogue& c) {
+  std::unordered_set<int64_t> ids;
+  for (const auto& t : c.userTables) ids.insert(t.id);
+  return ids;
+}
+
+void CollectTableStorage(Catalogue& c) {
+  std::unordered_map<int32_t, size_t> first, inRow;
+  for (size_t i = 0; i < c.indexRows.size(); ++i) {
+    const auto& r = c.indexRows[i];
+    first.try_emplace(r.tableId, i);
+    if (HoldsTableRows(r)) inRow.try_emplace(r.tableId, i);
+  }
+  for (const auto& t : c.userTables) {
+    auto id = static_cast<int32_t>(t.id);
+    if (auto i = inRow.find(id); i != inRow.end()) {
+      c.tableStorage.push_back(c.indexRows[i->second]);
+    } else if (auto f = first.find(id); f != first.end()) {
+      c.tableStorage.push_back(c.indexRows[f->second]);
+    }
+  }
+}
+
+}  // namespace mendora
