@@ -4,6 +4,21 @@
 
 namespace mendora {
 
+std::u16string FixedSchemaName(int32_t schemaId, const VersionFlags& version) {
+  if (schemaId == 1) return u"dbo";
+  if (!version.HasBaseTableCatalogue()) return {};
+  switch (schemaId) {
+    case 2:
+      return u"guest";
+    case 3:
+      return u"INFORMATION_SCHEMA";
+    case 4:
+      return u"sys";
+    default:
+      return {};
+  }
+}
+
 void CollectUserTables(Catalogue& c) {
   for (const auto& o : c.objects) {
     if (o.type == u"U ") c.userTables.push_back(o);

@@ -11,6 +11,7 @@
 
 #include "engine/CatalogueRecords.h"
 #include "engine/RowCutter.h"
+#include "engine/Version.h"
 
 namespace mendora {
 
@@ -36,6 +37,11 @@ struct Catalogue {
 
   void Clear() { *this = Catalogue{}; }
 };
+
+// The name of a schema (2005/2008) or owner (2000) the file does not need to
+// name: 1 is dbo in every version; 2005/2008 also fix guest (2),
+// INFORMATION_SCHEMA (3) and sys (4). Empty for any other id.
+std::u16string FixedSchemaName(int32_t schemaId, const VersionFlags& version);
 
 // The joins both recoveries end with. The user tables are the objects of type
 // "U ", in object order.

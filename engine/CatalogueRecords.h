@@ -15,6 +15,7 @@ struct _SYSOBJECTS {
   int64_t id = 0;
   int64_t parentId = 0;   // the table of a trigger, key or constraint
   std::u16string type;    // two characters as stored: "U ", "P ", "PK", ...
+  int32_t schemaId = 0;   // 2000: the owner's user id; 2005/2008: the schema id
 };
 
 // One column of a user table (2000 syscolumns, 2005/2008 syscolpars).
@@ -50,6 +51,7 @@ struct _SYSINDEXES {
   uint32_t firstIAMFile = 0;
   std::u16string name;
   uint32_t allocUnitObjId = 0;  // 2005/2008: bits 16..47 of the allocation unit id
+  uint16_t allocUnitIndexId = 0;  // 2005/2008: bits 48..63 of the allocation unit id
   uint8_t status = 0;           // 2000: sysindexes status low byte; 2005/2008: sysidxstats status
   uint32_t rowCount = 0;
   uint8_t unitType = 0;         // 2005/2008: allocation unit type; 0 when none
@@ -100,6 +102,7 @@ struct _2008IndexIdentifier {
 struct _2008IndexPageNumbers {
   uint32_t ownerMid = 0;  // bits 16..47 of the owning rowset id
   uint64_t unitKey = 0;   // unit id bits 16..47 << 16 | owner id bits 48..63
+  uint16_t unitHigh = 0;  // unit id bits 48..63
   uint32_t firstPage = 0;
   uint32_t firstFile = 0;
   uint32_t firstIAM = 0;

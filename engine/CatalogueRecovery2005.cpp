@@ -185,6 +185,7 @@ void JoinIndexes2005(Catalogue& c, const std::vector<IdxStatsRow>& rows) {
       copy.firstIAM = u->firstIAM;
       copy.firstIAMFile = u->firstIAMFile;
       copy.allocUnitObjId = static_cast<uint32_t>(u->unitKey >> 16);
+      copy.allocUnitIndexId = u->unitHigh;
       copy.unitType = u->type;
       c.indexRows.push_back(std::move(copy));
     }

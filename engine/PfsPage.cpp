@@ -13,4 +13,16 @@ PfsPage DecodePfsPage(Bytes page, uint64_t pageNumber) {
   return pfs;
 }
 
+bool PfsMap::MayBeAllocated(uint64_t pageNumber) {
+  const uint64_t interval = pageNumber / kPfsInterval;
+  if (!loaded_ || current_.interval != interval) {
+    const uint64_t pfsPage = PfsPageOf(pageNumber);
+    PageBuffer page;
+    file_.ReadPage(pfsPage, page);
+    current_ = DecodePfsPage(page, pfsPage);
+    loaded_ = true;
+  }
+  return current_.IsAllocated(pageNumber) != false;
+}
+
 }  // namespace mendora

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/ByteReader.h"
+#include "engine/DataFile.h"
 
 namespace mendora {
 
@@ -44,5 +45,21 @@ struct PfsPage {
 // `page` is the page read at `pageNumber`; its bytes stay empty when its
 // header does not say it is a PFS page.
 PfsPage DecodePfsPage(Bytes page, uint64_t pageNumber);
+
+// The PFS pages of a file, read as they are asked for; the interval asked for
+// last is kept.
+class PfsMap {
+ public:
+  explicit PfsMap(const DataFile& file) : file_(file) {}
+
+  // False only when a readable PFS page marks the page free: without one the
+  // page is judged on its header alone.
+  bool MayBeAllocated(uint64_t pageNumber);
+
+ private:
+  const DataFile& file_;
+  PfsPage current_;
+  bool loaded_ = false;
+};
 
 }  // namespace mendora

@@ -21,6 +21,7 @@ std::optional<_SYSOBJECTS> DecodeSysObjects2000(Bytes page, uint16_t at) {
   o.id = row.I32(f::kId);
   o.type = FromCodePage(row.Slice(f::kType, f::kTypeSize));
   o.parentId = row.I32(f::kParent);
+  o.schemaId = row.I16(f::kOwner);
   if (!record || !row.Ok()) return std::nullopt;
   o.name = NameFromUtf16(record->Variable(f::kNameVariable));
   return o;

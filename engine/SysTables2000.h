@@ -60,6 +60,7 @@ inline constexpr size_t kHeader = 0;
 inline constexpr size_t kId = 4;
 inline constexpr size_t kType = 8;
 inline constexpr size_t kTypeSize = 2;
+inline constexpr size_t kOwner = 12;
 inline constexpr size_t kParent = 28;
 inline constexpr size_t kNameVariable = 0;
 }  // namespace sysobjects2000

@@ -41,6 +41,7 @@ std::optional<_SYSOBJECTS> DecodeSysSchObjs(Bytes page, uint16_t at) {
   o.id = row->I32(f::kId);
   o.type = FromCodePage(row->Slice(f::kType, f::kTypeSize));
   o.parentId = row->I32(f::kParent);
+  o.schemaId = row->I32(f::kSchema);
   auto name = NameBetween(*row, f::kNameEnd, f::kName);
   if (!row->Ok() || !name) return std::nullopt;
   o.name = std::move(*name);
@@ -89,6 +90,7 @@ std::optional<_2008IndexPageNumbers> DecodeSysAllocUnits(Bytes page, uint16_t at
   if (!row || row->U8(f::kStatus) == kGhostAllocUnitStatus) return std::nullopt;
   _2008IndexPageNumbers u;
   const uint32_t unitMid = row->U32(f::kIdMid);
+  u.unitHigh = row->U16(f::kIdHigh);
   u.type = row->U8(f::kType);
   u.ownerMid = row->U32(f::kOwnerMid);
   const uint16_t ownerHigh = row->U16(f::kOwnerHigh);

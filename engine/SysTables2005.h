@@ -7,6 +7,7 @@
 // sysschobjs (34), row header 30 00 2C 00
 //   OFFSET | SIZE | FIELD
 //        4 | 4    | id
+//        8 | 4    | schema id
 //       17 | 2    | type, two single-byte characters
 //       19 | 4    | parent object id
 //       50 | 2    | end offset of the name (the first variable column)
@@ -33,6 +34,7 @@
 //
 // sysallocunits (7); status 0x1C (ghost) rows are not units
 //        6 | 4    | unit id bits 16..47 (what the unit's pages carry at header 24)
+//       10 | 2    | unit id bits 48..63 (what they carry at header 6, the index id)
 //       12 | 1    | type: 1 in-row data, 2 large objects, 3 row overflow
 //       15 | 4    | owner (rowset) id bits 16..47
 //       19 | 2    | owner id bits 48..63
@@ -90,6 +92,7 @@ inline constexpr uint8_t kObjValueStatus = 0x30;
 namespace sysschobjs {
 inline constexpr size_t kHeader = 0;
 inline constexpr size_t kId = 4;
+inline constexpr size_t kSchema = 8;
 inline constexpr size_t kType = 17;
 inline constexpr size_t kTypeSize = 2;
 inline constexpr size_t kParent = 19;
@@ -123,6 +126,7 @@ inline constexpr size_t kRowCount = 31;
 namespace sysallocunits {
 inline constexpr size_t kStatus = 0;
 inline constexpr size_t kIdMid = 6;
+inline constexpr size_t kIdHigh = 10;
 inline constexpr size_t kType = 12;
 inline constexpr size_t kOwnerMid = 15;
 inline constexpr size_t kOwnerHigh = 19;

@@ -1,12 +1,37 @@
 #include "engine/TableReader.h"
 
+#include <algorithm>
 #include <array>
 #include <unordered_set>
 
 #include "engine/AllocationMap.h"
 #include "engine/ByteReader.h"
+#include "engine/ColumnLayouts.h"
+#include "engine/PageHeader.h"
+#include "engine/PfsPage.h"
+#include "engine/Record.h"
+#include "engine/RowCutter.h"
+#include "engine/TypeCodes.h"
+#include "engine/ValueDecoder.h"
 
 namespace mendora {
+namespace {
+
+// 2000 data pages carry index id 0, text/image pages 255.
+constexpr uint16_t kDataIndexId2000 = 0;
+constexpr uint16_t kTextIndexId2000 = 255;
+
+// A forwarding stub: status byte, then the forwarded record's page u32, file
+// u16 and slot u16.
+constexpr size_t kStubPage = 1;
+constexpr size_t kStubSlot = 7;
+constexpr size_t kStubSize = 9;
+
+bool IsTextPointerType(uint8_t xtype) {
+  return xtype == kXText || xtype == kXNText || xtype == kXImage;
+}
+
+}  // namespace
 
 std::vector<uint64_t> TablePages(const DataFile& file, const Catalogue& catalogue, int64_t tableId,
                                  JobControl* job) {
@@ -32,6 +57,168 @@ std::vector<uint64_t> TablePages(const DataFile& file, const Catalogue& catalogu
     if (LoadU32(header, kHeaderObjectId) == owner) pages.push_back(p);
   }
   return pages;
+}
+
+std::optional<TableStorage> FindTableStorage(const Catalogue& catalogue, const VersionFlags& version,
+                                             int64_t tableId) {
+  TableStorage s;
+  s.tableId = tableId;
+  bool found = false;
+  for (const auto& r : catalogue.indexRows) {
+    if (r.tableId != tableId || r.indid > 1) continue;
+    if (version.HasSysObjectsCatalogue()) {
+      if (found) continue;
+      s.rows = {static_cast<uint32_t>(tableId), kDataIndexId2000};
+      s.largeValues = {{static_cast<uint32_t>(tableId), kTextIndexId2000}};
+    } else if (r.unitType == kUnitLargeObjects || r.unitType == kUnitRowOverflow) {
+      s.largeValues.push_back({r.allocUnitObjId, r.allocUnitIndexId});
+      continue;
+    } else if (found || !HoldsTableRows(r)) {
+      continue;
+    } else {
+      s.rows = {r.allocUnitObjId, r.allocUnitIndexId};
+    }
+    found = true;
+    s.clustered = r.indid == 1;
+    s.firstPage = r.firstPage;
+    s.firstIam = r.firstIAM;
+  }
+  if (!found) return std::nullopt;
+  return s;
+}
+
+TableReader::TableReader(const DataFile& file, const Catalogue& catalogue, int64_t tableId)
+    : file_(file), columns_(ColumnsOf(catalogue, tableId)) {
+  if (auto it = catalogue.layouts.find(tableId); it != catalogue.layouts.end()) {
+    if (it->second.columns.size() == columns_.size()) layout_ = &it->second;
+  }
+  storage_ = FindTableStorage(catalogue, file.Version(), tableId);
+  if (storage_) lobs_.emplace(file, storage_->largeValues);
+  pfs_.emplace(file);
+  row_.resize(columns_.size());
+}
+
+bool TableReader::Accepts(const PageBuffer& page, uint64_t pageNumber) {
+  const PageHeader h = DecodePageHeader(page);
+  if (h.type != kPageTypeData || h.objectId != storage_->rows.objectId) return false;
+  // Data pages written by a 2000 server keep index id 0 after an upgrade,
+  // also where the unit they belong to is a clustered index's (index id 1).
+  const bool unit = h.indexId == storage_->rows.indexId ||
+                    (h.indexId == kDataIndexId2000 && storage_->rows.indexId == 1);
+  return unit && pfs_->MayBeAllocated(pageNumber);
+}
+
+void TableReader::Read(JobControl& job, const RowSink& onRow) {
+  stats_ = {};
+  if (!CanRead()) return;
+  const uint64_t pageCount = file_.PageCount();
+  std::unordered_set<uint64_t> visited;
+  PageBuffer page;
+
+  // The leaf level of a clustered table, in key order.
+  if (storage_->clustered) {
+    uint64_t p = storage_->firstPage;
+    while (p != 0 && p < pageCount && visited.insert(p).second) {
+      job.Checkpoint();
+      file_.ReadPage(p, page);
+      if (!Accepts(page, p)) break;
+      if (!ReadPageRows(page, p, onRow)) return;
+      p = DecodePageHeader(page).nextPage;
+    }
+  }
+
+  // A heap's pages, and any page of the unit the leaf chain did not reach.
+  if (storage_->firstIam == 0) return;
+  std::vector<uint64_t> pages = ExpandPages(WalkIAM(file_, storage_->firstIam, &job).entries);
+  std::sort(pages.begin(), pages.end());
+  pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
+  for (uint64_t p : pages) {
+    if (p == 0 || p >= pageCount || !visited.insert(p).second) continue;
+    job.Checkpoint();
+    file_.ReadPage(p, page);
+    if (!Accepts(page, p)) continue;
+    if (!ReadPageRows(page, p, onRow)) return;
+  }
+}
+
+bool TableReader::ReadPageRows(const PageBuffer& page, uint64_t pageNumber, const RowSink& onRow) {
+  (void)pageNumber;
+  ++stats_.pages;
+  for (uint16_t at : SlotOffsets(page)) {
+    if (at == 0) continue;
+    if (!EmitRecord(page, at, onRow)) return false;
+  }
+  return true;
+}
+
+bool TableReader::EmitRecord(Bytes page, size_t at, const RowSink& onRow) {
+  auto record = ParseRecord(page, at);
+  if (!record) {
+    ++stats_.skippedRecords;
+    return true;
+  }
+  switch (record->Type()) {
+    case kRecordPrimary:
+      break;
+    case kRecordForwardingStub: {
+      // The row lives on another page of the table; it is read here, once.
+      const ByteReader stub(page.subspan(at));
+      if (!stub.Has(0, kStubSize)) {
+        ++stats_.skippedRecords;
+        return true;
+      }
+      const uint32_t target = *stub.u32(kStubPage);
+      const uint16_t slot = *stub.u16(kStubSlot);
+      if (target == 0 || target >= file_.PageCount()) {
+        ++stats_.skippedRecords;
+        return true;
+      }
+      file_.ReadPage(target, forwarded_);
+      const std::vector<uint16_t> slots = SlotOffsets(forwarded_);
+      record = slot < slots.size() && Accepts(forwarded_, target)
+                   ? ParseRecord(forwarded_, slots[slot])
+                   : std::nullopt;
+      if (!record || record->Type() != kRecordForwarded) {
+        ++stats_.skippedRecords;
+        return true;
+      }
+      ++stats_.forwardedRows;
+      break;
+    }
+    default:
+      // Forwarded records are read at their stubs; ghosts, index and
+      // large-object records are no rows.
+      return true;
+  }
+  auto cells = CutRow(*record, *layout_);
+  if (!cells) {
+    if (record->statusA != 0) ++stats_.skippedRecords;
+    return true;
+  }
+  for (size_t i = 0; i < columns_.size(); ++i) {
+    const CellValue& cell = (*cells)[i];
+    Value& value = row_[i];
+    if (cell.isNull) {
+      value.Reset();
+      continue;
+    }
+    if (cell.offRow) {
+      std::string error;
+      if (!lobs_->Read(cell.bytes, IsTextPointerType(columns_[i].xtype), lobBytes_, error)) {
+        value.Reset();
+        value.kind = ValueKind::kUnreadable;
+        value.error = error;
+        ++stats_.unreadableCells;
+        continue;
+      }
+      DecodeValue(lobBytes_, columns_[i], value);
+    } else {
+      DecodeValue(cell.Value(), columns_[i], value);
+    }
+    if (value.kind == ValueKind::kUnreadable) ++stats_.unreadableCells;
+  }
+  ++stats_.rows;
+  return onRow(row_);
 }
 
 }  // namespace mendora
