@@ -83,8 +83,14 @@ bool LobReader::Read(Bytes pointer, bool textPointer, std::vector<std::byte>& ou
   return ok;
 }
 
-bool LobReader::ReadLinks(const ByteReader& links, size_t count, size_t linkSize, int depth,
+bool LobReader::ReadLinks(const ByteReader& stored, size_t count, size_t linkSize, int depth,
                           std::vector<std::byte>& out) {
+  // The links are copied first: following them reads other pages, and the
+  // page cache may let go of the page they stand on.
+  const auto bytes = stored.Slice(0, std::min(stored.size(), count * linkSize));
+  if (!bytes) return Fail("link outside its record");
+  const std::vector<std::byte> copy(bytes->begin(), bytes->end());
+  const ByteReader links(copy);
   const size_t base = out.size();
   uint64_t previousEnd = 0;
   std::vector<std::byte> piece;

@@ -27,8 +27,11 @@ constexpr size_t kStubPage = 1;
 constexpr size_t kStubSlot = 7;
 constexpr size_t kStubSize = 9;
 
-bool IsTextPointerType(uint8_t xtype) {
-  return xtype == kXText || xtype == kXNText || xtype == kXImage;
+// text, ntext and image values are reached through a 16-byte text pointer;
+// a root of the (max) types is 12 bytes and 12 per link, never 16. An image
+// column may hold such a root too, so the shape decides, not the type.
+bool IsTextPointer(Bytes pointer) {
+  return pointer.size() == 16;
 }
 
 }  // namespace
@@ -204,7 +207,7 @@ bool TableReader::EmitRecord(Bytes page, size_t at, const RowSink& onRow) {
     }
     if (cell.offRow) {
       std::string error;
-      if (!lobs_->Read(cell.bytes, IsTextPointerType(columns_[i].xtype), lobBytes_, error)) {
+      if (!lobs_->Read(cell.bytes, IsTextPointer(cell.bytes), lobBytes_, error)) {
         value.Reset();
         value.kind = ValueKind::kUnreadable;
         value.error = error;

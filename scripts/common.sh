@@ -16,6 +16,7 @@ MENDORA_PACKAGES=(
   libgtest-dev
   libgmock-dev
   libbenchmark-dev
+  nlohmann-json3-dev
   fonts-dejavu-core
 )
 
