@@ -155,43 +155,44 @@ bool TableReader::ReadPageRows(const PageBuffer& page, uint64_t pageNumber, cons
 }
 
 bool TableReader::EmitRecord(Bytes page, size_t at, const RowSink& onRow) {
-  auto record = ParseRecord(page, at);
-  if (!record) {
-    ++stats_.skippedRecords;
-    return true;
-  }
-  switch (record->Type()) {
-    case kRecordPrimary:
-      break;
-    case kRecordForwardingStub: {
-      // The row lives on another page of the table; it is read here, once.
-      const ByteReader stub(page.subspan(at));
-      if (!stub.Has(0, kStubSize)) {
-        ++stats_.skippedRecords;
-        return true;
-      }
-      const uint32_t target = *stub.u32(kStubPage);
-      const uint16_t slot = *stub.u16(kStubSlot);
-      if (target == 0 || target >= file_.PageCount()) {
-        ++stats_.skippedRecords;
-        return true;
-      }
-      file_.ReadPage(target, forwarded_);
-      const std::vector<uint16_t> slots = SlotOffsets(forwarded_);
-      record = slot < slots.size() && Accepts(forwarded_, target)
-                   ? ParseRecord(forwarded_, slots[slot])
-                   : std::nullopt;
-      if (!record || record->Type() != kRecordForwarded) {
-        ++stats_.skippedRecords;
-        return true;
-      }
-      ++stats_.forwardedRows;
-      break;
-    }
-    default:
-      // Forwarded records are read at their stubs; ghosts, index and
-      // large-object records are no rows.
+  // A forwarding stub has no fixed part: its bytes 2..3 are part of the page
+  // number, not a fixed-part end, so it is known by its status byte before
+  // any parsing.
+  const bool isStub = at < page.size() &&
+                      (std::to_integer<uint8_t>(page[at]) & kStatusTypeMask) == kRecordForwardingStub;
+  std::optional<Record> record;
+  if (isStub) {
+    // The row lives on another page of the table; it is read here, once.
+    const ByteReader stub(page.subspan(at));
+    if (!stub.Has(0, kStubSize)) {
+      ++stats_.skippedRecords;
       return true;
+    }
+    const uint32_t target = *stub.u32(kStubPage);
+    const uint16_t slot = *stub.u16(kStubSlot);
+    if (target == 0 || target >= file_.PageCount()) {
+      ++stats_.skippedRecords;
+      return true;
+    }
+    file_.ReadPage(target, forwarded_);
+    const std::vector<uint16_t> slots = SlotOffsets(forwarded_);
+    record = slot < slots.size() && Accepts(forwarded_, target)
+                 ? ParseRecord(forwarded_, slots[slot])
+                 : std::nullopt;
+    if (!record || record->Type() != kRecordForwarded) {
+      ++stats_.skippedRecords;
+      return true;
+    }
+    ++stats_.forwardedRows;
+  } else {
+    record = ParseRecord(page, at);
+    if (!record) {
+      ++stats_.skippedRecords;
+      return true;
+    }
+    // Forwarded records are read at their stubs; ghosts, index and
+    // large-object records are no rows.
+    if (record->Type() != kRecordPrimary) return true;
   }
   auto cells = CutRow(*record, *layout_);
   if (!cells) {
