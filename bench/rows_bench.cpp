@@ -53,15 +53,26 @@ double Seconds(Clock::time_point since) {
 // One field as RFC 4180 writes it: quoted, with quotes doubled, when it holds
 // a comma, a quote or a line break.
 void AppendCsvField(const std::string& text, std::string& out) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) {
+  // One pass over the text: a large binary value's hex runs to megabytes.
+  bool quote = false;
+  for (char c : text) {
+    if (c == ',' || c == '"' || c == '\r' || c == '\n') {
+      quote = true;
+      break;
+    }
+  }
+  if (!quote) {
     out += text;
     return;
   }
   out += '"';
-  for (char c : text) {
-    if (c == '"') out += '"';
-    out += c;
+  size_t from = 0;
+  for (size_t at = text.find('"'); at != std::string::npos; at = text.find('"', at + 1)) {
+    out.append(text, from, at + 1 - from);
+    out += '"';
+    from = at + 1;
   }
+  out.append(text, from, std::string::npos);
   out += '"';
 }
 
