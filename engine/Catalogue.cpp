@@ -1,5 +1,7 @@
 #include "engine/Catalogue.h"
 
+#include <algorithm>
+#include <map>
 #include <unordered_map>
 
 namespace mendora {
@@ -17,6 +19,29 @@ std::u16string FixedSchemaName(int32_t schemaId, const VersionFlags& version) {
     default:
       return {};
   }
+}
+
+void SortIndexKeys(std::vector<_SysIndexKeys>& keys) {
+  std::map<std::pair<uint32_t, uint32_t>, size_t> firstSeen;
+  for (const auto& k : keys) firstSeen.try_emplace({k.objectId, k.indexId}, firstSeen.size());
+  std::stable_sort(keys.begin(), keys.end(), [&](const _SysIndexKeys& a, const _SysIndexKeys& b) {
+    const size_t ia = firstSeen[{a.objectId, a.indexId}], ib = firstSeen[{b.objectId, b.indexId}];
+    if (ia != ib) return ia < ib;
+    if (a.included != b.included) return !a.included;
+    return a.keyOrdinal < b.keyOrdinal;
+  });
+}
+
+void SortDependencies(std::vector<_SysConstraints>& dependencies) {
+  std::map<uint32_t, size_t> firstSeen;
+  for (const auto& d : dependencies) firstSeen.try_emplace(d.depId, firstSeen.size());
+  std::stable_sort(dependencies.begin(), dependencies.end(),
+                   [&](const _SysConstraints& a, const _SysConstraints& b) {
+                     const size_t ia = firstSeen[a.depId], ib = firstSeen[b.depId];
+                     if (ia != ib) return ia < ib;
+                     if (a.refClass != b.refClass) return a.refClass < b.refClass;
+                     return a.depSubId < b.depSubId;
+                   });
 }
 
 void CollectUserTables(Catalogue& c) {

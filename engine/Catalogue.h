@@ -43,6 +43,12 @@ struct Catalogue {
 // INFORMATION_SCHEMA (3) and sys (4). Empty for any other id.
 std::u16string FixedSchemaName(int32_t schemaId, const VersionFlags& version);
 
+// Each index's columns in key order, its included columns after them; the
+// indexes in the order they were found.
+void SortIndexKeys(std::vector<_SysIndexKeys>& keys);
+// Each foreign key's columns in key order; the keys in the order they were found.
+void SortDependencies(std::vector<_SysConstraints>& dependencies);
+
 // The joins both recoveries end with. The user tables are the objects of type
 // "U ", in object order.
 void CollectUserTables(Catalogue& catalogue);

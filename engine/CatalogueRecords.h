@@ -55,6 +55,11 @@ struct _SYSINDEXES {
   uint8_t status = 0;           // 2000: sysindexes status low byte; 2005/2008: sysidxstats status
   uint32_t rowCount = 0;
   uint8_t unitType = 0;         // 2005/2008: allocation unit type; 0 when none
+  // What the index is, the same in every version (2000 status bits 0x02,
+  // 0x800, 0x1000; 2005/2008 0x08, 0x20, 0x40).
+  bool unique = false;
+  bool primaryKey = false;
+  bool uniqueConstraint = false;
 };
 
 // The heap's or clustered index's in-row data: where the table's rows live.
@@ -63,31 +68,49 @@ inline bool HoldsTableRows(const _SYSINDEXES& row) {
   return row.indid <= 1 && (row.unitType == 0 || row.unitType == kUnitInRowData);
 }
 
-// One key column of an index (2005/2008 sysiscols).
+// One column of an index (2000 sysindexes.keys, 2005/2008 sysiscols). The
+// list holds each index's key columns in key order, then its included columns.
 struct _SysIndexKeys {
   uint32_t objectId = 0;
   uint32_t columnId = 0;
   uint32_t indexId = 0;
+  uint16_t keyOrdinal = 0;  // 1-based place in the key; 0 for an included column
+  bool descending = false;
+  bool included = false;
 };
 
-// One object dependency (2005/2008 syssingleobjrefs).
+// Dependency classes of foreign keys: the referencing and the referenced columns.
+inline constexpr uint32_t kReferencingColumn = 28;
+inline constexpr uint32_t kReferencedColumn = 29;
+
+// One object dependency (2005/2008 syssingleobjrefs; 2000 sysreferences). A
+// foreign key's columns: class 28 entries name the referencing table and
+// column, class 29 the referenced ones, in key order (`depSubId`).
 struct _SysConstraints {
   uint32_t refClass = 0;
   uint32_t depId = 0;
   uint32_t indepId = 0;
   uint32_t indepSubId = 0;
+  uint32_t depSubId = 0;  // the column's place in the key, from 1
 };
 
-// Where the text of a check constraint or a module lies in the data file.
+// The text of a check constraint or a module, whole, read through the page
+// reader. In-row 2005/2008 texts also note where they lie in the data file.
+// A 2000 text whose syscomments rows have a gap is kept up to the gap and
+// marked incomplete.
 struct _Check_Constraints {
   uint32_t objectId = 0;
   uint64_t textOffset = 0;
   uint16_t textLength = 0;
+  std::u16string text;
+  bool incomplete = false;
 };
 struct _Procedures {
   uint32_t objectId = 0;
   uint64_t textOffset = 0;
   uint16_t textLength = 0;
+  std::u16string text;
+  bool incomplete = false;
 };
 
 // One rowset (2005/2008 sysrowsets); used only while the catalogue is built.

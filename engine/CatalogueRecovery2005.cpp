@@ -7,7 +7,9 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "engine/CodePage.h"
 #include "engine/ColumnLayouts.h"
+#include "engine/LobReader.h"
 #include "engine/PageHeader.h"
 #include "engine/PfsPage.h"
 #include "engine/SysTables2005.h"
@@ -34,6 +36,9 @@ struct Scan2005 {
   struct Value {
     ObjValueRow row;
     uint64_t rowOffset;  // absolute file offset of the row
+    // The text as the row holds it, torn-page bits put back; for a text kept
+    // off the row, the pointer to it.
+    std::vector<std::byte> bytes;
   };
   std::vector<Value> values;
   std::vector<LayoutRow> layoutRows;
@@ -91,7 +96,11 @@ void DecodePage2005(Bytes page, uint64_t pageNumber, uint32_t objectId, bool v65
         break;
       case kSysObjValues:
         if (auto v = DecodeSysObjValues(page, at)) {
-          scan.values.push_back({*v, pageNumber * kPageSize + at});
+          const size_t from = at + (v->offRow ? v->valueStart : kValueTextStart);
+          const size_t to = at + size_t{v->textEnd};
+          std::vector<std::byte> bytes;
+          if (from <= to && to <= page.size()) bytes.assign(page.begin() + from, page.begin() + to);
+          scan.values.push_back({*v, pageNumber * kPageSize + at, std::move(bytes)});
         }
         break;
       case kSysRscols:
@@ -164,6 +173,9 @@ void JoinIndexes2005(Catalogue& c, const std::vector<IdxStatsRow>& rows) {
     x.tableId = row.tableId;
     x.indid = x.indid2 = row.indid;
     x.status = row.status;
+    x.unique = (row.status & kIdxStatsUnique) != 0;
+    x.primaryKey = (row.status & kIdxStatsPrimaryKey) != 0;
+    x.uniqueConstraint = (row.status & kIdxStatsUniqueConstraint) != 0;
     x.name = row.name;
     auto rs = tableRowset.find(static_cast<uint32_t>(row.tableId));
     if (rs != tableRowset.end()) x.rowCount = rs->second->rowCount;
@@ -197,21 +209,37 @@ bool IsModuleType(const std::u16string& t) {
          t == u"V ";
 }
 
-void CollectTexts2005(Catalogue& c, const std::vector<Scan2005::Value>& values) {
+void CollectTexts2005(const DataFile& file, Catalogue& c, const std::vector<Scan2005::Value>& values) {
   std::unordered_map<int64_t, const _SYSOBJECTS*> byId;
   for (const auto& o : c.objects) byId.emplace(o.id, &o);
+  // The large-value pages of the system tables belong to no unit the
+  // catalogue lists; their page type and records are still checked.
+  LobReader lobs(file, {});
+  std::vector<std::byte> whole;
+  std::string error;
   for (const auto& v : values) {
     auto it = byId.find(static_cast<int32_t>(v.row.objectId));
     if (it == byId.end()) continue;
-    // A text kept off the row leaves only a pointer in the row: taking the
-    // pointer's bytes for the text would show garbage, so no entry is made.
-    if (v.row.offRow) continue;
-    auto length = static_cast<uint16_t>(v.row.textEnd - kValueTextStart);
     const auto& type = it->second->type;
-    if (type == u"C ") {
-      c.checkTexts.push_back({v.row.objectId, v.rowOffset + kValueTextStart, length});
-    } else if (IsModuleType(type) && v.row.textMarker) {
-      c.moduleTexts.push_back({v.row.objectId, v.rowOffset + kValueModuleTextStart, length});
+    const bool check = type == u"C ";
+    if (!check && !(IsModuleType(type) && v.row.textMarker)) continue;
+    std::u16string text;
+    uint64_t offset = 0;
+    uint16_t length = 0;
+    if (v.row.offRow) {
+      // A text kept off the row: the row holds a pointer to it, followed to
+      // the end; the text has no single place in the file.
+      if (!lobs.Read(v.bytes, v.bytes.size() == 16, whole, error)) continue;
+      text = FromCodePage(whole);
+    } else {
+      text = FromCodePage(v.bytes);
+      offset = v.rowOffset + (check ? kValueTextStart : kValueModuleTextStart);
+      length = static_cast<uint16_t>(v.row.textEnd - kValueTextStart);
+    }
+    if (check) {
+      c.checkTexts.push_back({v.row.objectId, offset, length, std::move(text), false});
+    } else {
+      c.moduleTexts.push_back({v.row.objectId, offset, length, std::move(text), false});
     }
   }
 }
@@ -235,8 +263,10 @@ void RecoverCatalogue2005(const DataFile& file, Catalogue& c, JobControl& job,
   c.layouts =
       LayoutsFromRowsets(c, scan.layoutRows, scan.rowsetColumns, !file.Version().Version655);
   c.indexKeys = std::move(scan.keys);
+  SortIndexKeys(c.indexKeys);
   c.dependencies = std::move(scan.dependencies);
-  CollectTexts2005(c, scan.values);
+  SortDependencies(c.dependencies);
+  CollectTexts2005(file, c, scan.values);
 }
 
 }  // namespace mendora

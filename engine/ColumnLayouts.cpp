@@ -52,6 +52,20 @@ std::vector<_SYSCOLUMNS> ColumnsOf(const Catalogue& catalogue, int64_t tableId) 
   return cols;
 }
 
+ColumnLayout LayoutFrom2000Columns(std::vector<SysColumn2000> columns) {
+  std::stable_sort(columns.begin(), columns.end(), [](const SysColumn2000& a, const SysColumn2000& b) {
+    return a.column.colid < b.column.colid;
+  });
+  ColumnLayout layout;
+  uint16_t stored = 0;
+  for (const auto& c : columns) {
+    // The NULL bitmap counts the stored columns in colid order.
+    const uint16_t nullBit = c.column.xoffset != 0 ? ++stored : 0;
+    layout.columns.push_back(PlaceFrom(c.column, c.column.xoffset, nullBit, c.bitpos));
+  }
+  return layout;
+}
+
 std::map<int64_t, ColumnLayout> LayoutsFrom2000Columns(const Catalogue& catalogue,
                                                        const std::vector<SysColumn2000>& columns) {
   std::unordered_map<int64_t, std::unordered_map<int16_t, const SysColumn2000*>> byTable;

@@ -125,7 +125,8 @@ bool LobReader::ReadFragment(Rid rid, int depth, std::vector<std::byte>& out) {
   const PageBuffer& page = *Page(rid.page);
   const PageHeader h = DecodePageHeader(page);
   if (h.type != kPageTypeText && h.type != kPageTypeTextTree) return Fail("large-value pointer to a page that holds no large values");
-  if (std::find(units_.begin(), units_.end(), UnitKey{h.objectId, h.indexId}) == units_.end()) {
+  if (!units_.empty() &&
+      std::find(units_.begin(), units_.end(), UnitKey{h.objectId, h.indexId}) == units_.end()) {
     return Fail("large-value pointer to a page of another table");
   }
   const std::vector<uint16_t> slots = SlotOffsets(page);

@@ -47,7 +47,8 @@ struct UnitKey {
 
 class LobReader {
  public:
-  // `units`: the units whose pages may hold the table's large values.
+  // `units`: the units whose pages may hold the table's large values; with
+  // none, a page of any unit is taken (the system tables' own values).
   LobReader(const DataFile& file, std::vector<UnitKey> units) : file_(file), units_(std::move(units)) {}
 
   // The whole value behind the in-row bytes `pointer`; `textPointer` for the

@@ -132,7 +132,11 @@ std::optional<_SysIndexKeys> DecodeSysIsCols(Bytes page, uint16_t at) {
   k.objectId = static_cast<uint32_t>(row->I32(f::kTableId));
   k.indexId = row->U16(f::kIndexId);
   k.columnId = row->U16(f::kColumnId);
+  const uint32_t status = row->U32(f::kStatus);
+  k.keyOrdinal = row->U8(f::kKeyOrdinal);
   if (!row->Ok()) return std::nullopt;
+  k.descending = (status & f::kDescending) != 0;
+  k.included = k.keyOrdinal == 0 || (status & f::kKeyColumn) == 0;
   return k;
 }
 
@@ -146,6 +150,7 @@ std::optional<_SysConstraints> DecodeSysSingleObjRefs(Bytes page, uint16_t at) {
   const uint8_t depSub = row->U8(f::kDependentSubId);
   d.indepId = static_cast<uint32_t>(row->I32(f::kReferencedId));
   d.indepSubId = row->U16(f::kReferencedSubId);
+  d.depSubId = depSub;
   if (!row->Ok() || depSub == 0) return std::nullopt;
   return d;
 }
@@ -165,6 +170,7 @@ std::optional<ObjValueRow> DecodeSysObjValues(Bytes page, uint16_t at) {
       record->varEnds[f::kTextVariable].end >= kValueTextStart) {
     v.textEnd = record->varEnds[f::kTextVariable].end;
     v.offRow = record->varEnds[f::kTextVariable].offRow;
+    v.valueStart = record->varEnds[f::kTextVariable - 1].end;
   } else {
     v.textEnd = kValueTextStart;
   }

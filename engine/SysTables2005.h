@@ -49,7 +49,9 @@
 //       45 | 2    | end offset of the name (0x2121: not a real row)
 //       47 | ...  | name, UTF-16
 //
-// sysiscols (55):        4 i32 table id | 8 u16 index id | 20 u16 column id
+// sysiscols (55):        4 i32 table id | 8 u16 index id | 16 u32 status (0x02
+//                        a key column, 0x04 descending) | 20 u16 column id |
+//                        24 u8 key ordinal (from 1; 0 for an included column)
 // syssingleobjrefs (74): 4 u8 class (27 referenced table, 28 referencing
 //                        columns, 29 referenced columns) | 5 i32 dependent id |
 //                        9 u8 dependent sub id | 13 i32 referenced id |
@@ -85,6 +87,9 @@ inline constexpr uint32_t kSysSingleObjRefs = 74;
 inline constexpr uint32_t kObjectRowHeader2005 = 0x002C0030;
 inline constexpr uint32_t kColumnRowHeader2005 = 0x002D0030;
 inline constexpr uint16_t kDroppedIndexName = 0x2121;
+inline constexpr uint8_t kIdxStatsUnique = 0x08;
+inline constexpr uint8_t kIdxStatsPrimaryKey = 0x20;
+inline constexpr uint8_t kIdxStatsUniqueConstraint = 0x40;
 inline constexpr uint8_t kGhostAllocUnitStatus = 0x1C;
 inline constexpr uint8_t kObjValueStatus = 0x30;
 
@@ -147,7 +152,11 @@ inline constexpr size_t kName = 47;
 namespace sysiscols {
 inline constexpr size_t kTableId = 4;
 inline constexpr size_t kIndexId = 8;
+inline constexpr size_t kStatus = 16;
 inline constexpr size_t kColumnId = 20;
+inline constexpr size_t kKeyOrdinal = 24;
+inline constexpr uint32_t kKeyColumn = 0x02;
+inline constexpr uint32_t kDescending = 0x04;
 }  // namespace sysiscols
 
 namespace syssingleobjrefs {
@@ -213,6 +222,7 @@ struct ObjValueRow {
   bool textMarker = false;  // bytes 26, 27 are 38 01
   uint16_t textEnd = 0;     // record offset where the text ends
   bool offRow = false;      // the text is kept off the row
+  uint16_t valueStart = 0;  // record offset where the text column's in-row bytes start
 };
 // Where a check's text starts in the row, and where a module's is taken from:
 // a module's text is read from its two marker bytes on.
