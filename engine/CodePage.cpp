@@ -29,10 +29,17 @@ unsigned char UnicodeToCodePage(char16_t unit) {
   return '?';
 }
 
+void AppendFromCodePage(std::span<const std::byte> bytes, std::u16string& out) {
+  const size_t at = out.size();
+  out.resize(at + bytes.size());
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    out[at + i] = CodePageToUnicode(static_cast<unsigned char>(bytes[i]));
+  }
+}
+
 std::u16string FromCodePage(std::span<const std::byte> bytes) {
   std::u16string out;
-  out.reserve(bytes.size());
-  for (std::byte b : bytes) out.push_back(CodePageToUnicode(static_cast<unsigned char>(b)));
+  AppendFromCodePage(bytes, out);
   return out;
 }
 

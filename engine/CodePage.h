@@ -18,6 +18,7 @@ char16_t CodePageToUnicode(unsigned char byte);
 unsigned char UnicodeToCodePage(char16_t unit);
 
 std::u16string FromCodePage(std::span<const std::byte> bytes);
+void AppendFromCodePage(std::span<const std::byte> bytes, std::u16string& out);
 std::u16string FromCodePage(std::string_view bytes);
 // Surrogate pairs become one '?'.
 std::string ToCodePage(std::u16string_view text);

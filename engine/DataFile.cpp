@@ -9,13 +9,9 @@
 namespace mendora {
 
 void DataFile::ReadPage(uint64_t pageNumber, PageBuffer& page) const {
-  page.fill(std::byte{0});
-  // Two half-page reads, as the pages are laid out; a short read at the end of
-  // the file leaves the rest zero.
-  const uint64_t at = pageNumber * kPageSize;
-  const size_t half = kPageSize / 2;
-  size_t got = file_.ReadAt(at, std::span(page.data(), half));
-  if (got == half) file_.ReadAt(at + half, std::span(page.data() + half, half));
+  // A short read at the end of the file leaves the rest zero.
+  const size_t got = file_.ReadAt(pageNumber * kPageSize, page);
+  if (got < page.size()) std::fill(page.begin() + static_cast<ptrdiff_t>(got), page.end(), std::byte{0});
   RepairTornPage(page);
 }
 

@@ -49,10 +49,9 @@ bool IsLiveDataRecord(const Record& r) {
 
 }  // namespace
 
-std::optional<std::vector<CellValue>> CutRow(const Record& r, const ColumnLayout& layout) {
-  if (!IsLiveDataRecord(r)) return std::nullopt;
-  std::vector<CellValue> cells;
-  cells.reserve(layout.columns.size());
+bool CutRowInto(const Record& r, const ColumnLayout& layout, std::vector<CellValue>& cells) {
+  cells.clear();
+  if (!IsLiveDataRecord(r)) return false;
   for (const auto& p : layout.columns) {
     CellValue cell;
     // A column past the row's column count was added after the row was written.
@@ -65,13 +64,13 @@ std::optional<std::vector<CellValue>> CutRow(const Record& r, const ColumnLayout
     switch (p.kind) {
       case ColumnPlace::Kind::Fixed: {
         auto bytes = r.Fixed(p.offset, p.length);
-        if (!bytes) return std::nullopt;
+        if (!bytes) return false;
         cell.bytes = *bytes;
         break;
       }
       case ColumnPlace::Kind::Bit: {
         auto bytes = r.Fixed(p.offset, 1);
-        if (!bytes) return std::nullopt;
+        if (!bytes) return false;
         cell.isBit = true;
         cell.bitValue = static_cast<std::byte>((static_cast<uint8_t>((*bytes)[0]) >> p.bit) & 1);
         break;
@@ -87,6 +86,12 @@ std::optional<std::vector<CellValue>> CutRow(const Record& r, const ColumnLayout
     }
     cells.push_back(cell);
   }
+  return true;
+}
+
+std::optional<std::vector<CellValue>> CutRow(const Record& r, const ColumnLayout& layout) {
+  std::vector<CellValue> cells;
+  if (!CutRowInto(r, layout, cells)) return std::nullopt;
   return cells;
 }
 

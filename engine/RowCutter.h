@@ -64,5 +64,8 @@ struct CellValue {
 // empty otherwise.
 std::optional<std::vector<CellValue>> CutRow(Bytes page, size_t at, const ColumnLayout& layout);
 std::optional<std::vector<CellValue>> CutRow(const Record& record, const ColumnLayout& layout);
+// The same into `cells`, whose room is kept from row to row; false when the
+// slot holds no live row or the row is damaged.
+bool CutRowInto(const Record& record, const ColumnLayout& layout, std::vector<CellValue>& cells);
 
 }  // namespace mendora

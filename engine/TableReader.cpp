@@ -160,7 +160,7 @@ bool TableReader::EmitRecord(Bytes page, size_t at, const RowSink& onRow) {
   // any parsing.
   const bool isStub = at < page.size() &&
                       (std::to_integer<uint8_t>(page[at]) & kStatusTypeMask) == kRecordForwardingStub;
-  std::optional<Record> record;
+  Record& record = record_;
   if (isStub) {
     // The row lives on another page of the table; it is read here, once.
     const ByteReader stub(page.subspan(at));
@@ -176,42 +176,38 @@ bool TableReader::EmitRecord(Bytes page, size_t at, const RowSink& onRow) {
     }
     file_.ReadPage(target, forwarded_);
     const std::vector<uint16_t> slots = SlotOffsets(forwarded_);
-    record = slot < slots.size() && Accepts(forwarded_, target)
-                 ? ParseRecord(forwarded_, slots[slot])
-                 : std::nullopt;
-    if (!record || record->Type() != kRecordForwarded) {
+    const bool parsed = slot < slots.size() && Accepts(forwarded_, target) &&
+                        ParseRecordInto(forwarded_, slots[slot], record);
+    if (!parsed || record.Type() != kRecordForwarded) {
       ++stats_.skippedRecords;
       return true;
     }
     ++stats_.forwardedRows;
   } else {
-    record = ParseRecord(page, at);
-    if (!record) {
+    if (!ParseRecordInto(page, at, record)) {
       ++stats_.skippedRecords;
       return true;
     }
     // Forwarded records are read at their stubs; ghosts, index and
     // large-object records are no rows.
-    if (record->Type() != kRecordPrimary) return true;
+    if (record.Type() != kRecordPrimary) return true;
   }
-  auto cells = CutRow(*record, *layout_);
-  if (!cells) {
-    if (record->statusA != 0) ++stats_.skippedRecords;
+  if (!CutRowInto(record, *layout_, cells_)) {
+    if (record.statusA != 0) ++stats_.skippedRecords;
     return true;
   }
   for (size_t i = 0; i < columns_.size(); ++i) {
-    const CellValue& cell = (*cells)[i];
+    const CellValue& cell = cells_[i];
     Value& value = row_[i];
     if (cell.isNull) {
       value.Reset();
       continue;
     }
     if (cell.offRow) {
-      std::string error;
-      if (!lobs_->Read(cell.bytes, IsTextPointer(cell.bytes), lobBytes_, error)) {
+      if (!lobs_->Read(cell.bytes, IsTextPointer(cell.bytes), lobBytes_, lobError_)) {
         value.Reset();
         value.kind = ValueKind::kUnreadable;
-        value.error = error;
+        value.error = lobError_;
         ++stats_.unreadableCells;
         continue;
       }

@@ -90,7 +90,10 @@ class TableReader {
   std::optional<PfsMap> pfs_;
   PageBuffer forwarded_{};
   RowValues row_;
+  Record record_;
+  std::vector<CellValue> cells_;
   std::vector<std::byte> lobBytes_;
+  std::string lobError_;
   TableReadStats stats_;
 };
 

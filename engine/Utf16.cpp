@@ -4,13 +4,19 @@
 
 namespace mendora {
 
+void AppendUtf16FromBytes(std::span<const std::byte> bytes, std::u16string& out) {
+  const size_t at = out.size();
+  const size_t units = bytes.size() / 2;
+  out.resize(at + units);
+  for (size_t i = 0; i < units; ++i) {
+    out[at + i] = static_cast<char16_t>(static_cast<uint8_t>(bytes[2 * i]) |
+                                        (static_cast<uint8_t>(bytes[2 * i + 1]) << 8));
+  }
+}
+
 std::u16string Utf16FromBytes(std::span<const std::byte> bytes) {
   std::u16string text;
-  text.reserve(bytes.size() / 2);
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    text.push_back(static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) |
-                                         (static_cast<uint8_t>(bytes[i + 1]) << 8)));
-  }
+  AppendUtf16FromBytes(bytes, text);
   return text;
 }
 
@@ -20,7 +26,12 @@ std::u16string WidenAscii(std::string_view ascii) {
 
 std::string ToUtf8(std::u16string_view text) {
   std::string out;
-  out.reserve(text.size());
+  AppendUtf8(text, out);
+  return out;
+}
+
+void AppendUtf8(std::u16string_view text, std::string& out) {
+  out.reserve(out.size() + text.size());
   for (size_t i = 0; i < text.size(); ++i) {
     uint32_t cp = text[i];
     if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
@@ -46,7 +57,6 @@ std::string ToUtf8(std::u16string_view text) {
       out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
     }
   }
-  return out;
 }
 
 std::u16string FromUtf8(std::string_view text) {

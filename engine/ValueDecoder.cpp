@@ -226,13 +226,13 @@ void DecodeValue(std::span<const std::byte> stored, const _SYSCOLUMNS& column, V
     case kXVarChar:
     case kXText:
       out.kind = ValueKind::kString;
-      out.text = FromCodePage(stored);
+      AppendFromCodePage(stored, out.text);
       return;
     case kXNChar:
     case kXNVarChar:
     case kXNText:
       out.kind = ValueKind::kString;
-      out.text = Utf16FromBytes(stored);
+      AppendUtf16FromBytes(stored, out.text);
       return;
     case kXXml:
       out.kind = ValueKind::kXml;

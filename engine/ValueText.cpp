@@ -110,12 +110,19 @@ void AppendExactText(const Value& v, std::string& out) {
     }
     case ValueKind::kBinary:
     case ValueKind::kXml:
+    {
       out += "0x";
-      out.reserve(out.size() + 2 * v.bytes.size());
-      for (std::byte b : v.bytes) AppendHexByte(out, b);
+      size_t at = out.size();
+      out.resize(at + 2 * v.bytes.size());
+      for (std::byte b : v.bytes) {
+        const auto x = static_cast<uint8_t>(b);
+        out[at++] = kHex[x >> 4];
+        out[at++] = kHex[x & 0x0F];
+      }
       return;
+    }
     case ValueKind::kString:
-      out += ToUtf8(v.text);
+      AppendUtf8(v.text, out);
       return;
     case ValueKind::kUnreadable:
       out += "<unreadable: " + v.error + ">";
