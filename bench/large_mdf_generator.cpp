@@ -3,9 +3,13 @@
 // dependencies, laid out by CatalogueBuilder. Pages are streamed to disk as
 // they are made, so the file can be far larger than memory.
 //
-//   large_mdf_generator OUT.mdf [--size-mib N] [--tables N]
+//   large_mdf_generator OUT.mdf [--size-mib N] [--tables N] [--mixed]
 //
-// The default is 1100 MiB in 400 tables.
+// The default is 1100 MiB in 400 tables, every table clustered on its key.
+// With --mixed, every fourth table also has an ntext and a varbinary(max)
+// column holding values of 10 to 100 KB off the row in some rows, and every
+// fourth table (another quarter) is a heap where every twentieth row was
+// moved: its slot holds a forwarding stub.
 #include <sys/stat.h>
 
 #include <chrono>
@@ -51,6 +55,45 @@ Row MakeRow(int t, uint64_t i) {
           CharValue(i % 3 ? "EU" : "US", 2)};
 }
 
+// Every fourth table, from the first: large values besides the usual columns.
+bool HasLargeValues(int t) { return t % 4 == 1; }
+// Every fourth table, from the third: a heap with forwarded rows.
+bool IsForwardingHeap(int t) { return t % 4 == 3; }
+
+// One row in kLargeEvery carries a large value, alternately ntext and
+// varbinary(max), of 10 to 100 KB.
+constexpr uint64_t kLargeEvery = 50;
+constexpr uint64_t kForwardEvery = 20;
+
+size_t LargeBytes(int t, uint64_t i) { return 10240 + ((i / kLargeEvery) * 7919 + t * 104729) % 92161; }
+
+std::vector<ColumnDef> LargeColumns() {
+  std::vector<ColumnDef> columns = Columns();
+  columns.push_back(NTextColumn(u"Body"));
+  columns.push_back(MaxColumn(u"Attachment", xtype::kVarBinary));
+  return columns;
+}
+
+Row MakeLargeRow(int t, uint64_t i) {
+  Row row = MakeRow(t, i);
+  Value body = kNull, attachment = kNull;
+  if (i % kLargeEvery == 0) {
+    const size_t units = LargeBytes(t, i) / 2;
+    std::u16string text;
+    text.reserve(units);
+    for (size_t k = 0; k < units; ++k) text.push_back(static_cast<char16_t>(u'a' + (k * 31 + i) % 26));
+    // Past 40 KB the root leads through an inner node.
+    body = LargeValue(Utf16(text), units * 2 > 40960 ? LobShape::kTree : LobShape::kLargeRoot);
+  } else if (i % kLargeEvery == kLargeEvery / 2) {
+    ByteVec bytes(LargeBytes(t, i));
+    for (size_t k = 0; k < bytes.size(); ++k) bytes[k] = static_cast<std::byte>((k * 131 + i) & 0xFF);
+    attachment = LargeValue(bytes, LobShape::kInRowRoot);
+  }
+  row.push_back(body);
+  row.push_back(attachment);
+  return row;
+}
+
 // The bytes one row takes on a page, with its slot.
 size_t RowBytes() {
   ByteVec sample = RecordBuilder()
@@ -62,8 +105,15 @@ size_t RowBytes() {
   return sample.size() + 2;
 }
 
+// Pages a table of large values uses per row, on average: the row with its
+// two extra columns, and a share of the large values' fragments.
+double LargePagesPerRow(size_t rowsPerPage) {
+  const double averageLarge = (10240 + 92161 / 2) / 8040.0 + 1;
+  return 1.0 / static_cast<double>(rowsPerPage) + averageLarge / (kLargeEvery / 2);
+}
+
 int Usage() {
-  std::fprintf(stderr, "usage: large_mdf_generator OUT.mdf [--size-mib N] [--tables N]\n");
+  std::fprintf(stderr, "usage: large_mdf_generator OUT.mdf [--size-mib N] [--tables N] [--mixed]\n");
   return 2;
 }
 
@@ -74,8 +124,14 @@ int main(int argc, char** argv) {
   std::string path = argv[1];
   uint64_t sizeMib = 1100;
   int tables = 400;
-  for (int i = 2; i + 1 < argc; i += 2) {
-    if (std::strcmp(argv[i], "--size-mib") == 0) {
+  bool mixed = false;
+  for (int i = 2; i < argc; i += 2) {
+    if (std::strcmp(argv[i], "--mixed") == 0) {
+      mixed = true;
+      --i;
+    } else if (i + 1 >= argc) {
+      return Usage();
+    } else if (std::strcmp(argv[i], "--size-mib") == 0) {
       sizeMib = std::strtoull(argv[i + 1], nullptr, 10);
     } else if (std::strcmp(argv[i], "--tables") == 0) {
       tables = std::atoi(argv[i + 1]);
@@ -91,13 +147,32 @@ int main(int argc, char** argv) {
   // the sample says: a fifth more rows keeps the file past the target.
   const uint64_t rowsPerTable = pages / static_cast<uint64_t>(tables) * rowsPerPage * 6 / 5 + rowsPerPage;
 
+  // As many rows in a table of large values as fill the same pages, a fifth more.
+  const auto largeRowsPerTable = static_cast<uint64_t>(
+      static_cast<double>(pages / static_cast<uint64_t>(tables)) / LargePagesPerRow(rowsPerPage) * 6 / 5) + 1;
+
   CatalogueBuilder cat(655, u"LargeBench");
   std::vector<int32_t> ids;
+  uint64_t largeValues = 0, forwarded = 0;
   for (int t = 0; t < tables; ++t) {
-    int32_t id = cat.AddGeneratedTable(Name("Table_", t), Columns(), rowsPerTable,
-                                       [t](uint64_t i) { return MakeRow(t, i); });
+    int32_t id;
+    if (mixed && HasLargeValues(t)) {
+      id = cat.AddGeneratedTable(Name("Table_", t), LargeColumns(), largeRowsPerTable,
+                                 [t](uint64_t i) { return MakeLargeRow(t, i); });
+      largeValues += (largeRowsPerTable + kLargeEvery / 2) / (kLargeEvery / 2);
+    } else if (mixed && IsForwardingHeap(t)) {
+      TableOptions options;
+      for (uint64_t i = 1; i < rowsPerTable; i += kForwardEvery) options.forwardedRows.push_back(i);
+      forwarded += options.forwardedRows.size();
+      id = cat.AddGeneratedTable(Name("Table_", t), Columns(), rowsPerTable,
+                                 [t](uint64_t i) { return MakeRow(t, i); }, options);
+    } else {
+      id = cat.AddGeneratedTable(Name("Table_", t), Columns(), rowsPerTable,
+                                 [t](uint64_t i) { return MakeRow(t, i); });
+    }
     ids.push_back(id);
-    cat.AddKey(id, Name("PK_Table_", t), "PK", {1}, true);
+    // A heap keeps its primary key nonclustered.
+    cat.AddKey(id, Name("PK_Table_", t), "PK", {1}, !(mixed && IsForwardingHeap(t)));
     cat.AddIndex(id, Name("IX_Table_Code_", t), {2});
     cat.AddCheck(id, Name("CK_Table_Amount_", t), "([Amount]>=(-500000))");
     if (t > 0) {
@@ -124,6 +199,11 @@ int main(int argc, char** argv) {
   std::printf("wrote %s: %.1f MiB, %llu pages, %d tables of %llu rows, in %.1f s\n", path.c_str(),
               st.st_size / 1048576.0, static_cast<unsigned long long>(cat.PageCount()), tables,
               static_cast<unsigned long long>(rowsPerTable), seconds);
+  if (mixed) {
+    std::printf("mixed: %d tables of %llu rows with about %llu large values, %llu forwarded rows in heaps\n",
+                (tables + 2) / 4, static_cast<unsigned long long>(largeRowsPerTable),
+                static_cast<unsigned long long>(largeValues), static_cast<unsigned long long>(forwarded));
+  }
   if (static_cast<uint64_t>(st.st_size) < sizeMib * 1024 * 1024) {
     std::fprintf(stderr, "the file came out smaller than %llu MiB\n",
                  static_cast<unsigned long long>(sizeMib));

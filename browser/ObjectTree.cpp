@@ -5,8 +5,10 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "browser/ColumnTypeName.h"
-#include "browser/IndexEntry.h"
+#include "engine/ColumnTypeName.h"
+#include "engine/IndexEntry.h"
+#include "engine/TypeCodes.h"
+#include "engine/Utf16.h"
 #include "ui/ProductTexts.h"
 
 namespace mendora {
@@ -31,10 +33,6 @@ std::u16string Counted(std::u16string_view prefix, int64_t count) {
 }
 
 // The product name is plain ASCII.
-std::u16string FromAscii(std::string_view text) {
-  return std::u16string(text.begin(), text.end());
-}
-
 bool IsProcedure(std::u16string_view type) {
   return type == u"P " || type == u"X ";
 }
@@ -44,15 +42,20 @@ bool IsFunction(std::u16string_view type) {
 
 }  // namespace
 
+std::u16string ProductRootLabel() {
+  return WidenAscii(texts::kProductName);
+}
+
 std::u16string ColumnLabel(const _SYSCOLUMNS& column) {
   std::u16string type = ColumnTypeName(column);
   std::u16string_view nullability = NullabilityWord(column.status);
   std::u16string label = column.name;
   label += u'(';
   label += type;
-  if (column.xtype == 106 || column.xtype == 108) {  // decimal, numeric
+  if (column.xtype == kXDecimal || column.xtype == kXNumeric) {
     label += u'(' + Decimal(column.prec) + u',' + Decimal(column.scale) + u')';
-  } else if (column.xtype >= 41 && column.xtype <= 43) {  // time, datetime2, datetimeoffset
+  } else if (column.xtype == kXTime || column.xtype == kXDateTime2 ||
+             column.xtype == kXDateTimeOffset) {
     label += u'(' + Decimal(column.scale) + u')';
   } else if (int length = DisplayLength(type, column.length); length != 0) {
     label += u'(';
@@ -307,7 +310,7 @@ ObjectTreeNodes ResetAndBuildObjectTree(ui::TreeControl& tree, const Catalogue& 
   tree.SetCheckBoxStyle(false);
   if (!version.Any()) {
     ObjectTreeNodes nodes;
-    nodes.root = tree.InsertItem(ui::kNoTreeItem, FromAscii(texts::kProductName));
+    nodes.root = tree.InsertItem(ui::kNoTreeItem, ProductRootLabel());
     return nodes;
   }
   tree.InsertItem(ui::kNoTreeItem, selectedFilePath);

@@ -64,6 +64,10 @@ struct ObjectTreeNodes {
   TableGroupNodes lastTable;  // the table filled last
 };
 
+// The label of the root that stands alone before any file is analysed and
+// after a refused one: the product name.
+std::u16string ProductRootLabel();
+
 // A column's label: name(type[(size)],nullability). decimal and numeric show
 // (precision,scale); time, datetime2 and datetimeoffset show (scale); the
 // character types show their display length, "max" for the (max) types.

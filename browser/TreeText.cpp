@@ -3,7 +3,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/CodePage.h"
+#include "engine/Utf16.h"
 
 namespace mendora {
 

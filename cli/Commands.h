@@ -3,6 +3,8 @@
 // value is the exit status (0 done, 1 refused or unreadable file).
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -12,5 +14,17 @@ int Info(const std::string& path, std::ostream& out, std::ostream& err);
 // The object tree as the window builds it, one node per line, two spaces of
 // indent per level. A refused file prints the window's bare root.
 int Tree(const std::string& path, std::ostream& out, std::ostream& err);
+
+enum class RowsFormat { kTsv, kCsv, kJson };
+struct RowsOptions {
+  std::string path;
+  std::string table;  // name or schema.name, matched exactly
+  RowsFormat format = RowsFormat::kTsv;
+  std::optional<uint64_t> limit;
+};
+// The table's rows as they are read: tsv or csv with a header line of column
+// names, or JSON Lines. An unknown table exits 1 naming the tables whose
+// names differ only in case.
+int Rows(const RowsOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace cli

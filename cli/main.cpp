@@ -1,7 +1,6 @@
 // mendora-cli: the engine, browser and export without windows, for scripting,
 // batch recovery, benchmarks and tests.
-#include <cstdio>
-#include <cstring>
+#include <charconv>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -12,17 +11,57 @@ namespace {
 
 int Usage() {
   std::cerr << "usage: mendora-cli info FILE\n"
-               "       mendora-cli tree FILE\n";
+               "       mendora-cli tree FILE\n"
+               "       mendora-cli rows FILE TABLE [--format tsv|csv|json] [--limit N]\n";
   return 2;
+}
+
+bool ParseRows(const std::vector<std::string>& args, cli::RowsOptions& options) {
+  std::vector<std::string> positional;
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--format" && i + 1 < args.size()) {
+      const std::string& f = args[++i];
+      if (f == "tsv") {
+        options.format = cli::RowsFormat::kTsv;
+      } else if (f == "csv") {
+        options.format = cli::RowsFormat::kCsv;
+      } else if (f == "json") {
+        options.format = cli::RowsFormat::kJson;
+      } else {
+        return false;
+      }
+    } else if (a == "--limit" && i + 1 < args.size()) {
+      const std::string& n = args[++i];
+      uint64_t limit = 0;
+      auto [end, ec] = std::from_chars(n.data(), n.data() + n.size(), limit);
+      if (ec != std::errc() || end != n.data() + n.size()) return false;
+      options.limit = limit;
+    } else if (a.rfind("--", 0) == 0) {
+      return false;
+    } else {
+      positional.push_back(a);
+    }
+  }
+  if (positional.size() != 2) return false;
+  options.path = positional[0];
+  options.table = positional[1];
+  return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::ios::sync_with_stdio(false);
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) return Usage();
   const std::string& command = args[0];
   if (command == "info" && args.size() == 2) return cli::Info(args[1], std::cout, std::cerr);
   if (command == "tree" && args.size() == 2) return cli::Tree(args[1], std::cout, std::cerr);
+  if (command == "rows") {
+    cli::RowsOptions options;
+    if (!ParseRows(args, options)) return Usage();
+    return cli::Rows(options, std::cout, std::cerr);
+  }
   return Usage();
 }

@@ -30,17 +30,18 @@ void AppendExtents(const IamPage& iam, size_t maxBytes, uint64_t pageCount,
 
 }  // namespace
 
-AllocationWalk WalkIAM(DataFile& file, uint64_t iamPage, JobControl* job,
+AllocationWalk WalkIAM(const DataFile& file, uint64_t iamPage, JobControl* job,
                        uint64_t chainFallbackFrom) {
   AllocationWalk walk;
   std::unordered_set<uint64_t> seen;
   const uint64_t pageCount = std::max<uint64_t>(file.PageCount(), 1);
   uint64_t current = iamPage;
   bool first = true;
+  PageBuffer page;
   while (current != 0 && current < pageCount && seen.insert(current).second) {
     if (job) job->Checkpoint();
-    const auto& slots = file.ReadSlotOffsets(current);
-    const PageBuffer& page = file.Page();
+    file.ReadPage(current, page);
+    const std::vector<uint16_t> slots = SlotOffsets(page);
     PageHeader header = DecodePageHeader(page);
     if (first) {
       walk.iamObjectId = header.objectId;
@@ -79,7 +80,7 @@ std::vector<uint64_t> ExpandPages(const std::vector<AllocationEntry>& entries) {
   return pages;
 }
 
-std::vector<AllocationEntry> NextPageChain(DataFile& file, uint64_t first) {
+std::vector<AllocationEntry> NextPageChain(const DataFile& file, uint64_t first) {
   std::vector<AllocationEntry> out;
   std::unordered_set<uint64_t> seen;
   const uint64_t pageCount = file.PageCount();

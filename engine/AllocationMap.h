@@ -30,7 +30,7 @@ struct AllocationWalk {
 // contributes nothing. A page seen before ends the chain. When the object's
 // first single-page slot is empty and `chainFallbackFrom` is not 0, the list
 // is the next-page chain from that page instead.
-AllocationWalk WalkIAM(DataFile& file, uint64_t iamPage, JobControl* job = nullptr,
+AllocationWalk WalkIAM(const DataFile& file, uint64_t iamPage, JobControl* job = nullptr,
                        uint64_t chainFallbackFrom = 0);
 
 // The page numbers of the allocation list: single pages as they are, each
@@ -39,6 +39,6 @@ std::vector<uint64_t> ExpandPages(const std::vector<AllocationEntry>& entries);
 
 // The next-page chain from `first`: `first`, then each non-zero next-page field
 // in turn, ending at a page seen before or past the end of the file.
-std::vector<AllocationEntry> NextPageChain(DataFile& file, uint64_t first);
+std::vector<AllocationEntry> NextPageChain(const DataFile& file, uint64_t first);
 
 }  // namespace mendora

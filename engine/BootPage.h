@@ -11,8 +11,10 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "engine/ByteReader.h"
+#include "engine/DataFile.h"
 
 namespace mendora {
 
@@ -29,5 +31,10 @@ struct BootPage {
 };
 
 BootPage DecodeBootPage(Bytes page);
+
+// The database name from the 128 UTF-16 units of the boot page's name field:
+// padding cut, blanks made "_".
+std::u16string CutDatabaseName(std::u16string_view units);
+std::u16string ReadDatabaseName(const DataFile& file);
 
 }  // namespace mendora

@@ -67,6 +67,39 @@ class ByteReader {
   Bytes data_;
 };
 
+// Reads of the fields of one row. A read past the row gives 0 (an empty span
+// for a slice) and is remembered, so a decoder reads every field it needs and
+// asks once at the end whether all of them were there.
+class RowReader {
+ public:
+  explicit RowReader(Bytes row) : reader_(row) {}
+
+  uint8_t U8(size_t offset) { return Take(reader_.u8(offset), offset); }
+  uint16_t U16(size_t offset) { return Take(reader_.u16(offset), offset); }
+  uint32_t U32(size_t offset) { return Take(reader_.u32(offset), offset); }
+  uint64_t U64(size_t offset) { return Take(reader_.u64(offset), offset); }
+  int16_t I16(size_t offset) { return Take(reader_.i16(offset), offset); }
+  int32_t I32(size_t offset) { return Take(reader_.i32(offset), offset); }
+  Bytes Slice(size_t offset, size_t count) { return Take(reader_.Slice(offset, count), offset); }
+
+  // True while every read so far found its bytes.
+  bool Ok() const { return !firstFailure_; }
+  // The offset of the first read that did not.
+  std::optional<size_t> FirstFailure() const { return firstFailure_; }
+  const ByteReader& Row() const { return reader_; }
+
+ private:
+  template <typename T>
+  T Take(std::optional<T> value, size_t offset) {
+    if (value) return *value;
+    if (!firstFailure_) firstFailure_ = offset;
+    return T{};
+  }
+
+  ByteReader reader_;
+  std::optional<size_t> firstFailure_;
+};
+
 // Reads that the caller has already bounds-checked (fixed offsets inside a
 // buffer of known size, such as the 96-byte page header).
 inline uint16_t LoadU16(Bytes data, size_t offset) {

@@ -6,10 +6,12 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/CatalogueRecords.h"
 #include "engine/RowCutter.h"
+#include "engine/Version.h"
 
 namespace mendora {
 
@@ -35,5 +37,24 @@ struct Catalogue {
 
   void Clear() { *this = Catalogue{}; }
 };
+
+// The name of a schema (2005/2008) or owner (2000) the file does not need to
+// name: 1 is dbo in every version; 2005/2008 also fix guest (2),
+// INFORMATION_SCHEMA (3) and sys (4). Empty for any other id.
+std::u16string FixedSchemaName(int32_t schemaId, const VersionFlags& version);
+
+// Each index's columns in key order, its included columns after them; the
+// indexes in the order they were found.
+void SortIndexKeys(std::vector<_SysIndexKeys>& keys);
+// Each foreign key's columns in key order; the keys in the order they were found.
+void SortDependencies(std::vector<_SysConstraints>& dependencies);
+
+// The joins both recoveries end with. The user tables are the objects of type
+// "U ", in object order.
+void CollectUserTables(Catalogue& catalogue);
+std::unordered_set<int64_t> UserTableIds(const Catalogue& catalogue);
+// For each user table, the index row its rows are found through: the heap or
+// clustered index's in-row data unit where there is one, else its first row.
+void CollectTableStorage(Catalogue& catalogue);
 
 }  // namespace mendora

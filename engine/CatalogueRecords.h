@@ -15,6 +15,7 @@ struct _SYSOBJECTS {
   int64_t id = 0;
   int64_t parentId = 0;   // the table of a trigger, key or constraint
   std::u16string type;    // two characters as stored: "U ", "P ", "PK", ...
+  int32_t schemaId = 0;   // 2000: the owner's user id; 2005/2008: the schema id
 };
 
 // One column of a user table (2000 syscolumns, 2005/2008 syscolpars).
@@ -50,36 +51,66 @@ struct _SYSINDEXES {
   uint32_t firstIAMFile = 0;
   std::u16string name;
   uint32_t allocUnitObjId = 0;  // 2005/2008: bits 16..47 of the allocation unit id
+  uint16_t allocUnitIndexId = 0;  // 2005/2008: bits 48..63 of the allocation unit id
   uint8_t status = 0;           // 2000: sysindexes status low byte; 2005/2008: sysidxstats status
   uint32_t rowCount = 0;
   uint8_t unitType = 0;         // 2005/2008: allocation unit type; 0 when none
+  // What the index is, the same in every version (2000 status bits 0x02,
+  // 0x800, 0x1000; 2005/2008 0x08, 0x20, 0x40).
+  bool unique = false;
+  bool primaryKey = false;
+  bool uniqueConstraint = false;
 };
 
-// One key column of an index (2005/2008 sysiscols).
+// The heap's or clustered index's in-row data: where the table's rows live.
+// 2000 rows carry no unit type.
+inline bool HoldsTableRows(const _SYSINDEXES& row) {
+  return row.indid <= 1 && (row.unitType == 0 || row.unitType == kUnitInRowData);
+}
+
+// One column of an index (2000 sysindexes.keys, 2005/2008 sysiscols). The
+// list holds each index's key columns in key order, then its included columns.
 struct _SysIndexKeys {
   uint32_t objectId = 0;
   uint32_t columnId = 0;
   uint32_t indexId = 0;
+  uint16_t keyOrdinal = 0;  // 1-based place in the key; 0 for an included column
+  bool descending = false;
+  bool included = false;
 };
 
-// One object dependency (2005/2008 syssingleobjrefs).
+// Dependency classes of foreign keys: the referencing and the referenced columns.
+inline constexpr uint32_t kReferencingColumn = 28;
+inline constexpr uint32_t kReferencedColumn = 29;
+
+// One object dependency (2005/2008 syssingleobjrefs; 2000 sysreferences). A
+// foreign key's columns: class 28 entries name the referencing table and
+// column, class 29 the referenced ones, in key order (`depSubId`).
 struct _SysConstraints {
   uint32_t refClass = 0;
   uint32_t depId = 0;
   uint32_t indepId = 0;
   uint32_t indepSubId = 0;
+  uint32_t depSubId = 0;  // the column's place in the key, from 1
 };
 
-// Where the text of a check constraint or a module lies in the data file.
+// The text of a check constraint or a module, whole, read through the page
+// reader. In-row 2005/2008 texts also note where they lie in the data file.
+// A 2000 text whose syscomments rows have a gap is kept up to the gap and
+// marked incomplete.
 struct _Check_Constraints {
   uint32_t objectId = 0;
   uint64_t textOffset = 0;
   uint16_t textLength = 0;
+  std::u16string text;
+  bool incomplete = false;
 };
 struct _Procedures {
   uint32_t objectId = 0;
   uint64_t textOffset = 0;
   uint16_t textLength = 0;
+  std::u16string text;
+  bool incomplete = false;
 };
 
 // One rowset (2005/2008 sysrowsets); used only while the catalogue is built.
@@ -94,6 +125,7 @@ struct _2008IndexIdentifier {
 struct _2008IndexPageNumbers {
   uint32_t ownerMid = 0;  // bits 16..47 of the owning rowset id
   uint64_t unitKey = 0;   // unit id bits 16..47 << 16 | owner id bits 48..63
+  uint16_t unitHigh = 0;  // unit id bits 48..63
   uint32_t firstPage = 0;
   uint32_t firstFile = 0;
   uint32_t firstIAM = 0;

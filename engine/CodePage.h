@@ -18,12 +18,9 @@ char16_t CodePageToUnicode(unsigned char byte);
 unsigned char UnicodeToCodePage(char16_t unit);
 
 std::u16string FromCodePage(std::span<const std::byte> bytes);
+void AppendFromCodePage(std::span<const std::byte> bytes, std::u16string& out);
 std::u16string FromCodePage(std::string_view bytes);
 // Surrogate pairs become one '?'.
 std::string ToCodePage(std::u16string_view text);
-
-// UTF-16 to UTF-8 and back, for terminals and file names.
-std::string ToUtf8(std::u16string_view text);
-std::u16string FromUtf8(std::string_view text);
 
 }  // namespace mendora

@@ -13,7 +13,7 @@ ColumnPlace PlaceFrom(const _SYSCOLUMNS& col, int16_t offset, uint16_t nullBit, 
   p.nullBit = nullBit;
   if (offset > 0) {
     p.offset = static_cast<uint16_t>(offset);
-    if (col.xtype == kXtypeBit) {
+    if (col.xtype == kXBit) {
       p.kind = ColumnPlace::Kind::Bit;
       p.bit = static_cast<uint8_t>(bitPos & 7);
       p.length = 1;
@@ -50,6 +50,20 @@ std::vector<_SYSCOLUMNS> ColumnsOf(const Catalogue& catalogue, int64_t tableId) 
   std::stable_sort(cols.begin(), cols.end(),
                    [](const _SYSCOLUMNS& a, const _SYSCOLUMNS& b) { return a.colid < b.colid; });
   return cols;
+}
+
+ColumnLayout LayoutFrom2000Columns(std::vector<SysColumn2000> columns) {
+  std::stable_sort(columns.begin(), columns.end(), [](const SysColumn2000& a, const SysColumn2000& b) {
+    return a.column.colid < b.column.colid;
+  });
+  ColumnLayout layout;
+  uint16_t stored = 0;
+  for (const auto& c : columns) {
+    // The NULL bitmap counts the stored columns in colid order.
+    const uint16_t nullBit = c.column.xoffset != 0 ? ++stored : 0;
+    layout.columns.push_back(PlaceFrom(c.column, c.column.xoffset, nullBit, c.bitpos));
+  }
+  return layout;
 }
 
 std::map<int64_t, ColumnLayout> LayoutsFrom2000Columns(const Catalogue& catalogue,

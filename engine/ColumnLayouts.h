@@ -19,6 +19,10 @@ namespace mendora {
 // The table's columns in colid order.
 std::vector<_SYSCOLUMNS> ColumnsOf(const Catalogue& catalogue, int64_t tableId);
 
+// The layout of one 2000 table from its syscolumns rows (any order): the
+// system tables describe themselves this way too.
+ColumnLayout LayoutFrom2000Columns(std::vector<SysColumn2000> columns);
+
 std::map<int64_t, ColumnLayout> LayoutsFrom2000Columns(const Catalogue& catalogue,
                                                        const std::vector<SysColumn2000>& columns);
 

@@ -8,26 +8,11 @@
 
 namespace mendora {
 
-const PageBuffer& DataFile::ReadPage(uint64_t pageNumber) {
-  page_.fill(std::byte{0});
-  // Two half-page reads, as the pages are laid out; a short read at the end of
-  // the file leaves the rest zero.
-  const uint64_t at = pageNumber * kPageSize;
-  const size_t half = kPageSize / 2;
-  size_t got = file_.ReadAt(at, std::span(page_.data(), half));
-  if (got == half) file_.ReadAt(at + half, std::span(page_.data() + half, half));
-  RepairTornPage(page_);
-  return page_;
-}
-
-const std::vector<uint16_t>& DataFile::ReadSlotOffsets(uint64_t pageNumber) {
-  ReadPage(pageNumber);
-  slots_.clear();
-  uint16_t count = LoadU16(page_, kHeaderSlotCount);
-  if (count == 0 || count > kMaxSlots) return slots_;
-  slots_.reserve(count);
-  for (uint16_t k = 0; k < count; ++k) slots_.push_back(LoadU16(page_, kPageSize - 2 - 2 * k));
-  return slots_;
+void DataFile::ReadPage(uint64_t pageNumber, PageBuffer& page) const {
+  // A short read at the end of the file leaves the rest zero.
+  const size_t got = file_.ReadAt(pageNumber * kPageSize, page);
+  if (got < page.size()) std::fill(page.begin() + static_cast<ptrdiff_t>(got), page.end(), std::byte{0});
+  RepairTornPage(page);
 }
 
 bool DataFile::DetectVersion() {

@@ -1,12 +1,13 @@
-// The open data file together with the one page buffer and the slot list of the
-// page read last. Every decoder reads pages through ReadPage or
-// ReadSlotOffsets; the whole-file scan and a few fixed fields use ReadDirect.
+// The open data file. Pages are read into buffers their callers own, so that a
+// reader can hold several pages at once (a row and the large-object page its
+// value continues on) and two readers never share one. Every decoder reads
+// pages through ReadPage; the whole-file scan and a few fixed fields use
+// ReadDirect.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <vector>
 
 #include "engine/CFile64.h"
 #include "engine/PageLayout.h"
@@ -20,24 +21,21 @@ class DataFile {
   void Close() { file_.Close(); }
   bool IsOpen() const { return file_.IsOpen(); }
   const std::string& Path() const { return file_.Path(); }
-  CFile64& File() { return file_; }
 
   // The size taken by the version test and kept for the analysis.
   uint64_t FileSize() const { return fileSize_; }
   uint64_t PageCount() const { return fileSize_ / kPageSize; }
   const VersionFlags& Version() const { return version_; }
 
-  // Reads page n into the page buffer: zero-filled first, so a page at or past
-  // the end of the file reads as zeros where nothing was stored; torn-page
-  // bits are put back. Throws FileError when the read fails.
-  const PageBuffer& ReadPage(uint64_t pageNumber);
-  const PageBuffer& Page() const { return page_; }
-
-  // Reads page n and returns its slot offsets in slot order. A page whose slot
-  // count would run the slot array into the header is damaged and yields no
-  // slots. Empty slots (offset 0) stay in the list; the decoders skip them.
-  const std::vector<uint16_t>& ReadSlotOffsets(uint64_t pageNumber);
-  const std::vector<uint16_t>& Slots() const { return slots_; }
+  // Reads page n into `page`: zero-filled first, so a page at or past the end
+  // of the file reads as zeros where nothing was stored; torn-page bits are
+  // put back. Throws FileError when the read fails.
+  void ReadPage(uint64_t pageNumber, PageBuffer& page) const;
+  PageBuffer ReadPage(uint64_t pageNumber) const {
+    PageBuffer page;
+    ReadPage(pageNumber, page);
+    return page;
+  }
 
   // Reads bytes at an absolute offset without repair; returns how many were read.
   size_t ReadDirect(uint64_t offset, std::span<std::byte> buffer) const {
@@ -50,8 +48,6 @@ class DataFile {
 
  private:
   CFile64 file_;
-  PageBuffer page_{};
-  std::vector<uint16_t> slots_;
   uint64_t fileSize_ = 0;
   VersionFlags version_;
 };

@@ -12,36 +12,11 @@
 #include "engine/ByteReader.h"
 #include "engine/CLongInt.h"
 #include "engine/CodePage.h"
+#include "engine/TypeCodes.h"
+#include "engine/Utf16.h"
 
 namespace mendora {
 namespace {
-
-// Column type codes (xtype) as stored in the catalogue.
-enum : uint8_t {
-  kUniqueIdentifier = 36,
-  kDate = 40,
-  kTime = 41,
-  kDateTime2 = 42,
-  kDateTimeOffset = 43,
-  kTinyInt = 48,
-  kSmallInt = 52,
-  kInt = 56,
-  kSmallDateTime = 58,
-  kReal = 59,
-  kMoney = 60,
-  kDateTime = 61,
-  kFloat = 62,
-  kBit = 104,
-  kDecimal = 106,
-  kNumeric = 108,
-  kSmallMoney = 122,
-  kBigInt = 127,
-  kVarChar = 167,
-  kBinary = 173,
-  kChar = 175,
-  kNVarChar = 231,
-  kNChar = 239,
-};
 
 constexpr int64_t kSecondsPerDay = 86400;
 // Day numbers of the two epochs counted from 1970-01-01.
@@ -50,15 +25,11 @@ constexpr int64_t kDay0001 = -719162;  // date, datetime2, datetimeoffset: 0001-
 // Fractional-second digits of time, datetime2 and datetimeoffset.
 constexpr int kMaxTimeScale = 7;
 
-std::u16string Widen(std::string_view ascii) {
-  return std::u16string(ascii.begin(), ascii.end());
-}
-
 // How many of the value's bytes the type's text is made of: the declared
 // length, or the value length for varying values; never more than is present.
 size_t WorkingLength(std::span<const std::byte> value, const _SYSCOLUMNS& column) {
-  const bool varying = column.xtype == kVarChar || column.xtype == kNVarChar ||
-                       column.xtype == kNChar || (column.xtype == kChar && column.xoffset < 0);
+  const bool varying = column.xtype == kXVarChar || column.xtype == kXNVarChar ||
+                       column.xtype == kXNChar || (column.xtype == kXChar && column.xoffset < 0);
   if (varying) return value.size();
   const size_t declared = column.length > 0 ? static_cast<size_t>(column.length) : 0;
   return std::min(declared, value.size());
@@ -340,12 +311,8 @@ std::optional<std::string> GuidText(std::span<const std::byte> bytes) {
 // UTF-16 code units; an odd last byte is half a unit and is left out. The
 // right single quotation mark U+2019 becomes an apostrophe.
 std::u16string Utf16Text(std::span<const std::byte> bytes) {
-  std::u16string text;
-  text.reserve(bytes.size() / 2);
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    const auto unit = static_cast<char16_t>(LoadU16(bytes, i));
-    text.push_back(unit == u'\u2019' ? u'\'' : unit);
-  }
+  std::u16string text = Utf16FromBytes(bytes);
+  std::replace(text.begin(), text.end(), u'\u2019', u'\'');
   return text;
 }
 
@@ -367,51 +334,51 @@ std::optional<std::string> AsciiText(std::span<const std::byte> value, const _SY
   const size_t working = WorkingLength(value, column);
   const int scale = column.scale;
   switch (column.xtype) {
-    case kTinyInt:
+    case kXTinyInt:
       return IntegerText(reader.u8(0));
-    case kSmallInt:
+    case kXSmallInt:
       return IntegerText(reader.i16(0));
-    case kInt:
+    case kXInt:
       return IntegerText(reader.i32(0));
-    case kBigInt:
+    case kXBigInt:
       return IntegerText(reader.i64(0));
-    case kBit:
+    case kXBit:
       return BitText(reader);
-    case kReal: {
+    case kXReal: {
       const auto bits = reader.u32(0);
       if (!bits) return std::nullopt;
       return FixedSix(std::bit_cast<float>(*bits));
     }
-    case kFloat:
+    case kXFloat:
       return FloatValue(reader, column.length);
-    case kMoney: {
+    case kXMoney: {
       const auto stored = reader.i64(0);
       if (!stored) return std::nullopt;
       return TenThousandths(*stored);
     }
-    case kSmallMoney: {
+    case kXSmallMoney: {
       const auto stored = reader.i32(0);
       if (!stored) return std::nullopt;
       return TenThousandths(*stored);
     }
-    case kDateTime:
+    case kXDateTime:
       return DateTimeText(reader);
-    case kSmallDateTime:
+    case kXSmallDateTime:
       return SmallDateTimeText(reader);
-    case kDate:
+    case kXDate:
       return DateText(reader);
-    case kTime:
+    case kXTime:
       return TimeText(reader, scale);
-    case kDateTime2:
+    case kXDateTime2:
       return DateTime2Text(reader, scale);
-    case kDateTimeOffset:
+    case kXDateTimeOffset:
       return DateTimeOffsetText(reader, scale);
-    case kDecimal:
-    case kNumeric:
+    case kXDecimal:
+    case kXNumeric:
       return DecimalText(reader, working, column);
-    case kUniqueIdentifier:
+    case kXUniqueIdentifier:
       return GuidText(value.first(working));
-    case kBinary:
+    case kXBinary:
       return BinaryText(value.first(working));
     default:
       return std::nullopt;
@@ -422,19 +389,19 @@ std::optional<std::string> AsciiText(std::span<const std::byte> value, const _SY
 
 std::u16string FormatValue(std::span<const std::byte> value, const _SYSCOLUMNS& column) {
   switch (column.xtype) {
-    case kVarChar:
+    case kXVarChar:
       return FromCodePage(value);
     // char bytes are in the same code page as varchar bytes; taking them as
     // character codes 0-255 would turn the 27 characters the code page keeps
     // in 0x80-0x9F (the euro sign, curly quotes, dashes) into control codes
     // that no script can carry.
-    case kChar:
+    case kXChar:
       return FromCodePage(value.first(WorkingLength(value, column)));
-    case kNVarChar:
-    case kNChar:
+    case kXNVarChar:
+    case kXNChar:
       return Utf16Text(value);
     default:
-      return Widen(AsciiText(value, column).value_or(std::string()));
+      return WidenAscii(AsciiText(value, column).value_or(std::string()));
   }
 }
 

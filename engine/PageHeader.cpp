@@ -18,6 +18,16 @@ PageHeader DecodePageHeader(Bytes page) {
   return h;
 }
 
+std::vector<uint16_t> SlotOffsets(Bytes page) {
+  std::vector<uint16_t> slots;
+  if (page.size() < kPageSize) return slots;
+  const uint16_t count = LoadU16(page, kHeaderSlotCount);
+  if (count == 0 || count > kMaxSlots) return slots;
+  slots.reserve(count);
+  for (uint16_t k = 0; k < count; ++k) slots.push_back(LoadU16(page, kPageSize - 2 - 2 * k));
+  return slots;
+}
+
 bool HasTornBits(Bytes page) {
   if (page.size() < kPageHeaderSize) return false;
   auto high = static_cast<uint8_t>(page[kHeaderFlagBits + 1]);

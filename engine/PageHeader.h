@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "engine/ByteReader.h"
 #include "engine/PageLayout.h"
@@ -23,6 +24,11 @@ struct PageHeader {
 
 // `page` must hold at least the 96-byte header; a shorter span gives a zero header.
 PageHeader DecodePageHeader(Bytes page);
+
+// The page's slot offsets in slot order. A page whose slot count would run
+// the slot array into the header is damaged and yields no slots. Empty slots
+// (offset 0) stay in the list; the decoders skip them.
+std::vector<uint16_t> SlotOffsets(Bytes page);
 
 // True when the page was written with torn-page detection and no checksum:
 // the high flag byte has bit 0 set and bits 1, 2 and 3 clear.

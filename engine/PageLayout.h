@@ -3,7 +3,7 @@
 // OFFSET | SIZE | FIELD          | NOTES
 // -------+------+----------------+-----------------------------------------------
 //      0 |    1 | header version |
-//      1 |    1 | page type      | 1 data, 2 index, 3 text/LOB, 8 GAM, 10 IAM, 11 PFS, 13 boot
+//      1 |    1 | page type      | 1 data, 2 index, 3 text/LOB, 4 text tree, 8 GAM, 10 IAM, 11 PFS, 13 boot
 //      2 |    1 | type flags     |
 //      3 |    1 | level          |
 //      4 |    2 | flag bits      | 0x0100 torn bits written, 0x0200 checksum
@@ -49,6 +49,7 @@ inline constexpr size_t kHeaderTornBits = 60;
 
 inline constexpr uint8_t kPageTypeData = 1;
 inline constexpr uint8_t kPageTypeText = 3;
+inline constexpr uint8_t kPageTypeTextTree = 4;  // the inner nodes of large values
 inline constexpr uint8_t kPageTypeIam = 10;
 inline constexpr uint8_t kPageTypePfs = 11;
 

@@ -76,5 +76,8 @@ struct Record {
 // is outside the records' area or any count or offset of the record points
 // past the page: such a record is damaged and the caller skips it.
 std::optional<Record> ParseRecord(Bytes page, size_t at);
+// The same into `record`, whose room is kept from row to row; false for a
+// damaged record (then `record` holds nothing to use).
+bool ParseRecordInto(Bytes page, size_t at, Record& record);
 
 }  // namespace mendora

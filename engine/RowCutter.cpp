@@ -2,27 +2,10 @@
 
 namespace mendora {
 
-bool IsVariableLengthType(uint8_t xtype, int16_t length) {
-  switch (xtype) {
-    case 34:   // image
-    case 35:   // text
-    case 98:   // sql_variant
-    case 99:   // ntext
-    case 165:  // varbinary
-    case 167:  // varchar
-    case 231:  // nvarchar, sysname
-    case 240:  // CLR types: hierarchyid, geometry, geography
-    case 241:  // xml
-      return true;
-    default:
-      return length < 0;  // the (max) types
-  }
-}
-
 ColumnLayout DefaultLayout(std::span<const _SYSCOLUMNS> columns) {
   ColumnLayout layout;
   size_t bitColumns = 0;
-  for (const auto& c : columns) bitColumns += c.xtype == kXtypeBit;
+  for (const auto& c : columns) bitColumns += c.xtype == kXBit;
   uint16_t fixedCursor = 4;
   uint16_t varIndex = 0;
   uint16_t bitBytesAt = 0;
@@ -31,7 +14,7 @@ ColumnLayout DefaultLayout(std::span<const _SYSCOLUMNS> columns) {
   for (const auto& c : columns) {
     ColumnPlace p;
     p.nullBit = ++number;
-    if (c.xtype == kXtypeBit) {
+    if (c.xtype == kXBit) {
       if (bitsSeen == 0) {
         bitBytesAt = fixedCursor;
         fixedCursor = static_cast<uint16_t>(fixedCursor + (bitColumns + 7) / 8);
@@ -66,10 +49,9 @@ bool IsLiveDataRecord(const Record& r) {
 
 }  // namespace
 
-std::optional<std::vector<CellValue>> CutRow(const Record& r, const ColumnLayout& layout) {
-  if (!IsLiveDataRecord(r)) return std::nullopt;
-  std::vector<CellValue> cells;
-  cells.reserve(layout.columns.size());
+bool CutRowInto(const Record& r, const ColumnLayout& layout, std::vector<CellValue>& cells) {
+  cells.clear();
+  if (!IsLiveDataRecord(r)) return false;
   for (const auto& p : layout.columns) {
     CellValue cell;
     // A column past the row's column count was added after the row was written.
@@ -82,13 +64,13 @@ std::optional<std::vector<CellValue>> CutRow(const Record& r, const ColumnLayout
     switch (p.kind) {
       case ColumnPlace::Kind::Fixed: {
         auto bytes = r.Fixed(p.offset, p.length);
-        if (!bytes) return std::nullopt;
+        if (!bytes) return false;
         cell.bytes = *bytes;
         break;
       }
       case ColumnPlace::Kind::Bit: {
         auto bytes = r.Fixed(p.offset, 1);
-        if (!bytes) return std::nullopt;
+        if (!bytes) return false;
         cell.isBit = true;
         cell.bitValue = static_cast<std::byte>((static_cast<uint8_t>((*bytes)[0]) >> p.bit) & 1);
         break;
@@ -104,6 +86,12 @@ std::optional<std::vector<CellValue>> CutRow(const Record& r, const ColumnLayout
     }
     cells.push_back(cell);
   }
+  return true;
+}
+
+std::optional<std::vector<CellValue>> CutRow(const Record& r, const ColumnLayout& layout) {
+  std::vector<CellValue> cells;
+  if (!CutRowInto(r, layout, cells)) return std::nullopt;
   return cells;
 }
 

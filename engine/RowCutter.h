@@ -11,6 +11,7 @@
 #include "engine/ByteReader.h"
 #include "engine/CatalogueRecords.h"
 #include "engine/Record.h"
+#include "engine/TypeCodes.h"
 
 namespace mendora {
 
@@ -34,11 +35,6 @@ struct ColumnPlace {
 struct ColumnLayout {
   std::vector<ColumnPlace> columns;
 };
-
-// Types whose values stand in the variable part of a row (or, when large,
-// behind a pointer kept there).
-bool IsVariableLengthType(uint8_t xtype, int16_t length);
-inline constexpr uint8_t kXtypeBit = 104;
 
 // The layout of a table whose physical layout the file does not record: the
 // columns in colid order, fixed columns one after the other from record offset
@@ -68,5 +64,8 @@ struct CellValue {
 // empty otherwise.
 std::optional<std::vector<CellValue>> CutRow(Bytes page, size_t at, const ColumnLayout& layout);
 std::optional<std::vector<CellValue>> CutRow(const Record& record, const ColumnLayout& layout);
+// The same into `cells`, whose room is kept from row to row; false when the
+// slot holds no live row or the row is damaged.
+bool CutRowInto(const Record& record, const ColumnLayout& layout, std::vector<CellValue>& cells);
 
 }  // namespace mendora

@@ -54,6 +54,43 @@ inline constexpr uint32_t kSysColumns2000 = 3;
 inline constexpr uint32_t kObjectRowHeader2000 = 0x002A0030;
 inline constexpr uint32_t kColumnRowHeader2000 = 0x002E0030;
 
+// Field offsets from the start of each row, as in the tables above.
+namespace sysobjects2000 {
+inline constexpr size_t kHeader = 0;
+inline constexpr size_t kId = 4;
+inline constexpr size_t kType = 8;
+inline constexpr size_t kTypeSize = 2;
+inline constexpr size_t kOwner = 12;
+inline constexpr size_t kParent = 28;
+inline constexpr size_t kNameVariable = 0;
+}  // namespace sysobjects2000
+
+namespace syscolumns2000 {
+inline constexpr size_t kHeader = 0;
+inline constexpr size_t kTableId = 4;
+inline constexpr size_t kXtype = 8;
+inline constexpr size_t kTypeStat = 9;
+inline constexpr size_t kLength = 12;
+inline constexpr size_t kPrecision = 14;
+inline constexpr size_t kScale = 15;
+inline constexpr size_t kColid = 16;
+inline constexpr size_t kXoffset = 18;
+inline constexpr size_t kBitPos = 20;
+inline constexpr size_t kNameVariable = 0;
+}  // namespace syscolumns2000
+
+namespace sysindexes2000 {
+inline constexpr size_t kTableId = 4;
+inline constexpr size_t kStatus = 8;
+inline constexpr size_t kFirstPage = 12;
+inline constexpr size_t kFirstFile = 16;
+inline constexpr size_t kIndid = 18;
+inline constexpr size_t kRowCount = 44;
+inline constexpr size_t kFirstIam = 68;
+inline constexpr size_t kFirstIamFile = 72;
+inline constexpr size_t kNameVariable = 1;
+}  // namespace sysindexes2000
+
 // Names longer than this many bytes are cut.
 inline constexpr size_t kMaxNameBytes = 256;
 

@@ -7,6 +7,7 @@
 // sysschobjs (34), row header 30 00 2C 00
 //   OFFSET | SIZE | FIELD
 //        4 | 4    | id
+//        8 | 4    | schema id
 //       17 | 2    | type, two single-byte characters
 //       19 | 4    | parent object id
 //       50 | 2    | end offset of the name (the first variable column)
@@ -33,6 +34,7 @@
 //
 // sysallocunits (7); status 0x1C (ghost) rows are not units
 //        6 | 4    | unit id bits 16..47 (what the unit's pages carry at header 24)
+//       10 | 2    | unit id bits 48..63 (what they carry at header 6, the index id)
 //       12 | 1    | type: 1 in-row data, 2 large objects, 3 row overflow
 //       15 | 4    | owner (rowset) id bits 16..47
 //       19 | 2    | owner id bits 48..63
@@ -47,7 +49,9 @@
 //       45 | 2    | end offset of the name (0x2121: not a real row)
 //       47 | ...  | name, UTF-16
 //
-// sysiscols (55):        4 i32 table id | 8 u16 index id | 20 u16 column id
+// sysiscols (55):        4 i32 table id | 8 u16 index id | 16 u32 status (0x02
+//                        a key column, 0x04 descending) | 20 u16 column id |
+//                        24 u8 key ordinal (from 1; 0 for an included column)
 // syssingleobjrefs (74): 4 u8 class (27 referenced table, 28 referencing
 //                        columns, 29 referenced columns) | 5 i32 dependent id |
 //                        9 u8 dependent sub id | 13 i32 referenced id |
@@ -83,6 +87,119 @@ inline constexpr uint32_t kSysSingleObjRefs = 74;
 inline constexpr uint32_t kObjectRowHeader2005 = 0x002C0030;
 inline constexpr uint32_t kColumnRowHeader2005 = 0x002D0030;
 inline constexpr uint16_t kDroppedIndexName = 0x2121;
+inline constexpr uint8_t kIdxStatsUnique = 0x08;
+inline constexpr uint8_t kIdxStatsPrimaryKey = 0x20;
+inline constexpr uint8_t kIdxStatsUniqueConstraint = 0x40;
+inline constexpr uint8_t kGhostAllocUnitStatus = 0x1C;
+inline constexpr uint8_t kObjValueStatus = 0x30;
+
+// Field offsets from the start of each row, as in the tables above.
+namespace sysschobjs {
+inline constexpr size_t kHeader = 0;
+inline constexpr size_t kId = 4;
+inline constexpr size_t kSchema = 8;
+inline constexpr size_t kType = 17;
+inline constexpr size_t kTypeSize = 2;
+inline constexpr size_t kParent = 19;
+inline constexpr size_t kNameEnd = 50;
+inline constexpr size_t kName = 52;
+}  // namespace sysschobjs
+
+namespace syscolpars {
+inline constexpr size_t kHeader = 0;
+inline constexpr size_t kTableId = 4;
+inline constexpr size_t kColid = 10;
+inline constexpr size_t kXtype = 14;
+inline constexpr size_t kLength = 19;
+inline constexpr size_t kPrecision = 21;
+inline constexpr size_t kScale = 22;
+inline constexpr size_t kStatus = 27;
+inline constexpr size_t kVariableCount = 49;
+inline constexpr size_t kNameEnd = 51;
+inline constexpr size_t kNameAfterOneEnd = 53;
+inline constexpr size_t kNameAfterTwoEnds = 55;
+}  // namespace syscolpars
+
+namespace sysrowsets {
+inline constexpr size_t kIdMid = 6;
+inline constexpr size_t kIdHigh = 10;
+inline constexpr size_t kOwner = 13;
+inline constexpr size_t kIndexId = 17;
+inline constexpr size_t kRowCount = 31;
+}  // namespace sysrowsets
+
+namespace sysallocunits {
+inline constexpr size_t kStatus = 0;
+inline constexpr size_t kIdMid = 6;
+inline constexpr size_t kIdHigh = 10;
+inline constexpr size_t kType = 12;
+inline constexpr size_t kOwnerMid = 15;
+inline constexpr size_t kOwnerHigh = 19;
+inline constexpr size_t kFirstPage = 27;
+inline constexpr size_t kFirstFile = 31;
+inline constexpr size_t kFirstIam = 39;
+inline constexpr size_t kFirstIamFile = 43;
+}  // namespace sysallocunits
+
+namespace sysidxstats {
+inline constexpr size_t kTableId = 4;
+inline constexpr size_t kIndexId = 8;
+inline constexpr size_t kStatus = 12;
+inline constexpr size_t kNameEnd = 45;
+inline constexpr size_t kName = 47;
+}  // namespace sysidxstats
+
+namespace sysiscols {
+inline constexpr size_t kTableId = 4;
+inline constexpr size_t kIndexId = 8;
+inline constexpr size_t kStatus = 16;
+inline constexpr size_t kColumnId = 20;
+inline constexpr size_t kKeyOrdinal = 24;
+inline constexpr uint32_t kKeyColumn = 0x02;
+inline constexpr uint32_t kDescending = 0x04;
+}  // namespace sysiscols
+
+namespace syssingleobjrefs {
+inline constexpr size_t kClass = 4;
+inline constexpr size_t kDependentId = 5;
+inline constexpr size_t kDependentSubId = 9;
+inline constexpr size_t kReferencedId = 13;
+inline constexpr size_t kReferencedSubId = 17;
+}  // namespace syssingleobjrefs
+
+namespace sysobjvalues {
+inline constexpr size_t kStatus = 0;
+inline constexpr size_t kObjectId = 5;
+inline constexpr size_t kMarker = 26;  // 38 01 on a module or check text row
+inline constexpr uint8_t kMarkerFirst = 0x38;
+inline constexpr uint8_t kMarkerSecond = 0x01;
+inline constexpr size_t kTextVariable = 1;
+}  // namespace sysobjvalues
+
+namespace sysrscols {
+inline constexpr uint16_t kFixedEnd = 0x3A;
+inline constexpr size_t kRowsetId = 4;
+inline constexpr size_t kColumnId = 12;
+inline constexpr size_t kOffset = 44;
+inline constexpr size_t kNullBit = 48;
+inline constexpr size_t kBitPos = 52;
+}  // namespace sysrscols
+
+namespace syshobtcolumns {
+inline constexpr uint16_t kFixedEnd = 0x29;
+inline constexpr size_t kHobtId = 4;
+inline constexpr size_t kColumnId = 12;
+inline constexpr size_t kOffset = 31;
+inline constexpr size_t kBitPos = 35;
+inline constexpr size_t kNullBit = 37;
+}  // namespace syshobtcolumns
+
+namespace sysrowsetcolumns {
+inline constexpr uint16_t kFixedEnd = 0x22;
+inline constexpr size_t kRowsetId = 4;
+inline constexpr size_t kColumnId = 12;
+inline constexpr size_t kHobtColumn = 16;
+}  // namespace sysrowsetcolumns
 
 std::optional<_SYSOBJECTS> DecodeSysSchObjs(Bytes page, uint16_t at);
 std::optional<_SYSCOLUMNS> DecodeSysColPars(Bytes page, uint16_t at);
@@ -105,8 +222,12 @@ struct ObjValueRow {
   bool textMarker = false;  // bytes 26, 27 are 38 01
   uint16_t textEnd = 0;     // record offset where the text ends
   bool offRow = false;      // the text is kept off the row
+  uint16_t valueStart = 0;  // record offset where the text column's in-row bytes start
 };
+// Where a check's text starts in the row, and where a module's is taken from:
+// a module's text is read from its two marker bytes on.
 inline constexpr uint16_t kValueTextStart = 32;
+inline constexpr uint16_t kValueModuleTextStart = sysobjvalues::kMarker;
 std::optional<ObjValueRow> DecodeSysObjValues(Bytes page, uint16_t at);
 
 // One column's place in the rows of one rowset, as the file records it.

@@ -17,6 +17,7 @@ MENDORA_PACKAGES=(
   libgtest-dev
   libgmock-dev
   libbenchmark-dev
+  nlohmann-json3-dev
   fonts-dejavu-core
   clang-format
   clang

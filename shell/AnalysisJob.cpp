@@ -41,7 +41,7 @@ void RunAnalysisJob(JobThread& job, const AnalysisJobParams& params,
     if (!params.startup) {
       tree.DeleteAllItems();
       tree.SetCheckBoxStyle(false);
-      tree.InsertItem(ui::kNoTreeItem, QString::fromUtf8(texts::kProductName).toStdU16String());
+      tree.InsertItem(ui::kNoTreeItem, mendora::ProductRootLabel());
     }
     mendora::DataFile& file = targets.doc.file;
     const bool supported = mendora::DetectVersionAndAnalyse(

@@ -37,12 +37,12 @@ CBrowse::CBrowse(ui::JobState& state, mendora::DataFile& file, ui::Prompts& prom
       chooseFile_(chooseFile ? std::move(chooseFile) : ChooseFile(&CBrowse::ChooseWithFileDialog)) {
   ui_->setupUi(this);
   setObjectName(QStringLiteral("CBrowse"));
-  setWindowTitle(FromUtf8(texts::kWindowTitle));
+  setWindowTitle(Utf8ToQString(texts::kWindowTitle));
   setWindowIcon(widgets::ApplicationIcon());
   ui_->banner->setPixmap(QPixmap::fromImage(widgets::DrawBanner(QSize(460, 72))));
-  ui_->selectButton->setText(FromUtf8(texts::kSelectMdfFile));
-  ui_->startButton->setText(FromUtf8(texts::kStart));
-  ui_->cancelButton->setText(FromUtf8(texts::kCancel));
+  ui_->selectButton->setText(Utf8ToQString(texts::kSelectMdfFile));
+  ui_->startButton->setText(Utf8ToQString(texts::kStart));
+  ui_->cancelButton->setText(Utf8ToQString(texts::kCancel));
   // Room for a path of two lines.
   ui_->pathLabel->setMinimumHeight(ui_->pathLabel->fontMetrics().lineSpacing() * 2 + 4);
   ui_->pathLabel->setMinimumWidth(380);
@@ -69,9 +69,9 @@ widgets::CTransparentStatic* CBrowse::PathLabel() const {
 }
 
 QString CBrowse::ChooseWithFileDialog(QWidget* parent) {
-  const QString filter = FromUtf8(texts::kMdfFilterName) + QStringLiteral(" (") +
-                         FromUtf8(texts::kMdfFilterPattern) + QStringLiteral(")");
-  return QFileDialog::getOpenFileName(parent, FromUtf8(texts::kOpenMdfTitle), QString(), filter);
+  const QString filter = Utf8ToQString(texts::kMdfFilterName) + QStringLiteral(" (") +
+                         Utf8ToQString(texts::kMdfFilterPattern) + QStringLiteral(")");
+  return QFileDialog::getOpenFileName(parent, Utf8ToQString(texts::kOpenMdfTitle), QString(), filter);
 }
 
 void CBrowse::OnSelect() {

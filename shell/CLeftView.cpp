@@ -2,8 +2,8 @@
 
 #include <QHeaderView>
 
+#include "browser/ObjectTree.h"
 #include "shell/QtText.h"
-#include "ui/ProductTexts.h"
 
 namespace shell {
 
@@ -17,7 +17,7 @@ CLeftView::CLeftView(int startupPollMs, QWidget* parent) : QTreeWidget(parent), 
   header()->setSectionResizeMode(QHeaderView::ResizeToContents);
   header()->setStretchLastSection(false);
   // The view as first shown: the product root only.
-  control_.InsertItem(ui::kNoTreeItem, FromUtf8(texts::kProductName).toStdU16String());
+  control_.InsertItem(ui::kNoTreeItem, mendora::ProductRootLabel());
   connect(&startupTimer_, &QTimer::timeout, this, &CLeftView::StartupTimerTicked);
   connect(&gridProgressTimer_, &QTimer::timeout, this, &CLeftView::GridProgressTicked);
   startupTimer_.start(startupPollMs);

@@ -48,7 +48,7 @@ CMainFrame::CMainFrame(CMendoraSqlDoc& doc, ui::Prompts& prompts, ShellSettings 
       startupAnalysisThread_(this),
       gridFillThread_(this) {
   setObjectName(QStringLiteral("CMainFrame"));
-  setWindowTitle(FromUtf8(texts::kWindowTitle));
+  setWindowTitle(Utf8ToQString(texts::kWindowTitle));
   setWindowIcon(widgets::ApplicationIcon());
   CreateCommands();
   CreateMenus();
@@ -184,7 +184,7 @@ void CMainFrame::PlaceProgressBar() {
   // 300 by 17 pixels from x = 200, moved right when the status text would
   // run under it in this font.
   const int textEnd =
-      messagePane_->fontMetrics().horizontalAdvance(FromUtf8(texts::kInsertionInProgress)) + 16;
+      messagePane_->fontMetrics().horizontalAdvance(Utf8ToQString(texts::kInsertionInProgress)) + 16;
   progressBar_->setGeometry(std::max(200, textEnd), 2, 300, 17);
 }
 
@@ -228,7 +228,7 @@ void CMainFrame::UpdateCommands() {
   const char* status = s.analysisRunning   ? texts::kAnalysisInProgress
                        : s.gridFillRunning ? texts::kInsertionInProgress
                                            : "";
-  messagePane_->setText(FromUtf8(status));
+  messagePane_->setText(Utf8ToQString(status));
 }
 
 bool CMainFrame::RunFileSelection() {
@@ -329,7 +329,7 @@ void CMainFrame::CloseDataFile() {
 void CMainFrame::OnStop() {
   if (doc_.state.analysisRunning) {
     analysisView_->StopProgressTimer();
-    messagePane_->setText(FromUtf8(texts::kAnalysisInProgress));
+    messagePane_->setText(Utf8ToQString(texts::kAnalysisInProgress));
     analysisThread_.Hold();
     startupAnalysisThread_.Hold();
     const bool yes =

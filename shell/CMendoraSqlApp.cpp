@@ -59,7 +59,7 @@ bool CMendoraSqlApp::RefuseSecondCopy() {
 
 void CMendoraSqlApp::ShowSplash() {
   widgets::CSplashScreenEx splash;
-  if (splash.SetBitmap(SplashFile(FromUtf8(doc_->state.InstallFolder())))) splash.Show();
+  if (splash.SetBitmap(SplashFile(Utf8ToQString(doc_->state.InstallFolder())))) splash.Show();
   if (splash.isVisible() && (splash.Options() & widgets::CSplashScreenEx::kFadeIn) &&
       widgets::CSplashScreenEx::CanFade()) {
     Wait(widgets::CSplashScreenEx::kFadeInMs);
@@ -75,7 +75,7 @@ void CMendoraSqlApp::ShowSplash() {
 
 bool CMendoraSqlApp::InitInstance() {
   if (!instance_->BecomeTheRunningCopy()) return RefuseSecondCopy();
-  doc_->state.SetInstallFolder(ToUtf8(ReadRegistryString(
+  doc_->state.SetInstallFolder(QStringToUtf8(ReadRegistryString(
       QString::fromLatin1(kSettingsKey), QString::fromLatin1(kInstallFolderValue))));
   ShowSplash();
   frame_ = std::make_unique<CMainFrame>(*doc_, *prompts_, settings_);
@@ -83,7 +83,7 @@ bool CMendoraSqlApp::InitInstance() {
                    &CMainFrame::ComeForward);
   if (auto* own = dynamic_cast<QtPrompts*>(prompts_)) own->SetOwner(frame_.get());
   frame_->showMaximized();
-  frame_->setWindowTitle(FromUtf8(texts::kWindowTitle));
+  frame_->setWindowTitle(Utf8ToQString(texts::kWindowTitle));
   frame_->repaint();
   frame_->RunFirstFileSelection();
   return true;

@@ -13,7 +13,7 @@ QWidget* QtPrompts::Owner() const {
 }
 
 void QtPrompts::Inform(const std::string& text, const std::string& caption) {
-  QMessageBox box(QMessageBox::Information, FromUtf8(caption), FromUtf8(text), QMessageBox::Ok,
+  QMessageBox box(QMessageBox::Information, Utf8ToQString(caption), Utf8ToQString(text), QMessageBox::Ok,
                   Owner());
   box.setWindowModality(Qt::ApplicationModal);
   box.exec();
@@ -22,7 +22,7 @@ void QtPrompts::Inform(const std::string& text, const std::string& caption) {
 bool QtPrompts::AskYesNo(const std::string& text, const std::string& caption, ui::PromptIcon icon) {
   QMessageBox box(
       icon == ui::PromptIcon::kQuestion ? QMessageBox::Question : QMessageBox::Information,
-      FromUtf8(caption), FromUtf8(text), QMessageBox::Yes | QMessageBox::No, Owner());
+      Utf8ToQString(caption), Utf8ToQString(text), QMessageBox::Yes | QMessageBox::No, Owner());
   box.setWindowModality(Qt::ApplicationModal);
   return box.exec() == QMessageBox::Yes;
 }

@@ -10,14 +10,14 @@ namespace shell {
 inline QString ToQString(std::u16string_view text) {
   return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
 }
-inline QString FromUtf8(std::string_view text) {
+inline QString Utf8ToQString(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 inline std::u16string ToU16(const QString& text) {
   return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()),
                         static_cast<size_t>(text.size()));
 }
-inline std::string ToUtf8(const QString& text) {
+inline std::string QStringToUtf8(const QString& text) {
   return text.toUtf8().toStdString();
 }
 

@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <set>
 
-#include "browser/IndexEntry.h"
+#include "engine/IndexEntry.h"
 #include "browser/ObjectTree.h"
 #include "browser/TreeText.h"
-#include "engine/CodePage.h"
+#include "engine/Utf16.h"
 #include "ui/MemoryTreeControl.h"
 #include "ui/ProductTexts.h"
 

@@ -5,6 +5,8 @@
 
 #include <set>
 
+#include "engine/CatalogueRecovery2000.h"
+#include "engine/TableReader.h"
 #include "engine/AllocationMap.h"
 #include "tests/engine/AnalysedFile.h"
 

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/PageHeader.h"
+#include "engine/TableReader.h"
 #include "engine/Analysis.h"
 #include "engine/RowCutter.h"
 #include "tests/support/CatalogueBuilder.h"
@@ -69,8 +71,9 @@ struct AnalysedFile {
     EXPECT_NE(layout, c.layouts.end()) << "no layout for table " << tableId;
     if (layout == c.layouts.end()) return rows;
     for (uint64_t page : mendora::TablePages(file, c, tableId)) {
-      for (uint16_t at : file.ReadSlotOffsets(page)) {
-        auto cells = mendora::CutRow(file.Page(), at, layout->second);
+      const mendora::PageBuffer bytes = file.ReadPage(page);
+      for (uint16_t at : mendora::SlotOffsets(bytes)) {
+        auto cells = mendora::CutRow(bytes, at, layout->second);
         if (!cells) continue;
         mdftest::Row row;
         for (const auto& cell : *cells) {

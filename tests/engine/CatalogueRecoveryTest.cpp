@@ -6,7 +6,8 @@
 
 #include <map>
 
-#include "engine/CodePage.h"
+#include "engine/TableReader.h"
+#include "engine/Utf16.h"
 #include "engine/ColumnLayouts.h"
 #include "tests/engine/AnalysedFile.h"
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/CodePage.h"
+#include "engine/Utf16.h"
 
 using namespace mendora;
 

@@ -15,7 +15,7 @@
 
 #include "engine/ByteReader.h"
 #include "engine/CatalogueRecords.h"
-#include "engine/CodePage.h"
+#include "engine/Utf16.h"
 #include "engine/FormatValue.h"
 
 namespace mendora {

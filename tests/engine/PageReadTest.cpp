@@ -118,8 +118,8 @@ TEST(ReadSlotOffsets, SlotsInOrderWithEmptySlotsKept) {
 
   DataFile file;
   ASSERT_TRUE(file.Open(f.path()));
-  EXPECT_EQ(file.ReadSlotOffsets(20), (std::vector<uint16_t>{first, 0, third}));
-  EXPECT_TRUE(file.ReadSlotOffsets(21).empty());
+  EXPECT_EQ(SlotOffsets(file.ReadPage(20)), (std::vector<uint16_t>{first, 0, third}));
+  EXPECT_TRUE(SlotOffsets(file.ReadPage(21)).empty());
 }
 
 TEST(ReadSlotOffsets, ASlotCountRunningIntoTheHeaderGivesNoSlots) {
@@ -135,6 +135,6 @@ TEST(ReadSlotOffsets, ASlotCountRunningIntoTheHeaderGivesNoSlots) {
 
   DataFile file;
   ASSERT_TRUE(file.Open(f.path()));
-  EXPECT_TRUE(file.ReadSlotOffsets(20).empty());
-  EXPECT_EQ(file.ReadSlotOffsets(21).size(), 4048u);
+  EXPECT_TRUE(SlotOffsets(file.ReadPage(20)).empty());
+  EXPECT_EQ(SlotOffsets(file.ReadPage(21)).size(), 4048u);
 }

@@ -22,8 +22,8 @@ TEST_P(PfsInterval, SystemPagesOfTheSecondIntervalFollowTheirOwnPfsPage) {
                                       onePerPage);
   cat.AddModule("P ", u"usp_Big", "CREATE PROCEDURE usp_Big AS SELECT id FROM Big");
   MdfBuilder mdf = cat.Build();
-  ASSERT_GT(cat.SystemPages(kObjSysSchObjs).front(), kPfsInterval) << "the catalogue lies in the second interval";
-  EXPECT_EQ(mdf.Page(kPfsInterval).Header().type, 11) << "no data on the interval's PFS page";
+  ASSERT_GT(cat.SystemPages(kObjSysSchObjs).front(), mdftest::kPfsInterval) << "the catalogue lies in the second interval";
+  EXPECT_EQ(mdf.Page(mdftest::kPfsInterval).Header().type, 11) << "no data on the interval's PFS page";
 
   // Two more object pages, each with a twin in the first interval (the page
   // that the same PFS byte offset describes there) of the other state.
@@ -34,7 +34,7 @@ TEST_P(PfsInterval, SystemPagesOfTheSecondIntervalFollowTheirOwnPfsPage) {
     page.Header().objectId = kObjSysSchObjs;
     page.AddRecord(Encode(SysSchObjsRow{static_cast<int32_t>(number), name, "U ", 0, 0}));
     CatalogueBuilder::SetAllocated(mdf, number, allocated);
-    CatalogueBuilder::SetAllocated(mdf, number - kPfsInterval, !allocated);
+    CatalogueBuilder::SetAllocated(mdf, number - mdftest::kPfsInterval, !allocated);
   };
   objectPage(freePage, u"OnAFreePage", false);
   objectPage(usedPage, u"OnAnAllocatedPage", true);

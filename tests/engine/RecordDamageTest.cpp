@@ -6,6 +6,7 @@
 // size), so AddressSanitizer reports any read past them.
 #include <gtest/gtest.h>
 
+#include "engine/PageHeader.h"
 #include "engine/Record.h"
 #include "engine/RowCutter.h"
 #include "tests/engine/RecordBytes.h"

@@ -12,63 +12,15 @@
 #include <string>
 #include <vector>
 
+#include "tests/integration/CliRun.h"
 #include "tests/integration/ManifestTable.h"
 #include "tests/support/MdfBuilder.h"
 #include "tests/support/RealFiles.h"
 #include "ui/ProductTexts.h"
 
-#ifndef MENDORA_CLI_PATH
-#error "MENDORA_CLI_PATH must name the built mendora-cli"
-#endif
-
 using namespace mdftest;
 
 namespace {
-
-struct CliRun {
-  int status = -1;  // the exit status; 128 + the signal when killed by one
-  std::string out;
-  std::string err;
-};
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-// Runs mendora-cli with `args`, stdin from /dev/null, stdout and stderr apart.
-CliRun RunCli(const std::vector<std::string>& args) {
-  TempFile out(".out"), err(".err");
-  std::vector<std::string> all = {MENDORA_CLI_PATH};
-  all.insert(all.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (auto& a : all) argv.push_back(a.data());
-  argv.push_back(nullptr);
-
-  pid_t pid = fork();
-  if (pid == 0) {
-    int in = open("/dev/null", O_RDONLY);
-    int o = open(out.path().c_str(), O_WRONLY | O_TRUNC);
-    int e = open(err.path().c_str(), O_WRONLY | O_TRUNC);
-    if (in < 0 || o < 0 || e < 0) _exit(126);
-    dup2(in, 0);
-    dup2(o, 1);
-    dup2(e, 2);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  CliRun run;
-  if (pid < 0) return run;
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  run.out = ReadAll(out.path());
-  run.err = ReadAll(err.path());
-  return run;
-}
 
 std::string FirstLine(const std::string& text) {
   return text.substr(0, text.find('\n'));

@@ -12,6 +12,8 @@
 #include <random>
 #include <set>
 
+#include "engine/PageHeader.h"
+#include "engine/TableReader.h"
 #include "engine/Analysis.h"
 #include "engine/ColumnLayouts.h"
 #include "tests/support/Manifest.h"
@@ -66,8 +68,9 @@ size_t CutEveryTable(DataFile& file, const Catalogue& c) {
     auto layout = c.layouts.find(t.id);
     if (layout == c.layouts.end()) continue;
     for (size_t i = 0; i < pages.size() && i < 8; ++i) {
-      for (uint16_t at : file.ReadSlotOffsets(pages[i])) {
-        if (auto row = CutRow(file.Page(), at, layout->second)) cells += row->size();
+      const PageBuffer page = file.ReadPage(pages[i]);
+      for (uint16_t at : SlotOffsets(page)) {
+        if (auto row = CutRow(page, at, layout->second)) cells += row->size();
       }
     }
   }

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/BootPage.h"
-#include "engine/CodePage.h"
+#include "engine/Utf16.h"
 #include "engine/DataFile.h"
 #include "engine/IamPage.h"
 #include "engine/PageHeader.h"
@@ -66,10 +66,13 @@ std::vector<std::vector<CellValue>> FindRows(DataFile& file, const ColumnLayout&
   std::vector<std::vector<CellValue>> rows;
   keep.reserve(file.PageCount());
   for (uint64_t n = 0; n < file.PageCount(); ++n) {
-    const auto& slots = file.ReadSlotOffsets(n);
-    if (DecodePageHeader(file.Page()).type != kPageTypeData) continue;
-    keep.push_back(file.Page());
+    keep.push_back(file.ReadPage(n));
     const PageBuffer& page = keep.back();
+    if (DecodePageHeader(page).type != kPageTypeData) {
+      keep.pop_back();
+      continue;
+    }
+    const auto slots = SlotOffsets(page);
     for (uint16_t slot : slots) {
       auto cells = CutRow(page, slot, layout);
       if (cells && cells->size() == layout.columns.size() && match(*cells)) rows.push_back(*cells);
@@ -109,13 +112,14 @@ TEST(RealIamPages, EveryIamPageHasItsBitmapInsideItsRecord) {
     ASSERT_TRUE(file.Open(RealMdf(name)));
     file.DetectVersion();
     for (uint64_t n = 0; n < file.PageCount(); ++n) {
-      const auto& slots = file.ReadSlotOffsets(n);
-      if (DecodePageHeader(file.Page()).type != kPageTypeIam || slots.size() != 2) continue;
+      const PageBuffer page = file.ReadPage(n);
+      const auto slots = SlotOffsets(page);
+      if (DecodePageHeader(page).type != kPageTypeIam || slots.size() != 2) continue;
       ++pages;
-      IamPage iam = DecodeIamPage(file.Page(), slots.back());
+      IamPage iam = DecodeIamPage(page, slots.back());
       // The server's bitmap record: a 4-byte header and 7988 bytes of bitmap.
       EXPECT_EQ(iam.extentBitmap.size(), 7988u) << "page " << n;
-      EXPECT_EQ(iam.extentBitmap.data(), file.Page().data() + slots.back() + 4) << "page " << n;
+      EXPECT_EQ(iam.extentBitmap.data(), page.data() + slots.back() + 4) << "page " << n;
       EXPECT_EQ(iam.startPage, 0u) << "page " << n << ": a single-file database's first interval";
     }
   }
@@ -127,9 +131,10 @@ TEST(RealIamPages, SysobjectsOfThe2000FilesStartsAtPageEightInIamPageTen) {
     SCOPED_TRACE(name);
     DataFile file;
     ASSERT_TRUE(file.Open(RealMdf(name)));
-    const auto& slots = file.ReadSlotOffsets(10);
+    const PageBuffer page = file.ReadPage(10);
+    const auto slots = SlotOffsets(page);
     ASSERT_EQ(slots.size(), 2u);
-    IamPage iam = DecodeIamPage(file.Page(), slots.back());
+    IamPage iam = DecodeIamPage(page, slots.back());
     EXPECT_EQ(iam.singlePages[0], 8u);
   }
 }

@@ -8,8 +8,10 @@
 #include <cmath>
 #include <optional>
 
+#include "engine/PageHeader.h"
+#include "engine/TableReader.h"
 #include "engine/Analysis.h"
-#include "engine/CodePage.h"
+#include "engine/Utf16.h"
 #include "engine/ColumnLayouts.h"
 #include "engine/FormatValue.h"
 #include "engine/RowCutter.h"
@@ -123,9 +125,9 @@ TEST_P(RealRows, SampleRowsReadThroughTheRecoveredLayout) {
 
     std::vector<std::vector<Cell>> decoded;
     for (uint64_t p : TablePages(file, c, table->id)) {
-      const auto slots = file.ReadSlotOffsets(p);
-      for (uint16_t at : slots) {
-        auto cells = CutRow(file.Page(), at, layout);
+      const PageBuffer page = file.ReadPage(p);
+      for (uint16_t at : SlotOffsets(page)) {
+        auto cells = CutRow(page, at, layout);
         if (!cells) continue;
         std::vector<Cell> row;
         for (size_t i = 0; i < cells->size(); ++i) {

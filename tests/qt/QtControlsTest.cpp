@@ -27,7 +27,7 @@ namespace {
 std::string Describe(const ui::TreeControl& tree) {
   std::string out;
   std::function<void(ui::TreeHandle, int)> walk = [&](ui::TreeHandle n, int depth) {
-    out += std::string(depth * 2, ' ') + shell::ToUtf8(shell::ToQString(tree.GetItemText(n))) +
+    out += std::string(depth * 2, ' ') + shell::QStringToUtf8(shell::ToQString(tree.GetItemText(n))) +
            " state=" + std::to_string(tree.GetStateImage(n)) + (tree.IsBold(n) ? " bold" : "") +
            (tree.IsExpanded(n) ? " open" : "") + "\n";
     for (ui::TreeHandle c : tree.GetChildItems(n)) walk(c, depth + 1);

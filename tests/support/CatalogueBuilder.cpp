@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <set>
 #include <stdexcept>
 
 namespace mdftest {
@@ -11,9 +12,7 @@ namespace mdftest {
 ColumnDef IntColumn(const std::u16string& name, bool notNull) {
   return {name, xtype::kInt, 4, notNull, 10, 0};
 }
-ColumnDef BigIntColumn(const std::u16string& name) {
-  return {name, xtype::kBigInt, 8, false, 19, 0};
-}
+ColumnDef BigIntColumn(const std::u16string& name) { return {name, xtype::kBigInt, 8, false, 19, 0}; }
 ColumnDef CharColumn(const std::u16string& name, int16_t length) {
   return {name, xtype::kChar, length};
 }
@@ -23,36 +22,64 @@ ColumnDef VarCharColumn(const std::u16string& name, int16_t length) {
 ColumnDef NVarCharColumn(const std::u16string& name, int16_t characters) {
   return {name, xtype::kNVarChar, static_cast<int16_t>(2 * characters)};
 }
-ColumnDef BitColumn(const std::u16string& name) {
-  return {name, xtype::kBit, 1, false, 1, 0};
+ColumnDef BitColumn(const std::u16string& name) { return {name, xtype::kBit, 1, false, 1, 0}; }
+ColumnDef NTextColumn(const std::u16string& name) { return {name, xtype::kNText, 16}; }
+ColumnDef TextColumn(const std::u16string& name) { return {name, xtype::kText, 16}; }
+ColumnDef ImageColumn(const std::u16string& name) { return {name, xtype::kImage, 16}; }
+ColumnDef VarBinaryColumn(const std::u16string& name, int16_t length) {
+  return {name, xtype::kVarBinary, length};
 }
-ColumnDef NTextColumn(const std::u16string& name) {
-  return {name, xtype::kNText, 16};
-}
+ColumnDef MaxColumn(const std::u16string& name, uint8_t type) { return {name, type, -1}; }
 
-Value IntValue(int32_t v) {
-  return U32(static_cast<uint32_t>(v));
-}
-Value BigIntValue(int64_t v) {
-  return U64(static_cast<uint64_t>(v));
-}
+Value IntValue(int32_t v) { return U32(static_cast<uint32_t>(v)); }
+Value BigIntValue(int64_t v) { return U64(static_cast<uint64_t>(v)); }
 Value CharValue(const std::string& s, size_t length) {
   std::string padded = s.substr(0, length);
   padded.resize(length, ' ');
   return Ascii(padded);
 }
-Value VarCharValue(const std::string& s) {
-  return Ascii(s);
-}
-Value NVarCharValue(const std::u16string& s) {
-  return Utf16(s);
-}
-Value BitValue(bool v) {
-  return U8(v ? 1 : 0);
-}
+Value VarCharValue(const std::string& s) { return Ascii(s); }
+Value NVarCharValue(const std::u16string& s) { return Utf16(s); }
+Value BitValue(bool v) { return U8(v ? 1 : 0); }
 Value TextPointerValue(uint32_t page, uint16_t slot) {
   return Concat({U64(0x0000000100000000ull | page), U32(page), U16(1), U16(slot)});
 }
+
+namespace {
+
+// Marks a large-value request among a row's values. It is never written to a
+// file: the builder replaces it with the pointer it lays out.
+const ByteVec& LargeValueMarker() {
+  static const ByteVec marker = Ascii("\x7F" "mdftest large value request" "\x7F");
+  return marker;
+}
+
+struct LargeRequest {
+  LobShape shape = LobShape::kSmallRoot;
+  size_t fragmentBytes = 0;
+  ByteVec data;
+};
+
+std::optional<LargeRequest> AsLargeRequest(const ByteVec& v) {
+  const ByteVec& m = LargeValueMarker();
+  if (v.size() < m.size() + 5 || !std::equal(m.begin(), m.end(), v.begin())) return std::nullopt;
+  LargeRequest r;
+  r.shape = static_cast<LobShape>(v[m.size()]);
+  for (size_t k = 0; k < 4; ++k) {
+    r.fragmentBytes |= static_cast<size_t>(v[m.size() + 1 + k]) << (8 * k);
+  }
+  r.data.assign(v.begin() + static_cast<ptrdiff_t>(m.size() + 5), v.end());
+  return r;
+}
+
+}  // namespace
+
+Value LargeValue(const ByteVec& data, LobShape shape, size_t fragmentBytes) {
+  return Concat({LargeValueMarker(), U8(static_cast<uint8_t>(shape)),
+                 U32(static_cast<uint32_t>(fragmentBytes)), data});
+}
+
+Value OffRowBytes(const ByteVec& pointer) { return LargeValue(pointer, LobShape::kAsGiven); }
 
 namespace {
 
@@ -76,6 +103,8 @@ bool IsLargeObject(const ColumnDef& c) {
   return c.xtype == xtype::kImage || c.xtype == xtype::kText || c.xtype == xtype::kNText;
 }
 
+constexpr size_t kBackPointerSize = 10;
+constexpr uint16_t kTextIndexId2000 = 255;  // header index id of a 2000 table's text/image pages
 constexpr uint16_t kUserIndexId = 0x0100;  // header index id of user units: their id's bits 48..63
 constexpr uint32_t kSysObjectsIam = 10, kSysIndexesIam = 13, kSysColumnsIam = 26;
 constexpr uint32_t kSysObjectsFirst = 8;
@@ -89,10 +118,10 @@ struct CatalogueBuilder::Place {
   int16_t colid = 0;
   bool variable = false;
   bool bit = false;
-  uint16_t offset = 0;  // fixed and bit columns
+  uint16_t offset = 0;    // fixed and bit columns
   uint8_t bitPos = 0;
-  uint16_t varNumber = 0;  // 1-based, the uniquifier being 1 when there is one
-  uint16_t nullBit = 0;    // 1-based
+  uint16_t varNumber = 0; // 1-based, the uniquifier being 1 when there is one
+  uint16_t nullBit = 0;   // 1-based
   uint16_t length = 0;
   bool offRow = false;
 };
@@ -174,10 +203,12 @@ struct PagedObject {
   std::vector<uint32_t> extents;
 };
 
+// `placed` hears where each record went; `object` may hold pages the object
+// was given before.
 template <typename Layout, typename NextRecord>
-PagedObject WriteRecords(Layout& layout, const PageSpec& header, size_t perPage, uint32_t firstPage,
-                         NextRecord next) {
-  PagedObject object;
+PagedObject WriteRecords(Layout& layout, const PageSpec& header, size_t perPage,
+                         uint32_t firstPage, NextRecord next, PagedObject object = {},
+                         const std::function<void(uint32_t, uint16_t)>& placed = {}) {
   ByteVec record;
   if (!next(record)) return object;
   auto newPage = [&](uint32_t prev) {
@@ -204,7 +235,9 @@ PagedObject WriteRecords(Layout& layout, const PageSpec& header, size_t perPage,
       layout.Put(page);
       page = std::move(following);
     }
+    auto slot = static_cast<uint16_t>(page.SlotCount());
     page.AddRecord(record);
+    if (placed) placed(page.Number(), slot);
   } while (next(record));
   layout.Put(page);
   return object;
@@ -212,8 +245,131 @@ PagedObject WriteRecords(Layout& layout, const PageSpec& header, size_t perPage,
 
 // The singles and extents of a paged object, for its IAM page.
 std::vector<uint32_t> Singles(const PagedObject& o) {
-  return {o.pages.begin(),
-          o.pages.begin() + static_cast<ptrdiff_t>(std::min<size_t>(8, o.pages.size()))};
+  return {o.pages.begin(), o.pages.begin() + static_cast<ptrdiff_t>(std::min<size_t>(8, o.pages.size()))};
+}
+
+// The pages of one large-object or row-overflow unit: records go on the
+// open page of their page type (3 for roots and data, 4 for inner nodes); a
+// new page of the unit is taken when one is full.
+template <typename Layout>
+class LobPages {
+ public:
+  LobPages(Layout& layout, uint32_t objectId, uint16_t indexId)
+      : layout_(layout), objectId_(objectId), indexId_(indexId) {}
+
+  LobRecordPlace Add(const ByteVec& record, uint8_t pageType, uint16_t recordType) {
+    std::optional<PageBuilder>& open = pageType == 4 ? tree_ : data_;
+    if (open && !open->Fits(record.size())) {
+      layout_.Put(*open);
+      open.reset();
+    }
+    if (!open) {
+      open.emplace(layout_.NextOf(object.pages, object.extents));
+      open->Header().type = pageType;
+      open->Header().objectId = objectId_;
+      open->Header().indexId = indexId_;
+    }
+    auto slot = static_cast<uint16_t>(open->SlotCount());
+    uint16_t offset = open->AddRecord(record);
+    return {open->Number(), slot, offset, recordType};
+  }
+  void Finish() {
+    for (auto* open : {&data_, &tree_}) {
+      if (*open) layout_.Put(**open);
+      open->reset();
+    }
+  }
+  uint32_t ObjectId() const { return objectId_; }
+  uint16_t IndexId() const { return indexId_; }
+
+  PagedObject object;
+
+ private:
+  Layout& layout_;
+  uint32_t objectId_;
+  uint16_t indexId_;
+  std::optional<PageBuilder> data_, tree_;
+};
+
+// The largest data a fragment record holds, as the server cuts values.
+constexpr size_t kFragmentData = 8040;
+
+// A fragment record's first 14 bytes: status 0x08, record length, blob id, type.
+ByteVec FragmentHeader(size_t length, uint64_t blobId, uint16_t type) {
+  return Concat({U8(0x08), U8(0), U16(static_cast<uint16_t>(length)), U64(blobId), U16(type)});
+}
+
+ByteVec Link12(uint32_t end, const LobRecordPlace& to) {
+  return Concat({U32(end), U32(to.page), U16(1), U16(to.slot)});
+}
+
+// Lays out one large value; returns the bytes its row holds.
+template <typename Layout>
+ByteVec LayOutLargeValue(LobPages<Layout>& pages, const LargeRequest& r, uint64_t blobId,
+                         bool is2000, std::vector<LobRecordPlace>& placed) {
+  const size_t cut = r.fragmentBytes ? r.fragmentBytes : kFragmentData;
+  auto textPointer = [&](const LobRecordPlace& root) {
+    return Concat({U64(blobId), U32(root.page), U16(1), U16(root.slot)});
+  };
+  if (r.shape == LobShape::kSmallRoot) {
+    ByteVec record = Concat({FragmentHeader(20 + r.data.size(), blobId, 0),
+                             U16(static_cast<uint16_t>(r.data.size())), U32(0), r.data});
+    placed.push_back(pages.Add(record, 3, 0));
+    return textPointer(placed.back());
+  }
+  // Data fragments, with the cumulative end of each.
+  std::vector<std::pair<uint32_t, LobRecordPlace>> fragments;
+  size_t at = 0;
+  do {
+    size_t n = std::min(cut, r.data.size() - at);
+    ByteVec chunk(r.data.begin() + static_cast<ptrdiff_t>(at),
+                  r.data.begin() + static_cast<ptrdiff_t>(at + n));
+    placed.push_back(pages.Add(Concat({FragmentHeader(14 + n, blobId, 3), chunk}), 3, 3));
+    at += n;
+    fragments.emplace_back(static_cast<uint32_t>(at), placed.back());
+  } while (at < r.data.size());
+
+  if (r.shape == LobShape::kRowOverflow) {
+    if (fragments.size() != 1) throw std::logic_error("a row-overflow value is one fragment");
+    return Concat({U8(2), U8(0), ByteVec(10), Link12(fragments[0].first, fragments[0].second)});
+  }
+  if (r.shape == LobShape::kInRowRoot) {
+    ByteVec root = Concat({U8(4), U8(0), ByteVec(10)});
+    for (const auto& [end, to] : fragments) {
+      ByteVec link = Link12(end, to);
+      root.insert(root.end(), link.begin(), link.end());
+    }
+    return root;
+  }
+  // Large roots: 4 as a 2000 server writes them, 5 as 2005/2008 servers do.
+  const uint16_t rootType = is2000 ? 4 : 5;
+  auto largeRoot = [&](uint16_t level, const std::vector<std::pair<uint32_t, LobRecordPlace>>& links) {
+    ByteVec body;
+    for (const auto& [end, to] : links) {
+      ByteVec link = Link12(end, to);
+      body.insert(body.end(), link.begin(), link.end());
+    }
+    auto count = static_cast<uint16_t>(links.size());
+    return Concat({FragmentHeader(24 + body.size(), blobId, rootType), U16(count), U16(count),
+                   U16(level), U32(0), body});
+  };
+  if (r.shape == LobShape::kLargeRoot) {
+    placed.push_back(pages.Add(largeRoot(0, fragments), 3, rootType));
+    return textPointer(placed.back());
+  }
+  if (r.shape != LobShape::kTree) throw std::logic_error("unknown large-value shape");
+  // One internal node on a text-tree page: 16-byte links, u64 cumulative ends.
+  ByteVec body;
+  for (const auto& [end, to] : fragments) {
+    body = Concat({body, U64(end), U32(to.page), U16(1), U16(to.slot)});
+  }
+  auto count = static_cast<uint16_t>(fragments.size());
+  placed.push_back(pages.Add(Concat({FragmentHeader(20 + body.size(), blobId, 2), U16(count),
+                                     U16(count), U16(0), body}),
+                             4, 2));
+  placed.push_back(
+      pages.Add(largeRoot(1, {{static_cast<uint32_t>(r.data.size()), placed.back()}}), 3, rootType));
+  return textPointer(placed.back());
 }
 
 }  // namespace
@@ -229,8 +385,7 @@ int32_t CatalogueBuilder::NextObjectId() {
   return id;
 }
 
-int32_t CatalogueBuilder::AddTable(const std::u16string& name,
-                                   const std::vector<ColumnDef>& columns,
+int32_t CatalogueBuilder::AddTable(const std::u16string& name, const std::vector<ColumnDef>& columns,
                                    const std::vector<Row>& rows, const TableOptions& options) {
   auto shared = std::make_shared<std::vector<Row>>(rows);
   return AddGeneratedTable(
@@ -348,15 +503,15 @@ std::vector<CatalogueBuilder::Place> CatalogueBuilder::PlacesOf(const TableDef& 
 }
 
 ByteVec CatalogueBuilder::EncodeRow(const TableDef& t, const std::vector<Place>& places,
-                                    const Row& row) const {
+                                    const Row& row, const std::vector<bool>& offRow,
+                                    bool forwarded) const {
   if (row.size() != places.size()) throw std::logic_error("a row gives every column");
   uint16_t fixedEnd = 4, varCount = t.options.uniquifier ? 1 : 0;
   for (const auto& p : places) {
     if (p.variable) {
       varCount = std::max(varCount, p.varNumber);
     } else {
-      fixedEnd =
-          std::max<uint16_t>(fixedEnd, static_cast<uint16_t>(p.offset + (p.bit ? 1 : p.length)));
+      fixedEnd = std::max<uint16_t>(fixedEnd, static_cast<uint16_t>(p.offset + (p.bit ? 1 : p.length)));
     }
   }
   ByteVec fixed(fixedEnd - 4u);
@@ -373,7 +528,7 @@ ByteVec CatalogueBuilder::EncodeRow(const TableDef& t, const std::vector<Place>&
       continue;
     }
     if (p.variable) {
-      vars[p.varNumber - 1] = {*v, p.offRow};
+      vars[p.varNumber - 1] = {*v, p.offRow || (i < offRow.size() && offRow[i])};
     } else if (p.bit) {
       if (!v->empty() && (*v)[0] != std::byte{0}) fixed[p.offset - 4] |= std::byte(1u << p.bitPos);
     } else {
@@ -382,6 +537,13 @@ ByteVec CatalogueBuilder::EncodeRow(const TableDef& t, const std::vector<Place>&
     }
   }
   record.Fixed(fixed);
+  if (forwarded) {
+    // Type bits 0x02, NULL bitmap and variable part; the back pointer to the
+    // stub is a trailing variable column past the table's own, filled in once
+    // the stub is placed.
+    record.Status(0x32);
+    vars.emplace_back(ByteVec(kBackPointerSize), true);
+  }
   if (vars.empty()) {
     record.NoVariablePart();
   } else {
@@ -404,36 +566,122 @@ void CatalogueBuilder::PlaceTable(Layout& layout, const TableDef& t) {
   header.objectId = b.objectIdOnPages;
   header.indexId = Is2000() ? 0 : kUserIndexId;
   auto places = PlacesOf(t);
+
+  // The units of large values, made when the first value needs one.
+  std::optional<LobPages<Layout>> lob, overflow;
+  auto lobPages = [&]() -> LobPages<Layout>& {
+    if (!lob) {
+      if (Is2000()) {
+        lob.emplace(layout, static_cast<uint32_t>(t.id), kTextIndexId2000);
+      } else {
+        b.lobUnitObjectId = nextMid_++;
+        lob.emplace(layout, b.lobUnitObjectId, kUserIndexId);
+      }
+    }
+    return *lob;
+  };
+  auto overflowPages = [&]() -> LobPages<Layout>& {
+    if (Is2000()) throw std::logic_error("2000 files keep no row-overflow values");
+    if (!overflow) {
+      b.overflowUnitObjectId = nextMid_++;
+      overflow.emplace(layout, b.overflowUnitObjectId, kUserIndexId);
+    }
+    return *overflow;
+  };
+  uint64_t nextBlobId = (uint64_t{static_cast<uint32_t>(t.id)} << 16) | 1;
+  // Row `index` as a record, its large values laid out.
+  auto encode = [&](uint64_t index, bool forwarded) {
+    Row row = t.rows(index);
+    std::vector<bool> offRow(row.size(), false);
+    for (size_t c = 0; c < row.size(); ++c) {
+      if (!row[c]) continue;
+      auto request = AsLargeRequest(*row[c]);
+      if (!request) continue;
+      offRow[c] = true;
+      if (request->shape == LobShape::kAsGiven) {
+        row[c] = request->data;
+        continue;
+      }
+      LaidOutValue laid{index, c, request->shape, {}};
+      auto& pages = request->shape == LobShape::kRowOverflow ? overflowPages() : lobPages();
+      row[c] = LayOutLargeValue(pages, *request, nextBlobId++, Is2000(), laid.records);
+      b.largeValues.push_back(std::move(laid));
+    }
+    return EncodeRow(t, places, row, offRow, forwarded);
+  };
+
+  // Forwarded records first, on pages of their own, so that the stubs know
+  // where they point.
+  PagedObject data;
+  std::vector<PageBuilder> forwardPages;
+  std::map<uint64_t, size_t> forwardedAt;  // row -> index in b.forwarded
+  std::vector<uint16_t> backPointerAt;
+  for (uint64_t index : std::set<uint64_t>(t.options.forwardedRows.begin(), t.options.forwardedRows.end())) {
+    if (index >= t.rowCount) throw std::logic_error("a forwarded row is one of the table's rows");
+    ByteVec record = encode(index, true);
+    if (forwardPages.empty() || !forwardPages.back().Fits(record.size())) {
+      forwardPages.emplace_back(layout.NextOf(data.pages, data.extents));
+      forwardPages.back().Header() = header;
+    }
+    PageBuilder& page = forwardPages.back();
+    auto slot = static_cast<uint16_t>(page.SlotCount());
+    uint16_t offset = page.AddRecord(record);
+    forwardedAt[index] = b.forwarded.size();
+    b.forwarded.push_back({index, 0, 0, page.Number(), slot});
+    backPointerAt.push_back(static_cast<uint16_t>(offset + record.size() - kBackPointerSize));
+  }
+
   uint64_t i = 0;
-  PagedObject data = WriteRecords(layout, header, t.options.rowsPerPage, 0, [&](ByteVec& record) {
-    if (i >= t.rowCount) return false;
-    record = EncodeRow(t, places, t.rows(i++));
-    return true;
-  });
+  auto placed = [&](uint32_t page, uint16_t slot) {
+    auto f = forwardedAt.find(i - 1);
+    if (f == forwardedAt.end()) return;
+    ForwardedPlace& where = b.forwarded[f->second];
+    where.stubPage = page;
+    where.stubSlot = slot;
+    for (auto& fp : forwardPages) {
+      if (fp.Number() == where.page) {
+        fp.Poke(backPointerAt[f->second], Concat({U8(0x04), U8(0), U32(page), U16(1), U16(slot)}));
+      }
+    }
+  };
+  data = WriteRecords(
+      layout, header, t.options.rowsPerPage, 0,
+      [&](ByteVec& record) {
+        if (i >= t.rowCount) return false;
+        if (auto f = forwardedAt.find(i); f != forwardedAt.end()) {
+          // A forwarding stub: status 0x04, page u32, file u16, slot u16.
+          const ForwardedPlace& to = b.forwarded[f->second];
+          record = Concat({U8(0x04), U32(to.page), U16(1), U16(to.slot)});
+          ++i;
+        } else {
+          record = encode(i++, false);
+        }
+        return true;
+      },
+      std::move(data), placed);
+  for (const auto& fp : forwardPages) layout.Put(fp);
   b.dataPages = data.pages;
   if (!data.pages.empty()) {
     b.firstPage = data.pages.front();
     b.iamPage = layout.Single();
-    layout.Put(
-        IamPageFor(b.iamPage, b.objectIdOnPages, header.indexId, 0, Singles(data), data.extents),
-        kPfsAllocated | kPfsIam);
-  }
-  if (!Is2000() && t.options.lobUnit) {
-    b.lobUnitObjectId = nextMid_++;
-    PageBuilder lob(layout.Single());
-    lob.Header().type = 3;
-    lob.Header().objectId = b.lobUnitObjectId;
-    lob.Header().indexId = kUserIndexId;
-    // A small text fragment: status 0x08, length, blob id, type 3 (data).
-    ByteVec text = Ascii("large object bytes");
-    lob.AddRecord(Concat({U8(0x08), U8(0), U16(static_cast<uint16_t>(14 + text.size())),
-                          U64(0x00000001000A0000ull), U16(3), text}));
-    layout.Put(lob);
-    b.lobPages = {lob.Number()};
-    b.lobIamPage = layout.Single();
-    layout.Put(IamPageFor(b.lobIamPage, b.lobUnitObjectId, kUserIndexId, 0, b.lobPages, {}),
+    layout.Put(IamPageFor(b.iamPage, b.objectIdOnPages, header.indexId, 0, Singles(data), data.extents),
                kPfsAllocated | kPfsIam);
   }
+  if (!Is2000() && t.options.lobUnit) {
+    // A small text fragment: status 0x08, length, blob id, type 3 (data).
+    ByteVec text = Ascii("large object bytes");
+    lobPages().Add(Concat({FragmentHeader(14 + text.size(), 0x00000001000A0000ull, 3), text}), 3, 3);
+  }
+  auto finish = [&](LobPages<Layout>& unit, std::vector<uint32_t>& pages, uint32_t& iam) {
+    unit.Finish();
+    pages = unit.object.pages;
+    iam = layout.Single();
+    layout.Put(IamPageFor(iam, unit.ObjectId(), unit.IndexId(), 0, Singles(unit.object),
+                          unit.object.extents),
+               kPfsAllocated | kPfsIam);
+  };
+  if (lob) finish(*lob, b.lobPages, b.lobIamPage);
+  if (overflow) finish(*overflow, b.overflowPages, b.overflowIamPage);
   built_[t.id] = b;
 }
 
@@ -455,8 +703,7 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2000() const {
   objects.push_back(Encode(SysObjectsRow{3, "S ", 0, u"syscolumns"}));
   columns.push_back(Encode(SysColumnsRow{1, u"name", xtype::kNVarChar, 1, 256, 0, 0, 1, -1}));
   columns.push_back(Encode(SysColumnsRow{1, u"id", xtype::kInt, 1, 4, 10, 0, 2, 4}));
-  indexes.push_back(
-      Encode(SysIndexesRow{1, 0x12, kSysObjectsFirst, 1, 0, 0, kSysObjectsIam, u"sysobjects", {}}));
+  indexes.push_back(Encode(SysIndexesRow{1, 0x12, kSysObjectsFirst, 1, 0, 0, kSysObjectsIam, u"sysobjects", {}}));
   indexes.push_back(Encode(SysIndexesRow{2, 0x12, 0, 1, 0, 0, kSysIndexesIam, u"sysindexes", {}}));
   indexes.push_back(Encode(SysIndexesRow{3, 0x12, 0, 1, 0, 0, kSysColumnsIam, u"syscolumns", {}}));
 
@@ -492,6 +739,16 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2000() const {
     heap.firstIam = b.iamPage;
     heap.rowCount = count;
     indexes.push_back(Encode(heap));
+    if (!b.lobPages.empty()) {
+      // The table's text/image pages: index id 255, named after the table.
+      SysIndexesRow text;
+      text.tableId = t.id;
+      text.indid = kTextIndexId2000;
+      text.name = u"t" + t.name;
+      text.firstPage = b.lobPages.front();
+      text.firstIam = b.lobIamPage;
+      indexes.push_back(Encode(text));
+    }
   }
   for (const auto& x : indexes_) {
     if (x.indid == 1) continue;  // the clustered key is the table's own row
@@ -531,15 +788,13 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2005() const {
 
   auto& objects = rows[kObjSysSchObjs];
   const std::pair<int32_t, const char16_t*> systemTables[] = {
-      {5, u"sysrowsets"},    {7, u"sysallocunits"},    {34, u"sysschobjs"},
-      {41, u"syscolpars"},   {54, u"sysidxstats"},     {55, u"sysiscols"},
-      {60, u"sysobjvalues"}, {74, u"syssingleobjrefs"}};
+      {5, u"sysrowsets"}, {7, u"sysallocunits"}, {34, u"sysschobjs"}, {41, u"syscolpars"},
+      {54, u"sysidxstats"}, {55, u"sysiscols"}, {60, u"sysobjvalues"}, {74, u"syssingleobjrefs"}};
   for (const auto& [id, name] : systemTables) {
     objects.push_back(Encode(SysSchObjsRow{id, name, "S ", 0, 0}));
   }
   rows[kObjSysColPars].push_back(Encode(SysColParsRow{34, 1, u"id", xtype::kInt, 4, 10, 0, 1}));
-  rows[kObjSysColPars].push_back(
-      Encode(SysColParsRow{34, 2, u"name", xtype::kNVarChar, 256, 0, 0, 1}));
+  rows[kObjSysColPars].push_back(Encode(SysColParsRow{34, 2, u"name", xtype::kNVarChar, 256, 0, 0, 1}));
   for (const auto& o : objects_) {
     objects.push_back(Encode(SysSchObjsRow{o.id, o.name, o.type, o.parent, 0}));
   }
@@ -561,16 +816,19 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2005() const {
       rows[kObjSysColPars].push_back(Encode(r));
     }
     uint64_t count = t.options.recordedRowCount.value_or(t.rowCount);
-    rows[kObjSysRowsets].push_back(
-        Encode(SysRowsetsRow{b.rowsetId, t.id, t.clusteredIndex, count}));
+    rows[kObjSysRowsets].push_back(Encode(SysRowsetsRow{b.rowsetId, t.id, t.clusteredIndex, count}));
 
-    SysAllocUnitsRow inRow{
-        PartitionStyleId(b.objectIdOnPages), 1, b.rowsetId, b.firstPage, b.firstPage, b.iamPage};
+    SysAllocUnitsRow inRow{PartitionStyleId(b.objectIdOnPages), 1, b.rowsetId, b.firstPage,
+                           b.firstPage, b.iamPage};
     std::vector<ByteVec> units{Encode(inRow)};
-    if (t.options.lobUnit) {
-      SysAllocUnitsRow lob{
-          PartitionStyleId(b.lobUnitObjectId), 2, b.rowsetId, b.lobPages.front(), 0, b.lobIamPage};
+    if (b.lobUnitObjectId != 0) {
+      SysAllocUnitsRow lob{PartitionStyleId(b.lobUnitObjectId), 2, b.rowsetId, b.lobPages.front(),
+                           0, b.lobIamPage};
       units.insert(t.options.lobUnitFirst ? units.begin() : units.end(), Encode(lob));
+    }
+    if (b.overflowUnitObjectId != 0) {
+      units.push_back(Encode(SysAllocUnitsRow{PartitionStyleId(b.overflowUnitObjectId), 3, b.rowsetId,
+                                              b.overflowPages.front(), 0, b.overflowIamPage}));
     }
     for (auto& u : units) rows[kObjSysAllocUnits].push_back(std::move(u));
 
@@ -594,8 +852,7 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2005() const {
       recs.push_back({0, -1, static_cast<uint16_t>(places.size() + 1), 0});
     }
     for (const Place* p : physical) {
-      int16_t offset =
-          p->variable ? static_cast<int16_t>(-p->varNumber) : static_cast<int16_t>(p->offset);
+      int16_t offset = p->variable ? static_cast<int16_t>(-p->varNumber) : static_cast<int16_t>(p->offset);
       recs.push_back({p->colid, offset, p->nullBit, p->bitPos});
     }
     for (size_t k = 0; k < recs.size(); ++k) {
@@ -605,8 +862,7 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2005() const {
         rows[kObjSysRscols].push_back(
             Encode(SysRscolsRow{b.rowsetId, r.colid, hobtColumn, r.offset, r.nullBit, r.bitPos}));
       } else {
-        rows[kObjSysRowsetColumns].push_back(
-            Encode(SysRowsetColumnsRow{b.rowsetId, r.colid, hobtColumn}));
+        rows[kObjSysRowsetColumns].push_back(Encode(SysRowsetColumnsRow{b.rowsetId, r.colid, hobtColumn}));
         rows[kObjSysHobtColumns].push_back(
             Encode(SysHobtColumnsRow{b.rowsetId, hobtColumn, r.offset, r.nullBit, r.bitPos}));
       }
@@ -615,8 +871,7 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2005() const {
 
   uint32_t mid = nextMid_;
   for (const auto& x : indexes_) {
-    auto t =
-        std::find_if(tables_.begin(), tables_.end(), [&](auto& y) { return y.id == x.tableId; });
+    auto t = std::find_if(tables_.begin(), tables_.end(), [&](auto& y) { return y.id == x.tableId; });
     if (x.indid != 1) {
       // A nonclustered index: its own rowset (same owner) and in-row unit, no pages here.
       uint64_t rowset = PartitionStyleId(mid++);
@@ -624,8 +879,7 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2005() const {
       rows[kObjSysRowsets].push_back(Encode(SysRowsetsRow{rowset, x.tableId, x.indid, count}));
       rows[kObjSysAllocUnits].push_back(
           Encode(SysAllocUnitsRow{PartitionStyleId(mid++), 1, rowset, 0, 0, 0}));
-      rows[kObjSysIdxStats].push_back(
-          Encode(SysIdxStatsRow{x.tableId, x.indid, x.status, x.name, rowset}));
+      rows[kObjSysIdxStats].push_back(Encode(SysIdxStatsRow{x.tableId, x.indid, x.status, x.name, rowset}));
     }
     int32_t ordinal = 1;
     for (int16_t colid : x.keyColumns) {
@@ -633,21 +887,15 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2005() const {
     }
   }
   for (const auto& d : dependencies_) rows[kObjSysSingleObjRefs].push_back(Encode(d));
-  for (const auto& c : checks_)
-    rows[kObjSysObjValues].push_back(Encode(SysObjValuesRow{c.objectId, c.text}));
-  for (const auto& m : modules_)
-    rows[kObjSysObjValues].push_back(Encode(SysObjValuesRow{m.objectId, m.text}));
+  for (const auto& c : checks_) rows[kObjSysObjValues].push_back(Encode(SysObjValuesRow{c.objectId, c.text}));
+  for (const auto& m : modules_) rows[kObjSysObjValues].push_back(Encode(SysObjValuesRow{m.objectId, m.text}));
   return rows;
 }
 
 // -------------------------------------------------------------- the file
 
 void CatalogueBuilder::PlaceSystemTables(Layout& layout, SystemRowLists& rows) {
-  for (auto& table : rows) {
-    // Plain names, not a structured binding: the record lambda below captures
-    // the list, and not every C++20 compiler lets a lambda capture a binding.
-    const auto id = table.first;
-    auto& list = table.second;
+  for (auto& [id, list] : rows) {
     PageSpec header;
     header.type = 1;
     header.objectId = id;
@@ -661,7 +909,7 @@ void CatalogueBuilder::PlaceSystemTables(Layout& layout, SystemRowLists& rows) {
     });
     systemPages_[id] = o.pages;
     if (Is2000()) {
-      uint32_t iam = id == kObjSysObjects   ? kSysObjectsIam
+      uint32_t iam = id == kObjSysObjects ? kSysObjectsIam
                      : id == kObjSysColumns ? kSysColumnsIam
                                             : kSysIndexesIam;
       layout.Put(IamPageFor(iam, id, 0, 0, Singles(o), o.extents), kPfsAllocated | kPfsIam);
@@ -681,8 +929,7 @@ void CatalogueBuilder::Emit(const Sink& sink) {
 
   uint32_t firstSys = 0;
   uint32_t pointed = Is2000() ? kObjSysIndexes : kObjSysAllocUnits;
-  if (systemPages_.count(pointed) && !systemPages_[pointed].empty())
-    firstSys = systemPages_[pointed][0];
+  if (systemPages_.count(pointed) && !systemPages_[pointed].empty()) firstSys = systemPages_[pointed][0];
   layout.Put(BootPageFor(version_, PaddedName(databaseName_), firstSys), kPfsAllocated);
   pageCount_ = std::max<uint64_t>(layout.End(), 32);
 

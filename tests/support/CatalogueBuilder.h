@@ -56,6 +56,11 @@ ColumnDef VarCharColumn(const std::u16string& name, int16_t length);
 ColumnDef NVarCharColumn(const std::u16string& name, int16_t characters);
 ColumnDef BitColumn(const std::u16string& name);
 ColumnDef NTextColumn(const std::u16string& name);
+ColumnDef TextColumn(const std::u16string& name);
+ColumnDef ImageColumn(const std::u16string& name);
+ColumnDef VarBinaryColumn(const std::u16string& name, int16_t length);
+// varchar(max), nvarchar(max), varbinary(max): the column length is -1.
+ColumnDef MaxColumn(const std::u16string& name, uint8_t type);
 
 // A column value as stored; nothing for NULL.
 using Value = std::optional<ByteVec>;
@@ -68,6 +73,37 @@ Value NVarCharValue(const std::u16string& s);
 Value BitValue(bool v);
 Value TextPointerValue(uint32_t page, uint16_t slot);  // the 16-byte in-row pointer
 inline const Value kNull = std::nullopt;
+
+// How a large value is kept off its row. The builder lays the records out on
+// large-object pages (type 3, type 4 for inner nodes) of the table's
+// large-object unit (2000: the table id and index id 255), or of its
+// row-overflow unit, while it writes the row, and the row holds the pointer
+// with bit 0x8000 on the column's end offset.
+enum class LobShape : uint8_t {
+  // text pointer -> small root (type 0): the data in the root itself.
+  kSmallRoot,
+  // text pointer -> large root (level 0) -> data fragments (type 3).
+  kLargeRoot,
+  // text pointer -> large root (level 1) -> one internal node (type 2) on a
+  // text-tree page -> data fragments.
+  kTree,
+  // (max) types: an in-row root (first byte 4, level 0) whose links lead
+  // straight to data fragments.
+  kInRowRoot,
+  // 24-byte row-overflow pointer (first byte 2) -> one data fragment on a
+  // page of the row-overflow unit.
+  kRowOverflow,
+  // The given bytes stand in the row as they are, marked off the row (a
+  // damaged or hand-made pointer).
+  kAsGiven,
+};
+// A value the builder lays out as `shape` when it writes the row: the data
+// cut into fragments of at most `fragmentBytes` (the server's 8040 when 0).
+// The returned bytes are a request the builder recognises by a marker and
+// never writes to the file.
+Value LargeValue(const ByteVec& data, LobShape shape, size_t fragmentBytes = 0);
+// A pointer written in the row as it is, marked as kept off the row.
+Value OffRowBytes(const ByteVec& pointer);
 
 struct TableOptions {
   // Physical column order as colids (clustered key columns first); empty for
@@ -87,6 +123,35 @@ struct TableOptions {
   std::u16string heapName;
   // Rows per data page; as many as fit when 0.
   size_t rowsPerPage = 0;
+  // A heap's rows (by index) that moved: their slot holds a 9-byte
+  // forwarding stub (status 0x04, page u32, file u16, slot u16) naming a
+  // forwarded record (type bits 0x02, with a trailing 10-byte back pointer
+  // to the stub) on a data page of the same unit written before the rows.
+  std::vector<uint64_t> forwardedRows;
+};
+
+// One record of a large value on a large-object page.
+struct LobRecordPlace {
+  uint32_t page = 0;
+  uint16_t slot = 0;
+  uint16_t offset = 0;  // page offset of the record
+  uint16_t type = 0;    // 0 small root, 2 internal node, 3 data, 4/5 large root
+};
+// Where the records of one large value went, in the order written: data
+// fragments first, then the inner node, then the root.
+struct LaidOutValue {
+  uint64_t row = 0;
+  size_t column = 0;  // 0-based colid order
+  LobShape shape = LobShape::kSmallRoot;
+  std::vector<LobRecordPlace> records;
+};
+// Where a forwarded row went.
+struct ForwardedPlace {
+  uint64_t row = 0;
+  uint32_t stubPage = 0;
+  uint16_t stubSlot = 0;
+  uint32_t page = 0;  // the forwarded record
+  uint16_t slot = 0;
 };
 
 // Where one table ended up.
@@ -98,7 +163,12 @@ struct BuiltTable {
   std::vector<uint32_t> dataPages;  // in the order the rows were written
   uint32_t lobUnitObjectId = 0;
   uint32_t lobIamPage = 0;
-  std::vector<uint32_t> lobPages;
+  std::vector<uint32_t> lobPages;  // in allocation order, text-tree pages included
+  uint32_t overflowUnitObjectId = 0;  // 2005/2008 row-overflow unit, 0 when none
+  uint32_t overflowIamPage = 0;
+  std::vector<uint32_t> overflowPages;
+  std::vector<LaidOutValue> largeValues;
+  std::vector<ForwardedPlace> forwarded;
   uint64_t rowsetId = 0;
 };
 
@@ -200,7 +270,8 @@ class CatalogueBuilder {
   SystemRowLists SystemRows2005() const;
   void PlaceSystemTables(Layout& layout, SystemRowLists& rows);
   std::vector<Place> PlacesOf(const TableDef& t) const;
-  ByteVec EncodeRow(const TableDef& t, const std::vector<Place>& places, const Row& row) const;
+  ByteVec EncodeRow(const TableDef& t, const std::vector<Place>& places, const Row& row,
+                    const std::vector<bool>& offRow = {}, bool forwarded = false) const;
 
   uint16_t version_;
   std::u16string databaseName_;

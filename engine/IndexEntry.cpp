@@ -1,4 +1,4 @@
-#include "browser/IndexEntry.h"
+#include "engine/IndexEntry.h"
 
 namespace mendora {
 

@@ -4,9 +4,9 @@
 
 #include <map>
 
-#include "browser/ColumnTypeName.h"
+#include "engine/ColumnTypeName.h"
 #include "browser/ObjectTree.h"
-#include "engine/CodePage.h"
+#include "engine/Utf16.h"
 
 using namespace mendora;
 

@@ -1,0 +1,30 @@
+#include "cli/AnalysedFile.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "browser/RefusalText.h"
+#include "engine/Analysis.h"
+
+namespace cli {
+
+void OpenAndAnalyse(const std::string& path, AnalysedFile& analysed, std::ostream& err) {
+  // A file another process holds is refused with the window's message; a
+  // missing or unreadable file names its cause.
+  if (!analysed.file.Open(path)) {
+    const int error = errno;
+    if (mendora::OpenRefusal(error) == mendora::Refusal::kHeldByAnotherProcess) {
+      err << mendora::RefusalText(mendora::Refusal::kHeldByAnotherProcess) << "\n";
+    } else {
+      err << path << ": " << std::strerror(error) << "\n";
+    }
+    return;
+  }
+  analysed.opened = true;
+  analysed.supported = mendora::DetectVersionAndAnalyse(
+      analysed.file,
+      [&] { mendora::RunAnalysis(analysed.file, analysed.catalogue, analysed.job); },
+      [&](mendora::Refusal refusal) { err << mendora::RefusalText(refusal) << "\n"; });
+}
+
+}  // namespace cli

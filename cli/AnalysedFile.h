@@ -1,0 +1,29 @@
+// The step every command starts with: open the data file as the file
+// selection does, run the version test and, on a supported version, the
+// analysis. Refusals and read failures are written to `err` in the window's
+// words.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+#include "engine/Catalogue.h"
+#include "engine/DataFile.h"
+#include "engine/JobControl.h"
+
+namespace cli {
+
+struct AnalysedFile {
+  mendora::DataFile file;
+  mendora::Catalogue catalogue;
+  mendora::NullJobControl job;
+  bool opened = false;     // the file could be opened
+  bool supported = false;  // it passed the version test and was analysed
+};
+
+// Opens and analyses `path` into `analysed`. A file that cannot be opened
+// leaves `opened` false; a refused version leaves `supported` false. Throws
+// FileError when a read fails during the analysis.
+void OpenAndAnalyse(const std::string& path, AnalysedFile& analysed, std::ostream& err);
+
+}  // namespace cli

@@ -1,0 +1,33 @@
+#include "cli/AnalysedFile.h"
+#include "cli/Commands.h"
+#include "engine/FileError.h"
+#include "engine/Utf16.h"
+
+namespace cli {
+
+int Info(const std::string& path, std::ostream& out, std::ostream& err) {
+  try {
+    AnalysedFile a;
+    OpenAndAnalyse(path, a, err);
+    if (!a.supported) return 1;
+    const mendora::Catalogue& c = a.catalogue;
+    out << "version: " << a.file.Version().Number() << "\n"
+        << "database: " << mendora::ToUtf8(c.databaseName) << "\n"
+        << "pages: " << a.file.PageCount() << "\n"
+        << "objects: " << c.objects.size() << "\n"
+        << "user tables: " << c.userTables.size() << "\n"
+        << "columns: " << c.columns.size() << "\n"
+        << "index rows: " << c.indexRows.size() << "\n"
+        << "table storage: " << c.tableStorage.size() << "\n"
+        << "index keys: " << c.indexKeys.size() << "\n"
+        << "dependencies: " << c.dependencies.size() << "\n"
+        << "check texts: " << c.checkTexts.size() << "\n"
+        << "module texts: " << c.moduleTexts.size() << "\n";
+  } catch (const mendora::FileError& e) {
+    err << e.what() << "\n";
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace cli

@@ -1,0 +1,192 @@
+#include <cstdio>
+#include <iostream>
+
+#include "cli/AnalysedFile.h"
+#include "cli/Commands.h"
+#include "engine/FileError.h"
+#include "engine/TableReader.h"
+#include "engine/Utf16.h"
+#include "engine/ValueText.h"
+
+namespace cli {
+namespace {
+
+std::u16string Lower(std::u16string text) {
+  for (auto& c : text) {
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+  }
+  return text;
+}
+
+// The user table named `wanted` exactly, as its name or as schema.name.
+const mendora::_SYSOBJECTS* FindTable(const AnalysedFile& a, const std::u16string& wanted,
+                                      std::vector<std::u16string>& caseOnly) {
+  const mendora::_SYSOBJECTS* found = nullptr;
+  for (const auto& t : a.catalogue.userTables) {
+    std::u16string schema = mendora::FixedSchemaName(t.schemaId, a.file.Version());
+    std::u16string qualified = schema.empty() ? std::u16string() : schema + u"." + t.name;
+    if (t.name == wanted || (!qualified.empty() && qualified == wanted)) {
+      if (!found) found = &t;
+    } else if (Lower(t.name) == Lower(wanted)) {
+      caseOnly.push_back(t.name);
+    } else if (!qualified.empty() && Lower(qualified) == Lower(wanted)) {
+      caseOnly.push_back(qualified);
+    }
+  }
+  return found;
+}
+
+void AppendJsonString(std::string& out, std::string_view text) {
+  out.push_back('"');
+  for (unsigned char c : text) {
+    switch (c) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        if (c < 0x20) {
+          char buffer[8];
+          std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
+          out += buffer;
+        } else {
+          out.push_back(static_cast<char>(c));
+        }
+    }
+  }
+  out.push_back('"');
+}
+
+void AppendCsvField(std::string& out, std::string_view text) {
+  const bool quote = text.empty() || text.find_first_of(",\"\r\n") != std::string_view::npos;
+  if (!quote) {
+    out += text;
+    return;
+  }
+  out.push_back('"');
+  for (char c : text) {
+    if (c == '"') out.push_back('"');
+    out.push_back(c);
+  }
+  out.push_back('"');
+}
+
+// Tab-separated text has no quoting: the characters that would break a field
+// or a line are written as backslash escapes, and NULL as \N.
+void AppendTsvField(std::string& out, std::string_view text) {
+  for (char c : text) {
+    switch (c) {
+      case '\t':
+        out += "\\t";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      default:
+        out.push_back(c);
+    }
+  }
+}
+
+}  // namespace
+
+int Rows(const RowsOptions& options, std::ostream& out, std::ostream& err) {
+  try {
+    AnalysedFile a;
+    OpenAndAnalyse(options.path, a, err);
+    if (!a.supported) return 1;
+    std::vector<std::u16string> caseOnly;
+    const mendora::_SYSOBJECTS* table = FindTable(a, mendora::FromUtf8(options.table), caseOnly);
+    if (!table) {
+      err << "No table named " << options.table << "\n";
+      for (const auto& name : caseOnly) err << "  " << mendora::ToUtf8(name) << "\n";
+      return 1;
+    }
+    mendora::TableReader reader(a.file, a.catalogue, table->id);
+    std::vector<std::string> names;
+    for (const auto& c : reader.Columns()) names.push_back(mendora::ToUtf8(c.name));
+
+    std::string line;
+    if (options.format != RowsFormat::kJson) {
+      for (size_t i = 0; i < names.size(); ++i) {
+        if (i) line.push_back(options.format == RowsFormat::kCsv ? ',' : '\t');
+        if (options.format == RowsFormat::kCsv) {
+          AppendCsvField(line, names[i]);
+        } else {
+          AppendTsvField(line, names[i]);
+        }
+      }
+      line += options.format == RowsFormat::kCsv ? "\r\n" : "\n";
+      out << line;
+    }
+    uint64_t written = 0;
+    std::string text;
+    reader.Read(a.job, [&](const mendora::RowValues& row) {
+      if (options.limit && written >= *options.limit) return false;
+      line.clear();
+      if (options.format == RowsFormat::kJson) line.push_back('{');
+      for (size_t i = 0; i < row.size(); ++i) {
+        const mendora::Value& v = row[i];
+        text.clear();
+        mendora::AppendExactText(v, text);
+        switch (options.format) {
+          case RowsFormat::kCsv:
+            if (i) line.push_back(',');
+            if (!v.IsNull()) AppendCsvField(line, text);
+            break;
+          case RowsFormat::kTsv:
+            if (i) line.push_back('\t');
+            if (v.IsNull()) {
+              line += "\\N";
+            } else {
+              AppendTsvField(line, text);
+            }
+            break;
+          case RowsFormat::kJson:
+            if (i) line.push_back(',');
+            AppendJsonString(line, names[i]);
+            line.push_back(':');
+            if (v.IsNull()) {
+              line += "null";
+            } else if (mendora::IsJsonNumber(v)) {
+              line += text;
+            } else {
+              AppendJsonString(line, text);
+            }
+            break;
+        }
+      }
+      line += options.format == RowsFormat::kJson ? "}\n" : options.format == RowsFormat::kCsv ? "\r\n" : "\n";
+      out << line;
+      ++written;
+      return !options.limit || written < *options.limit;
+    });
+    out.flush();
+    const auto& stats = reader.Stats();
+    if (stats.skippedRecords) err << "skipped records: " << stats.skippedRecords << "\n";
+    if (stats.unreadableCells) err << "unreadable cells: " << stats.unreadableCells << "\n";
+  } catch (const mendora::FileError& e) {
+    err << e.what() << "\n";
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace cli

@@ -1,0 +1,76 @@
+#include "engine/Catalogue.h"
+
+#include <algorithm>
+#include <map>
+#include <unordered_map>
+
+namespace mendora {
+
+std::u16string FixedSchemaName(int32_t schemaId, const VersionFlags& version) {
+  if (schemaId == 1) return u"dbo";
+  if (!version.HasBaseTableCatalogue()) return {};
+  switch (schemaId) {
+    case 2:
+      return u"guest";
+    case 3:
+      return u"INFORMATION_SCHEMA";
+    case 4:
+      return u"sys";
+    default:
+      return {};
+  }
+}
+
+void SortIndexKeys(std::vector<_SysIndexKeys>& keys) {
+  std::map<std::pair<uint32_t, uint32_t>, size_t> firstSeen;
+  for (const auto& k : keys) firstSeen.try_emplace({k.objectId, k.indexId}, firstSeen.size());
+  std::stable_sort(keys.begin(), keys.end(), [&](const _SysIndexKeys& a, const _SysIndexKeys& b) {
+    const size_t ia = firstSeen[{a.objectId, a.indexId}], ib = firstSeen[{b.objectId, b.indexId}];
+    if (ia != ib) return ia < ib;
+    if (a.included != b.included) return !a.included;
+    return a.keyOrdinal < b.keyOrdinal;
+  });
+}
+
+void SortDependencies(std::vector<_SysConstraints>& dependencies) {
+  std::map<uint32_t, size_t> firstSeen;
+  for (const auto& d : dependencies) firstSeen.try_emplace(d.depId, firstSeen.size());
+  std::stable_sort(dependencies.begin(), dependencies.end(),
+                   [&](const _SysConstraints& a, const _SysConstraints& b) {
+                     const size_t ia = firstSeen[a.depId], ib = firstSeen[b.depId];
+                     if (ia != ib) return ia < ib;
+                     if (a.refClass != b.refClass) return a.refClass < b.refClass;
+                     return a.depSubId < b.depSubId;
+                   });
+}
+
+void CollectUserTables(Catalogue& c) {
+  for (const auto& o : c.objects) {
+    if (o.type == u"U ") c.userTables.push_back(o);
+  }
+}
+
+std::unordered_set<int64_t> UserTableIds(const Catalogue& c) {
+  std::unordered_set<int64_t> ids;
+  for (const auto& t : c.userTables) ids.insert(t.id);
+  return ids;
+}
+
+void CollectTableStorage(Catalogue& c) {
+  std::unordered_map<int32_t, size_t> first, inRow;
+  for (size_t i = 0; i < c.indexRows.size(); ++i) {
+    const auto& r = c.indexRows[i];
+    first.try_emplace(r.tableId, i);
+    if (HoldsTableRows(r)) inRow.try_emplace(r.tableId, i);
+  }
+  for (const auto& t : c.userTables) {
+    auto id = static_cast<int32_t>(t.id);
+    if (auto i = inRow.find(id); i != inRow.end()) {
+      c.tableStorage.push_back(c.indexRows[i->second]);
+    } else if (auto f = first.find(id); f != first.end()) {
+      c.tableStorage.push_back(c.indexRows[f->second]);
+    }
+  }
+}
+
+}  // namespace mendora

@@ -1,0 +1,304 @@
+#include "engine/CatalogueRecovery2000.h"
+
+#include <algorithm>
+#include <map>
+#include <optional>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "engine/AllocationMap.h"
+#include "engine/CodePage.h"
+#include "engine/ColumnLayouts.h"
+#include "engine/RowCutter.h"
+#include "engine/Utf16.h"
+#include "engine/PageHeader.h"
+#include "engine/SysTables2000.h"
+#include "engine/SysTables2005.h"
+
+namespace mendora {
+namespace {
+
+// The pages of a system table, each once: an extent of the IAM bitmap may
+// hold a page its single-page slots name too.
+std::vector<uint64_t> SystemTablePages2000(const DataFile& file, uint64_t iam, JobControl& job,
+                                           uint64_t fallback = 0) {
+  std::vector<uint64_t> pages = ExpandPages(WalkIAM(file, iam, &job, fallback).entries);
+  std::unordered_set<uint64_t> seen;
+  std::erase_if(pages, [&](uint64_t p) { return !seen.insert(p).second; });
+  return pages;
+}
+
+// Visits the rows of every page of `pages` that passes the page test: a data
+// page of the table, under its 2000 object id or its 2005/2008 one.
+template <typename Visit>
+void ForEachRow2000(const DataFile& file, const std::vector<uint64_t>& pages,
+                    std::pair<uint32_t, uint32_t> objectIds, JobControl& job, Visit visit) {
+  PageBuffer page;
+  for (uint64_t p : pages) {
+    job.Checkpoint();
+    file.ReadPage(p, page);
+    const std::vector<uint16_t> slots = SlotOffsets(page);
+    if (slots.empty()) continue;
+    PageHeader h = DecodePageHeader(page);
+    bool ours = h.objectId == objectIds.first || h.objectId == objectIds.second;
+    if (!ours || h.type != kPageTypeData) continue;
+    for (uint16_t at : slots) {
+      if (at != 0) visit(Bytes(page), at);
+    }
+  }
+}
+
+// The rows of a system table cut through the layout its own syscolumns rows
+// give, read by column name.
+class SelfDescribedTable {
+ public:
+  SelfDescribedTable(const std::vector<SysColumn2000>& columns) {
+    layout_ = LayoutFrom2000Columns(columns);
+    std::vector<SysColumn2000> sorted = columns;
+    std::stable_sort(sorted.begin(), sorted.end(), [](const SysColumn2000& a, const SysColumn2000& b) {
+      return a.column.colid < b.column.colid;
+    });
+    for (size_t i = 0; i < sorted.size(); ++i) index_[sorted[i].column.name] = i;
+  }
+  bool Usable() const { return !layout_.columns.empty(); }
+  bool Cut(Bytes page, uint16_t at) {
+    auto cells = CutRow(page, at, layout_);
+    if (!cells) return false;
+    cells_ = std::move(*cells);
+    return true;
+  }
+  // The cell's bytes; nothing for a NULL, off-row or absent column.
+  std::optional<Bytes> Get(const std::u16string& name) const {
+    auto it = index_.find(name);
+    if (it == index_.end() || it->second >= cells_.size()) return std::nullopt;
+    const CellValue& cell = cells_[it->second];
+    if (cell.isNull || cell.offRow) return std::nullopt;
+    return cell.Value();
+  }
+  std::optional<int64_t> Int(const std::u16string& name) const {
+    auto bytes = Get(name);
+    if (!bytes || bytes->empty() || bytes->size() > 8) return std::nullopt;
+    uint64_t v = 0;
+    for (size_t i = bytes->size(); i-- > 0;) v = (v << 8) | static_cast<uint8_t>((*bytes)[i]);
+    // Sign-extend from the column's width.
+    const unsigned bits = static_cast<unsigned>(8 * bytes->size());
+    if (bits < 64 && (v >> (bits - 1)) & 1) v |= ~uint64_t{0} << bits;
+    return static_cast<int64_t>(v);
+  }
+
+ private:
+  ColumnLayout layout_;
+  std::map<std::u16string, size_t> index_;
+  std::vector<CellValue> cells_;
+};
+
+// sysindexes status bits of 2000 files.
+constexpr uint32_t kIndexUnique2000 = 0x02;
+constexpr uint32_t kIndexPrimaryKey2000 = 0x800;
+constexpr uint32_t kIndexUniqueConstraint2000 = 0x1000;
+// sysindexes.keys: 32-byte entries, the column id at +16; +30 is 1 on the
+// clustering-key columns a nonclustered index carries along (3 where such a
+// column is also one of its own key columns).
+constexpr size_t kKeyEntrySize = 32;
+constexpr size_t kKeyEntryColumn = 16;
+constexpr size_t kKeyEntryCarried = 30;
+// syscomments status bit: one byte per character instead of UTF-16.
+constexpr int64_t kCommentCompressed = 0x02;
+
+constexpr uint32_t kSysComments2000 = 6;
+constexpr uint32_t kSysReferences2000 = 14;
+
+// The pages of a 2000 system table found through its own sysindexes row.
+std::vector<uint64_t> PagesThroughSysIndexes(const DataFile& file, const Catalogue& c,
+                                             uint32_t tableId, JobControl& job) {
+  for (const auto& r : c.indexRows) {
+    if (r.tableId == static_cast<int32_t>(tableId) && r.indid <= 1 && r.firstIAM != 0) {
+      return SystemTablePages2000(file, r.firstIAM, job);
+    }
+  }
+  return {};
+}
+
+void CollectIndexKeys2000(const SysIndex2000& s, const std::optional<Bytes>& keys, int64_t keyCount,
+                          std::vector<_SysIndexKeys>& out) {
+  const _SYSINDEXES& x = s.index;
+  const bool statistics = (x.status & 0x60) != 0;
+  if (x.indid == 0 || x.indid == 255 || statistics || !keys) return;
+  const ByteReader r(*keys);
+  uint16_t ordinal = 0;
+  for (int64_t i = 0; i < keyCount; ++i) {
+    const size_t at = static_cast<size_t>(i) * kKeyEntrySize;
+    auto column = r.u16(at + kKeyEntryColumn);
+    auto carried = r.u8(at + kKeyEntryCarried);
+    if (!column || !carried) break;
+    // The uniquifier (column 0) and the carried clustering key are no key columns.
+    if (*column == 0 || *carried != 0) continue;
+    _SysIndexKeys k;
+    k.objectId = static_cast<uint32_t>(x.tableId);
+    k.indexId = x.indid;
+    k.columnId = *column;
+    k.keyOrdinal = ++ordinal;
+    out.push_back(k);
+  }
+}
+
+bool IsModuleType(const std::u16string& t) {
+  return t == u"P " || t == u"X " || t == u"FN" || t == u"IF" || t == u"TF" || t == u"TR" ||
+         t == u"V ";
+}
+
+void CollectTexts2000(const DataFile& file, Catalogue& c, const std::vector<SysColumn2000>& layout,
+                      JobControl& job) {
+  SelfDescribedTable comments(layout);
+  if (!comments.Usable()) return;
+  struct Piece {
+    int64_t number, colid;
+    std::u16string text;
+  };
+  std::map<int64_t, std::vector<Piece>> byObject;
+  ForEachRow2000(file, PagesThroughSysIndexes(file, c, kSysComments2000, job),
+                 {kSysComments2000, kSysComments2000}, job, [&](Bytes page, uint16_t at) {
+                   if (!comments.Cut(page, at)) return;
+                   auto id = comments.Int(u"id");
+                   auto number = comments.Int(u"number");
+                   auto colid = comments.Int(u"colid");
+                   auto status = comments.Int(u"status");
+                   auto text = comments.Get(u"ctext");
+                   if (!id || !number || !colid || !status || !text) return;
+                   Piece piece{*number, *colid, {}};
+                   piece.text = (*status & kCommentCompressed) ? FromCodePage(*text)
+                                                               : Utf16FromBytes(*text);
+                   byObject[*id].push_back(std::move(piece));
+                 });
+  std::unordered_map<int64_t, const _SYSOBJECTS*> objects;
+  for (const auto& o : c.objects) objects.emplace(o.id, &o);
+  for (auto& [id, pieces] : byObject) {
+    auto object = objects.find(id);
+    if (object == objects.end()) continue;
+    const bool check = object->second->type == u"C ";
+    if (!check && !IsModuleType(object->second->type)) continue;
+    std::stable_sort(pieces.begin(), pieces.end(), [](const Piece& a, const Piece& b) {
+      return a.number != b.number ? a.number < b.number : a.colid < b.colid;
+    });
+    // Each numbered part's rows run 1, 2, 3, ...; a missing row ends the text.
+    std::u16string text;
+    bool incomplete = false;
+    int64_t number = -1, expected = 1;
+    for (const auto& p : pieces) {
+      if (p.number != number) {
+        number = p.number;
+        expected = 1;
+      }
+      if (p.colid != expected) {
+        incomplete = true;
+        break;
+      }
+      ++expected;
+      text += p.text;
+    }
+    const auto objectId = static_cast<uint32_t>(id);
+    if (check) {
+      c.checkTexts.push_back({objectId, 0, 0, std::move(text), incomplete});
+    } else {
+      c.moduleTexts.push_back({objectId, 0, 0, std::move(text), incomplete});
+    }
+  }
+}
+
+void CollectForeignKeys2000(const DataFile& file, Catalogue& c,
+                            const std::vector<SysColumn2000>& layout, JobControl& job) {
+  SelfDescribedTable refs(layout);
+  if (!refs.Usable()) return;
+  ForEachRow2000(file, PagesThroughSysIndexes(file, c, kSysReferences2000, job),
+                 {kSysReferences2000, kSysReferences2000}, job, [&](Bytes page, uint16_t at) {
+                   if (!refs.Cut(page, at)) return;
+                   auto constid = refs.Int(u"constid");
+                   auto fkeyid = refs.Int(u"fkeyid");
+                   auto rkeyid = refs.Int(u"rkeyid");
+                   auto keycnt = refs.Int(u"keycnt");
+                   auto forkeys = refs.Get(u"forkeys");
+                   auto refkeys = refs.Get(u"refkeys");
+                   if (!constid || !fkeyid || !rkeyid || !keycnt || !forkeys || !refkeys) return;
+                   const ByteReader f(*forkeys), r(*refkeys);
+                   for (int64_t i = 0; i < *keycnt; ++i) {
+                     auto from = f.u16(2 * static_cast<size_t>(i));
+                     auto to = r.u16(2 * static_cast<size_t>(i));
+                     if (!from || !to) break;
+                     const auto ordinal = static_cast<uint32_t>(i + 1);
+                     c.dependencies.push_back({kReferencingColumn, static_cast<uint32_t>(*constid),
+                                               static_cast<uint32_t>(*fkeyid), *from, ordinal});
+                     c.dependencies.push_back({kReferencedColumn, static_cast<uint32_t>(*constid),
+                                               static_cast<uint32_t>(*rkeyid), *to, ordinal});
+                   }
+                 });
+  SortDependencies(c.dependencies);
+}
+
+}  // namespace
+
+void RecoverCatalogue2000(const DataFile& file, Catalogue& c, JobControl& job,
+                         const ProgressFn& progress) {
+  std::unordered_set<int64_t> seen;
+  auto objectPages = SystemTablePages2000(file, kSysObjectsIam2000, job, kSysObjectsFirstPage2000);
+  ForEachRow2000(file, objectPages, {kSysObjects2000, kSysSchObjs}, job,
+                 [&](Bytes page, uint16_t at) {
+                   auto o = DecodeSysObjects2000(page, at);
+                   if (o && seen.insert(o->id).second) c.objects.push_back(std::move(*o));
+                 });
+  CollectUserTables(c);
+  ReportProgress(progress, 1, 4);
+
+  auto tables = UserTableIds(c);
+  std::vector<SysColumn2000> columns;
+  std::map<uint32_t, std::vector<SysColumn2000>> systemColumns;
+  ForEachRow2000(file, SystemTablePages2000(file, kSysColumnsIam2000, job),
+                 {kSysColumns2000, kSysColPars}, job, [&](Bytes page, uint16_t at) {
+                   auto col = DecodeSysColumns2000(page, at);
+                   if (!col) return;
+                   if (tables.count(col->column.tableId)) columns.push_back(*col);
+                   // The system tables whose rows are cut by their own description.
+                   switch (col->column.tableId) {
+                     case kSysIndexes2000:
+                     case kSysComments2000:
+                     case kSysReferences2000:
+                       systemColumns[static_cast<uint32_t>(col->column.tableId)].push_back(*col);
+                   }
+                 });
+  for (const auto& col : columns) c.columns.push_back(col.column);
+  ReportProgress(progress, 2, 4);
+
+  std::vector<SysIndex2000> indexes;
+  SelfDescribedTable sysindexes(systemColumns[kSysIndexes2000]);
+  ForEachRow2000(file, SystemTablePages2000(file, kSysIndexesIam2000, job),
+                 {kSysIndexes2000, kSysIdxStats}, job, [&](Bytes page, uint16_t at) {
+                   auto s = DecodeSysIndexes2000(page, at);
+                   if (!s) return;
+                   if (sysindexes.Usable() && sysindexes.Cut(page, at)) {
+                     const auto status = static_cast<uint32_t>(sysindexes.Int(u"status").value_or(0));
+                     s->index.unique = (status & kIndexUnique2000) != 0;
+                     s->index.primaryKey = (status & kIndexPrimaryKey2000) != 0;
+                     s->index.uniqueConstraint = (status & kIndexUniqueConstraint2000) != 0;
+                     CollectIndexKeys2000(*s, sysindexes.Get(u"keys"),
+                                          sysindexes.Int(u"keycnt").value_or(0), c.indexKeys);
+                   }
+                   indexes.push_back(std::move(*s));
+                 });
+  // A table's row count stands on its heap or clustered row only; every index
+  // row of the table carries it.
+  std::unordered_map<int32_t, uint32_t> rowCounts;
+  for (const auto& s : indexes) {
+    if (s.index.indid <= 1) rowCounts.try_emplace(s.index.tableId, s.rowCount);
+  }
+  for (auto& s : indexes) {
+    auto it = rowCounts.find(s.index.tableId);
+    s.index.rowCount = it == rowCounts.end() ? 0 : it->second;
+    c.indexRows.push_back(std::move(s.index));
+  }
+  CollectTableStorage(c);
+  c.layouts = LayoutsFrom2000Columns(c, columns);
+  CollectTexts2000(file, c, systemColumns[kSysComments2000], job);
+  CollectForeignKeys2000(file, c, systemColumns[kSysReferences2000], job);
+  ReportProgress(progress, 3, 4);
+}
+
+}  // namespace mendora

@@ -1,0 +1,272 @@
+#include "engine/CatalogueRecovery2005.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <tuple>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "engine/CodePage.h"
+#include "engine/ColumnLayouts.h"
+#include "engine/LobReader.h"
+#include "engine/PageHeader.h"
+#include "engine/PfsPage.h"
+#include "engine/SysTables2005.h"
+
+namespace mendora {
+namespace {
+
+// Index ids of user allocation units start here; pages with such an id in
+// their header are user pages even when their object id looks like a system
+// table's.
+constexpr uint16_t kFirstUserIndexId = 256;
+
+// Everything the one pass over the file collects, in page and slot order.
+struct Scan2005 {
+  std::vector<_SYSOBJECTS> objects;
+  std::unordered_set<int64_t> objectIds;
+  std::vector<_SYSCOLUMNS> columns;
+  std::vector<_2008IndexIdentifier> rowsets;
+  std::vector<_2008IndexPageNumbers> units;
+  std::vector<IdxStatsRow> indexes;
+  std::vector<_SysIndexKeys> keys;
+  std::set<std::tuple<uint32_t, uint32_t, uint32_t>> keySeen;
+  std::vector<_SysConstraints> dependencies;
+  struct Value {
+    ObjValueRow row;
+    uint64_t rowOffset;  // absolute file offset of the row
+    // The text as the row holds it, torn-page bits put back; for a text kept
+    // off the row, the pointer to it.
+    std::vector<std::byte> bytes;
+  };
+  std::vector<Value> values;
+  std::vector<LayoutRow> layoutRows;
+  std::vector<RowsetColumnRow> rowsetColumns;
+};
+
+bool IsWanted2005(uint32_t objectId) {
+  switch (objectId) {
+    case kSysRscols:
+    case kSysRowsetColumns:
+    case kSysRowsets:
+    case kSysAllocUnits:
+    case kSysHobtColumns:
+    case kSysSchObjs:
+    case kSysColPars:
+    case kSysIdxStats:
+    case kSysIsCols:
+    case kSysObjValues:
+    case kSysSingleObjRefs:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void DecodePage2005(Bytes page, uint64_t pageNumber, uint32_t objectId, bool v655, Scan2005& scan) {
+  for (uint16_t at : SlotOffsets(page)) {
+    if (at == 0) continue;
+    switch (objectId) {
+      case kSysSchObjs:
+        if (auto o = DecodeSysSchObjs(page, at); o && scan.objectIds.insert(o->id).second) {
+          scan.objects.push_back(std::move(*o));
+        }
+        break;
+      case kSysColPars:
+        if (auto c = DecodeSysColPars(page, at)) scan.columns.push_back(std::move(*c));
+        break;
+      case kSysRowsets:
+        if (auto r = DecodeSysRowsets(page, at)) scan.rowsets.push_back(*r);
+        break;
+      case kSysAllocUnits:
+        if (auto u = DecodeSysAllocUnits(page, at)) scan.units.push_back(*u);
+        break;
+      case kSysIdxStats:
+        if (auto i = DecodeSysIdxStats(page, at)) scan.indexes.push_back(std::move(*i));
+        break;
+      case kSysIsCols:
+        if (auto key = DecodeSysIsCols(page, at);
+            key && scan.keySeen.emplace(key->objectId, key->indexId, key->columnId).second) {
+          scan.keys.push_back(*key);
+        }
+        break;
+      case kSysSingleObjRefs:
+        if (auto d = DecodeSysSingleObjRefs(page, at)) scan.dependencies.push_back(*d);
+        break;
+      case kSysObjValues:
+        if (auto v = DecodeSysObjValues(page, at)) {
+          const size_t from = at + (v->offRow ? v->valueStart : kValueTextStart);
+          const size_t to = at + size_t{v->textEnd};
+          std::vector<std::byte> bytes;
+          if (from <= to && to <= page.size()) bytes.assign(page.begin() + from, page.begin() + to);
+          scan.values.push_back({*v, pageNumber * kPageSize + at, std::move(bytes)});
+        }
+        break;
+      case kSysRscols:
+        if (!v655) break;
+        if (auto l = DecodeSysRscols(page, at)) scan.layoutRows.push_back(*l);
+        break;
+      case kSysHobtColumns:
+        if (v655) break;
+        if (auto l = DecodeSysHobtColumns(page, at)) scan.layoutRows.push_back(*l);
+        break;
+      case kSysRowsetColumns:
+        if (v655) break;
+        if (auto r = DecodeSysRowsetColumns(page, at)) scan.rowsetColumns.push_back(*r);
+        break;
+    }
+  }
+}
+
+// Reads the file once from the start in large sequential reads and decodes
+// every allocated page of a wanted system table.
+void ScanFile2005(const DataFile& file, Scan2005& scan, JobControl& job, const ProgressFn& progress) {
+  constexpr size_t kPagesPerRead = 128;
+  const uint64_t pageCount = file.PageCount();
+  const bool v655 = file.Version().Version655;
+  std::vector<std::byte> chunk(kPagesPerRead * kPageSize);
+  PageBuffer page{};
+  PfsPage pfs;  // the allocation bytes of the current interval
+  for (uint64_t base = 0; base < pageCount; base += kPagesPerRead) {
+    job.Checkpoint();
+    size_t got = file.ReadDirect(base * kPageSize, chunk);
+    size_t pages = got / kPageSize;
+    for (size_t i = 0; i < pages; ++i) {
+      job.Checkpoint();
+      uint64_t p = base + i;
+      Bytes raw(chunk.data() + i * kPageSize, kPageSize);
+      if (p == PfsPageOf(p)) {
+        std::copy(raw.begin(), raw.end(), page.begin());
+        RepairTornPage(page);
+        pfs = DecodePfsPage(page, p);
+        continue;
+      }
+      PageHeader h = DecodePageHeader(raw);
+      if (!IsWanted2005(h.objectId) || h.indexId >= kFirstUserIndexId || h.type != kPageTypeData) {
+        continue;
+      }
+      // Without a readable PFS page for its interval a page is taken on its header alone.
+      if (pfs.IsAllocated(p) == false) continue;
+      std::copy(raw.begin(), raw.end(), page.begin());
+      RepairTornPage(page);
+      DecodePage2005(page, p, h.objectId, v655, scan);
+    }
+    ReportProgress(progress, base + pages, pageCount);
+    if (got < chunk.size()) break;
+  }
+}
+
+void JoinIndexes2005(Catalogue& c, const std::vector<IdxStatsRow>& rows) {
+  // The table's rowset is its heap (index id 0) or clustered index (1);
+  // nonclustered indexes have rowsets of their own with the same owner.
+  std::unordered_map<int64_t, const _2008IndexIdentifier*> tableRowset;
+  for (const auto& r : c.rowsets) {
+    if (r.indexId == 0 || r.indexId == 1) tableRowset.try_emplace(int64_t(r.ownerKey >> 16), &r);
+  }
+  std::multimap<std::pair<uint32_t, uint16_t>, const _2008IndexPageNumbers*> unitsByOwner;
+  for (const auto& u : c.allocationUnits) {
+    unitsByOwner.emplace(std::make_pair(u.ownerMid, uint16_t(u.unitKey & 0xFFFF)), &u);
+  }
+  for (const auto& row : rows) {
+    _SYSINDEXES x;
+    x.tableId = row.tableId;
+    x.indid = x.indid2 = row.indid;
+    x.status = row.status;
+    x.unique = (row.status & kIdxStatsUnique) != 0;
+    x.primaryKey = (row.status & kIdxStatsPrimaryKey) != 0;
+    x.uniqueConstraint = (row.status & kIdxStatsUniqueConstraint) != 0;
+    x.name = row.name;
+    auto rs = tableRowset.find(static_cast<uint32_t>(row.tableId));
+    if (rs != tableRowset.end()) x.rowCount = rs->second->rowCount;
+    if (row.indid > 1) {
+      c.indexRows.push_back(std::move(x));
+      continue;
+    }
+    if (rs == tableRowset.end()) continue;
+    // One record per allocation unit of the table's rowset, in the units' order.
+    auto key = std::make_pair(rs->second->rowsetMid, uint16_t(rs->second->ownerKey & 0xFFFF));
+    auto [from, to] = unitsByOwner.equal_range(key);
+    std::vector<const _2008IndexPageNumbers*> units;
+    for (auto it = from; it != to; ++it) units.push_back(it->second);
+    std::sort(units.begin(), units.end());  // pointers into the list: list order
+    for (const auto* u : units) {
+      _SYSINDEXES copy = x;
+      copy.firstPage = u->firstPage;
+      copy.firstFile = u->firstFile;
+      copy.firstIAM = u->firstIAM;
+      copy.firstIAMFile = u->firstIAMFile;
+      copy.allocUnitObjId = static_cast<uint32_t>(u->unitKey >> 16);
+      copy.allocUnitIndexId = u->unitHigh;
+      copy.unitType = u->type;
+      c.indexRows.push_back(std::move(copy));
+    }
+  }
+}
+
+bool IsModuleType(const std::u16string& t) {
+  return t == u"P " || t == u"X " || t == u"FN" || t == u"IF" || t == u"TF" || t == u"TR" ||
+         t == u"V ";
+}
+
+void CollectTexts2005(const DataFile& file, Catalogue& c, const std::vector<Scan2005::Value>& values) {
+  std::unordered_map<int64_t, const _SYSOBJECTS*> byId;
+  for (const auto& o : c.objects) byId.emplace(o.id, &o);
+  // The large-value pages of the system tables belong to no unit the
+  // catalogue lists; their page type and records are still checked.
+  LobReader lobs(file, {});
+  std::vector<std::byte> whole;
+  std::string error;
+  for (const auto& v : values) {
+    auto it = byId.find(static_cast<int32_t>(v.row.objectId));
+    if (it == byId.end()) continue;
+    const auto& type = it->second->type;
+    const bool check = type == u"C ";
+    if (!check && !(IsModuleType(type) && v.row.textMarker)) continue;
+    std::u16string text;
+    uint64_t offset = 0;
+    uint16_t length = 0;
+    if (v.row.offRow) {
+      // A text kept off the row: the row holds a pointer to it, followed to
+      // the end; the text has no single place in the file.
+      if (!lobs.Read(v.bytes, v.bytes.size() == 16, whole, error)) continue;
+      text = FromCodePage(whole);
+    } else {
+      text = FromCodePage(v.bytes);
+      offset = v.rowOffset + (check ? kValueTextStart : kValueModuleTextStart);
+      length = static_cast<uint16_t>(v.row.textEnd - kValueTextStart);
+    }
+    if (check) {
+      c.checkTexts.push_back({v.row.objectId, offset, length, std::move(text), false});
+    } else {
+      c.moduleTexts.push_back({v.row.objectId, offset, length, std::move(text), false});
+    }
+  }
+}
+
+}  // namespace
+
+void RecoverCatalogue2005(const DataFile& file, Catalogue& c, JobControl& job,
+                         const ProgressFn& progress) {
+  Scan2005 scan;
+  ScanFile2005(file, scan, job, progress);
+  c.objects = std::move(scan.objects);
+  CollectUserTables(c);
+  auto tables = UserTableIds(c);
+  for (auto& col : scan.columns) {
+    if (tables.count(col.tableId)) c.columns.push_back(std::move(col));
+  }
+  c.rowsets = std::move(scan.rowsets);
+  c.allocationUnits = std::move(scan.units);
+  JoinIndexes2005(c, scan.indexes);
+  CollectTableStorage(c);
+  c.layouts =
+      LayoutsFromRowsets(c, scan.layoutRows, scan.rowsetColumns, !file.Version().Version655);
+  c.indexKeys = std::move(scan.keys);
+  SortIndexKeys(c.indexKeys);
+  c.dependencies = std::move(scan.dependencies);
+  SortDependencies(c.dependencies);
+  CollectTexts2005(file, c, scan.values);
+}
+
+}  // namespace mendora

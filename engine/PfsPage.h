@@ -1,0 +1,65 @@
+// The PFS (page free space) page: one byte for each page of its interval.
+// The first PFS page is page 1 and covers pages 0 to 8087; after it there is
+// one at every multiple of 8088, covering that page and the 8087 after it.
+//
+// PAGE OFFSET | SIZE   | FIELD
+// ------------+--------+-------------------------------------------------------
+//          96 | 4      | record header of the PFS record
+//         100 | 8088   | one byte per page of the interval (as far as the page
+//             |        | holds them); bit 0x40 set when the page is allocated
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "engine/ByteReader.h"
+#include "engine/DataFile.h"
+
+namespace mendora {
+
+inline constexpr uint64_t kPfsInterval = 8088;
+inline constexpr size_t kPfsBytes = 100;
+inline constexpr uint8_t kPfsAllocated = 0x40;
+
+// The PFS page whose interval holds `pageNumber`.
+inline uint64_t PfsPageOf(uint64_t pageNumber) {
+  return pageNumber < kPfsInterval ? 1 : pageNumber - pageNumber % kPfsInterval;
+}
+
+struct PfsPage {
+  uint64_t interval = 0;       // page number / kPfsInterval
+  std::vector<uint8_t> bytes;  // the allocation bytes; empty when the page is no PFS page
+
+  // Whether the PFS page marks `pageNumber` allocated; nothing when the page
+  // is outside what this PFS page records (another interval, past its bytes,
+  // or no readable PFS page at all), so the caller decides on other grounds.
+  std::optional<bool> IsAllocated(uint64_t pageNumber) const {
+    if (bytes.empty() || pageNumber / kPfsInterval != interval) return std::nullopt;
+    const size_t at = pageNumber % kPfsInterval;
+    if (at >= bytes.size()) return std::nullopt;
+    return (bytes[at] & kPfsAllocated) != 0;
+  }
+};
+
+// `page` is the page read at `pageNumber`; its bytes stay empty when its
+// header does not say it is a PFS page.
+PfsPage DecodePfsPage(Bytes page, uint64_t pageNumber);
+
+// The PFS pages of a file, read as they are asked for; the interval asked for
+// last is kept.
+class PfsMap {
+ public:
+  explicit PfsMap(const DataFile& file) : file_(file) {}
+
+  // False only when a readable PFS page marks the page free: without one the
+  // page is judged on its header alone.
+  bool MayBeAllocated(uint64_t pageNumber);
+
+ private:
+  const DataFile& file_;
+  PfsPage current_;
+  bool loaded_ = false;
+};
+
+}  // namespace mendora

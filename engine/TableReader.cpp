@@ -1,0 +1,224 @@
+#include "engine/TableReader.h"
+
+#include <algorithm>
+#include <array>
+#include <unordered_set>
+
+#include "engine/AllocationMap.h"
+#include "engine/ByteReader.h"
+#include "engine/ColumnLayouts.h"
+#include "engine/PageHeader.h"
+#include "engine/PfsPage.h"
+#include "engine/Record.h"
+#include "engine/RowCutter.h"
+#include "engine/TypeCodes.h"
+#include "engine/ValueDecoder.h"
+
+namespace mendora {
+namespace {
+
+// 2000 data pages carry index id 0, text/image pages 255.
+constexpr uint16_t kDataIndexId2000 = 0;
+constexpr uint16_t kTextIndexId2000 = 255;
+
+// A forwarding stub: status byte, then the forwarded record's page u32, file
+// u16 and slot u16.
+constexpr size_t kStubPage = 1;
+constexpr size_t kStubSlot = 7;
+constexpr size_t kStubSize = 9;
+
+// text, ntext and image values are reached through a 16-byte text pointer;
+// a root of the (max) types is 12 bytes and 12 per link, never 16. An image
+// column may hold such a root too, so the shape decides, not the type.
+bool IsTextPointer(Bytes pointer) {
+  return pointer.size() == 16;
+}
+
+}  // namespace
+
+std::vector<uint64_t> TablePages(const DataFile& file, const Catalogue& catalogue, int64_t tableId,
+                                 JobControl* job) {
+  const _SYSINDEXES* entry = nullptr;
+  for (const auto& r : catalogue.indexRows) {
+    if (r.tableId == tableId && r.firstIAM >= 1 && HoldsTableRows(r)) {
+      entry = &r;
+      break;
+    }
+  }
+  if (!entry) return {};
+  AllocationWalk walk = WalkIAM(file, entry->firstIAM, job);
+  // 2000 pages carry the table's object id; 2005/2008 pages their unit's.
+  uint32_t owner =
+      file.Version().HasSysObjectsCatalogue() ? walk.iamObjectId : entry->allocUnitObjId;
+  std::vector<uint64_t> pages;
+  std::unordered_set<uint64_t> seen;
+  for (uint64_t p : ExpandPages(walk.entries)) {
+    if (p == 0 || p >= file.PageCount() || !seen.insert(p).second) continue;
+    if (job) job->Checkpoint();
+    std::array<std::byte, 32> header{};
+    if (file.ReadDirect(p * kPageSize, header) < header.size()) continue;
+    if (LoadU32(header, kHeaderObjectId) == owner) pages.push_back(p);
+  }
+  return pages;
+}
+
+std::optional<TableStorage> FindTableStorage(const Catalogue& catalogue, const VersionFlags& version,
+                                             int64_t tableId) {
+  TableStorage s;
+  s.tableId = tableId;
+  bool found = false;
+  for (const auto& r : catalogue.indexRows) {
+    if (r.tableId != tableId || r.indid > 1) continue;
+    if (version.HasSysObjectsCatalogue()) {
+      if (found) continue;
+      s.rows = {static_cast<uint32_t>(tableId), kDataIndexId2000};
+      s.largeValues = {{static_cast<uint32_t>(tableId), kTextIndexId2000}};
+    } else if (r.unitType == kUnitLargeObjects || r.unitType == kUnitRowOverflow) {
+      s.largeValues.push_back({r.allocUnitObjId, r.allocUnitIndexId});
+      continue;
+    } else if (found || !HoldsTableRows(r)) {
+      continue;
+    } else {
+      s.rows = {r.allocUnitObjId, r.allocUnitIndexId};
+    }
+    found = true;
+    s.clustered = r.indid == 1;
+    s.firstPage = r.firstPage;
+    s.firstIam = r.firstIAM;
+  }
+  if (!found) return std::nullopt;
+  return s;
+}
+
+TableReader::TableReader(const DataFile& file, const Catalogue& catalogue, int64_t tableId)
+    : file_(file), columns_(ColumnsOf(catalogue, tableId)) {
+  if (auto it = catalogue.layouts.find(tableId); it != catalogue.layouts.end()) {
+    if (it->second.columns.size() == columns_.size()) layout_ = &it->second;
+  }
+  storage_ = FindTableStorage(catalogue, file.Version(), tableId);
+  if (storage_) lobs_.emplace(file, storage_->largeValues);
+  pfs_.emplace(file);
+  row_.resize(columns_.size());
+}
+
+bool TableReader::Accepts(const PageBuffer& page, uint64_t pageNumber) {
+  const PageHeader h = DecodePageHeader(page);
+  if (h.type != kPageTypeData || h.objectId != storage_->rows.objectId) return false;
+  // Data pages written by a 2000 server keep index id 0 after an upgrade,
+  // also where the unit they belong to is a clustered index's (index id 1).
+  const bool unit = h.indexId == storage_->rows.indexId ||
+                    (h.indexId == kDataIndexId2000 && storage_->rows.indexId == 1);
+  return unit && pfs_->MayBeAllocated(pageNumber);
+}
+
+void TableReader::Read(JobControl& job, const RowSink& onRow) {
+  stats_ = {};
+  if (!CanRead()) return;
+  const uint64_t pageCount = file_.PageCount();
+  std::unordered_set<uint64_t> visited;
+  PageBuffer page;
+
+  // The leaf level of a clustered table, in key order.
+  if (storage_->clustered) {
+    uint64_t p = storage_->firstPage;
+    while (p != 0 && p < pageCount && visited.insert(p).second) {
+      job.Checkpoint();
+      file_.ReadPage(p, page);
+      if (!Accepts(page, p)) break;
+      if (!ReadPageRows(page, p, onRow)) return;
+      p = DecodePageHeader(page).nextPage;
+    }
+  }
+
+  // A heap's pages, and any page of the unit the leaf chain did not reach.
+  if (storage_->firstIam == 0) return;
+  std::vector<uint64_t> pages = ExpandPages(WalkIAM(file_, storage_->firstIam, &job).entries);
+  std::sort(pages.begin(), pages.end());
+  pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
+  for (uint64_t p : pages) {
+    if (p == 0 || p >= pageCount || !visited.insert(p).second) continue;
+    job.Checkpoint();
+    file_.ReadPage(p, page);
+    if (!Accepts(page, p)) continue;
+    if (!ReadPageRows(page, p, onRow)) return;
+  }
+}
+
+bool TableReader::ReadPageRows(const PageBuffer& page, uint64_t pageNumber, const RowSink& onRow) {
+  (void)pageNumber;
+  ++stats_.pages;
+  for (uint16_t at : SlotOffsets(page)) {
+    if (at == 0) continue;
+    if (!EmitRecord(page, at, onRow)) return false;
+  }
+  return true;
+}
+
+bool TableReader::EmitRecord(Bytes page, size_t at, const RowSink& onRow) {
+  // A forwarding stub has no fixed part: its bytes 2..3 are part of the page
+  // number, not a fixed-part end, so it is known by its status byte before
+  // any parsing.
+  const bool isStub = at < page.size() &&
+                      (std::to_integer<uint8_t>(page[at]) & kStatusTypeMask) == kRecordForwardingStub;
+  Record& record = record_;
+  if (isStub) {
+    // The row lives on another page of the table; it is read here, once.
+    const ByteReader stub(page.subspan(at));
+    if (!stub.Has(0, kStubSize)) {
+      ++stats_.skippedRecords;
+      return true;
+    }
+    const uint32_t target = *stub.u32(kStubPage);
+    const uint16_t slot = *stub.u16(kStubSlot);
+    if (target == 0 || target >= file_.PageCount()) {
+      ++stats_.skippedRecords;
+      return true;
+    }
+    file_.ReadPage(target, forwarded_);
+    const std::vector<uint16_t> slots = SlotOffsets(forwarded_);
+    const bool parsed = slot < slots.size() && Accepts(forwarded_, target) &&
+                        ParseRecordInto(forwarded_, slots[slot], record);
+    if (!parsed || record.Type() != kRecordForwarded) {
+      ++stats_.skippedRecords;
+      return true;
+    }
+    ++stats_.forwardedRows;
+  } else {
+    if (!ParseRecordInto(page, at, record)) {
+      ++stats_.skippedRecords;
+      return true;
+    }
+    // Forwarded records are read at their stubs; ghosts, index and
+    // large-object records are no rows.
+    if (record.Type() != kRecordPrimary) return true;
+  }
+  if (!CutRowInto(record, *layout_, cells_)) {
+    if (record.statusA != 0) ++stats_.skippedRecords;
+    return true;
+  }
+  for (size_t i = 0; i < columns_.size(); ++i) {
+    const CellValue& cell = cells_[i];
+    Value& value = row_[i];
+    if (cell.isNull) {
+      value.Reset();
+      continue;
+    }
+    if (cell.offRow) {
+      if (!lobs_->Read(cell.bytes, IsTextPointer(cell.bytes), lobBytes_, lobError_)) {
+        value.Reset();
+        value.kind = ValueKind::kUnreadable;
+        value.error = lobError_;
+        ++stats_.unreadableCells;
+        continue;
+      }
+      DecodeValue(lobBytes_, columns_[i], value);
+    } else {
+      DecodeValue(cell.Value(), columns_[i], value);
+    }
+    if (value.kind == ValueKind::kUnreadable) ++stats_.unreadableCells;
+  }
+  ++stats_.rows;
+  return onRow(row_);
+}
+
+}  // namespace mendora

@@ -1,0 +1,110 @@
+#include "engine/Utf16.h"
+
+#include <cstdint>
+
+namespace mendora {
+
+void AppendUtf16FromBytes(std::span<const std::byte> bytes, std::u16string& out) {
+  const size_t at = out.size();
+  const size_t units = bytes.size() / 2;
+  out.resize(at + units);
+  for (size_t i = 0; i < units; ++i) {
+    out[at + i] = static_cast<char16_t>(static_cast<uint8_t>(bytes[2 * i]) |
+                                        (static_cast<uint8_t>(bytes[2 * i + 1]) << 8));
+  }
+}
+
+std::u16string Utf16FromBytes(std::span<const std::byte> bytes) {
+  std::u16string text;
+  AppendUtf16FromBytes(bytes, text);
+  return text;
+}
+
+std::u16string WidenAscii(std::string_view ascii) {
+  return std::u16string(ascii.begin(), ascii.end());
+}
+
+std::string ToUtf8(std::u16string_view text) {
+  std::string out;
+  AppendUtf8(text, out);
+  return out;
+}
+
+void AppendUtf8(std::u16string_view text, std::string& out) {
+  out.reserve(out.size() + text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    uint32_t cp = text[i];
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+      cp = 0xFFFD;  // a lone surrogate
+    }
+    if (cp < 0x80) {
+      out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+  }
+}
+
+std::u16string FromUtf8(std::string_view text) {
+  std::u16string out;
+  size_t i = 0;
+  while (i < text.size()) {
+    auto c = static_cast<unsigned char>(text[i]);
+    uint32_t cp = 0xFFFD;
+    size_t len = 1;
+    if (c < 0x80) {
+      cp = c;
+    } else if ((c >> 5) == 0x6) {
+      len = 2;
+    } else if ((c >> 4) == 0xE) {
+      len = 3;
+    } else if ((c >> 3) == 0x1E) {
+      len = 4;
+    }
+    if (len > 1) {
+      if (i + len > text.size()) {
+        len = 1;
+      } else {
+        cp = c & (0x7F >> len);
+        for (size_t k = 1; k < len; ++k) {
+          auto cc = static_cast<unsigned char>(text[i + k]);
+          if ((cc >> 6) != 0x2) {
+            cp = 0xFFFD;
+            len = k;
+            break;
+          }
+          cp = (cp << 6) | (cc & 0x3F);
+        }
+        // Overlong forms (C0 AF for '/') and encoded surrogates are not
+        // characters: taking them would let "../" hide in a name.
+        static constexpr uint32_t kShortest[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (cp != 0xFFFD && (cp < kShortest[len] || (cp >= 0xD800 && cp <= 0xDFFF))) cp = 0xFFFD;
+      }
+    }
+    i += len;
+    if (cp >= 0x10000 && cp <= 0x10FFFF) {
+      cp -= 0x10000;
+      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(cp > 0xFFFF ? 0xFFFD : cp));
+    }
+  }
+  return out;
+}
+
+}  // namespace mendora

@@ -1,0 +1,153 @@
+#include "engine/ValueText.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+#include "engine/Utf16.h"
+
+namespace mendora {
+namespace {
+
+constexpr char kHex[] = "0123456789ABCDEF";
+
+void AppendHexByte(std::string& out, std::byte b) {
+  const auto v = static_cast<uint8_t>(b);
+  out.push_back(kHex[v >> 4]);
+  out.push_back(kHex[v & 0x0F]);
+}
+
+template <typename T>
+void AppendShortest(std::string& out, T v) {
+  std::array<char, 64> buffer{};
+  const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), v);
+  out.append(buffer.data(), result.ptr);
+}
+
+void AppendDate(std::string& out, int64_t days) {
+  const CivilDay c = CivilFromDays0001(days);
+  std::array<char, 32> buffer{};
+  std::snprintf(buffer.data(), buffer.size(), "%04lld-%02d-%02d", static_cast<long long>(c.year),
+                c.month, c.day);
+  out += buffer.data();
+}
+
+void AppendTime(std::string& out, int64_t units, int scale) {
+  int64_t perSecond = 1;
+  for (int i = 0; i < scale; ++i) perSecond *= 10;
+  const int64_t seconds = units / perSecond;
+  std::array<char, 32> buffer{};
+  std::snprintf(buffer.data(), buffer.size(), "%02lld:%02d:%02d",
+                static_cast<long long>(seconds / 3600), static_cast<int>(seconds / 60 % 60),
+                static_cast<int>(seconds % 60));
+  out += buffer.data();
+  if (scale > 0) {
+    std::snprintf(buffer.data(), buffer.size(), ".%0*lld", scale,
+                  static_cast<long long>(units % perSecond));
+    out += buffer.data();
+  }
+}
+
+void AppendMoney(std::string& out, int64_t stored) {
+  const uint64_t magnitude =
+      stored < 0 ? 0 - static_cast<uint64_t>(stored) : static_cast<uint64_t>(stored);
+  std::array<char, 48> buffer{};
+  std::snprintf(buffer.data(), buffer.size(), "%s%llu.%04llu", stored < 0 ? "-" : "",
+                static_cast<unsigned long long>(magnitude / 10000),
+                static_cast<unsigned long long>(magnitude % 10000));
+  out += buffer.data();
+}
+
+}  // namespace
+
+void AppendExactText(const Value& v, std::string& out) {
+  switch (v.kind) {
+    case ValueKind::kNull:
+      return;
+    case ValueKind::kInteger:
+    case ValueKind::kBit:
+      out += std::to_string(v.integer);
+      return;
+    case ValueKind::kDecimal:
+      out += v.digits;
+      return;
+    case ValueKind::kMoney:
+      return AppendMoney(out, v.integer);
+    case ValueKind::kReal:
+      return AppendShortest(out, v.real);
+    case ValueKind::kFloat:
+      return AppendShortest(out, v.real8);
+    case ValueKind::kDateTime:
+    case ValueKind::kSmallDateTime:
+    case ValueKind::kDateTime2:
+      AppendDate(out, v.days);
+      out.push_back(' ');
+      return AppendTime(out, v.timeUnits, v.scale);
+    case ValueKind::kDate:
+      return AppendDate(out, v.days);
+    case ValueKind::kTime:
+      return AppendTime(out, v.timeUnits, v.scale);
+    case ValueKind::kDateTimeOffset: {
+      AppendDate(out, v.days);
+      out.push_back(' ');
+      AppendTime(out, v.timeUnits, v.scale);
+      const int minutes = v.offsetMinutes < 0 ? -v.offsetMinutes : v.offsetMinutes;
+      std::array<char, 16> buffer{};
+      std::snprintf(buffer.data(), buffer.size(), "%c%02d:%02d", v.offsetMinutes < 0 ? '-' : '+',
+                    minutes / 60, minutes % 60);
+      out += buffer.data();
+      return;
+    }
+    case ValueKind::kGuid: {
+      // The first three groups are stored little-endian.
+      constexpr std::array<int, 16> kOrder = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+      for (size_t i = 0; i < kOrder.size() && v.bytes.size() == 16; ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10) out.push_back('-');
+        AppendHexByte(out, v.bytes[kOrder[i]]);
+      }
+      return;
+    }
+    case ValueKind::kBinary:
+    case ValueKind::kXml:
+    {
+      out += "0x";
+      size_t at = out.size();
+      out.resize(at + 2 * v.bytes.size());
+      for (std::byte b : v.bytes) {
+        const auto x = static_cast<uint8_t>(b);
+        out[at++] = kHex[x >> 4];
+        out[at++] = kHex[x & 0x0F];
+      }
+      return;
+    }
+    case ValueKind::kString:
+      AppendUtf8(v.text, out);
+      return;
+    case ValueKind::kUnreadable:
+      out += "<unreadable: " + v.error + ">";
+      return;
+  }
+}
+
+std::string ExactText(const Value& value) {
+  std::string text;
+  AppendExactText(value, text);
+  return text;
+}
+
+bool IsJsonNumber(const Value& v) {
+  switch (v.kind) {
+    case ValueKind::kInteger:
+    case ValueKind::kBit:
+      return true;
+    case ValueKind::kReal:
+      return std::isfinite(v.real);
+    case ValueKind::kFloat:
+      return std::isfinite(v.real8);
+    default:
+      return false;
+  }
+}
+
+}  // namespace mendora

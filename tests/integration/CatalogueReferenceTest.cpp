@@ -1,0 +1,162 @@
+// The recovered catalogue of every real data file against the reference
+// content beside the files: every index and key with its columns in key
+// order, every foreign key with both column lists and the referenced table,
+// every check and module text whole. The same lists for all three versions.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <nlohmann/json.hpp>
+
+#include "engine/Analysis.h"
+#include "engine/Utf16.h"
+#include "tests/support/RealFiles.h"
+
+using namespace mendora;
+using nlohmann::json;
+
+namespace {
+
+std::vector<std::string> ExpectedFiles() {
+  std::vector<std::string> names;
+  for (const auto& name : mdftest::RealMdfFiles()) {
+    if (name[0] == 'v') names.push_back(name);
+  }
+  return names;
+}
+
+struct Recovered {
+  DataFile file;
+  Catalogue c;
+
+  explicit Recovered(const std::string& name) {
+    if (!file.Open(mdftest::RealMdf(name)) || !file.DetectVersion()) {
+      throw std::runtime_error("cannot analyse " + name);
+    }
+    NullJobControl job;
+    RunAnalysis(file, c, job);
+  }
+  const _SYSOBJECTS* Object(const std::string& name, const std::u16string& type) const {
+    for (const auto& o : c.objects) {
+      if (ToUtf8(o.name) == name && o.type == type) return &o;
+    }
+    return nullptr;
+  }
+  std::string ColumnName(int64_t table, uint32_t colid) const {
+    for (const auto& col : c.columns) {
+      if (col.tableId == table && col.colid == static_cast<int16_t>(colid)) return ToUtf8(col.name);
+    }
+    return "#" + std::to_string(colid);
+  }
+  std::string ObjectName(int64_t id) const {
+    for (const auto& o : c.objects) {
+      if (o.id == id) return ToUtf8(o.name);
+    }
+    return "#" + std::to_string(id);
+  }
+  std::vector<std::string> IndexColumns(int64_t table, int indid, bool included) const {
+    std::vector<std::string> names;
+    for (const auto& k : c.indexKeys) {
+      if (k.objectId == static_cast<uint32_t>(table) && k.indexId == static_cast<uint32_t>(indid) &&
+          k.included == included) {
+        names.push_back(ColumnName(table, k.columnId));
+      }
+    }
+    return names;
+  }
+};
+
+std::vector<std::string> Strings(const json& list) {
+  std::vector<std::string> out;
+  for (const auto& s : list) out.push_back(s.get<std::string>());
+  return out;
+}
+
+class CatalogueReference : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(CatalogueReference, KeysIndexesForeignKeysChecksAndModules) {
+  const std::string name = GetParam();
+  std::ifstream in(mdftest::RealMdfDir() + "/expected/" + name + ".json");
+  const json expected = json::parse(in);
+  const Recovered r(name);
+  std::map<std::string, int64_t> tableIds;
+  for (const auto& t : expected["tables"]) tableIds[t["name"]] = t["id"];
+
+  for (const auto& ix : expected["indexes"]) {
+    SCOPED_TRACE("index " + ix["name"].get<std::string>());
+    const int64_t table = tableIds.at(ix["table"]);
+    const int indid = ix["indid"];
+    auto row = std::find_if(r.c.indexRows.begin(), r.c.indexRows.end(), [&](const _SYSINDEXES& x) {
+      return x.tableId == table && x.indid == indid;
+    });
+    ASSERT_NE(row, r.c.indexRows.end());
+    EXPECT_EQ(ToUtf8(row->name), ix["name"].get<std::string>());
+    EXPECT_EQ(row->unique, ix["unique"].get<bool>());
+    EXPECT_EQ(row->primaryKey, ix["primary_key"].get<bool>());
+    EXPECT_EQ(row->uniqueConstraint, ix["unique_constraint"].get<bool>());
+    EXPECT_EQ(r.IndexColumns(table, indid, false), Strings(ix["columns"]));
+    EXPECT_EQ(r.IndexColumns(table, indid, true), Strings(ix["included"]));
+  }
+
+  for (const auto& key : expected["keys"]) {
+    const std::string keyName = key["name"];
+    SCOPED_TRACE("key " + keyName);
+    const _SYSOBJECTS* o = r.Object(keyName, key["type"] == "PK" ? u"PK" : u"UQ");
+    ASSERT_NE(o, nullptr);
+    EXPECT_EQ(o->parentId, tableIds.at(key["table"]));
+  }
+
+  for (const auto& fk : expected["foreign_keys"]) {
+    const std::string fkName = fk["name"];
+    SCOPED_TRACE("foreign key " + fkName);
+    const _SYSOBJECTS* o = r.Object(fkName, u"F ");
+    ASSERT_NE(o, nullptr);
+    std::vector<std::string> columns, referenced;
+    std::set<std::string> referencedTables;
+    for (const auto& d : r.c.dependencies) {
+      if (d.depId != static_cast<uint32_t>(o->id)) continue;
+      if (d.refClass == kReferencingColumn) columns.push_back(r.ColumnName(d.indepId, d.indepSubId));
+      if (d.refClass == kReferencedColumn) {
+        referenced.push_back(r.ColumnName(d.indepId, d.indepSubId));
+        referencedTables.insert(r.ObjectName(d.indepId));
+      }
+    }
+    EXPECT_EQ(columns, Strings(fk["columns"]));
+    EXPECT_EQ(referenced, Strings(fk["referenced_columns"]));
+    EXPECT_EQ(referencedTables, std::set<std::string>{fk["referenced_table"].get<std::string>()});
+  }
+
+  for (const auto& check : expected["checks"]) {
+    SCOPED_TRACE("check " + check["name"].get<std::string>());
+    const _SYSOBJECTS* o = r.Object(check["name"], u"C ");
+    ASSERT_NE(o, nullptr);
+    auto t = std::find_if(r.c.checkTexts.begin(), r.c.checkTexts.end(),
+                          [&](const _Check_Constraints& x) { return x.objectId == o->id; });
+    ASSERT_NE(t, r.c.checkTexts.end());
+    EXPECT_EQ(ToUtf8(t->text), check["text"].get<std::string>());
+    EXPECT_FALSE(t->incomplete);
+  }
+
+  for (const auto& module : expected["modules"]) {
+    SCOPED_TRACE("module " + module["name"].get<std::string>());
+    const std::string type = module["type"];
+    std::u16string stored = WidenAscii(type);
+    if (stored.size() == 1) stored += u' ';
+    const _SYSOBJECTS* o = r.Object(module["name"], stored);
+    ASSERT_NE(o, nullptr);
+    auto t = std::find_if(r.c.moduleTexts.begin(), r.c.moduleTexts.end(),
+                          [&](const _Procedures& x) { return x.objectId == o->id; });
+    ASSERT_NE(t, r.c.moduleTexts.end());
+    EXPECT_EQ(ToUtf8(t->text), module["text"].get<std::string>());
+    EXPECT_FALSE(t->incomplete);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, CatalogueReference, ::testing::ValuesIn(ExpectedFiles()),
+                         [](const auto& info) {
+                           std::string n = info.param.substr(0, info.param.find('.'));
+                           std::replace(n.begin(), n.end(), '-', '_');
+                           return n;
+                         });
+
+}  // namespace

@@ -1,0 +1,205 @@
+// `mendora-cli rows` as a script runs it: every table of one real file of each
+// version in JSON Lines against the reference content, the same cells again
+// through CSV and TSV, and the refusals.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "tests/integration/CliRun.h"
+#include "tests/support/RealFiles.h"
+
+using namespace mdftest;
+using nlohmann::json;
+
+namespace {
+
+json Expected(const std::string& file) {
+  std::ifstream in(RealMdfDir() + "/expected/" + file + ".json");
+  return json::parse(in);
+}
+
+// The command line's text for a reference cell; floating values stay numbers.
+json CliForm(const json& cell) {
+  if (cell.is_boolean()) return cell.get<bool>() ? 1 : 0;
+  if (!cell.is_string()) return cell;
+  std::string s = cell;
+  for (const char* tag : {"dec:", "money:", "guid:", "hex:"}) {
+    if (s.rfind(tag, 0) == 0) return s.substr(std::string(tag).size());
+  }
+  if (s.rfind("dt:", 0) == 0) {
+    s = s.substr(3);
+    s[10] = ' ';
+    return s;
+  }
+  if (s.rfind("sdt:", 0) == 0) {
+    s = s.substr(4) + ":00";
+    s[10] = ' ';
+    return s;
+  }
+  return s;
+}
+
+bool Same(const json& ours, const json& want) {
+  if (want.is_number_float() && ours.is_number()) {
+    return static_cast<float>(want.get<double>()) == static_cast<float>(ours.get<double>()) ||
+           want.get<double>() == ours.get<double>();
+  }
+  return ours == want;
+}
+
+std::vector<std::string> Lines(const std::string& text, const std::string& end = "\n") {
+  std::vector<std::string> lines;
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t next = text.find(end, at);
+    if (next == std::string::npos) next = text.size();
+    lines.push_back(text.substr(at, next - at));
+    at = next + end.size();
+  }
+  return lines;
+}
+
+// RFC 4180 records; a field that was never quoted and is empty is NULL.
+std::vector<std::vector<std::optional<std::string>>> ParseCsv(const std::string& text) {
+  std::vector<std::vector<std::optional<std::string>>> records(1);
+  std::string field;
+  bool quoted = false, inQuotes = false;
+  auto endField = [&] {
+    if (quoted || !field.empty()) {
+      records.back().push_back(field);
+    } else {
+      records.back().push_back(std::nullopt);
+    }
+    field.clear();
+    quoted = false;
+  };
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (inQuotes) {
+      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+        field.push_back('"');
+        ++i;
+      } else if (c == '"') {
+        inQuotes = false;
+      } else {
+        field.push_back(c);
+      }
+    } else if (c == '"') {
+      inQuotes = quoted = true;
+    } else if (c == ',') {
+      endField();
+    } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+      endField();
+      ++i;
+      records.emplace_back();
+    } else {
+      field.push_back(c);
+    }
+  }
+  records.pop_back();  // after the last line end
+  return records;
+}
+
+class CliRowsRealFiles : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(CliRowsRealFiles, JsonCsvAndTsvGiveTheReferenceCells) {
+  const std::string file = GetParam();
+  const json expected = Expected(file);
+  for (const auto& table : expected["tables"]) {
+    const std::string name = table["name"];
+    SCOPED_TRACE(file + " " + name);
+    CliRun json_ = RunCli({"rows", RealMdf(file), name, "--format", "json"});
+    ASSERT_EQ(json_.status, 0) << json_.err;
+    EXPECT_EQ(json_.err, "");
+    const auto lines = Lines(json_.out);
+    ASSERT_EQ(lines.size(), table["rows"].size());
+    std::vector<json> objects;
+    for (size_t r = 0; r < lines.size(); ++r) {
+      json row = json::parse(lines[r]);
+      for (size_t c = 0; c < table["columns"].size(); ++c) {
+        const std::string column = table["columns"][c]["name"];
+        const json& want = table["rows"][r][c];
+        if (want == "<xml>") continue;
+        EXPECT_TRUE(Same(row.at(column), CliForm(want)))
+            << "row " << r << " " << column << ": " << row.at(column).dump().substr(0, 80)
+            << " vs " << want.dump().substr(0, 80);
+      }
+      objects.push_back(std::move(row));
+    }
+
+    // CSV: a header of names, then the same cells; NULL is an empty unquoted field.
+    CliRun csv = RunCli({"rows", RealMdf(file), name, "--format", "csv"});
+    ASSERT_EQ(csv.status, 0) << csv.err;
+    auto records = ParseCsv(csv.out);
+    ASSERT_EQ(records.size(), objects.size() + 1);
+    for (size_t c = 0; c < table["columns"].size(); ++c) {
+      EXPECT_EQ(records[0][c], table["columns"][c]["name"].get<std::string>());
+    }
+    // TSV: one line a row, NULL as \N.
+    CliRun tsv = RunCli({"rows", RealMdf(file), name});
+    ASSERT_EQ(tsv.status, 0) << tsv.err;
+    auto tsvLines = Lines(tsv.out);
+    ASSERT_EQ(tsvLines.size(), objects.size() + 1);
+    for (size_t r = 0; r < objects.size(); ++r) {
+      ASSERT_EQ(records[r + 1].size(), table["columns"].size());
+      for (size_t c = 0; c < table["columns"].size(); ++c) {
+        const json& cell = objects[r][table["columns"][c]["name"].get<std::string>()];
+        const auto& field = records[r + 1][c];
+        if (cell.is_null()) {
+          EXPECT_FALSE(field.has_value());
+        } else {
+          ASSERT_TRUE(field.has_value());
+          EXPECT_EQ(*field, cell.is_string() ? cell.get<std::string>() : cell.dump());
+        }
+      }
+      EXPECT_EQ(tsvLines[r + 1].find('\r'), std::string::npos) << "line ends escaped";
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, CliRowsRealFiles,
+                         ::testing::Values("v539-pubs.mdf", "v611-northwind.mdf",
+                                           "v655-students.mdf"),
+                         [](const auto& info) {
+                           std::string n = info.param.substr(0, info.param.find('.'));
+                           std::replace(n.begin(), n.end(), '-', '_');
+                           return n;
+                         });
+
+TEST(CliRows, TablesAreFoundByExactNameOrSchemaName) {
+  const std::string pubs = RealMdf("v539-pubs.mdf");
+  CliRun plain = RunCli({"rows", pubs, "discounts", "--format", "csv"});
+  CliRun qualified = RunCli({"rows", pubs, "dbo.discounts", "--format", "csv"});
+  EXPECT_EQ(plain.status, 0);
+  EXPECT_EQ(qualified.status, 0);
+  EXPECT_EQ(plain.out, qualified.out);
+  EXPECT_NE(plain.out.find("Initial Customer,,,,10.50\r\n"), std::string::npos) << plain.out;
+
+  CliRun limited = RunCli({"rows", pubs, "discounts", "--limit", "2"});
+  EXPECT_EQ(limited.status, 0);
+  EXPECT_EQ(Lines(limited.out).size(), 3u) << limited.out;
+
+  CliRun wrongCase = RunCli({"rows", pubs, "DISCOUNTS"});
+  EXPECT_EQ(wrongCase.status, 1);
+  EXPECT_EQ(wrongCase.out, "");
+  EXPECT_NE(wrongCase.err.find("No table named DISCOUNTS"), std::string::npos) << wrongCase.err;
+  EXPECT_NE(wrongCase.err.find("discounts"), std::string::npos) << wrongCase.err;
+}
+
+TEST(CliRows, UsageErrorsExitTwo) {
+  const std::string pubs = RealMdf("v539-pubs.mdf");
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"rows", pubs},
+        {"rows", pubs, "discounts", "--format", "xml"},
+        {"rows", pubs, "discounts", "--limit", "many"},
+        {"rows", pubs, "discounts", "--limit"},
+        {"rows", pubs, "discounts", "--bogus"}}) {
+    CliRun run = RunCli(args);
+    EXPECT_EQ(run.status, 2) << args.back();
+    EXPECT_NE(run.err.find("usage:"), std::string::npos);
+  }
+}
+
+}  // namespace
