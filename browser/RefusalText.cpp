@@ -10,7 +10,10 @@ const char* RefusalText(Refusal refusal) {
     case Refusal::kCannotOpen:
       // The file selection says the same whatever kept the file from opening.
       return texts::kFileInUse;
+    case Refusal::kNotRegularFile:
+      return texts::kNotRegularFile;
     case Refusal::kNotADataFile:
+      return texts::kNotDataFile;
     case Refusal::kUnsupportedVersion:
       break;
   }

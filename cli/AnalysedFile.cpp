@@ -8,15 +8,25 @@
 
 namespace cli {
 
+std::string PathForMessage(const std::string& path) {
+  return path.empty() ? std::string("(empty path)") : path;
+}
+
 void OpenAndAnalyse(const std::string& path, AnalysedFile& analysed, std::ostream& err) {
   // A file another process holds is refused with the window's message; a
   // missing or unreadable file names its cause.
   if (!analysed.file.Open(path)) {
     const int error = errno;
-    if (mendora::OpenRefusal(error) == mendora::Refusal::kHeldByAnotherProcess) {
-      err << mendora::RefusalText(mendora::Refusal::kHeldByAnotherProcess) << "\n";
-    } else {
-      err << path << ": " << std::strerror(error) << "\n";
+    switch (analysed.file.LastOpenRefusal(error)) {
+      case mendora::Refusal::kHeldByAnotherProcess:
+        err << mendora::RefusalText(mendora::Refusal::kHeldByAnotherProcess) << "\n";
+        break;
+      case mendora::Refusal::kNotRegularFile:
+        err << PathForMessage(path) << ": " << mendora::RefusalText(mendora::Refusal::kNotRegularFile)
+            << "\n";
+        break;
+      default:
+        err << PathForMessage(path) << ": " << std::strerror(error) << "\n";
     }
     return;
   }

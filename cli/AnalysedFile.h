@@ -21,6 +21,9 @@ struct AnalysedFile {
   bool supported = false;  // it passed the version test and was analysed
 };
 
+// The path as messages name it; an empty one is said to be empty.
+std::string PathForMessage(const std::string& path);
+
 // Opens and analyses `path` into `analysed`. A file that cannot be opened
 // leaves `opened` false; a refused version leaves `supported` false. Throws
 // FileError when a read fails during the analysis.

@@ -21,16 +21,26 @@ bool CFile64::Open(const std::string& path) {
     fd_ = -1;
     path_.clear();
   }
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  notRegular_ = false;
+  // Without O_NONBLOCK, opening a FIFO that nobody writes would wait forever.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    int err = S_ISDIR(st.st_mode) ? EISDIR : errno;
+  if (::fstat(fd, &st) != 0) {
+    int err = errno;
     ::close(fd);
-    errno = err ? err : EINVAL;
+    errno = err;
     return false;
   }
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  if (!S_ISREG(st.st_mode)) {
+    ::close(fd);
+    notRegular_ = true;
+    errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    return false;
+  }
+  // Reads of a regular file never block; the flag is dropped all the same.
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  if (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
     int err = errno;
     ::close(fd);
     errno = err;

@@ -1,6 +1,8 @@
-// The open data file. It is opened read-only and locked exclusively, so a file
-// that another process (a running server, a second copy of this program) holds
-// is refused, and nothing here can ever write to it.
+// The open data file. It is opened read-only with a shared lock: any number of
+// our readers (the window, the command line) read one file together, while a
+// file that another process holds exclusively (a running server, a writer) is
+// refused. Nothing here can ever write to it. Only regular files are opened:
+// a FIFO, a device or a folder is refused without blocking.
 #pragma once
 
 #include <cstddef>
@@ -17,9 +19,12 @@ class CFile64 {
   CFile64(const CFile64&) = delete;
   CFile64& operator=(const CFile64&) = delete;
 
-  // False when the file is missing, unreadable or locked by someone else;
-  // errno then tells why. An open file is closed first.
+  // False when the file is missing, unreadable, not a regular file or held
+  // exclusively by someone else; errno then tells why (ENOTREG-like cases set
+  // NotRegular()). An open file is closed first.
   bool Open(const std::string& path);
+  // After a failed Open: the path named something other than a regular file.
+  bool NotRegular() const { return notRegular_; }
   // Throws FileError when the close fails; the object is closed either way.
   void Close();
   bool IsOpen() const { return fd_ >= 0; }
@@ -35,6 +40,7 @@ class CFile64 {
  private:
   int fd_ = -1;
   std::string path_;
+  bool notRegular_ = false;
 };
 
 }  // namespace mendora

@@ -62,17 +62,26 @@ class SelfDescribedTable {
   }
   bool Usable() const { return !layout_.columns.empty(); }
   bool Cut(Bytes page, uint16_t at) {
-    auto cells = CutRow(page, at, layout_);
+    auto record = ParseRecord(page, at);
+    if (!record) return false;
+    auto cells = CutRow(*record, layout_);
     if (!cells) return false;
     cells_ = std::move(*cells);
+    storedVariables_ = record->varEnds.size();
     return true;
   }
-  // The cell's bytes; nothing for a NULL, off-row or absent column.
+  // The cell's bytes; nothing for a NULL, off-row or absent column, nor for
+  // a variable column the row says is not NULL yet does not store: that is a
+  // damaged row, whose text piece or column list is lost, not empty.
   std::optional<Bytes> Get(const std::u16string& name) const {
     auto it = index_.find(name);
     if (it == index_.end() || it->second >= cells_.size()) return std::nullopt;
     const CellValue& cell = cells_[it->second];
     if (cell.isNull || cell.offRow) return std::nullopt;
+    const ColumnPlace& place = layout_.columns[it->second];
+    if (place.kind == ColumnPlace::Kind::Variable && place.varIndex >= storedVariables_) {
+      return std::nullopt;
+    }
     return cell.Value();
   }
   std::optional<int64_t> Int(const std::u16string& name) const {
@@ -90,6 +99,7 @@ class SelfDescribedTable {
   ColumnLayout layout_;
   std::map<std::u16string, size_t> index_;
   std::vector<CellValue> cells_;
+  size_t storedVariables_ = 0;
 };
 
 // sysindexes status bits of 2000 files.

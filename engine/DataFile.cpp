@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "engine/BootPage.h"
 #include "engine/ByteReader.h"
 #include "engine/PageHeader.h"
 
@@ -13,6 +14,12 @@ void DataFile::ReadPage(uint64_t pageNumber, PageBuffer& page) const {
   const size_t got = file_.ReadAt(pageNumber * kPageSize, page);
   if (got < page.size()) std::fill(page.begin() + static_cast<ptrdiff_t>(got), page.end(), std::byte{0});
   RepairTornPage(page);
+}
+
+bool DataFile::LooksLikeDataFile() const {
+  if (FileSize() < kVersionOffset + 2) return false;
+  const PageBuffer boot = ReadPage(kBootPage);
+  return static_cast<uint8_t>(boot[kHeaderPageType]) == kPageTypeBoot;
 }
 
 bool DataFile::DetectVersion() {
@@ -27,7 +34,8 @@ bool DataFile::DetectVersion() {
   return version_.Any();
 }
 
-Refusal OpenRefusal(int error) {
+Refusal DataFile::LastOpenRefusal(int error) const {
+  if (file_.NotRegular()) return Refusal::kNotRegularFile;
   return error == EWOULDBLOCK ? Refusal::kHeldByAnotherProcess : Refusal::kCannotOpen;
 }
 
@@ -37,8 +45,7 @@ bool DetectVersionAndAnalyse(DataFile& file, const std::function<void()>& analys
     if (analyse) analyse();
     return true;
   }
-  const bool tooShort = file.FileSize() < kVersionOffset + 2;
-  if (refuse) refuse(tooShort ? Refusal::kNotADataFile : Refusal::kUnsupportedVersion);
+  if (refuse) refuse(file.LooksLikeDataFile() ? Refusal::kUnsupportedVersion : Refusal::kNotADataFile);
   file.Close();
   return false;
 }

@@ -15,9 +15,20 @@
 
 namespace mendora {
 
+// Why a file was not taken. The engine only tells; the caller words it.
+enum class Refusal : uint8_t {
+  kHeldByAnotherProcess,  // another process holds the file's lock
+  kCannotOpen,            // missing or unreadable: errno tells why
+  kNotRegularFile,        // a folder, a FIFO, a device
+  kNotADataFile,          // too short to hold the boot page's version
+  kUnsupportedVersion,    // a version other than 539, 611 and 655
+};
+
 class DataFile {
  public:
   bool Open(const std::string& path) { return file_.Open(path); }
+  // Why the last Open failed, from what it left (errno included).
+  Refusal LastOpenRefusal(int error) const;
   void Close() { file_.Close(); }
   bool IsOpen() const { return file_.IsOpen(); }
   const std::string& Path() const { return file_.Path(); }
@@ -45,6 +56,9 @@ class DataFile {
   // The version test: takes the file size, reads the version at byte 73828 and
   // sets the flag of a supported version. False, with no flag set, otherwise.
   bool DetectVersion();
+  // Whether the file reads as a data file of any version: long enough to hold
+  // the boot page, and page 9 says it is one. After DetectVersion.
+  bool LooksLikeDataFile() const;
 
  private:
   CFile64 file_;
@@ -52,16 +66,7 @@ class DataFile {
   VersionFlags version_;
 };
 
-// Why a file was not taken. The engine only tells; the caller words it.
-enum class Refusal : uint8_t {
-  kHeldByAnotherProcess,  // another process holds the file's lock
-  kCannotOpen,            // missing, unreadable, a folder: errno tells why
-  kNotADataFile,          // too short to hold the boot page's version
-  kUnsupportedVersion,    // a version other than 539, 611 and 655
-};
 
-// Why the last failed DataFile::Open refused, from the errno it left.
-Refusal OpenRefusal(int error);
 
 // Runs the version test; on a supported version runs `analyse`, otherwise
 // passes the refusal to `refuse` and closes the file.

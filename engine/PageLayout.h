@@ -52,6 +52,8 @@ inline constexpr uint8_t kPageTypeText = 3;
 inline constexpr uint8_t kPageTypeTextTree = 4;  // the inner nodes of large values
 inline constexpr uint8_t kPageTypeIam = 10;
 inline constexpr uint8_t kPageTypePfs = 11;
+inline constexpr uint8_t kPageTypeBoot = 13;
+inline constexpr uint8_t kPageTypeFileHeader = 15;
 
 // The most slots a page can hold: the slot array may not run into the header.
 inline constexpr size_t kMaxSlots = (kPageSize - kPageHeaderSize) / 2;

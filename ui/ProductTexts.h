@@ -9,6 +9,10 @@ inline constexpr const char* kCaption = "Mendora for Sql Server";
 inline constexpr const char* kWindowTitle = " Mendora for Sql Server";
 inline constexpr const char* kVersionNotAppropriate =
     "Version of file is not appropriate, Please select right SQL file version";
+inline constexpr const char* kNotDataFile = "The selected file is not a SQL Server data file.";
+inline constexpr const char* kNotRegularFile = "Not a regular file";
+inline constexpr const char* kNoCatalogue =
+    "No catalogue could be read: the file is damaged or is not a SQL Server data file";
 inline constexpr const char* kFileInUse = "The selected file is already being used by another process.";
 
 // Start-up.

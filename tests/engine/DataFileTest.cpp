@@ -1,10 +1,13 @@
 // Opening the data file and the version test.
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 #include "browser/RefusalText.h"
 #include "engine/DataFile.h"
@@ -59,7 +62,7 @@ TEST(VersionTest, ShortFileIsRefusedAndClosed) {
   EXPECT_FALSE(DetectVersionAndAnalyse(file, [&] { analysed = true; },
                                        [&](Refusal r) { refusal = RefusalText(r); }));
   EXPECT_FALSE(analysed);
-  EXPECT_EQ(refusal, texts::kVersionNotAppropriate);
+  EXPECT_EQ(refusal, texts::kNotDataFile) << "too short to be a data file of any version";
   EXPECT_FALSE(file.IsOpen());
   EXPECT_TRUE(file.Path().empty());
   EXPECT_EQ(file.FileSize(), 9u * 8192);
@@ -114,9 +117,57 @@ TEST(CFile64Test, AFileLockedByAnotherProcessIsRefused) {
   waitpid(child, &status, 0);
   EXPECT_TRUE(file.Open(f.path())) << "the file is free once the other process lets go";
 
-  // While we hold it, nobody else gets it either.
+  // Our readers share it: the window and the command line read one file together.
   CFile64 second;
-  EXPECT_FALSE(second.Open(f.path()));
+  EXPECT_TRUE(second.Open(f.path()));
+  // Nobody takes it exclusively while we read it.
+  int fd = open(f.path().c_str(), O_RDONLY);
+  EXPECT_NE(flock(fd, LOCK_EX | LOCK_NB), 0);
+  close(fd);
+}
+
+TEST(CFile64Test, AnythingButARegularFileIsRefusedWithoutWaiting) {
+  // A FIFO that nobody writes would block a plain open forever.
+  const std::string fifo = testing::TempDir() + "/mendora-fifo";
+  unlink(fifo.c_str());
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& path : {fifo, std::string("/dev/null"), std::string("/tmp")}) {
+    DataFile file;
+    EXPECT_FALSE(file.Open(path)) << path;
+    EXPECT_EQ(file.LastOpenRefusal(errno), Refusal::kNotRegularFile) << path;
+    EXPECT_STREQ(RefusalText(file.LastOpenRefusal(errno)), texts::kNotRegularFile);
+  }
+  unlink(fifo.c_str());
+  DataFile missing;
+  EXPECT_FALSE(missing.Open(""));
+  EXPECT_EQ(missing.LastOpenRefusal(errno), Refusal::kCannotOpen);
+}
+
+TEST(VersionTest, ADataFileOfAnotherVersionIsToldSoAndAnythingElseIsNoDataFile) {
+  TempFile f;
+  MdfBuilder(655, u"db").WriteTo(f.path());
+  {
+    // 573: a version we do not read, on a boot page that is one.
+    std::fstream io(f.path(), std::ios::in | std::ios::out | std::ios::binary);
+    io.seekp(9 * 8192 + 100);
+    io.write("\x3D\x02", 2);
+  }
+  DataFile file;
+  ASSERT_TRUE(file.Open(f.path()));
+  Refusal refusal{};
+  EXPECT_FALSE(DetectVersionAndAnalyse(file, nullptr, [&](Refusal r) { refusal = r; }));
+  EXPECT_EQ(refusal, Refusal::kUnsupportedVersion);
+
+  TempFile noise;
+  {
+    std::ofstream out(noise.path(), std::ios::binary);
+    std::string bytes(16 * 8192, '\xFF');
+    out << bytes;
+  }
+  DataFile other;
+  ASSERT_TRUE(other.Open(noise.path()));
+  EXPECT_FALSE(DetectVersionAndAnalyse(other, nullptr, [&](Refusal r) { refusal = r; }));
+  EXPECT_EQ(refusal, Refusal::kNotADataFile);
 }
 
 TEST(CFile64Test, ClosedFileRaisesFileErrorOnRead) {
