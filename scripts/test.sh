@@ -52,10 +52,8 @@ check_format() {
 }
 
 # Each GoogleTest case is its own ctest entry, so two run at once. The engine
-# opens a data file with an exclusive lock, as the system does, so two
-# processes reading the same real file would refuse each other ("already being
-# used by another process"): the tests that read the real files hold the
-# real_mdf_files resource lock and take turns.
+# opens a data file with a shared lock, so tests reading the same real file run
+# side by side.
 run_tests() {
   local dir="$1"
   echo "== test $dir"
