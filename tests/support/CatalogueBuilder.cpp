@@ -4,6 +4,7 @@
 #include <memory>
 #include <set>
 #include <stdexcept>
+#include <tuple>
 
 namespace mdftest {
 
@@ -108,6 +109,58 @@ constexpr uint16_t kTextIndexId2000 = 255;  // header index id of a 2000 table's
 constexpr uint16_t kUserIndexId = 0x0100;  // header index id of user units: their id's bits 48..63
 constexpr uint32_t kSysObjectsIam = 10, kSysIndexesIam = 13, kSysColumnsIam = 26;
 constexpr uint32_t kSysObjectsFirst = 8;
+// sysindexes status bits of 2000 files.
+constexpr uint32_t kIndexUnique2000 = 0x02;
+constexpr uint32_t kIndexClustered2000 = 0x10;
+// sysindexes.keys marks on the columns a nonclustered index carries along:
+// 1, or 3 for a column that is also one of the index's own keys.
+constexpr uint8_t kCarried = 1;
+constexpr uint8_t kCarriedOwnKey = 3;
+// The most characters a syscomments row holds: 8000 bytes of ctext.
+constexpr size_t kCommentBytes = 8000;
+
+// Single-byte text as UTF-16 units, byte for unit (the texts tests write are
+// ASCII, where Windows-1252 and UTF-16 agree).
+std::u16string Widen(const std::string& s) {
+  std::u16string out;
+  for (unsigned char ch : s) out.push_back(ch);
+  return out;
+}
+
+// Windows-1252's 0x80..0x9F, the range where it departs from Latin-1;
+// 0 where the code page leaves the byte undefined.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+// A UTF-16 text in Windows-1252, one byte per character.
+ByteVec Cp1252(const std::u16string& s) {
+  ByteVec out;
+  for (char16_t ch : s) {
+    int byte = -1;
+    if (ch < 0x80 || (ch >= 0xA0 && ch <= 0xFF)) {
+      byte = ch;
+    } else {
+      for (int k = 0; k < 32; ++k) {
+        if (kCp1252High[k] == ch && ch != 0) byte = 0x80 + k;
+      }
+    }
+    if (byte < 0) throw std::logic_error("a character Windows-1252 does not have");
+    out.push_back(std::byte{static_cast<uint8_t>(byte)});
+  }
+  return out;
+}
+
+// A text as the single bytes 2005/2008 sysobjvalues rows hold here.
+std::string Narrow(const std::u16string& s) {
+  std::string out;
+  for (char16_t ch : s) {
+    if (ch > 0xFF) throw std::logic_error("a single-byte text holds units up to 0xFF");
+    out.push_back(static_cast<char>(ch));
+  }
+  return out;
+}
 
 }  // namespace
 
@@ -413,6 +466,7 @@ int32_t CatalogueBuilder::AddKey(int32_t tableId, const std::u16string& name,
                                  bool clustered) {
   auto t = std::find_if(tables_.begin(), tables_.end(), [&](auto& x) { return x.id == tableId; });
   if (t == tables_.end()) throw std::logic_error("a key needs its table");
+  if (clustered && t->clusteredIndex) throw std::logic_error("a table has one clustered index");
   int32_t id = NextObjectId();
   objects_.push_back({id, name, type, tableId});
   bool primary = type == "PK";
@@ -430,27 +484,69 @@ int32_t CatalogueBuilder::AddKey(int32_t tableId, const std::u16string& name,
 
 int32_t CatalogueBuilder::AddIndex(int32_t tableId, const std::u16string& name,
                                    const std::vector<int16_t>& keyColumns, uint32_t status) {
-  auto t = std::find_if(tables_.begin(), tables_.end(), [&](auto& x) { return x.id == tableId; });
-  if (t == tables_.end()) throw std::logic_error("an index needs its table");
-  int32_t indid = t->nextIndexId++;
+  TableDef& t = TableOf(tableId);
+  int32_t indid = t.nextIndexId++;
   indexes_.push_back({tableId, indid, name, Is2000() ? 0u : status, keyColumns});
   return indid;
 }
 
+int32_t CatalogueBuilder::AddIndex2000(int32_t tableId, const std::u16string& name,
+                                       const std::vector<int16_t>& keyColumns, uint32_t status,
+                                       bool clustered) {
+  if (!Is2000()) throw std::logic_error("sysindexes status bits are those of 2000 files");
+  TableDef& t = TableOf(tableId);
+  int32_t indid = clustered ? 1 : t.nextIndexId++;
+  if (clustered) {
+    if (t.clusteredIndex) throw std::logic_error("a table has one clustered index");
+    status |= kIndexClustered2000;
+    t.clusteredIndex = 1;
+    t.clusteredName = name;
+    t.clusteredStatus = status;
+    // A non-unique clustered index tells equal keys apart by a uniquifier
+    // every row carries.
+    if (!(status & kIndexUnique2000)) t.options.uniquifier = true;
+  }
+  indexes_.push_back({tableId, indid, name, status, keyColumns});
+  return indid;
+}
+
 int32_t CatalogueBuilder::AddCheck(int32_t tableId, const std::u16string& name,
-                                   const std::string& text) {
+                                   const std::string& text, const CommentOptions& options) {
+  return AddCheck(tableId, name, Widen(text), options);
+}
+
+int32_t CatalogueBuilder::AddCheck(int32_t tableId, const std::u16string& name,
+                                   const std::u16string& text, const CommentOptions& options) {
   int32_t id = NextObjectId();
   objects_.push_back({id, name, "C ", tableId});
-  checks_.push_back({id, text});
+  checks_.push_back({id, text, 0, options});
   return id;
 }
 
 int32_t CatalogueBuilder::AddModule(const std::string& type, const std::u16string& name,
-                                    const std::string& text, int32_t parent) {
+                                    const std::string& text, int32_t parent,
+                                    const CommentOptions& options) {
+  return AddModule(type, name, Widen(text), parent, options);
+}
+
+int32_t CatalogueBuilder::AddModule(const std::string& type, const std::u16string& name,
+                                    const std::u16string& text, int32_t parent,
+                                    const CommentOptions& options) {
   int32_t id = NextObjectId();
   objects_.push_back({id, name, type, parent});
-  modules_.push_back({id, text});
+  modules_.push_back({id, text, static_cast<int16_t>(type == "P " ? 1 : 0), options});
   return id;
+}
+
+void CatalogueBuilder::AddModulePart(int32_t moduleId, const std::u16string& text,
+                                     const CommentOptions& options) {
+  if (!Is2000()) throw std::logic_error("numbered text parts are kept in syscomments");
+  int16_t last = -1;
+  for (const auto& m : modules_) {
+    if (m.objectId == moduleId) last = std::max(last, m.number);
+  }
+  if (last < 1) throw std::logic_error("numbered parts belong to a procedure added before");
+  modules_.push_back({moduleId, text, static_cast<int16_t>(last + 1), options});
 }
 
 int32_t CatalogueBuilder::AddObject(const std::u16string& name, const std::string& type,
@@ -463,6 +559,28 @@ int32_t CatalogueBuilder::AddObject(const std::u16string& name, const std::strin
 void CatalogueBuilder::AddDependency(uint8_t refClass, int32_t depId, int32_t depSubId,
                                      int32_t indepId, int32_t indepSubId) {
   dependencies_.push_back({refClass, depId, depSubId, indepId, indepSubId});
+}
+
+int32_t CatalogueBuilder::AddForeignKey(int32_t tableId, const std::u16string& name,
+                                        const std::vector<int16_t>& columns,
+                                        int32_t referencedTable,
+                                        const std::vector<int16_t>& referencedColumns,
+                                        int16_t referencedIndex) {
+  if (!Is2000()) throw std::logic_error("sysreferences rows are those of 2000 files");
+  if (columns.size() != referencedColumns.size() || columns.empty() || columns.size() > 16) {
+    throw std::logic_error("a foreign key pairs 1 to 16 columns with as many referenced ones");
+  }
+  TableOf(tableId);
+  TableOf(referencedTable);
+  int32_t id = AddObject(name, "F ", tableId);
+  foreignKeys_.push_back({id, tableId, columns, referencedTable, referencedColumns, referencedIndex});
+  return id;
+}
+
+CatalogueBuilder::TableDef& CatalogueBuilder::TableOf(int32_t tableId) {
+  auto t = std::find_if(tables_.begin(), tables_.end(), [&](auto& x) { return x.id == tableId; });
+  if (t == tables_.end()) throw std::logic_error("no table with this id");
+  return *t;
 }
 
 std::vector<CatalogueBuilder::Place> CatalogueBuilder::PlacesOf(const TableDef& t) const {
@@ -691,21 +809,98 @@ void CatalogueBuilder::PlaceTables(Layout& layout) {
 
 // ---------------------------------------------------------- 2000 system rows
 
+const CatalogueBuilder::IndexDef* CatalogueBuilder::ClusteredIndexOf(int32_t tableId) const {
+  for (const auto& x : indexes_) {
+    if (x.tableId == tableId && x.indid == 1) return &x;
+  }
+  return nullptr;
+}
+
+// sysindexes.keys of an index: its own key columns in key order; a clustered
+// index that is not unique ends in the uniquifier (column 0); a nonclustered
+// index carries the table's clustering key, uniquifier included, or, on a
+// heap, the row locator (column 0).
+ByteVec CatalogueBuilder::IndexKeys2000(const IndexDef& x) const {
+  ByteVec keys;
+  auto add = [&](int16_t column, uint8_t carried) {
+    ByteVec e = IndexKeyEntry2000(static_cast<uint16_t>(column), carried);
+    keys.insert(keys.end(), e.begin(), e.end());
+  };
+  for (int16_t column : x.keyColumns) add(column, 0);
+  if (x.indid == 1) {
+    if (!(x.status & kIndexUnique2000)) add(0, 0);
+    return keys;
+  }
+  const IndexDef* clustered = ClusteredIndexOf(x.tableId);
+  if (!clustered) {
+    add(0, kCarried);
+    return keys;
+  }
+  for (int16_t column : clustered->keyColumns) {
+    bool own = std::find(x.keyColumns.begin(), x.keyColumns.end(), column) != x.keyColumns.end();
+    add(column, own ? kCarriedOwnKey : kCarried);
+  }
+  if (!(clustered->status & kIndexUnique2000)) add(0, kCarried);
+  return keys;
+}
+
+// A text's syscomments rows: cut into rows of at most 8000 bytes, numbered
+// 1, 2, 3, ... within the text's number.
+void CatalogueBuilder::CommentRows2000(const TextDef& text, std::vector<ByteVec>& out) const {
+  const bool compressed = text.options.compressed;
+  const size_t bytesPerChar = compressed ? 1 : 2;
+  size_t perRow = text.options.charsPerRow ? text.options.charsPerRow : kCommentBytes / bytesPerChar;
+  if (perRow * bytesPerChar > kCommentBytes) throw std::logic_error("a syscomments row holds 8000 bytes");
+  int16_t colid = 0;
+  size_t at = 0;
+  do {
+    std::u16string piece = text.text.substr(at, perRow);
+    at += piece.size();
+    SysCommentsRow r;
+    r.objectId = text.objectId;
+    r.number = text.number;
+    r.colid = ++colid;
+    r.status = compressed ? kCommentCompressed : 0;
+    r.text = compressed ? Cp1252(piece) : Utf16(piece);
+    out.push_back(Encode(r));
+  } while (at < text.text.size());
+}
+
 CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2000() const {
   SystemRowLists rows;
   auto& objects = rows[kObjSysObjects];
   auto& columns = rows[kObjSysColumns];
   auto& indexes = rows[kObjSysIndexes];
+  auto& comments = rows[kObjSysComments];
+  auto& references = rows[kObjSysReferences];
   // The system tables themselves: objects, their columns and index rows,
-  // none of which the catalogue keeps as user data.
+  // none of which the catalogue keeps as user data. syscomments and
+  // sysreferences are found through their sysindexes rows alone, so they
+  // get no object rows, which keeps sysobjects' pages as tests expect them.
   objects.push_back(Encode(SysObjectsRow{1, "S ", 0, u"sysobjects"}));
   objects.push_back(Encode(SysObjectsRow{2, "S ", 0, u"sysindexes"}));
   objects.push_back(Encode(SysObjectsRow{3, "S ", 0, u"syscolumns"}));
   columns.push_back(Encode(SysColumnsRow{1, u"name", xtype::kNVarChar, 1, 256, 0, 0, 1, -1}));
   columns.push_back(Encode(SysColumnsRow{1, u"id", xtype::kInt, 1, 4, 10, 0, 2, 4}));
+
+  for (const auto& c : checks_) CommentRows2000(c, comments);
+  for (const auto& m : modules_) CommentRows2000(m, comments);
+  for (const auto& fk : foreignKeys_) {
+    references.push_back(Encode(SysReferencesRow{fk.id, fk.tableId, fk.referencedTable,
+                                                 fk.referencedIndex, fk.columns,
+                                                 fk.referencedColumns, std::nullopt}));
+  }
+
   indexes.push_back(Encode(SysIndexesRow{1, 0x12, kSysObjectsFirst, 1, 0, 0, kSysObjectsIam, u"sysobjects", {}}));
   indexes.push_back(Encode(SysIndexesRow{2, 0x12, 0, 1, 0, 0, kSysIndexesIam, u"sysindexes", {}}));
   indexes.push_back(Encode(SysIndexesRow{3, 0x12, 0, 1, 0, 0, kSysColumnsIam, u"syscolumns", {}}));
+  for (const auto& [id, name, list] :
+       {std::tuple{kObjSysComments, u"syscomments", &comments},
+        std::tuple{kObjSysReferences, u"sysreferences", &references}}) {
+    auto [iam, first] = systemIamAndFirst_.at(id);
+    indexes.push_back(Encode(SysIndexesRow{static_cast<int32_t>(id), 0x12, first, 1, 0,
+                                           list->size(), iam, name, {}}));
+  }
 
   for (const auto& o : objects_) {
     objects.push_back(Encode(SysObjectsRow{o.id, o.type, o.parent, o.name}));
@@ -738,6 +933,7 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2000() const {
     heap.firstPage = b.firstPage;
     heap.firstIam = b.iamPage;
     heap.rowCount = count;
+    if (const IndexDef* clustered = ClusteredIndexOf(t.id)) heap.keys = IndexKeys2000(*clustered);
     indexes.push_back(Encode(heap));
     if (!b.lobPages.empty()) {
       // The table's text/image pages: index id 255, named after the table.
@@ -750,19 +946,18 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2000() const {
       indexes.push_back(Encode(text));
     }
   }
+  // How sysindexes, syscomments and sysreferences rows are cut: after the
+  // user tables' columns, so that the pages of those stay where tests
+  // expect them.
+  for (const auto& c : SystemTableColumns2000()) columns.push_back(Encode(c));
   for (const auto& x : indexes_) {
-    if (x.indid == 1) continue;  // the clustered key is the table's own row
+    if (x.indid == 1) continue;  // the clustered index is the table's own row
     SysIndexesRow r;
     r.tableId = x.tableId;
     r.indid = static_cast<uint16_t>(x.indid);
     r.status = x.status;
     r.name = x.name;
-    for (int16_t colid : x.keyColumns) {
-      ByteVec entry(32);
-      auto id = U16(static_cast<uint16_t>(colid));
-      std::copy(id.begin(), id.end(), entry.begin() + 16);
-      r.keys.insert(r.keys.end(), entry.begin(), entry.end());
-    }
+    r.keys = IndexKeys2000(x);
     indexes.push_back(Encode(r));
   }
   return rows;
@@ -887,8 +1082,12 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2005() const {
     }
   }
   for (const auto& d : dependencies_) rows[kObjSysSingleObjRefs].push_back(Encode(d));
-  for (const auto& c : checks_) rows[kObjSysObjValues].push_back(Encode(SysObjValuesRow{c.objectId, c.text}));
-  for (const auto& m : modules_) rows[kObjSysObjValues].push_back(Encode(SysObjValuesRow{m.objectId, m.text}));
+  for (const auto& c : checks_) {
+    rows[kObjSysObjValues].push_back(Encode(SysObjValuesRow{c.objectId, Narrow(c.text)}));
+  }
+  for (const auto& m : modules_) {
+    rows[kObjSysObjValues].push_back(Encode(SysObjValuesRow{m.objectId, Narrow(m.text)}));
+  }
   return rows;
 }
 
@@ -900,18 +1099,31 @@ void CatalogueBuilder::PlaceSystemTables(Layout& layout, SystemRowLists& rows) {
     header.type = 1;
     header.objectId = id;
     size_t perPage = systemRowsPerPage_.count(id) ? systemRowsPerPage_.at(id) : 0;
-    uint32_t first = Is2000() && id == kObjSysObjects ? kSysObjectsFirst : 0;
+    auto taken = systemIamAndFirst_.find(id);
+    uint32_t first = 0;
+    if (Is2000() && id == kObjSysObjects) first = kSysObjectsFirst;
+    if (taken != systemIamAndFirst_.end()) first = taken->second.second;
     size_t i = 0;
     PagedObject o = WriteRecords(layout, header, perPage, first, [&](ByteVec& record) {
       if (i >= list.size()) return false;
       record = list[i++];
       return true;
     });
+    if (o.pages.empty() && first != 0) {
+      // No rows: the page the table's sysindexes row names stays an empty
+      // page of the table.
+      PageBuilder empty(first);
+      empty.Header() = header;
+      layout.Put(empty);
+      o.pages.push_back(first);
+    }
     systemPages_[id] = o.pages;
     if (Is2000()) {
-      uint32_t iam = id == kObjSysObjects ? kSysObjectsIam
+      uint32_t iam = id == kObjSysObjects   ? kSysObjectsIam
                      : id == kObjSysColumns ? kSysColumnsIam
-                                            : kSysIndexesIam;
+                     : id == kObjSysIndexes ? kSysIndexesIam
+                     : taken != systemIamAndFirst_.end() ? taken->second.first
+                                                         : layout.Single();
       layout.Put(IamPageFor(iam, id, 0, 0, Singles(o), o.extents), kPfsAllocated | kPfsIam);
     }
   }
@@ -921,8 +1133,15 @@ void CatalogueBuilder::Emit(const Sink& sink) {
   built_.clear();
   systemPages_.clear();
   nextMid_ = kFirstMid;
+  systemIamAndFirst_.clear();
   Layout layout(Is2000(), sink);
   PlaceTables(layout);
+  if (Is2000()) {
+    for (uint32_t id : {kObjSysComments, kObjSysReferences}) {
+      uint32_t iam = layout.Single();
+      systemIamAndFirst_[id] = {iam, layout.Single()};
+    }
+  }
   SystemRowLists rows = Is2000() ? SystemRows2000() : SystemRows2005();
   if (edit_) edit_(rows);
   PlaceSystemTables(layout, rows);

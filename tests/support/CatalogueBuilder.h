@@ -105,6 +105,15 @@ Value LargeValue(const ByteVec& data, LobShape shape, size_t fragmentBytes = 0);
 // A pointer written in the row as it is, marked as kept off the row.
 Value OffRowBytes(const ByteVec& pointer);
 
+// 539: how a check's or module's text is laid out in syscomments rows.
+struct CommentOptions {
+  // One byte per character (Windows-1252, status 0x02) instead of UTF-16LE.
+  bool compressed = false;
+  // Characters per row; the server's 4000 (UTF-16) or 8000 (one byte per
+  // character) when 0.
+  size_t charsPerRow = 0;
+};
+
 struct TableOptions {
   // Physical column order as colids (clustered key columns first); empty for
   // colid order.
@@ -194,14 +203,40 @@ class CatalogueBuilder {
   // A nonclustered index (index id 2, 3, ...) with its own rowset.
   int32_t AddIndex(int32_t tableId, const std::u16string& name,
                    const std::vector<int16_t>& keyColumns, uint32_t status = 0x03);
-  int32_t AddCheck(int32_t tableId, const std::u16string& name, const std::string& text);
-  // A procedure, function, trigger or view ("P ", "FN", "TR", "V ", ...).
+  // 539: an index with its sysindexes status (0x02 unique, 0x20 hypothetical,
+  // 0x40 statistics, ...). A clustered one (0x10 added) is the table's index
+  // 1 and names its row; when it is not unique its keys end in the
+  // uniquifier and the table's rows carry one. Returns the index id.
+  int32_t AddIndex2000(int32_t tableId, const std::u16string& name,
+                       const std::vector<int16_t>& keyColumns, uint32_t status,
+                       bool clustered = false);
+  // Texts: 2005/2008 keep them in sysobjvalues (single-byte); 539 in
+  // syscomments rows laid out as `options` says.
+  int32_t AddCheck(int32_t tableId, const std::u16string& name, const std::string& text,
+                   const CommentOptions& options = {});
+  int32_t AddCheck(int32_t tableId, const std::u16string& name, const std::u16string& text,
+                   const CommentOptions& options = {});
+  // A procedure, function, trigger or view ("P ", "FN", "TR", "V ", ...). A
+  // 539 procedure's text is its numbered part 1; other texts have number 0.
   int32_t AddModule(const std::string& type, const std::u16string& name, const std::string& text,
-                    int32_t parent = 0);
+                    int32_t parent = 0, const CommentOptions& options = {});
+  int32_t AddModule(const std::string& type, const std::u16string& name,
+                    const std::u16string& text, int32_t parent = 0,
+                    const CommentOptions& options = {});
+  // 539: the next numbered part (2, 3, ...) of a procedure's text.
+  void AddModulePart(int32_t moduleId, const std::u16string& text,
+                     const CommentOptions& options = {});
   // Any other object row (a foreign key "F ", a default "D ", ...).
   int32_t AddObject(const std::u16string& name, const std::string& type, int32_t parent = 0);
   void AddDependency(uint8_t refClass, int32_t depId, int32_t depSubId, int32_t indepId,
                      int32_t indepSubId);
+  // 539: a foreign key object ("F ", parent `tableId`) and its sysreferences
+  // row: the referencing and referenced columns in key order, the referenced
+  // key's index id.
+  int32_t AddForeignKey(int32_t tableId, const std::u16string& name,
+                        const std::vector<int16_t>& columns, int32_t referencedTable,
+                        const std::vector<int16_t>& referencedColumns,
+                        int16_t referencedIndex = 1);
 
   // System-table rows per system object id, as they will be laid out; a test
   // may change, reorder or add rows here before they are placed.
@@ -256,7 +291,17 @@ class CatalogueBuilder {
   };
   struct TextDef {
     int32_t objectId = 0;
-    std::string text;
+    std::u16string text;
+    int16_t number = 0;  // 539: the syscomments number
+    CommentOptions options;
+  };
+  struct ForeignKeyDef {
+    int32_t id = 0;
+    int32_t tableId = 0;
+    std::vector<int16_t> columns;
+    int32_t referencedTable = 0;
+    std::vector<int16_t> referencedColumns;
+    int16_t referencedIndex = 1;
   };
   struct Place;
   class Layout;
@@ -266,6 +311,10 @@ class CatalogueBuilder {
   void Emit(const Sink& sink);
   void PlaceTables(Layout& layout);
   void PlaceTable(Layout& layout, const TableDef& t);
+  TableDef& TableOf(int32_t tableId);
+  const IndexDef* ClusteredIndexOf(int32_t tableId) const;
+  ByteVec IndexKeys2000(const IndexDef& x) const;
+  void CommentRows2000(const TextDef& text, std::vector<ByteVec>& out) const;
   SystemRowLists SystemRows2000() const;
   SystemRowLists SystemRows2005() const;
   void PlaceSystemTables(Layout& layout, SystemRowLists& rows);
@@ -286,6 +335,10 @@ class CatalogueBuilder {
   std::vector<TextDef> checks_;
   std::vector<TextDef> modules_;
   std::vector<SysSingleObjRefsRow> dependencies_;
+  std::vector<ForeignKeyDef> foreignKeys_;
+  // 539: the IAM and first data page of syscomments and sysreferences, taken
+  // before the system rows are made, since their sysindexes rows name them.
+  std::map<uint32_t, std::pair<uint32_t, uint32_t>> systemIamAndFirst_;
   std::function<void(SystemRowLists&)> edit_;
   std::map<uint32_t, size_t> systemRowsPerPage_;
 

@@ -1,5 +1,7 @@
 #include "tests/support/SystemRows.h"
 
+#include <algorithm>
+#include <map>
 #include <stdexcept>
 
 namespace mdftest {
@@ -82,7 +84,125 @@ ByteVec Encode(const SysIndexesRow& r) {
       .At(44, U64(r.rowCount))
       .At(68, U32(r.firstIam))
       .At(72, U16(r.firstIam ? 1 : 0));
-  return RecordBuilder().Fixed(f.Bytes()).Columns(31).Var(r.keys).Var(Utf16(r.name)).Build();
+  return RecordBuilder().Fixed(f.Bytes()).Columns(27).Var(r.keys).Var(Utf16(r.name)).Build();
+}
+
+ByteVec IndexKeyEntry2000(uint16_t columnId, uint8_t carried) {
+  // The rest of the entry is written non-zero, so that a reader taking the
+  // column id or the carried mark from a neighbouring byte gets it wrong.
+  ByteVec entry(32, std::byte{0});
+  for (size_t i = 0; i < 16; ++i) entry[i] = std::byte{static_cast<uint8_t>(0x40 + i)};
+  auto id = U16(columnId);
+  std::copy(id.begin(), id.end(), entry.begin() + 16);
+  entry[18] = std::byte{0x38};  // the column's type
+  entry[30] = std::byte{carried};
+  return entry;
+}
+
+ByteVec Encode(const SysCommentsRow& r) {
+  FixedPart f(14);
+  f.At(4, U32(static_cast<uint32_t>(r.objectId)))
+      .At(8, U16(static_cast<uint16_t>(r.number)))
+      .At(10, U16(static_cast<uint16_t>(r.colid)))
+      .At(12, U16(r.status));
+  return RecordBuilder().Fixed(f.Bytes()).Columns(5).Var(r.text).Build();
+}
+
+ByteVec Encode(const SysReferencesRow& r) {
+  auto ids = [](const std::vector<int16_t>& columns) {
+    ByteVec out;
+    for (int16_t c : columns) {
+      auto b = U16(static_cast<uint16_t>(c));
+      out.insert(out.end(), b.begin(), b.end());
+    }
+    return out;
+  };
+  FixedPart f(20);
+  f.At(4, U32(static_cast<uint32_t>(r.constraintId)))
+      .At(8, U32(static_cast<uint32_t>(r.tableId)))
+      .At(12, U32(static_cast<uint32_t>(r.referencedTable)))
+      .At(16, U16(static_cast<uint16_t>(r.referencedIndex)))
+      .At(18, U16(static_cast<uint16_t>(
+                  r.keyCount.value_or(static_cast<int16_t>(r.columns.size())))));
+  return RecordBuilder()
+      .Fixed(f.Bytes())
+      .Columns(7)
+      .Var(ids(r.columns))
+      .Var(ids(r.referencedColumns))
+      .Build();
+}
+
+std::vector<SysColumnsRow> SystemTableColumns2000() {
+  // name, xtype, typestat, length, prec, scale, colid, xoffset: > 0 the fixed
+  // offset, < 0 minus the variable column number, 0 a column not stored.
+  struct C {
+    int32_t table;
+    const char16_t* name;
+    uint8_t xtype, typestat;
+    int16_t length;
+    uint8_t prec;
+    int16_t xoffset;
+  };
+  constexpr uint8_t kInt = 56, kSmall = 52, kTiny = 48, kBig = 127, kBinary = 173, kVarBinary = 165,
+                    kNVarChar = 231, kImage = 34, kBit = 104;
+  const C columns[] = {
+      {2, u"id", kInt, 1, 4, 10, 4},           {2, u"status", kInt, 1, 4, 10, 8},
+      {2, u"first", kBinary, 1, 6, 0, 12},     {2, u"indid", kSmall, 1, 2, 5, 18},
+      {2, u"root", kBinary, 1, 6, 0, 20},      {2, u"minlen", kSmall, 1, 2, 5, 26},
+      {2, u"keycnt", kSmall, 1, 2, 5, 28},     {2, u"groupid", kSmall, 1, 2, 5, 30},
+      {2, u"dpages", kInt, 1, 4, 10, 32},      {2, u"reserved", kInt, 1, 4, 10, 36},
+      {2, u"used", kInt, 1, 4, 10, 40},        {2, u"rowcnt", kBig, 1, 8, 19, 44},
+      {2, u"rowmodctr", kInt, 1, 4, 10, 52},   {2, u"reserved3", kTiny, 1, 1, 3, 56},
+      {2, u"reserved4", kTiny, 1, 1, 3, 57},   {2, u"xmaxlen", kSmall, 1, 2, 5, 58},
+      {2, u"maxirow", kSmall, 1, 2, 5, 60},    {2, u"OrigFillFactor", kTiny, 1, 1, 3, 62},
+      {2, u"StatVersion", kTiny, 1, 1, 3, 63}, {2, u"reserved2", kInt, 1, 4, 10, 64},
+      {2, u"FirstIAM", kBinary, 1, 6, 0, 68},  {2, u"impid", kSmall, 1, 2, 5, 74},
+      {2, u"lockflags", kSmall, 1, 2, 5, 76},  {2, u"pgmodctr", kInt, 1, 4, 10, 78},
+      {2, u"keys", kVarBinary, 0, 1088, 0, -1}, {2, u"name", kNVarChar, 1, 256, 0, -2},
+      {2, u"statblob", kImage, 0, 16, 0, -3},  {2, u"maxlen", kInt, 1, 4, 10, 0},
+      {2, u"rows", kInt, 0, 4, 10, 0},
+      {6, u"id", kInt, 1, 4, 10, 4},           {6, u"number", kSmall, 1, 2, 5, 8},
+      {6, u"colid", kSmall, 1, 2, 5, 10},      {6, u"status", kSmall, 1, 2, 5, 12},
+      {6, u"ctext", kVarBinary, 3, 8000, 0, -1}, {6, u"texttype", kSmall, 0, 2, 5, 0},
+      {6, u"language", kSmall, 0, 2, 5, 0},    {6, u"encrypted", kBit, 0, 1, 1, 0},
+      {6, u"compressed", kBit, 0, 1, 1, 0},    {6, u"text", kNVarChar, 2, 8000, 0, 0},
+      {14, u"constid", kInt, 1, 4, 10, 4},     {14, u"fkeyid", kInt, 1, 4, 10, 8},
+      {14, u"rkeyid", kInt, 1, 4, 10, 12},     {14, u"rkeyindid", kSmall, 1, 2, 5, 16},
+      {14, u"keycnt", kSmall, 1, 2, 5, 18},    {14, u"forkeys", kVarBinary, 3, 32, 0, -1},
+      {14, u"refkeys", kVarBinary, 3, 32, 0, -2}, {14, u"fkeydbid", kSmall, 0, 2, 5, 0},
+      {14, u"rkeydbid", kSmall, 0, 2, 5, 0},
+  };
+  std::vector<SysColumnsRow> rows;
+  std::map<int32_t, int16_t> colid;
+  for (const C& c : columns) {
+    SysColumnsRow r;
+    r.tableId = c.table;
+    r.name = c.name;
+    r.xtype = c.xtype;
+    r.typestat = c.typestat;
+    r.length = c.length;
+    r.prec = c.prec;
+    r.colid = ++colid[c.table];
+    r.xoffset = c.xoffset;
+    rows.push_back(r);
+  }
+  // sysreferences' sixteen referencing and sixteen referenced column slots,
+  // not stored: the row keeps them in forkeys and refkeys.
+  for (const char* side : {"fkey", "rkey"}) {
+    for (int k = 1; k <= 16; ++k) {
+      SysColumnsRow r;
+      r.tableId = 14;
+      std::string name = side + std::to_string(k);
+      r.name.assign(name.begin(), name.end());
+      r.xtype = kSmall;
+      r.length = 2;
+      r.prec = 5;
+      r.colid = ++colid[14];
+      r.xoffset = 0;
+      rows.push_back(r);
+    }
+  }
+  return rows;
 }
 
 ByteVec Encode(const SysSchObjsRow& r) {

@@ -36,7 +36,7 @@
 //       21 | 25   | reserved, colstat, cdefault, domain, number, colorder, ...
 //       46 | 2    | column count
 //
-// sysindexes (object id 2): status 0x30, fixed part to 82, 31 columns;
+// sysindexes (object id 2): status 0x30, fixed part to 82, 27 columns;
 // variable column 1 = keys (32-byte entries), variable column 2 = name
 //        4 | 4    | id of the table
 //        8 | 4    | status: 0x02 unique, 0x10 clustered, 0x20 hypothetical,
@@ -49,6 +49,34 @@
 //       52 | 16   | rowmodctr, xmaxlen, maxirow, fill factor, ...
 //       68 | 4+2  | first IAM page, file
 //       74 | 8    | impid, lockflags, pgmodctr
+// keys: keycnt 32-byte entries, the column id (u16) at +16 of each; byte +30
+// is 1 on a clustering-key column a nonclustered index carries along (3 when
+// that column is one of the index's own key columns too); column id 0 is the
+// uniquifier of a non-unique clustered index, or the row locator a
+// nonclustered index of a heap carries.
+//
+// syscomments (object id 6): 30 00 0E 00, 5 columns, ctext = variable column 1
+//        4 | 4    | id of the object the text belongs to
+//        8 | 2    | number: a procedure's numbered part (1, 2, ...); 0 for
+//          |      | checks, defaults and views
+//       10 | 2    | colid: the row's place in the text, 1, 2, 3, ...
+//       12 | 2    | status: 0x02 the text is one byte per character
+//          |      | (Windows-1252), else UTF-16LE
+//       14 | 2    | column count, then the NULL bitmap and ctext (at most
+//          |      | 8000 bytes)
+//
+// sysreferences (object id 14): 30 00 14 00, 7 columns, forkeys and refkeys
+// = variable columns 1 and 2, each keycnt u16 column ids in key order
+//        4 | 4    | constid: the foreign key's object id
+//        8 | 4    | fkeyid: the referencing table
+//       12 | 4    | rkeyid: the referenced table
+//       16 | 2    | rkeyindid: the referenced key's index id
+//       18 | 2    | keycnt
+//       20 | 2    | column count
+//
+// A 2000 file describes these system tables in syscolumns like any table; the
+// rows the builder writes for sysindexes (2), syscomments (6) and
+// sysreferences (14) are SystemTableColumns2000() below.
 //
 // ----------------------------------------------------- 2005/2008 (611, 655)
 //
@@ -177,7 +205,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "tests/support/MdfBuilder.h"
 
@@ -238,9 +268,40 @@ struct SysIndexesRow {
   uint64_t rowCount = 0;
   uint32_t firstIam = 0;
   std::u16string name;
-  ByteVec keys;
+  ByteVec keys;  // keycnt is the number of its 32-byte entries
 };
 ByteVec Encode(const SysIndexesRow& r);
+// One 32-byte sysindexes.keys entry.
+ByteVec IndexKeyEntry2000(uint16_t columnId, uint8_t carried = 0);
+
+inline constexpr uint32_t kObjSysComments = 6;
+inline constexpr uint32_t kObjSysReferences = 14;
+
+struct SysCommentsRow {
+  int32_t objectId = 0;
+  int16_t number = 0;
+  int16_t colid = 1;
+  uint16_t status = 0;  // 0x02: ctext is one byte per character
+  ByteVec text;         // ctext as stored
+};
+ByteVec Encode(const SysCommentsRow& r);
+inline constexpr uint16_t kCommentCompressed = 0x02;
+
+struct SysReferencesRow {
+  int32_t constraintId = 0;
+  int32_t tableId = 0;
+  int32_t referencedTable = 0;
+  int16_t referencedIndex = 1;
+  std::vector<int16_t> columns;
+  std::vector<int16_t> referencedColumns;
+  // keycnt; the number of referencing columns when not given.
+  std::optional<int16_t> keyCount;
+};
+ByteVec Encode(const SysReferencesRow& r);
+
+// The syscolumns rows that describe the 2000 system tables sysindexes,
+// syscomments and sysreferences, as the server writes them.
+std::vector<SysColumnsRow> SystemTableColumns2000();
 
 struct SysSchObjsRow {
   int32_t id = 0;
