@@ -42,8 +42,9 @@ void ForEachRow2000(const DataFile& file, const std::vector<uint64_t>& pages,
     PageHeader h = DecodePageHeader(page);
     bool ours = h.objectId == objectIds.first || h.objectId == objectIds.second;
     if (!ours || h.type != kPageTypeData) continue;
+    const RecordLimits limits(slots);
     for (uint16_t at : slots) {
-      if (at != 0) visit(Bytes(page), at);
+      if (at != 0) visit(limits.Bound(page, at), at);
     }
   }
 }

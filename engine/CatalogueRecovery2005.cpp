@@ -64,9 +64,13 @@ bool IsWanted2005(uint32_t objectId) {
   }
 }
 
-void DecodePage2005(Bytes page, uint64_t pageNumber, uint32_t objectId, bool v655, Scan2005& scan) {
-  for (uint16_t at : SlotOffsets(page)) {
+void DecodePage2005(Bytes wholePage, uint64_t pageNumber, uint32_t objectId, bool v655,
+                    Scan2005& scan) {
+  const std::vector<uint16_t> slots = SlotOffsets(wholePage);
+  const RecordLimits limits(slots);
+  for (uint16_t at : slots) {
     if (at == 0) continue;
+    const Bytes page = limits.Bound(wholePage, at);
     switch (objectId) {
       case kSysSchObjs:
         if (auto o = DecodeSysSchObjs(page, at); o && scan.objectIds.insert(o->id).second) {

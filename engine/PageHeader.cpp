@@ -1,5 +1,7 @@
 #include "engine/PageHeader.h"
 
+#include <algorithm>
+
 namespace mendora {
 
 PageHeader DecodePageHeader(Bytes page) {
@@ -24,8 +26,32 @@ std::vector<uint16_t> SlotOffsets(Bytes page) {
   const uint16_t count = LoadU16(page, kHeaderSlotCount);
   if (count == 0 || count > kMaxSlots) return slots;
   slots.reserve(count);
-  for (uint16_t k = 0; k < count; ++k) slots.push_back(LoadU16(page, kPageSize - 2 - 2 * k));
+  std::vector<bool> seen(kPageSize);
+  for (uint16_t k = 0; k < count; ++k) {
+    uint16_t at = LoadU16(page, kPageSize - 2 - 2 * k);
+    if (at != 0 && at < kPageSize) {
+      if (seen[at]) at = 0;
+      else seen[at] = true;
+    }
+    slots.push_back(at);
+  }
   return slots;
+}
+
+RecordLimits::RecordLimits(const std::vector<uint16_t>& slots)
+    : slotArrayStart_(kPageSize - 2 * slots.size()) {
+  for (uint16_t at : slots) {
+    if (at != 0) starts_.push_back(at);
+  }
+  std::sort(starts_.begin(), starts_.end());
+}
+
+Bytes RecordLimits::Bound(Bytes page, uint16_t at) const {
+  auto next = std::upper_bound(starts_.begin(), starts_.end(), at);
+  size_t limit = next == starts_.end() ? slotArrayStart_ : *next;
+  // A record standing in the slot array is damage; the page bounds it then.
+  if (limit <= at) limit = page.size();
+  return page.first(std::min(limit, page.size()));
 }
 
 bool HasTornBits(Bytes page) {

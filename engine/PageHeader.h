@@ -27,8 +27,24 @@ PageHeader DecodePageHeader(Bytes page);
 
 // The page's slot offsets in slot order. A page whose slot count would run
 // the slot array into the header is damaged and yields no slots. Empty slots
-// (offset 0) stay in the list; the decoders skip them.
+// (offset 0) stay in the list; the decoders skip them. A slot repeating an
+// offset an earlier slot holds reads as empty: one record is one row.
 std::vector<uint16_t> SlotOffsets(Bytes page);
+
+// Where each record of a page must end: records do not overlap, so a record
+// ends at the latest where the next record (by offset, whatever its slot)
+// begins, and the last one where the slot array begins. A decoder given the
+// page cut at that limit cannot take a neighbour's bytes for its own.
+class RecordLimits {
+ public:
+  RecordLimits(const std::vector<uint16_t>& slots);
+  // The page cut at the end the record at `at` may not pass.
+  Bytes Bound(Bytes page, uint16_t at) const;
+
+ private:
+  std::vector<uint16_t> starts_;  // sorted
+  size_t slotArrayStart_ = kPageSize;
+};
 
 // True when the page was written with torn-page detection and no checksum:
 // the high flag byte has bit 0 set and bits 1, 2 and 3 clear.

@@ -147,9 +147,11 @@ void TableReader::Read(JobControl& job, const RowSink& onRow) {
 bool TableReader::ReadPageRows(const PageBuffer& page, uint64_t pageNumber, const RowSink& onRow) {
   (void)pageNumber;
   ++stats_.pages;
-  for (uint16_t at : SlotOffsets(page)) {
+  const std::vector<uint16_t> slots = SlotOffsets(page);
+  const RecordLimits limits(slots);
+  for (uint16_t at : slots) {
     if (at == 0) continue;
-    if (!EmitRecord(page, at, onRow)) return false;
+    if (!EmitRecord(limits.Bound(page, at), at, onRow)) return false;
   }
   return true;
 }
@@ -176,8 +178,9 @@ bool TableReader::EmitRecord(Bytes page, size_t at, const RowSink& onRow) {
     }
     file_.ReadPage(target, forwarded_);
     const std::vector<uint16_t> slots = SlotOffsets(forwarded_);
-    const bool parsed = slot < slots.size() && Accepts(forwarded_, target) &&
-                        ParseRecordInto(forwarded_, slots[slot], record);
+    const bool parsed =
+        slot < slots.size() && Accepts(forwarded_, target) &&
+        ParseRecordInto(RecordLimits(slots).Bound(forwarded_, slots[slot]), slots[slot], record);
     if (!parsed || record.Type() != kRecordForwarded) {
       ++stats_.skippedRecords;
       return true;
