@@ -348,8 +348,8 @@ TEST(Catalogue2000Texts, ACheckTextIsACheckAndNumberedPartsJoinInNumberOrder) {
   int32_t t = cat.AddTable(u"Orders", {IntColumn(u"qty")});
   int32_t ck = cat.AddCheck(t, u"CK_qty", "([qty] >= 0 and [qty] < 1000)", {false, 7});
   int32_t proc = cat.AddModule("P ", u"report", u"CREATE PROCEDURE report;1 AS SELECT 1\n");
-  cat.AddModulePart(proc, u"CREATE PROCEDURE report;2 AS SELECT 2\n", {true, 6});
-  cat.AddModulePart(proc, u"CREATE PROCEDURE report;3 AS SELECT 3\n", {false, 11});
+  cat.AddNumberedText(proc, u"CREATE PROCEDURE report;2 AS SELECT 2\n", {true, 6});
+  cat.AddNumberedText(proc, u"CREATE PROCEDURE report;3 AS SELECT 3\n", {false, 11});
   cat.EditSystemRows([](CatalogueBuilder::SystemRowLists& rows) {
     std::reverse(rows[kObjSysComments].begin(), rows[kObjSysComments].end());
   });

@@ -538,7 +538,7 @@ int32_t CatalogueBuilder::AddModule(const std::string& type, const std::u16strin
   return id;
 }
 
-void CatalogueBuilder::AddModulePart(int32_t moduleId, const std::u16string& text,
+void CatalogueBuilder::AddNumberedText(int32_t moduleId, const std::u16string& text,
                                      const CommentOptions& options) {
   if (!Is2000()) throw std::logic_error("numbered text parts are kept in syscomments");
   int16_t last = -1;

@@ -223,8 +223,9 @@ class CatalogueBuilder {
   int32_t AddModule(const std::string& type, const std::u16string& name,
                     const std::u16string& text, int32_t parent = 0,
                     const CommentOptions& options = {});
-  // 539: the next numbered part (2, 3, ...) of a procedure's text.
-  void AddModulePart(int32_t moduleId, const std::u16string& text,
+  // 539: the text of the next procedure of a numbered group (number 2, 3,
+  // ...), kept under the first one's object id.
+  void AddNumberedText(int32_t moduleId, const std::u16string& text,
                      const CommentOptions& options = {});
   // Any other object row (a foreign key "F ", a default "D ", ...).
   int32_t AddObject(const std::u16string& name, const std::string& type, int32_t parent = 0);
