@@ -37,6 +37,10 @@ AllocationWalk WalkIAM(const DataFile& file, uint64_t iamPage, JobControl* job,
   const uint64_t pageCount = std::max<uint64_t>(file.PageCount(), 1);
   uint64_t current = iamPage;
   bool first = true;
+  // Each interval is mapped once: further IAM pages of the chain that map an
+  // interval already mapped add nothing, so a long or looping chain costs
+  // what the file holds, not the chain's length times it.
+  std::unordered_set<uint32_t> intervals;
   PageBuffer page;
   while (current != 0 && current < pageCount && seen.insert(current).second) {
     if (job) job->Checkpoint();
@@ -50,6 +54,10 @@ AllocationWalk WalkIAM(const DataFile& file, uint64_t iamPage, JobControl* job,
       break;  // the chain leads somewhere that is not this object's IAM page
     }
     IamPage iam = DecodeIamPage(page, slots.empty() ? 0 : slots.back());
+    if (!intervals.insert(iam.startPage).second) {
+      current = header.nextPage;
+      continue;
+    }
     if (first) {
       if (iam.singlePages[0] == 0 && chainFallbackFrom != 0) {
         walk.entries = NextPageChain(file, chainFallbackFrom);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <optional>
+#include <set>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -262,10 +263,13 @@ void RecoverCatalogue2000(const DataFile& file, Catalogue& c, JobControl& job,
   auto tables = UserTableIds(c);
   std::vector<SysColumn2000> columns;
   std::map<uint32_t, std::vector<SysColumn2000>> systemColumns;
+  std::set<std::pair<int64_t, int16_t>> columnSeen;
   ForEachRow2000(file, SystemTablePages2000(file, kSysColumnsIam2000, job),
                  {kSysColumns2000, kSysColPars}, job, [&](Bytes page, uint16_t at) {
                    auto col = DecodeSysColumns2000(page, at);
                    if (!col) return;
+                   // One row per column: a row read twice is taken once.
+                   if (!columnSeen.emplace(col->column.tableId, col->column.colid).second) return;
                    if (tables.count(col->column.tableId)) columns.push_back(*col);
                    // The system tables whose rows are cut by their own description.
                    switch (col->column.tableId) {
@@ -279,11 +283,12 @@ void RecoverCatalogue2000(const DataFile& file, Catalogue& c, JobControl& job,
   ReportProgress(progress, 2, 4);
 
   std::vector<SysIndex2000> indexes;
+  std::set<std::pair<int32_t, uint16_t>> indexSeen;
   SelfDescribedTable sysindexes(systemColumns[kSysIndexes2000]);
   ForEachRow2000(file, SystemTablePages2000(file, kSysIndexesIam2000, job),
                  {kSysIndexes2000, kSysIdxStats}, job, [&](Bytes page, uint16_t at) {
                    auto s = DecodeSysIndexes2000(page, at);
-                   if (!s) return;
+                   if (!s || !indexSeen.emplace(s->index.tableId, s->index.indid).second) return;
                    if (sysindexes.Usable() && sysindexes.Cut(page, at)) {
                      const auto status = static_cast<uint32_t>(sysindexes.Int(u"status").value_or(0));
                      s->index.unique = (status & kIndexUnique2000) != 0;

@@ -1,6 +1,7 @@
 #include "engine/CatalogueRecovery2005.h"
 
 #include <algorithm>
+#include <array>
 #include <map>
 #include <set>
 #include <tuple>
@@ -43,6 +44,12 @@ struct Scan2005 {
   std::vector<Value> values;
   std::vector<LayoutRow> layoutRows;
   std::vector<RowsetColumnRow> rowsetColumns;
+  // One row per key of each system table: a row found twice (on two pages,
+  // or through two slots) is taken once, so joins stay one row per key.
+  std::set<std::array<uint64_t, 4>> rowKeys;
+  bool First(uint32_t table, uint64_t a, uint64_t b = 0, uint64_t c = 0) {
+    return rowKeys.insert({table, a, b, c}).second;
+  }
 };
 
 bool IsWanted2005(uint32_t objectId) {
@@ -78,16 +85,26 @@ void DecodePage2005(Bytes wholePage, uint64_t pageNumber, uint32_t objectId, boo
         }
         break;
       case kSysColPars:
-        if (auto c = DecodeSysColPars(page, at)) scan.columns.push_back(std::move(*c));
+        if (auto c = DecodeSysColPars(page, at);
+            c && scan.First(objectId, static_cast<uint32_t>(c->tableId), static_cast<uint16_t>(c->colid))) {
+          scan.columns.push_back(std::move(*c));
+        }
         break;
       case kSysRowsets:
-        if (auto r = DecodeSysRowsets(page, at)) scan.rowsets.push_back(*r);
+        if (auto r = DecodeSysRowsets(page, at); r && scan.First(objectId, r->rowsetMid, r->ownerKey)) {
+          scan.rowsets.push_back(*r);
+        }
         break;
       case kSysAllocUnits:
-        if (auto u = DecodeSysAllocUnits(page, at)) scan.units.push_back(*u);
+        if (auto u = DecodeSysAllocUnits(page, at); u && scan.First(objectId, u->unitKey, u->unitHigh)) {
+          scan.units.push_back(*u);
+        }
         break;
       case kSysIdxStats:
-        if (auto i = DecodeSysIdxStats(page, at)) scan.indexes.push_back(std::move(*i));
+        if (auto i = DecodeSysIdxStats(page, at);
+            i && scan.First(objectId, static_cast<uint32_t>(i->tableId), i->indid)) {
+          scan.indexes.push_back(std::move(*i));
+        }
         break;
       case kSysIsCols:
         if (auto key = DecodeSysIsCols(page, at);
@@ -96,7 +113,11 @@ void DecodePage2005(Bytes wholePage, uint64_t pageNumber, uint32_t objectId, boo
         }
         break;
       case kSysSingleObjRefs:
-        if (auto d = DecodeSysSingleObjRefs(page, at)) scan.dependencies.push_back(*d);
+        if (auto d = DecodeSysSingleObjRefs(page, at);
+            d && scan.First(objectId, (uint64_t{d->refClass} << 32) | d->depId, d->depSubId,
+                            (uint64_t{d->indepId} << 32) | d->indepSubId)) {
+          scan.dependencies.push_back(*d);
+        }
         break;
       case kSysObjValues:
         if (auto v = DecodeSysObjValues(page, at)) {
@@ -109,15 +130,24 @@ void DecodePage2005(Bytes wholePage, uint64_t pageNumber, uint32_t objectId, boo
         break;
       case kSysRscols:
         if (!v655) break;
-        if (auto l = DecodeSysRscols(page, at)) scan.layoutRows.push_back(*l);
+        if (auto l = DecodeSysRscols(page, at);
+            l && scan.First(objectId, l->rowsetId, static_cast<uint32_t>(l->columnId))) {
+          scan.layoutRows.push_back(*l);
+        }
         break;
       case kSysHobtColumns:
         if (v655) break;
-        if (auto l = DecodeSysHobtColumns(page, at)) scan.layoutRows.push_back(*l);
+        if (auto l = DecodeSysHobtColumns(page, at);
+            l && scan.First(objectId, l->rowsetId, static_cast<uint32_t>(l->columnId))) {
+          scan.layoutRows.push_back(*l);
+        }
         break;
       case kSysRowsetColumns:
         if (v655) break;
-        if (auto r = DecodeSysRowsetColumns(page, at)) scan.rowsetColumns.push_back(*r);
+        if (auto r = DecodeSysRowsetColumns(page, at);
+            r && scan.First(objectId, r->rowsetId, static_cast<uint32_t>(r->columnId))) {
+          scan.rowsetColumns.push_back(*r);
+        }
         break;
     }
   }

@@ -105,7 +105,8 @@ TEST(WalkIam, AChainThatComesBackToAPageSeenBeforeStops) {
   MdfBuilder b(655, u"db", 64);
   PageBuilder first = IamPageFor(20, kObject, 256, 0, {17}, {});
   first.Header().nextPage = 21;
-  PageBuilder second = IamPageFor(21, kObject, 256, 0, {18}, {32});
+  // The second page maps an interval of its own (from page 8).
+  PageBuilder second = IamPageFor(21, kObject, 256, 8, {18}, {32});
   second.Header().nextPage = 20;
   b.SetPage(first);
   b.SetPage(second);
@@ -119,6 +120,21 @@ TEST(WalkIam, AChainThatComesBackToAPageSeenBeforeStops) {
   self.SetPage(only);
   OpenFile g(self);
   EXPECT_EQ(WalkIAM(g.file, 20).entries.size(), 8u);
+}
+
+TEST(WalkIam, AnIntervalIsMappedOnceHoweverManyPagesOfTheChainMapIt) {
+  // A chain of 40 IAM pages, every one mapping the first interval with the
+  // same extents: the walk costs one page's worth, not forty.
+  MdfBuilder b(655, u"db", 256);
+  for (uint32_t k = 0; k < 40; ++k) {
+    PageBuilder iam = IamPageFor(100 + k, kObject, 256, 0, {17 + k}, {32, 40});
+    iam.Header().prevPage = k == 0 ? 0 : 99 + k;
+    iam.Header().nextPage = k == 39 ? 0 : 101 + k;
+    b.SetPage(iam);
+  }
+  OpenFile f(b);
+  EXPECT_EQ(ExpandPages(WalkIAM(f.file, 100).entries),
+            Join({{17, 0, 0, 0, 0, 0, 0, 0}, Range(32, 8), Range(40, 8)}));
 }
 
 TEST(WalkIam, AChainLeadingToAPageThatIsNotThisObjectsIamStops) {
