@@ -17,7 +17,7 @@ std::string TreeText(const ui::TreeControl& tree) {
     auto [item, depth] = stack.back();
     stack.pop_back();
     text.append(2 * depth, ' ');
-    text += ToUtf8(tree.GetItemText(item));
+    text += ToPrintableUtf8(tree.GetItemText(item));
     text += '\n';
     std::vector<ui::TreeHandle> children = tree.GetChildItems(item);
     for (auto it = children.rbegin(); it != children.rend(); ++it)

@@ -1,5 +1,6 @@
 // The tree as text, the way mendora-cli prints it: one node per line in tree
-// order, two spaces of indent per level, labels in UTF-8, no check boxes.
+// order, two spaces of indent per level, labels in UTF-8 with control
+// characters escaped, no check boxes.
 #pragma once
 
 #include <string>

@@ -12,6 +12,13 @@ std::string PathForMessage(const std::string& path) {
   return path.empty() ? std::string("(empty path)") : path;
 }
 
+bool WroteAll(std::ostream& out, std::ostream& err) {
+  out.flush();
+  if (out) return true;
+  err << "Writing the output failed\n";
+  return false;
+}
+
 void OpenAndAnalyse(const std::string& path, AnalysedFile& analysed, std::ostream& err) {
   // A file another process holds is refused with the window's message; a
   // missing or unreadable file names its cause.

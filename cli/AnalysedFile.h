@@ -24,6 +24,10 @@ struct AnalysedFile {
 // The path as messages name it; an empty one is said to be empty.
 std::string PathForMessage(const std::string& path);
 
+// Flushes `out`; false, with a message on `err`, when the output could not be
+// written (a full disk, a closed pipe).
+bool WroteAll(std::ostream& out, std::ostream& err);
+
 // Opens and analyses `path` into `analysed`. A file that cannot be opened
 // leaves `opened` false; a refused version leaves `supported` false. Throws
 // FileError when a read fails during the analysis.

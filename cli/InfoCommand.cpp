@@ -12,7 +12,7 @@ int Info(const std::string& path, std::ostream& out, std::ostream& err) {
     if (!a.supported) return 1;
     const mendora::Catalogue& c = a.catalogue;
     out << "version: " << a.file.Version().Number() << "\n"
-        << "database: " << mendora::ToUtf8(c.databaseName) << "\n"
+        << "database: " << mendora::ToPrintableUtf8(c.databaseName) << "\n"
         << "pages: " << a.file.PageCount() << "\n"
         << "objects: " << c.objects.size() << "\n"
         << "user tables: " << c.userTables.size() << "\n"
@@ -23,6 +23,7 @@ int Info(const std::string& path, std::ostream& out, std::ostream& err) {
         << "dependencies: " << c.dependencies.size() << "\n"
         << "check texts: " << c.checkTexts.size() << "\n"
         << "module texts: " << c.moduleTexts.size() << "\n";
+    if (!WroteAll(out, err)) return 1;
   } catch (const mendora::FileError& e) {
     err << e.what() << "\n";
     return 1;

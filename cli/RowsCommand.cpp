@@ -175,10 +175,11 @@ int Rows(const RowsOptions& options, std::ostream& out, std::ostream& err) {
       }
       line += options.format == RowsFormat::kJson ? "}\n" : options.format == RowsFormat::kCsv ? "\r\n" : "\n";
       out << line;
+      if (!out) return false;  // the output is gone: nothing more to write to
       ++written;
       return !options.limit || written < *options.limit;
     });
-    out.flush();
+    if (!WroteAll(out, err)) return 1;
     const auto& stats = reader.Stats();
     if (stats.skippedRecords) err << "skipped records: " << stats.skippedRecords << "\n";
     if (stats.unreadableCells) err << "unreadable cells: " << stats.unreadableCells << "\n";

@@ -20,6 +20,7 @@ int Tree(const std::string& path, std::ostream& out, std::ostream& err) {
                                      a.supported ? a.file.Version() : mendora::VersionFlags{},
                                      mendora::FromUtf8(path), handles, &a.job);
     out << mendora::TreeText(tree);
+    if (!WroteAll(out, err)) return 1;
     if (!a.supported) return 1;
   } catch (const mendora::FileError& e) {
     err << e.what() << "\n";

@@ -20,6 +20,30 @@ std::u16string Utf16FromBytes(std::span<const std::byte> bytes) {
   return text;
 }
 
+std::string ToPrintableUtf8(std::u16string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (char c : ToUtf8(text)) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '\\') {
+      out += "\\\\";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (u < 0x20 || u == 0x7F) {
+      out += "\\x";
+      out += kHex[u >> 4];
+      out += kHex[u & 0x0F];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 std::u16string WidenAscii(std::string_view ascii) {
   return std::u16string(ascii.begin(), ascii.end());
 }

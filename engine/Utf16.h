@@ -21,6 +21,10 @@ std::u16string WidenAscii(std::string_view ascii);
 // UTF-16 to UTF-8 and back. A lone surrogate becomes U+FFFD; so do malformed,
 // overlong and surrogate-encoding UTF-8 sequences.
 std::string ToUtf8(std::u16string_view text);
+// UTF-8 for one line of output: control characters (below U+0020, and DEL)
+// written as \n, \r, \t or \xHH, and a backslash as \\, so a name can
+// neither break a line nor pass as another.
+std::string ToPrintableUtf8(std::u16string_view text);
 void AppendUtf8(std::u16string_view text, std::string& out);
 std::u16string FromUtf8(std::string_view text);
 

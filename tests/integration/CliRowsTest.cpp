@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "tests/integration/CliRun.h"
+#include "tests/support/CatalogueBuilder.h"
 #include "tests/support/RealFiles.h"
 
 using namespace mdftest;
@@ -200,6 +201,37 @@ TEST(CliRows, UsageErrorsExitTwo) {
     EXPECT_EQ(run.status, 2) << args.back();
     EXPECT_NE(run.err.find("usage:"), std::string::npos);
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CliOutput, AFullDiskIsAFailureNotASuccess) {
+  const std::string pubs = RealMdf("v539-pubs.mdf");
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"info", pubs}, {"tree", pubs}, {"rows", pubs, "titles"}}) {
+    CliRun run = RunCli(args, "/dev/full");
+    EXPECT_EQ(run.status, 1) << args[0];
+    EXPECT_NE(run.err.find("Writing the output failed"), std::string::npos) << args[0];
+  }
+}
+
+TEST(CliOutput, ControlCharactersInNamesAreWrittenEscaped) {
+  TempFile f;
+  CatalogueBuilder b(655, u"db\tname");
+  b.AddTable(u"Bad\nName\u007F", {IntColumn(u"Id\r", true)}, {{IntValue(1)}});
+  b.WriteTo(f.path());
+
+  CliRun tree = RunCli({"tree", f.path()});
+  ASSERT_EQ(tree.status, 0) << tree.err;
+  EXPECT_NE(tree.out.find("Bad\\nName\\x7F(1)\n"), std::string::npos) << tree.out;
+  EXPECT_NE(tree.out.find("Id\\r(int,Not Null)"), std::string::npos) << tree.out;
+  for (const auto& line : Lines(tree.out)) {
+    EXPECT_EQ(line.find_first_of(std::string("\r\x7F\0", 3)), std::string::npos);
+  }
+  CliRun info = RunCli({"info", f.path()});
+  EXPECT_NE(info.out.find("database: db\\tname\n"), std::string::npos) << info.out;
 }
 
 }  // namespace

@@ -33,7 +33,8 @@ inline std::string ReadAll(const std::string& path) {
 }
 
 // Runs mendora-cli with `args`, stdin from /dev/null, stdout and stderr apart.
-inline CliRun RunCli(const std::vector<std::string>& args) {
+// `stdoutPath`: where standard output goes instead (a device such as /dev/full).
+inline CliRun RunCli(const std::vector<std::string>& args, const char* stdoutPath = nullptr) {
   TempFile out(".out"), err(".err");
   std::vector<std::string> all = {MENDORA_CLI_PATH};
   all.insert(all.end(), args.begin(), args.end());
@@ -44,7 +45,7 @@ inline CliRun RunCli(const std::vector<std::string>& args) {
   pid_t pid = fork();
   if (pid == 0) {
     int in = open("/dev/null", O_RDONLY);
-    int o = open(out.path().c_str(), O_WRONLY | O_TRUNC);
+    int o = open(stdoutPath ? stdoutPath : out.path().c_str(), O_WRONLY | (stdoutPath ? 0 : O_TRUNC));
     int e = open(err.path().c_str(), O_WRONLY | O_TRUNC);
     if (in < 0 || o < 0 || e < 0) _exit(126);
     dup2(in, 0);
