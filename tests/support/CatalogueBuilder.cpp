@@ -1094,7 +1094,11 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2005() const {
 // -------------------------------------------------------------- the file
 
 void CatalogueBuilder::PlaceSystemTables(Layout& layout, SystemRowLists& rows) {
-  for (auto& [id, list] : rows) {
+  for (auto& table : rows) {
+    // Plain names, not a structured binding: the record lambda below captures
+    // the list, and not every C++20 compiler lets a lambda capture a binding.
+    const auto id = table.first;
+    auto& list = table.second;
     PageSpec header;
     header.type = 1;
     header.objectId = id;

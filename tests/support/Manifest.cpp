@@ -120,7 +120,7 @@ std::map<std::string, ManifestFile> ReadManifest() {
       current->version = std::stoi(m[1]);
       current->refused = true;
     } else if (std::regex_match(line, m, kTable)) {
-      current->tables.push_back({m[1], std::stoi(m[2]), std::stol(m[3]), ParseColumns(m[4])});
+      current->tables.push_back({m[1], std::stoi(m[2]), std::stol(m[3]), ParseColumns(m[4]), {}});
     } else if (std::regex_match(line, m, kModule)) {
       current->modules.push_back({m[1], m[2], std::stoi(m[3]), m[4]});
     } else {
