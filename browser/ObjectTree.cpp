@@ -121,6 +121,10 @@ void ObjectTreeBuilder::Checkpoint() {
   if (job_) job_->Checkpoint();
 }
 
+void ObjectTreeBuilder::Remember(ui::TreeHandle node, NodeObject object) {
+  if (node != ui::kNoTreeItem) nodes_.objects[node] = object;
+}
+
 ui::TreeHandle ObjectTreeBuilder::Insert(ui::TreeHandle parent, std::u16string_view text) {
   return tree_.InsertItem(parent, text);
 }
@@ -149,6 +153,7 @@ ObjectTreeNodes ObjectTreeBuilder::BuildObjectTree() {
     ui::TreeHandle node =
         Insert(nodes_.tables, table.name + Counted(u"", rowCount ? *rowCount : 0));
     handles_.push_back({node});
+    Remember(node, {NodeKind::kTable, table.id, table.id, 0});
     tree_.Expand(node, ui::TreeExpand::kExpand);
     tableNodes.push_back(node);
   }
@@ -161,6 +166,10 @@ ObjectTreeNodes ObjectTreeBuilder::BuildObjectTree() {
     Checkpoint();
     TableGroupNodes groups = AddTableGroups(tableNodes[i]);
     int64_t tableId = catalogue_.userTables[i].id;
+    for (ui::TreeHandle group : {groups.columns, groups.primaryKeys, groups.uniqueKeys,
+                                 groups.foreignKeys, groups.indexes, groups.constraints}) {
+      Remember(group, {NodeKind::kTableGroup, 0, tableId, 0});
+    }
     AddColumnNodes(groups, tableId);
     AddIndexAndPrimaryKeyNodes(groups, tableId);
     AddForeignKeyNodes(groups, tableId);
@@ -200,7 +209,9 @@ void ObjectTreeBuilder::AddProgrammabilityNodes(ObjectTreeNodes& nodes) {
     } else {
       continue;
     }
-    handles_.push_back({Insert(group, object.name)});
+    const ui::TreeHandle node = Insert(group, object.name);
+    handles_.push_back({node});
+    Remember(node, {NodeKind::kModule, object.id, object.parentId, 0});
   }
 
   tree_.SetItemText(nodes.procedures, Counted(u"Procedures", procedures));
@@ -251,7 +262,8 @@ void ObjectTreeBuilder::AddIndexAndPrimaryKeyNodes(const TableGroupNodes& groups
     auto pk = std::find_if(children->begin(), children->end(),
                            [](const _SYSOBJECTS* o) { return o->type == u"PK"; });
     if (pk != children->end()) {
-      Insert(groups.primaryKeys, (*pk)->name);
+      Remember(Insert(groups.primaryKeys, (*pk)->name),
+               {NodeKind::kPrimaryKey, (*pk)->id, tableId, 0});
       primaryKeys = 1;
     }
   }
@@ -263,7 +275,7 @@ void ObjectTreeBuilder::AddIndexAndPrimaryKeyNodes(const TableGroupNodes& groups
     if (row->name.empty() || lookups_->objectNames.count(row->name)) continue;
     if (std::u16string_view(row->name).starts_with(kWaSysPrefix)) continue;
     if (!IsIndexEntry(*row, version_)) continue;
-    Insert(groups.indexes, row->name);
+    Remember(Insert(groups.indexes, row->name), {NodeKind::kIndex, 0, tableId, row->indid});
     ++indexes;
   }
   tree_.SetItemText(groups.indexes, Counted(u"Indexes", indexes));
@@ -271,12 +283,13 @@ void ObjectTreeBuilder::AddIndexAndPrimaryKeyNodes(const TableGroupNodes& groups
 }
 
 void ObjectTreeBuilder::AddObjectsOfType(ui::TreeHandle group, int64_t tableId,
-                                         std::u16string_view type, std::u16string_view prefix) {
+                                         std::u16string_view type, std::u16string_view prefix,
+                                         NodeKind kind) {
   int count = 0;
   if (const auto* children = Lookups::Find(lookups_->childObjectsByParent, tableId)) {
     for (const _SYSOBJECTS* object : *children) {
       if (object->type != type) continue;
-      Insert(group, object->name);
+      Remember(Insert(group, object->name), {kind, object->id, tableId, 0});
       ++count;
     }
   }
@@ -284,15 +297,15 @@ void ObjectTreeBuilder::AddObjectsOfType(ui::TreeHandle group, int64_t tableId,
 }
 
 void ObjectTreeBuilder::AddForeignKeyNodes(const TableGroupNodes& groups, int64_t tableId) {
-  AddObjectsOfType(groups.foreignKeys, tableId, u"F ", u"Foreign Keys");
+  AddObjectsOfType(groups.foreignKeys, tableId, u"F ", u"Foreign Keys", NodeKind::kForeignKey);
 }
 
 void ObjectTreeBuilder::AddConstraintNodes(const TableGroupNodes& groups, int64_t tableId) {
-  AddObjectsOfType(groups.constraints, tableId, u"C ", u"Constraints");
+  AddObjectsOfType(groups.constraints, tableId, u"C ", u"Constraints", NodeKind::kCheck);
 }
 
 void ObjectTreeBuilder::AddUniqueKeyNodes(const TableGroupNodes& groups, int64_t tableId) {
-  AddObjectsOfType(groups.uniqueKeys, tableId, u"UQ", u"Unique Keys");
+  AddObjectsOfType(groups.uniqueKeys, tableId, u"UQ", u"Unique Keys", NodeKind::kUniqueKey);
 }
 
 ObjectTreeNodes BuildObjectTree(ui::TreeControl& tree, const Catalogue& catalogue,

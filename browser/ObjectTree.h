@@ -15,19 +15,21 @@
 //
 // Tables and modules are sorted by label (TreeControl::SortChildren); the
 // groups under a table and their items keep catalogue order. The tree holds
-// no pointers into the catalogue: the selection and the save find tables and
-// modules again through the object handle list and the node labels.
+// no pointers into the catalogue: each node that stands for something keeps
+// what it is and its ids in the node map (ObjectTreeNodes::objects), so a
+// click finds its table, key, index or module by id, whatever its label says.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/Catalogue.h"
-#include "engine/Version.h"
 #include "engine/JobControl.h"
+#include "engine/Version.h"
 #include "ui/TreeControl.h"
 
 namespace mendora {
@@ -52,6 +54,27 @@ struct TableGroupNodes {
   ui::TreeHandle constraints = ui::kNoTreeItem;
 };
 
+// What a node of the tree stands for.
+enum class NodeKind : uint8_t {
+  kTable,       // objectId: the table
+  kTableGroup,  // Columns, Primary Keys, ... under a table; tableId: the table
+  kPrimaryKey,  // objectId: the "PK" object; tableId: its table
+  kUniqueKey,   // objectId: the "UQ" object; tableId: its table
+  kForeignKey,  // objectId: the "F " object; tableId: its table
+  kCheck,       // objectId: the "C " object; tableId: its table
+  kIndex,       // tableId and indid of the index row
+  kModule,      // objectId: the procedure, function, trigger or view
+};
+struct NodeObject {
+  NodeKind kind = NodeKind::kTable;
+  int64_t objectId = 0;
+  int64_t tableId = 0;
+  uint16_t indid = 0;
+};
+// Every table, table group, key, index, constraint and module node by handle.
+// Column nodes and the fixed nodes of ObjectTreeNodes are not in it.
+using NodeObjectMap = std::unordered_map<ui::TreeHandle, NodeObject>;
+
 // The nodes the view keeps for the life of one tree.
 struct ObjectTreeNodes {
   ui::TreeHandle root = ui::kNoTreeItem;
@@ -62,6 +85,12 @@ struct ObjectTreeNodes {
   ui::TreeHandle triggers = ui::kNoTreeItem;
   ui::TreeHandle views = ui::kNoTreeItem;
   TableGroupNodes lastTable;  // the table filled last
+  NodeObjectMap objects;
+
+  const NodeObject* Find(ui::TreeHandle node) const {
+    auto it = objects.find(node);
+    return it == objects.end() ? nullptr : &it->second;
+  }
 };
 
 // The label of the root that stands alone before any file is analysed and
@@ -104,7 +133,8 @@ class ObjectTreeBuilder {
   ui::TreeHandle Insert(ui::TreeHandle parent, std::u16string_view text);
   TableGroupNodes AddTableGroups(ui::TreeHandle tableNode);
   void AddObjectsOfType(ui::TreeHandle group, int64_t tableId, std::u16string_view type,
-                        std::u16string_view prefix);
+                        std::u16string_view prefix, NodeKind kind);
+  void Remember(ui::TreeHandle node, NodeObject object);
 
   ui::TreeControl& tree_;
   const Catalogue& catalogue_;
@@ -127,6 +157,7 @@ ObjectTreeNodes BuildObjectTree(ui::TreeControl& tree, const Catalogue& catalogu
 ObjectTreeNodes ResetAndBuildObjectTree(ui::TreeControl& tree, const Catalogue& catalogue,
                                         const VersionFlags& version,
                                         std::u16string_view selectedFilePath,
-                                        ObjectHandleList& handles, mendora::JobControl* job = nullptr);
+                                        ObjectHandleList& handles,
+                                        mendora::JobControl* job = nullptr);
 
 }  // namespace mendora

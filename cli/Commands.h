@@ -27,4 +27,14 @@ struct RowsOptions {
 // names differ only in case.
 int Rows(const RowsOptions& options, std::ostream& out, std::ostream& err);
 
+struct DdlOptions {
+  std::string path;
+  std::optional<std::string> name;  // a key, index, constraint or module, matched exactly
+};
+// Without a name: every key, index, foreign-key and check statement of the
+// file, one per line, table by table. With one: the statement or the module
+// text of each object of that name, exactly as the preview shows it (a
+// module one line per row). An unknown name exits 1.
+int Ddl(const DdlOptions& options, std::ostream& out, std::ostream& err);
+
 }  // namespace cli

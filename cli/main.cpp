@@ -12,7 +12,8 @@ namespace {
 int Usage() {
   std::cerr << "usage: mendora-cli info FILE\n"
                "       mendora-cli tree FILE\n"
-               "       mendora-cli rows FILE TABLE [--format tsv|csv|json] [--limit N]\n";
+               "       mendora-cli rows FILE TABLE [--format tsv|csv|json] [--limit N]\n"
+               "       mendora-cli ddl FILE [NAME]\n";
   return 2;
 }
 
@@ -62,6 +63,12 @@ int main(int argc, char** argv) {
     cli::RowsOptions options;
     if (!ParseRows(args, options)) return Usage();
     return cli::Rows(options, std::cout, std::cerr);
+  }
+  if (command == "ddl" && (args.size() == 2 || args.size() == 3)) {
+    cli::DdlOptions options;
+    options.path = args[1];
+    if (args.size() == 3) options.name = args[2];
+    return cli::Ddl(options, std::cout, std::cerr);
   }
   return Usage();
 }

@@ -7,12 +7,15 @@
 #include <QStatusBar>
 #include <QWindow>
 
+#include "browser/KeyPreview.h"
+#include "browser/ModulePreview.h"
 #include "engine/FileError.h"
 #include "shell/AnalysisJob.h"
 #include "shell/CBrowse.h"
 #include "shell/CLeftView.h"
 #include "shell/CMdf_Repair.h"
 #include "shell/CMendoraSqlView.h"
+#include "shell/GridFillJob.h"
 #include "shell/MessageDisplay.h"
 #include "shell/QtText.h"
 #include "ui/ProductTexts.h"
@@ -184,7 +187,8 @@ void CMainFrame::PlaceProgressBar() {
   // 300 by 17 pixels from x = 200, moved right when the status text would
   // run under it in this font.
   const int textEnd =
-      messagePane_->fontMetrics().horizontalAdvance(Utf8ToQString(texts::kInsertionInProgress)) + 16;
+      messagePane_->fontMetrics().horizontalAdvance(Utf8ToQString(texts::kInsertionInProgress)) +
+      16;
   progressBar_->setGeometry(std::max(200, textEnd), 2, 300, 17);
 }
 
@@ -209,6 +213,8 @@ void CMainFrame::CreateClient() {
   setCentralWidget(splitter_);
   connect(treeView_, &CLeftView::StartupTimerTicked, this, &CMainFrame::OnStartupTimer);
   connect(treeView_, &CLeftView::GridProgressTicked, this, &CMainFrame::OnGridProgressTimer);
+  treeView_->SetClickHandler(
+      [this](ui::TreeHandle node, mendora::TreeHit hit) { return OnTreeClick(node, hit); });
 }
 
 bool CMainFrame::AnyJobSet() const {
@@ -260,6 +266,7 @@ void CMainFrame::OnFileOpen() {
     return;
   }
   ui::JobState& s = doc_.state;
+  currentNode_ = ui::kNoTreeItem;
   s.progressPosition = 0;
   openTimer_.start(settings_.timings.analysisPollMs);
   s.saveAllowed = false;
@@ -406,6 +413,83 @@ void CMainFrame::StopGridFill() {
   // The rows already in the grid stay; the thread reference is cleared when
   // the job has unwound.
   gridFillThread_.Stop();
+}
+
+bool CMainFrame::OnTreeClick(ui::TreeHandle node, mendora::TreeHit hit) {
+  // While an analysis runs the tree is the analysis' own: nothing to show or check yet.
+  if (doc_.state.analysisRunning || analysisThread_.IsSet() || startupAnalysisThread_.IsSet()) {
+    return true;
+  }
+  const mendora::TreeClickResult click = mendora::OnTreeClick(
+      treeView_->Control(), doc_.nodes, doc_.handles, node, hit, gridFillThread_.IsSet());
+  if (click.saveAllowed) doc_.state.saveAllowed = *click.saveAllowed;
+  QtListControl& list = gridView_->Control();
+  const mendora::NodeObject* object = doc_.nodes.Find(node);
+  switch (click.shows) {
+    case mendora::ClickShows::kNothing:
+      break;
+    case mendora::ClickShows::kWelcome:
+      ShowWelcome();
+      break;
+    case mendora::ClickShows::kKeyDdl:
+      list.DeleteAllItems();
+      splitter_->ShowView(kGridView);
+      currentNode_ = node;
+      mendora::ShowKeyObjectDdl(list, doc_.catalogue, *object);
+      break;
+    case mendora::ClickShows::kModuleText:
+      list.DeleteAllItems();
+      splitter_->ShowView(kGridView);
+      list.ShowList(true);
+      currentNode_ = node;
+      mendora::ShowModuleTextById(list, doc_.catalogue, object->objectId);
+      break;
+    case mendora::ClickShows::kTableRows:
+      StartTableLoad(node);
+      break;
+  }
+  UpdateCommands();
+  return click.defaultHandling;
+}
+
+void CMainFrame::ShowWelcome() {
+  gridView_->Control().ShowList(false);
+  splitter_->ShowView(kWelcomeView);
+}
+
+void CMainFrame::StartTableLoad(ui::TreeHandle node) {
+  splitter_->ShowView(kGridView);
+  gridView_->Control().ShowList(true);
+  const mendora::NodeObject* table = doc_.nodes.Find(node);
+  if (!table || table->kind != mendora::NodeKind::kTable) return;
+  if (node == currentNode_ || gridFillThread_.IsSet()) return;
+  currentNode_ = node;
+  doc_.state.gridFillRunning = true;
+  GridFillParams params;
+  params.tableId = table->objectId;
+  params.startWaitMs = settings_.timings.gridStartWaitMs;
+  params.endWaitMs = settings_.timings.gridEndWaitMs;
+  params.endShowMs = settings_.timings.gridEndShowMs;
+  params.progressTimerMs = settings_.timings.gridProgressMs;
+  GridFillTargets targets{gridView_->Control(), treeView_->GridProgressTimer(), *progressBar_,
+                          doc_};
+  gridFillThread_.Start([params, targets](JobThread& job) { RunGridFillJob(job, params, targets); },
+                        [this](const JobThread::Result& result) { OnGridFillEnded(result); });
+  UpdateCommands();
+}
+
+void CMainFrame::OnGridFillEnded(const JobThread::Result& result) {
+  ui::JobState& s = doc_.state;
+  s.gridFillRunning = false;
+  if (result.outcome == JobThread::Outcome::kFailed) {
+    // A failed read ends the fill: the rows read so far stay, the bar goes
+    // and the user is told why.
+    treeView_->GridProgressTimer().stop();
+    progressBar_->hide();
+    s.progressPosition = 0;
+    prompts_.Inform(result.error, texts::kCaption);
+  }
+  UpdateCommands();
 }
 
 void CMainFrame::OnGridProgressTimer() {

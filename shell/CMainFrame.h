@@ -15,6 +15,7 @@
 #include <QProgressBar>
 #include <QTimer>
 
+#include "browser/TreeClick.h"
 #include "shell/CMendoraSqlDoc.h"
 #include "shell/JobThread.h"
 #include "shell/ShellSettings.h"
@@ -75,6 +76,13 @@ class CMainFrame final : public QMainWindow {
   void ComeForward();
   // Brings command enabling and the status text up to date now.
   void UpdateCommands();
+  // A left click on the tree; returns whether the tree's own handling follows.
+  bool OnTreeClick(ui::TreeHandle node, mendora::TreeHit hit);
+  // A table node's label was clicked: its rows, unless they show already or
+  // a grid fill runs.
+  void StartTableLoad(ui::TreeHandle node);
+  // The node whose content the right pane shows (a table, key or module).
+  ui::TreeHandle CurrentNode() const { return currentNode_; }
 
   const Commands& Actions() const { return commands_; }
   CLeftView* TreeView() const { return treeView_; }
@@ -113,6 +121,8 @@ class CMainFrame final : public QMainWindow {
   void OnAnalysisEnded(const JobThread::Result& result);
   void StopAnalysis(bool yes);
   void StopGridFill();
+  void OnGridFillEnded(const JobThread::Result& result);
+  void ShowWelcome();
   // Exit answered Yes during an analysis.
   void AbortAnalysisOnExit();
   void CancelPendingAnalysis();
@@ -140,6 +150,7 @@ class CMainFrame final : public QMainWindow {
   // Stop answered Yes: the data file is closed once the stopped job has
   // unwound, since until then it may still be reading it.
   bool closeFileAtJobEnd_ = false;
+  ui::TreeHandle currentNode_ = ui::kNoTreeItem;
 };
 
 }  // namespace shell

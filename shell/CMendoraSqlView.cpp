@@ -5,12 +5,14 @@
 namespace shell {
 
 CMendoraSqlView::CMendoraSqlView(QWidget* parent)
-    : QWidget(parent), table_(new QTableWidget(this)), control_(table_) {
+    : QWidget(parent), table_(new QTableView(this)), control_(table_) {
   setObjectName(QStringLiteral("CMendoraSqlView"));
+  table_->setObjectName(QStringLiteral("List%1").arg(kListId));
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(table_);
   QtListControl::ApplyReportStyle(table_);
+  table_->hide();
 }
 
 void CMendoraSqlView::Clear() {

@@ -1,8 +1,9 @@
-// The grid view of the right pane: a table's rows in a list control in
-// report style.
+// The grid view of the right pane: its only control is the list (id 1004) in
+// report style with grid lines and full-row selection, which shows a table's
+// rows, a key's statement or a module's text. Hidden until something is shown.
 #pragma once
 
-#include <QTableWidget>
+#include <QTableView>
 #include <QWidget>
 
 #include "shell/QtListControl.h"
@@ -13,9 +14,11 @@ class CMendoraSqlView final : public QWidget {
   Q_OBJECT
 
  public:
+  static constexpr int kListId = 1004;
+
   explicit CMendoraSqlView(QWidget* parent = nullptr);
 
-  QTableWidget* Table() const { return table_; }
+  QTableView* Table() const { return table_; }
   QtListControl& Control() { return control_; }
   // Deletes every column and every row, and hides the list.
   void ClearAndHide();
@@ -23,7 +26,7 @@ class CMendoraSqlView final : public QWidget {
   void Clear();
 
  private:
-  QTableWidget* table_;
+  QTableView* table_;
   QtListControl control_;
 };
 

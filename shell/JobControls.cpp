@@ -115,6 +115,9 @@ int JobListControl::GetItemCount() const {
 void JobListControl::DeleteAllItems() {
   OnWindow([&] { list_.DeleteAllItems(); });
 }
+void JobListControl::AppendRows(const ui::RowBatch& batch) {
+  OnWindow([&] { list_.AppendRows(batch); });
+}
 void JobListControl::ShowList(bool visible) {
   OnWindow([&] { list_.ShowList(visible); });
 }

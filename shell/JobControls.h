@@ -56,6 +56,8 @@ class JobListControl final : public ui::ListControl {
   std::u16string GetItemText(int row, int column) const override;
   int GetItemCount() const override;
   void DeleteAllItems() override;
+  // The whole batch in one call to the window thread.
+  void AppendRows(const ui::RowBatch& batch) override;
   void ShowList(bool visible) override;
   bool IsListVisible() const override;
 

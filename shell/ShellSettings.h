@@ -32,6 +32,11 @@ struct Timings {
   int commandUpdateMs = 100;
   // How long the bar shows 100 when a grid fill is stopped.
   int gridStopShowMs = 100;
+  // A grid fill: the wait before the list is emptied, and at its end the
+  // wait before the bar shows 100 and how long it stays full.
+  int gridStartWaitMs = 500;
+  int gridEndWaitMs = 50;
+  int gridEndShowMs = 100;
 };
 
 // Picks a data file; an empty text when the user cancels.

@@ -15,6 +15,8 @@
 #include <string>
 #include <string_view>
 
+#include "ui/RowBatch.h"
+
 namespace ui {
 
 class ListControl {
@@ -33,6 +35,16 @@ class ListControl {
   virtual std::u16string GetItemText(int row, int column) const = 0;
   virtual int GetItemCount() const = 0;
   virtual void DeleteAllItems() = 0;
+  // Appends the batch's rows after the last row, each cell in its column;
+  // cells past the last column are dropped. The same as one InsertItem and
+  // SetItemText per cell, which is what this default does.
+  virtual void AppendRows(const RowBatch& batch) {
+    for (size_t r = 0; r < batch.RowCount(); ++r) {
+      const size_t cells = batch.CellCount(r);
+      const int row = InsertItem(GetItemCount(), cells ? batch.Cell(r, 0) : std::u16string_view());
+      for (size_t c = 1; c < cells; ++c) SetItemText(row, static_cast<int>(c), batch.Cell(r, c));
+    }
+  }
 
   virtual void ShowList(bool visible) = 0;
   virtual bool IsListVisible() const = 0;

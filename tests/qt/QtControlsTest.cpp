@@ -27,7 +27,8 @@ namespace {
 std::string Describe(const ui::TreeControl& tree) {
   std::string out;
   std::function<void(ui::TreeHandle, int)> walk = [&](ui::TreeHandle n, int depth) {
-    out += std::string(depth * 2, ' ') + shell::QStringToUtf8(shell::ToQString(tree.GetItemText(n))) +
+    out += std::string(depth * 2, ' ') +
+           shell::QStringToUtf8(shell::ToQString(tree.GetItemText(n))) +
            " state=" + std::to_string(tree.GetStateImage(n)) + (tree.IsBold(n) ? " bold" : "") +
            (tree.IsExpanded(n) ? " open" : "") + "\n";
     for (ui::TreeHandle c : tree.GetChildItems(n)) walk(c, depth + 1);
@@ -220,7 +221,7 @@ void QtControlsTest::jobOnAnotherThreadBuildsTheSameTree() {
 }
 
 void QtControlsTest::listAnswersAsTheMemoryList() {
-  QTableWidget table;
+  QTableView table;
   shell::QtListControl qt(&table);
   ui::MemoryListControl memory;
   std::mt19937 random(7);
@@ -263,7 +264,7 @@ void QtControlsTest::listAnswersAsTheMemoryList() {
 }
 
 void QtControlsTest::listIsInReportStyle() {
-  QTableWidget table;
+  QTableView table;
   shell::QtListControl::ApplyReportStyle(&table);
   shell::QtListControl list(&table);
   QCOMPARE(list.InsertColumn(0, u"CustomerID", 120), 0);

@@ -1,0 +1,233 @@
+// The key, index, foreign-key, check and module previews over hand-made
+// catalogues: wording, key order, names that need brackets, objects that share
+// a name, and the module text's lines.
+#include <gtest/gtest.h>
+
+#include "browser/KeyPreview.h"
+#include "browser/ModulePreview.h"
+#include "browser/SqlName.h"
+#include "engine/Utf16.h"
+#include "ui/MemoryListControl.h"
+
+using namespace mendora;
+
+namespace {
+
+struct Maker {
+  Catalogue c;
+  void Object(std::u16string name, int64_t id, int64_t parent, std::u16string type) {
+    _SYSOBJECTS o{std::move(name), id, parent, std::move(type)};
+    c.objects.push_back(o);
+    if (o.type == u"U ") c.userTables.push_back(o);
+  }
+  void Column(int64_t table, std::u16string name, int16_t colid) {
+    _SYSCOLUMNS col;
+    col.name = std::move(name);
+    col.tableId = table;
+    col.colid = colid;
+    c.columns.push_back(col);
+  }
+  void Index(int32_t table, uint16_t indid, std::u16string name, bool unique = false,
+             bool primaryKey = false) {
+    _SYSINDEXES row;
+    row.tableId = table;
+    row.indid = indid;
+    row.name = std::move(name);
+    row.status = 0x03;
+    row.unique = unique;
+    row.primaryKey = primaryKey;
+    c.indexRows.push_back(row);
+  }
+  void Key(uint32_t table, uint32_t indid, uint32_t colid, bool included = false) {
+    _SysIndexKeys k;
+    k.objectId = table;
+    k.indexId = indid;
+    k.columnId = colid;
+    k.included = included;
+    c.indexKeys.push_back(k);
+  }
+};
+
+// Orders(10): A colid 1, B colid 2, "Order Date" colid 3; Customers(20): Id.
+Maker Shop() {
+  Maker m;
+  m.Object(u"Orders", 10, 0, u"U ");
+  m.Object(u"Customers", 20, 0, u"U ");
+  m.Column(10, u"A", 1);
+  m.Column(10, u"B", 2);
+  m.Column(10, u"Order Date", 3);
+  m.Column(20, u"Id", 1);
+  return m;
+}
+
+std::string Statement(const Catalogue& c, NodeObject node) {
+  auto preview = KeyObjectPreview(c, node);
+  return preview ? ToUtf8(preview->text) : "<none>";
+}
+
+TEST(KeyPreview, PrimaryKeyColumnsComeInKeyOrderNotColidOrder) {
+  Maker m = Shop();
+  m.Object(u"PK_Orders", 11, 10, u"PK");
+  m.Index(10, 1, u"PK_Orders", true, true);
+  m.Key(10, 1, 2);
+  m.Key(10, 1, 1);
+  auto preview = KeyObjectPreview(m.c, {NodeKind::kPrimaryKey, 11, 10, 0});
+  ASSERT_TRUE(preview);
+  EXPECT_EQ(ToUtf8(preview->heading), "DDL For Primary Key");
+  EXPECT_EQ(ToUtf8(preview->text), "Alter Table Orders Add Constraint PK_Orders Primary Key(B,A)");
+}
+
+TEST(KeyPreview, UniqueKeyAndIndexesWithTheirWording) {
+  Maker m = Shop();
+  m.Object(u"UQ_Code", 12, 10, u"UQ");
+  m.Index(10, 2, u"UQ_Code", true);
+  m.Key(10, 2, 1);
+  m.Index(10, 3, u"IX_Plain");
+  m.Key(10, 3, 2);
+  m.Index(10, 4, u"IX_Unique", true);
+  m.Key(10, 4, 1);
+  m.Key(10, 4, 2, /*included=*/true);
+  auto uq = KeyObjectPreview(m.c, {NodeKind::kUniqueKey, 12, 10, 0});
+  ASSERT_TRUE(uq);
+  EXPECT_EQ(ToUtf8(uq->heading), "DDL For Unique Key");
+  EXPECT_EQ(ToUtf8(uq->text), "Alter Table Orders Add Constraint UQ_Code Unique Key(A)");
+  auto plain = KeyObjectPreview(m.c, {NodeKind::kIndex, 0, 10, 3});
+  ASSERT_TRUE(plain);
+  EXPECT_EQ(ToUtf8(plain->heading), "DDL For Indexes");
+  EXPECT_EQ(ToUtf8(plain->text), "Create Index IX_Plain On Orders(B)");
+  EXPECT_EQ(Statement(m.c, {NodeKind::kIndex, 0, 10, 4}),
+            "Create Unique Index IX_Unique On Orders(A) Include(B)");
+}
+
+TEST(KeyPreview, NamesThatAreNotRegularIdentifiersAreBracketed) {
+  Maker m;
+  m.Object(u"Order Details", 30, 0, u"U ");
+  m.Column(30, u"WHERE", 1);
+  m.Column(30, u"a]b", 2);
+  m.Column(30, u"1st", 3);
+  m.Index(30, 2, u"IX Details");
+  m.Key(30, 2, 1);
+  m.Key(30, 2, 2);
+  m.Key(30, 2, 3);
+  EXPECT_EQ(Statement(m.c, {NodeKind::kIndex, 0, 30, 2}),
+            "Create Index [IX Details] On [Order Details]([WHERE],[a]]b],[1st])");
+  EXPECT_EQ(ToUtf8(QuoteName(u"Customers")), "Customers");
+  EXPECT_EQ(ToUtf8(QuoteName(u"_x@1#$")), "_x@1#$");
+  EXPECT_EQ(ToUtf8(QuoteName(u"select")), "[select]");
+  EXPECT_EQ(ToUtf8(QuoteName(u"\u5c71\u7530")), ToUtf8(u"\u5c71\u7530"));
+  EXPECT_EQ(ToUtf8(QuoteName(u"")), "[]");
+}
+
+TEST(KeyPreview, ForeignKeyNamesBothColumnListsInKeyOrder) {
+  Maker m = Shop();
+  m.Object(u"FK_Orders_Customers", 40, 10, u"F ");
+  m.c.dependencies.push_back({kReferencingColumn, 40, 10, 2, 1});
+  m.c.dependencies.push_back({kReferencedColumn, 40, 20, 1, 1});
+  m.c.dependencies.push_back({kReferencingColumn, 40, 10, 3, 2});
+  m.c.dependencies.push_back({kReferencedColumn, 40, 20, 1, 2});
+  m.c.dependencies.push_back({kReferencingColumn, 41, 10, 1, 1});  // another key's
+  auto fk = KeyObjectPreview(m.c, {NodeKind::kForeignKey, 40, 10, 0});
+  ASSERT_TRUE(fk);
+  EXPECT_EQ(ToUtf8(fk->heading), "DDL For Foreign Key");
+  EXPECT_EQ(ToUtf8(fk->text),
+            "Alter table Orders Add Constraint FK_Orders_Customers Foreign Key(B,[Order Date]) "
+            "References Customers(Id,Id)");
+}
+
+TEST(KeyPreview, CheckShowsTheWholeRecoveredTextOrNothingAfterCheck) {
+  Maker m = Shop();
+  m.Object(u"CK_A", 50, 10, u"C ");
+  m.Object(u"CK_B", 51, 10, u"C ");
+  const std::u16string longText = u"([A] > 0 and " + std::u16string(5000, u'x') + u")";
+  _Check_Constraints check;
+  check.objectId = 50;
+  check.text = longText;
+  m.c.checkTexts.push_back(check);
+  auto a = KeyObjectPreview(m.c, {NodeKind::kCheck, 50, 10, 0});
+  ASSERT_TRUE(a);
+  EXPECT_EQ(ToUtf8(a->heading), "DDL For Check Constraint");
+  EXPECT_EQ(a->text, u"Alter Table Orders Add Constraint CK_A Check " + longText);
+  EXPECT_EQ(Statement(m.c, {NodeKind::kCheck, 51, 10, 0}),
+            "Alter Table Orders Add Constraint CK_B Check ");
+}
+
+TEST(KeyPreview, TheNodesObjectIsShownWhenAnotherSharesItsName) {
+  Maker m = Shop();
+  m.Object(u"FK_Same", 60, 10, u"F ");
+  m.Object(u"FK_Same", 61, 20, u"F ");
+  m.c.dependencies.push_back({kReferencingColumn, 60, 10, 1, 1});
+  m.c.dependencies.push_back({kReferencedColumn, 60, 20, 1, 1});
+  m.c.dependencies.push_back({kReferencingColumn, 61, 20, 1, 1});
+  m.c.dependencies.push_back({kReferencedColumn, 61, 10, 2, 1});
+  EXPECT_EQ(Statement(m.c, {NodeKind::kForeignKey, 60, 10, 0}),
+            "Alter table Orders Add Constraint FK_Same Foreign Key(A) References Customers(Id)");
+  EXPECT_EQ(Statement(m.c, {NodeKind::kForeignKey, 61, 20, 0}),
+            "Alter table Customers Add Constraint FK_Same Foreign Key(Id) References Orders(B)");
+  EXPECT_EQ(Statement(m.c, {NodeKind::kTable, 10, 10, 0}), "<none>");
+}
+
+TEST(KeyPreview, ShowStatementLeavesOneColumnAndOneRow) {
+  ui::MemoryListControl list;
+  list.InsertColumn(0, u"x", 100);
+  list.InsertColumn(1, u"y", 100);
+  list.InsertItem(0, u"old");
+  ShowStatement(list, u"DDL For Indexes", u"Create Index I On T(A)");
+  ASSERT_EQ(list.GetColumnCount(), 1);
+  EXPECT_EQ(list.GetColumnHeading(0), u"DDL For Indexes");
+  EXPECT_EQ(list.GetColumnWidth(0), 1500);
+  ASSERT_EQ(list.GetItemCount(), 1);
+  EXPECT_EQ(list.GetItemText(0, 0), u"Create Index I On T(A)");
+}
+
+std::vector<std::string> Lines(std::u16string_view text) {
+  std::vector<std::string> out;
+  for (const auto& line : ModuleLines(text)) out.push_back(ToUtf8(line));
+  return out;
+}
+
+TEST(ModulePreview, LinesAreCutAtLineBreaksAndTabsBecomeSpaces) {
+  using V = std::vector<std::string>;
+  EXPECT_EQ(Lines(u"\r\n\r\ncreate proc p\r\n\r\nas\tselect 1"),
+            (V{"create proc p", "", "as select 1"}));
+  EXPECT_EQ(Lines(u"create view v as select 1\r\n"), (V{"create view v as select 1", ""}));
+  EXPECT_EQ(Lines(u"one line"), (V{"one line"}));
+  EXPECT_EQ(Lines(u"\nkeeps a lone LF"), (V{"\nkeeps a lone LF"}));
+  const std::u16string longLine(kMaxModuleLine + 10, u'a');
+  EXPECT_EQ(ModuleLines(longLine + u"\r\nb").front().size(), kMaxModuleLine);
+}
+
+TEST(ModulePreview, ShowsTheTextOrLeavesTheListAsItWas) {
+  Catalogue c;
+  _Procedures text;
+  text.objectId = 7;
+  text.text = u"create proc p\r\nas select 1";
+  c.moduleTexts.push_back(text);
+  ui::MemoryListControl list;
+  list.InsertColumn(0, u"previous", 100);
+  EXPECT_FALSE(ShowModuleTextById(list, c, 8));
+  EXPECT_EQ(list.GetColumnHeading(0), u"previous");
+  EXPECT_EQ(list.GetItemCount(), 0);
+  EXPECT_TRUE(ShowModuleTextById(list, c, 7));
+  ASSERT_EQ(list.GetColumnCount(), 1);
+  EXPECT_EQ(list.GetColumnHeading(0), u"DDL For Programmability");
+  EXPECT_EQ(list.GetColumnWidth(0), 1500);
+  ASSERT_EQ(list.GetItemCount(), 2);
+  EXPECT_EQ(list.GetItemText(1, 0), u"as select 1");
+}
+
+TEST(PreviewObjects, ListsKeysIndexesChecksAndModulesButNotAKeysOwnIndex) {
+  Maker m = Shop();
+  m.Object(u"PK_Orders", 11, 10, u"PK");
+  m.Index(10, 1, u"PK_Orders", true, true);
+  m.Index(10, 2, u"Customers");  // named like a table: still an index
+  m.Index(10, 3, u"_WA_Sys_A");
+  m.Object(u"CK_A", 50, 10, u"C ");
+  m.Object(u"p", 70, 0, u"P ");
+  std::vector<std::string> names;
+  for (const auto& [name, object] : PreviewObjects(m.c, FlagsForVersion(kVersion2005))) {
+    names.push_back(ToUtf8(name));
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"PK_Orders", "Customers", "CK_A", "p"}));
+}
+
+}  // namespace

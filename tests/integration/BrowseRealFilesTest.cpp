@@ -1,0 +1,206 @@
+// Browsing every real data file against the reference content beside it:
+// the grid of every table holds as many rows as the reference, its headers
+// are the columns in colid order, a cell says "NULL" exactly where the value
+// is NULL and character cells show their text; and `mendora-cli ddl` lists
+// every key, index, foreign key and check with its columns in key order.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
+
+#include "browser/GridText.h"
+#include "browser/SqlName.h"
+#include "browser/TableGrid.h"
+#include "engine/Analysis.h"
+#include "engine/Utf16.h"
+#include "tests/integration/CliRun.h"
+#include "tests/support/RealFiles.h"
+#include "ui/MemoryListControl.h"
+
+using namespace mendora;
+using nlohmann::json;
+
+namespace {
+
+std::vector<std::string> ExpectedFiles() {
+  std::vector<std::string> names;
+  for (const auto& name : mdftest::RealMdfFiles()) {
+    if (name[0] == 'v') names.push_back(name);
+  }
+  return names;
+}
+
+json Reference(const std::string& name) {
+  std::ifstream in(mdftest::RealMdfDir() + "/expected/" + name + ".json");
+  return json::parse(in);
+}
+
+std::string Quote(const std::string& name) {
+  return ToUtf8(QuoteName(FromUtf8(name)));
+}
+
+std::string Columns(const json& list) {
+  std::string out;
+  for (const auto& c : list) {
+    if (!out.empty()) out += ",";
+    out += Quote(c.get<std::string>());
+  }
+  return out;
+}
+
+// The text a character cell shows for the reference's value.
+std::string ShownText(const std::string& value, const std::string& type) {
+  std::u16string text = FromUtf8(value);
+  if (type == "nvarchar" || type == "nchar")
+    std::replace(text.begin(), text.end(), u'\u2019', u'\'');
+  if (text.size() > kMaxCellText) text = text.substr(0, kMaxCellText) + u"\u2026";
+  return ToUtf8(text);
+}
+
+class BrowseRealFiles : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(BrowseRealFiles, EveryTablesGridHoldsItsRowsWithNullOnlyWhereNull) {
+  const std::string name = GetParam();
+  const json expected = Reference(name);
+  DataFile file;
+  ASSERT_TRUE(file.Open(mdftest::RealMdf(name)));
+  ASSERT_TRUE(file.DetectVersion());
+  Catalogue catalogue;
+  NullJobControl job;
+  RunAnalysis(file, catalogue, job);
+
+  for (const auto& table : expected["tables"]) {
+    SCOPED_TRACE("table " + table["name"].get<std::string>());
+    ui::MemoryListControl list;
+    const TableGridResult result = LoadTable(file, catalogue, table["id"], list, job);
+    const json& rows = table["rows"];
+    EXPECT_EQ(result.rows, rows.size());
+    ASSERT_EQ(list.GetItemCount(), static_cast<int>(rows.size()));
+    const json& columns = table["columns"];
+    ASSERT_EQ(list.GetColumnCount(), static_cast<int>(columns.size()));
+    for (size_t c = 0; c < columns.size(); ++c) {
+      EXPECT_EQ(ToUtf8(list.GetColumnHeading(static_cast<int>(c))),
+                columns[c]["name"].get<std::string>());
+      EXPECT_EQ(list.GetColumnWidth(static_cast<int>(c)), 100);
+      // Rows may stand in another order than the reference's (forwarded
+      // records), so each column is compared as a multiset.
+      const std::string type = columns[c]["type"];
+      const bool character = type == "char" || type == "varchar" || type == "nchar" ||
+                             type == "nvarchar" || type == "text" || type == "ntext";
+      std::multiset<std::string> shown, wanted;
+      for (size_t r = 0; r < rows.size(); ++r) {
+        shown.insert(ToUtf8(list.GetItemText(static_cast<int>(r), static_cast<int>(c))));
+        const json& v = rows[r][c];
+        if (v.is_null()) {
+          wanted.insert("NULL");
+        } else if (character && v.is_string()) {
+          wanted.insert(ShownText(v.get<std::string>(), type));
+        }
+      }
+      if (character) {
+        EXPECT_EQ(shown, wanted) << "column " << columns[c]["name"];
+      } else {
+        EXPECT_EQ(shown.count("NULL"), wanted.count("NULL")) << "column " << columns[c]["name"];
+      }
+    }
+  }
+}
+
+TEST_P(BrowseRealFiles, DdlListsEveryKeyIndexForeignKeyAndCheck) {
+  const std::string name = GetParam();
+  const json expected = Reference(name);
+  const mdftest::CliRun run = mdftest::RunCli({"ddl", mdftest::RealMdf(name)});
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::set<std::string> lines;
+  std::istringstream in(run.out);
+  for (std::string line; std::getline(in, line);) lines.insert(line);
+
+  std::set<std::string> keyNames;
+  size_t statements = 0;
+  for (const auto& key : expected["keys"]) {
+    keyNames.insert(key["name"]);
+    const bool primary = key["type"] == "PK";
+    const std::string statement =
+        "Alter Table " + Quote(key["table"]) + " Add Constraint " + Quote(key["name"]) +
+        (primary ? " Primary Key(" : " Unique Key(") + Columns(key["columns"]) + ")";
+    EXPECT_TRUE(lines.count(statement)) << statement;
+    ++statements;
+  }
+  for (const auto& index : expected["indexes"]) {
+    if (index["primary_key"].get<bool>() || index["unique_constraint"].get<bool>()) continue;
+    std::string statement =
+        std::string(index["unique"].get<bool>() ? "Create Unique Index " : "Create Index ") +
+        Quote(index["name"]) + " On " + Quote(index["table"]) + "(" + Columns(index["columns"]) +
+        ")";
+    if (!index["included"].empty()) statement += " Include(" + Columns(index["included"]) + ")";
+    EXPECT_TRUE(lines.count(statement)) << statement;
+    ++statements;
+  }
+  for (const auto& fk : expected["foreign_keys"]) {
+    const std::string statement = "Alter table " + Quote(fk["table"]) + " Add Constraint " +
+                                  Quote(fk["name"]) + " Foreign Key(" + Columns(fk["columns"]) +
+                                  ") References " + Quote(fk["referenced_table"]) + "(" +
+                                  Columns(fk["referenced_columns"]) + ")";
+    EXPECT_TRUE(lines.count(statement)) << statement;
+    ++statements;
+  }
+  for (const auto& check : expected["checks"]) {
+    const std::string statement = "Alter Table " + Quote(check["table"]) + " Add Constraint " +
+                                  Quote(check["name"]) + " Check " +
+                                  check["text"].get<std::string>();
+    // A check text may hold line breaks; the statement is then several lines.
+    EXPECT_NE(run.out.find(statement), std::string::npos) << statement;
+    ++statements;
+  }
+  // Nothing but these statements: one line each.
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), static_cast<long>(statements));
+}
+
+TEST_P(BrowseRealFiles, DdlOfAModuleIsItsTextLineByLine) {
+  const std::string name = GetParam();
+  const json expected = Reference(name);
+  std::map<std::string, int> named;
+  for (const auto& m : expected["modules"]) ++named[m["name"].get<std::string>()];
+  int shown = 0;
+  for (const auto& module : expected["modules"]) {
+    const std::string moduleName = module["name"];
+    // Every third module, and only those whose name no other object shares.
+    if (named[moduleName] != 1 || shown++ % 3 != 0) continue;
+    SCOPED_TRACE("module " + moduleName);
+    const mdftest::CliRun run = mdftest::RunCli({"ddl", mdftest::RealMdf(name), moduleName});
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::string text = module["text"];
+    while (text.rfind("\r\n", 0) == 0) text.erase(0, 2);
+    std::string lines;
+    for (size_t at = 0;;) {
+      const size_t end = text.find("\r\n", at);
+      std::string line = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
+      std::replace(line.begin(), line.end(), '\t', ' ');
+      lines += line + "\n";
+      if (end == std::string::npos) break;
+      at = end + 2;
+    }
+    EXPECT_EQ(run.out, lines);
+  }
+}
+
+TEST(BrowseRealFilesCli, DdlOfAnUnknownNameExitsOne) {
+  const mdftest::CliRun run =
+      mdftest::RunCli({"ddl", mdftest::RealMdf("v611-northwind.mdf"), "NoSuchObject"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_NE(run.err.find("NoSuchObject"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, BrowseRealFiles, ::testing::ValuesIn(ExpectedFiles()),
+                         [](const auto& info) {
+                           std::string n = info.param.substr(0, info.param.find('.'));
+                           std::replace(n.begin(), n.end(), '-', '_');
+                           return n;
+                         });
+
+}  // namespace

@@ -1,0 +1,328 @@
+// Clicking through a recovered file as a user would, with the mouse on the
+// tree view's check boxes and labels: a table's rows in the grid, the same
+// table again, another table during a load, Stop during a load, check marks
+// and Save, and the previews of a key, an index, a foreign key, a check and a
+// module of a real file against its reference content.
+#include <QAction>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <fstream>
+#include <memory>
+#include <nlohmann/json.hpp>
+
+#include "QtTestSupport.h"
+#include "shell/CBrowse.h"
+#include "shell/CLeftView.h"
+#include "shell/CMainFrame.h"
+#include "shell/CMendoraSqlView.h"
+#include "shell/QtText.h"
+#include "tests/support/CatalogueBuilder.h"
+#include "ui/ScriptedPrompts.h"
+#include "widgets/AW_CMultiViewSplitter.h"
+
+using nlohmann::json;
+using shell::CMainFrame;
+using shell::ToQString;
+using ui::PromptRecord;
+
+namespace {
+
+constexpr int kAnalysisTimeoutMs = 20000;
+
+struct Window {
+  ui::ScriptedPrompts prompts;
+  shell::CMendoraSqlDoc doc;
+  QString chosen;
+  std::unique_ptr<CMainFrame> frame;
+
+  explicit Window(shell::Timings timings = qttest::FastTimings()) {
+    shell::ShellSettings settings;
+    settings.timings = timings;
+    settings.prompts = &prompts;
+    settings.chooseFile = [this](QWidget*) { return chosen; };
+    frame = std::make_unique<CMainFrame>(doc, prompts, settings);
+    frame->resize(1000, 700);
+    frame->show();
+  }
+
+  shell::CLeftView& View() { return *frame->TreeView(); }
+  shell::QtTreeControl& Tree() { return View().Control(); }
+  shell::QtListControl& List() { return frame->GridView()->Control(); }
+  QString Cell(int row, int column) { return ToQString(List().GetItemText(row, column)); }
+  QString Heading(int column) { return ToQString(List().GetColumnHeading(column)); }
+
+  // Opens `path` through the file selection and waits for its tree.
+  bool Open(const QString& path) {
+    chosen = path;
+    qttest::WhenModal<shell::CBrowse>([](shell::CBrowse* browse) {
+      browse->SelectButton()->click();
+      browse->StartButton()->click();
+    });
+    frame->Actions().open->trigger();
+    return QTest::qWaitFor(
+        [&] {
+          return !doc.state.analysisRunning && !frame->AnalysisThread().IsSet() &&
+                 doc.nodes.tables != ui::kNoTreeItem;
+        },
+        kAnalysisTimeoutMs);
+  }
+
+  ui::TreeHandle Child(ui::TreeHandle parent, const QString& prefix) {
+    for (ui::TreeHandle c : Tree().GetChildItems(parent)) {
+      if (ToQString(Tree().GetItemText(c)).startsWith(prefix)) return c;
+    }
+    return ui::kNoTreeItem;
+  }
+  ui::TreeHandle Table(const QString& name) { return Child(doc.nodes.tables, name + "("); }
+
+  // A left click on the node's check box or label, after opening its
+  // ancestors and scrolling it into view.
+  void Click(ui::TreeHandle node, bool checkBox = false) {
+    QTreeWidgetItem* item = Tree().Item(node);
+    QVERIFY(item);
+    for (QTreeWidgetItem* a = item->parent(); a; a = a->parent()) a->setExpanded(true);
+    View().scrollToItem(item);
+    const QRect rect = checkBox ? View().CheckBoxRect(node) : View().LabelRect(node);
+    QVERIFY(!rect.isEmpty());
+    ui::TreeHandle hit = ui::kNoTreeItem;
+    const mendora::TreeHit where = View().HitTest(rect.center(), &hit);
+    QCOMPARE(hit, node);
+    QCOMPARE(where, checkBox ? mendora::TreeHit::kStateIcon : mendora::TreeHit::kLabel);
+    QTest::mouseClick(View().viewport(), Qt::LeftButton, {}, rect.center());
+  }
+  bool LoadDone() { return !frame->GridFillThread().IsSet() && !doc.state.gridFillRunning; }
+};
+
+json Reference(const std::string& file) {
+  std::ifstream in(mdftest::RealMdfDir() + "/expected/" + file + ".json");
+  return json::parse(in);
+}
+
+const json& Named(const json& list, const std::string& name) {
+  for (const auto& e : list) {
+    if (e["name"] == name) return e;
+  }
+  throw std::runtime_error("no " + name + " in the reference");
+}
+
+QString Joined(const json& list) {
+  QStringList names;
+  for (const auto& c : list) names << QString::fromStdString(c.get<std::string>());
+  return names.join(',');
+}
+
+// A synthetic table big enough that its load is still running when the test
+// acts: 300 000 rows of an int and a short varchar.
+std::unique_ptr<mdftest::TempFile> BigFile() {
+  auto file = std::make_unique<mdftest::TempFile>();
+  mdftest::CatalogueBuilder builder(655, u"big");
+  builder.AddGeneratedTable(u"Big",
+                            {mdftest::IntColumn(u"Id"), mdftest::VarCharColumn(u"Name", 20)},
+                            300000, [](uint64_t i) {
+                              return mdftest::Row{mdftest::IntValue(static_cast<int32_t>(i)),
+                                                  mdftest::VarCharValue("row" + std::to_string(i))};
+                            });
+  builder.AddTable(u"Small", {mdftest::IntColumn(u"Id")}, {{mdftest::IntValue(1)}});
+  builder.WriteTo(file->path());
+  return file;
+}
+
+}  // namespace
+
+class CLeftViewTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() { QCOMPARE(QGuiApplication::platformName(), QStringLiteral("offscreen")); }
+  void clickingATableShowsItsRowsOnce();
+  void clicksDuringALoadAndStop();
+  void checkingATableChecksItsGroupAndRootAndEnablesSave();
+  void previewsOfARealFile();
+};
+
+void CLeftViewTest::clickingATableShowsItsRowsOnce() {
+  Window w;
+  QVERIFY(w.Open(qttest::RealFile("v611-northwind.mdf")));
+  const json customers = Named(Reference("v611-northwind.mdf")["tables"], "Customers");
+  const ui::TreeHandle table = w.Table("Customers");
+  QVERIFY(table != ui::kNoTreeItem);
+  w.Click(table);
+  QCOMPARE(w.frame->Splitter()->CurrentViewId(0, 1), int(CMainFrame::kGridView));
+  QTRY_VERIFY_WITH_TIMEOUT(w.LoadDone(), 10000);
+  QVERIFY(w.List().IsListVisible());
+  QCOMPARE(w.List().GetItemCount(), int(customers["rows"].size()));
+  QCOMPARE(w.List().GetColumnCount(), int(customers["columns"].size()));
+  QCOMPARE(w.Heading(0), QStringLiteral("CustomerID"));
+  // Stored order: the clustered key's.
+  QCOMPARE(w.Cell(0, 0), QString::fromStdString(customers["rows"][0][0].get<std::string>()));
+  QCOMPARE(w.Tree().GetSelectedItem(), table);
+  QCOMPARE(w.frame->CurrentNode(), table);
+  QTRY_VERIFY(w.frame->ProgressBar()->isHidden());
+  QVERIFY(w.frame->Actions().open->isEnabled());
+
+  // The same table again: nothing reloads.
+  QSignalSpy inserted(&w.List().Model(), &QAbstractItemModel::rowsInserted);
+  QSignalSpy reset(&w.List().Model(), &QAbstractItemModel::modelReset);
+  w.Click(table);
+  QTest::qWait(50);
+  QVERIFY(!w.frame->GridFillThread().IsSet());
+  QCOMPARE(inserted.count(), 0);
+  QCOMPARE(reset.count(), 0);
+  QCOMPARE(w.List().GetItemCount(), int(customers["rows"].size()));
+
+  // A group node shows the welcome picture; the table again shows its rows.
+  w.Click(w.Child(table, "Columns("));
+  QCOMPARE(w.frame->Splitter()->CurrentViewId(0, 1), int(CMainFrame::kWelcomeView));
+  w.Click(table);
+  QCOMPARE(w.frame->Splitter()->CurrentViewId(0, 1), int(CMainFrame::kGridView));
+  QVERIFY(w.List().IsListVisible());
+  QCOMPARE(w.prompts.Shown().size(), size_t(0));
+}
+
+void CLeftViewTest::clicksDuringALoadAndStop() {
+  const auto big = BigFile();
+  Window w;
+  QVERIFY(w.Open(QString::fromStdString(big->path())));
+  const ui::TreeHandle bigTable = w.Table("Big");
+  const ui::TreeHandle small = w.Table("Small");
+  w.Click(bigTable);
+  QVERIFY(w.doc.state.gridFillRunning);
+  QTRY_VERIFY(w.List().GetItemCount() > 0);
+  QVERIFY(w.frame->GridFillThread().IsSet());
+  QVERIFY(!w.frame->Actions().open->isEnabled());
+  QCOMPARE(w.frame->MessagePane()->text(),
+           QStringLiteral("Insertion is in progress, please wait....."));
+
+  // Another table during the load: only the tree's own handling (it may
+  // select the node); the grid goes on with the table it loads.
+  w.Click(small);
+  QCOMPARE(w.frame->CurrentNode(), bigTable);
+  QCOMPARE(w.Heading(0), QStringLiteral("Id"));
+  QCOMPARE(w.Heading(1), QStringLiteral("Name"));
+
+  // Stop answered No: the load goes on.
+  int whileAsked = -1;
+  w.prompts.Answer(false, [&](const PromptRecord& asked) {
+    QCOMPARE(asked.text, std::string("Data insertion is in Progress, do you want to abort ?"));
+    QCOMPARE(asked.icon, ui::PromptIcon::kQuestion);
+    whileAsked = w.List().GetItemCount();
+  });
+  w.frame->Actions().stopTool->trigger();
+  QVERIFY(whileAsked > 0);
+  QTRY_VERIFY(w.List().GetItemCount() > whileAsked);
+  QVERIFY(w.frame->GridFillThread().IsSet());
+
+  // Stop answered Yes: the load ends, the rows shown stay.
+  w.prompts.Answer(true);
+  w.frame->Actions().stopTool->trigger();
+  QVERIFY(!w.doc.state.gridFillRunning);
+  QTRY_VERIFY(!w.frame->GridFillThread().IsSet());
+  const int kept = w.List().GetItemCount();
+  QVERIFY(kept > 0);
+  QVERIFY2(kept < 300000, "the load ended before Stop; the test needs a bigger table");
+  QTest::qWait(50);
+  QCOMPARE(w.List().GetItemCount(), kept);
+  QCOMPARE(w.Cell(kept - 1, 0), QString::number(kept - 1));
+  QTRY_VERIFY(w.frame->ProgressBar()->isHidden());
+  QTRY_VERIFY(w.frame->Actions().open->isEnabled());
+  QCOMPARE(w.prompts.UnexpectedQuestions(), 0);
+
+  // The table stays the one shown; another one loads now.
+  w.Click(small);
+  QTRY_VERIFY(w.LoadDone());
+  QCOMPARE(w.List().GetItemCount(), 1);
+  QCOMPARE(w.Cell(0, 0), QStringLiteral("1"));
+}
+
+void CLeftViewTest::checkingATableChecksItsGroupAndRootAndEnablesSave() {
+  const auto big = BigFile();
+  Window w;
+  QVERIFY(w.Open(QString::fromStdString(big->path())));
+  const ui::TreeHandle bigTable = w.Table("Big");
+  const ui::TreeHandle small = w.Table("Small");
+  QVERIFY(!w.frame->Actions().saveTool->isEnabled());
+  w.Click(bigTable, /*checkBox=*/true);
+  QCOMPARE(w.Tree().GetStateImage(bigTable), ui::kChecked);
+  QVERIFY(w.Tree().IsBold(bigTable));
+  QCOMPARE(w.Tree().GetStateImage(w.doc.nodes.tables), ui::kUnchecked);
+  QVERIFY(w.Tree().IsBold(w.doc.nodes.tables));
+  QVERIFY(w.doc.state.saveAllowed);
+  QVERIFY(w.frame->Actions().saveTool->isEnabled());
+  // A check-box click loads nothing.
+  QVERIFY(!w.frame->GridFillThread().IsSet());
+
+  w.Click(small, true);
+  QCOMPARE(w.Tree().GetStateImage(w.doc.nodes.tables), ui::kChecked);
+  QCOMPARE(w.Tree().GetStateImage(w.doc.nodes.root), ui::kUnchecked);
+  w.Click(w.doc.nodes.programmability, true);
+  QCOMPARE(w.Tree().GetStateImage(w.doc.nodes.root), ui::kChecked);
+  QVERIFY(w.Tree().IsBold(w.doc.nodes.root));
+
+  // Unchecking the root unchecks everything, and Save goes.
+  w.Click(w.doc.nodes.root, true);
+  for (const auto& h : w.doc.handles) QCOMPARE(w.Tree().GetStateImage(h.handle), ui::kUnchecked);
+  QVERIFY(!w.Tree().IsBold(w.doc.nodes.root));
+  QVERIFY(!w.doc.state.saveAllowed);
+  QTRY_VERIFY(!w.frame->Actions().saveTool->isEnabled());
+}
+
+void CLeftViewTest::previewsOfARealFile() {
+  const json ref = Reference("v611-northwind.mdf");
+  Window w;
+  QVERIFY(w.Open(qttest::RealFile("v611-northwind.mdf")));
+  auto shows = [&](ui::TreeHandle node, const QString& heading, const QString& text) {
+    QVERIFY(node != ui::kNoTreeItem);
+    w.Click(node);
+    QCOMPARE(w.frame->Splitter()->CurrentViewId(0, 1), int(CMainFrame::kGridView));
+    QVERIFY(w.List().IsListVisible());
+    QCOMPARE(w.List().GetColumnCount(), 1);
+    QCOMPARE(w.Heading(0), heading);
+    QCOMPARE(w.List().GetItemCount(), 1);
+    QCOMPARE(w.Cell(0, 0), text);
+    QCOMPARE(w.frame->CurrentNode(), node);
+  };
+  const json& pk = Named(ref["keys"], "PK_Customers");
+  const ui::TreeHandle customers = w.Table("Customers");
+  shows(w.Child(w.Child(customers, "Primary Keys("), "PK_Customers"), "DDL For Primary Key",
+        "Alter Table Customers Add Constraint PK_Customers Primary Key(" + Joined(pk["columns"]) +
+            ")");
+  const json& city = Named(ref["indexes"], "City");
+  shows(w.Child(w.Child(customers, "Indexes("), "City"), "DDL For Indexes",
+        "Create Index City On Customers(" + Joined(city["columns"]) + ")");
+  const json& fk = Named(ref["foreign_keys"], "FK_Orders_Customers");
+  shows(w.Child(w.Child(w.Table("Orders"), "Foreign Keys("), "FK_Orders_Customers"),
+        "DDL For Foreign Key",
+        "Alter table Orders Add Constraint FK_Orders_Customers Foreign Key(" +
+            Joined(fk["columns"]) + ") References Customers(" + Joined(fk["referenced_columns"]) +
+            ")");
+  const json& check = Named(ref["checks"], "CK_Products_UnitPrice");
+  shows(w.Child(w.Child(w.Table("Products"), "Constraints("), "CK_Products_UnitPrice"),
+        "DDL For Check Constraint",
+        "Alter Table Products Add Constraint CK_Products_UnitPrice Check " +
+            QString::fromStdString(check["text"].get<std::string>()));
+
+  // A procedure's text, one row per line, tabs as blanks.
+  const json& module = Named(ref["modules"], "Ten Most Expensive Products");
+  const ui::TreeHandle procedure =
+      w.Child(w.Child(w.doc.nodes.programmability, "Procedures("), "Ten Most Expensive Products");
+  QVERIFY(procedure != ui::kNoTreeItem);
+  w.Click(procedure);
+  QCOMPARE(w.Heading(0), QStringLiteral("DDL For Programmability"));
+  QStringList lines = QString::fromStdString(module["text"].get<std::string>())
+                          .replace('\t', ' ')
+                          .split(QStringLiteral("\r\n"));
+  while (!lines.isEmpty() && lines.front().isEmpty()) lines.pop_front();
+  QCOMPARE(w.List().GetItemCount(), int(lines.size()));
+  for (int r = 0; r < lines.size(); ++r) QCOMPARE(w.Cell(r, 0), lines[r]);
+
+  // A table after a preview loads its rows again.
+  w.Click(customers);
+  QTRY_VERIFY_WITH_TIMEOUT(w.LoadDone(), 10000);
+  QCOMPARE(w.Heading(0), QStringLiteral("CustomerID"));
+  QCOMPARE(w.List().GetItemCount(), int(Named(ref["tables"], "Customers")["rows"].size()));
+  QVERIFY(w.prompts.Shown().empty());
+}
+
+MENDORA_QTEST_MAIN(CLeftViewTest)
+#include "CLeftViewTest.moc"
