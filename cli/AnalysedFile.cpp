@@ -5,6 +5,7 @@
 
 #include "browser/RefusalText.h"
 #include "engine/Analysis.h"
+#include "ui/ProductTexts.h"
 
 namespace cli {
 
@@ -42,6 +43,11 @@ void OpenAndAnalyse(const std::string& path, AnalysedFile& analysed, std::ostrea
       analysed.file,
       [&] { mendora::RunAnalysis(analysed.file, analysed.catalogue, analysed.job); },
       [&](mendora::Refusal refusal) { err << mendora::RefusalText(refusal) << "\n"; });
+  // Every database has catalogue rows: none found is damage, not an empty database.
+  if (analysed.supported && analysed.catalogue.objects.empty()) {
+    err << texts::kNoCatalogue << "\n";
+    analysed.supported = false;
+  }
 }
 
 }  // namespace cli

@@ -18,7 +18,7 @@ struct AnalysedFile {
   mendora::Catalogue catalogue;
   mendora::NullJobControl job;
   bool opened = false;     // the file could be opened
-  bool supported = false;  // it passed the version test and was analysed
+  bool supported = false;  // it passed the version test and a catalogue was read
 };
 
 // The path as messages name it; an empty one is said to be empty.

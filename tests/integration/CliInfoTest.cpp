@@ -14,6 +14,7 @@
 
 #include "tests/integration/CliRun.h"
 #include "tests/integration/ManifestTable.h"
+#include "tests/support/CatalogueBuilder.h"
 #include "tests/support/MdfBuilder.h"
 #include "tests/support/RealFiles.h"
 #include "ui/ProductTexts.h"
@@ -82,7 +83,9 @@ TEST(CliInfo, EveryRealFileGivesItsManifestVersionOrIsRefused) {
 
 TEST(CliInfo, AFileAnotherProcessHoldsIsRefused) {
   TempFile f;
-  MdfBuilder(655, u"db").WriteTo(f.path());
+  CatalogueBuilder b(655, u"db");  // a database: it has a catalogue
+  b.AddTable(u"t", {IntColumn(u"id", true)});
+  b.WriteTo(f.path());
   int ready[2], done[2];
   ASSERT_EQ(pipe(ready), 0);
   ASSERT_EQ(pipe(done), 0);
@@ -117,6 +120,16 @@ TEST(CliInfo, AFileAnotherProcessHoldsIsRefused) {
   CliRun released = RunCli({"info", f.path()});
   EXPECT_EQ(released.status, 0) << released.err;
   EXPECT_EQ(FirstLine(released.out), "version: 655");
+}
+
+TEST(CliInfo, AFileWithoutACatalogueIsDamageNotAnEmptyDatabase) {
+  TempFile f;
+  MdfBuilder(655, u"db").WriteTo(f.path());  // a boot page and nothing else
+  for (const char* command : {"info", "tree"}) {
+    CliRun run = RunCli({command, f.path()});
+    EXPECT_EQ(run.status, 1) << command;
+    EXPECT_TRUE(HasLine(run.err, texts::kNoCatalogue)) << run.err;
+  }
 }
 
 TEST(CliInfo, AMissingFileIsRefusedWithItsCause) {
