@@ -129,13 +129,11 @@ void GridModel::AppendRows(const ui::RowBatch& batch) {
   if (batch.Empty()) return;
   const int first = rowCount();
   beginInsertRows(QModelIndex(), first, first + static_cast<int>(batch.RowCount()) - 1);
-  rows_.reserve(rows_.size() + batch.RowCount());
   std::vector<std::u16string_view> cells;
   for (size_t r = 0; r < batch.RowCount(); ++r) {
     cells.clear();
     for (size_t c = 0; c < batch.CellCount(r); ++c) cells.push_back(batch.Cell(r, c));
     rows_.push_back(EncodeRow(cells));
-    rows_.back().shrink_to_fit();
     storedUnits_ += rows_.back().size();
   }
   endInsertRows();
