@@ -4,7 +4,7 @@
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTreeWidget>
 #include <random>
 
@@ -125,6 +125,7 @@ class QtControlsTest : public QObject {
   void jobOnAnotherThreadBuildsTheSameTree();
   void listAnswersAsTheMemoryList();
   void listIsInReportStyle();
+  void batchesOfRowsAnswerAsOneCallPerCell();
   void promptsShowTheirTextCaptionAndButtons();
 };
 
@@ -261,6 +262,62 @@ void QtControlsTest::listAnswersAsTheMemoryList() {
   qt.ShowList(false);
   memory.ShowList(false);
   QCOMPARE(qt.IsListVisible(), memory.IsListVisible());
+}
+
+void QtControlsTest::batchesOfRowsAnswerAsOneCallPerCell() {
+  // Rows with fewer cells than columns, more cells (dropped), empty cells and
+  // a cell longer than a row keeps (cut at 65 535 units); then columns
+  // inserted and deleted around rows that came in a batch.
+  QTableView table;
+  shell::QtListControl qt(&table);
+  ui::MemoryListControl memory;
+  for (ui::ListControl* list :
+       {static_cast<ui::ListControl*>(&qt), static_cast<ui::ListControl*>(&memory)}) {
+    list->InsertColumn(0, u"a", 100);
+    list->InsertColumn(1, u"b", 100);
+    list->InsertColumn(2, u"c", 100);
+    list->InsertItem(0, u"before");
+  }
+  ui::RowBatch batch;
+  std::mt19937 random(11);
+  for (int r = 0; r < 200; ++r) {
+    const size_t cells = random() % 5;
+    for (size_t c = 0; c < cells; ++c) {
+      batch.AddCell(random() % 7 == 0 ? std::u16string() : u"r" + shell::ToU16(QString::number(r)));
+    }
+    batch.EndRow();
+  }
+  qt.AppendRows(batch);
+  memory.AppendRows(batch);
+  auto same = [&] {
+    QCOMPARE(qt.GetColumnCount(), memory.GetColumnCount());
+    QCOMPARE(qt.GetItemCount(), memory.GetItemCount());
+    for (int r = 0; r < qt.GetItemCount(); ++r) {
+      for (int c = 0; c < qt.GetColumnCount(); ++c) {
+        QCOMPARE(qt.GetItemText(r, c), memory.GetItemText(r, c));
+        QCOMPARE(qt.Model().data(qt.Model().index(r, c)).toString(),
+                 shell::ToQString(memory.GetItemText(r, c)));
+      }
+    }
+  };
+  same();
+  QCOMPARE(qt.GetItemCount(), 201);
+  for (ui::ListControl* list :
+       {static_cast<ui::ListControl*>(&qt), static_cast<ui::ListControl*>(&memory)}) {
+    list->InsertColumn(1, u"new", 50);
+    list->DeleteColumn(0);
+    list->SetItemText(5, 2, u"set");
+  }
+  same();
+
+  ui::RowBatch longCell;
+  longCell.AddCell(std::u16string(70000, u'x'));
+  longCell.EndRow();
+  qt.AppendRows(longCell);
+  QCOMPARE(qt.GetItemText(qt.GetItemCount() - 1, 0).size(), size_t(65535));
+  qt.DeleteAllItems();
+  QCOMPARE(qt.GetItemCount(), 0);
+  QCOMPARE(qt.Model().StoredUnits(), size_t(0));
 }
 
 void QtControlsTest::listIsInReportStyle() {
