@@ -13,6 +13,8 @@ namespace {
 
 constexpr int64_t kDays0001To1900 = 693595;  // 1900-01-01 counted from 0001-01-01
 constexpr int kMaxTimeScale = 7;
+constexpr int64_t kLastDay = 3652058;  // 9999-12-31 counted from 0001-01-01
+constexpr int16_t kMaxOffsetMinutes = 14 * 60;
 constexpr size_t kVariantHeader = 2;  // base type, version
 
 void Unreadable(Value& out, const char* why) {
@@ -60,21 +62,26 @@ void DecodeTimeTypes(std::span<const std::byte> stored, uint8_t xtype, int scale
   const size_t need = xtype == kXTime ? width : xtype == kXDateTime2 ? width + 3 : width + 5;
   if (stored.size() < need) return Unreadable(out, "value shorter than its type");
   out.scale = static_cast<uint8_t>(scale);
+  int64_t perSecond = 1;
+  for (int i = 0; i < scale; ++i) perSecond *= 10;
+  const int64_t perDay = 86400 * perSecond;
   out.timeUnits = static_cast<int64_t>(LittleEndian(stored.first(width)));
+  if (out.timeUnits >= perDay) return Unreadable(out, "time past the end of the day");
   if (xtype == kXTime) {
     out.kind = ValueKind::kTime;
     return;
   }
   out.days = static_cast<int64_t>(LittleEndian(stored.subspan(width, 3)));
+  if (out.days > kLastDay) return Unreadable(out, "date past 9999-12-31");
   if (xtype == kXDateTime2) {
     out.kind = ValueKind::kDateTime2;
     return;
   }
   // Stored as UTC; the value as written is the local time at its offset.
   const auto offset = static_cast<int16_t>(LittleEndian(stored.subspan(width + 3, 2)));
-  int64_t perSecond = 1;
-  for (int i = 0; i < scale; ++i) perSecond *= 10;
-  const int64_t perDay = 86400 * perSecond;
+  if (offset < -kMaxOffsetMinutes || offset > kMaxOffsetMinutes) {
+    return Unreadable(out, "time zone offset beyond 14 hours");
+  }
   int64_t local = out.days * perDay + out.timeUnits + int64_t{offset} * 60 * perSecond;
   out.days = local >= 0 ? local / perDay : (local - perDay + 1) / perDay;
   out.timeUnits = local - out.days * perDay;
@@ -202,8 +209,9 @@ void DecodeValue(std::span<const std::byte> stored, const _SYSCOLUMNS& column, V
       return;
     case kXDate:
       if (!Need(r, 3, out)) return;
-      out.kind = ValueKind::kDate;
       out.days = static_cast<int64_t>(LittleEndian(stored.first(3)));
+      if (out.days > kLastDay) return Unreadable(out, "date past 9999-12-31");
+      out.kind = ValueKind::kDate;
       return;
     case kXTime:
     case kXDateTime2:

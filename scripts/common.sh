@@ -5,8 +5,9 @@
 # Everything a fresh Debian 12 machine needs to build the program and its
 # tests: compiler and build tools, Qt 6 Widgets with its platform plugins
 # (offscreen for the tests), GoogleTest/GoogleMock, Google Benchmark, a font so
-# that the windows show text, clang-format for the formatting check, and clang
-# for the build that keeps the tree free of what only gcc accepts.
+# that the windows show text, clang-format for the formatting check, clang for
+# the build that keeps the tree free of what only gcc accepts, and clang's
+# sanitizer and libFuzzer runtimes for the fuzzing step.
 MENDORA_PACKAGES=(
   cmake
   ninja-build
@@ -21,6 +22,7 @@ MENDORA_PACKAGES=(
   fonts-dejavu-core
   clang-format
   clang
+  libclang-rt-14-dev
 )
 
 as_root() {

@@ -4,14 +4,16 @@
 # (build/), and a build of the same with AddressSanitizer and
 # UndefinedBehaviorSanitizer (build-asan/), so that the engine and the windows
 # both run under the sanitizers; last, it builds everything with clang
-# (build-clang/, no tests run: scripts/clang-build.sh). Exits non-zero when the
-# formatting check, a build or any test fails; the later steps run all the
-# same, so one run reports everything.
+# (build-clang/, no tests run: scripts/clang-build.sh) and runs each libFuzzer
+# target for a short budget (build-fuzz/: scripts/fuzz.sh). Exits non-zero when
+# the formatting check, a build, any test or the fuzzing fails; the later steps
+# run all the same, so one run reports everything.
 # Idempotent; run from anywhere, as root (or with sudo at hand), no input needed.
 #   BUILD_DIR       normal build folder    (default: build)
 #   ASAN_BUILD_DIR  sanitizer build folder (default: build-asan)
 #   CLANG_BUILD_DIR clang build folder     (default: build-clang)
 #   MENDORA_MDF_DIR real data files        (default: ../shared/mdf beside the clone)
+#   FUZZ_SECONDS    seconds per fuzz target (default: 40)
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # shellcheck source=scripts/common.sh
@@ -76,8 +78,11 @@ configure_and_build "$ASAN_BUILD_DIR" -DMENDORA_GUI=ON -DMENDORA_SANITIZE=ON -DM
 
 bash "$ROOT/scripts/clang-build.sh" || failed+=("clang build")
 
+# Each libFuzzer target for a short budget; longer runs by hand.
+bash "$ROOT/scripts/fuzz.sh" all "${FUZZ_SECONDS:-40}" || failed+=("fuzzing")
+
 if ((${#failed[@]})); then
   echo "== FAILED: ${failed[*]}" >&2
   exit 1
 fi
-echo "== formatting checked; all tests passed in $BUILD_DIR and $ASAN_BUILD_DIR; clang built everything"
+echo "== formatting checked; all tests passed in $BUILD_DIR and $ASAN_BUILD_DIR; clang built everything; fuzzing found nothing"

@@ -73,6 +73,12 @@ const Case kCases[] = {
     {"time with a scale above 7", 41, 5, 8, {0, 0, 0, 0, 0}, ValueKind::kUnreadable, nullptr},
     {"datetimeoffset cut short", 43, 10, 7, {0, 0, 0, 0, 0, 0, 0}, ValueKind::kUnreadable,
      nullptr},
+    // Damage the fuzzer found: a date past 9999-12-31 used to overflow the
+    // local-time arithmetic.
+    {"datetimeoffset past the last day", 43, 10, 7,
+     {0xc0, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0x38, 0}, ValueKind::kUnreadable, nullptr},
+    {"date past the last day", 40, 3, 0, {0xff, 0xff, 0xff}, ValueKind::kUnreadable, nullptr},
+    {"time past the end of the day", 41, 3, 0, {0x80, 0x51, 0x01}, ValueKind::kUnreadable, nullptr},
     {"sql_variant without its properties", 98, 8016, 0, {231, 1, 9}, ValueKind::kUnreadable,
      nullptr},
 };

@@ -1,0 +1,55 @@
+// A whole small data file: the version test, the analysis, the object tree
+// and every row of every table with its large values. Reads are bounded by
+// the file; what matters is that nothing runs away or reads astray.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "browser/ObjectTree.h"
+#include "engine/Analysis.h"
+#include "engine/DataFile.h"
+#include "engine/TableReader.h"
+#include "ui/MemoryTreeControl.h"
+
+using namespace mendora;
+
+namespace {
+
+std::string TempPath() {
+  static const std::string path = [] {
+    const char* dir = std::getenv("TMPDIR");
+    return std::string(dir ? dir : "/tmp") + "/mendora-fuzz-" + std::to_string(getpid()) + ".mdf";
+  }();
+  return path;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string path = TempPath();
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return 0;
+  std::fwrite(data, 1, size, f);
+  std::fclose(f);
+
+  DataFile file;
+  if (!file.Open(path)) return 0;
+  Catalogue catalogue;
+  NullJobControl job;
+  const bool supported =
+      DetectVersionAndAnalyse(file, [&] { RunAnalysis(file, catalogue, job); }, nullptr);
+  ui::MemoryTreeControl tree;
+  ObjectHandleList handles;
+  ResetAndBuildObjectTree(tree, catalogue, supported ? file.Version() : VersionFlags{}, u"file",
+                          handles, &job);
+  if (!supported) return 0;
+  for (const auto& table : catalogue.userTables) {
+    TableReader reader(file, catalogue, table.id);
+    size_t rows = 0;
+    reader.Read(job, [&](const RowValues&) { return ++rows < 10000; });
+  }
+  return 0;
+}
