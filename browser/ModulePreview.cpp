@@ -44,4 +44,12 @@ bool ShowModuleTextById(ui::ListControl& list, const Catalogue& catalogue, int64
   return true;
 }
 
+bool ShowModuleText(ui::ListControl& list, const Catalogue& catalogue, const ObjectTreeNodes& nodes,
+                    ui::TreeHandle node) {
+  const NodeObject* object = nodes.Find(node);
+  if (!object || object->kind != NodeKind::kModule) return false;
+  list.ShowList(true);
+  return ShowModuleTextById(list, catalogue, object->objectId);
+}
+
 }  // namespace mendora

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "browser/ObjectTree.h"
 #include "engine/Catalogue.h"
 #include "ui/ListControl.h"
 
@@ -22,5 +23,9 @@ std::vector<std::u16string> ModuleLines(std::u16string_view text);
 // included. A module without a text entry leaves the list as it was and
 // answers false.
 bool ShowModuleTextById(ui::ListControl& list, const Catalogue& catalogue, int64_t objectId);
+
+// The text of the module a tree node stands for; false for any other node.
+bool ShowModuleText(ui::ListControl& list, const Catalogue& catalogue, const ObjectTreeNodes& nodes,
+                    ui::TreeHandle node);
 
 }  // namespace mendora

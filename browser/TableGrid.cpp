@@ -40,29 +40,22 @@ uint64_t RecordedRowCount(const Catalogue& catalogue, int64_t tableId) {
   return 0;
 }
 
-TableGridResult LoadTable(const DataFile& file, const Catalogue& catalogue, int64_t tableId,
-                          ui::ListControl& list, JobControl& job, const TableGridOptions& options) {
+uint64_t LoadRows(TableReader& reader, ui::ListControl& list, JobControl& job,
+                  const TableGridOptions& options, uint64_t recordedRows) {
   using Clock = std::chrono::steady_clock;
-  TableGridResult result;
-  result.recordedRows = RecordedRowCount(catalogue, tableId);
-  TableReader reader(file, catalogue, tableId);
-  const std::vector<_SYSCOLUMNS> columns =
-      reader.CanRead() ? reader.Columns() : ColumnsInColidOrder(catalogue, tableId);
-  PutUpHeaders(list, columns);
-  result.readable = reader.CanRead();
-  if (!result.readable) return result;
-
+  const std::vector<_SYSCOLUMNS>& columns = reader.Columns();
+  uint64_t shown = 0;
   ui::RowBatch batch;
   size_t limit = std::max<size_t>(1, options.firstBatchRows);
   Clock::time_point lastFlush = Clock::now();
   auto flush = [&] {
     if (batch.Empty()) return;
     list.AppendRows(batch);
-    result.rows += batch.RowCount();
+    shown += batch.RowCount();
     batch.Clear();
     lastFlush = Clock::now();
     limit = std::max<size_t>(1, options.batchRows);
-    if (options.progress) options.progress(result.rows, result.recordedRows);
+    if (options.progress) options.progress(shown, recordedRows);
     job.Checkpoint();
   };
   reader.Read(job, [&](const RowValues& row) {
@@ -78,6 +71,21 @@ TableGridResult LoadTable(const DataFile& file, const Catalogue& catalogue, int6
     return true;
   });
   flush();
+  return shown;
+}
+
+TableGridResult LoadTable(const DataFile& file, const Catalogue& catalogue, int64_t tableId,
+                          ui::ListControl& list, JobControl& job, const TableGridOptions& options) {
+  TableGridResult result;
+  result.recordedRows = RecordedRowCount(catalogue, tableId);
+  TableReader reader(file, catalogue, tableId);
+  const std::vector<_SYSCOLUMNS> columns =
+      reader.CanRead() ? reader.Columns() : ColumnsInColidOrder(catalogue, tableId);
+  PutUpHeaders(list, columns);
+  result.readable = reader.CanRead();
+  if (!result.readable) return result;
+
+  result.rows = LoadRows(reader, list, job, options, result.recordedRows);
   return result;
 }
 

@@ -16,6 +16,7 @@
 #include "engine/Catalogue.h"
 #include "engine/DataFile.h"
 #include "engine/JobControl.h"
+#include "engine/TableReader.h"
 #include "ui/ListControl.h"
 
 namespace mendora {
@@ -36,6 +37,11 @@ struct TableGridResult {
 
 // The recorded row count of the table's rows (its heap or clustered index).
 uint64_t RecordedRowCount(const Catalogue& catalogue, int64_t tableId);
+
+// Every row the reader gives, into the list in batches after its last row;
+// returns how many. The reader's columns are the list's, in that order.
+uint64_t LoadRows(TableReader& reader, ui::ListControl& list, JobControl& job,
+                  const TableGridOptions& options, uint64_t recordedRows);
 
 // Empties the list, puts up the table's column headers and adds its rows.
 // job.Checkpoint() runs between pages and between batches. Throws FileError

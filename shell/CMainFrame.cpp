@@ -424,7 +424,6 @@ bool CMainFrame::OnTreeClick(ui::TreeHandle node, mendora::TreeHit hit) {
       treeView_->Control(), doc_.nodes, doc_.handles, node, hit, gridFillThread_.IsSet());
   if (click.saveAllowed) doc_.state.saveAllowed = *click.saveAllowed;
   QtListControl& list = gridView_->Control();
-  const mendora::NodeObject* object = doc_.nodes.Find(node);
   switch (click.shows) {
     case mendora::ClickShows::kNothing:
       break;
@@ -435,14 +434,13 @@ bool CMainFrame::OnTreeClick(ui::TreeHandle node, mendora::TreeHit hit) {
       list.DeleteAllItems();
       splitter_->ShowView(kGridView);
       currentNode_ = node;
-      mendora::ShowKeyObjectDdl(list, doc_.catalogue, *object);
+      mendora::ShowKeyObjectDdl(list, doc_.catalogue, *doc_.nodes.Find(node));
       break;
     case mendora::ClickShows::kModuleText:
       list.DeleteAllItems();
       splitter_->ShowView(kGridView);
-      list.ShowList(true);
       currentNode_ = node;
-      mendora::ShowModuleTextById(list, doc_.catalogue, object->objectId);
+      mendora::ShowModuleText(list, doc_.catalogue, doc_.nodes, node);
       break;
     case mendora::ClickShows::kTableRows:
       StartTableLoad(node);

@@ -8,6 +8,7 @@
 #include "browser/SqlName.h"
 #include "engine/Utf16.h"
 #include "ui/MemoryListControl.h"
+#include "ui/MemoryTreeControl.h"
 
 using namespace mendora;
 
@@ -179,6 +180,30 @@ TEST(KeyPreview, ShowStatementLeavesOneColumnAndOneRow) {
   EXPECT_EQ(list.GetItemText(0, 0), u"Create Index I On T(A)");
 }
 
+TEST(KeyPreview, EachKindShowsUnderItsHeading) {
+  Maker m = Shop();
+  m.Object(u"FK", 40, 10, u"F ");
+  m.Object(u"CK", 50, 10, u"C ");
+  m.Index(10, 3, u"IX");
+  m.Key(10, 3, 1);
+  ui::MemoryListControl list;
+  auto shown = [&] {
+    return ToUtf8(list.GetColumnHeading(0)) + "|" + ToUtf8(list.GetItemText(0, 0));
+  };
+  ShowKeyOrIndexDdl(list, m.c, 10, 3, u"", u"IX", false);
+  EXPECT_EQ(shown(), "DDL For Indexes|Create Index IX On Orders(A)");
+  ShowKeyOrIndexDdl(list, m.c, 10, 3, u"UQ", u"IX", false);
+  EXPECT_EQ(shown(), "DDL For Unique Key|Alter Table Orders Add Constraint IX Unique Key(A)");
+  ShowForeignKeyDdl(list, m.c, 40);
+  EXPECT_EQ(shown(),
+            "DDL For Foreign Key|Alter table Orders Add Constraint FK Foreign Key() "
+            "References ()");
+  ShowCheckConstraintDdl(list, m.c, 50);
+  EXPECT_EQ(shown(), "DDL For Check Constraint|Alter Table Orders Add Constraint CK Check ");
+  EXPECT_EQ(list.GetColumnCount(), 1);
+  EXPECT_EQ(list.GetItemCount(), 1);
+}
+
 std::vector<std::string> Lines(std::u16string_view text) {
   std::vector<std::string> out;
   for (const auto& line : ModuleLines(text)) out.push_back(ToUtf8(line));
@@ -213,6 +238,27 @@ TEST(ModulePreview, ShowsTheTextOrLeavesTheListAsItWas) {
   EXPECT_EQ(list.GetColumnWidth(0), 1500);
   ASSERT_EQ(list.GetItemCount(), 2);
   EXPECT_EQ(list.GetItemText(1, 0), u"as select 1");
+}
+
+TEST(ModulePreview, ShowModuleTextTakesTheNodesModule) {
+  Catalogue c;
+  c.objects.push_back({u"p", 7, 0, u"P "});
+  c.objects.push_back({u"p", 8, 0, u"P "});  // the same name
+  _Procedures text;
+  text.objectId = 8;
+  text.text = u"create proc p as select 8";
+  c.moduleTexts.push_back(text);
+  ui::MemoryTreeControl tree;
+  ObjectHandleList handles;
+  const ObjectTreeNodes nodes =
+      ResetAndBuildObjectTree(tree, c, FlagsForVersion(kVersion2005), u"F", handles);
+  const auto procedures = tree.GetChildItems(nodes.procedures);
+  ASSERT_EQ(procedures.size(), 2u);
+  ui::MemoryListControl list;
+  EXPECT_FALSE(ShowModuleText(list, c, nodes, procedures[0]));
+  EXPECT_TRUE(ShowModuleText(list, c, nodes, procedures[1]));
+  EXPECT_EQ(list.GetItemText(0, 0), u"create proc p as select 8");
+  EXPECT_FALSE(ShowModuleText(list, c, nodes, nodes.procedures));
 }
 
 TEST(PreviewObjects, ListsKeysIndexesChecksAndModulesButNotAKeysOwnIndex) {
