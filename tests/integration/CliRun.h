@@ -34,7 +34,9 @@ inline std::string ReadAll(const std::string& path) {
 
 // Runs mendora-cli with `args`, stdin from /dev/null, stdout and stderr apart.
 // `stdoutPath`: where standard output goes instead (a device such as /dev/full).
-inline CliRun RunCli(const std::vector<std::string>& args, const char* stdoutPath = nullptr) {
+// A run longer than `seconds` is ended by SIGALRM, which its status shows (142).
+inline CliRun RunCli(const std::vector<std::string>& args, const char* stdoutPath = nullptr,
+                     unsigned seconds = 60) {
   TempFile out(".out"), err(".err");
   std::vector<std::string> all = {MENDORA_CLI_PATH};
   all.insert(all.end(), args.begin(), args.end());
@@ -48,6 +50,7 @@ inline CliRun RunCli(const std::vector<std::string>& args, const char* stdoutPat
     int o = open(stdoutPath ? stdoutPath : out.path().c_str(), O_WRONLY | (stdoutPath ? 0 : O_TRUNC));
     int e = open(err.path().c_str(), O_WRONLY | O_TRUNC);
     if (in < 0 || o < 0 || e < 0) _exit(126);
+    alarm(seconds);
     dup2(in, 0);
     dup2(o, 1);
     dup2(e, 2);
