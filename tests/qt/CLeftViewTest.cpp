@@ -113,13 +113,13 @@ QString Joined(const json& list) {
 }
 
 // A synthetic table big enough that its load is still running when the test
-// acts: 300 000 rows of an int and a short varchar.
+// acts: 600 000 rows of an int and a short varchar.
 std::unique_ptr<mdftest::TempFile> BigFile() {
   auto file = std::make_unique<mdftest::TempFile>();
   mdftest::CatalogueBuilder builder(655, u"big");
   builder.AddGeneratedTable(u"Big",
                             {mdftest::IntColumn(u"Id"), mdftest::VarCharColumn(u"Name", 20)},
-                            300000, [](uint64_t i) {
+                            600000, [](uint64_t i) {
                               return mdftest::Row{mdftest::IntValue(static_cast<int32_t>(i)),
                                                   mdftest::VarCharValue("row" + std::to_string(i))};
                             });
@@ -137,6 +137,7 @@ class CLeftViewTest : public QObject {
   void initTestCase() { QCOMPARE(QGuiApplication::platformName(), QStringLiteral("offscreen")); }
   void clickingATableShowsItsRowsOnce();
   void clicksDuringALoadAndStop();
+  void exitDuringALoadAsksToExit();
   void checkingATableChecksItsGroupAndRootAndEnablesSave();
   void previewsOfARealFile();
 };
@@ -220,7 +221,7 @@ void CLeftViewTest::clicksDuringALoadAndStop() {
   QTRY_VERIFY(!w.frame->GridFillThread().IsSet());
   const int kept = w.List().GetItemCount();
   QVERIFY(kept > 0);
-  QVERIFY2(kept < 300000, "the load ended before Stop; the test needs a bigger table");
+  QVERIFY2(kept < 600000, "the load ended before Stop; the test needs a bigger table");
   QTest::qWait(50);
   QCOMPARE(w.List().GetItemCount(), kept);
   QCOMPARE(w.Cell(kept - 1, 0), QString::number(kept - 1));
@@ -233,6 +234,29 @@ void CLeftViewTest::clicksDuringALoadAndStop() {
   QTRY_VERIFY(w.LoadDone());
   QCOMPARE(w.List().GetItemCount(), 1);
   QCOMPARE(w.Cell(0, 0), QStringLiteral("1"));
+}
+
+void CLeftViewTest::exitDuringALoadAsksToExit() {
+  const auto big = BigFile();
+  Window w;
+  QVERIFY(w.Open(QString::fromStdString(big->path())));
+  w.Click(w.Table("Big"));
+  QTRY_VERIFY(w.List().GetItemCount() > 0);
+  // No: the window stays and the load goes on.
+  w.prompts.Answer(false, [](const PromptRecord& asked) {
+    QCOMPARE(asked.text, std::string(" Do you want to exit."));
+  });
+  QVERIFY(!w.frame->close());
+  QVERIFY(w.frame->isVisible());
+  const int afterNo = w.List().GetItemCount();
+  QTRY_VERIFY(w.List().GetItemCount() > afterNo);
+  // Yes: the load ends with the window.
+  QVERIFY2(w.frame->GridFillThread().IsSet(),
+           "the load ended first; the test needs a bigger table");
+  w.prompts.Answer(true);
+  QVERIFY(w.frame->close());
+  QVERIFY(!w.frame->GridFillThread().IsSet());
+  QCOMPARE(w.prompts.UnexpectedQuestions(), 0);
 }
 
 void CLeftViewTest::checkingATableChecksItsGroupAndRootAndEnablesSave() {
