@@ -81,10 +81,11 @@ int main(int argc, char** argv) {
   ::getrusage(RUSAGE_SELF, &usage);
 
   std::printf("file             %s, version %u, %.1f MB\n", path, file.Version().Number(), mb);
-  std::printf("catalogue        %zu objects, %zu user tables, %zu columns, %zu index rows, "
-              "%zu module texts\n",
-              catalogue.objects.size(), catalogue.userTables.size(), catalogue.columns.size(),
-              catalogue.indexRows.size(), catalogue.moduleTexts.size());
+  std::printf(
+      "catalogue        %zu objects, %zu user tables, %zu columns, %zu index rows, "
+      "%zu module texts\n",
+      catalogue.objects.size(), catalogue.userTables.size(), catalogue.columns.size(),
+      catalogue.indexRows.size(), catalogue.moduleTexts.size());
   std::printf("sequential read  %8.3f s  %8.1f MB/s\n", readSeconds, mb / readSeconds);
   std::printf("RunAnalysis      %8.3f s  %8.1f MB/s\n", analysisSeconds, mb / analysisSeconds);
   std::printf("peak memory      %8.1f MiB (ru_maxrss)\n", usage.ru_maxrss / 1024.0);

@@ -31,9 +31,9 @@ std::u16string Name(const std::string& prefix, int n) {
 
 const std::vector<ColumnDef>& Columns() {
   static const std::vector<ColumnDef> columns = {
-      IntColumn(u"Id", true),        CharColumn(u"Code", 8),      NVarCharColumn(u"Name", 40),
-      BigIntColumn(u"Amount"),       BitColumn(u"Active"),        BitColumn(u"Archived"),
-      VarCharColumn(u"Note", 80),    IntColumn(u"ParentId"),      CharColumn(u"Region", 2),
+      IntColumn(u"Id", true),     CharColumn(u"Code", 8), NVarCharColumn(u"Name", 40),
+      BigIntColumn(u"Amount"),    BitColumn(u"Active"),   BitColumn(u"Archived"),
+      VarCharColumn(u"Note", 80), IntColumn(u"ParentId"), CharColumn(u"Region", 2),
   };
   return columns;
 }
@@ -56,16 +56,22 @@ Row MakeRow(int t, uint64_t i) {
 }
 
 // Every fourth table, from the first: large values besides the usual columns.
-bool HasLargeValues(int t) { return t % 4 == 1; }
+bool HasLargeValues(int t) {
+  return t % 4 == 1;
+}
 // Every fourth table, from the third: a heap with forwarded rows.
-bool IsForwardingHeap(int t) { return t % 4 == 3; }
+bool IsForwardingHeap(int t) {
+  return t % 4 == 3;
+}
 
 // One row in kLargeEvery carries a large value, alternately ntext and
 // varbinary(max), of 10 to 100 KB.
 constexpr uint64_t kLargeEvery = 50;
 constexpr uint64_t kForwardEvery = 20;
 
-size_t LargeBytes(int t, uint64_t i) { return 10240 + ((i / kLargeEvery) * 7919 + t * 104729) % 92161; }
+size_t LargeBytes(int t, uint64_t i) {
+  return 10240 + ((i / kLargeEvery) * 7919 + t * 104729) % 92161;
+}
 
 std::vector<ColumnDef> LargeColumns() {
   std::vector<ColumnDef> columns = Columns();
@@ -81,12 +87,14 @@ Row MakeLargeRow(int t, uint64_t i) {
     const size_t units = LargeBytes(t, i) / 2;
     std::u16string text;
     text.reserve(units);
-    for (size_t k = 0; k < units; ++k) text.push_back(static_cast<char16_t>(u'a' + (k * 31 + i) % 26));
+    for (size_t k = 0; k < units; ++k)
+      text.push_back(static_cast<char16_t>(u'a' + (k * 31 + i) % 26));
     // Past 40 KB the root leads through an inner node.
     body = LargeValue(Utf16(text), units * 2 > 40960 ? LobShape::kTree : LobShape::kLargeRoot);
   } else if (i % kLargeEvery == kLargeEvery / 2) {
     ByteVec bytes(LargeBytes(t, i));
-    for (size_t k = 0; k < bytes.size(); ++k) bytes[k] = static_cast<std::byte>((k * 131 + i) & 0xFF);
+    for (size_t k = 0; k < bytes.size(); ++k)
+      bytes[k] = static_cast<std::byte>((k * 131 + i) & 0xFF);
     attachment = LargeValue(bytes, LobShape::kInRowRoot);
   }
   row.push_back(body);
@@ -113,7 +121,8 @@ double LargePagesPerRow(size_t rowsPerPage) {
 }
 
 int Usage() {
-  std::fprintf(stderr, "usage: large_mdf_generator OUT.mdf [--size-mib N] [--tables N] [--mixed]\n");
+  std::fprintf(stderr,
+               "usage: large_mdf_generator OUT.mdf [--size-mib N] [--tables N] [--mixed]\n");
   return 2;
 }
 
@@ -145,11 +154,14 @@ int main(int argc, char** argv) {
   const uint64_t rowsPerPage = (8192 - 96) / RowBytes();
   // Rows without a note are shorter than the sample, so more fit a page than
   // the sample says: a fifth more rows keeps the file past the target.
-  const uint64_t rowsPerTable = pages / static_cast<uint64_t>(tables) * rowsPerPage * 6 / 5 + rowsPerPage;
+  const uint64_t rowsPerTable =
+      pages / static_cast<uint64_t>(tables) * rowsPerPage * 6 / 5 + rowsPerPage;
 
   // As many rows in a table of large values as fill the same pages, a fifth more.
-  const auto largeRowsPerTable = static_cast<uint64_t>(
-      static_cast<double>(pages / static_cast<uint64_t>(tables)) / LargePagesPerRow(rowsPerPage) * 6 / 5) + 1;
+  const auto largeRowsPerTable =
+      static_cast<uint64_t>(static_cast<double>(pages / static_cast<uint64_t>(tables)) /
+                            LargePagesPerRow(rowsPerPage) * 6 / 5) +
+      1;
 
   CatalogueBuilder cat(655, u"LargeBench");
   std::vector<int32_t> ids;
@@ -164,8 +176,9 @@ int main(int argc, char** argv) {
       TableOptions options;
       for (uint64_t i = 1; i < rowsPerTable; i += kForwardEvery) options.forwardedRows.push_back(i);
       forwarded += options.forwardedRows.size();
-      id = cat.AddGeneratedTable(Name("Table_", t), Columns(), rowsPerTable,
-                                 [t](uint64_t i) { return MakeRow(t, i); }, options);
+      id = cat.AddGeneratedTable(
+          Name("Table_", t), Columns(), rowsPerTable, [t](uint64_t i) { return MakeRow(t, i); },
+          options);
     } else {
       id = cat.AddGeneratedTable(Name("Table_", t), Columns(), rowsPerTable,
                                  [t](uint64_t i) { return MakeRow(t, i); });
@@ -200,9 +213,11 @@ int main(int argc, char** argv) {
               st.st_size / 1048576.0, static_cast<unsigned long long>(cat.PageCount()), tables,
               static_cast<unsigned long long>(rowsPerTable), seconds);
   if (mixed) {
-    std::printf("mixed: %d tables of %llu rows with about %llu large values, %llu forwarded rows in heaps\n",
-                (tables + 2) / 4, static_cast<unsigned long long>(largeRowsPerTable),
-                static_cast<unsigned long long>(largeValues), static_cast<unsigned long long>(forwarded));
+    std::printf(
+        "mixed: %d tables of %llu rows with about %llu large values, %llu forwarded rows in "
+        "heaps\n",
+        (tables + 2) / 4, static_cast<unsigned long long>(largeRowsPerTable),
+        static_cast<unsigned long long>(largeValues), static_cast<unsigned long long>(forwarded));
   }
   if (static_cast<uint64_t>(st.st_size) < sizeMib * 1024 * 1024) {
     std::fprintf(stderr, "the file came out smaller than %llu MiB\n",

@@ -30,8 +30,8 @@ void OpenAndAnalyse(const std::string& path, AnalysedFile& analysed, std::ostrea
         err << mendora::RefusalText(mendora::Refusal::kHeldByAnotherProcess) << "\n";
         break;
       case mendora::Refusal::kNotRegularFile:
-        err << PathForMessage(path) << ": " << mendora::RefusalText(mendora::Refusal::kNotRegularFile)
-            << "\n";
+        err << PathForMessage(path) << ": "
+            << mendora::RefusalText(mendora::Refusal::kNotRegularFile) << "\n";
         break;
       default:
         err << PathForMessage(path) << ": " << std::strerror(error) << "\n";
@@ -40,8 +40,7 @@ void OpenAndAnalyse(const std::string& path, AnalysedFile& analysed, std::ostrea
   }
   analysed.opened = true;
   analysed.supported = mendora::DetectVersionAndAnalyse(
-      analysed.file,
-      [&] { mendora::RunAnalysis(analysed.file, analysed.catalogue, analysed.job); },
+      analysed.file, [&] { mendora::RunAnalysis(analysed.file, analysed.catalogue, analysed.job); },
       [&](mendora::Refusal refusal) { err << mendora::RefusalText(refusal) << "\n"; });
   // Every database has catalogue rows: none found is damage, not an empty database.
   if (analysed.supported && analysed.catalogue.objects.empty()) {

@@ -173,7 +173,9 @@ int Rows(const RowsOptions& options, std::ostream& out, std::ostream& err) {
             break;
         }
       }
-      line += options.format == RowsFormat::kJson ? "}\n" : options.format == RowsFormat::kCsv ? "\r\n" : "\n";
+      line += options.format == RowsFormat::kJson  ? "}\n"
+              : options.format == RowsFormat::kCsv ? "\r\n"
+                                                   : "\n";
       out << line;
       if (!out) return false;  // the output is gone: nothing more to write to
       ++written;

@@ -11,7 +11,8 @@ BootPage DecodeBootPage(Bytes page) {
   BootPage b;
   b.version = r.u16(kBootVersion).value_or(0);
   if (page.size() > kBootName) {
-    b.name = Utf16FromBytes(page.subspan(kBootName, std::min(2 * kBootNameUnits, page.size() - kBootName)));
+    b.name = Utf16FromBytes(
+        page.subspan(kBootName, std::min(2 * kBootNameUnits, page.size() - kBootName)));
   }
   b.firstSysPage = r.u32(kBootFirstSysPage).value_or(0);
   return b;

@@ -13,9 +13,9 @@ namespace mendora {
 struct _SYSOBJECTS {
   std::u16string name;
   int64_t id = 0;
-  int64_t parentId = 0;   // the table of a trigger, key or constraint
-  std::u16string type;    // two characters as stored: "U ", "P ", "PK", ...
-  int32_t schemaId = 0;   // 2000: the owner's user id; 2005/2008: the schema id
+  int64_t parentId = 0;  // the table of a trigger, key or constraint
+  std::u16string type;   // two characters as stored: "U ", "P ", "PK", ...
+  int32_t schemaId = 0;  // 2000: the owner's user id; 2005/2008: the schema id
 };
 
 // One column of a user table (2000 syscolumns, 2005/2008 syscolpars).
@@ -23,12 +23,12 @@ struct _SYSCOLUMNS {
   std::u16string name;
   int64_t tableId = 0;
   uint8_t xtype = 0;
-  int16_t length = 0;     // bytes; -1 for the (max) types
-  int16_t colid = 0;      // 1-based
-  int16_t xoffset = 0;    // 2000: offset in the fixed part, negative for variable columns
+  int16_t length = 0;   // bytes; -1 for the (max) types
+  int16_t colid = 0;    // 1-based
+  int16_t xoffset = 0;  // 2000: offset in the fixed part, negative for variable columns
   uint8_t prec = 0;
   uint8_t scale = 0;
-  uint8_t status = 0;     // bit 0x01: NOT NULL
+  uint8_t status = 0;  // bit 0x01: NOT NULL
   bool twoVarColumns = false;
 };
 
@@ -50,11 +50,11 @@ struct _SYSINDEXES {
   uint32_t firstIAM = 0;
   uint32_t firstIAMFile = 0;
   std::u16string name;
-  uint32_t allocUnitObjId = 0;  // 2005/2008: bits 16..47 of the allocation unit id
+  uint32_t allocUnitObjId = 0;    // 2005/2008: bits 16..47 of the allocation unit id
   uint16_t allocUnitIndexId = 0;  // 2005/2008: bits 48..63 of the allocation unit id
-  uint8_t status = 0;           // 2000: sysindexes status low byte; 2005/2008: sysidxstats status
+  uint8_t status = 0;             // 2000: sysindexes status low byte; 2005/2008: sysidxstats status
   uint32_t rowCount = 0;
-  uint8_t unitType = 0;         // 2005/2008: allocation unit type; 0 when none
+  uint8_t unitType = 0;  // 2005/2008: allocation unit type; 0 when none
   // What the index is, the same in every version (2000 status bits 0x02,
   // 0x800, 0x1000; 2005/2008 0x08, 0x20, 0x40).
   bool unique = false;
@@ -118,7 +118,7 @@ struct _2008IndexIdentifier {
   uint32_t rowsetMid = 0;  // bits 16..47 of the rowset id
   uint64_t ownerKey = 0;   // owner object id << 16 | bits 48..63 of the rowset id
   uint32_t rowCount = 0;
-  int32_t indexId = 0;     // idminor: 0 heap, 1 clustered, 2+ nonclustered
+  int32_t indexId = 0;  // idminor: 0 heap, 1 clustered, 2+ nonclustered
 };
 
 // One allocation unit (2005/2008 sysallocunits); used only while the catalogue is built.
@@ -130,7 +130,7 @@ struct _2008IndexPageNumbers {
   uint32_t firstFile = 0;
   uint32_t firstIAM = 0;
   uint32_t firstIAMFile = 0;
-  uint8_t type = 0;       // kUnitInRowData, kUnitLargeObjects, kUnitRowOverflow
+  uint8_t type = 0;  // kUnitInRowData, kUnitLargeObjects, kUnitRowOverflow
 };
 
 }  // namespace mendora

@@ -10,11 +10,11 @@
 #include "engine/AllocationMap.h"
 #include "engine/CodePage.h"
 #include "engine/ColumnLayouts.h"
-#include "engine/RowCutter.h"
-#include "engine/Utf16.h"
 #include "engine/PageHeader.h"
+#include "engine/RowCutter.h"
 #include "engine/SysTables2000.h"
 #include "engine/SysTables2005.h"
+#include "engine/Utf16.h"
 
 namespace mendora {
 namespace {
@@ -57,9 +57,10 @@ class SelfDescribedTable {
   SelfDescribedTable(const std::vector<SysColumn2000>& columns) {
     layout_ = LayoutFrom2000Columns(columns);
     std::vector<SysColumn2000> sorted = columns;
-    std::stable_sort(sorted.begin(), sorted.end(), [](const SysColumn2000& a, const SysColumn2000& b) {
-      return a.column.colid < b.column.colid;
-    });
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const SysColumn2000& a, const SysColumn2000& b) {
+                       return a.column.colid < b.column.colid;
+                     });
     for (size_t i = 0; i < sorted.size(); ++i) index_[sorted[i].column.name] = i;
   }
   bool Usable() const { return !layout_.columns.empty(); }
@@ -178,8 +179,8 @@ void CollectTexts2000(const DataFile& file, Catalogue& c, const std::vector<SysC
                    auto text = comments.Get(u"ctext");
                    if (!id || !number || !colid || !status || !text) return;
                    Piece piece{*number, *colid, {}};
-                   piece.text = (*status & kCommentCompressed) ? FromCodePage(*text)
-                                                               : Utf16FromBytes(*text);
+                   piece.text =
+                       (*status & kCommentCompressed) ? FromCodePage(*text) : Utf16FromBytes(*text);
                    byObject[*id].push_back(std::move(piece));
                  });
   std::unordered_map<int64_t, const _SYSOBJECTS*> objects;
@@ -249,7 +250,7 @@ void CollectForeignKeys2000(const DataFile& file, Catalogue& c,
 }  // namespace
 
 void RecoverCatalogue2000(const DataFile& file, Catalogue& c, JobControl& job,
-                         const ProgressFn& progress) {
+                          const ProgressFn& progress) {
   std::unordered_set<int64_t> seen;
   auto objectPages = SystemTablePages2000(file, kSysObjectsIam2000, job, kSysObjectsFirstPage2000);
   ForEachRow2000(file, objectPages, {kSysObjects2000, kSysSchObjs}, job,
@@ -290,7 +291,8 @@ void RecoverCatalogue2000(const DataFile& file, Catalogue& c, JobControl& job,
                    auto s = DecodeSysIndexes2000(page, at);
                    if (!s || !indexSeen.emplace(s->index.tableId, s->index.indid).second) return;
                    if (sysindexes.Usable() && sysindexes.Cut(page, at)) {
-                     const auto status = static_cast<uint32_t>(sysindexes.Int(u"status").value_or(0));
+                     const auto status =
+                         static_cast<uint32_t>(sysindexes.Int(u"status").value_or(0));
                      s->index.unique = (status & kIndexUnique2000) != 0;
                      s->index.primaryKey = (status & kIndexPrimaryKey2000) != 0;
                      s->index.uniqueConstraint = (status & kIndexUniqueConstraint2000) != 0;

@@ -86,17 +86,20 @@ void DecodePage2005(Bytes wholePage, uint64_t pageNumber, uint32_t objectId, boo
         break;
       case kSysColPars:
         if (auto c = DecodeSysColPars(page, at);
-            c && scan.First(objectId, static_cast<uint32_t>(c->tableId), static_cast<uint16_t>(c->colid))) {
+            c && scan.First(objectId, static_cast<uint32_t>(c->tableId),
+                            static_cast<uint16_t>(c->colid))) {
           scan.columns.push_back(std::move(*c));
         }
         break;
       case kSysRowsets:
-        if (auto r = DecodeSysRowsets(page, at); r && scan.First(objectId, r->rowsetMid, r->ownerKey)) {
+        if (auto r = DecodeSysRowsets(page, at);
+            r && scan.First(objectId, r->rowsetMid, r->ownerKey)) {
           scan.rowsets.push_back(*r);
         }
         break;
       case kSysAllocUnits:
-        if (auto u = DecodeSysAllocUnits(page, at); u && scan.First(objectId, u->unitKey, u->unitHigh)) {
+        if (auto u = DecodeSysAllocUnits(page, at);
+            u && scan.First(objectId, u->unitKey, u->unitHigh)) {
           scan.units.push_back(*u);
         }
         break;
@@ -155,7 +158,8 @@ void DecodePage2005(Bytes wholePage, uint64_t pageNumber, uint32_t objectId, boo
 
 // Reads the file once from the start in large sequential reads and decodes
 // every allocated page of a wanted system table.
-void ScanFile2005(const DataFile& file, Scan2005& scan, JobControl& job, const ProgressFn& progress) {
+void ScanFile2005(const DataFile& file, Scan2005& scan, JobControl& job,
+                  const ProgressFn& progress) {
   constexpr size_t kPagesPerRead = 128;
   const uint64_t pageCount = file.PageCount();
   const bool v655 = file.Version().Version655;
@@ -243,7 +247,8 @@ bool IsModuleType(const std::u16string& t) {
          t == u"V ";
 }
 
-void CollectTexts2005(const DataFile& file, Catalogue& c, const std::vector<Scan2005::Value>& values) {
+void CollectTexts2005(const DataFile& file, Catalogue& c,
+                      const std::vector<Scan2005::Value>& values) {
   std::unordered_map<int64_t, const _SYSOBJECTS*> byId;
   for (const auto& o : c.objects) byId.emplace(o.id, &o);
   // The large-value pages of the system tables belong to no unit the
@@ -281,7 +286,7 @@ void CollectTexts2005(const DataFile& file, Catalogue& c, const std::vector<Scan
 }  // namespace
 
 void RecoverCatalogue2005(const DataFile& file, Catalogue& c, JobControl& job,
-                         const ProgressFn& progress) {
+                          const ProgressFn& progress) {
   Scan2005 scan;
   ScanFile2005(file, scan, job, progress);
   c.objects = std::move(scan.objects);

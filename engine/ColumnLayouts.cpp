@@ -53,9 +53,10 @@ std::vector<_SYSCOLUMNS> ColumnsOf(const Catalogue& catalogue, int64_t tableId) 
 }
 
 ColumnLayout LayoutFrom2000Columns(std::vector<SysColumn2000> columns) {
-  std::stable_sort(columns.begin(), columns.end(), [](const SysColumn2000& a, const SysColumn2000& b) {
-    return a.column.colid < b.column.colid;
-  });
+  std::stable_sort(columns.begin(), columns.end(),
+                   [](const SysColumn2000& a, const SysColumn2000& b) {
+                     return a.column.colid < b.column.colid;
+                   });
   ColumnLayout layout;
   uint16_t stored = 0;
   for (const auto& c : columns) {

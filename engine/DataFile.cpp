@@ -12,7 +12,8 @@ namespace mendora {
 void DataFile::ReadPage(uint64_t pageNumber, PageBuffer& page) const {
   // A short read at the end of the file leaves the rest zero.
   const size_t got = file_.ReadAt(pageNumber * kPageSize, page);
-  if (got < page.size()) std::fill(page.begin() + static_cast<ptrdiff_t>(got), page.end(), std::byte{0});
+  if (got < page.size())
+    std::fill(page.begin() + static_cast<ptrdiff_t>(got), page.end(), std::byte{0});
   RepairTornPage(page);
 }
 
@@ -45,7 +46,8 @@ bool DetectVersionAndAnalyse(DataFile& file, const std::function<void()>& analys
     if (analyse) analyse();
     return true;
   }
-  if (refuse) refuse(file.LooksLikeDataFile() ? Refusal::kUnsupportedVersion : Refusal::kNotADataFile);
+  if (refuse)
+    refuse(file.LooksLikeDataFile() ? Refusal::kUnsupportedVersion : Refusal::kNotADataFile);
   file.Close();
   return false;
 }

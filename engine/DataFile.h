@@ -66,8 +66,6 @@ class DataFile {
   VersionFlags version_;
 };
 
-
-
 // Runs the version test; on a supported version runs `analyse`, otherwise
 // passes the refusal to `refuse` and closes the file.
 bool DetectVersionAndAnalyse(DataFile& file, const std::function<void()>& analyse,

@@ -73,8 +73,8 @@ bool LobReader::Read(Bytes pointer, bool textPointer, std::vector<std::byte>& ou
   } else if (pointer.size() < kRootLinks || (pointer.size() - kRootLinks) % kLinkSize != 0) {
     ok = Fail("large-value root of the wrong size");
   } else {
-    ok = ReadLinks(ByteReader(pointer.subspan(kRootLinks)), (pointer.size() - kRootLinks) / kLinkSize,
-                   kLinkSize, 0, out);
+    ok = ReadLinks(ByteReader(pointer.subspan(kRootLinks)),
+                   (pointer.size() - kRootLinks) / kLinkSize, kLinkSize, 0, out);
   }
   if (!ok) {
     out.clear();
@@ -115,7 +115,8 @@ bool LobReader::ReadLinks(const ByteReader& stored, size_t count, size_t linkSiz
 
 bool LobReader::ReadFragment(Rid rid, int depth, std::vector<std::byte>& out) {
   if (depth > kMaxDepth) return Fail("large-value tree too deep");
-  if (rid.page == 0 || rid.page >= file_.PageCount()) return Fail("large-value pointer past the end of the file");
+  if (rid.page == 0 || rid.page >= file_.PageCount())
+    return Fail("large-value pointer past the end of the file");
   const uint64_t key = (uint64_t{rid.page} << 16) | rid.slot;
   if (std::find(visited_.begin(), visited_.end(), key) != visited_.end()) {
     return Fail("large-value chain loops");
@@ -124,7 +125,8 @@ bool LobReader::ReadFragment(Rid rid, int depth, std::vector<std::byte>& out) {
 
   const PageBuffer& page = *Page(rid.page);
   const PageHeader h = DecodePageHeader(page);
-  if (h.type != kPageTypeText && h.type != kPageTypeTextTree) return Fail("large-value pointer to a page that holds no large values");
+  if (h.type != kPageTypeText && h.type != kPageTypeTextTree)
+    return Fail("large-value pointer to a page that holds no large values");
   if (!units_.empty() &&
       std::find(units_.begin(), units_.end(), UnitKey{h.objectId, h.indexId}) == units_.end()) {
     return Fail("large-value pointer to a page of another table");

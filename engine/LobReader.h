@@ -49,7 +49,8 @@ class LobReader {
  public:
   // `units`: the units whose pages may hold the table's large values; with
   // none, a page of any unit is taken (the system tables' own values).
-  LobReader(const DataFile& file, std::vector<UnitKey> units) : file_(file), units_(std::move(units)) {}
+  LobReader(const DataFile& file, std::vector<UnitKey> units)
+      : file_(file), units_(std::move(units)) {}
 
   // The whole value behind the in-row bytes `pointer`; `textPointer` for the
   // 16-byte pointer of text, ntext and image. False, with the reason in

@@ -30,8 +30,10 @@ std::vector<uint16_t> SlotOffsets(Bytes page) {
   for (uint16_t k = 0; k < count; ++k) {
     uint16_t at = LoadU16(page, kPageSize - 2 - 2 * k);
     if (at != 0 && at < kPageSize) {
-      if (seen[at]) at = 0;
-      else seen[at] = true;
+      if (seen[at])
+        at = 0;
+      else
+        seen[at] = true;
     }
     slots.push_back(at);
   }

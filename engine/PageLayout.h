@@ -3,12 +3,10 @@
 // OFFSET | SIZE | FIELD          | NOTES
 // -------+------+----------------+-----------------------------------------------
 //      0 |    1 | header version |
-//      1 |    1 | page type      | 1 data, 2 index, 3 text/LOB, 4 text tree, 8 GAM, 10 IAM, 11 PFS, 13 boot
-//      2 |    1 | type flags     |
-//      3 |    1 | level          |
-//      4 |    2 | flag bits      | 0x0100 torn bits written, 0x0200 checksum
-//      6 |    2 | index id       | 2005/2008: 256 and above for user allocation units
-//      8 |    4 | previous page  | 0 = none
+//      1 |    1 | page type      | 1 data, 2 index, 3 text/LOB, 4 text tree, 8 GAM, 10 IAM, 11 PFS,
+//      13 boot 2 |    1 | type flags     | 3 |    1 | level          | 4 |    2 | flag bits      |
+//      0x0100 torn bits written, 0x0200 checksum 6 |    2 | index id       | 2005/2008: 256 and
+//      above for user allocation units 8 |    4 | previous page  | 0 = none
 //     12 |    2 | previous file  |
 //     14 |    2 | min length     |
 //     16 |    4 | next page      | 0 = none

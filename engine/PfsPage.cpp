@@ -9,7 +9,8 @@ PfsPage DecodePfsPage(Bytes page, uint64_t pageNumber) {
   pfs.interval = pageNumber / kPfsInterval;
   if (page.size() <= kPfsBytes || DecodePageHeader(page).type != kPageTypePfs) return pfs;
   pfs.bytes.reserve(page.size() - kPfsBytes);
-  for (size_t b = kPfsBytes; b < page.size(); ++b) pfs.bytes.push_back(static_cast<uint8_t>(page[b]));
+  for (size_t b = kPfsBytes; b < page.size(); ++b)
+    pfs.bytes.push_back(static_cast<uint8_t>(page[b]));
   return pfs;
 }
 

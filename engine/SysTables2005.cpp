@@ -62,7 +62,8 @@ std::optional<_SYSCOLUMNS> DecodeSysColPars(Bytes page, uint16_t at) {
   c.status = row->U8(f::kStatus);
   const uint16_t vars = row->U16(f::kVariableCount);
   if (!row->Ok() || (vars != 1 && vars != 2)) return std::nullopt;
-  auto name = NameBetween(*row, f::kNameEnd, vars == 1 ? f::kNameAfterOneEnd : f::kNameAfterTwoEnds);
+  auto name =
+      NameBetween(*row, f::kNameEnd, vars == 1 ? f::kNameAfterOneEnd : f::kNameAfterTwoEnds);
   if (!name) return std::nullopt;
   c.name = std::move(*name);
   c.twoVarColumns = vars == 2;

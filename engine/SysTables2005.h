@@ -72,11 +72,11 @@
 
 namespace mendora {
 
-inline constexpr uint32_t kSysRscols = 3;          // 655: column layouts
-inline constexpr uint32_t kSysRowsetColumns = 4;   // 611: rowset column -> hobt column
+inline constexpr uint32_t kSysRscols = 3;         // 655: column layouts
+inline constexpr uint32_t kSysRowsetColumns = 4;  // 611: rowset column -> hobt column
 inline constexpr uint32_t kSysRowsets = 5;
 inline constexpr uint32_t kSysAllocUnits = 7;
-inline constexpr uint32_t kSysHobtColumns = 13;    // 611: column layouts
+inline constexpr uint32_t kSysHobtColumns = 13;  // 611: column layouts
 inline constexpr uint32_t kSysSchObjs = 34;
 inline constexpr uint32_t kSysColPars = 41;
 inline constexpr uint32_t kSysIdxStats = 54;

@@ -62,8 +62,8 @@ std::vector<uint64_t> TablePages(const DataFile& file, const Catalogue& catalogu
   return pages;
 }
 
-std::optional<TableStorage> FindTableStorage(const Catalogue& catalogue, const VersionFlags& version,
-                                             int64_t tableId) {
+std::optional<TableStorage> FindTableStorage(const Catalogue& catalogue,
+                                             const VersionFlags& version, int64_t tableId) {
   TableStorage s;
   s.tableId = tableId;
   bool found = false;
@@ -160,8 +160,8 @@ bool TableReader::EmitRecord(Bytes page, size_t at, const RowSink& onRow) {
   // A forwarding stub has no fixed part: its bytes 2..3 are part of the page
   // number, not a fixed-part end, so it is known by its status byte before
   // any parsing.
-  const bool isStub = at < page.size() &&
-                      (std::to_integer<uint8_t>(page[at]) & kStatusTypeMask) == kRecordForwardingStub;
+  const bool isStub = at < page.size() && (std::to_integer<uint8_t>(page[at]) & kStatusTypeMask) ==
+                                              kRecordForwardingStub;
   Record& record = record_;
   if (isStub) {
     // The row lives on another page of the table; it is read here, once.

@@ -56,8 +56,8 @@ struct TableStorage {
 };
 
 // Nothing when the catalogue has no in-row unit for the table.
-std::optional<TableStorage> FindTableStorage(const Catalogue& catalogue, const VersionFlags& version,
-                                             int64_t tableId);
+std::optional<TableStorage> FindTableStorage(const Catalogue& catalogue,
+                                             const VersionFlags& version, int64_t tableId);
 
 class TableReader {
  public:

@@ -34,12 +34,12 @@ enum class ValueKind : uint8_t {
 
 struct Value {
   ValueKind kind = ValueKind::kNull;
-  uint8_t scale = 0;         // fraction digits of the time types
-  uint8_t variantType = 0;   // sql_variant: the base type's xtype; 0 otherwise
+  uint8_t scale = 0;        // fraction digits of the time types
+  uint8_t variantType = 0;  // sql_variant: the base type's xtype; 0 otherwise
   int16_t offsetMinutes = 0;
   int64_t integer = 0;
-  int64_t days = 0;          // days since 0001-01-01
-  int64_t timeUnits = 0;     // since midnight, in 10^-scale seconds
+  int64_t days = 0;       // days since 0001-01-01
+  int64_t timeUnits = 0;  // since midnight, in 10^-scale seconds
   float real = 0;
   double real8 = 0;
   std::string digits;

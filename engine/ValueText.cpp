@@ -109,8 +109,7 @@ void AppendExactText(const Value& v, std::string& out) {
       return;
     }
     case ValueKind::kBinary:
-    case ValueKind::kXml:
-    {
+    case ValueKind::kXml: {
       out += "0x";
       size_t at = out.size();
       out.resize(at + 2 * v.bytes.size());

@@ -39,8 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!file.Open(path)) return 0;
   Catalogue catalogue;
   NullJobControl job;
-  const bool supported =
-      DetectVersionAndAnalyse(file, [&] { RunAnalysis(file, catalogue, job); }, nullptr);
+  const bool supported = DetectVersionAndAnalyse(
+      file, [&] { RunAnalysis(file, catalogue, job); }, nullptr);
   ui::MemoryTreeControl tree;
   ObjectHandleList handles;
   ResetAndBuildObjectTree(tree, catalogue, supported ? file.Version() : VersionFlags{}, u"file",

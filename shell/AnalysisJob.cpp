@@ -55,7 +55,8 @@ void RunAnalysisJob(JobThread& job, const AnalysisJobParams& params,
                                          params.rootLabel, handles, &job.Job());
     // Every database has catalogue rows: none found is damage, and the user
     // is told so rather than shown an empty database.
-    if (supported && catalogue.objects.empty()) prompts.Inform(texts::kNoCatalogue, texts::kCaption);
+    if (supported && catalogue.objects.empty())
+      prompts.Inform(texts::kNoCatalogue, texts::kCaption);
     job.OnWindowThread([&] {
       targets.doc.catalogue = std::move(catalogue);
       targets.doc.handles = std::move(handles);

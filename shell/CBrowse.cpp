@@ -71,7 +71,8 @@ widgets::CTransparentStatic* CBrowse::PathLabel() const {
 QString CBrowse::ChooseWithFileDialog(QWidget* parent) {
   const QString filter = Utf8ToQString(texts::kMdfFilterName) + QStringLiteral(" (") +
                          Utf8ToQString(texts::kMdfFilterPattern) + QStringLiteral(")");
-  return QFileDialog::getOpenFileName(parent, Utf8ToQString(texts::kOpenMdfTitle), QString(), filter);
+  return QFileDialog::getOpenFileName(parent, Utf8ToQString(texts::kOpenMdfTitle), QString(),
+                                      filter);
 }
 
 void CBrowse::OnSelect() {

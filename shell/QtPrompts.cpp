@@ -13,8 +13,8 @@ QWidget* QtPrompts::Owner() const {
 }
 
 void QtPrompts::Inform(const std::string& text, const std::string& caption) {
-  QMessageBox box(QMessageBox::Information, Utf8ToQString(caption), Utf8ToQString(text), QMessageBox::Ok,
-                  Owner());
+  QMessageBox box(QMessageBox::Information, Utf8ToQString(caption), Utf8ToQString(text),
+                  QMessageBox::Ok, Owner());
   box.setWindowModality(Qt::ApplicationModal);
   box.exec();
 }

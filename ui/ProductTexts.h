@@ -13,7 +13,8 @@ inline constexpr const char* kNotDataFile = "The selected file is not a SQL Serv
 inline constexpr const char* kNotRegularFile = "Not a regular file";
 inline constexpr const char* kNoCatalogue =
     "No catalogue could be read: the file is damaged or is not a SQL Server data file";
-inline constexpr const char* kFileInUse = "The selected file is already being used by another process.";
+inline constexpr const char* kFileInUse =
+    "The selected file is already being used by another process.";
 
 // Start-up.
 inline constexpr const char* kAlreadyRunning = "Mendora for Sql Server is already running";

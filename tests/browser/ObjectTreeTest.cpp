@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <set>
 
-#include "engine/IndexEntry.h"
 #include "browser/ObjectTree.h"
 #include "browser/TreeText.h"
+#include "engine/IndexEntry.h"
 #include "engine/Utf16.h"
 #include "ui/MemoryTreeControl.h"
 #include "ui/ProductTexts.h"
@@ -526,5 +526,6 @@ TEST(ObjectTreeTest, AStoppedJobEndsTheBuild) {
   job.Stop();
   MemoryTreeControl tree;
   ObjectHandleList handles;
-  EXPECT_THROW(ResetAndBuildObjectTree(tree, m.c, V611(), u"f.mdf", handles, &job), mendora::JobStopped);
+  EXPECT_THROW(ResetAndBuildObjectTree(tree, m.c, V611(), u"f.mdf", handles, &job),
+               mendora::JobStopped);
 }

@@ -5,9 +5,9 @@
 
 #include <set>
 
+#include "engine/AllocationMap.h"
 #include "engine/CatalogueRecovery2000.h"
 #include "engine/TableReader.h"
-#include "engine/AllocationMap.h"
 #include "tests/engine/AnalysedFile.h"
 
 using namespace mendora;
@@ -57,9 +57,16 @@ TEST(WalkIam, EightSinglePagesEvenEmptyThenOneEntryPerExtent) {
   AllocationWalk walk = WalkIAM(f.file, 20);
   EXPECT_EQ(walk.iamObjectId, kObject);
   using E = std::pair<uint64_t, bool>;
-  EXPECT_EQ(Entries(walk), (std::vector<E>{{17, false}, {0, false}, {19, false}, {0, false},
-                                           {0, false}, {0, false}, {0, false}, {0, false},
-                                           {24, true}, {40, true}}));
+  EXPECT_EQ(Entries(walk), (std::vector<E>{{17, false},
+                                           {0, false},
+                                           {19, false},
+                                           {0, false},
+                                           {0, false},
+                                           {0, false},
+                                           {0, false},
+                                           {0, false},
+                                           {24, true},
+                                           {40, true}}));
   EXPECT_EQ(ExpandPages(walk.entries),
             Join({{17, 0, 19, 0, 0, 0, 0, 0}, Range(24, 8), Range(40, 8)}));
 }
@@ -83,7 +90,8 @@ TEST(WalkIam, APageWithAPreviousPageIsNotTheHeadOfAChainAndGivesNothing) {
     }
     b.SetPage(iam);
     OpenFile f(b);
-    EXPECT_TRUE(WalkIAM(f.file, 20).entries.empty()) << (byFile ? "previous file" : "previous page");
+    EXPECT_TRUE(WalkIAM(f.file, 20).entries.empty())
+        << (byFile ? "previous file" : "previous page");
   }
 }
 
@@ -146,7 +154,8 @@ TEST(WalkIam, AChainLeadingToAPageThatIsNotThisObjectsIamStops) {
   PageBuilder second = IamPageFor(22, kObject, 256, 0, {19}, {});
   b.SetPage(second);
   OpenFile f(b);
-  EXPECT_EQ(ExpandPages(WalkIAM(f.file, 20).entries), (std::vector<uint64_t>{17, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(ExpandPages(WalkIAM(f.file, 20).entries),
+            (std::vector<uint64_t>{17, 0, 0, 0, 0, 0, 0, 0}));
 }
 
 // A table whose rows reach into a second IAM page's interval: the table's
@@ -248,8 +257,8 @@ TEST_F(SysObjects2000, ANextPageChainThatLoopsStops) {
   std::vector<uint64_t> chain;
   for (const auto& e : NextPageChain(f.file, 8)) chain.push_back(e.page);
   EXPECT_EQ(chain, std::vector<uint64_t>(pages.begin(), pages.begin() + 6));
-  std::set<std::u16string> expected = {u"sysobjects", u"sysindexes", u"syscolumns", u"Orders",
-                                       u"objA", u"objB"};
+  std::set<std::u16string> expected = {u"sysobjects", u"sysindexes", u"syscolumns",
+                                       u"Orders",     u"objA",       u"objB"};
   EXPECT_EQ(Names(f.c), expected);
 }
 

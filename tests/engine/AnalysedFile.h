@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/PageHeader.h"
-#include "engine/TableReader.h"
 #include "engine/Analysis.h"
+#include "engine/PageHeader.h"
 #include "engine/RowCutter.h"
+#include "engine/TableReader.h"
 #include "tests/support/CatalogueBuilder.h"
 
 namespace analysedtest {
@@ -35,7 +35,8 @@ struct AnalysedFile {
     return it == c.objects.end() ? nullptr : &*it;
   }
   size_t CountObjects(int64_t id) const {
-    return std::count_if(c.objects.begin(), c.objects.end(), [&](const auto& o) { return o.id == id; });
+    return std::count_if(c.objects.begin(), c.objects.end(),
+                         [&](const auto& o) { return o.id == id; });
   }
   std::vector<mendora::_SYSINDEXES> IndexRowsOf(int32_t tableId) const {
     std::vector<mendora::_SYSINDEXES> out;

@@ -56,7 +56,9 @@ const Text* TextOf(const std::vector<Text>& texts, int32_t objectId) {
   }
   return found;
 }
-const _Procedures* ModuleText(const AnalysedFile& f, int32_t id) { return TextOf(f.c.moduleTexts, id); }
+const _Procedures* ModuleText(const AnalysedFile& f, int32_t id) {
+  return TextOf(f.c.moduleTexts, id);
+}
 const _Check_Constraints* CheckText(const AnalysedFile& f, int32_t id) {
   return TextOf(f.c.checkTexts, id);
 }
@@ -81,7 +83,8 @@ int32_t CommentObject(const ByteVec& row) {
   return static_cast<int32_t>(v);
 }
 int16_t CommentColid(const ByteVec& row) {
-  return static_cast<int16_t>(std::to_integer<uint8_t>(row[10]) | std::to_integer<uint8_t>(row[11]) << 8);
+  return static_cast<int16_t>(std::to_integer<uint8_t>(row[10]) | std::to_integer<uint8_t>(row[11])
+                                                                      << 8);
 }
 void PutU16(ByteVec& row, size_t at, uint16_t v) {
   row[at] = std::byte{static_cast<uint8_t>(v)};
@@ -92,9 +95,10 @@ void PutU16(ByteVec& row, size_t at, uint16_t v) {
 
 TEST(Catalogue2000Keys, ANonclusteredIndexOfAClusteredTableLeavesTheCarriedKeyOut) {
   CatalogueBuilder cat(539, u"db");
-  int32_t t = cat.AddTable(u"Lines", {IntColumn(u"order", true), IntColumn(u"qty"),
-                                      IntColumn(u"line", true), IntColumn(u"item")},
-                           {{IntValue(1), IntValue(5), IntValue(2), IntValue(9)}});
+  int32_t t = cat.AddTable(
+      u"Lines",
+      {IntColumn(u"order", true), IntColumn(u"qty"), IntColumn(u"line", true), IntColumn(u"item")},
+      {{IntValue(1), IntValue(5), IntValue(2), IntValue(9)}});
   cat.AddKey(t, u"PK_Lines", "PK", {1, 3}, true);
   // Own keys item, line, qty; the carried clustering key is order, line
   // (line marked as one of the index's own keys too).
@@ -113,10 +117,12 @@ TEST(Catalogue2000Keys, ANonclusteredIndexOfAClusteredTableLeavesTheCarriedKeyOu
 
 TEST(Catalogue2000Keys, TheUniquifierOfANonUniqueClusteredIndexIsNoKeyColumn) {
   CatalogueBuilder cat(539, u"db");
-  int32_t t = cat.AddTable(u"Emp", {IntColumn(u"id", true), NVarCharColumn(u"last", 20),
-                                    NVarCharColumn(u"first", 20), IntColumn(u"dept")},
-                           {{IntValue(7), NVarCharValue(u"Ray"), NVarCharValue(u"Al"), IntValue(3)},
-                            {IntValue(8), NVarCharValue(u"Ray"), NVarCharValue(u"Bo"), IntValue(3)}});
+  int32_t t =
+      cat.AddTable(u"Emp",
+                   {IntColumn(u"id", true), NVarCharColumn(u"last", 20),
+                    NVarCharColumn(u"first", 20), IntColumn(u"dept")},
+                   {{IntValue(7), NVarCharValue(u"Ray"), NVarCharValue(u"Al"), IntValue(3)},
+                    {IntValue(8), NVarCharValue(u"Ray"), NVarCharValue(u"Bo"), IntValue(3)}});
   int32_t clustered = cat.AddIndex2000(t, u"emp_ind", {2, 3}, 0, true);
   // Carries last, first and the uniquifier along.
   int32_t pk = cat.AddKey(t, u"PK_emp", "PK", {1});
@@ -154,8 +160,9 @@ TEST(Catalogue2000Keys, ANonclusteredIndexOfAHeapLeavesTheRowLocatorOut) {
 
 TEST(Catalogue2000Keys, StatisticsHypotheticalAndTextRowsHaveNoKeyColumns) {
   CatalogueBuilder cat(539, u"db");
-  int32_t t = cat.AddTable(u"T", {IntColumn(u"a"), IntColumn(u"b"), TextColumn(u"notes")},
-                           {{IntValue(1), IntValue(2), LargeValue(Ascii("text"), LobShape::kSmallRoot)}});
+  int32_t t =
+      cat.AddTable(u"T", {IntColumn(u"a"), IntColumn(u"b"), TextColumn(u"notes")},
+                   {{IntValue(1), IntValue(2), LargeValue(Ascii("text"), LobShape::kSmallRoot)}});
   cat.AddKey(t, u"PK_T", "PK", {1}, true);
   int32_t stats = cat.AddIndex2000(t, u"_WA_Sys_b", {2}, 0x40);
   int32_t hypothetical = cat.AddIndex2000(t, u"hind_b", {2}, 0x20);
@@ -171,8 +178,8 @@ TEST(Catalogue2000Keys, StatisticsHypotheticalAndTextRowsHaveNoKeyColumns) {
 
 TEST(Catalogue2000Keys, PrimaryKeyUniqueConstraintAndUniqueIndexAreToldApart) {
   CatalogueBuilder cat(539, u"db");
-  int32_t t = cat.AddTable(u"Items", {IntColumn(u"id", true), IntColumn(u"code"), IntColumn(u"ean"),
-                                      IntColumn(u"qty")});
+  int32_t t = cat.AddTable(
+      u"Items", {IntColumn(u"id", true), IntColumn(u"code"), IntColumn(u"ean"), IntColumn(u"qty")});
   cat.AddKey(t, u"PK_Items", "PK", {1}, true);
   cat.AddKey(t, u"UQ_Items_code", "UQ", {2});
   cat.AddIndex2000(t, u"UX_Items_ean", {3}, 0x02);
@@ -214,7 +221,9 @@ TEST(Catalogue2000Keys, WithoutTheDescriptionOfSysindexesTheIndexRowsStayWithout
   cat.AddIndex(t, u"IX_code", {2});
   cat.EditSystemRows([](CatalogueBuilder::SystemRowLists& rows) {
     auto& columns = rows[kObjSysColumns];
-    std::erase_if(columns, [](const ByteVec& r) { return CommentObject(r) == static_cast<int32_t>(kObjSysIndexes); });
+    std::erase_if(columns, [](const ByteVec& r) {
+      return CommentObject(r) == static_cast<int32_t>(kObjSysIndexes);
+    });
   });
   AnalysedFile f(cat.Build());
   auto byName = IndexesByName(f, t);
@@ -229,8 +238,8 @@ TEST(Catalogue2000Keys, WithoutTheDescriptionOfSysindexesTheIndexRowsStayWithout
 
 TEST(Catalogue2000ForeignKeys, BothColumnListsComeInKeyOrderWithTheirTables) {
   CatalogueBuilder cat(539, u"db");
-  int32_t orders = cat.AddTable(u"Orders", {IntColumn(u"shop", true), IntColumn(u"note"),
-                                            IntColumn(u"number", true)});
+  int32_t orders = cat.AddTable(
+      u"Orders", {IntColumn(u"shop", true), IntColumn(u"note"), IntColumn(u"number", true)});
   cat.AddKey(orders, u"PK_Orders", "PK", {3, 1}, true);
   int32_t lines = cat.AddTable(u"Lines", {IntColumn(u"line"), IntColumn(u"ordernumber"),
                                           IntColumn(u"qty"), IntColumn(u"ordershop")});
@@ -248,7 +257,8 @@ TEST(Catalogue2000ForeignKeys, BothColumnListsComeInKeyOrderWithTheirTables) {
     for (const auto& d : f.c.dependencies) {
       if (d.depId == static_cast<uint32_t>(id) && d.refClass == refClass) out.push_back(d);
     }
-    std::stable_sort(out.begin(), out.end(), [](auto& a, auto& b) { return a.depSubId < b.depSubId; });
+    std::stable_sort(out.begin(), out.end(),
+                     [](auto& a, auto& b) { return a.depSubId < b.depSubId; });
     return out;
   };
   auto from = entries(fk, kReferencingColumn);
@@ -296,8 +306,10 @@ TEST(Catalogue2000ForeignKeys, AKeyCountPastTheStoredColumnsKeepsOnlyTheStoredOn
 
 TEST(Catalogue2000Texts, AModuleOverSeveralRowsIsJoinedExactlyInEitherEncoding) {
   CatalogueBuilder cat(539, u"db");
-  const std::u16string wide = u"CREATE VIEW v AS SELECT N'caf\u00E9 \u4E2D\u6587' AS x -- " + Numbered(u"w", 12);
-  const std::u16string narrow = u"CREATE PROCEDURE p AS SELECT '\u20AC5 caf\u00E9' -- " + Numbered(u"n", 12);
+  const std::u16string wide =
+      u"CREATE VIEW v AS SELECT N'caf\u00E9 \u4E2D\u6587' AS x -- " + Numbered(u"w", 12);
+  const std::u16string narrow =
+      u"CREATE PROCEDURE p AS SELECT '\u20AC5 caf\u00E9' -- " + Numbered(u"n", 12);
   int32_t view = cat.AddModule("V ", u"v", wide, 0, {false, 9});
   int32_t proc = cat.AddModule("P ", u"p", narrow, 0, {true, 9});
   // The rows of both texts interleaved, the later rows first.
@@ -305,7 +317,8 @@ TEST(Catalogue2000Texts, AModuleOverSeveralRowsIsJoinedExactlyInEitherEncoding) 
     auto& list = rows[kObjSysComments];
     ASSERT_GT(list.size(), 10u);
     std::reverse(list.begin(), list.end());
-    std::stable_partition(list.begin(), list.end(), [](const ByteVec& r) { return CommentColid(r) % 2 == 0; });
+    std::stable_partition(list.begin(), list.end(),
+                          [](const ByteVec& r) { return CommentColid(r) % 2 == 0; });
   });
   AnalysedFile f(cat.Build());
   ASSERT_NE(ModuleText(f, view), nullptr);
@@ -400,7 +413,8 @@ TEST(Catalogue2000Texts, ADamagedRowCutsOnlyItsOwnText) {
   const Damage damages[] = {
       {"ctext ends past the page", [](ByteVec& r) { PutU16(r, 19, 0x6000); }},
       {"ctext ends before it starts", [](ByteVec& r) { PutU16(r, 19, 12); }},
-      {"ctext marked off the row", [](ByteVec& r) { PutU16(r, 19, static_cast<uint16_t>(r.size()) | 0x8000); }},
+      {"ctext marked off the row",
+       [](ByteVec& r) { PutU16(r, 19, static_cast<uint16_t>(r.size()) | 0x8000); }},
       {"fixed part ends past the row", [](ByteVec& r) { PutU16(r, 2, 0x1F00); }},
       {"column count past the layout", [](ByteVec& r) { PutU16(r, 14, 0x4000); }},
   };
@@ -438,9 +452,9 @@ TEST(Catalogue2000Cli, InfoCountsKeysForeignKeysAndTexts) {
   CatalogueBuilder cat(539, u"db");
   int32_t orders = cat.AddTable(u"Orders", {IntColumn(u"id", true), IntColumn(u"qty")});
   int32_t lines = cat.AddTable(u"Lines", {IntColumn(u"order"), IntColumn(u"line")});
-  cat.AddKey(orders, u"PK_Orders", "PK", {1}, true);   // 1 key column
-  cat.AddIndex(orders, u"IX_qty", {2});                // 1, the carried id left out
-  cat.AddIndex(lines, u"IX_lines", {1, 2});            // 2
+  cat.AddKey(orders, u"PK_Orders", "PK", {1}, true);               // 1 key column
+  cat.AddIndex(orders, u"IX_qty", {2});                            // 1, the carried id left out
+  cat.AddIndex(lines, u"IX_lines", {1, 2});                        // 2
   cat.AddForeignKey(lines, u"FK_Lines_Orders", {1}, orders, {1});  // 2 entries
   cat.AddCheck(orders, u"CK_qty", "([qty]>(0))", {false, 4});
   cat.AddModule("P ", u"p1", "CREATE PROCEDURE p1 AS SELECT 1", 0, {true, 5});

@@ -6,9 +6,9 @@
 
 #include <map>
 
+#include "engine/ColumnLayouts.h"
 #include "engine/TableReader.h"
 #include "engine/Utf16.h"
-#include "engine/ColumnLayouts.h"
 #include "tests/engine/AnalysedFile.h"
 
 using namespace mendora;
@@ -17,9 +17,15 @@ using analysedtest::AnalysedFile;
 
 namespace {
 
-bool Is2000(uint16_t v) { return v == 539; }
-uint32_t ObjectsTable(uint16_t v) { return Is2000(v) ? kObjSysObjects : kObjSysSchObjs; }
-uint32_t ColumnsTable(uint16_t v) { return Is2000(v) ? kObjSysColumns : kObjSysColPars; }
+bool Is2000(uint16_t v) {
+  return v == 539;
+}
+uint32_t ObjectsTable(uint16_t v) {
+  return Is2000(v) ? kObjSysObjects : kObjSysSchObjs;
+}
+uint32_t ColumnsTable(uint16_t v) {
+  return Is2000(v) ? kObjSysColumns : kObjSysColPars;
+}
 
 ByteVec ObjectRow(uint16_t v, int32_t id, const std::u16string& name, const std::string& type,
                   int32_t parent = 0) {
@@ -41,7 +47,9 @@ std::vector<uint64_t> Widen(const std::vector<uint32_t>& pages) {
   return {pages.begin(), pages.end()};
 }
 
-std::u16string Repeat(char16_t c, size_t n) { return std::u16string(n, c); }
+std::u16string Repeat(char16_t c, size_t n) {
+  return std::u16string(n, c);
+}
 
 class CatalogueRecovery : public ::testing::TestWithParam<uint16_t> {
  protected:
@@ -116,7 +124,8 @@ TEST_P(CatalogueRecovery, AnObjectRowSeenOnTwoPagesIsTakenOnce) {
 TEST_P(CatalogueRecovery, OnlyColumnsOfUserTablesAreKept) {
   CatalogueBuilder cat(V(), u"db");
   int32_t t = cat.AddTable(u"Orders", {IntColumn(u"id"), IntColumn(u"qty")});
-  int32_t proc = cat.AddModule("P ", u"GetOrders", "CREATE PROCEDURE GetOrders @id int AS SELECT 1");
+  int32_t proc =
+      cat.AddModule("P ", u"GetOrders", "CREATE PROCEDURE GetOrders @id int AS SELECT 1");
   cat.EditSystemRows([&](CatalogueBuilder::SystemRowLists& rows) {
     rows[ColumnsTable(V())].push_back(ColumnRow(V(), proc, 1, u"@id"));
   });
@@ -159,7 +168,8 @@ TEST_P(CatalogueRecovery, KeysAndChecksBelongToTheirTable) {
 
 TEST_P(CatalogueRecovery, UniqueAndPrimaryKeyStatusBitsAreKept) {
   CatalogueBuilder cat(V(), u"db");
-  int32_t t = cat.AddTable(u"Orders", {IntColumn(u"id", true), IntColumn(u"code"), IntColumn(u"qty")});
+  int32_t t =
+      cat.AddTable(u"Orders", {IntColumn(u"id", true), IntColumn(u"code"), IntColumn(u"qty")});
   cat.AddKey(t, u"PK_Orders", "PK", {1}, true);
   cat.AddKey(t, u"UQ_Orders_code", "UQ", {2});
   cat.AddIndex(t, u"IX_Orders_qty", {3});
@@ -227,8 +237,8 @@ TEST_P(CatalogueRecovery, RowsAreCutThroughTheRecordedPhysicalOrder) {
     rows.push_back({IntValue(13), CharValue("EFGH", 4), kNull, IntValue(10)});
   }
   int32_t t = cat.AddTable(u"sales",
-                           {IntColumn(u"qty"), CharColumn(u"stor_id", 4), NVarCharColumn(u"note", 10),
-                            IntColumn(u"ord")},
+                           {IntColumn(u"qty"), CharColumn(u"stor_id", 4),
+                            NVarCharColumn(u"note", 10), IntColumn(u"ord")},
                            rows, options);
   AnalysedFile f(cat.Build());
   EXPECT_EQ(f.Rows(t), rows);
@@ -244,9 +254,8 @@ TEST(CatalogueRecovery2005Layout, HobtColumnsWithoutTheirColidMapAreNotUsed) {
   options.physicalOrder = {2, 1};
   int32_t t = cat.AddTable(u"t", {IntColumn(u"a"), CharColumn(u"b", 6)},
                            {{IntValue(1), CharValue("UVWXYZ", 6)}}, options);
-  cat.EditSystemRows([](CatalogueBuilder::SystemRowLists& rows) {
-    rows.erase(kObjSysRowsetColumns);
-  });
+  cat.EditSystemRows(
+      [](CatalogueBuilder::SystemRowLists& rows) { rows.erase(kObjSysRowsetColumns); });
   AnalysedFile f(cat.Build());
   auto columns = ColumnsOf(f.c, t);
   ASSERT_EQ(columns.size(), 2u);
@@ -272,9 +281,9 @@ TEST_P(CatalogueRecovery, AUniquifierTakesTheFirstVariableColumn) {
       {IntValue(1), VarCharValue("alpha"), VarCharValue("x")},
       {IntValue(2), VarCharValue("beta"), kNull},
   };
-  int32_t t = cat.AddTable(u"employee", {IntColumn(u"id"), VarCharColumn(u"name", 20),
-                                         VarCharColumn(u"note", 20)},
-                           rows, options);
+  int32_t t = cat.AddTable(
+      u"employee", {IntColumn(u"id"), VarCharColumn(u"name", 20), VarCharColumn(u"note", 20)}, rows,
+      options);
   AnalysedFile f(cat.Build());
   EXPECT_EQ(f.Rows(t), rows);
 }
@@ -302,16 +311,16 @@ TEST(CatalogueRecovery2000, ParentIdIsReadAtOffset28) {
 
 TEST(CatalogueRecovery2000, TheHeapOrClusteredRowCountGoesToEveryIndexRowOfTheTable) {
   CatalogueBuilder cat(539, u"db");
-  int32_t t = cat.AddTable(u"Orders", {IntColumn(u"id"), IntColumn(u"qty")},
-                           {{IntValue(1), IntValue(2)}});
+  int32_t t =
+      cat.AddTable(u"Orders", {IntColumn(u"id"), IntColumn(u"qty")}, {{IntValue(1), IntValue(2)}});
   int32_t other = cat.AddTable(u"Other", {IntColumn(u"id")});
   cat.EditSystemRows([&](CatalogueBuilder::SystemRowLists& rows) {
     auto& list = rows[kObjSysIndexes];
     list.resize(3);  // keep the system tables' own rows
     // The nonclustered row comes first and carries another count.
     list.push_back(Encode(SysIndexesRow{t, 0, 0, 2, 0, 7, 0, u"IX_qty", ByteVec(32)}));
-    list.push_back(Encode(SysIndexesRow{t, 0, cat.Table(t).firstPage, 0, 0, 4242,
-                                        cat.Table(t).iamPage, u"", {}}));
+    list.push_back(Encode(
+        SysIndexesRow{t, 0, cat.Table(t).firstPage, 0, 0, 4242, cat.Table(t).iamPage, u"", {}}));
     list.push_back(Encode(SysIndexesRow{other, 0, 0, 0, 0, 0x1'0000'0009ull, 0, u"", {}}));
   });
   AnalysedFile f(cat.Build());
@@ -362,21 +371,25 @@ TEST_P(CatalogueRecovery2005, ModuleTextsNeedTheValueMarkerAndChecksDoNot) {
   CatalogueBuilder cat(V(), u"db");
   int32_t t = cat.AddTable(u"Orders", {IntColumn(u"qty")});
   int32_t kept = cat.AddModule("P ", u"Kept", "CREATE PROCEDURE Kept AS SELECT 1");
-  int32_t dropped = cat.AddModule("TR", u"Dropped", "CREATE TRIGGER Dropped ON Orders FOR INSERT AS", t);
+  int32_t dropped =
+      cat.AddModule("TR", u"Dropped", "CREATE TRIGGER Dropped ON Orders FOR INSERT AS", t);
   int32_t ck = cat.AddCheck(t, u"CK_qty", "([qty]>(0))");
-  int32_t fn = cat.AddModule("FN", u"fnTwice", "CREATE FUNCTION fnTwice(@x int) RETURNS int AS BEGIN RETURN 2*@x END");
+  int32_t fn = cat.AddModule(
+      "FN", u"fnTwice", "CREATE FUNCTION fnTwice(@x int) RETURNS int AS BEGIN RETURN 2*@x END");
   cat.EditSystemRows([&](CatalogueBuilder::SystemRowLists& rows) {
     // Neither the trigger's row nor the check's has the value 38 01.
     rows[kObjSysObjValues] = {
         Encode(SysObjValuesRow{ck, "([qty]>(0))", false}),
         Encode(SysObjValuesRow{kept, "CREATE PROCEDURE Kept AS SELECT 1"}),
         Encode(SysObjValuesRow{dropped, "CREATE TRIGGER Dropped ON Orders FOR INSERT AS", false}),
-        Encode(SysObjValuesRow{fn, "CREATE FUNCTION fnTwice(@x int) RETURNS int AS BEGIN RETURN 2*@x END"}),
+        Encode(SysObjValuesRow{
+            fn, "CREATE FUNCTION fnTwice(@x int) RETURNS int AS BEGIN RETURN 2*@x END"}),
     };
   });
   AnalysedFile f(cat.Build());
   std::map<uint32_t, std::string> modules;
-  for (const auto& m : f.c.moduleTexts) modules[m.objectId] = f.Read(m.textOffset + 6, m.textLength);
+  for (const auto& m : f.c.moduleTexts)
+    modules[m.objectId] = f.Read(m.textOffset + 6, m.textLength);
   EXPECT_EQ(modules.size(), 2u);
   EXPECT_EQ(modules[kept], "CREATE PROCEDURE Kept AS SELECT 1");
   EXPECT_EQ(modules[fn], "CREATE FUNCTION fnTwice(@x int) RETURNS int AS BEGIN RETURN 2*@x END");
@@ -390,20 +403,24 @@ TEST_P(CatalogueRecovery2005, ModuleTextsNeedTheValueMarkerAndChecksDoNot) {
 // it, and most texts end in a single ")".
 TEST_P(CatalogueRecovery2005, CheckTextsEndAtTheirColumnsEndWhateverTheSlotOrder) {
   CatalogueBuilder cat(V(), u"db");
-  int32_t t = cat.AddTable(u"Orders", {IntColumn(u"qty"), IntColumn(u"price"), CharColumn(u"code", 4)});
+  int32_t t =
+      cat.AddTable(u"Orders", {IntColumn(u"qty"), IntColumn(u"price"), CharColumn(u"code", 4)});
   const std::vector<std::string> texts = {"([qty]>=(0))", "([price]>(1) AND [price]<(100))",
                                           "([code] like '[A-Z]%')"};
   std::vector<int32_t> ids;
-  for (size_t i = 0; i < texts.size(); ++i) ids.push_back(cat.AddCheck(t, u"CK_" + Repeat(u'a', i + 1), texts[i]));
+  for (size_t i = 0; i < texts.size(); ++i)
+    ids.push_back(cat.AddCheck(t, u"CK_" + Repeat(u'a', i + 1), texts[i]));
   MdfBuilder mdf = cat.Build();
   ASSERT_EQ(cat.SystemPages(kObjSysObjValues).size(), 1u);
   // Reverse the slots of the value page: slot k points at row n - 1 - k.
   std::vector<uint16_t> offsets{96};
   for (size_t i = 0; i + 1 < texts.size(); ++i) {
-    offsets.push_back(static_cast<uint16_t>(offsets.back() + Encode(SysObjValuesRow{ids[i], texts[i]}).size()));
+    offsets.push_back(
+        static_cast<uint16_t>(offsets.back() + Encode(SysObjValuesRow{ids[i], texts[i]}).size()));
   }
   auto& page = mdf.Page(cat.SystemPages(kObjSysObjValues)[0]);
-  for (size_t k = 0; k < offsets.size(); ++k) page.Poke(8190 - 2 * k, U16(offsets[offsets.size() - 1 - k]));
+  for (size_t k = 0; k < offsets.size(); ++k)
+    page.Poke(8190 - 2 * k, U16(offsets[offsets.size() - 1 - k]));
   AnalysedFile f(mdf);
 
   std::map<uint32_t, std::string> found;
@@ -428,15 +445,16 @@ TEST_P(CatalogueRecovery2005, ATextKeptOffTheRowGivesNoEntry) {
 
 TEST_P(CatalogueRecovery2005, ARepeatedKeyColumnIsKeptOnce) {
   CatalogueBuilder cat(V(), u"db");
-  int32_t t = cat.AddTable(u"Orders", {IntColumn(u"a", true), IntColumn(u"b", true), IntColumn(u"c")});
+  int32_t t =
+      cat.AddTable(u"Orders", {IntColumn(u"a", true), IntColumn(u"b", true), IntColumn(u"c")});
   cat.AddKey(t, u"PK_Orders", "PK", {1, 2}, true);
   cat.AddIndex(t, u"IX_c", {3});
   cat.SetSystemRowsPerPage(kObjSysIsCols, 2);
   cat.EditSystemRows([&](CatalogueBuilder::SystemRowLists& rows) {
     auto& keys = rows[kObjSysIsCols];
-    keys.push_back(keys[1]);                                      // (t, 1, 2) again, on another page
-    keys.push_back(Encode(SysIsColsRow{t, 1, 9, 2}));             // same triple, another ordinal
-    keys.push_back(Encode(SysIsColsRow{t, 2, 1, 2}));             // column 2 in another index
+    keys.push_back(keys[1]);                           // (t, 1, 2) again, on another page
+    keys.push_back(Encode(SysIsColsRow{t, 1, 9, 2}));  // same triple, another ordinal
+    keys.push_back(Encode(SysIsColsRow{t, 2, 1, 2}));  // column 2 in another index
   });
   AnalysedFile f(cat.Build());
   std::vector<std::tuple<uint32_t, uint32_t, uint32_t>> keys;

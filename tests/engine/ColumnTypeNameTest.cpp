@@ -4,8 +4,8 @@
 
 #include <map>
 
-#include "engine/ColumnTypeName.h"
 #include "browser/ObjectTree.h"
+#include "engine/ColumnTypeName.h"
 #include "engine/Utf16.h"
 
 using namespace mendora;

@@ -1,11 +1,10 @@
 // Opening the data file and the version test.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <fstream>
 
@@ -59,8 +58,8 @@ TEST(VersionTest, ShortFileIsRefusedAndClosed) {
   ASSERT_TRUE(file.Open(f.path()));
   std::string refusal;
   bool analysed = false;
-  EXPECT_FALSE(DetectVersionAndAnalyse(file, [&] { analysed = true; },
-                                       [&](Refusal r) { refusal = RefusalText(r); }));
+  EXPECT_FALSE(DetectVersionAndAnalyse(
+      file, [&] { analysed = true; }, [&](Refusal r) { refusal = RefusalText(r); }));
   EXPECT_FALSE(analysed);
   EXPECT_EQ(refusal, texts::kNotDataFile) << "too short to be a data file of any version";
   EXPECT_FALSE(file.IsOpen());
@@ -74,7 +73,8 @@ TEST(VersionTest, SupportedFileRunsTheAnalysisAndStaysOpen) {
   DataFile file;
   ASSERT_TRUE(file.Open(f.path()));
   bool analysed = false;
-  EXPECT_TRUE(DetectVersionAndAnalyse(file, [&] { analysed = true; }, nullptr));
+  EXPECT_TRUE(DetectVersionAndAnalyse(
+      file, [&] { analysed = true; }, nullptr));
   EXPECT_TRUE(analysed);
   EXPECT_TRUE(file.IsOpen());
   EXPECT_TRUE(file.Version().Version611);

@@ -2,8 +2,8 @@
 // for each kind of padding the server writes, and names that fill the field.
 #include <gtest/gtest.h>
 
-#include "engine/BootPage.h"
 #include "engine/Analysis.h"
+#include "engine/BootPage.h"
 #include "tests/support/MdfBuilder.h"
 
 using namespace mendora;

@@ -15,8 +15,8 @@
 
 #include "engine/ByteReader.h"
 #include "engine/CatalogueRecords.h"
-#include "engine/Utf16.h"
 #include "engine/FormatValue.h"
+#include "engine/Utf16.h"
 
 namespace mendora {
 namespace {

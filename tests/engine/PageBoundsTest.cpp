@@ -39,7 +39,8 @@ TEST(PageBounds, EachRecordEndsWhereTheNextRecordBegins) {
   const RecordLimits limits(SlotOffsets(bytes));
   EXPECT_EQ(limits.Bound(bytes, a).size(), b);
   EXPECT_EQ(limits.Bound(bytes, b).size(), c);
-  EXPECT_EQ(limits.Bound(bytes, c).size(), kPageSize - 2 * 3) << "the last one ends at the slot array";
+  EXPECT_EQ(limits.Bound(bytes, c).size(), kPageSize - 2 * 3)
+      << "the last one ends at the slot array";
 }
 
 TEST(PageBounds, ANameEndPastItsRecordIsDamageNotTheNextRowsName) {

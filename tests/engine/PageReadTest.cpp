@@ -11,14 +11,17 @@ using namespace mdftest;
 
 namespace {
 
-uint8_t At(const PageBuffer& p, size_t i) { return static_cast<uint8_t>(p[i]); }
+uint8_t At(const PageBuffer& p, size_t i) {
+  return static_cast<uint8_t>(p[i]);
+}
 
 // A page whose sector-end bytes all have distinct low bits, so a repair that
 // takes the wrong bits of the word shows.
 PageBuilder& PatternPage(MdfBuilder& b, uint32_t n) {
   auto& page = b.Page(n);
   page.Header().objectId = 77;
-  for (unsigned k = 0; k < 16; ++k) page.Poke(512 * k + 511, U8(static_cast<uint8_t>(0xA0 | (k % 4))));
+  for (unsigned k = 0; k < 16; ++k)
+    page.Poke(512 * k + 511, U8(static_cast<uint8_t>(0xA0 | (k % 4))));
   return page;
 }
 

@@ -17,13 +17,15 @@ TEST_P(PfsInterval, SystemPagesOfTheSecondIntervalFollowTheirOwnPfsPage) {
   TableOptions onePerPage;
   onePerPage.rowsPerPage = 1;
   const uint64_t rows = 8150;
-  int32_t big = cat.AddGeneratedTable(u"Big", {IntColumn(u"id")}, rows,
-                                      [](uint64_t i) { return Row{IntValue(static_cast<int32_t>(i))}; },
-                                      onePerPage);
+  int32_t big = cat.AddGeneratedTable(
+      u"Big", {IntColumn(u"id")}, rows,
+      [](uint64_t i) { return Row{IntValue(static_cast<int32_t>(i))}; }, onePerPage);
   cat.AddModule("P ", u"usp_Big", "CREATE PROCEDURE usp_Big AS SELECT id FROM Big");
   MdfBuilder mdf = cat.Build();
-  ASSERT_GT(cat.SystemPages(kObjSysSchObjs).front(), mdftest::kPfsInterval) << "the catalogue lies in the second interval";
-  EXPECT_EQ(mdf.Page(mdftest::kPfsInterval).Header().type, 11) << "no data on the interval's PFS page";
+  ASSERT_GT(cat.SystemPages(kObjSysSchObjs).front(), mdftest::kPfsInterval)
+      << "the catalogue lies in the second interval";
+  EXPECT_EQ(mdf.Page(mdftest::kPfsInterval).Header().type, 11)
+      << "no data on the interval's PFS page";
 
   // Two more object pages, each with a twin in the first interval (the page
   // that the same PFS byte offset describes there) of the other state.

@@ -2,8 +2,8 @@
 // end offsets, and the slot array of a page as the decoders walk it.
 #include <gtest/gtest.h>
 
-#include "engine/PageHeader.h"
 #include "engine/DataFile.h"
+#include "engine/PageHeader.h"
 #include "engine/Record.h"
 #include "engine/RowCutter.h"
 #include "tests/engine/RecordBytes.h"

@@ -64,7 +64,9 @@ ByteVec Pattern(size_t n, uint32_t seed) {
   return v;
 }
 
-std::string Utf8Of(const std::u16string& s) { return std::string(s.begin(), s.end()); }
+std::string Utf8Of(const std::u16string& s) {
+  return std::string(s.begin(), s.end());
+}
 
 // The page offset of slot `slot` of a built page.
 uint16_t SlotOffset(MdfBuilder& file, uint32_t page, uint16_t slot) {
@@ -93,7 +95,8 @@ TEST_P(TableReaderTest, ForwardedRowsAreReadOnceInTheirStubsPlace) {
   TableOptions options;
   options.rowsPerPage = 4;
   options.forwardedRows = {1, 5, 6, 11};
-  int32_t id = cat.AddTable(u"Heap", {IntColumn(u"Id", true), VarCharColumn(u"Name", 40)}, rows, options);
+  int32_t id =
+      cat.AddTable(u"Heap", {IntColumn(u"Id", true), VarCharColumn(u"Name", 40)}, rows, options);
   MdfBuilder file = cat.Build();
   const BuiltTable& b = cat.Table(id);
   ASSERT_EQ(b.forwarded.size(), 4u);
@@ -125,7 +128,8 @@ TEST_P(TableReaderTest, StubsLeadingNowhereAreSkippedAndCounted) {
   for (int i = 0; i < 6; ++i) rows.push_back({IntValue(i), VarCharValue("r" + std::to_string(i))});
   TableOptions options;
   options.forwardedRows = {1, 2, 3, 4};
-  int32_t id = cat.AddTable(u"Heap", {IntColumn(u"Id", true), VarCharColumn(u"Name", 40)}, rows, options);
+  int32_t id =
+      cat.AddTable(u"Heap", {IntColumn(u"Id", true), VarCharColumn(u"Name", 40)}, rows, options);
   MdfBuilder file = cat.Build();
   const BuiltTable& b = cat.Table(id);
   ASSERT_EQ(b.forwarded.size(), 4u);
@@ -206,11 +210,11 @@ TEST_P(TableReaderTest, TextPointerValuesReadBackWhole) {
     const RowValues& row = read.rows[i];
     EXPECT_EQ(row[0].integer, static_cast<int64_t>(i));
     ASSERT_EQ(row[1].kind, ValueKind::kString) << row[1].error;
-    EXPECT_TRUE(row[1].text == texts[i]) << "ntext of " << texts[i].size() << " units read as "
-                                         << row[1].text.size();
+    EXPECT_TRUE(row[1].text == texts[i])
+        << "ntext of " << texts[i].size() << " units read as " << row[1].text.size();
     ASSERT_EQ(row[2].kind, ValueKind::kBinary) << row[2].error;
-    EXPECT_TRUE(row[2].bytes == images[i]) << "image of " << images[i].size() << " bytes read as "
-                                           << row[2].bytes.size();
+    EXPECT_TRUE(row[2].bytes == images[i])
+        << "image of " << images[i].size() << " bytes read as " << row[2].bytes.size();
     EXPECT_EQ(Utf8Of(row[3].text), "after");
   }
   EXPECT_TRUE(read.rows.back()[1].IsNull());
@@ -221,16 +225,18 @@ TEST_P(TableReaderTest, TextPointerValuesReadBackWhole) {
 
 TEST_P(TableReaderLargeTypesTest, InRowRootsAndRowOverflowReadBackWhole) {
   CatalogueBuilder cat(Version(), u"MaxTypes");
-  const ByteVec blob = Pattern(20000, 7);           // three fragments
-  const std::u16string note = LongText(5000, 3);    // two fragments
-  const ByteVec overflowBin = Pattern(6000, 11);    // one overflow fragment
+  const ByteVec blob = Pattern(20000, 7);         // three fragments
+  const std::u16string note = LongText(5000, 3);  // two fragments
+  const ByteVec overflowBin = Pattern(6000, 11);  // one overflow fragment
   const std::string overflowText(7000, 'q');
   const ByteVec smallBlob = Pattern(40, 5);
   std::vector<Row> rows = {
-      {IntValue(0), LargeValue(blob, LobShape::kInRowRoot), LargeValue(Utf16(note), LobShape::kInRowRoot),
+      {IntValue(0), LargeValue(blob, LobShape::kInRowRoot),
+       LargeValue(Utf16(note), LobShape::kInRowRoot),
        LargeValue(overflowBin, LobShape::kRowOverflow), VarCharValue("in row")},
       // The same columns with values kept in the row, and an overflowing varchar.
-      {IntValue(1), smallBlob, kNull, Pattern(10, 1), LargeValue(Ascii(overflowText), LobShape::kRowOverflow)},
+      {IntValue(1), smallBlob, kNull, Pattern(10, 1),
+       LargeValue(Ascii(overflowText), LobShape::kRowOverflow)},
       // An in-row root of many short fragments.
       {IntValue(2), LargeValue(blob, LobShape::kInRowRoot, 4001), kNull, kNull, kNull},
   };
@@ -280,13 +286,24 @@ TEST_P(TableReaderTest, DamagedLargeValueChainsMarkOnlyTheirCell) {
         [&](uint64_t i) -> Row {
           Value body;
           switch (i) {
-            case 0: body = LargeValue(Utf16(good), LobShape::kSmallRoot); break;
-            case 1: body = LargeValue(Utf16(big), LobShape::kTree); break;         // made to loop
-            case 2: body = TextPointerValue(0x00FFFFF0, 0); break;                   // past the end
-            case 3: body = TextPointerValue(foreignPage, 0); break;                  // another table's
-            default: body = LargeValue(Utf16(big), LobShape::kLargeRoot); break;
+            case 0:
+              body = LargeValue(Utf16(good), LobShape::kSmallRoot);
+              break;
+            case 1:
+              body = LargeValue(Utf16(big), LobShape::kTree);
+              break;  // made to loop
+            case 2:
+              body = TextPointerValue(0x00FFFFF0, 0);
+              break;  // past the end
+            case 3:
+              body = TextPointerValue(foreignPage, 0);
+              break;  // another table's
+            default:
+              body = LargeValue(Utf16(big), LobShape::kLargeRoot);
+              break;
           }
-          return {IntValue(static_cast<int32_t>(i)), body, VarCharValue("label " + std::to_string(i))};
+          return {IntValue(static_cast<int32_t>(i)), body,
+                  VarCharValue("label " + std::to_string(i))};
         });
     other = cat.AddTable(u"Other", {IntColumn(u"Id", true), NTextColumn(u"Body")},
                          {{IntValue(1), LargeValue(Utf16(u"not yours"), LobShape::kSmallRoot)}});
@@ -345,7 +362,8 @@ TEST_P(TableReaderLargeTypesTest, DamagedInRowRootsMarkOnlyTheirCell) {
   const ByteVec blob = Pattern(9000, 4);
   // Data page 16 is the table's first page in this layout; checked below.
   const ByteVec toDataPage = Concat({U8(4), U8(0), ByteVec(10), U32(100), U32(16), U16(1), U16(0)});
-  const ByteVec pastEnd = Concat({U8(2), U8(0), ByteVec(10), U32(100), U32(0x7FFFFFF0), U16(1), U16(0)});
+  const ByteVec pastEnd =
+      Concat({U8(2), U8(0), ByteVec(10), U32(100), U32(0x7FFFFFF0), U16(1), U16(0)});
   int32_t id = cat.AddTable(u"Max", {IntColumn(u"Id", true), MaxColumn(u"Blob", xtype::kVarBinary)},
                             {{IntValue(0), OffRowBytes(toDataPage)},
                              {IntValue(1), OffRowBytes(pastEnd)},
@@ -385,6 +403,7 @@ TEST_P(TableReaderTest, DamagedRecordMidPageIsSkippedAndCounted) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, TableReaderTest, ::testing::Values(539, 611, 655), VersionName);
-INSTANTIATE_TEST_SUITE_P(Versions, TableReaderLargeTypesTest, ::testing::Values(611, 655), VersionName);
+INSTANTIATE_TEST_SUITE_P(Versions, TableReaderLargeTypesTest, ::testing::Values(611, 655),
+                         VersionName);
 
 }  // namespace

@@ -16,7 +16,9 @@ using namespace mdftest;
 
 namespace {
 
-std::string U8(const std::u16string& s) { return ToUtf8(s); }
+std::string U8(const std::u16string& s) {
+  return ToUtf8(s);
+}
 
 std::string ReadText(DataFile& file, uint64_t offset, uint16_t length) {
   std::vector<std::byte> bytes(length);

@@ -115,7 +115,8 @@ TEST_P(CatalogueReference, KeysIndexesForeignKeysChecksAndModules) {
     std::set<std::string> referencedTables;
     for (const auto& d : r.c.dependencies) {
       if (d.depId != static_cast<uint32_t>(o->id)) continue;
-      if (d.refClass == kReferencingColumn) columns.push_back(r.ColumnName(d.indepId, d.indepSubId));
+      if (d.refClass == kReferencingColumn)
+        columns.push_back(r.ColumnName(d.indepId, d.indepSubId));
       if (d.refClass == kReferencedColumn) {
         referenced.push_back(r.ColumnName(d.indepId, d.indepSubId));
         referencedTables.insert(r.ObjectName(d.indepId));

@@ -124,8 +124,8 @@ TEST_P(CliRowsRealFiles, JsonCsvAndTsvGiveTheReferenceCells) {
         const json& want = table["rows"][r][c];
         if (want == "<xml>") continue;
         EXPECT_TRUE(Same(row.at(column), CliForm(want)))
-            << "row " << r << " " << column << ": " << row.at(column).dump().substr(0, 80)
-            << " vs " << want.dump().substr(0, 80);
+            << "row " << r << " " << column << ": " << row.at(column).dump().substr(0, 80) << " vs "
+            << want.dump().substr(0, 80);
       }
       objects.push_back(std::move(row));
     }
@@ -191,12 +191,11 @@ TEST(CliRows, TablesAreFoundByExactNameOrSchemaName) {
 
 TEST(CliRows, UsageErrorsExitTwo) {
   const std::string pubs = RealMdf("v539-pubs.mdf");
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"rows", pubs},
-        {"rows", pubs, "discounts", "--format", "xml"},
-        {"rows", pubs, "discounts", "--limit", "many"},
-        {"rows", pubs, "discounts", "--limit"},
-        {"rows", pubs, "discounts", "--bogus"}}) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"rows", pubs},
+                                               {"rows", pubs, "discounts", "--format", "xml"},
+                                               {"rows", pubs, "discounts", "--limit", "many"},
+                                               {"rows", pubs, "discounts", "--limit"},
+                                               {"rows", pubs, "discounts", "--bogus"}}) {
     CliRun run = RunCli(args);
     EXPECT_EQ(run.status, 2) << args.back();
     EXPECT_NE(run.err.find("usage:"), std::string::npos);

@@ -47,7 +47,8 @@ inline CliRun RunCli(const std::vector<std::string>& args, const char* stdoutPat
   pid_t pid = fork();
   if (pid == 0) {
     int in = open("/dev/null", O_RDONLY);
-    int o = open(stdoutPath ? stdoutPath : out.path().c_str(), O_WRONLY | (stdoutPath ? 0 : O_TRUNC));
+    int o =
+        open(stdoutPath ? stdoutPath : out.path().c_str(), O_WRONLY | (stdoutPath ? 0 : O_TRUNC));
     int e = open(err.path().c_str(), O_WRONLY | O_TRUNC);
     if (in < 0 || o < 0 || e < 0) _exit(126);
     alarm(seconds);

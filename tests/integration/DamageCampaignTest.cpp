@@ -53,8 +53,9 @@ std::string Damaged(const std::string& original, int kind, std::mt19937& rng) {
   std::vector<size_t> catalogue = CataloguePages(file);
   auto anyPage = [&] { return std::uniform_int_distribution<size_t>(0, pages - 1)(rng); };
   auto catPage = [&] {
-    return catalogue.empty() ? anyPage()
-                             : catalogue[std::uniform_int_distribution<size_t>(0, catalogue.size() - 1)(rng)];
+    return catalogue.empty()
+               ? anyPage()
+               : catalogue[std::uniform_int_distribution<size_t>(0, catalogue.size() - 1)(rng)];
   };
   switch (kind % 6) {
     case 0:  // random byte flips all over
@@ -110,7 +111,8 @@ TEST_P(DamageCampaign, NoCrashNoHangNoSilentEmptySuccess) {
     for (const char* command : {"info", "tree"}) {
       CliRun run = RunCli({command, copy.path()}, nullptr, 10);
       ASSERT_TRUE(run.status == 0 || run.status == 1)
-          << command << " ended with status " << run.status << "\n" << run.err;
+          << command << " ended with status " << run.status << "\n"
+          << run.err;
       if (run.status == 0 && std::string(command) == "info") {
         EXPECT_EQ(run.out.find("objects: 0\n"), std::string::npos) << "exit 0 with no catalogue";
       }
@@ -123,8 +125,8 @@ TEST_P(DamageCampaign, NoCrashNoHangNoSilentEmptySuccess) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, DamageCampaign,
-                         ::testing::Values("v539-pubs.mdf", "v611-northwind.mdf", "v655-students.mdf",
-                                           "v655-members-cjk.mdf"),
+                         ::testing::Values("v539-pubs.mdf", "v611-northwind.mdf",
+                                           "v655-students.mdf", "v655-members-cjk.mdf"),
                          [](const auto& info) {
                            std::string n = info.param.substr(0, info.param.find('.'));
                            std::replace(n.begin(), n.end(), '-', '_');

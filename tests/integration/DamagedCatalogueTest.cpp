@@ -12,10 +12,10 @@
 #include <random>
 #include <set>
 
-#include "engine/PageHeader.h"
-#include "engine/TableReader.h"
 #include "engine/Analysis.h"
 #include "engine/ColumnLayouts.h"
+#include "engine/PageHeader.h"
+#include "engine/TableReader.h"
 #include "tests/support/Manifest.h"
 #include "tests/support/MdfBuilder.h"
 #include "tests/support/RealFiles.h"
@@ -199,8 +199,8 @@ std::vector<Missing> MissingCases() {
   const std::vector<std::pair<uint32_t, const char*>> v539 = {
       {1, "sysobjects"}, {3, "syscolumns"}, {2, "sysindexes"}};
   const std::vector<std::pair<uint32_t, const char*>> shared = {
-      {34, "sysschobjs"}, {41, "syscolpars"}, {5, "sysrowsets"}, {7, "sysallocunits"},
-      {54, "sysidxstats"}, {55, "sysiscols"}, {74, "syssingleobjrefs"}, {60, "sysobjvalues"}};
+      {34, "sysschobjs"},  {41, "syscolpars"}, {5, "sysrowsets"},        {7, "sysallocunits"},
+      {54, "sysidxstats"}, {55, "sysiscols"},  {74, "syssingleobjrefs"}, {60, "sysobjvalues"}};
   std::vector<Missing> out;
   for (const auto& [id, name] : v539) out.push_back({"v539-northwind.mdf", id, name});
   for (const auto& [id, name] : shared) out.push_back({"v611-pubs.mdf", id, name});
@@ -220,7 +220,9 @@ std::string CaseName(const std::string& file, const std::string& suffix) {
 }
 
 INSTANTIATE_TEST_SUITE_P(RealFiles, MissingSystemTable, ::testing::ValuesIn(MissingCases()),
-                         [](const auto& info) { return CaseName(info.param.file, info.param.tableName); });
+                         [](const auto& info) {
+                           return CaseName(info.param.file, info.param.tableName);
+                         });
 
 // ------------------------------------------------------------ flipped bytes
 

@@ -4,12 +4,12 @@
 #include <gtest/gtest.h>
 
 #include "engine/BootPage.h"
-#include "engine/Utf16.h"
 #include "engine/DataFile.h"
 #include "engine/IamPage.h"
 #include "engine/PageHeader.h"
 #include "engine/Record.h"
 #include "engine/RowCutter.h"
+#include "engine/Utf16.h"
 #include "tests/integration/ManifestTable.h"
 #include "tests/support/RealFiles.h"
 

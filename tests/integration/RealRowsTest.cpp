@@ -8,13 +8,13 @@
 #include <cmath>
 #include <optional>
 
-#include "engine/PageHeader.h"
-#include "engine/TableReader.h"
 #include "engine/Analysis.h"
-#include "engine/Utf16.h"
 #include "engine/ColumnLayouts.h"
 #include "engine/FormatValue.h"
+#include "engine/PageHeader.h"
 #include "engine/RowCutter.h"
+#include "engine/TableReader.h"
+#include "engine/Utf16.h"
 #include "tests/support/Manifest.h"
 #include "tests/support/RealFiles.h"
 
@@ -60,7 +60,8 @@ std::optional<Expectation> Expect(const ManifestValue& v, const _SYSCOLUMNS& col
     std::transform(e.text.begin(), e.text.end(), e.text.begin(), ::toupper);
   } else if (tagged("hex:0x")) {
     e.text = s.substr(6);
-    if (col.xtype == 165 || col.xtype == 34) return std::nullopt;  // varbinary, image: not cut to text
+    if (col.xtype == 165 || col.xtype == 34)
+      return std::nullopt;  // varbinary, image: not cut to text
   } else if (tagged("dt:") || tagged("sdt:")) {
     // YYYY-MM-DDTHH:MM:SS.fff as MM/DD/YYYY H:MM:SS
     std::string d = s.substr(s.find(':') + 1);

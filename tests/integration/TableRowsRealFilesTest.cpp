@@ -124,8 +124,9 @@ TEST_P(TableRowsRealFiles, EveryCellMatchesTheReference) {
   for (const auto& table : expected["tables"]) {
     const std::string tableName = table["name"];
     SCOPED_TRACE(name + " " + tableName);
-    auto it = std::find_if(c.userTables.begin(), c.userTables.end(),
-                           [&](const _SYSOBJECTS& o) { return o.id == table["id"].get<int64_t>(); });
+    auto it = std::find_if(c.userTables.begin(), c.userTables.end(), [&](const _SYSOBJECTS& o) {
+      return o.id == table["id"].get<int64_t>();
+    });
     ASSERT_NE(it, c.userTables.end()) << "table not recovered";
     EXPECT_EQ(ToUtf8(it->name), tableName);
 
@@ -166,8 +167,8 @@ TEST_P(TableRowsRealFiles, EveryCellMatchesTheReference) {
         ++cells;
         if (want[i][col] == "<xml>") continue;  // the reference keeps binary XML undecoded
         if (!SameCell(ours[col], want[i][col]) && reported++ < 5) {
-          ADD_FAILURE() << "row " << i << " column " << table["columns"][col]["name"]
-                        << ": ours " << ours[col].dump().substr(0, 200) << ", reference "
+          ADD_FAILURE() << "row " << i << " column " << table["columns"][col]["name"] << ": ours "
+                        << ours[col].dump().substr(0, 200) << ", reference "
                         << want[i][col].dump().substr(0, 200);
         }
       }

@@ -13,7 +13,9 @@ namespace mdftest {
 ColumnDef IntColumn(const std::u16string& name, bool notNull) {
   return {name, xtype::kInt, 4, notNull, 10, 0};
 }
-ColumnDef BigIntColumn(const std::u16string& name) { return {name, xtype::kBigInt, 8, false, 19, 0}; }
+ColumnDef BigIntColumn(const std::u16string& name) {
+  return {name, xtype::kBigInt, 8, false, 19, 0};
+}
 ColumnDef CharColumn(const std::u16string& name, int16_t length) {
   return {name, xtype::kChar, length};
 }
@@ -23,25 +25,45 @@ ColumnDef VarCharColumn(const std::u16string& name, int16_t length) {
 ColumnDef NVarCharColumn(const std::u16string& name, int16_t characters) {
   return {name, xtype::kNVarChar, static_cast<int16_t>(2 * characters)};
 }
-ColumnDef BitColumn(const std::u16string& name) { return {name, xtype::kBit, 1, false, 1, 0}; }
-ColumnDef NTextColumn(const std::u16string& name) { return {name, xtype::kNText, 16}; }
-ColumnDef TextColumn(const std::u16string& name) { return {name, xtype::kText, 16}; }
-ColumnDef ImageColumn(const std::u16string& name) { return {name, xtype::kImage, 16}; }
+ColumnDef BitColumn(const std::u16string& name) {
+  return {name, xtype::kBit, 1, false, 1, 0};
+}
+ColumnDef NTextColumn(const std::u16string& name) {
+  return {name, xtype::kNText, 16};
+}
+ColumnDef TextColumn(const std::u16string& name) {
+  return {name, xtype::kText, 16};
+}
+ColumnDef ImageColumn(const std::u16string& name) {
+  return {name, xtype::kImage, 16};
+}
 ColumnDef VarBinaryColumn(const std::u16string& name, int16_t length) {
   return {name, xtype::kVarBinary, length};
 }
-ColumnDef MaxColumn(const std::u16string& name, uint8_t type) { return {name, type, -1}; }
+ColumnDef MaxColumn(const std::u16string& name, uint8_t type) {
+  return {name, type, -1};
+}
 
-Value IntValue(int32_t v) { return U32(static_cast<uint32_t>(v)); }
-Value BigIntValue(int64_t v) { return U64(static_cast<uint64_t>(v)); }
+Value IntValue(int32_t v) {
+  return U32(static_cast<uint32_t>(v));
+}
+Value BigIntValue(int64_t v) {
+  return U64(static_cast<uint64_t>(v));
+}
 Value CharValue(const std::string& s, size_t length) {
   std::string padded = s.substr(0, length);
   padded.resize(length, ' ');
   return Ascii(padded);
 }
-Value VarCharValue(const std::string& s) { return Ascii(s); }
-Value NVarCharValue(const std::u16string& s) { return Utf16(s); }
-Value BitValue(bool v) { return U8(v ? 1 : 0); }
+Value VarCharValue(const std::string& s) {
+  return Ascii(s);
+}
+Value NVarCharValue(const std::u16string& s) {
+  return Utf16(s);
+}
+Value BitValue(bool v) {
+  return U8(v ? 1 : 0);
+}
 Value TextPointerValue(uint32_t page, uint16_t slot) {
   return Concat({U64(0x0000000100000000ull | page), U32(page), U16(1), U16(slot)});
 }
@@ -51,7 +73,10 @@ namespace {
 // Marks a large-value request among a row's values. It is never written to a
 // file: the builder replaces it with the pointer it lays out.
 const ByteVec& LargeValueMarker() {
-  static const ByteVec marker = Ascii("\x7F" "mdftest large value request" "\x7F");
+  static const ByteVec marker = Ascii(
+      "\x7F"
+      "mdftest large value request"
+      "\x7F");
   return marker;
 }
 
@@ -80,7 +105,9 @@ Value LargeValue(const ByteVec& data, LobShape shape, size_t fragmentBytes) {
                  U32(static_cast<uint32_t>(fragmentBytes)), data});
 }
 
-Value OffRowBytes(const ByteVec& pointer) { return LargeValue(pointer, LobShape::kAsGiven); }
+Value OffRowBytes(const ByteVec& pointer) {
+  return LargeValue(pointer, LobShape::kAsGiven);
+}
 
 namespace {
 
@@ -106,7 +133,7 @@ bool IsLargeObject(const ColumnDef& c) {
 
 constexpr size_t kBackPointerSize = 10;
 constexpr uint16_t kTextIndexId2000 = 255;  // header index id of a 2000 table's text/image pages
-constexpr uint16_t kUserIndexId = 0x0100;  // header index id of user units: their id's bits 48..63
+constexpr uint16_t kUserIndexId = 0x0100;   // header index id of user units: their id's bits 48..63
 constexpr uint32_t kSysObjectsIam = 10, kSysIndexesIam = 13, kSysColumnsIam = 26;
 constexpr uint32_t kSysObjectsFirst = 8;
 // sysindexes status bits of 2000 files.
@@ -171,10 +198,10 @@ struct CatalogueBuilder::Place {
   int16_t colid = 0;
   bool variable = false;
   bool bit = false;
-  uint16_t offset = 0;    // fixed and bit columns
+  uint16_t offset = 0;  // fixed and bit columns
   uint8_t bitPos = 0;
-  uint16_t varNumber = 0; // 1-based, the uniquifier being 1 when there is one
-  uint16_t nullBit = 0;   // 1-based
+  uint16_t varNumber = 0;  // 1-based, the uniquifier being 1 when there is one
+  uint16_t nullBit = 0;    // 1-based
   uint16_t length = 0;
   bool offRow = false;
 };
@@ -259,8 +286,8 @@ struct PagedObject {
 // `placed` hears where each record went; `object` may hold pages the object
 // was given before.
 template <typename Layout, typename NextRecord>
-PagedObject WriteRecords(Layout& layout, const PageSpec& header, size_t perPage,
-                         uint32_t firstPage, NextRecord next, PagedObject object = {},
+PagedObject WriteRecords(Layout& layout, const PageSpec& header, size_t perPage, uint32_t firstPage,
+                         NextRecord next, PagedObject object = {},
                          const std::function<void(uint32_t, uint16_t)>& placed = {}) {
   ByteVec record;
   if (!next(record)) return object;
@@ -298,7 +325,8 @@ PagedObject WriteRecords(Layout& layout, const PageSpec& header, size_t perPage,
 
 // The singles and extents of a paged object, for its IAM page.
 std::vector<uint32_t> Singles(const PagedObject& o) {
-  return {o.pages.begin(), o.pages.begin() + static_cast<ptrdiff_t>(std::min<size_t>(8, o.pages.size()))};
+  return {o.pages.begin(),
+          o.pages.begin() + static_cast<ptrdiff_t>(std::min<size_t>(8, o.pages.size()))};
 }
 
 // The pages of one large-object or row-overflow unit: records go on the
@@ -396,7 +424,8 @@ ByteVec LayOutLargeValue(LobPages<Layout>& pages, const LargeRequest& r, uint64_
   }
   // Large roots: 4 as a 2000 server writes them, 5 as 2005/2008 servers do.
   const uint16_t rootType = is2000 ? 4 : 5;
-  auto largeRoot = [&](uint16_t level, const std::vector<std::pair<uint32_t, LobRecordPlace>>& links) {
+  auto largeRoot = [&](uint16_t level,
+                       const std::vector<std::pair<uint32_t, LobRecordPlace>>& links) {
     ByteVec body;
     for (const auto& [end, to] : links) {
       ByteVec link = Link12(end, to);
@@ -417,11 +446,11 @@ ByteVec LayOutLargeValue(LobPages<Layout>& pages, const LargeRequest& r, uint64_
     body = Concat({body, U64(end), U32(to.page), U16(1), U16(to.slot)});
   }
   auto count = static_cast<uint16_t>(fragments.size());
-  placed.push_back(pages.Add(Concat({FragmentHeader(20 + body.size(), blobId, 2), U16(count),
-                                     U16(count), U16(0), body}),
-                             4, 2));
-  placed.push_back(
-      pages.Add(largeRoot(1, {{static_cast<uint32_t>(r.data.size()), placed.back()}}), 3, rootType));
+  placed.push_back(pages.Add(
+      Concat({FragmentHeader(20 + body.size(), blobId, 2), U16(count), U16(count), U16(0), body}),
+      4, 2));
+  placed.push_back(pages.Add(largeRoot(1, {{static_cast<uint32_t>(r.data.size()), placed.back()}}),
+                             3, rootType));
   return textPointer(placed.back());
 }
 
@@ -438,7 +467,8 @@ int32_t CatalogueBuilder::NextObjectId() {
   return id;
 }
 
-int32_t CatalogueBuilder::AddTable(const std::u16string& name, const std::vector<ColumnDef>& columns,
+int32_t CatalogueBuilder::AddTable(const std::u16string& name,
+                                   const std::vector<ColumnDef>& columns,
                                    const std::vector<Row>& rows, const TableOptions& options) {
   auto shared = std::make_shared<std::vector<Row>>(rows);
   return AddGeneratedTable(
@@ -539,7 +569,7 @@ int32_t CatalogueBuilder::AddModule(const std::string& type, const std::u16strin
 }
 
 void CatalogueBuilder::AddNumberedText(int32_t moduleId, const std::u16string& text,
-                                     const CommentOptions& options) {
+                                       const CommentOptions& options) {
   if (!Is2000()) throw std::logic_error("numbered text parts are kept in syscomments");
   int16_t last = -1;
   for (const auto& m : modules_) {
@@ -573,7 +603,8 @@ int32_t CatalogueBuilder::AddForeignKey(int32_t tableId, const std::u16string& n
   TableOf(tableId);
   TableOf(referencedTable);
   int32_t id = AddObject(name, "F ", tableId);
-  foreignKeys_.push_back({id, tableId, columns, referencedTable, referencedColumns, referencedIndex});
+  foreignKeys_.push_back(
+      {id, tableId, columns, referencedTable, referencedColumns, referencedIndex});
   return id;
 }
 
@@ -629,7 +660,8 @@ ByteVec CatalogueBuilder::EncodeRow(const TableDef& t, const std::vector<Place>&
     if (p.variable) {
       varCount = std::max(varCount, p.varNumber);
     } else {
-      fixedEnd = std::max<uint16_t>(fixedEnd, static_cast<uint16_t>(p.offset + (p.bit ? 1 : p.length)));
+      fixedEnd =
+          std::max<uint16_t>(fixedEnd, static_cast<uint16_t>(p.offset + (p.bit ? 1 : p.length)));
     }
   }
   ByteVec fixed(fixedEnd - 4u);
@@ -734,7 +766,8 @@ void CatalogueBuilder::PlaceTable(Layout& layout, const TableDef& t) {
   std::vector<PageBuilder> forwardPages;
   std::map<uint64_t, size_t> forwardedAt;  // row -> index in b.forwarded
   std::vector<uint16_t> backPointerAt;
-  for (uint64_t index : std::set<uint64_t>(t.options.forwardedRows.begin(), t.options.forwardedRows.end())) {
+  for (uint64_t index :
+       std::set<uint64_t>(t.options.forwardedRows.begin(), t.options.forwardedRows.end())) {
     if (index >= t.rowCount) throw std::logic_error("a forwarded row is one of the table's rows");
     ByteVec record = encode(index, true);
     if (forwardPages.empty() || !forwardPages.back().Fits(record.size())) {
@@ -782,13 +815,15 @@ void CatalogueBuilder::PlaceTable(Layout& layout, const TableDef& t) {
   if (!data.pages.empty()) {
     b.firstPage = data.pages.front();
     b.iamPage = layout.Single();
-    layout.Put(IamPageFor(b.iamPage, b.objectIdOnPages, header.indexId, 0, Singles(data), data.extents),
-               kPfsAllocated | kPfsIam);
+    layout.Put(
+        IamPageFor(b.iamPage, b.objectIdOnPages, header.indexId, 0, Singles(data), data.extents),
+        kPfsAllocated | kPfsIam);
   }
   if (!Is2000() && t.options.lobUnit) {
     // A small text fragment: status 0x08, length, blob id, type 3 (data).
     ByteVec text = Ascii("large object bytes");
-    lobPages().Add(Concat({FragmentHeader(14 + text.size(), 0x00000001000A0000ull, 3), text}), 3, 3);
+    lobPages().Add(Concat({FragmentHeader(14 + text.size(), 0x00000001000A0000ull, 3), text}), 3,
+                   3);
   }
   auto finish = [&](LobPages<Layout>& unit, std::vector<uint32_t>& pages, uint32_t& iam) {
     unit.Finish();
@@ -849,8 +884,10 @@ ByteVec CatalogueBuilder::IndexKeys2000(const IndexDef& x) const {
 void CatalogueBuilder::CommentRows2000(const TextDef& text, std::vector<ByteVec>& out) const {
   const bool compressed = text.options.compressed;
   const size_t bytesPerChar = compressed ? 1 : 2;
-  size_t perRow = text.options.charsPerRow ? text.options.charsPerRow : kCommentBytes / bytesPerChar;
-  if (perRow * bytesPerChar > kCommentBytes) throw std::logic_error("a syscomments row holds 8000 bytes");
+  size_t perRow =
+      text.options.charsPerRow ? text.options.charsPerRow : kCommentBytes / bytesPerChar;
+  if (perRow * bytesPerChar > kCommentBytes)
+    throw std::logic_error("a syscomments row holds 8000 bytes");
   int16_t colid = 0;
   size_t at = 0;
   do {
@@ -886,20 +923,21 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2000() const {
   for (const auto& c : checks_) CommentRows2000(c, comments);
   for (const auto& m : modules_) CommentRows2000(m, comments);
   for (const auto& fk : foreignKeys_) {
-    references.push_back(Encode(SysReferencesRow{fk.id, fk.tableId, fk.referencedTable,
-                                                 fk.referencedIndex, fk.columns,
-                                                 fk.referencedColumns, std::nullopt}));
+    references.push_back(
+        Encode(SysReferencesRow{fk.id, fk.tableId, fk.referencedTable, fk.referencedIndex,
+                                fk.columns, fk.referencedColumns, std::nullopt}));
   }
 
-  indexes.push_back(Encode(SysIndexesRow{1, 0x12, kSysObjectsFirst, 1, 0, 0, kSysObjectsIam, u"sysobjects", {}}));
+  indexes.push_back(
+      Encode(SysIndexesRow{1, 0x12, kSysObjectsFirst, 1, 0, 0, kSysObjectsIam, u"sysobjects", {}}));
   indexes.push_back(Encode(SysIndexesRow{2, 0x12, 0, 1, 0, 0, kSysIndexesIam, u"sysindexes", {}}));
   indexes.push_back(Encode(SysIndexesRow{3, 0x12, 0, 1, 0, 0, kSysColumnsIam, u"syscolumns", {}}));
   for (const auto& [id, name, list] :
        {std::tuple{kObjSysComments, u"syscomments", &comments},
         std::tuple{kObjSysReferences, u"sysreferences", &references}}) {
     auto [iam, first] = systemIamAndFirst_.at(id);
-    indexes.push_back(Encode(SysIndexesRow{static_cast<int32_t>(id), 0x12, first, 1, 0,
-                                           list->size(), iam, name, {}}));
+    indexes.push_back(Encode(
+        SysIndexesRow{static_cast<int32_t>(id), 0x12, first, 1, 0, list->size(), iam, name, {}}));
   }
 
   for (const auto& o : objects_) {
@@ -983,13 +1021,15 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2005() const {
 
   auto& objects = rows[kObjSysSchObjs];
   const std::pair<int32_t, const char16_t*> systemTables[] = {
-      {5, u"sysrowsets"}, {7, u"sysallocunits"}, {34, u"sysschobjs"}, {41, u"syscolpars"},
-      {54, u"sysidxstats"}, {55, u"sysiscols"}, {60, u"sysobjvalues"}, {74, u"syssingleobjrefs"}};
+      {5, u"sysrowsets"},    {7, u"sysallocunits"},    {34, u"sysschobjs"},
+      {41, u"syscolpars"},   {54, u"sysidxstats"},     {55, u"sysiscols"},
+      {60, u"sysobjvalues"}, {74, u"syssingleobjrefs"}};
   for (const auto& [id, name] : systemTables) {
     objects.push_back(Encode(SysSchObjsRow{id, name, "S ", 0, 0}));
   }
   rows[kObjSysColPars].push_back(Encode(SysColParsRow{34, 1, u"id", xtype::kInt, 4, 10, 0, 1}));
-  rows[kObjSysColPars].push_back(Encode(SysColParsRow{34, 2, u"name", xtype::kNVarChar, 256, 0, 0, 1}));
+  rows[kObjSysColPars].push_back(
+      Encode(SysColParsRow{34, 2, u"name", xtype::kNVarChar, 256, 0, 0, 1}));
   for (const auto& o : objects_) {
     objects.push_back(Encode(SysSchObjsRow{o.id, o.name, o.type, o.parent, 0}));
   }
@@ -1011,19 +1051,21 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2005() const {
       rows[kObjSysColPars].push_back(Encode(r));
     }
     uint64_t count = t.options.recordedRowCount.value_or(t.rowCount);
-    rows[kObjSysRowsets].push_back(Encode(SysRowsetsRow{b.rowsetId, t.id, t.clusteredIndex, count}));
+    rows[kObjSysRowsets].push_back(
+        Encode(SysRowsetsRow{b.rowsetId, t.id, t.clusteredIndex, count}));
 
-    SysAllocUnitsRow inRow{PartitionStyleId(b.objectIdOnPages), 1, b.rowsetId, b.firstPage,
-                           b.firstPage, b.iamPage};
+    SysAllocUnitsRow inRow{
+        PartitionStyleId(b.objectIdOnPages), 1, b.rowsetId, b.firstPage, b.firstPage, b.iamPage};
     std::vector<ByteVec> units{Encode(inRow)};
     if (b.lobUnitObjectId != 0) {
-      SysAllocUnitsRow lob{PartitionStyleId(b.lobUnitObjectId), 2, b.rowsetId, b.lobPages.front(),
-                           0, b.lobIamPage};
+      SysAllocUnitsRow lob{
+          PartitionStyleId(b.lobUnitObjectId), 2, b.rowsetId, b.lobPages.front(), 0, b.lobIamPage};
       units.insert(t.options.lobUnitFirst ? units.begin() : units.end(), Encode(lob));
     }
     if (b.overflowUnitObjectId != 0) {
-      units.push_back(Encode(SysAllocUnitsRow{PartitionStyleId(b.overflowUnitObjectId), 3, b.rowsetId,
-                                              b.overflowPages.front(), 0, b.overflowIamPage}));
+      units.push_back(
+          Encode(SysAllocUnitsRow{PartitionStyleId(b.overflowUnitObjectId), 3, b.rowsetId,
+                                  b.overflowPages.front(), 0, b.overflowIamPage}));
     }
     for (auto& u : units) rows[kObjSysAllocUnits].push_back(std::move(u));
 
@@ -1047,7 +1089,8 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2005() const {
       recs.push_back({0, -1, static_cast<uint16_t>(places.size() + 1), 0});
     }
     for (const Place* p : physical) {
-      int16_t offset = p->variable ? static_cast<int16_t>(-p->varNumber) : static_cast<int16_t>(p->offset);
+      int16_t offset =
+          p->variable ? static_cast<int16_t>(-p->varNumber) : static_cast<int16_t>(p->offset);
       recs.push_back({p->colid, offset, p->nullBit, p->bitPos});
     }
     for (size_t k = 0; k < recs.size(); ++k) {
@@ -1057,7 +1100,8 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2005() const {
         rows[kObjSysRscols].push_back(
             Encode(SysRscolsRow{b.rowsetId, r.colid, hobtColumn, r.offset, r.nullBit, r.bitPos}));
       } else {
-        rows[kObjSysRowsetColumns].push_back(Encode(SysRowsetColumnsRow{b.rowsetId, r.colid, hobtColumn}));
+        rows[kObjSysRowsetColumns].push_back(
+            Encode(SysRowsetColumnsRow{b.rowsetId, r.colid, hobtColumn}));
         rows[kObjSysHobtColumns].push_back(
             Encode(SysHobtColumnsRow{b.rowsetId, hobtColumn, r.offset, r.nullBit, r.bitPos}));
       }
@@ -1066,7 +1110,8 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2005() const {
 
   uint32_t mid = nextMid_;
   for (const auto& x : indexes_) {
-    auto t = std::find_if(tables_.begin(), tables_.end(), [&](auto& y) { return y.id == x.tableId; });
+    auto t =
+        std::find_if(tables_.begin(), tables_.end(), [&](auto& y) { return y.id == x.tableId; });
     if (x.indid != 1) {
       // A nonclustered index: its own rowset (same owner) and in-row unit, no pages here.
       uint64_t rowset = PartitionStyleId(mid++);
@@ -1074,7 +1119,8 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2005() const {
       rows[kObjSysRowsets].push_back(Encode(SysRowsetsRow{rowset, x.tableId, x.indid, count}));
       rows[kObjSysAllocUnits].push_back(
           Encode(SysAllocUnitsRow{PartitionStyleId(mid++), 1, rowset, 0, 0, 0}));
-      rows[kObjSysIdxStats].push_back(Encode(SysIdxStatsRow{x.tableId, x.indid, x.status, x.name, rowset}));
+      rows[kObjSysIdxStats].push_back(
+          Encode(SysIdxStatsRow{x.tableId, x.indid, x.status, x.name, rowset}));
     }
     int32_t ordinal = 1;
     for (int16_t colid : x.keyColumns) {
@@ -1123,9 +1169,9 @@ void CatalogueBuilder::PlaceSystemTables(Layout& layout, SystemRowLists& rows) {
     }
     systemPages_[id] = o.pages;
     if (Is2000()) {
-      uint32_t iam = id == kObjSysObjects   ? kSysObjectsIam
-                     : id == kObjSysColumns ? kSysColumnsIam
-                     : id == kObjSysIndexes ? kSysIndexesIam
+      uint32_t iam = id == kObjSysObjects                ? kSysObjectsIam
+                     : id == kObjSysColumns              ? kSysColumnsIam
+                     : id == kObjSysIndexes              ? kSysIndexesIam
                      : taken != systemIamAndFirst_.end() ? taken->second.first
                                                          : layout.Single();
       layout.Put(IamPageFor(iam, id, 0, 0, Singles(o), o.extents), kPfsAllocated | kPfsIam);
@@ -1152,7 +1198,8 @@ void CatalogueBuilder::Emit(const Sink& sink) {
 
   uint32_t firstSys = 0;
   uint32_t pointed = Is2000() ? kObjSysIndexes : kObjSysAllocUnits;
-  if (systemPages_.count(pointed) && !systemPages_[pointed].empty()) firstSys = systemPages_[pointed][0];
+  if (systemPages_.count(pointed) && !systemPages_[pointed].empty())
+    firstSys = systemPages_[pointed][0];
   layout.Put(BootPageFor(version_, PaddedName(databaseName_), firstSys), kPfsAllocated);
   pageCount_ = std::max<uint64_t>(layout.End(), 32);
 

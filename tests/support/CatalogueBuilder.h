@@ -36,9 +36,8 @@ namespace mdftest {
 // Type codes of the columns a test uses most.
 namespace xtype {
 inline constexpr uint8_t kImage = 34, kText = 35, kTinyInt = 48, kSmallInt = 52, kInt = 56,
-                         kDateTime = 61, kNText = 99, kBit = 104, kBigInt = 127,
-                         kVarBinary = 165, kVarChar = 167, kChar = 175, kNVarChar = 231,
-                         kNChar = 239;
+                         kDateTime = 61, kNText = 99, kBit = 104, kBigInt = 127, kVarBinary = 165,
+                         kVarChar = 167, kChar = 175, kNVarChar = 231, kNChar = 239;
 }
 
 struct ColumnDef {
@@ -172,7 +171,7 @@ struct BuiltTable {
   std::vector<uint32_t> dataPages;  // in the order the rows were written
   uint32_t lobUnitObjectId = 0;
   uint32_t lobIamPage = 0;
-  std::vector<uint32_t> lobPages;  // in allocation order, text-tree pages included
+  std::vector<uint32_t> lobPages;     // in allocation order, text-tree pages included
   uint32_t overflowUnitObjectId = 0;  // 2005/2008 row-overflow unit, 0 when none
   uint32_t overflowIamPage = 0;
   std::vector<uint32_t> overflowPages;
@@ -220,13 +219,12 @@ class CatalogueBuilder {
   // 539 procedure's text is its numbered part 1; other texts have number 0.
   int32_t AddModule(const std::string& type, const std::u16string& name, const std::string& text,
                     int32_t parent = 0, const CommentOptions& options = {});
-  int32_t AddModule(const std::string& type, const std::u16string& name,
-                    const std::u16string& text, int32_t parent = 0,
-                    const CommentOptions& options = {});
+  int32_t AddModule(const std::string& type, const std::u16string& name, const std::u16string& text,
+                    int32_t parent = 0, const CommentOptions& options = {});
   // 539: the text of the next procedure of a numbered group (number 2, 3,
   // ...), kept under the first one's object id.
   void AddNumberedText(int32_t moduleId, const std::u16string& text,
-                     const CommentOptions& options = {});
+                       const CommentOptions& options = {});
   // Any other object row (a foreign key "F ", a default "D ", ...).
   int32_t AddObject(const std::u16string& name, const std::string& type, int32_t parent = 0);
   void AddDependency(uint8_t refClass, int32_t depId, int32_t depSubId, int32_t indepId,
@@ -236,8 +234,7 @@ class CatalogueBuilder {
   // key's index id.
   int32_t AddForeignKey(int32_t tableId, const std::u16string& name,
                         const std::vector<int16_t>& columns, int32_t referencedTable,
-                        const std::vector<int16_t>& referencedColumns,
-                        int16_t referencedIndex = 1);
+                        const std::vector<int16_t>& referencedColumns, int16_t referencedIndex = 1);
 
   // System-table rows per system object id, as they will be laid out; a test
   // may change, reorder or add rows here before they are placed.

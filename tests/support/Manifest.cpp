@@ -51,9 +51,15 @@ std::vector<ManifestValue> ParseRow(const std::string& json) {
         }
         char e = json[++i];
         switch (e) {
-          case 'n': v.text.push_back('\n'); break;
-          case 'r': v.text.push_back('\r'); break;
-          case 't': v.text.push_back('\t'); break;
+          case 'n':
+            v.text.push_back('\n');
+            break;
+          case 'r':
+            v.text.push_back('\r');
+            break;
+          case 't':
+            v.text.push_back('\t');
+            break;
           case 'u': {
             unsigned cp = std::stoul(json.substr(i + 1, 4), nullptr, 16);
             i += 4;
@@ -69,7 +75,8 @@ std::vector<ManifestValue> ParseRow(const std::string& json) {
             }
             break;
           }
-          default: v.text.push_back(e);
+          default:
+            v.text.push_back(e);
         }
       }
       ++i;
@@ -98,10 +105,12 @@ std::map<std::string, ManifestFile> ReadManifest() {
   std::stringstream text(RealManifest());
   std::string line;
   ManifestFile* current = nullptr;
-  static const std::regex kVersion(R"(^- version (\d+), pages \d+, database name \(padding stripped\): `(.*)`$)");
+  static const std::regex kVersion(
+      R"(^- version (\d+), pages \d+, database name \(padding stripped\): `(.*)`$)");
   static const std::regex kRefused(R"(^- refused: version (\d+))");
   static const std::regex kTable(R"(^  - `(.+)`: (\d+) / (\d+) — (.*)$)");
-  static const std::regex kModule(R"(^- module (\S+) `(.+)`(?: \(created by the server\))?: (\d+) characters, first line `(.*)`$)");
+  static const std::regex kModule(
+      R"(^- module (\S+) `(.+)`(?: \(created by the server\))?: (\d+) characters, first line `(.*)`$)");
   while (std::getline(text, line)) {
     std::smatch m;
     if (line.rfind("### ", 0) == 0) {

@@ -21,16 +21,25 @@ void Put(std::byte* at, const ByteVec& bytes) {
 template <typename T>
 ByteVec Le(T v, size_t n) {
   ByteVec out(n);
-  for (size_t i = 0; i < n; ++i) out[i] = static_cast<std::byte>((static_cast<uint64_t>(v) >> (8 * i)) & 0xFF);
+  for (size_t i = 0; i < n; ++i)
+    out[i] = static_cast<std::byte>((static_cast<uint64_t>(v) >> (8 * i)) & 0xFF);
   return out;
 }
 
 }  // namespace
 
-ByteVec U8(uint8_t v) { return Le(v, 1); }
-ByteVec U16(uint16_t v) { return Le(v, 2); }
-ByteVec U32(uint32_t v) { return Le(v, 4); }
-ByteVec U64(uint64_t v) { return Le(v, 8); }
+ByteVec U8(uint8_t v) {
+  return Le(v, 1);
+}
+ByteVec U16(uint16_t v) {
+  return Le(v, 2);
+}
+ByteVec U32(uint32_t v) {
+  return Le(v, 4);
+}
+ByteVec U64(uint64_t v) {
+  return Le(v, 8);
+}
 
 ByteVec Utf16(const std::u16string& s) {
   ByteVec out;
@@ -146,7 +155,9 @@ bool PageBuilder::Fits(size_t size) const {
   return kHeader + body_.size() + size <= kPage - 2 * (slots_.size() + 1);
 }
 
-void PageBuilder::AddRawSlot(uint16_t offset) { slots_.push_back(offset); }
+void PageBuilder::AddRawSlot(uint16_t offset) {
+  slots_.push_back(offset);
+}
 
 std::array<std::byte, 8192> PageBuilder::Build() const {
   std::array<std::byte, 8192> p{};
@@ -293,7 +304,9 @@ MdfStreamWriter::~MdfStreamWriter() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-void MdfStreamWriter::Write(const PageBuilder& page) { Write(page.Number(), page.Build()); }
+void MdfStreamWriter::Write(const PageBuilder& page) {
+  Write(page.Number(), page.Build());
+}
 
 void MdfStreamWriter::Write(uint32_t number, const std::array<std::byte, 8192>& bytes) {
   const auto* data = reinterpret_cast<const char*>(bytes.data());
@@ -339,6 +352,8 @@ TempFile::TempFile(const std::string& suffix) {
   path_ = buf.data();
 }
 
-TempFile::~TempFile() { std::remove(path_.c_str()); }
+TempFile::~TempFile() {
+  std::remove(path_.c_str());
+}
 
 }  // namespace mdftest

@@ -126,7 +126,6 @@ class MdfBuilder {
   void WriteTo(const std::string& path) const;
 
  private:
-
   uint16_t version_;
   std::u16string rawName_;
   uint32_t pageCount_;

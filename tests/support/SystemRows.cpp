@@ -32,7 +32,9 @@ ByteVec TypeCode(const std::string& type) {
 }
 
 // A single-byte text as it stands in a row.
-ByteVec Text(const std::string& s) { return Ascii(s); }
+ByteVec Text(const std::string& s) {
+  return Ascii(s);
+}
 
 }  // namespace
 
@@ -122,8 +124,8 @@ ByteVec Encode(const SysReferencesRow& r) {
       .At(8, U32(static_cast<uint32_t>(r.tableId)))
       .At(12, U32(static_cast<uint32_t>(r.referencedTable)))
       .At(16, U16(static_cast<uint16_t>(r.referencedIndex)))
-      .At(18, U16(static_cast<uint16_t>(
-                  r.keyCount.value_or(static_cast<int16_t>(r.columns.size())))));
+      .At(18,
+          U16(static_cast<uint16_t>(r.keyCount.value_or(static_cast<int16_t>(r.columns.size())))));
   return RecordBuilder()
       .Fixed(f.Bytes())
       .Columns(7)
@@ -146,30 +148,53 @@ std::vector<SysColumnsRow> SystemTableColumns2000() {
   constexpr uint8_t kInt = 56, kSmall = 52, kTiny = 48, kBig = 127, kBinary = 173, kVarBinary = 165,
                     kNVarChar = 231, kImage = 34, kBit = 104;
   const C columns[] = {
-      {2, u"id", kInt, 1, 4, 10, 4},           {2, u"status", kInt, 1, 4, 10, 8},
-      {2, u"first", kBinary, 1, 6, 0, 12},     {2, u"indid", kSmall, 1, 2, 5, 18},
-      {2, u"root", kBinary, 1, 6, 0, 20},      {2, u"minlen", kSmall, 1, 2, 5, 26},
-      {2, u"keycnt", kSmall, 1, 2, 5, 28},     {2, u"groupid", kSmall, 1, 2, 5, 30},
-      {2, u"dpages", kInt, 1, 4, 10, 32},      {2, u"reserved", kInt, 1, 4, 10, 36},
-      {2, u"used", kInt, 1, 4, 10, 40},        {2, u"rowcnt", kBig, 1, 8, 19, 44},
-      {2, u"rowmodctr", kInt, 1, 4, 10, 52},   {2, u"reserved3", kTiny, 1, 1, 3, 56},
-      {2, u"reserved4", kTiny, 1, 1, 3, 57},   {2, u"xmaxlen", kSmall, 1, 2, 5, 58},
-      {2, u"maxirow", kSmall, 1, 2, 5, 60},    {2, u"OrigFillFactor", kTiny, 1, 1, 3, 62},
-      {2, u"StatVersion", kTiny, 1, 1, 3, 63}, {2, u"reserved2", kInt, 1, 4, 10, 64},
-      {2, u"FirstIAM", kBinary, 1, 6, 0, 68},  {2, u"impid", kSmall, 1, 2, 5, 74},
-      {2, u"lockflags", kSmall, 1, 2, 5, 76},  {2, u"pgmodctr", kInt, 1, 4, 10, 78},
-      {2, u"keys", kVarBinary, 0, 1088, 0, -1}, {2, u"name", kNVarChar, 1, 256, 0, -2},
-      {2, u"statblob", kImage, 0, 16, 0, -3},  {2, u"maxlen", kInt, 1, 4, 10, 0},
+      {2, u"id", kInt, 1, 4, 10, 4},
+      {2, u"status", kInt, 1, 4, 10, 8},
+      {2, u"first", kBinary, 1, 6, 0, 12},
+      {2, u"indid", kSmall, 1, 2, 5, 18},
+      {2, u"root", kBinary, 1, 6, 0, 20},
+      {2, u"minlen", kSmall, 1, 2, 5, 26},
+      {2, u"keycnt", kSmall, 1, 2, 5, 28},
+      {2, u"groupid", kSmall, 1, 2, 5, 30},
+      {2, u"dpages", kInt, 1, 4, 10, 32},
+      {2, u"reserved", kInt, 1, 4, 10, 36},
+      {2, u"used", kInt, 1, 4, 10, 40},
+      {2, u"rowcnt", kBig, 1, 8, 19, 44},
+      {2, u"rowmodctr", kInt, 1, 4, 10, 52},
+      {2, u"reserved3", kTiny, 1, 1, 3, 56},
+      {2, u"reserved4", kTiny, 1, 1, 3, 57},
+      {2, u"xmaxlen", kSmall, 1, 2, 5, 58},
+      {2, u"maxirow", kSmall, 1, 2, 5, 60},
+      {2, u"OrigFillFactor", kTiny, 1, 1, 3, 62},
+      {2, u"StatVersion", kTiny, 1, 1, 3, 63},
+      {2, u"reserved2", kInt, 1, 4, 10, 64},
+      {2, u"FirstIAM", kBinary, 1, 6, 0, 68},
+      {2, u"impid", kSmall, 1, 2, 5, 74},
+      {2, u"lockflags", kSmall, 1, 2, 5, 76},
+      {2, u"pgmodctr", kInt, 1, 4, 10, 78},
+      {2, u"keys", kVarBinary, 0, 1088, 0, -1},
+      {2, u"name", kNVarChar, 1, 256, 0, -2},
+      {2, u"statblob", kImage, 0, 16, 0, -3},
+      {2, u"maxlen", kInt, 1, 4, 10, 0},
       {2, u"rows", kInt, 0, 4, 10, 0},
-      {6, u"id", kInt, 1, 4, 10, 4},           {6, u"number", kSmall, 1, 2, 5, 8},
-      {6, u"colid", kSmall, 1, 2, 5, 10},      {6, u"status", kSmall, 1, 2, 5, 12},
-      {6, u"ctext", kVarBinary, 3, 8000, 0, -1}, {6, u"texttype", kSmall, 0, 2, 5, 0},
-      {6, u"language", kSmall, 0, 2, 5, 0},    {6, u"encrypted", kBit, 0, 1, 1, 0},
-      {6, u"compressed", kBit, 0, 1, 1, 0},    {6, u"text", kNVarChar, 2, 8000, 0, 0},
-      {14, u"constid", kInt, 1, 4, 10, 4},     {14, u"fkeyid", kInt, 1, 4, 10, 8},
-      {14, u"rkeyid", kInt, 1, 4, 10, 12},     {14, u"rkeyindid", kSmall, 1, 2, 5, 16},
-      {14, u"keycnt", kSmall, 1, 2, 5, 18},    {14, u"forkeys", kVarBinary, 3, 32, 0, -1},
-      {14, u"refkeys", kVarBinary, 3, 32, 0, -2}, {14, u"fkeydbid", kSmall, 0, 2, 5, 0},
+      {6, u"id", kInt, 1, 4, 10, 4},
+      {6, u"number", kSmall, 1, 2, 5, 8},
+      {6, u"colid", kSmall, 1, 2, 5, 10},
+      {6, u"status", kSmall, 1, 2, 5, 12},
+      {6, u"ctext", kVarBinary, 3, 8000, 0, -1},
+      {6, u"texttype", kSmall, 0, 2, 5, 0},
+      {6, u"language", kSmall, 0, 2, 5, 0},
+      {6, u"encrypted", kBit, 0, 1, 1, 0},
+      {6, u"compressed", kBit, 0, 1, 1, 0},
+      {6, u"text", kNVarChar, 2, 8000, 0, 0},
+      {14, u"constid", kInt, 1, 4, 10, 4},
+      {14, u"fkeyid", kInt, 1, 4, 10, 8},
+      {14, u"rkeyid", kInt, 1, 4, 10, 12},
+      {14, u"rkeyindid", kSmall, 1, 2, 5, 16},
+      {14, u"keycnt", kSmall, 1, 2, 5, 18},
+      {14, u"forkeys", kVarBinary, 3, 32, 0, -1},
+      {14, u"refkeys", kVarBinary, 3, 32, 0, -2},
+      {14, u"fkeydbid", kSmall, 0, 2, 5, 0},
       {14, u"rkeydbid", kSmall, 0, 2, 5, 0},
   };
   std::vector<SysColumnsRow> rows;
@@ -278,7 +303,9 @@ ByteVec Encode(const SysIdxStatsRow& r) {
       .At(8, U32(static_cast<uint32_t>(r.indid)))
       .At(12, U32(r.status))
       .At(20, U8(0))
-      .At(21, U8(r.indid == 0 ? 0 : r.indid == 1 ? 1 : 2))
+      .At(21, U8(r.indid == 0   ? 0
+                 : r.indid == 1 ? 1
+                                : 2))
       .At(23, U32(1))
       .At(31, U64(r.rowsetId));
   RecordBuilder b;

@@ -13,9 +13,15 @@ using namespace mdftest;
 
 namespace {
 
-unsigned At8(const ByteVec& b, size_t i) { return static_cast<unsigned>(b.at(i)); }
-unsigned At16(const ByteVec& b, size_t i) { return At8(b, i) | At8(b, i + 1) << 8; }
-uint32_t At32(const ByteVec& b, size_t i) { return At16(b, i) | uint32_t(At16(b, i + 2)) << 16; }
+unsigned At8(const ByteVec& b, size_t i) {
+  return static_cast<unsigned>(b.at(i));
+}
+unsigned At16(const ByteVec& b, size_t i) {
+  return At8(b, i) | At8(b, i + 1) << 8;
+}
+uint32_t At32(const ByteVec& b, size_t i) {
+  return At16(b, i) | uint32_t(At16(b, i + 2)) << 16;
+}
 std::string Chars(const ByteVec& b, size_t i, size_t n) {
   std::string s;
   for (size_t k = 0; k < n; ++k) s.push_back(static_cast<char>(b.at(i + k)));
@@ -98,7 +104,8 @@ TEST(SystemRowLayouts, RowsetsAndAllocationUnits) {
   EXPECT_EQ(At32(rowset, 13), 99u);
   EXPECT_EQ(At32(rowset, 17), 1u);
   EXPECT_EQ(At32(rowset, 31), 42u);
-  ByteVec unit = Encode(SysAllocUnitsRow{PartitionStyleId(0x5678), 2, PartitionStyleId(0x1234), 30, 31, 32});
+  ByteVec unit =
+      Encode(SysAllocUnitsRow{PartitionStyleId(0x5678), 2, PartitionStyleId(0x1234), 30, 31, 32});
   EXPECT_EQ(At32(unit, 6), 0x5678u);
   EXPECT_EQ(At8(unit, 12), 2u);
   EXPECT_EQ(At32(unit, 15), 0x1234u);
@@ -136,7 +143,8 @@ ByteVec ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::vector<char> c{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   ByteVec out(c.size());
-  std::transform(c.begin(), c.end(), out.begin(), [](char ch) { return static_cast<std::byte>(ch); });
+  std::transform(c.begin(), c.end(), out.begin(),
+                 [](char ch) { return static_cast<std::byte>(ch); });
   return out;
 }
 
@@ -146,12 +154,12 @@ TEST(CatalogueBuilderFile, StreamingWritesTheSameFileAsBuildingInMemory) {
     CatalogueBuilder cat(version, u"db");
     TableOptions few;
     few.rowsPerPage = 7;
-    int32_t t = cat.AddGeneratedTable(u"T", {IntColumn(u"id"), NVarCharColumn(u"n", 8)}, 100,
-                                      [](uint64_t i) {
-                                        return Row{IntValue(static_cast<int32_t>(i)),
-                                                   i % 2 ? NVarCharValue(u"odd") : kNull};
-                                      },
-                                      few);
+    int32_t t = cat.AddGeneratedTable(
+        u"T", {IntColumn(u"id"), NVarCharColumn(u"n", 8)}, 100,
+        [](uint64_t i) {
+          return Row{IntValue(static_cast<int32_t>(i)), i % 2 ? NVarCharValue(u"odd") : kNull};
+        },
+        few);
     cat.AddKey(t, u"PK_T", "PK", {1}, true);
     cat.AddModule("V ", u"vT", "CREATE VIEW vT AS SELECT id FROM T");
     TempFile streamed, built;
