@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "browser/ModulePreview.h"
 #include "browser/SqlName.h"
 #include "engine/IndexEntry.h"
 
@@ -102,14 +103,19 @@ std::u16string CheckConstraintStatement(const Catalogue& c, int64_t constraintId
   const std::u16string name = constraint ? constraint->name : std::u16string();
   const std::u16string table = constraint ? ObjectName(c, constraint->parentId) : std::u16string();
   std::u16string text;
+  bool incomplete = false;
   for (const auto& check : c.checkTexts) {
     if (check.objectId == static_cast<uint32_t>(constraintId)) {
       text = check.text;
+      incomplete = check.incomplete;
       break;
     }
   }
-  return u"Alter Table " + QuoteName(table) + u" Add Constraint " + QuoteName(name) + u" Check " +
-         text;
+  std::u16string statement = u"Alter Table " + QuoteName(table) + u" Add Constraint " +
+                             QuoteName(name) + u" Check " + text;
+  // A comment to the end of the line: the statement still runs as far as it goes.
+  if (incomplete) statement += u" " + std::u16string(kIncompleteTextComment);
+  return statement;
 }
 
 std::optional<Preview> KeyObjectPreview(const Catalogue& c, const NodeObject& node) {

@@ -36,6 +36,10 @@ bool ShowModuleTextById(ui::ListControl& list, const Catalogue& catalogue, int64
   for (int n = list.GetColumnCount(); n > 0; --n) list.DeleteColumn(0);
   list.InsertColumn(0, u"DDL For Programmability", kTextWidth);
   ui::RowBatch rows;
+  if (entry->incomplete) {
+    rows.AddCell(kIncompleteTextComment);
+    rows.EndRow();
+  }
   for (const std::u16string& line : ModuleLines(entry->text)) {
     rows.AddCell(line);
     rows.EndRow();

@@ -240,6 +240,29 @@ TEST(ModulePreview, ShowsTheTextOrLeavesTheListAsItWas) {
   EXPECT_EQ(list.GetItemText(1, 0), u"as select 1");
 }
 
+TEST(ModulePreview, AnIncompleteTextSaysSoInACommentLine) {
+  Maker m = Shop();
+  m.Object(u"CK_A", 50, 10, u"C ");
+  _Check_Constraints check;
+  check.objectId = 50;
+  check.text = u"([A] >";
+  check.incomplete = true;
+  m.c.checkTexts.push_back(check);
+  EXPECT_EQ(Statement(m.c, {NodeKind::kCheck, 50, 10, 0}),
+            "Alter Table Orders Add Constraint CK_A Check ([A] > -- text incomplete: rows missing");
+
+  _Procedures text;
+  text.objectId = 7;
+  text.text = u"create proc p\r\nas select";
+  text.incomplete = true;
+  m.c.moduleTexts.push_back(text);
+  ui::MemoryListControl list;
+  ASSERT_TRUE(ShowModuleTextById(list, m.c, 7));
+  ASSERT_EQ(list.GetItemCount(), 3);
+  EXPECT_EQ(list.GetItemText(0, 0), u"-- text incomplete: rows missing");
+  EXPECT_EQ(list.GetItemText(1, 0), u"create proc p");
+}
+
 TEST(ModulePreview, ShowModuleTextTakesTheNodesModule) {
   Catalogue c;
   c.objects.push_back({u"p", 7, 0, u"P "});
