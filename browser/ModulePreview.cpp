@@ -6,7 +6,6 @@ namespace mendora {
 namespace {
 
 constexpr int kTextWidth = 1500;
-constexpr std::u16string_view kLineBreak = u"\r\n";
 
 std::u16string Line(std::u16string_view part) {
   std::u16string line(part.substr(0, kMaxModuleLine));
@@ -16,12 +15,19 @@ std::u16string Line(std::u16string_view part) {
 
 }  // namespace
 
+// A line ends at CR LF, and also at a CR or LF standing alone: texts written
+// by other tools hold those, and a row of the list would hide whatever follows
+// a line break inside it.
 std::vector<std::u16string> ModuleLines(std::u16string_view text) {
-  while (text.starts_with(kLineBreak)) text.remove_prefix(kLineBreak.size());
+  auto breakLength = [&](size_t at) -> size_t {
+    if (text[at] == u'\r') return at + 1 < text.size() && text[at + 1] == u'\n' ? 2 : 1;
+    return text[at] == u'\n' ? 1 : 0;
+  };
+  while (!text.empty() && breakLength(0)) text.remove_prefix(breakLength(0));
   std::vector<std::u16string> lines;
-  for (size_t at; (at = text.find(kLineBreak)) != std::u16string_view::npos;) {
+  for (size_t at; (at = text.find_first_of(u"\r\n")) != std::u16string_view::npos;) {
     lines.push_back(Line(text.substr(0, at)));
-    text.remove_prefix(at + kLineBreak.size());
+    text.remove_prefix(at + breakLength(at));
   }
   lines.push_back(Line(text));
   return lines;
