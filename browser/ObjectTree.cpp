@@ -248,12 +248,12 @@ void ObjectTreeBuilder::AddColumnNodes(const TableGroupNodes& groups, int64_t ta
 
 void ObjectTreeBuilder::AddIndexAndPrimaryKeyNodes(const TableGroupNodes& groups, int64_t tableId) {
   // One entry per index id: the first row of the table with that id.
+  // A set of the ids seen keeps this linear in the table's index rows.
   std::vector<const _SYSINDEXES*> distinct;
   if (const auto* rows = Lookups::Find(lookups_->indexRowsByTable, tableId)) {
+    std::unordered_set<uint16_t> seen;
     for (const _SYSINDEXES* row : *rows) {
-      bool seen = std::any_of(distinct.begin(), distinct.end(),
-                              [&](const _SYSINDEXES* d) { return d->indid == row->indid; });
-      if (!seen) distinct.push_back(row);
+      if (seen.insert(row->indid).second) distinct.push_back(row);
     }
   }
 
