@@ -94,6 +94,9 @@ void CBrowse::OnStart() {
   if (file_.IsOpen() && !CloseDataFile(file_, prompts_)) return;
   const std::string path = state_.ChosenFilePath();
   if (!file_.Open(path)) {
+    // Nothing runs: the status bar and Stop go back to idle at the refusal,
+    // not when the selection is cancelled.
+    state_.analysisRunning = false;
     prompts_.Inform(texts::kFileInUse, texts::kWindowTitle);
     ui_->startButton->setEnabled(false);
     ui_->pathLabel->SetText(QString());
@@ -102,6 +105,7 @@ void CBrowse::OnStart() {
   if (!QFileInfo::exists(QFile::decodeName(QByteArray::fromStdString(path)))) {
     // Removed after it was opened: nothing to keep open either.
     CloseDataFile(file_, prompts_);
+    state_.analysisRunning = false;
     prompts_.Inform(texts::kNoSuchFile, texts::kWindowTitle);
     return;
   }

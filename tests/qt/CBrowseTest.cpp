@@ -126,7 +126,7 @@ void CBrowseTest::startOnAFileThatCannotBeOpened() {
   QVERIFY(s.dialog.isVisible());
   QVERIFY(!s.dialog.StartButton()->isEnabled());
   QVERIFY(s.dialog.PathLabel()->text().isEmpty());
-  QVERIFY(s.state.analysisRunning);  // the caller clears it when the dialog ends
+  QVERIFY2(!s.state.analysisRunning, "idle again at the refusal, not only when the dialog ends");
   QVERIFY(!s.file.IsOpen());
   // Another choice enables Start again.
   s.Choose(QStringLiteral("/nonexistent/other.mdf"));
@@ -146,6 +146,7 @@ void CBrowseTest::startOnALockedFile() {
   QVERIFY(!s.dialog.StartButton()->isEnabled());
   QVERIFY(s.dialog.isVisible());
   QVERIFY(!s.file.IsOpen());
+  QVERIFY2(!s.state.analysisRunning, "the refusal leaves nothing running");
 }
 
 void CBrowseTest::startClosesTheOpenFileEvenWhenTheNewOpenFails() {

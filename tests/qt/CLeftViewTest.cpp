@@ -326,7 +326,8 @@ void CLeftViewTest::previewsOfARealFile() {
         "Alter Table Products Add Constraint CK_Products_UnitPrice Check " +
             QString::fromStdString(check["text"].get<std::string>()));
 
-  // A procedure's text, one row per line, tabs as blanks.
+  // A procedure's text, one row per line (a line ends at CR LF, or at a CR or
+  // LF alone), tabs as blanks.
   const json& module = Named(ref["modules"], "Ten Most Expensive Products");
   const ui::TreeHandle procedure =
       w.Child(w.Child(w.doc.nodes.programmability, "Procedures("), "Ten Most Expensive Products");
@@ -335,7 +336,9 @@ void CLeftViewTest::previewsOfARealFile() {
   QCOMPARE(w.Heading(0), QStringLiteral("DDL For Programmability"));
   QStringList lines = QString::fromStdString(module["text"].get<std::string>())
                           .replace('\t', ' ')
-                          .split(QStringLiteral("\r\n"));
+                          .replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+                          .replace('\r', '\n')
+                          .split('\n');
   while (!lines.isEmpty() && lines.front().isEmpty()) lines.pop_front();
   QCOMPARE(w.List().GetItemCount(), int(lines.size()));
   for (int r = 0; r < lines.size(); ++r) QCOMPARE(w.Cell(r, 0), lines[r]);
