@@ -23,6 +23,8 @@ int Info(const std::string& path, std::ostream& out, std::ostream& err) {
         << "dependencies: " << c.dependencies.size() << "\n"
         << "check texts: " << c.checkTexts.size() << "\n"
         << "module texts: " << c.moduleTexts.size() << "\n";
+    for (const std::string& warning : mendora::DamageWarnings(c))
+      out << "warning: " << warning << "\n";
     if (!WroteAll(out, err)) return 1;
   } catch (const mendora::FileError& e) {
     err << e.what() << "\n";

@@ -44,6 +44,29 @@ void SortDependencies(std::vector<_SysConstraints>& dependencies) {
                    });
 }
 
+void CountReferencesPastEnd(Catalogue& c, uint64_t pageCount) {
+  for (const auto& r : c.indexRows) {
+    if ((r.firstPage != 0 && r.firstPage >= pageCount) ||
+        (r.firstIAM != 0 && r.firstIAM >= pageCount)) {
+      ++c.damage.referencesPastEnd;
+    }
+  }
+}
+
+std::vector<std::string> DamageWarnings(const Catalogue& c) {
+  std::vector<std::string> warnings;
+  if (c.damage.misplacedPages) {
+    warnings.push_back(std::to_string(c.damage.misplacedPages) +
+                       " allocated pages carry another page's header (damaged or misplaced pages)");
+  }
+  if (c.damage.referencesPastEnd) {
+    warnings.push_back(
+        std::to_string(c.damage.referencesPastEnd) +
+        " catalogue references point past the end of the file (the file is cut short)");
+  }
+  return warnings;
+}
+
 void CollectUserTables(Catalogue& c) {
   for (const auto& o : c.objects) {
     if (o.type == u"U ") c.userTables.push_back(o);

@@ -35,6 +35,14 @@ struct Catalogue {
   // The boot-page name, cut of its padding, blanks made "_".
   std::u16string databaseName;
 
+  // What the analysis met that a healthy file does not hold. The catalogue
+  // is still what could be read; these say how far to trust it.
+  struct Damage {
+    uint64_t misplacedPages = 0;     // allocated pages whose header names another page
+    uint64_t referencesPastEnd = 0;  // catalogue page references past the file's end
+    bool Any() const { return misplacedPages || referencesPastEnd; }
+  } damage;
+
   void Clear() { *this = Catalogue{}; }
 };
 
@@ -56,5 +64,12 @@ std::unordered_set<int64_t> UserTableIds(const Catalogue& catalogue);
 // For each user table, the index row its rows are found through: the heap or
 // clustered index's in-row data unit where there is one, else its first row.
 void CollectTableStorage(Catalogue& catalogue);
+
+// Counts the index rows whose first page or first IAM page lies past the end
+// of a file of `pageCount` pages: the file has been cut short.
+void CountReferencesPastEnd(Catalogue& catalogue, uint64_t pageCount);
+
+// The damage in words, one sentence per kind; empty for a healthy file.
+std::vector<std::string> DamageWarnings(const Catalogue& catalogue);
 
 }  // namespace mendora

@@ -33,7 +33,8 @@ std::vector<uint64_t> SystemTablePages2000(const DataFile& file, uint64_t iam, J
 // page of the table, under its 2000 object id or its 2005/2008 one.
 template <typename Visit>
 void ForEachRow2000(const DataFile& file, const std::vector<uint64_t>& pages,
-                    std::pair<uint32_t, uint32_t> objectIds, JobControl& job, Visit visit) {
+                    std::pair<uint32_t, uint32_t> objectIds, JobControl& job, Visit visit,
+                    uint64_t* misplaced = nullptr) {
   PageBuffer page;
   for (uint64_t p : pages) {
     job.Checkpoint();
@@ -41,6 +42,7 @@ void ForEachRow2000(const DataFile& file, const std::vector<uint64_t>& pages,
     const std::vector<uint16_t> slots = SlotOffsets(page);
     if (slots.empty()) continue;
     PageHeader h = DecodePageHeader(page);
+    if (misplaced && h.thisPage != p && p < file.PageCount()) ++*misplaced;
     bool ours = h.objectId == objectIds.first || h.objectId == objectIds.second;
     if (!ours || h.type != kPageTypeData) continue;
     const RecordLimits limits(slots);
@@ -253,11 +255,13 @@ void RecoverCatalogue2000(const DataFile& file, Catalogue& c, JobControl& job,
                           const ProgressFn& progress) {
   std::unordered_set<int64_t> seen;
   auto objectPages = SystemTablePages2000(file, kSysObjectsIam2000, job, kSysObjectsFirstPage2000);
-  ForEachRow2000(file, objectPages, {kSysObjects2000, kSysSchObjs}, job,
-                 [&](Bytes page, uint16_t at) {
-                   auto o = DecodeSysObjects2000(page, at);
-                   if (o && seen.insert(o->id).second) c.objects.push_back(std::move(*o));
-                 });
+  ForEachRow2000(
+      file, objectPages, {kSysObjects2000, kSysSchObjs}, job,
+      [&](Bytes page, uint16_t at) {
+        auto o = DecodeSysObjects2000(page, at);
+        if (o && seen.insert(o->id).second) c.objects.push_back(std::move(*o));
+      },
+      &c.damage.misplacedPages);
   CollectUserTables(c);
   ReportProgress(progress, 1, 4);
 
@@ -265,42 +269,47 @@ void RecoverCatalogue2000(const DataFile& file, Catalogue& c, JobControl& job,
   std::vector<SysColumn2000> columns;
   std::map<uint32_t, std::vector<SysColumn2000>> systemColumns;
   std::set<std::pair<int64_t, int16_t>> columnSeen;
-  ForEachRow2000(file, SystemTablePages2000(file, kSysColumnsIam2000, job),
-                 {kSysColumns2000, kSysColPars}, job, [&](Bytes page, uint16_t at) {
-                   auto col = DecodeSysColumns2000(page, at);
-                   if (!col) return;
-                   // One row per column: a row read twice is taken once.
-                   if (!columnSeen.emplace(col->column.tableId, col->column.colid).second) return;
-                   if (tables.count(col->column.tableId)) columns.push_back(*col);
-                   // The system tables whose rows are cut by their own description.
-                   switch (col->column.tableId) {
-                     case kSysIndexes2000:
-                     case kSysComments2000:
-                     case kSysReferences2000:
-                       systemColumns[static_cast<uint32_t>(col->column.tableId)].push_back(*col);
-                   }
-                 });
+  ForEachRow2000(
+      file, SystemTablePages2000(file, kSysColumnsIam2000, job), {kSysColumns2000, kSysColPars},
+      job,
+      [&](Bytes page, uint16_t at) {
+        auto col = DecodeSysColumns2000(page, at);
+        if (!col) return;
+        // One row per column: a row read twice is taken once.
+        if (!columnSeen.emplace(col->column.tableId, col->column.colid).second) return;
+        if (tables.count(col->column.tableId)) columns.push_back(*col);
+        // The system tables whose rows are cut by their own description.
+        switch (col->column.tableId) {
+          case kSysIndexes2000:
+          case kSysComments2000:
+          case kSysReferences2000:
+            systemColumns[static_cast<uint32_t>(col->column.tableId)].push_back(*col);
+        }
+      },
+      &c.damage.misplacedPages);
   for (const auto& col : columns) c.columns.push_back(col.column);
   ReportProgress(progress, 2, 4);
 
   std::vector<SysIndex2000> indexes;
   std::set<std::pair<int32_t, uint16_t>> indexSeen;
   SelfDescribedTable sysindexes(systemColumns[kSysIndexes2000]);
-  ForEachRow2000(file, SystemTablePages2000(file, kSysIndexesIam2000, job),
-                 {kSysIndexes2000, kSysIdxStats}, job, [&](Bytes page, uint16_t at) {
-                   auto s = DecodeSysIndexes2000(page, at);
-                   if (!s || !indexSeen.emplace(s->index.tableId, s->index.indid).second) return;
-                   if (sysindexes.Usable() && sysindexes.Cut(page, at)) {
-                     const auto status =
-                         static_cast<uint32_t>(sysindexes.Int(u"status").value_or(0));
-                     s->index.unique = (status & kIndexUnique2000) != 0;
-                     s->index.primaryKey = (status & kIndexPrimaryKey2000) != 0;
-                     s->index.uniqueConstraint = (status & kIndexUniqueConstraint2000) != 0;
-                     CollectIndexKeys2000(*s, sysindexes.Get(u"keys"),
-                                          sysindexes.Int(u"keycnt").value_or(0), c.indexKeys);
-                   }
-                   indexes.push_back(std::move(*s));
-                 });
+  ForEachRow2000(
+      file, SystemTablePages2000(file, kSysIndexesIam2000, job), {kSysIndexes2000, kSysIdxStats},
+      job,
+      [&](Bytes page, uint16_t at) {
+        auto s = DecodeSysIndexes2000(page, at);
+        if (!s || !indexSeen.emplace(s->index.tableId, s->index.indid).second) return;
+        if (sysindexes.Usable() && sysindexes.Cut(page, at)) {
+          const auto status = static_cast<uint32_t>(sysindexes.Int(u"status").value_or(0));
+          s->index.unique = (status & kIndexUnique2000) != 0;
+          s->index.primaryKey = (status & kIndexPrimaryKey2000) != 0;
+          s->index.uniqueConstraint = (status & kIndexUniqueConstraint2000) != 0;
+          CollectIndexKeys2000(*s, sysindexes.Get(u"keys"), sysindexes.Int(u"keycnt").value_or(0),
+                               c.indexKeys);
+        }
+        indexes.push_back(std::move(*s));
+      },
+      &c.damage.misplacedPages);
   // A table's row count stands on its heap or clustered row only; every index
   // row of the table carries it.
   std::unordered_map<int32_t, uint32_t> rowCounts;
@@ -314,6 +323,7 @@ void RecoverCatalogue2000(const DataFile& file, Catalogue& c, JobControl& job,
   }
   CollectTableStorage(c);
   c.layouts = LayoutsFrom2000Columns(c, columns);
+  CountReferencesPastEnd(c, file.PageCount());
   CollectTexts2000(file, c, systemColumns[kSysComments2000], job);
   CollectForeignKeys2000(file, c, systemColumns[kSysReferences2000], job);
   ReportProgress(progress, 3, 4);

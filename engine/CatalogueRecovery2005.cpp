@@ -44,6 +44,7 @@ struct Scan2005 {
   std::vector<Value> values;
   std::vector<LayoutRow> layoutRows;
   std::vector<RowsetColumnRow> rowsetColumns;
+  uint64_t misplacedPages = 0;
   // One row per key of each system table: a row found twice (on two pages,
   // or through two slots) is taken once, so joins stay one row per key.
   std::set<std::array<uint64_t, 4>> rowKeys;
@@ -181,11 +182,13 @@ void ScanFile2005(const DataFile& file, Scan2005& scan, JobControl& job,
         continue;
       }
       PageHeader h = DecodePageHeader(raw);
+      const auto allocated = pfs.IsAllocated(p);
+      if (allocated == true && h.thisPage != p) ++scan.misplacedPages;
       if (!IsWanted2005(h.objectId) || h.indexId >= kFirstUserIndexId || h.type != kPageTypeData) {
         continue;
       }
       // Without a readable PFS page for its interval a page is taken on its header alone.
-      if (pfs.IsAllocated(p) == false) continue;
+      if (allocated == false) continue;
       std::copy(raw.begin(), raw.end(), page.begin());
       RepairTornPage(page);
       DecodePage2005(page, p, h.objectId, v655, scan);
@@ -306,6 +309,8 @@ void RecoverCatalogue2005(const DataFile& file, Catalogue& c, JobControl& job,
   c.dependencies = std::move(scan.dependencies);
   SortDependencies(c.dependencies);
   CollectTexts2005(file, c, scan.values);
+  c.damage.misplacedPages = scan.misplacedPages;
+  CountReferencesPastEnd(c, file.PageCount());
 }
 
 }  // namespace mendora

@@ -17,6 +17,7 @@ PageHeader DecodePageHeader(Bytes page) {
   h.slotCount = LoadU16(page, kHeaderSlotCount);
   h.objectId = LoadU32(page, kHeaderObjectId);
   h.tornBits = LoadU32(page, kHeaderTornBits);
+  h.thisPage = LoadU32(page, kHeaderThisPage);
   return h;
 }
 

@@ -20,6 +20,7 @@ struct PageHeader {
   uint16_t slotCount = 0;
   uint32_t objectId = 0;
   uint32_t tornBits = 0;
+  uint32_t thisPage = 0;
 };
 
 // `page` must hold at least the 96-byte header; a shorter span gives a zero header.

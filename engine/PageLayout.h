@@ -16,7 +16,8 @@
 //        |      |                | owning allocation unit id
 //     28 |    2 | free count     |
 //     30 |    2 | free data      |
-//     32 |    4 | this page      |
+//     32 |    4 | this page      | the page's own number: another number on an
+//        |      |                | allocated page means damage or a misplaced page
 //     36 |    2 | this file      |
 //     60 |    4 | torn bits      | or the checksum when flag 0x0200 is set
 //
@@ -43,6 +44,7 @@ inline constexpr size_t kHeaderNextPage = 16;
 inline constexpr size_t kHeaderNextFile = 20;
 inline constexpr size_t kHeaderSlotCount = 22;
 inline constexpr size_t kHeaderObjectId = 24;
+inline constexpr size_t kHeaderThisPage = 32;
 inline constexpr size_t kHeaderTornBits = 60;
 
 inline constexpr uint8_t kPageTypeData = 1;

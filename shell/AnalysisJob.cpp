@@ -55,8 +55,15 @@ void RunAnalysisJob(JobThread& job, const AnalysisJobParams& params,
                                          params.rootLabel, handles, &job.Job());
     // Every database has catalogue rows: none found is damage, and the user
     // is told so rather than shown an empty database.
-    if (supported && catalogue.objects.empty())
+    if (supported && catalogue.objects.empty()) {
       prompts.Inform(texts::kNoCatalogue, texts::kCaption);
+    } else if (supported && catalogue.damage.Any()) {
+      // What was read is shown, and the user is told how far to trust it.
+      std::string text = texts::kFileDamaged;
+      const auto warnings = mendora::DamageWarnings(catalogue);
+      for (size_t i = 0; i < warnings.size(); ++i) text += (i ? "; " : "") + warnings[i];
+      prompts.Inform(text + ".", texts::kCaption);
+    }
     job.OnWindowThread([&] {
       targets.doc.catalogue = std::move(catalogue);
       targets.doc.handles = std::move(handles);

@@ -13,6 +13,8 @@ inline constexpr const char* kNotDataFile = "The selected file is not a SQL Serv
 inline constexpr const char* kNotRegularFile = "Not a regular file";
 inline constexpr const char* kNoCatalogue =
     "No catalogue could be read: the file is damaged or is not a SQL Server data file";
+// Said, with what was found, when a file was read but holds damage.
+inline constexpr const char* kFileDamaged = "The file is damaged: ";
 inline constexpr const char* kFileInUse =
     "The selected file is already being used by another process.";
 

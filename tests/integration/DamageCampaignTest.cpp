@@ -134,3 +134,33 @@ INSTANTIATE_TEST_SUITE_P(Files, DamageCampaign,
                          });
 
 }  // namespace
+
+namespace {
+
+TEST(DamageWarnings, DamageIsSaidNotHiddenAndHealthyFilesSayNothing) {
+  std::string file = ReadFile(RealMdf("v655-students.mdf"));
+  // An allocated page that carries another page's number.
+  PutU32(file, 100 * 8192 + 32, 4242);
+  TempFile misplaced, cut;
+  WriteFile(misplaced.path(), file);
+  WriteFile(cut.path(), file.substr(0, 170 * 8192));
+
+  CliRun one = RunCli({"info", misplaced.path()});
+  EXPECT_EQ(one.status, 0) << one.err;
+  EXPECT_NE(one.out.find("\nwarning: 1 allocated pages carry another page's header"),
+            std::string::npos)
+      << one.out;
+  CliRun shorter = RunCli({"info", cut.path()});
+  EXPECT_EQ(shorter.status, 0) << shorter.err;
+  EXPECT_NE(shorter.out.find("catalogue references point past the end of the file"),
+            std::string::npos)
+      << shorter.out;
+
+  for (const auto& name : RealMdfFiles()) {
+    if (name[0] != 'v') continue;
+    CliRun healthy = RunCli({"info", RealMdf(name)});
+    EXPECT_EQ(healthy.out.find("warning:"), std::string::npos) << name << "\n" << healthy.out;
+  }
+}
+
+}  // namespace

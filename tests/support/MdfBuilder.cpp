@@ -175,6 +175,9 @@ std::array<std::byte, 8192> PageBuilder::Build() const {
                                            : static_cast<uint16_t>(slots_.size());
   Put(&p[22], U16(count));
   Put(&p[24], U32(spec_.objectId));
+  // The page's own number and file, as every page the server writes carries them.
+  Put(&p[32], U32(number_));
+  Put(&p[36], U16(1));
   Put(&p[32], U32(number_));
   Put(&p[36], U16(1));
   Put(&p[kHeader], body_);
