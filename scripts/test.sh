@@ -13,7 +13,7 @@
 #   ASAN_BUILD_DIR  sanitizer build folder (default: build-asan)
 #   CLANG_BUILD_DIR clang build folder     (default: build-clang)
 #   MENDORA_MDF_DIR real data files        (default: ../shared/mdf beside the clone)
-#   FUZZ_SECONDS    seconds per fuzz target (default: 40)
+#   FUZZ_SECONDS    seconds per fuzz target (default: 25)
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # shellcheck source=scripts/common.sh
@@ -79,7 +79,7 @@ configure_and_build "$ASAN_BUILD_DIR" -DMENDORA_GUI=ON -DMENDORA_SANITIZE=ON -DM
 bash "$ROOT/scripts/clang-build.sh" || failed+=("clang build")
 
 # Each libFuzzer target for a short budget; longer runs by hand.
-bash "$ROOT/scripts/fuzz.sh" all "${FUZZ_SECONDS:-40}" || failed+=("fuzzing")
+bash "$ROOT/scripts/fuzz.sh" all "${FUZZ_SECONDS:-25}" || failed+=("fuzzing")
 
 if ((${#failed[@]})); then
   echo "== FAILED: ${failed[*]}" >&2
