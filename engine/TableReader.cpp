@@ -125,7 +125,7 @@ void TableReader::Read(JobControl& job, const RowSink& onRow) {
       job.Checkpoint();
       file_.ReadPage(p, page);
       if (!Accepts(page, p)) break;
-      if (!ReadPageRows(page, p, onRow)) return;
+      if (!ReadPageRows(page, onRow)) return;
       p = DecodePageHeader(page).nextPage;
     }
   }
@@ -140,12 +140,11 @@ void TableReader::Read(JobControl& job, const RowSink& onRow) {
     job.Checkpoint();
     file_.ReadPage(p, page);
     if (!Accepts(page, p)) continue;
-    if (!ReadPageRows(page, p, onRow)) return;
+    if (!ReadPageRows(page, onRow)) return;
   }
 }
 
-bool TableReader::ReadPageRows(const PageBuffer& page, uint64_t pageNumber, const RowSink& onRow) {
-  (void)pageNumber;
+bool TableReader::ReadPageRows(const PageBuffer& page, const RowSink& onRow) {
   ++stats_.pages;
   const std::vector<uint16_t> slots = SlotOffsets(page);
   const RecordLimits limits(slots);

@@ -79,7 +79,7 @@ class TableReader {
  private:
   bool Accepts(const PageBuffer& page, uint64_t pageNumber);
   // False when the sink asked to stop.
-  bool ReadPageRows(const PageBuffer& page, uint64_t pageNumber, const RowSink& onRow);
+  bool ReadPageRows(const PageBuffer& page, const RowSink& onRow);
   bool EmitRecord(Bytes page, size_t at, const RowSink& onRow);
 
   const DataFile& file_;
