@@ -179,11 +179,7 @@ std::vector<std::pair<std::u16string, NodeObject>> PreviewObjects(const Catalogu
     add(table.id, u"C ", NodeKind::kCheck);
   }
   for (const auto& o : c.objects) {
-    const std::u16string& t = o.type;
-    if (t == u"P " || t == u"X " || t == u"FN" || t == u"IF" || t == u"TF" || t == u"TR" ||
-        t == u"V ") {
-      out.push_back({o.name, {NodeKind::kModule, o.id, o.parentId, 0}});
-    }
+    if (IsModuleType(o.type)) out.push_back({o.name, {NodeKind::kModule, o.id, o.parentId, 0}});
   }
   return out;
 }

@@ -18,6 +18,13 @@ struct _SYSOBJECTS {
   int32_t schemaId = 0;  // 2000: the owner's user id; 2005/2008: the schema id
 };
 
+// The object types whose text is a module: procedures, extended procedures,
+// functions, triggers and views.
+inline bool IsModuleType(const std::u16string& type) {
+  return type == u"P " || type == u"X " || type == u"FN" || type == u"IF" || type == u"TF" ||
+         type == u"TR" || type == u"V ";
+}
+
 // One column of a user table (2000 syscolumns, 2005/2008 syscolpars).
 struct _SYSCOLUMNS {
   std::u16string name;

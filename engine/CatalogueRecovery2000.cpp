@@ -157,11 +157,6 @@ void CollectIndexKeys2000(const SysIndex2000& s, const std::optional<Bytes>& key
   }
 }
 
-bool IsModuleType(const std::u16string& t) {
-  return t == u"P " || t == u"X " || t == u"FN" || t == u"IF" || t == u"TF" || t == u"TR" ||
-         t == u"V ";
-}
-
 void CollectTexts2000(const DataFile& file, Catalogue& c, const std::vector<SysColumn2000>& layout,
                       JobControl& job) {
   SelfDescribedTable comments(layout);

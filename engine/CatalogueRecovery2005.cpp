@@ -245,11 +245,6 @@ void JoinIndexes2005(Catalogue& c, const std::vector<IdxStatsRow>& rows) {
   }
 }
 
-bool IsModuleType(const std::u16string& t) {
-  return t == u"P " || t == u"X " || t == u"FN" || t == u"IF" || t == u"TF" || t == u"TR" ||
-         t == u"V ";
-}
-
 void CollectTexts2005(const DataFile& file, Catalogue& c,
                       const std::vector<Scan2005::Value>& values) {
   std::unordered_map<int64_t, const _SYSOBJECTS*> byId;

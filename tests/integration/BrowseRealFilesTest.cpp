@@ -18,6 +18,7 @@
 #include "engine/Analysis.h"
 #include "engine/Utf16.h"
 #include "tests/integration/CliRun.h"
+#include "tests/integration/ReferenceFiles.h"
 #include "tests/support/RealFiles.h"
 #include "ui/MemoryListControl.h"
 
@@ -25,19 +26,6 @@ using namespace mendora;
 using nlohmann::json;
 
 namespace {
-
-std::vector<std::string> ExpectedFiles() {
-  std::vector<std::string> names;
-  for (const auto& name : mdftest::RealMdfFiles()) {
-    if (name[0] == 'v') names.push_back(name);
-  }
-  return names;
-}
-
-json Reference(const std::string& name) {
-  std::ifstream in(mdftest::RealMdfDir() + "/expected/" + name + ".json");
-  return json::parse(in);
-}
 
 std::string Quote(const std::string& name) {
   return ToUtf8(QuoteName(FromUtf8(name)));
@@ -65,7 +53,7 @@ class BrowseRealFiles : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(BrowseRealFiles, EveryTablesGridHoldsItsRowsWithNullOnlyWhereNull) {
   const std::string name = GetParam();
-  const json expected = Reference(name);
+  const json expected = mdftest::Reference(name);
   DataFile file;
   ASSERT_TRUE(file.Open(mdftest::RealMdf(name)));
   ASSERT_TRUE(file.DetectVersion());
@@ -112,7 +100,7 @@ TEST_P(BrowseRealFiles, EveryTablesGridHoldsItsRowsWithNullOnlyWhereNull) {
 
 TEST_P(BrowseRealFiles, DdlListsEveryKeyIndexForeignKeyAndCheck) {
   const std::string name = GetParam();
-  const json expected = Reference(name);
+  const json expected = mdftest::Reference(name);
   const mdftest::CliRun run = mdftest::RunCli({"ddl", mdftest::RealMdf(name)});
   ASSERT_EQ(run.status, 0) << run.err;
   std::set<std::string> lines;
@@ -162,7 +150,7 @@ TEST_P(BrowseRealFiles, DdlListsEveryKeyIndexForeignKeyAndCheck) {
 
 TEST_P(BrowseRealFiles, DdlOfAModuleIsItsTextLineByLine) {
   const std::string name = GetParam();
-  const json expected = Reference(name);
+  const json expected = mdftest::Reference(name);
   std::map<std::string, int> named;
   for (const auto& m : expected["modules"]) ++named[m["name"].get<std::string>()];
   int shown = 0;
@@ -199,11 +187,7 @@ TEST(BrowseRealFilesCli, DdlOfAnUnknownNameExitsOne) {
   EXPECT_NE(run.err.find("NoSuchObject"), std::string::npos);
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, BrowseRealFiles, ::testing::ValuesIn(ExpectedFiles()),
-                         [](const auto& info) {
-                           std::string n = info.param.substr(0, info.param.find('.'));
-                           std::replace(n.begin(), n.end(), '-', '_');
-                           return n;
-                         });
+INSTANTIATE_TEST_SUITE_P(Files, BrowseRealFiles, ::testing::ValuesIn(mdftest::ReferenceFiles()),
+                         mdftest::FileTestName());
 
 }  // namespace

@@ -10,20 +10,13 @@
 
 #include "engine/Analysis.h"
 #include "engine/Utf16.h"
+#include "tests/integration/ReferenceFiles.h"
 #include "tests/support/RealFiles.h"
 
 using namespace mendora;
 using nlohmann::json;
 
 namespace {
-
-std::vector<std::string> ExpectedFiles() {
-  std::vector<std::string> names;
-  for (const auto& name : mdftest::RealMdfFiles()) {
-    if (name[0] == 'v') names.push_back(name);
-  }
-  return names;
-}
 
 struct Recovered {
   DataFile file;
@@ -76,8 +69,7 @@ class CatalogueReference : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(CatalogueReference, KeysIndexesForeignKeysChecksAndModules) {
   const std::string name = GetParam();
-  std::ifstream in(mdftest::RealMdfDir() + "/expected/" + name + ".json");
-  const json expected = json::parse(in);
+  const json expected = mdftest::Reference(name);
   const Recovered r(name);
   std::map<std::string, int64_t> tableIds;
   for (const auto& t : expected["tables"]) tableIds[t["name"]] = t["id"];
@@ -153,11 +145,7 @@ TEST_P(CatalogueReference, KeysIndexesForeignKeysChecksAndModules) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, CatalogueReference, ::testing::ValuesIn(ExpectedFiles()),
-                         [](const auto& info) {
-                           std::string n = info.param.substr(0, info.param.find('.'));
-                           std::replace(n.begin(), n.end(), '-', '_');
-                           return n;
-                         });
+INSTANTIATE_TEST_SUITE_P(Files, CatalogueReference, ::testing::ValuesIn(mdftest::ReferenceFiles()),
+                         mdftest::FileTestName());
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "tests/integration/CliRun.h"
+#include "tests/integration/ReferenceFiles.h"
 #include "tests/support/CatalogueBuilder.h"
 #include "tests/support/RealFiles.h"
 
@@ -15,11 +16,6 @@ using namespace mdftest;
 using nlohmann::json;
 
 namespace {
-
-json Expected(const std::string& file) {
-  std::ifstream in(RealMdfDir() + "/expected/" + file + ".json");
-  return json::parse(in);
-}
 
 // The command line's text for a reference cell; floating values stay numbers.
 json CliForm(const json& cell) {
@@ -107,7 +103,7 @@ class CliRowsRealFiles : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(CliRowsRealFiles, JsonCsvAndTsvGiveTheReferenceCells) {
   const std::string file = GetParam();
-  const json expected = Expected(file);
+  const json expected = mdftest::Reference(file);
   for (const auto& table : expected["tables"]) {
     const std::string name = table["name"];
     SCOPED_TRACE(file + " " + name);
@@ -163,11 +159,7 @@ TEST_P(CliRowsRealFiles, JsonCsvAndTsvGiveTheReferenceCells) {
 INSTANTIATE_TEST_SUITE_P(Files, CliRowsRealFiles,
                          ::testing::Values("v539-pubs.mdf", "v611-northwind.mdf",
                                            "v655-students.mdf"),
-                         [](const auto& info) {
-                           std::string n = info.param.substr(0, info.param.find('.'));
-                           std::replace(n.begin(), n.end(), '-', '_');
-                           return n;
-                         });
+                         mdftest::FileTestName());
 
 TEST(CliRows, TablesAreFoundByExactNameOrSchemaName) {
   const std::string pubs = RealMdf("v539-pubs.mdf");

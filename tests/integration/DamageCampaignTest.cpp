@@ -9,6 +9,7 @@
 #include <random>
 
 #include "tests/integration/CliRun.h"
+#include "tests/integration/ReferenceFiles.h"
 #include "tests/support/RealFiles.h"
 
 using namespace mdftest;
@@ -127,11 +128,7 @@ TEST_P(DamageCampaign, NoCrashNoHangNoSilentEmptySuccess) {
 INSTANTIATE_TEST_SUITE_P(Files, DamageCampaign,
                          ::testing::Values("v539-pubs.mdf", "v611-northwind.mdf",
                                            "v655-students.mdf", "v655-members-cjk.mdf"),
-                         [](const auto& info) {
-                           std::string n = info.param.substr(0, info.param.find('.'));
-                           std::replace(n.begin(), n.end(), '-', '_');
-                           return n;
-                         });
+                         mdftest::FileTestName());
 
 }  // namespace
 

@@ -14,26 +14,13 @@
 #include "engine/TableReader.h"
 #include "engine/Utf16.h"
 #include "engine/ValueText.h"
+#include "tests/integration/ReferenceFiles.h"
 #include "tests/support/RealFiles.h"
 
 using namespace mendora;
 using nlohmann::json;
 
 namespace {
-
-std::vector<std::string> ExpectedFiles() {
-  std::vector<std::string> names;
-  for (const auto& name : mdftest::RealMdfFiles()) {
-    if (name[0] == 'v') names.push_back(name);
-  }
-  return names;
-}
-
-json LoadExpected(const std::string& name) {
-  std::ifstream in(mdftest::RealMdfDir() + "/expected/" + name + ".json");
-  if (!in) throw std::runtime_error("no expected content for " + name);
-  return json::parse(in);
-}
 
 // Our value in the reference's notation. Floating values are compared by
 // value, not text, so they come back as numbers.
@@ -112,7 +99,7 @@ class TableRowsRealFiles : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(TableRowsRealFiles, EveryCellMatchesTheReference) {
   const std::string name = GetParam();
-  const json expected = LoadExpected(name);
+  const json expected = mdftest::Reference(name);
   DataFile file;
   ASSERT_TRUE(file.Open(mdftest::RealMdf(name)));
   ASSERT_TRUE(file.DetectVersion());
@@ -177,11 +164,7 @@ TEST_P(TableRowsRealFiles, EveryCellMatchesTheReference) {
   RecordProperty("cells", static_cast<int>(cells));
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, TableRowsRealFiles, ::testing::ValuesIn(ExpectedFiles()),
-                         [](const auto& info) {
-                           std::string n = info.param.substr(0, info.param.find('.'));
-                           std::replace(n.begin(), n.end(), '-', '_');
-                           return n;
-                         });
+INSTANTIATE_TEST_SUITE_P(Files, TableRowsRealFiles, ::testing::ValuesIn(mdftest::ReferenceFiles()),
+                         mdftest::FileTestName());
 
 }  // namespace
