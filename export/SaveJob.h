@@ -1,0 +1,66 @@
+// The save: every recovered table, key, index, constraint and module written
+// as scripts into a fresh folder, with the batch files that replay them.
+//
+//   PrepareDestination()  the window thread, before the worker starts: the
+//                         twelve folders and the five key, index and
+//                         constraint scripts with their header line.
+//   Run(job)              the worker (RunSaveJob): the fixed files, the tables
+//                         with their data, the keys, indexes and constraints,
+//                         the modules; job.Checkpoint() between steps, so that
+//                         a hold waits there and a stop writes nothing more.
+//
+// A file that cannot be written does not end the save: it is noted in the
+// report and the save goes on with the next object. A read of the data file
+// that fails ends the save and is noted the same way.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/Catalogue.h"
+#include "engine/DataFile.h"
+#include "engine/JobControl.h"
+#include "ui/ExportDisplay.h"
+
+namespace mendora {
+
+struct SaveRequest {
+  // The folder the save writes into, ending with "/"; created by the
+  // destination choice.
+  std::string destinationFolder;
+  // Everything, or only the tree nodes whose labels are listed.
+  bool saveAllObjects = true;
+  std::vector<std::u16string> checkedObjectNames;
+};
+
+struct SaveReport {
+  std::vector<std::string> failures;  // what could not be written or read, in words
+  std::vector<std::string> warnings;  // values written as NULL because they could not be read
+  uint64_t filesWritten = 0;
+  uint64_t rowsWritten = 0;
+  bool completed = false;  // the job ran to its end (it may still have failures)
+  bool Ok() const { return completed && failures.empty(); }
+};
+
+class SaveJob {
+ public:
+  SaveJob(const DataFile& file, const Catalogue& catalogue, SaveRequest request,
+          ui::ExportDisplay& display, ui::Pacer& pacer);
+  ~SaveJob();
+  SaveJob(const SaveJob&) = delete;
+  SaveJob& operator=(const SaveJob&) = delete;
+
+  void PrepareDestination();
+  // Throws JobStopped when the job is stopped; every other failure is in
+  // the report.
+  void Run(JobControl& job);
+  const SaveReport& Report() const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace mendora
