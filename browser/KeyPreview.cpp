@@ -4,7 +4,7 @@
 #include <unordered_map>
 
 #include "browser/ModulePreview.h"
-#include "browser/SqlName.h"
+#include "engine/SqlName.h"
 #include "engine/IndexEntry.h"
 
 namespace mendora {

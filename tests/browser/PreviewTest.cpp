@@ -5,7 +5,7 @@
 
 #include "browser/KeyPreview.h"
 #include "browser/ModulePreview.h"
-#include "browser/SqlName.h"
+#include "engine/SqlName.h"
 #include "engine/Utf16.h"
 #include "ui/MemoryListControl.h"
 #include "ui/MemoryTreeControl.h"

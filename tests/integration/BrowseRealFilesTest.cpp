@@ -13,7 +13,7 @@
 #include <sstream>
 
 #include "browser/GridText.h"
-#include "browser/SqlName.h"
+#include "engine/SqlName.h"
 #include "browser/TableGrid.h"
 #include "engine/Analysis.h"
 #include "engine/Utf16.h"

@@ -1,4 +1,4 @@
-#include "browser/SqlName.h"
+#include "engine/SqlName.h"
 
 #include <algorithm>
 #include <array>
