@@ -64,6 +64,11 @@ std::vector<std::string> DamageWarnings(const Catalogue& c) {
         std::to_string(c.damage.referencesPastEnd) +
         " catalogue references point past the end of the file (the file is cut short)");
   }
+  if (c.damage.pagesThroughBootPage) {
+    warnings.push_back(std::to_string(c.damage.pagesThroughBootPage) +
+                       " pages of the object table were found only through the boot page "
+                       "(their headers are damaged)");
+  }
   return warnings;
 }
 

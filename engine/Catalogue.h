@@ -40,7 +40,10 @@ struct Catalogue {
   struct Damage {
     uint64_t misplacedPages = 0;     // allocated pages whose header names another page
     uint64_t referencesPastEnd = 0;  // catalogue page references past the file's end
-    bool Any() const { return misplacedPages || referencesPastEnd; }
+    // Object-table pages found only by the boot page's route: their headers
+    // do not say what they are.
+    uint64_t pagesThroughBootPage = 0;
+    bool Any() const { return misplacedPages || referencesPastEnd || pagesThroughBootPage; }
   } damage;
 
   void Clear() { *this = Catalogue{}; }

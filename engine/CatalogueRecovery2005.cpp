@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "engine/BootPage.h"
 #include "engine/CodePage.h"
 #include "engine/ColumnLayouts.h"
 #include "engine/LobReader.h"
@@ -45,6 +46,7 @@ struct Scan2005 {
   std::vector<LayoutRow> layoutRows;
   std::vector<RowsetColumnRow> rowsetColumns;
   uint64_t misplacedPages = 0;
+  uint64_t pagesThroughBootPage = 0;
   // One row per key of each system table: a row found twice (on two pages,
   // or through two slots) is taken once, so joins stay one row per key.
   std::set<std::array<uint64_t, 4>> rowKeys;
@@ -283,10 +285,52 @@ void CollectTexts2005(const DataFile& file, Catalogue& c,
 
 }  // namespace
 
+// Decodes the pages of one system table along their next-page links from
+// `first`, as that table's whatever their headers say. Returns how many of
+// them have a header that names another table; a page seen before ends the
+// walk. Rows read twice are taken once.
+uint64_t FollowChain2005(const DataFile& file, Scan2005& scan, uint32_t table, uint64_t first,
+                         JobControl& job) {
+  std::unordered_set<uint64_t> seen;
+  PageBuffer page{};
+  uint64_t pages = 0;
+  for (uint64_t p = first; p != 0 && p < file.PageCount() && seen.insert(p).second;) {
+    job.Checkpoint();
+    file.ReadPage(p, page);
+    DecodePage2005(page, p, table, file.Version().Version655, scan);
+    const PageHeader h = DecodePageHeader(page);
+    if (h.objectId != table || h.type != kPageTypeData) ++pages;
+    p = h.nextPage;
+  }
+  return pages;
+}
+
+// The object table's pages along the way the boot page leads, for the pages
+// the scan did not find by their headers (a header byte changed, say): the
+// unit of the object table among the allocation units (found through the
+// boot page's pointer to their first page when the scan found none of
+// them), and that unit's pages by their links.
+void FindObjectsThroughBootPage(const DataFile& file, Scan2005& scan, JobControl& job) {
+  auto objectUnit = [&]() -> const _2008IndexPageNumbers* {
+    for (const auto& u : scan.units) {
+      if (u.ownerMid == kSysSchObjs && u.type == kUnitInRowData) return &u;
+    }
+    return nullptr;
+  };
+  if (!objectUnit() && scan.objects.empty()) {
+    const BootPage boot = DecodeBootPage(file.ReadPage(kBootPage));
+    FollowChain2005(file, scan, kSysAllocUnits, boot.firstSysPage, job);
+  }
+  if (const _2008IndexPageNumbers* unit = objectUnit()) {
+    scan.pagesThroughBootPage += FollowChain2005(file, scan, kSysSchObjs, unit->firstPage, job);
+  }
+}
+
 void RecoverCatalogue2005(const DataFile& file, Catalogue& c, JobControl& job,
                           const ProgressFn& progress) {
   Scan2005 scan;
   ScanFile2005(file, scan, job, progress);
+  FindObjectsThroughBootPage(file, scan, job);
   c.objects = std::move(scan.objects);
   CollectUserTables(c);
   auto tables = UserTableIds(c);
@@ -305,6 +349,7 @@ void RecoverCatalogue2005(const DataFile& file, Catalogue& c, JobControl& job,
   SortDependencies(c.dependencies);
   CollectTexts2005(file, c, scan.values);
   c.damage.misplacedPages = scan.misplacedPages;
+  if (!c.objects.empty()) c.damage.pagesThroughBootPage = scan.pagesThroughBootPage;
   CountReferencesPastEnd(c, file.PageCount());
 }
 

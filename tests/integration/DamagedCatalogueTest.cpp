@@ -268,4 +268,52 @@ INSTANTIATE_TEST_SUITE_P(RealFiles, FlippedSystemBytes,
                                            "v655-northwind-native.mdf", "v611-bltoolkit.mdf"),
                          [](const auto& info) { return CaseName(info.param, "flips"); });
 
+// ------------------------------------------------- object pages unlabelled
+
+// Every page of the object table and of the allocation units has a header
+// that names another table: the object table is still found, through the boot
+// page's pointer to the allocation units and their links, and said to be
+// damaged.
+class UnlabelledObjectPages : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(UnlabelledObjectPages, AreFoundThroughTheBootPage) {
+  const std::string path = RealMdf(GetParam());
+  DataFile healthy;
+  ASSERT_TRUE(healthy.Open(path));
+  ASSERT_TRUE(healthy.DetectVersion());
+  Catalogue expected;
+  mendora::NullJobControl job;
+  RunAnalysis(healthy, expected, job);
+  healthy.Close();
+  ASSERT_FALSE(expected.objects.empty());
+
+  std::vector<char> bytes = ReadAll(path);
+  // The object table's own pages: its clustered index's data pages (its other
+  // indexes' pages carry its object id too).
+  std::vector<size_t> objectPages;
+  for (size_t p : PagesOf(bytes, {34})) {
+    if (bytes[p * kPage + 1] == 1 && bytes[p * kPage + 6] == 1 && bytes[p * kPage + 7] == 0) {
+      objectPages.push_back(p);
+    }
+  }
+  ASSERT_FALSE(objectPages.empty());
+  for (size_t p : PagesOf(bytes, {34, 7})) bytes[p * kPage + 24] ^= 0x40;
+  TempFile tmp;
+  WriteAll(tmp.path(), bytes);
+  DataFile file;
+  ASSERT_TRUE(file.Open(tmp.path()));
+  ASSERT_TRUE(file.DetectVersion());
+  Catalogue c;
+  RunAnalysis(file, c, job);
+  EXPECT_EQ(c.objects.size(), expected.objects.size());
+  EXPECT_EQ(c.userTables.size(), expected.userTables.size());
+  EXPECT_EQ(c.damage.pagesThroughBootPage, objectPages.size());
+  EXPECT_FALSE(DamageWarnings(c).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(RealFiles, UnlabelledObjectPages,
+                         ::testing::Values("v611-pubs.mdf", "v611-northwind.mdf",
+                                           "v655-northwind-native.mdf", "v655-members-cjk.mdf"),
+                         [](const auto& info) { return CaseName(info.param, "unlabelled"); });
+
 }  // namespace
