@@ -231,9 +231,14 @@ void CMainFrame::UpdateCommands() {
   commands_.stopTool->setEnabled(stop);
   commands_.saveMenu->setEnabled(s.saveAllowed);
   commands_.saveTool->setEnabled(s.saveAllowed);
-  const char* status = s.analysisRunning   ? texts::kAnalysisInProgress
+  std::string status = s.analysisRunning   ? texts::kAnalysisInProgress
                        : s.gridFillRunning ? texts::kInsertionInProgress
                                            : "";
+  // While nothing runs, a damaged file says so for as long as it is shown.
+  if (status.empty() && doc_.catalogue.damage.Any()) {
+    const auto warnings = mendora::DamageWarnings(doc_.catalogue);
+    status = texts::kFileDamaged + (warnings.empty() ? std::string() : warnings.front());
+  }
   messagePane_->setText(Utf8ToQString(status));
 }
 

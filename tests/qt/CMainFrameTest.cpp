@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
+#include <fstream>
 #include <memory>
 
 #include "QtTestSupport.h"
@@ -128,6 +129,7 @@ class CMainFrameTest : public QObject {
   void openRealFileShowsItsTree_data();
   void sampleFileOfTheBuildOpens();
   void unsupportedFileLeavesTheProductRoot();
+  void damagedFileSaysSoInTheStatusBar();
   void openCancelledLeavesEverythingAsItWas();
   void stopAnsweredNoFinishesTheAnalysis();
   void stopAnsweredYesLeavesAnEmptyTreeAndClosesTheFile();
@@ -326,6 +328,31 @@ void CMainFrameTest::unsupportedFileLeavesTheProductRoot() {
   QVERIFY(w.Tree().GetChildItems(w.Tree().GetRootItem()).empty());
   QVERIFY(!w.doc.file.IsOpen());
   QVERIFY(!w.Commands().stopTool->isEnabled());
+}
+
+void CMainFrameTest::damagedFileSaysSoInTheStatusBar() {
+  // pubs with the headers of its object table's pages changed: the tables are
+  // still found, and the window says how far to trust them.
+  std::ifstream in(qttest::RealFile("v611-pubs.mdf").toStdString(), std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  for (size_t p = 0; p < bytes.size() / 8192; ++p) {
+    const char* h = bytes.data() + p * 8192;
+    if (h[1] == 1 && h[6] == 1 && h[7] == 0 && h[24] == 34 && h[25] == 0 && h[26] == 0 &&
+        h[27] == 0) {
+      bytes[p * 8192 + 24] = 34 ^ 0x40;
+    }
+  }
+  mdftest::TempFile damaged;
+  std::ofstream(damaged.path(), std::ios::binary) << bytes;
+  Window w;
+  w.Open(QString::fromStdString(damaged.path()));
+  QTRY_VERIFY_WITH_TIMEOUT(w.Idle(), kAnalysisTimeoutMs);
+  QTRY_COMPARE(w.prompts.Shown().size(), size_t(1));
+  QVERIFY(w.prompts.Shown()[0].text.starts_with("The file is damaged: "));
+  QVERIFY(ChildStartingWith(w.Tree(), w.Tree().GetRootItem(), "Tables(11)"));
+  auto* pane = w.frame->findChild<QLabel*>(QStringLiteral("MessagePane"));
+  QVERIFY(pane);
+  QTRY_VERIFY(pane->text().startsWith(QStringLiteral("The file is damaged: ")));
 }
 
 void CMainFrameTest::openCancelledLeavesEverythingAsItWas() {
