@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <unordered_map>
 
-#include "browser/ModulePreview.h"
-#include "engine/SqlName.h"
 #include "engine/IndexEntry.h"
+#include "engine/Statements.h"
 
 namespace mendora {
 namespace {
@@ -24,27 +23,6 @@ std::u16string ObjectName(const Catalogue& c, int64_t id) {
   return o ? o->name : std::u16string();
 }
 
-const _SYSCOLUMNS* Column(const Catalogue& c, int64_t tableId, uint32_t colid) {
-  for (const auto& column : c.columns) {
-    if (column.tableId == tableId && column.colid == static_cast<int64_t>(colid)) return &column;
-  }
-  return nullptr;
-}
-
-// The quoted names of the columns, joined by ",". A column the catalogue
-// does not know is left out.
-template <typename Columns>
-std::u16string ColumnList(const Catalogue& c, const Columns& columns) {
-  std::u16string list;
-  for (const auto& [tableId, colid] : columns) {
-    const _SYSCOLUMNS* column = Column(c, tableId, colid);
-    if (!column) continue;
-    if (!list.empty()) list += u',';
-    list += QuoteName(column->name);
-  }
-  return list;
-}
-
 const _SYSINDEXES* IndexRow(const Catalogue& c, int64_t tableId, uint16_t indid) {
   for (const auto& row : c.indexRows) {
     if (row.tableId == tableId && row.indid == indid) return &row;
@@ -53,70 +31,6 @@ const _SYSINDEXES* IndexRow(const Catalogue& c, int64_t tableId, uint16_t indid)
 }
 
 }  // namespace
-
-std::u16string KeyOrIndexStatement(const Catalogue& c, int64_t tableId, uint16_t indid,
-                                   std::u16string_view kind, std::u16string_view name,
-                                   bool uniqueIndex) {
-  const std::u16string table = QuoteName(ObjectName(c, tableId));
-  std::u16string text;
-  if (kind == u"PK" || kind == u"UQ") {
-    text = u"Alter Table " + table + u" Add Constraint " + QuoteName(name) +
-           (kind == u"PK" ? u" Primary Key(" : u" Unique Key(");
-  } else {
-    text = std::u16string(uniqueIndex ? u"Create Unique Index " : u"Create Index ") +
-           QuoteName(name) + u" On " + table + u"(";
-  }
-  std::vector<std::pair<int64_t, uint32_t>> keys, included;
-  for (const auto& k : c.indexKeys) {
-    if (k.objectId != static_cast<uint32_t>(tableId) || k.indexId != indid) continue;
-    (k.included ? included : keys).emplace_back(tableId, k.columnId);
-  }
-  text += ColumnList(c, keys);
-  text += u')';
-  // A key has no included columns; an index keeps them apart from its key.
-  if (kind != u"PK" && kind != u"UQ" && !included.empty()) {
-    text += u" Include(" + ColumnList(c, included) + u")";
-  }
-  return text;
-}
-
-std::u16string ForeignKeyStatement(const Catalogue& c, int64_t constraintId) {
-  const _SYSOBJECTS* constraint = ObjectById(c, constraintId);
-  const std::u16string name = constraint ? constraint->name : std::u16string();
-  const std::u16string table = constraint ? ObjectName(c, constraint->parentId) : std::u16string();
-  std::vector<std::pair<int64_t, uint32_t>> referencing, referenced;
-  for (const auto& d : c.dependencies) {
-    if (d.depId != static_cast<uint32_t>(constraintId)) continue;
-    const int64_t tableId = static_cast<int32_t>(d.indepId);
-    if (d.refClass == kReferencingColumn) referencing.emplace_back(tableId, d.indepSubId);
-    if (d.refClass == kReferencedColumn) referenced.emplace_back(tableId, d.indepSubId);
-  }
-  const std::u16string referencedTable =
-      referenced.empty() ? std::u16string() : QuoteName(ObjectName(c, referenced.front().first));
-  return u"Alter table " + QuoteName(table) + u" Add Constraint " + QuoteName(name) +
-         u" Foreign Key(" + ColumnList(c, referencing) + u") References " + referencedTable + u"(" +
-         ColumnList(c, referenced) + u")";
-}
-
-std::u16string CheckConstraintStatement(const Catalogue& c, int64_t constraintId) {
-  const _SYSOBJECTS* constraint = ObjectById(c, constraintId);
-  const std::u16string name = constraint ? constraint->name : std::u16string();
-  const std::u16string table = constraint ? ObjectName(c, constraint->parentId) : std::u16string();
-  std::u16string text;
-  bool incomplete = false;
-  for (const auto& check : c.checkTexts) {
-    if (check.objectId == static_cast<uint32_t>(constraintId)) {
-      text = check.text;
-      incomplete = check.incomplete;
-      break;
-    }
-  }
-  std::u16string statement = u"Alter Table " + QuoteName(table) + u" Add Constraint " +
-                             QuoteName(name) + u" Check " + text;
-  // A comment to the end of the line: the statement still runs as far as it goes.
-  if (incomplete) statement += u" " + std::u16string(kIncompleteTextComment);
-  return statement;
-}
 
 std::optional<Preview> KeyObjectPreview(const Catalogue& c, const NodeObject& node) {
   switch (node.kind) {

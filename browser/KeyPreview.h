@@ -21,6 +21,7 @@
 
 #include "browser/ObjectTree.h"
 #include "engine/Catalogue.h"
+#include "engine/Statements.h"
 #include "ui/ListControl.h"
 
 namespace mendora {
@@ -29,12 +30,6 @@ struct Preview {
   std::u16string heading;  // "DDL For Primary Key", ...
   std::u16string text;
 };
-
-std::u16string KeyOrIndexStatement(const Catalogue& catalogue, int64_t tableId, uint16_t indid,
-                                   std::u16string_view kind, std::u16string_view name,
-                                   bool uniqueIndex);
-std::u16string ForeignKeyStatement(const Catalogue& catalogue, int64_t constraintId);
-std::u16string CheckConstraintStatement(const Catalogue& catalogue, int64_t constraintId);
 
 // The preview of a key, index, foreign-key or check node; nothing for any
 // other node.

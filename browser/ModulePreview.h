@@ -11,14 +11,12 @@
 
 #include "browser/ObjectTree.h"
 #include "engine/Catalogue.h"
+#include "engine/Statements.h"
 #include "ui/ListControl.h"
 
 namespace mendora {
 
 inline constexpr size_t kMaxModuleLine = 4095;
-// Said before a module's text, and after a check's, whose stored rows have a
-// gap: what is shown is the text up to the gap.
-inline constexpr std::u16string_view kIncompleteTextComment = u"-- text incomplete: rows missing";
 
 std::vector<std::u16string> ModuleLines(std::u16string_view text);
 

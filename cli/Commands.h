@@ -7,6 +7,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace cli {
 
@@ -36,5 +37,14 @@ struct DdlOptions {
 // text of each object of that name, exactly as the preview shows it (a
 // module one line per row). An unknown name exits 1.
 int Ddl(const DdlOptions& options, std::ostream& out, std::ostream& err);
+
+struct ExportOptions {
+  std::string path;
+  std::string destination;        // created when missing; the save's folder goes inside
+  std::vector<std::string> only;  // tables and modules, as if checked in the tree; empty: all
+};
+// The save: prints the folder it wrote, progress and failures on `err`; exits
+// 1 when anything could not be written.
+int Export(const ExportOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace cli

@@ -13,7 +13,8 @@ int Usage() {
   std::cerr << "usage: mendora-cli info FILE\n"
                "       mendora-cli tree FILE\n"
                "       mendora-cli rows FILE TABLE [--format tsv|csv|json] [--limit N]\n"
-               "       mendora-cli ddl FILE [NAME]\n";
+               "       mendora-cli ddl FILE [NAME]\n"
+               "       mendora-cli export FILE DEST [--only NAME ...]\n";
   return 2;
 }
 
@@ -69,6 +70,19 @@ int main(int argc, char** argv) {
     options.path = args[1];
     if (args.size() == 3) options.name = args[2];
     return cli::Ddl(options, std::cout, std::cerr);
+  }
+  if (command == "export" && args.size() >= 3) {
+    cli::ExportOptions options;
+    options.path = args[1];
+    options.destination = args[2];
+    for (size_t i = 3; i < args.size(); ++i) {
+      if (args[i] == "--only" && i + 1 < args.size()) {
+        options.only.push_back(args[++i]);
+      } else {
+        return Usage();
+      }
+    }
+    return cli::Export(options, std::cout, std::cerr);
   }
   return Usage();
 }

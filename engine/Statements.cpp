@@ -1,0 +1,195 @@
+#include "engine/Statements.h"
+
+#include <algorithm>
+
+#include "engine/ColumnTypeName.h"
+#include "engine/SqlName.h"
+#include "engine/TypeCodes.h"
+
+namespace mendora {
+namespace {
+
+const _SYSOBJECTS* ObjectById(const Catalogue& c, int64_t id) {
+  for (const auto& o : c.objects) {
+    if (o.id == id) return &o;
+  }
+  return nullptr;
+}
+
+std::u16string ObjectName(const Catalogue& c, int64_t id) {
+  const _SYSOBJECTS* o = ObjectById(c, id);
+  return o ? o->name : std::u16string();
+}
+
+const _SYSCOLUMNS* Column(const Catalogue& c, int64_t tableId, uint32_t colid) {
+  for (const auto& column : c.columns) {
+    if (column.tableId == tableId && column.colid == static_cast<int64_t>(colid)) return &column;
+  }
+  return nullptr;
+}
+
+struct KeyColumn {
+  int64_t tableId = 0;
+  uint32_t colid = 0;
+  bool descending = false;
+};
+
+// The quoted names of the columns, joined by ",". A column the catalogue
+// does not know is left out.
+std::u16string ColumnList(const Catalogue& c, const std::vector<KeyColumn>& columns) {
+  std::u16string list;
+  for (const KeyColumn& key : columns) {
+    const _SYSCOLUMNS* column = Column(c, key.tableId, key.colid);
+    if (!column) continue;
+    if (!list.empty()) list += u',';
+    list += QuoteName(column->name);
+    if (key.descending) list += u" DESC";
+  }
+  return list;
+}
+
+std::u16string Decimal(int64_t n) {
+  const std::string digits = std::to_string(n);
+  return std::u16string(digits.begin(), digits.end());
+}
+
+// The size in parentheses after a column's type; empty for none.
+std::u16string SizeText(const _SYSCOLUMNS& column, std::u16string_view typeName) {
+  switch (column.xtype) {
+    case kXDecimal:
+    case kXNumeric:
+      return Decimal(column.prec) + u"," + Decimal(column.scale);
+    case kXTime:
+    case kXDateTime2:
+    case kXDateTimeOffset:
+      return Decimal(column.scale);
+    // Without a size these would be one byte long and every longer value
+    // would be refused.
+    case kXBinary:
+    case kXVarBinary:
+      return column.length == -1 ? u"max" : Decimal(std::max<int16_t>(1, column.length));
+    default:
+      break;
+  }
+  const int length = DisplayLength(typeName, column.length);
+  if (length == -1) return u"max";
+  return length > 0 ? Decimal(length) : std::u16string();
+}
+
+}  // namespace
+
+std::u16string BracketName(std::u16string_view name) {
+  std::u16string out = u"[";
+  for (char16_t ch : name) {
+    out += ch;
+    if (ch == u']') out += u']';
+  }
+  out += u']';
+  return out;
+}
+
+std::u16string TableDefinitionStatement(const Catalogue& c, int64_t tableId,
+                                        std::u16string_view tableName) {
+  std::vector<const _SYSCOLUMNS*> columns;
+  for (const auto& column : c.columns) {
+    if (column.tableId == tableId) columns.push_back(&column);
+  }
+  std::stable_sort(columns.begin(), columns.end(),
+                   [](const _SYSCOLUMNS* a, const _SYSCOLUMNS* b) { return a->colid < b->colid; });
+  std::u16string s = u"Create Table " + BracketName(tableName) + u" (";
+  for (size_t k = 0; k < columns.size(); ++k) {
+    const _SYSCOLUMNS& column = *columns[k];
+    std::u16string type = ColumnTypeName(column);
+    std::u16string size = SizeText(column, type);
+    // A type the program cannot name would make the whole statement fail;
+    // its bytes are kept as they are.
+    if (type == u"no such datatype exist") {
+      type = u"varbinary";
+      size = u"max";
+    }
+    std::u16string_view word = NullabilityWord(column.status);
+    if (word != u"Not Null") word = u"Null";
+    s += BracketName(column.name) + u" " + type;
+    if (!size.empty()) s += u"(" + size + u")";
+    s += u" ";
+    s += word;
+    if (k + 1 < columns.size()) s += u',';
+  }
+  s += u')';
+  return s;
+}
+
+std::u16string KeyOrIndexStatement(const Catalogue& c, int64_t tableId, uint16_t indid,
+                                   std::u16string_view kind, std::u16string_view name,
+                                   bool uniqueIndex, StatementUse use) {
+  const bool script = use == StatementUse::kScript;
+  const std::u16string table = QuoteName(ObjectName(c, tableId));
+  const bool key = kind == u"PK" || kind == u"UQ";
+  std::u16string text;
+  if (key) {
+    text = u"Alter Table " + table + u" Add Constraint " + QuoteName(name) +
+           (kind == u"PK" ? u" Primary Key("
+            : script      ? u" Unique("
+                          : u" Unique Key(");
+  } else {
+    text = std::u16string(uniqueIndex ? u"Create Unique Index " : u"Create Index ") +
+           QuoteName(name) + u" On " + table + u"(";
+  }
+  std::vector<KeyColumn> keys, included;
+  for (const auto& k : c.indexKeys) {
+    if (k.objectId != static_cast<uint32_t>(tableId) || k.indexId != indid) continue;
+    (k.included ? included : keys).push_back({tableId, k.columnId, k.descending});
+  }
+  const std::u16string keyList = ColumnList(c, keys);
+  if (script && keyList.empty()) return {};
+  text += keyList;
+  text += u')';
+  // A key has no included columns; an index keeps them apart from its key.
+  if (!key && !included.empty()) {
+    for (KeyColumn& column : included) column.descending = false;
+    text += u" Include(" + ColumnList(c, included) + u")";
+  }
+  return text;
+}
+
+std::u16string ForeignKeyStatement(const Catalogue& c, int64_t constraintId, StatementUse use) {
+  const _SYSOBJECTS* constraint = ObjectById(c, constraintId);
+  const std::u16string name = constraint ? constraint->name : std::u16string();
+  const std::u16string table = constraint ? ObjectName(c, constraint->parentId) : std::u16string();
+  std::vector<KeyColumn> referencing, referenced;
+  for (const auto& d : c.dependencies) {
+    if (d.depId != static_cast<uint32_t>(constraintId)) continue;
+    const int64_t tableId = static_cast<int32_t>(d.indepId);
+    if (d.refClass == kReferencingColumn) referencing.push_back({tableId, d.indepSubId, false});
+    if (d.refClass == kReferencedColumn) referenced.push_back({tableId, d.indepSubId, false});
+  }
+  const std::u16string referencedTable =
+      referenced.empty() ? std::u16string() : QuoteName(ObjectName(c, referenced.front().tableId));
+  const std::u16string from = ColumnList(c, referencing);
+  const std::u16string to = ColumnList(c, referenced);
+  if (use == StatementUse::kScript && (from.empty() || to.empty())) return {};
+  return u"Alter table " + QuoteName(table) + u" Add Constraint " + QuoteName(name) +
+         u" Foreign Key(" + from + u") References " + referencedTable + u"(" + to + u")";
+}
+
+std::u16string CheckConstraintStatement(const Catalogue& c, int64_t constraintId) {
+  const _SYSOBJECTS* constraint = ObjectById(c, constraintId);
+  const std::u16string name = constraint ? constraint->name : std::u16string();
+  const std::u16string table = constraint ? ObjectName(c, constraint->parentId) : std::u16string();
+  std::u16string text;
+  bool incomplete = false;
+  for (const auto& check : c.checkTexts) {
+    if (check.objectId == static_cast<uint32_t>(constraintId)) {
+      text = check.text;
+      incomplete = check.incomplete;
+      break;
+    }
+  }
+  std::u16string statement = u"Alter Table " + QuoteName(table) + u" Add Constraint " +
+                             QuoteName(name) + u" Check " + text;
+  // A comment to the end of the line: the statement still runs as far as it goes.
+  if (incomplete) statement += u" " + std::u16string(kIncompleteTextComment);
+  return statement;
+}
+
+}  // namespace mendora

@@ -1,0 +1,53 @@
+// The statements that recreate what the catalogue holds: a table, a key, an
+// index, a foreign key, a check constraint. The right pane's previews and the
+// saved scripts both build them here, so a statement reads the same in both.
+//
+//   Create Table [T] ([a] int Not Null,[b] nvarchar(40) Null)
+//   Alter Table T Add Constraint N Primary Key(a,b)
+//   Alter Table T Add Constraint N Unique(a)          (the preview: Unique Key(a))
+//   Create [Unique ]Index N On T(a,b DESC)[ Include(c)]
+//   Alter table T Add Constraint N Foreign Key(a) References R(b)
+//   Alter Table T Add Constraint N Check <the constraint's text>
+//
+// Keys and foreign keys list their columns in key order. Names go through
+// QuoteName, except in the table definition, which brackets every name (a "]"
+// in a name doubled).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "engine/Catalogue.h"
+
+namespace mendora {
+
+// Said before a module's text, and after a check's, whose stored rows have a
+// gap: what follows is the text up to the gap.
+inline constexpr std::u16string_view kIncompleteTextComment = u"-- text incomplete: rows missing";
+
+// Where a statement goes: the preview shows the words the user knows the
+// previews by; a script holds only statements the server runs, so a unique
+// key is written "Unique(" and a statement without columns is not written.
+enum class StatementUse { kPreview, kScript };
+
+// "[" + name + "]" with each "]" doubled.
+std::u16string BracketName(std::u16string_view name);
+
+// The Create Table statement of the table with this id, its columns in colid
+// order. Nullability other than Null or Not Null is written Null: the
+// statement must run.
+std::u16string TableDefinitionStatement(const Catalogue& catalogue, int64_t tableId,
+                                        std::u16string_view tableName);
+
+// `kind` "PK" or "UQ" for a key, anything else for an index. Empty for a
+// script when the key or index has no column the catalogue knows.
+std::u16string KeyOrIndexStatement(const Catalogue& catalogue, int64_t tableId, uint16_t indid,
+                                   std::u16string_view kind, std::u16string_view name,
+                                   bool uniqueIndex, StatementUse use = StatementUse::kPreview);
+// Empty for a script when either column list is empty.
+std::u16string ForeignKeyStatement(const Catalogue& catalogue, int64_t constraintId,
+                                   StatementUse use = StatementUse::kPreview);
+std::u16string CheckConstraintStatement(const Catalogue& catalogue, int64_t constraintId);
+
+}  // namespace mendora

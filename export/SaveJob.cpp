@@ -1,0 +1,459 @@
+#include "export/SaveJob.h"
+
+#include <algorithm>
+#include <chrono>
+#include <unordered_map>
+
+#include "engine/FileError.h"
+#include "engine/IndexEntry.h"
+#include "engine/Statements.h"
+#include "engine/TableReader.h"
+#include "engine/Utf16.h"
+#include "export/ExportFolder.h"
+#include "export/ScriptFile.h"
+#include "export/SqlLiteral.h"
+
+namespace mendora {
+namespace {
+
+// The object kinds the modules pass writes, with the words the dialog shows,
+// their folders and batch files.
+struct ModuleKind {
+  std::u16string_view typeText;
+  const char* folder;
+  const char* batch;
+};
+
+const ModuleKind* KindOfModule(std::u16string_view type) {
+  static constexpr ModuleKind kProcedure{u"Procedure", "Programmability/Procedure",
+                                         "Procedure.bat"};
+  static constexpr ModuleKind kFunction{u"Function", "Programmability/Function", "Functions.bat"};
+  static constexpr ModuleKind kTrigger{u"Trigger", "Programmability/Triggers", "Triggers.bat"};
+  static constexpr ModuleKind kView{u"View", "Programmability/View", "View.bat"};
+  if (type == u"P " || type == u"X ") return &kProcedure;
+  if (type == u"FN" || type == u"IF" || type == u"TF") return &kFunction;
+  if (type == u"TR") return &kTrigger;
+  if (type == u"V ") return &kView;
+  return nullptr;
+}
+
+std::u16string Decimal(int64_t n) {
+  return WidenAscii(std::to_string(n));
+}
+
+// The table name a checked tree label stands for: a table's label ends with
+// its row count in parentheses. A label without one names no table.
+std::u16string TableOfLabel(std::u16string_view label) {
+  if (label.empty() || label.back() != u')') return {};
+  const size_t open = label.rfind(u'(');
+  return open == std::u16string_view::npos ? std::u16string()
+                                           : std::u16string(label.substr(0, open));
+}
+
+// Every LF of a statement as CR LF, so that a line break the text holds stays
+// one in the script.
+std::u16string WithCrLf(std::u16string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == u'\n' && (i == 0 || text[i - 1] != u'\r')) out += u'\r';
+    out += text[i];
+  }
+  return out;
+}
+
+// The lines of a module's text: leading line breaks dropped, cut at each CR
+// LF, LF or CR; a text that ends with a line break gets a last, empty line.
+std::vector<std::u16string_view> TextLines(std::u16string_view text) {
+  auto breakLength = [&](size_t at) -> size_t {
+    if (text[at] == u'\r') return at + 1 < text.size() && text[at + 1] == u'\n' ? 2 : 1;
+    return text[at] == u'\n' ? 1 : 0;
+  };
+  while (!text.empty() && breakLength(0)) text.remove_prefix(breakLength(0));
+  std::vector<std::u16string_view> lines;
+  for (size_t at; (at = text.find_first_of(u"\r\n")) != std::u16string_view::npos;) {
+    lines.push_back(text.substr(0, at));
+    text.remove_prefix(at + breakLength(at));
+  }
+  lines.push_back(text);
+  return lines;
+}
+
+// A job control that puts a data script's buffered rows on disk before each
+// checkpoint of the table reader: whatever was read before a hold is written,
+// and after a stop nothing more is.
+class FlushingJob final : public JobControl {
+ public:
+  FlushingJob(JobControl& job, ScriptFile& file) : job_(job), file_(file) {}
+  void Hold() override { job_.Hold(); }
+  void Release() override { job_.Release(); }
+  void Stop() override { job_.Stop(); }
+  bool Stopped() const override { return job_.Stopped(); }
+  void Checkpoint() override {
+    if (file_.IsOpen()) file_.Flush();
+    job_.Checkpoint();
+  }
+
+ private:
+  JobControl& job_;
+  ScriptFile& file_;
+};
+
+}  // namespace
+
+struct SaveJob::State {
+  const DataFile& file;
+  const Catalogue& catalogue;
+  SaveRequest request;
+  ui::ExportDisplay& display;
+  ui::Pacer& pacer;
+  ExportFolder folder;
+  SaveReport report;
+  JobControl* job = nullptr;
+  int objectCounter = 0;
+  int objectTotal = 0;
+
+  State(const DataFile& f, const Catalogue& c, SaveRequest r, ui::ExportDisplay& d, ui::Pacer& p)
+      : file(f),
+        catalogue(c),
+        request(std::move(r)),
+        display(d),
+        pacer(p),
+        folder(request.destinationFolder, c.databaseName) {}
+
+  void Wait(int ms) {
+    job->Checkpoint();
+    pacer.Wait(ms);
+  }
+
+  // The dialog's display operations.
+  void ShowObject(std::u16string_view typeText, std::u16string_view name) {
+    job->Checkpoint();
+    display.SetObjectType(typeText);
+    display.SetObjectName(name);
+  }
+  void ShowSavedPath(const std::string& path) {
+    job->Checkpoint();
+    std::u16string shown = FromUtf8(path);
+    std::replace(shown.begin(), shown.end(), u' ', u'_');
+    // The field is two lines high; the blank lets it wrap there.
+    if (shown.size() > 95) shown.insert(95, 1, u' ');
+    display.SetSavedPath(u"");
+    display.SetSavedPath(shown);
+  }
+  void ShowSingleRecordStep() {
+    job->Checkpoint();
+    display.SetRecords(u"1/1");
+    Wait(500);
+    display.SetCurrentProgress(0);
+    display.SetCurrentProgress(100);
+    Wait(500);
+  }
+  void AdvanceObjectCounter() {
+    ++objectCounter;
+    Wait(500);
+    display.SetOverallProgress(
+        objectTotal > 0
+            ? std::min(100, static_cast<int>(int64_t{objectCounter} * 100 / objectTotal))
+            : 0);
+    Wait(500);
+    display.SetObjects(Decimal(objectCounter) + u"/" + Decimal(objectTotal));
+  }
+
+  std::vector<const _SYSOBJECTS*> SelectedTables() const;
+  void ExportTables();
+  void ExportTable(const _SYSOBJECTS& table);
+  void WriteTableData(const _SYSOBJECTS& table, const std::string& dataPath);
+  void ExportKeys();
+  void ExportTableKeys(const _SYSOBJECTS& table);
+  void WriteKeyOrIndex(KeyScript script, std::u16string_view name, int64_t tableId, int mode);
+  void ExportConstraints();
+  void ExportConstraintsOf(const _SYSOBJECTS& object);
+  void ExportModules();
+  void WriteModule(const _SYSOBJECTS& module, const ModuleKind& kind);
+};
+
+std::vector<const _SYSOBJECTS*> SaveJob::State::SelectedTables() const {
+  std::vector<const _SYSOBJECTS*> tables;
+  if (request.saveAllObjects) {
+    for (const auto& t : catalogue.userTables) tables.push_back(&t);
+    return tables;
+  }
+  for (const std::u16string& label : request.checkedObjectNames) {
+    const std::u16string name = TableOfLabel(label);
+    if (name.empty()) continue;
+    for (const auto& t : catalogue.userTables) {
+      if (t.name == name) tables.push_back(&t);
+    }
+  }
+  return tables;
+}
+
+void SaveJob::State::ExportTables() {
+  display.SetObjectType(u"Tables");
+  folder.AppendToFile(u"echo OFF. \r\ncd Tables_Create", "Tables_Create.bat");
+  folder.AppendToFile(u"\r\n", "Tables_Create.bat");
+  folder.AppendToFile(u"echo OFF. \r\ncd Tables_Data", "Tables_Data.bat");
+  folder.AppendToFile(u"\r\n", "Tables_Data.bat");
+  if (request.saveAllObjects) {
+    const auto modules = std::count_if(catalogue.objects.begin(), catalogue.objects.end(),
+                                       [](const _SYSOBJECTS& o) { return IsModuleType(o.type); });
+    objectTotal = static_cast<int>(catalogue.userTables.size() + modules);
+  } else {
+    objectTotal = static_cast<int>(request.checkedObjectNames.size());
+  }
+  for (const _SYSOBJECTS* table : SelectedTables()) ExportTable(*table);
+}
+
+void SaveJob::State::ExportTable(const _SYSOBJECTS& table) {
+  display.SetObjectName(table.name);
+  AdvanceObjectCounter();
+  std::u16string stem = table.name;
+  std::replace(stem.begin(), stem.end(), u' ', u'_');
+  // One stem for both scripts, so that they keep the same name.
+  const std::u16string createName = folder.UniqueFileName("Tables", stem, u"");
+  const std::string createPath = folder.Path("Tables_Create/" + ToUtf8(createName) + "_Create.sql");
+  const std::string dataPath = folder.Path("Tables_Data/" + ToUtf8(createName) + "_Data.sql");
+  if (!folder.CreateScript(createPath) || !folder.CreateScript(dataPath)) return;
+
+  ShowSavedPath(createPath);
+  ShowSingleRecordStep();
+  folder.AppendStatement(createPath,
+                         WithCrLf(TableDefinitionStatement(catalogue, table.id, table.name)));
+  display.SetCurrentProgress(0);
+  WriteTableData(table, dataPath);
+
+  folder.AppendToFile(ExportFolder::SqlcmdLine(createName + u"_Create.sql"), "Tables_Create.bat");
+  folder.AppendToFile(u"\r\n", "Tables_Create.bat");
+  folder.AppendToFile(ExportFolder::SqlcmdLine(createName + u"_Data.sql"), "Tables_Data.bat");
+  folder.AppendToFile(u"\r\n", "Tables_Data.bat");
+}
+
+void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, const std::string& dataPath) {
+  TableReader reader(file, catalogue, table.id);
+  if (!reader.CanRead()) return;
+  ShowSavedPath(dataPath);
+  ScriptFile script;
+  if (!script.Open(dataPath, ScriptFile::Mode::kExisting)) {
+    folder.NoteFailure(dataPath, script.Error());
+    return;
+  }
+  uint64_t expected = 0;
+  for (const auto& s : catalogue.tableStorage) {
+    if (s.tableId == table.id) expected = s.rowCount;
+  }
+  const std::u16string head = u"Insert into " + BracketName(table.name) + u" Values(";
+  const std::vector<_SYSCOLUMNS>& columns = reader.Columns();
+  std::u16string statement;
+  uint64_t written = 0, nulled = 0;
+  auto lastShown = std::chrono::steady_clock::now();
+  auto showCount = [&] {
+    const uint64_t of = std::max(expected, written);
+    display.SetCurrentProgress(of ? static_cast<int>(written * 100 / of) : 100);
+    display.SetRecords(Decimal(static_cast<int64_t>(written)) + u"/" +
+                       Decimal(static_cast<int64_t>(of)));
+  };
+  FlushingJob flushing(*job, script);
+  reader.Read(flushing, [&](const RowValues& row) {
+    statement = head;
+    for (size_t i = 0; i < row.size() && i < columns.size(); ++i) {
+      if (i) statement += u',';
+      if (!AppendSqlLiteral(row[i], columns[i], statement)) ++nulled;
+    }
+    statement += u')';
+    if (!script.WriteLine(statement)) return false;
+    ++written;
+    if ((written & 0xFF) == 0) {
+      const auto now = std::chrono::steady_clock::now();
+      if (now - lastShown >= std::chrono::milliseconds(100)) {
+        lastShown = now;
+        showCount();
+      }
+    }
+    return true;
+  });
+  if (!script.Close()) {
+    folder.NoteFailure(dataPath, script.Error());
+  }
+  report.rowsWritten += written;
+  if (nulled) {
+    report.warnings.push_back("table " + ToUtf8(table.name) + ": " + std::to_string(nulled) +
+                              " values could not be read and were written as NULL");
+  }
+  const TableReadStats& stats = reader.Stats();
+  if (stats.skippedRecords) {
+    report.warnings.push_back("table " + ToUtf8(table.name) + ": " +
+                              std::to_string(stats.skippedRecords) +
+                              " damaged records could not be read");
+  }
+  showCount();
+  Wait(500);
+  display.SetCurrentProgress(100);
+  Wait(500);
+}
+
+void SaveJob::State::ExportKeys() {
+  for (const _SYSOBJECTS* table : SelectedTables()) ExportTableKeys(*table);
+  ExportConstraints();
+}
+
+void SaveJob::State::ExportTableKeys(const _SYSOBJECTS& table) {
+  for (const auto& o : catalogue.objects) {
+    if (o.parentId == table.id && o.type == u"PK") {
+      ShowSingleRecordStep();
+      ShowObject(u"PrimaryKey", o.name);
+      WriteKeyOrIndex(KeyScript::kPrimaryKeys, o.name, table.id, 1);
+      break;
+    }
+  }
+  std::vector<uint16_t> seen;
+  for (const auto& row : catalogue.indexRows) {
+    if (row.tableId != table.id) continue;
+    if (std::find(seen.begin(), seen.end(), row.indid) != seen.end()) continue;
+    seen.push_back(row.indid);
+    // An index that backs a key is written as the key.
+    if (row.primaryKey || row.uniqueConstraint) continue;
+    const bool keyOfThatName =
+        std::any_of(catalogue.objects.begin(), catalogue.objects.end(), [&](const _SYSOBJECTS& o) {
+          return o.name == row.name && (o.type == u"PK" || o.type == u"UQ");
+        });
+    if (keyOfThatName || row.name.empty()) continue;
+    if (std::u16string_view(row.name).starts_with(u"_WA_Sys_")) continue;
+    if (!IsIndexEntry(row, file.Version())) continue;
+    ShowSingleRecordStep();
+    ShowObject(u"Indexes", row.name);
+    WriteKeyOrIndex(KeyScript::kIndexes, row.name, table.id, 2);
+  }
+}
+
+void SaveJob::State::WriteKeyOrIndex(KeyScript script, std::u16string_view name, int64_t tableId,
+                                     int mode) {
+  const std::string path = folder.KeyScriptPath(script);
+  ShowSavedPath(path);
+  // The key's own index: the table's index row of the key's name.
+  const _SYSINDEXES* index = nullptr;
+  for (const auto& row : catalogue.indexRows) {
+    if (row.tableId == tableId && row.name == name) {
+      index = &row;
+      break;
+    }
+  }
+  std::u16string_view kind = mode == 1 ? u"PK" : mode == 3 ? u"UQ" : u"";
+  const std::u16string statement =
+      KeyOrIndexStatement(catalogue, tableId, index ? index->indid : 0, kind, name,
+                          index && index->unique, StatementUse::kScript);
+  if (!statement.empty()) folder.AppendStatement(path, statement);
+}
+
+void SaveJob::State::ExportConstraintsOf(const _SYSOBJECTS& o) {
+  if (o.type == u"F ") {
+    ShowSingleRecordStep();
+    ShowObject(u"ForeignKeys", o.name);
+    const std::string path = folder.KeyScriptPath(KeyScript::kForeignKeys);
+    ShowSavedPath(path);
+    const std::u16string statement = ForeignKeyStatement(catalogue, o.id, StatementUse::kScript);
+    if (!statement.empty()) folder.AppendStatement(path, statement);
+  } else if (o.type == u"UQ") {
+    ShowSingleRecordStep();
+    ShowObject(u"UniqueKeys", o.name);
+    WriteKeyOrIndex(KeyScript::kUniqueKeys, o.name, o.parentId, 3);
+  } else if (o.type == u"C ") {
+    ShowSingleRecordStep();
+    ShowObject(u"CheckConstraints", o.name);
+    const std::string path = folder.KeyScriptPath(KeyScript::kConstraints);
+    ShowSavedPath(path);
+    folder.AppendStatement(path, WithCrLf(CheckConstraintStatement(catalogue, o.id)));
+  }
+}
+
+void SaveJob::State::ExportConstraints() {
+  if (request.saveAllObjects) {
+    for (const auto& o : catalogue.objects) ExportConstraintsOf(o);
+    return;
+  }
+  for (const _SYSOBJECTS* table : SelectedTables()) {
+    for (const auto& o : catalogue.objects) {
+      if (o.parentId == table->id) ExportConstraintsOf(o);
+    }
+  }
+}
+
+void SaveJob::State::ExportModules() {
+  for (const char* batch : {"Procedure.bat", "Functions.bat", "Triggers.bat", "View.bat"}) {
+    folder.AppendToFile(u"\r\n", batch);
+  }
+  for (const auto& o : catalogue.objects) {
+    const ModuleKind* kind = KindOfModule(o.type);
+    if (!kind) continue;
+    const bool checked =
+        request.saveAllObjects ||
+        std::find(request.checkedObjectNames.begin(), request.checkedObjectNames.end(), o.name) !=
+            request.checkedObjectNames.end();
+    if (checked) WriteModule(o, *kind);
+  }
+}
+
+void SaveJob::State::WriteModule(const _SYSOBJECTS& module, const ModuleKind& kind) {
+  AdvanceObjectCounter();
+  const std::u16string fileName = folder.UniqueFileName(kind.folder, module.name, u".sql");
+  const std::string path = folder.Path(std::string(kind.folder) + "/" + ToUtf8(fileName));
+  ShowObject(kind.typeText, module.name);
+  ShowSavedPath(path);
+  ScriptFile script;
+  if (script.Open(path, ScriptFile::Mode::kCreate)) {
+    ShowSingleRecordStep();
+    script.WriteLine(folder.HeaderLine());
+    script.WriteLine(u"GO");
+    const auto text = std::find_if(
+        catalogue.moduleTexts.begin(), catalogue.moduleTexts.end(),
+        [&](const _Procedures& p) { return p.objectId == static_cast<uint32_t>(module.id); });
+    if (text != catalogue.moduleTexts.end()) {
+      if (text->incomplete) script.WriteLine(kIncompleteTextComment);
+      for (std::u16string_view line : TextLines(text->text)) script.WriteLine(line);
+    }
+  }
+  if (!script.Close()) {
+    folder.NoteFailure(path, script.Error());
+  }
+  folder.AppendToFile(ExportFolder::SqlcmdLine(fileName), kind.batch);
+  folder.AppendToFile(u"\r\n", kind.batch);
+}
+
+SaveJob::SaveJob(const DataFile& file, const Catalogue& catalogue, SaveRequest request,
+                 ui::ExportDisplay& display, ui::Pacer& pacer)
+    : state_(std::make_unique<State>(file, catalogue, std::move(request), display, pacer)) {}
+
+SaveJob::~SaveJob() = default;
+
+void SaveJob::PrepareDestination() {
+  state_->folder.Prepare();
+}
+
+void SaveJob::Run(JobControl& job) {
+  State& s = *state_;
+  s.job = &job;
+  s.objectCounter = 0;
+  s.objectTotal = 0;
+  try {
+    job.Checkpoint();
+    s.folder.WriteFixedFiles();
+    s.ExportTables();
+    s.ExportKeys();
+    s.ExportModules();
+    s.Wait(1000);
+    s.display.SetOverallProgress(100);
+    s.Wait(3000);
+    s.report.completed = true;
+  } catch (const FileError& e) {
+    s.folder.NoteFailure("data file", std::string("reading the data file failed: ") + e.what());
+  }
+  s.report.failures = s.folder.Failures();
+  s.report.filesWritten = s.folder.FilesCreated();
+}
+
+const SaveReport& SaveJob::Report() const {
+  state_->report.failures = state_->folder.Failures();
+  return state_->report;
+}
+
+}  // namespace mendora

@@ -1,0 +1,145 @@
+#include "export/ScriptFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "engine/CodePage.h"
+
+namespace mendora {
+namespace {
+
+constexpr size_t kBufferSize = 1 << 16;
+constexpr char kByteOrderMark[] = {'\xFF', '\xFE'};
+
+void AppendUtf16Le(std::u16string_view text, std::string& out) {
+  for (char16_t unit : text) {
+    out += static_cast<char>(unit & 0xFF);
+    out += static_cast<char>(unit >> 8);
+  }
+}
+
+}  // namespace
+
+bool FitsCodePage(std::u16string_view text) {
+  for (char16_t unit : text) {
+    if (unit < 0x80) continue;
+    if (unit >= 0xD800 && unit <= 0xDFFF) return false;
+    if (UnicodeToCodePage(unit) == '?') return false;
+  }
+  return true;
+}
+
+ScriptFile::~ScriptFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool ScriptFile::Fail(const std::string& what, int error) {
+  if (error_.empty()) error_ = what + " " + path_ + ": " + std::strerror(error);
+  buffer_.clear();
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  return false;
+}
+
+bool ScriptFile::Open(const std::string& path, Mode mode, Text text) {
+  if (fd_ >= 0) Close();
+  path_ = path;
+  text_ = text;
+  unicode_ = false;
+  error_.clear();
+  buffer_.clear();
+  int flags = O_RDWR | O_CLOEXEC;
+  if (mode == Mode::kCreate) flags |= O_CREAT | O_TRUNC;
+  if (mode == Mode::kAppend) {
+    flags |= O_CREAT;
+    // A read-only file of an earlier save is made writable, as the batch
+    // files are meant to be appended to.
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR)) {
+      ::chmod(path.c_str(), st.st_mode | S_IWUSR);
+    }
+  }
+  fd_ = ::open(path.c_str(), flags, 0644);
+  if (fd_ < 0) return Fail("cannot open", errno);
+  struct stat st;
+  if (::fstat(fd_, &st) != 0) return Fail("cannot open", errno);
+  if (!S_ISREG(st.st_mode)) return Fail("cannot open", EISDIR);
+  if (st.st_size >= 2) {
+    char head[2];
+    if (::pread(fd_, head, 2, 0) == 2 && head[0] == kByteOrderMark[0] &&
+        head[1] == kByteOrderMark[1]) {
+      unicode_ = true;
+    }
+  }
+  if (::lseek(fd_, 0, SEEK_END) < 0) return Fail("cannot open", errno);
+  return true;
+}
+
+bool ScriptFile::WriteBytes(const char* data, size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd_, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return Fail("cannot write", n < 0 ? errno : ENOSPC);
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool ScriptFile::Flush() {
+  if (fd_ < 0) return false;
+  if (buffer_.empty()) return true;
+  const bool ok = WriteBytes(buffer_.data(), buffer_.size());
+  buffer_.clear();
+  return ok;
+}
+
+bool ScriptFile::SwitchToUnicode() {
+  if (!Flush()) return false;
+  const off_t size = ::lseek(fd_, 0, SEEK_END);
+  if (size < 0) return Fail("cannot read back", errno);
+  std::string bytes(static_cast<size_t>(size), '\0');
+  for (size_t done = 0; done < bytes.size();) {
+    const ssize_t n = ::pread(fd_, bytes.data() + done, bytes.size() - done, done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return Fail("cannot read back", n < 0 ? errno : EIO);
+    done += static_cast<size_t>(n);
+  }
+  std::string converted(kByteOrderMark, sizeof kByteOrderMark);
+  AppendUtf16Le(FromCodePage(std::string_view(bytes)), converted);
+  if (::ftruncate(fd_, 0) != 0 || ::lseek(fd_, 0, SEEK_SET) != 0) {
+    return Fail("cannot rewrite", errno);
+  }
+  unicode_ = true;
+  return WriteBytes(converted.data(), converted.size());
+}
+
+bool ScriptFile::Write(std::u16string_view text) {
+  if (fd_ < 0) return false;
+  if (!unicode_ && text_ == Text::kUnicodeWhenNeeded && !FitsCodePage(text)) {
+    if (!SwitchToUnicode()) return false;
+  }
+  if (unicode_) {
+    AppendUtf16Le(text, buffer_);
+  } else {
+    buffer_ += ToCodePage(text);
+  }
+  return buffer_.size() < kBufferSize || Flush();
+}
+
+bool ScriptFile::Close() {
+  if (fd_ < 0) return error_.empty();
+  const bool flushed = Flush();
+  if (fd_ < 0) return false;
+  const int fd = fd_;
+  fd_ = -1;
+  if (::close(fd) != 0) return Fail("cannot close", errno);
+  return flushed;
+}
+
+}  // namespace mendora
