@@ -96,13 +96,20 @@ CFileSaving::CFileSaving(ui::JobState& state, ui::Prompts& prompts, SaveDialogTi
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
   setWindowTitle(Utf8ToQString(texts::kWindowTitle));
   setWindowIcon(widgets::ApplicationIcon());
-  ui_->banner->setPixmap(QPixmap::fromImage(widgets::DrawBanner(QSize(800, 72))));
+  ui_->banner->setPixmap(QPixmap::fromImage(
+      widgets::DrawBanner(QSize(800, 72), QStringLiteral("Saving the recovered database"))));
   ui_->stopButton->setText(Utf8ToQString(texts::kStop));
   ui_->pauseButton->setText(Utf8ToQString(texts::kPause));
   // "Saved File Path :" shows two lines; the job breaks a long path itself.
   ui_->savedPath->setWordWrap(true);
   ui_->savedPath->setMinimumHeight(ui_->savedPath->fontMetrics().lineSpacing() * 2 + 4);
   ui_->savedPath->setMinimumWidth(600);
+  for (widgets::CTransparentStatic* caption :
+       {ui_->savedPathCaption, ui_->objectTypeCaption, ui_->objectNameCaption, ui_->recordsCaption,
+        ui_->objectsCaption, ui_->currentCaption, ui_->overallCaption}) {
+    caption->setWordWrap(false);
+  }
+  setFixedSize(sizeHint());
   connect(ui_->stopButton, &QPushButton::clicked, this, &CFileSaving::OnStop);
   connect(ui_->pauseButton, &QPushButton::clicked, this, &CFileSaving::OnPause);
   connect(&closeTimer_, &QTimer::timeout, this, &CFileSaving::OnCloseTimer);
@@ -172,9 +179,6 @@ int CFileSaving::Run(SaveWork& work) {
 
 void CFileSaving::RunSaveJob(JobThread& job, SaveWork& work) {
   work.Run(job.Job());
-  pacer_->Wait(timings_.endHoldMs);
-  display_->SetOverallProgress(100);
-  pacer_->Wait(timings_.endShowMs);
   jobDone_ = true;
   state_.saveCompleted = true;
 }

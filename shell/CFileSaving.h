@@ -3,8 +3,8 @@
 //
 //   Run(work)   prepares the destination on the window thread, starts the
 //               worker (RunSaveJob) and runs the dialog until it closes.
-//   worker      the save's own steps, then 1 s, the overall bar at 100, 3 s;
-//               then the job is done and `saveCompleted` is set.
+//   worker      the save's steps (RunSaveJob); once they have all run, the
+//               job is done and `saveCompleted` is set.
 //   timer 1     every second: once the job is done, the dialog closes (OK).
 //   Pause       holds the worker (Stop greyed, "Resume"); again releases it.
 //   Stop        holds the worker and, once it waits at a checkpoint, asks
@@ -47,7 +47,8 @@ class SaveWork {
   virtual ~SaveWork() = default;
   // On the window thread, before the worker starts.
   virtual void PrepareDestination() = 0;
-  // On the worker. Throws mendora::JobStopped when the job is stopped.
+  // On the worker: every step, the last waits included. Throws
+  // mendora::JobStopped when the job is stopped.
   virtual void Run(mendora::JobControl& job) = 0;
 };
 
@@ -55,10 +56,6 @@ struct SaveDialogTimings {
   // Whether the job's waits are taken: the tests run without them.
   bool paced = true;
   int closeTimerMs = 1000;
-  // After the last object: the wait before the overall bar shows 100, and
-  // how long it shows so before the job is done.
-  int endHoldMs = 1000;
-  int endShowMs = 3000;
 };
 
 class CFileSaving final : public QDialog {
