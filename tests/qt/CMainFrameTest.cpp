@@ -172,7 +172,10 @@ class CMainFrameTest : public QObject {
   void stopDuringGridFill();
   void saveDuringAGridFillIsRefused();
   void saveOfTheSampleFileCompletes();
+  void saveOfARealFileCompletes();
+  void saveOfARealFileCompletes_data();
   void saveStoppedWithYesIsAbortedAndWritesNothingMore();
+  void saveWithFilesItCannotWriteSaysSo();
   void saveIntoAMissingFolderIsRefused();
   void helpOpensTheManualOnceAndBringsItForward();
   void aboutFromTheMenuAndTheToolbar();
@@ -662,6 +665,35 @@ void CMainFrameTest::saveOfTheSampleFileCompletes() {
   QCOMPARE(w.prompts.UnexpectedQuestions(), 0);
 }
 
+void CMainFrameTest::saveOfARealFileCompletes_data() {
+  QTest::addColumn<QString>("file");
+  QTest::newRow("2000") << QStringLiteral("v539-pubs.mdf");
+  QTest::newRow("2005") << QStringLiteral("v611-pubs.mdf");
+  QTest::newRow("2008") << QStringLiteral("v655-northwind.mdf");
+}
+
+void CMainFrameTest::saveOfARealFileCompletes() {
+  QFETCH(QString, file);
+  const mdftest::ManifestFile& facts = manifest_.at(file.toStdString());
+  QTemporaryDir destination;
+  Window w;
+  w.folder = destination.path();
+  w.Open(qttest::RealFile(file.toStdString()));
+  QTRY_VERIFY_WITH_TIMEOUT(w.Idle(), kAnalysisTimeoutMs);
+  w.CheckEverything();
+  QString used;
+  qttest::WhenModal<shell::CFileSaving>(
+      [&](shell::CFileSaving*) { used = QString::fromStdString(w.doc.state.DestinationFolder()); });
+  w.Commands().saveTool->trigger();
+  QCOMPARE(w.prompts.Texts(), std::vector<std::string>{"Saving Completed Successfully."});
+  const QDir out(used);
+  for (const QString& fixed : kFixedFiles) QVERIFY2(out.exists(fixed), qPrintable(fixed));
+  // One definition script per table of the file.
+  QCOMPARE(QDir(used + "Tables_Create").entryList(QDir::Files).size(),
+           qsizetype(facts.tables.size()));
+  QVERIFY(!out.exists("tempUNT.dat"));
+}
+
 void CMainFrameTest::saveStoppedWithYesIsAbortedAndWritesNothingMore() {
   QTemporaryDir destination;
   // Paced as the program runs, so that the save is surely under way when
@@ -702,6 +734,37 @@ void CMainFrameTest::saveStoppedWithYesIsAbortedAndWritesNothingMore() {
   QVERIFY(!w.doc.state.saveCompleted);
   QVERIFY(!w.doc.state.destinationChosen);
   QVERIFY(w.doc.state.DestinationFolder().empty());
+}
+
+void CMainFrameTest::saveWithFilesItCannotWriteSaysSo() {
+  QTemporaryDir destination;
+  // Paced, so that the folder can be spoilt before the first table is written.
+  shell::Timings paced = qttest::FastTimings();
+  paced.savePaced = true;
+  Window w(false, paced);
+  w.folder = destination.path();
+  w.Open(QStringLiteral(MENDORA_SAMPLE_PATH));
+  QTRY_VERIFY_WITH_TIMEOUT(w.Idle(), kAnalysisTimeoutMs);
+  const ui::TreeControl& tree = w.Tree();
+  const ui::TreeHandle tables = ChildStartingWith(tree, tree.GetRootItem(), "Tables(");
+  w.frame->OnTreeClick(ChildStartingWith(tree, tables, "Orders("), mendora::TreeHit::kStateIcon);
+  QString used;
+  qttest::WhenModal<shell::CFileSaving>([&](shell::CFileSaving*) {
+    used = QString::fromStdString(w.doc.state.DestinationFolder());
+    // A file where the data scripts' folder should be.
+    QVERIFY(QDir(used + "Tables_Data").removeRecursively());
+    QFile blocker(used + "Tables_Data");
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+  });
+  w.Commands().saveTool->trigger();
+  QCOMPARE(w.prompts.Shown().size(), size_t(1));
+  const QString notice = QString::fromStdString(w.prompts.Shown()[0].text);
+  QVERIFY2(notice.startsWith(QStringLiteral("Saving finished with errors:\n")), qPrintable(notice));
+  QVERIFY2(notice.contains(QStringLiteral("Orders_Data.sql")), qPrintable(notice));
+  // The rest of the save went on.
+  QVERIFY(QFileInfo::exists(used + "Import.bat"));
+  QVERIFY(!QFileInfo::exists(used + "tempUNT.dat"));
+  QVERIFY(!w.doc.state.saveCompleted);
 }
 
 void CMainFrameTest::saveIntoAMissingFolderIsRefused() {
