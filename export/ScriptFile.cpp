@@ -25,15 +25,6 @@ void AppendUtf16Le(std::u16string_view text, std::string& out) {
 
 }  // namespace
 
-bool FitsCodePage(std::u16string_view text) {
-  for (char16_t unit : text) {
-    if (unit < 0x80) continue;
-    if (unit >= 0xD800 && unit <= 0xDFFF) return false;
-    if (UnicodeToCodePage(unit) == '?') return false;
-  }
-  return true;
-}
-
 ScriptFile::~ScriptFile() {
   if (fd_ >= 0) ::close(fd_);
 }
@@ -121,14 +112,32 @@ bool ScriptFile::SwitchToUnicode() {
 
 bool ScriptFile::Write(std::u16string_view text) {
   if (fd_ < 0) return false;
-  if (!unicode_ && text_ == Text::kUnicodeWhenNeeded && !FitsCodePage(text)) {
-    if (!SwitchToUnicode()) return false;
+  if (!unicode_) {
+    // One pass: each character into the code page, until one has no place
+    // there; then the file turns into UTF-16 and takes the text whole.
+    const size_t start = buffer_.size();
+    buffer_.resize(start + text.size());
+    char* out = buffer_.data() + start;
+    bool fits = true;
+    for (char16_t unit : text) {
+      if (unit < 0x80) {
+        *out++ = static_cast<char>(unit);
+        continue;
+      }
+      const bool surrogate = unit >= 0xD800 && unit <= 0xDFFF;
+      const unsigned char byte = surrogate ? '?' : UnicodeToCodePage(unit);
+      if (byte == '?' && text_ == Text::kUnicodeWhenNeeded) {
+        fits = false;
+        break;
+      }
+      *out++ = static_cast<char>(byte);
+    }
+    if (!fits) {
+      buffer_.resize(start);
+      if (!SwitchToUnicode()) return false;
+    }
   }
-  if (unicode_) {
-    AppendUtf16Le(text, buffer_);
-  } else {
-    buffer_ += ToCodePage(text);
-  }
+  if (unicode_) AppendUtf16Le(text, buffer_);
   return buffer_.size() < kBufferSize || Flush();
 }
 

@@ -56,7 +56,4 @@ class ScriptFile {
   std::string error_;
 };
 
-// Whether every character of `text` has a place in the code page.
-bool FitsCodePage(std::u16string_view text);
-
 }  // namespace mendora

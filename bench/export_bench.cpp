@@ -1,0 +1,131 @@
+// Measures the save without windows, as mendora-cli export runs it: every
+// table's definition and rows, keys, indexes, constraints and modules written
+// as scripts, against a plain sequential read of the same file; and the
+// process's peak memory.
+//
+//   export_bench FILE.mdf [SCRATCH_FOLDER]
+//
+// The scripts go into a fresh folder inside SCRATCH_FOLDER (default: the
+// system's temporary folder), removed at the end. The file is read once,
+// unmeasured, first; run the program twice to see the figures with the file
+// in the page cache.
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/Analysis.h"
+#include "export/SaveJob.h"
+
+using namespace mendora;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+volatile unsigned char readSink;
+
+uint64_t ReadSequentially(const char* path) {
+  int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return 0;
+  std::vector<char> buffer(1 << 20);
+  uint64_t total = 0;
+  unsigned char sum = 0;
+  for (;;) {
+    ssize_t n = ::read(fd, buffer.data(), buffer.size());
+    if (n <= 0) break;
+    total += static_cast<uint64_t>(n);
+    sum = static_cast<unsigned char>(sum + buffer[static_cast<size_t>(n) - 1]);
+  }
+  ::close(fd);
+  readSink = sum;
+  return total;
+}
+
+double Seconds(Clock::time_point since) {
+  return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+class Silent final : public ui::ExportDisplay {
+ public:
+  void SetObjectType(std::u16string_view) override {}
+  void SetObjectName(std::u16string_view) override {}
+  void SetSavedPath(std::u16string_view) override {}
+  void SetRecords(std::u16string_view) override {}
+  void SetObjects(std::u16string_view) override {}
+  void SetCurrentProgress(int) override {}
+  void SetOverallProgress(int) override {}
+};
+
+uint64_t FolderBytes(const std::string& folder) {
+  uint64_t total = 0;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(folder)) {
+    if (e.is_regular_file()) total += e.file_size();
+  }
+  return total;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: export_bench FILE.mdf [SCRATCH_FOLDER]\n");
+    return 2;
+  }
+  const char* path = argv[1];
+  const uint64_t size = ReadSequentially(path);
+  if (size == 0) {
+    std::perror(path);
+    return 1;
+  }
+  const double mb = size / 1e6;
+  auto start = Clock::now();
+  ReadSequentially(path);
+  const double readSeconds = Seconds(start);
+
+  DataFile file;
+  if (!file.Open(path) || !file.DetectVersion()) {
+    std::fprintf(stderr, "%s: not a data file of version 539, 611 or 655\n", path);
+    return 1;
+  }
+  Catalogue catalogue;
+  NullJobControl job;
+  RunAnalysis(file, catalogue, job);
+
+  std::string scratch =
+      (argc == 3 ? std::filesystem::path(argv[2]) : std::filesystem::temp_directory_path()) /
+      "export_bench-XXXXXX";
+  if (!::mkdtemp(scratch.data())) {
+    std::perror("scratch folder");
+    return 1;
+  }
+  Silent display;
+  ui::NoPacing pacer;
+  SaveJob save(file, catalogue, {scratch + "/", true, {}}, display, pacer);
+  start = Clock::now();
+  save.PrepareDestination();
+  save.Run(job);
+  const double saveSeconds = Seconds(start);
+  const SaveReport& report = save.Report();
+  const uint64_t written = FolderBytes(scratch);
+  std::filesystem::remove_all(scratch);
+
+  struct rusage usage {};
+  ::getrusage(RUSAGE_SELF, &usage);
+  std::printf("file             %s, version %u, %.1f MB, %zu user tables\n", path,
+              file.Version().Number(), mb, catalogue.userTables.size());
+  std::printf("sequential read  %8.3f s  %8.1f MB/s\n", readSeconds, mb / readSeconds);
+  std::printf(
+      "export           %8.3f s  %8.1f MB/s of file  %11llu rows  %6.2f M rows/s  "
+      "(%.1f MB of scripts)\n",
+      saveSeconds, mb / saveSeconds, static_cast<unsigned long long>(report.rowsWritten),
+      report.rowsWritten / saveSeconds / 1e6, written / 1e6);
+  std::printf("peak memory      %8.1f MiB (ru_maxrss)\n", usage.ru_maxrss / 1024.0);
+  for (const std::string& f : report.failures) std::printf("failed: %s\n", f.c_str());
+  return report.Ok() ? 0 : 1;
+}

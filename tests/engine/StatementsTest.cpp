@@ -1,0 +1,135 @@
+// The statements of the table, key, index, foreign-key and check scripts over
+// hand-made catalogues, byte for byte.
+#include <gtest/gtest.h>
+
+#include "engine/Statements.h"
+#include "engine/TypeCodes.h"
+
+namespace mendora {
+namespace {
+
+struct Maker {
+  Catalogue c;
+  void Object(std::u16string name, int64_t id, int64_t parent, std::u16string type) {
+    _SYSOBJECTS o{std::move(name), id, parent, std::move(type)};
+    c.objects.push_back(o);
+    if (o.type == u"U ") c.userTables.push_back(o);
+  }
+  _SYSCOLUMNS& Column(int64_t table, std::u16string name, int16_t colid, uint8_t xtype = kXInt,
+                      int16_t length = 4, uint8_t status = 0) {
+    _SYSCOLUMNS col;
+    col.name = std::move(name);
+    col.tableId = table;
+    col.colid = colid;
+    col.xtype = xtype;
+    col.length = length;
+    col.status = status;
+    c.columns.push_back(col);
+    return c.columns.back();
+  }
+  void Key(uint32_t table, uint32_t indid, uint32_t colid, bool descending = false) {
+    _SysIndexKeys k;
+    k.objectId = table;
+    k.indexId = indid;
+    k.columnId = colid;
+    k.descending = descending;
+    c.indexKeys.push_back(k);
+  }
+  void Reference(uint32_t fk, uint32_t refClass, uint32_t table, uint32_t colid) {
+    _SysConstraints d;
+    d.depId = fk;
+    d.refClass = refClass;
+    d.indepId = table;
+    d.indepSubId = colid;
+    c.dependencies.push_back(d);
+  }
+};
+
+TEST(Statements, TableDefinitions) {
+  Maker m;
+  m.Column(1, u"OrderID", 1, kXInt, 4, 1);
+  m.Column(1, u"CustomerID", 2, kXNChar, 10, 0);
+  m.Column(1, u"Freight", 3, kXMoney, 8, 0);
+  m.Column(1, u"ShipName", 4, kXNVarChar, 80, 2);
+  EXPECT_EQ(TableDefinitionStatement(m.c, 1, u"Orders"),
+            u"Create Table [Orders] ([OrderID] int Not Null,[CustomerID] nchar(5) Null,"
+            u"[Freight] money Null,[ShipName] nvarchar(40) Null)");
+
+  // Sizes by type, colid order whatever the list order, and names that need
+  // brackets of their own.
+  Maker n;
+  _SYSCOLUMNS& at = n.Column(2, u"At", 3, kXDateTime2, 8, 0);
+  at.scale = 7;
+  _SYSCOLUMNS& price = n.Column(2, u"Price", 1, kXDecimal, 9, 1);
+  price.prec = 10;
+  price.scale = 2;
+  n.Column(2, u"Notes", 2, kXVarChar, -1, 0);
+  n.Column(2, u"Blob", 4, kXVarBinary, -1, 0);
+  n.Column(2, u"Hash", 5, kXBinary, 20, 1);
+  n.Column(2, u"Bytes", 6, kXVarBinary, 50, 0);
+  n.Column(2, u"Odd]Name", 7, kXChar, 3, 9);
+  n.Column(2, u"Geo", 8, 200, 16, 0);
+  EXPECT_EQ(TableDefinitionStatement(n.c, 2, u"My Table"),
+            u"Create Table [My Table] ([Price] decimal(10,2) Not Null,[Notes] varchar(max) Null,"
+            u"[At] datetime2(7) Null,[Blob] varbinary(max) Null,[Hash] binary(20) Not Null,"
+            u"[Bytes] varbinary(50) Null,[Odd]]Name] char(3) Null,[Geo] varbinary(max) Null)");
+
+  EXPECT_EQ(TableDefinitionStatement(n.c, 3, u"T"), u"Create Table [T] ()");
+  EXPECT_EQ(BracketName(u"a]]b"), u"[a]]]]b]");
+}
+
+TEST(Statements, KeysAndIndexes) {
+  Maker m;
+  m.Object(u"Orders", 10, 0, u"U ");
+  m.Object(u"Customers", 20, 0, u"U ");
+  m.Object(u"PK_Orders", 11, 10, u"PK");
+  m.Column(10, u"OrderID", 1);
+  m.Column(10, u"CustomerID", 2);
+  m.Column(20, u"LastName", 1);
+  m.Column(20, u"FirstName", 2);
+  m.Column(20, u"CustomerID", 3);
+  m.Key(10, 1, 1);
+  m.Key(20, 2, 1);
+  m.Key(20, 2, 2);
+  m.Key(20, 3, 2, true);
+
+  EXPECT_EQ(KeyOrIndexStatement(m.c, 10, 1, u"PK", u"PK_Orders", false, StatementUse::kScript),
+            u"Alter Table Orders Add Constraint PK_Orders Primary Key(OrderID)");
+  EXPECT_EQ(KeyOrIndexStatement(m.c, 20, 2, u"", u"IX_Name", true, StatementUse::kScript),
+            u"Create Unique Index IX_Name On Customers(LastName,FirstName)");
+  EXPECT_EQ(KeyOrIndexStatement(m.c, 20, 2, u"", u"IX_Name", false, StatementUse::kScript),
+            u"Create Index IX_Name On Customers(LastName,FirstName)");
+  EXPECT_EQ(KeyOrIndexStatement(m.c, 20, 3, u"", u"IX First", false, StatementUse::kScript),
+            u"Create Index [IX First] On Customers(FirstName DESC)");
+  // The script's unique key is what the server runs; the preview keeps its words.
+  EXPECT_EQ(KeyOrIndexStatement(m.c, 20, 2, u"UQ", u"UQ_Name", false, StatementUse::kScript),
+            u"Alter Table Customers Add Constraint UQ_Name Unique(LastName,FirstName)");
+  EXPECT_EQ(KeyOrIndexStatement(m.c, 20, 2, u"UQ", u"UQ_Name", false),
+            u"Alter Table Customers Add Constraint UQ_Name Unique Key(LastName,FirstName)");
+  // No key columns: nothing for a script, the bare statement for a preview.
+  EXPECT_EQ(KeyOrIndexStatement(m.c, 20, 9, u"", u"IX_None", false, StatementUse::kScript), u"");
+  EXPECT_EQ(KeyOrIndexStatement(m.c, 20, 9, u"", u"IX_None", false),
+            u"Create Index IX_None On Customers()");
+}
+
+TEST(Statements, ForeignKeys) {
+  Maker m;
+  m.Object(u"Orders", 10, 0, u"U ");
+  m.Object(u"Customers", 20, 0, u"U ");
+  m.Object(u"FK_A", 30, 10, u"F ");
+  m.Object(u"FK_Broken", 31, 10, u"F ");
+  m.Column(10, u"CustomerID", 2);
+  m.Column(20, u"CustomerID", 1);
+  m.Reference(30, kReferencingColumn, 10, 2);
+  m.Reference(30, kReferencedColumn, 20, 1);
+  m.Reference(31, kReferencingColumn, 10, 2);
+  EXPECT_EQ(ForeignKeyStatement(m.c, 30, StatementUse::kScript),
+            u"Alter table Orders Add Constraint FK_A Foreign Key(CustomerID) References "
+            u"Customers(CustomerID)");
+  EXPECT_EQ(ForeignKeyStatement(m.c, 31, StatementUse::kScript), u"");
+  EXPECT_EQ(ForeignKeyStatement(m.c, 31),
+            u"Alter table Orders Add Constraint FK_Broken Foreign Key(CustomerID) References ()");
+}
+
+}  // namespace
+}  // namespace mendora
