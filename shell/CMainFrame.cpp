@@ -3,21 +3,31 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QUrl>
 #include <QWindow>
+#include <cstdio>
+#include <filesystem>
 
+#include "browser/Destination.h"
 #include "browser/KeyPreview.h"
 #include "browser/ModulePreview.h"
 #include "engine/FileError.h"
+#include "export/SaveJob.h"
 #include "shell/AnalysisJob.h"
 #include "shell/CBrowse.h"
+#include "shell/CFileSaving.h"
 #include "shell/CLeftView.h"
 #include "shell/CMdf_Repair.h"
 #include "shell/CMendoraSqlView.h"
 #include "shell/GridFillJob.h"
 #include "shell/MessageDisplay.h"
+#include "shell/QtFolderBrowser.h"
 #include "shell/QtText.h"
+#include "shell/ReadRegistryString.h"
 #include "ui/ProductTexts.h"
 #include "widgets/AW_CMultiViewSplitter.h"
 #include "widgets/Artwork.h"
@@ -38,6 +48,51 @@ QAction* MakeAction(QObject* owner, const QString& text, const QString& statusTi
 
 const QString kAboutPrompt =
     QStringLiteral("Display program information, version number and copyright");
+
+// The manual's first page, relative to the folder the program is installed in.
+const QString kHelpPage = QStringLiteral("help/index.html");
+
+// How many of a save's failures the notice lists.
+constexpr size_t kFailuresShown = 5;
+
+// The save job as the save dialog runs it.
+class SaveJobWork final : public SaveWork {
+ public:
+  explicit SaveJobWork(mendora::SaveJob& job) : job_(job) {}
+  void PrepareDestination() override { job_.PrepareDestination(); }
+  void Run(mendora::JobControl& job) override { job_.Run(job); }
+
+ private:
+  mendora::SaveJob& job_;
+};
+
+// "Saving finished with errors:" and the first failures, one per line.
+std::string FailureNotice(const std::vector<std::string>& failures) {
+  std::string text = texts::kSavingFinishedWithErrors;
+  for (size_t i = 0; i < failures.size() && i < kFailuresShown; ++i) text += "\n" + failures[i];
+  if (failures.size() > kFailuresShown) text += "\n...";
+  return text;
+}
+
+// The file that marks the destination as in use while the save dialog is
+// open; a failure to make it changes nothing.
+class InUseMarker {
+ public:
+  explicit InUseMarker(std::string path)
+      : path_(std::move(path)), file_(std::fopen(path_.c_str(), "wb+")) {}
+  ~InUseMarker() {
+    if (!file_) return;
+    std::fclose(file_);
+    std::error_code ignored;
+    std::filesystem::remove(path_, ignored);
+  }
+  InUseMarker(const InUseMarker&) = delete;
+  InUseMarker& operator=(const InUseMarker&) = delete;
+
+ private:
+  std::string path_;
+  std::FILE* file_;
+};
 
 }  // namespace
 
@@ -98,14 +153,14 @@ void CMainFrame::CreateCommands() {
     connect(stop, &QAction::triggered, this, &CMainFrame::OnStop);
   }
   for (QAction* save : {c.saveMenu, c.saveTool}) {
-    connect(save, &QAction::triggered, this, &CMainFrame::SaveRequested);
+    connect(save, &QAction::triggered, this, &CMainFrame::OnSave);
   }
   // Every way out is a close request, so it meets the same questions.
   for (QAction* exit : {c.exitMenu, c.exitTool}) {
     connect(exit, &QAction::triggered, this, &QWidget::close);
   }
   for (QAction* help : {c.helpMenu, c.helpTool}) {
-    connect(help, &QAction::triggered, this, &CMainFrame::HelpRequested);
+    connect(help, &QAction::triggered, this, &CMainFrame::OnHelp);
   }
   for (QAction* about : {c.aboutMenu, c.aboutTool}) {
     connect(about, &QAction::triggered, this, &CMainFrame::ShowAbout);
@@ -533,6 +588,90 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     gridFillThread_.Shutdown();
     event->accept();
   }
+}
+
+void CMainFrame::OnSave() {
+  ui::JobState& s = doc_.state;
+  if (gridFillThread_.IsSet() || s.gridFillRunning) {
+    prompts_.Inform(texts::kCannotSaveWhileLoading, texts::kCaption);
+    return;
+  }
+  QtFolderBrowser folders(this, settings_.chooseFolder);
+  mendora::DestinationContext context{treeView_->Control(),        doc_.nodes, doc_.handles,
+                                      doc_.catalogue.databaseName, folders,    prompts_};
+  std::vector<std::u16string> checkedObjectNames;
+  mendora::ChooseDestination(context, s, checkedObjectNames);
+  if (s.destinationChosen) {
+    RunSave(s.DestinationFolder(), std::move(checkedObjectNames));
+    s.destinationChosen = false;
+  }
+  s.SetDestinationFolder({});
+}
+
+void CMainFrame::RunSave(const std::string& folder,
+                         std::vector<std::u16string> checkedObjectNames) {
+  ui::JobState& s = doc_.state;
+  std::vector<std::string> failures;
+  bool jobFailed = false;
+  {
+    const InUseMarker marker(folder + "tempUNT.dat");
+    SaveDialogTimings timings;
+    timings.paced = settings_.timings.savePaced;
+    timings.closeTimerMs = settings_.timings.saveCloseTimerMs;
+    CFileSaving dialog(s, prompts_, timings, this);
+    mendora::SaveRequest request{folder, s.saveAllObjects, std::move(checkedObjectNames)};
+    mendora::SaveJob job(doc_.file, doc_.catalogue, std::move(request), dialog.Display(),
+                         dialog.Pacer());
+    SaveJobWork work(job);
+    dialog.Run(work);
+    failures = job.Report().failures;
+    // A job that could not go on at all says why in the dialog's failure.
+    jobFailed = !dialog.Failure().empty();
+    if (jobFailed) failures.push_back(dialog.Failure());
+  }
+  // The save dialog and its worker have ended, and the marker is gone.
+  if (s.saveCompleted) {
+    s.saveCompleted = false;
+    prompts_.Inform(failures.empty() ? texts::kSavingCompleted : FailureNotice(failures),
+                    texts::kCaption);
+  } else if (jobFailed) {
+    prompts_.Inform(FailureNotice(failures), texts::kCaption);
+  } else {
+    prompts_.Inform(texts::kSavingAborted, texts::kCaption);
+  }
+}
+
+QString CMainFrame::HelpFile() {
+  const QString installFolder = ReadRegistryString(QString::fromLatin1(kSettingsKey),
+                                                   QString::fromLatin1(kInstallFolderValue));
+  for (const QString& folder : {installFolder, QCoreApplication::applicationDirPath()}) {
+    if (folder.isEmpty()) continue;
+    const QString page = QDir(folder).filePath(kHelpPage);
+    if (QFileInfo(page).isFile()) return page;
+  }
+  return {};
+}
+
+void CMainFrame::OnHelp() {
+  if (helpWindow_) {
+    helpWindow_->showNormal();
+    helpWindow_->raise();
+    helpWindow_->activateWindow();
+    return;
+  }
+  const QString page = HelpFile();
+  if (page.isEmpty()) return;
+  // A window of its own, closed with the main window.
+  auto* help = new QTextBrowser(this);
+  help->setWindowFlag(Qt::Window);
+  help->setAttribute(Qt::WA_DeleteOnClose);
+  help->setObjectName(QStringLiteral("HelpWindow"));
+  help->setWindowTitle(Utf8ToQString(texts::kProductName));
+  help->setOpenExternalLinks(true);
+  help->setSource(QUrl::fromLocalFile(page));
+  help->resize(860, 680);
+  help->show();
+  helpWindow_ = help;
 }
 
 void CMainFrame::ShowAbout() {

@@ -1,19 +1,25 @@
 // The main window: the object tree on the left and, on the right, one of
 // four views (the grid, the welcome picture, the about page and the hidden
 // analysis view); the menu, the toolbar, the status bar with its progress
-// bar; and the commands Open, Stop and Exit with the background jobs they
-// start and end.
+// bar; and the commands Open, Stop, Save, Help, About and Exit with the
+// background jobs they start and end.
 //
 // The window only routes: the file selection is CBrowse, the analysis is
-// RunAnalysisJob on a JobThread, the tree is built by the object browser.
+// RunAnalysisJob on a JobThread, the tree is built by the object browser, the
+// save's destination is chosen by the object browser and the save runs in
+// CFileSaving.
 // Command enabling and the status text follow the shared job state, checked
 // on a short timer as the platform's idle update would.
 #pragma once
 
 #include <QLabel>
 #include <QMainWindow>
+#include <QPointer>
 #include <QProgressBar>
+#include <QTextBrowser>
 #include <QTimer>
+#include <string>
+#include <vector>
 
 #include "browser/TreeClick.h"
 #include "shell/CMendoraSqlDoc.h"
@@ -68,6 +74,14 @@ class CMainFrame final : public QMainWindow {
   void OnFileOpen();
   // Stop: holds the running job, asks, and ends or resumes it.
   void OnStop();
+  // Save: refused while a grid fill runs; the destination, then the save
+  // dialog, then what came of it.
+  void OnSave();
+  // Help: the manual in a window of its own, or that window brought forward.
+  void OnHelp();
+  // The manual's first page: help/index.html in the installation folder, or
+  // beside the program; empty when neither has it.
+  static QString HelpFile();
   // Runs the file selection modally; true when it ended with the file open.
   bool RunFileSelection();
   // The file selection of start-up; the tree view's timer starts the analysis.
@@ -97,10 +111,8 @@ class CMainFrame final : public QMainWindow {
   JobThread& StartupAnalysisThread() { return startupAnalysisThread_; }
   JobThread& GridFillThread() { return gridFillThread_; }
   CMendoraSqlDoc& Document() { return doc_; }
-
- signals:
-  void SaveRequested();
-  void HelpRequested();
+  // The manual's window while it is open.
+  QTextBrowser* HelpWindow() const { return helpWindow_; }
 
  protected:
   // Exit, from the menu, the toolbar or the close box.
@@ -128,6 +140,8 @@ class CMainFrame final : public QMainWindow {
   void CancelPendingAnalysis();
   void ClearTreeAndGrid();
   void ShowAbout();
+  // The save dialog over the chosen folder; then the outcome is told.
+  void RunSave(const std::string& folder, std::vector<std::u16string> checkedObjectNames);
   bool AnyJobSet() const;
   void CloseDataFile();
 
@@ -151,6 +165,7 @@ class CMainFrame final : public QMainWindow {
   // unwound, since until then it may still be reading it.
   bool closeFileAtJobEnd_ = false;
   ui::TreeHandle currentNode_ = ui::kNoTreeItem;
+  QPointer<QTextBrowser> helpWindow_;
 };
 
 }  // namespace shell

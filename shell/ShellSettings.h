@@ -1,5 +1,5 @@
 // What the shell's windows take from the outside: the pacing of their timers,
-// who answers the message boxes, who picks files, and where the single
+// who answers the message boxes, who picks files and folders, and where the single
 // running copy keeps its lock. The program runs with the defaults; the tests
 // shorten the timers and answer from a script.
 #pragma once
@@ -37,10 +37,16 @@ struct Timings {
   int gridStartWaitMs = 500;
   int gridEndWaitMs = 50;
   int gridEndShowMs = 100;
+  // The save dialog: how often it looks whether the save is done, and
+  // whether the save's waits are taken.
+  int saveCloseTimerMs = 1000;
+  bool savePaced = true;
 };
 
 // Picks a data file; an empty text when the user cancels.
 using ChooseFile = std::function<QString(QWidget* parent)>;
+// Picks a folder under a title; an empty text when the user cancels.
+using ChooseFolder = std::function<QString(QWidget* parent, const QString& title)>;
 
 struct ShellSettings {
   Timings timings;
@@ -48,6 +54,8 @@ struct ShellSettings {
   ui::Prompts* prompts = nullptr;
   // Null: the system's file-open dialog.
   ChooseFile chooseFile;
+  // Null: the system's folder dialog.
+  ChooseFolder chooseFolder;
   // Called on the analysis thread with the analysis' progress in percent.
   std::function<void(int percent)> analysisProgress;
   // Where the lock and the socket of the single running copy live; empty:

@@ -45,4 +45,23 @@ inline constexpr const char* kAbortedByUser = "Current Process Aborted By User."
 inline constexpr const char* kAskExit = " Do you want to exit.";
 inline constexpr const char* kAboutTitle = "About Mendora for Sql Server";
 
+// The save.
+inline constexpr const char* kSelectDestinationPath = "Select the Destination Path";
+// The trailing blank is the program's.
+inline constexpr const char* kSavingPathMissing =
+    "Saving path doesn't exist, select another path for saving ";
+// Said, with the folder and the cause, when the save's own folder cannot be made.
+inline constexpr const char* kCannotCreateSaveFolder = "Cannot create the folder for saving: ";
+inline constexpr const char* kCannotSaveWhileLoading =
+    "Cannot save. First stop the process and then save.";
+inline constexpr const char* kSavingCompleted = "Saving Completed Successfully.";
+inline constexpr const char* kSavingAborted = "Saving Aborted by user.";
+inline constexpr const char* kAskAbortSaving = "Saving is in Progress, do you want to abort ?";
+// Followed by the first failures, one per line.
+inline constexpr const char* kSavingFinishedWithErrors = "Saving finished with errors:";
+// The save dialog.
+inline constexpr const char* kPause = "Pause";
+inline constexpr const char* kResume = "Resume";
+inline constexpr const char* kStop = "Stop";
+
 }  // namespace texts

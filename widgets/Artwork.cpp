@@ -294,7 +294,7 @@ QImage DrawWelcomePicture(QSize size) {
   return out;
 }
 
-QImage DrawBanner(QSize size) {
+QImage DrawBanner(QSize size, const QString& subtitle) {
   QImage out = Blank(size);
   QPainter p(&out);
   p.setRenderHint(QPainter::Antialiasing);
@@ -311,8 +311,7 @@ QImage DrawBanner(QSize size) {
   DrawTitle(p, QRectF(h * 1.1, h * 0.16, size.width() - h * 1.2, h * 0.42), qRound(h * 0.3),
             Qt::white, QStringLiteral("Mendora for Sql Server"), Qt::AlignLeft | Qt::AlignVCenter);
   DrawTitle(p, QRectF(h * 1.1, h * 0.56, size.width() - h * 1.2, h * 0.3), qRound(h * 0.18),
-            QColor(255, 255, 255, 215), QStringLiteral("Choose the primary data file to recover"),
-            Qt::AlignLeft | Qt::AlignVCenter, false);
+            QColor(255, 255, 255, 215), subtitle, Qt::AlignLeft | Qt::AlignVCenter, false);
   return out;
 }
 

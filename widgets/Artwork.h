@@ -35,8 +35,10 @@ QImage DrawApplicationImage(int size);
 
 // The welcome picture shown in the right pane when nothing else is.
 QImage DrawWelcomePicture(QSize size);
-// The banner at the top of the file selection dialog.
-QImage DrawBanner(QSize size);
+// The banner at the top of the file selection and save dialogs: the
+// product's name over `subtitle`.
+QImage DrawBanner(QSize size, const QString& subtitle =
+                                  QStringLiteral("Choose the primary data file to recover"));
 // The picture of the about box.
 QImage DrawAboutPicture(QSize size);
 // The splash picture; its rounded corners are filled with the colour key.

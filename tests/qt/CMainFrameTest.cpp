@@ -4,11 +4,14 @@
 // about the real files come from MANIFEST.md.
 #include <QAction>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QToolBar>
 #include <QToolButton>
 #include <fstream>
@@ -17,6 +20,7 @@
 #include "QtTestSupport.h"
 #include "browser/TreeText.h"
 #include "shell/CBrowse.h"
+#include "shell/CFileSaving.h"
 #include "shell/CLeftView.h"
 #include "shell/CMainFrame.h"
 #include "shell/CMdf_Repair.h"
@@ -28,6 +32,7 @@
 #include "ui/ScriptedPrompts.h"
 #include "widgets/AW_CMultiViewSplitter.h"
 #include "widgets/CAlphaToolBar.h"
+#include "widgets/CMdSqlAboutUs.h"
 #include "widgets/CTransparentStatic.h"
 
 using shell::CMainFrame;
@@ -42,6 +47,9 @@ struct Window {
   ui::ScriptedPrompts prompts;
   shell::CMendoraSqlDoc doc;
   QString chosen;
+  // The folder the save's folder browser answers with, and what it was asked.
+  QString folder;
+  QStringList folderTitles;
   qttest::Gate gate;
   std::unique_ptr<CMainFrame> frame;
 
@@ -50,6 +58,10 @@ struct Window {
     settings.timings = timings;
     settings.prompts = &prompts;
     settings.chooseFile = [this](QWidget*) { return chosen; };
+    settings.chooseFolder = [this](QWidget*, const QString& title) {
+      folderTitles << title;
+      return folder;
+    };
     if (gated) settings.analysisProgress = [this](int) { gate.WaitHere(); };
     frame = std::make_unique<CMainFrame>(doc, prompts, settings);
     frame->resize(1000, 640);
@@ -73,7 +85,29 @@ struct Window {
     });
     Commands().open->trigger();
   }
+
+  // Checks the whole tree, as a click on the root's check box does.
+  void CheckEverything() { frame->OnTreeClick(Tree().GetRootItem(), mendora::TreeHit::kStateIcon); }
 };
+
+// Every file below `folder` with its size: what a save has written so far.
+QStringList Listing(const QString& folder) {
+  QStringList out;
+  QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);
+  while (it.hasNext()) {
+    const QFileInfo file(it.next());
+    out << QDir(folder).relativeFilePath(file.filePath()) + QStringLiteral(" ") +
+               QString::number(file.size());
+  }
+  out.sort();
+  return out;
+}
+
+// The files every save writes, whatever it saves.
+const QStringList kFixedFiles = {
+    "CreateDatabase.sql", "Import.bat",     "import.sh",    "Tables_Create.bat", "Tables_Data.bat",
+    "PrimaryKey.bat",     "ForeignKey.bat", "Indexes.bat",  "UniqueKey.bat",     "Constraints.bat",
+    "Procedure.bat",      "Functions.bat",  "Triggers.bat", "View.bat"};
 
 QString Text(const ui::TreeControl& tree, ui::TreeHandle node) {
   return shell::ToQString(tree.GetItemText(node));
@@ -138,7 +172,17 @@ class CMainFrameTest : public QObject {
   void closeDuringAnalysisAbortsButKeepsTheWindow();
   void lockedFileIsRefusedInTheFileSelection();
   void stopDuringGridFill();
+  void saveDuringAGridFillIsRefused();
+  void saveOfTheSampleFileCompletes();
+  void saveOfARealFileCompletes();
+  void saveOfARealFileCompletes_data();
+  void saveStoppedWithYesIsAbortedAndWritesNothingMore();
+  void saveWithFilesItCannotWriteSaysSo();
+  void saveIntoAMissingFolderIsRefused();
+  void helpOpensTheManualOnceAndBringsItForward();
+  void aboutFromTheMenuAndTheToolbar();
   void screenshotOfARealFilesTree();
+  void picturesForTheManual();
 
  private:
   std::map<std::string, mdftest::ManifestFile> manifest_;
@@ -573,6 +617,280 @@ void CMainFrameTest::stopDuringGridFill() {
   QCOMPARE(w.prompts.UnexpectedQuestions(), 0);
 }
 
+void CMainFrameTest::saveDuringAGridFillIsRefused() {
+  Window w;
+  w.doc.state.saveAllowed = true;
+  w.doc.state.gridFillRunning = true;
+  QVERIFY(w.frame->GridFillThread().Start(
+      [](shell::JobThread& job) {
+        for (;;) job.Pause(std::chrono::milliseconds(1));
+      },
+      [](const shell::JobThread::Result&) {}));
+  QTRY_VERIFY(w.Commands().saveTool->isEnabled());
+  w.Commands().saveTool->trigger();
+  QCOMPARE(w.prompts.Texts(),
+           std::vector<std::string>{"Cannot save. First stop the process and then save."});
+  QCOMPARE(w.prompts.Shown()[0].caption, std::string("Mendora for Sql Server"));
+  // No folder was asked for and nothing prepared.
+  QVERIFY(w.folderTitles.isEmpty());
+  QVERIFY(!w.doc.state.destinationChosen);
+  w.frame->GridFillThread().Stop();
+  w.doc.state.gridFillRunning = false;
+  QTRY_VERIFY(!w.frame->GridFillThread().IsSet());
+}
+
+void CMainFrameTest::saveOfTheSampleFileCompletes() {
+  QTemporaryDir destination;
+  QVERIFY(destination.isValid());
+  Window w;
+  w.folder = destination.path();
+  w.Open(QStringLiteral(MENDORA_SAMPLE_PATH));
+  QTRY_VERIFY_WITH_TIMEOUT(w.Idle(), kAnalysisTimeoutMs);
+  w.CheckEverything();
+  QVERIFY(w.doc.state.saveAllowed);
+  QTRY_VERIFY(w.Commands().saveMenu->isEnabled());
+
+  // Saved twice in a row: each save writes into a folder of its own.
+  QStringList usedFolders;
+  for (QAction* save : {w.Commands().saveMenu, w.Commands().saveTool}) {
+    w.prompts.Clear();
+    bool markerWhileOpen = false;
+    qttest::WhenModal<shell::CFileSaving>([&](shell::CFileSaving* dialog) {
+      usedFolders << QString::fromStdString(w.doc.state.DestinationFolder());
+      markerWhileOpen = QFileInfo(usedFolders.back() + "tempUNT.dat").size() == 0 &&
+                        QFileInfo::exists(usedFolders.back() + "tempUNT.dat");
+      QCOMPARE(dialog->windowTitle(), QStringLiteral(" Mendora for Sql Server"));
+    });
+    save->trigger();
+    QVERIFY(markerWhileOpen);
+    QCOMPARE(w.prompts.Texts(), std::vector<std::string>{"Saving Completed Successfully."});
+    QCOMPARE(w.prompts.Shown()[0].caption, std::string("Mendora for Sql Server"));
+  }
+  QCOMPARE(w.folderTitles,
+           (QStringList{"Select the Destination Path", "Select the Destination Path"}));
+  QCOMPARE(usedFolders.size(), 2);
+  QVERIFY(usedFolders[0] != usedFolders[1]);
+  const QRegularExpression name(QStringLiteral(
+      "^MDRecovered_Shop\\.mdf_\\d\\d\\.\\d\\d\\.\\d\\d_\\d\\d-\\d\\d-\\d\\d(_2)?$"));
+  for (const QString& used : usedFolders) {
+    QVERIFY(used.startsWith(destination.path() + "/") && used.endsWith("/"));
+    QVERIFY2(name.match(QDir(used).dirName()).hasMatch(), qPrintable(used));
+    const QDir out(used);
+    for (const QString& fixed : kFixedFiles) QVERIFY2(out.exists(fixed), qPrintable(fixed));
+    // Every table has its definition and data scripts.
+    for (const char* table : {"Orders", "Products"}) {
+      QVERIFY(out.exists(QStringLiteral("Tables_Create/%1_Create.sql").arg(table)));
+      QVERIFY(out.exists(QStringLiteral("Tables_Data/%1_Data.sql").arg(table)));
+    }
+    QVERIFY(!out.exists("tempUNT.dat"));
+  }
+  // The save's state is spent.
+  QVERIFY(!w.doc.state.destinationChosen);
+  QVERIFY(!w.doc.state.saveCompleted);
+  QVERIFY(w.doc.state.DestinationFolder().empty());
+  QVERIFY(w.doc.file.IsOpen());
+  QCOMPARE(w.prompts.UnexpectedQuestions(), 0);
+}
+
+void CMainFrameTest::saveOfARealFileCompletes_data() {
+  QTest::addColumn<QString>("file");
+  QTest::newRow("2000") << QStringLiteral("v539-pubs.mdf");
+  QTest::newRow("2005") << QStringLiteral("v611-pubs.mdf");
+  QTest::newRow("2008") << QStringLiteral("v655-northwind.mdf");
+}
+
+void CMainFrameTest::saveOfARealFileCompletes() {
+  QFETCH(QString, file);
+  const mdftest::ManifestFile& facts = manifest_.at(file.toStdString());
+  QTemporaryDir destination;
+  Window w;
+  w.folder = destination.path();
+  w.Open(qttest::RealFile(file.toStdString()));
+  QTRY_VERIFY_WITH_TIMEOUT(w.Idle(), kAnalysisTimeoutMs);
+  w.CheckEverything();
+  QString used;
+  qttest::WhenModal<shell::CFileSaving>(
+      [&](shell::CFileSaving*) { used = QString::fromStdString(w.doc.state.DestinationFolder()); });
+  w.Commands().saveTool->trigger();
+  QCOMPARE(w.prompts.Texts(), std::vector<std::string>{"Saving Completed Successfully."});
+  const QDir out(used);
+  for (const QString& fixed : kFixedFiles) QVERIFY2(out.exists(fixed), qPrintable(fixed));
+  // One definition script per table of the file.
+  QCOMPARE(QDir(used + "Tables_Create").entryList(QDir::Files).size(),
+           qsizetype(facts.tables.size()));
+  QVERIFY(!out.exists("tempUNT.dat"));
+}
+
+void CMainFrameTest::saveStoppedWithYesIsAbortedAndWritesNothingMore() {
+  QTemporaryDir destination;
+  // Paced as the program runs, so that the save is surely under way when
+  // Stop is pressed.
+  shell::Timings paced = qttest::FastTimings();
+  paced.savePaced = true;
+  Window w(false, paced);
+  w.folder = destination.path();
+  w.Open(QStringLiteral(MENDORA_SAMPLE_PATH));
+  QTRY_VERIFY_WITH_TIMEOUT(w.Idle(), kAnalysisTimeoutMs);
+  w.CheckEverything();
+  QString folder;
+  QStringList atAnswer;
+  w.prompts.Answer(true, [&](const PromptRecord& asked) {
+    QCOMPARE(asked.text, std::string("Saving is in Progress, do you want to abort ?"));
+    atAnswer = Listing(folder);
+  });
+  qttest::WhenModal<shell::CFileSaving>([&](shell::CFileSaving* dialog) {
+    folder = QString::fromStdString(w.doc.state.DestinationFolder());
+    QTRY_VERIFY(QFileInfo::exists(folder + "Import.bat"));
+    dialog->StopButton()->click();
+  });
+  QElapsedTimer clock;
+  clock.start();
+  w.Commands().saveTool->trigger();
+  QVERIFY(clock.elapsed() < 10000);
+  QCOMPARE(w.prompts.Texts(),
+           (std::vector<std::string>{"Saving is in Progress, do you want to abort ?",
+                                     "Saving Aborted by user."}));
+  // While the dialog was open the marker was there; now it is gone, and
+  // nothing else has changed since the answer.
+  QVERIFY(atAnswer.contains(QStringLiteral("tempUNT.dat 0")));
+  atAnswer.removeAll(QStringLiteral("tempUNT.dat 0"));
+  QVERIFY(atAnswer.contains(
+      QStringLiteral("Import.bat %1").arg(QFileInfo(folder + "Import.bat").size())));
+  QTest::qWait(300);
+  QCOMPARE(Listing(folder), atAnswer);
+  QVERIFY(!w.doc.state.saveCompleted);
+  QVERIFY(!w.doc.state.destinationChosen);
+  QVERIFY(w.doc.state.DestinationFolder().empty());
+}
+
+void CMainFrameTest::saveWithFilesItCannotWriteSaysSo() {
+  QTemporaryDir destination;
+  // Paced, so that the folder can be spoilt before the first table is written.
+  shell::Timings paced = qttest::FastTimings();
+  paced.savePaced = true;
+  Window w(false, paced);
+  w.folder = destination.path();
+  w.Open(QStringLiteral(MENDORA_SAMPLE_PATH));
+  QTRY_VERIFY_WITH_TIMEOUT(w.Idle(), kAnalysisTimeoutMs);
+  const ui::TreeControl& tree = w.Tree();
+  const ui::TreeHandle tables = ChildStartingWith(tree, tree.GetRootItem(), "Tables(");
+  w.frame->OnTreeClick(ChildStartingWith(tree, tables, "Orders("), mendora::TreeHit::kStateIcon);
+  QString used;
+  qttest::WhenModal<shell::CFileSaving>([&](shell::CFileSaving*) {
+    used = QString::fromStdString(w.doc.state.DestinationFolder());
+    // A file where the data scripts' folder should be.
+    QVERIFY(QDir(used + "Tables_Data").removeRecursively());
+    QFile blocker(used + "Tables_Data");
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+  });
+  w.Commands().saveTool->trigger();
+  QCOMPARE(w.prompts.Shown().size(), size_t(1));
+  const QString notice = QString::fromStdString(w.prompts.Shown()[0].text);
+  QVERIFY2(notice.startsWith(QStringLiteral("Saving finished with errors:\n")), qPrintable(notice));
+  QVERIFY2(notice.contains(QStringLiteral("Orders_Data.sql")), qPrintable(notice));
+  // The rest of the save went on.
+  QVERIFY(QFileInfo::exists(used + "Import.bat"));
+  QVERIFY(!QFileInfo::exists(used + "tempUNT.dat"));
+  QVERIFY(!w.doc.state.saveCompleted);
+}
+
+void CMainFrameTest::saveIntoAMissingFolderIsRefused() {
+  QTemporaryDir destination;
+  Window w;
+  w.folder = destination.filePath(QStringLiteral("gone"));
+  w.Open(QStringLiteral(MENDORA_SAMPLE_PATH));
+  QTRY_VERIFY_WITH_TIMEOUT(w.Idle(), kAnalysisTimeoutMs);
+  w.CheckEverything();
+  bool missed = false;
+  qttest::WhenModal<shell::CFileSaving>([](shell::CFileSaving* d) { d->reject(); }, 500, &missed);
+  w.Commands().saveMenu->trigger();
+  QTRY_VERIFY(missed);
+  QCOMPARE(w.prompts.Texts(),
+           std::vector<std::string>{"Saving path doesn't exist, select another path for saving "});
+  QVERIFY(QDir(destination.path()).isEmpty());
+  QVERIFY(!w.doc.state.destinationChosen);
+  // Cancelled: nothing at all.
+  w.prompts.Clear();
+  w.folder.clear();
+  w.Commands().saveMenu->trigger();
+  QVERIFY(w.prompts.Shown().empty());
+  QCOMPARE(w.folderTitles.size(), 2);
+}
+
+void CMainFrameTest::helpOpensTheManualOnceAndBringsItForward() {
+  QTemporaryDir config;
+  const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+  qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+  Window w;
+  // No installation folder, and no manual beside this test program: Help
+  // finds nothing and opens nothing.
+  QVERIFY(shell::CMainFrame::HelpFile().isEmpty());
+  w.Commands().helpMenu->trigger();
+  QVERIFY(!w.frame->HelpWindow());
+
+  // The installation folder is the program's, where the build put the manual.
+  const QString programFolder = QFileInfo(QStringLiteral(MENDORA_PROGRAM_PATH)).absolutePath();
+  QVERIFY(QDir(config.path()).mkpath("MDSQL"));
+  QFile ini(config.filePath("MDSQL/registry.ini"));
+  QVERIFY(ini.open(QIODevice::WriteOnly));
+  ini.write("[MDSQL]\nFilePath=" + programFolder.toUtf8() + "\n");
+  ini.close();
+  QCOMPARE(shell::CMainFrame::HelpFile(), programFolder + "/help/index.html");
+
+  w.Commands().helpMenu->trigger();
+  QPointer<QTextBrowser> help = w.frame->HelpWindow();
+  QVERIFY(help);
+  QVERIFY(help->isWindow());
+  QVERIFY(help->isVisible());
+  QCOMPARE(help->windowTitle(), QStringLiteral("Mendora for Sql Server"));
+  const QString text = help->toPlainText();
+  for (const char* topic : {"Open", "Save", "Import.bat", "import.sh", "sqlcmd"}) {
+    QVERIFY2(text.contains(QString::fromLatin1(topic)), topic);
+  }
+  // Its pictures are beside it.
+  for (const char* picture : {"main-window.png", "save-dialog.png"}) {
+    const QVariant data = help->loadResource(QTextDocument::ImageResource, QUrl(picture));
+    QVERIFY2(!data.toByteArray().isEmpty(), picture);
+  }
+
+  // A second request, from the toolbar, brings the same window forward.
+  help->hide();
+  w.Commands().helpTool->trigger();
+  QCOMPARE(w.frame->HelpWindow(), help.data());
+  QVERIFY(help->isVisible());
+  int helpWindows = 0;
+  for (QWidget* top : QApplication::topLevelWidgets()) {
+    if (top->windowTitle() == QStringLiteral("Mendora for Sql Server") && top->isVisible()) {
+      ++helpWindows;
+    }
+  }
+  QCOMPARE(helpWindows, 1);
+  // Closed, it goes; the next request opens it anew.
+  help->close();
+  QTRY_VERIFY(!help);
+  QVERIFY(!w.frame->HelpWindow());
+  w.Commands().helpMenu->trigger();
+  QVERIFY(w.frame->HelpWindow());
+  qputenv("XDG_CONFIG_HOME", oldConfig);
+}
+
+void CMainFrameTest::aboutFromTheMenuAndTheToolbar() {
+  Window w;
+  QStringList titles;
+  for (QAction* about : {w.Commands().aboutMenu, w.Commands().aboutTool}) {
+    bool missed = false;
+    qttest::WhenModal<widgets::CMdSqlAboutUs>(
+        [&](widgets::CMdSqlAboutUs* box) {
+          titles << box->windowTitle();
+          box->accept();
+        },
+        10000, &missed);
+    about->trigger();
+    QVERIFY(!missed);
+  }
+  QCOMPARE(titles, (QStringList{"About Mendora for Sql Server", "About Mendora for Sql Server"}));
+}
+
 void CMainFrameTest::screenshotOfARealFilesTree() {
   // The file is opened through a link with a plain name, so that the picture
   // shows no folder of the machine it was taken on.
@@ -598,6 +916,52 @@ void CMainFrameTest::screenshotOfARealFilesTree() {
   const QPixmap shot = w.frame->grab();
   QCOMPARE(shot.size(), QSize(1100, 680) * shot.devicePixelRatio());
   QVERIFY(shot.save(QStringLiteral(MENDORA_SCREENSHOT_PATH)));
+}
+
+void CMainFrameTest::picturesForTheManual() {
+  // The manual's pictures, written beside the screenshot for a person to
+  // look at and, when the windows change, to copy into resources/help. The
+  // sample is opened and saved under /tmp, so that the pictures show
+  // plain paths.
+  const QString link = QStringLiteral("/tmp/Shop.mdf");
+  QFile::remove(link);
+  QVERIFY(QFile::link(QStringLiteral(MENDORA_SAMPLE_PATH), link));
+  const QString pictures = QFileInfo(QStringLiteral(MENDORA_SCREENSHOT_PATH)).absolutePath();
+  shell::Timings paced = qttest::FastTimings();
+  paced.savePaced = true;
+  Window w(false, paced);
+  w.frame->resize(1000, 620);
+  w.Open(link);
+  QTRY_VERIFY_WITH_TIMEOUT(w.Idle(), kAnalysisTimeoutMs);
+  const ui::TreeControl& tree = w.Tree();
+  const ui::TreeHandle tables = ChildStartingWith(tree, tree.GetRootItem(), "Tables(");
+  const ui::TreeHandle orders = ChildStartingWith(tree, tables, "Orders(");
+  w.frame->OnTreeClick(orders, mendora::TreeHit::kStateIcon);
+  w.frame->OnTreeClick(orders, mendora::TreeHit::kLabel);
+  w.Tree().Expand(orders, ui::TreeExpand::kExpand);
+  QTRY_VERIFY(!w.frame->GridFillThread().IsSet() &&
+              w.frame->GridView()->Control().GetItemCount() > 0);
+  w.frame->Splitter()->setSizes({300, 700});
+  QTRY_COMPARE(w.frame->Splitter()->sizes().value(0), 300);
+  QVERIFY(w.frame->grab().save(pictures + "/main-window.png"));
+
+  // The save dialog while it writes the Orders table, then stopped.
+  w.folder = QStringLiteral("/tmp");
+  QString folder;
+  w.prompts.Answer(true);
+  qttest::WhenModal<shell::CFileSaving>([&](shell::CFileSaving* dialog) {
+    folder = QString::fromStdString(w.doc.state.DestinationFolder());
+    QTRY_VERIFY_WITH_TIMEOUT(dialog->Objects()->text().startsWith("1/") &&
+                                 dialog->ObjectName()->text() == QStringLiteral("Orders"),
+                             20000);
+    QVERIFY(dialog->grab().save(pictures + "/save-dialog.png"));
+    dialog->StopButton()->click();
+  });
+  w.Commands().saveTool->trigger();
+  QVERIFY(folder.startsWith(QStringLiteral("/tmp/MDRecovered_Shop.mdf_")));
+  QVERIFY(QDir(folder).removeRecursively());
+  QFile::remove(link);
+  QVERIFY(QFileInfo::exists(pictures + "/save-dialog.png"));
 }
 
 MENDORA_QTEST_MAIN(CMainFrameTest)

@@ -34,6 +34,8 @@ inline shell::Timings FastTimings() {
   t.gridStartWaitMs = 0;
   t.gridEndWaitMs = 5;
   t.gridEndShowMs = 5;
+  t.saveCloseTimerMs = 20;
+  t.savePaced = false;
   return t;
 }
 
