@@ -27,19 +27,6 @@ std::string TwoDigits(int value) {
   return text;
 }
 
-// Makes `parent`/`name`, or `name`_2, `name`_3, ... when it is taken. The
-// folder made, ending with "/"; empty with `error` set when none could be.
-std::string MakeOwnFolder(const std::string& parent, const std::string& name,
-                          std::error_code& error) {
-  for (int n = 1; n <= kMaxFolderSuffix; ++n) {
-    const std::string path = parent + name + (n == 1 ? "" : "_" + std::to_string(n));
-    if (fs::create_directory(path, error)) return path + "/";
-    if (error) return {};
-  }
-  error = std::make_error_code(std::errc::file_exists);
-  return {};
-}
-
 }  // namespace
 
 SaveScope CollectCheckedObjects(const ui::TreeControl& tree, const ObjectTreeNodes& nodes,
@@ -65,6 +52,17 @@ std::tm LocalTimeNow() {
   std::tm local{};
   localtime_r(&now, &local);
   return local;
+}
+
+std::string MakeOwnFolder(const std::string& parent, const std::string& name,
+                          std::error_code& error) {
+  for (int n = 1; n <= kMaxFolderSuffix; ++n) {
+    const std::string path = parent + name + (n == 1 ? "" : "_" + std::to_string(n));
+    if (fs::create_directory(path, error)) return path + "/";
+    if (error) return {};
+  }
+  error = std::make_error_code(std::errc::file_exists);
+  return {};
 }
 
 std::string SaveFolderName(std::u16string_view databaseName, const std::tm& when) {

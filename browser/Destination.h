@@ -23,6 +23,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "browser/ObjectTree.h"
@@ -47,6 +48,12 @@ std::tm LocalTimeNow();
 // "MDRecovered_" + database + ".mdf_" + HH.MM.SS + "_" + MM-DD-YY. A "/" in
 // the database name, which a folder name cannot hold, becomes "_".
 std::string SaveFolderName(std::u16string_view databaseName, const std::tm& when);
+
+// Makes `parent` + `name` (`parent` ends with "/"), or `name`_2, `name`_3,
+// ... when it is taken. The folder made, ending with "/"; empty with `error`
+// set when none could be.
+std::string MakeOwnFolder(const std::string& parent, const std::string& name,
+                          std::error_code& error);
 
 struct DestinationContext {
   const ui::TreeControl& tree;

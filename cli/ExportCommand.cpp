@@ -1,16 +1,12 @@
 // mendora-cli export: the window's save without windows and without waits.
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
-#include <ctime>
 #include <filesystem>
 
+#include "browser/Destination.h"
 #include "cli/AnalysedFile.h"
 #include "cli/Commands.h"
 #include "engine/FileError.h"
-#include "engine/FileNames.h"
 #include "engine/Utf16.h"
 #include "export/SaveJob.h"
 
@@ -66,20 +62,6 @@ class ProgressDisplay final : public ui::ExportDisplay {
   std::string type_, name_, records_;
 };
 
-std::string TwoDigits(int n) {
-  return std::string(1, char('0' + n / 10 % 10)) + char('0' + n % 10);
-}
-
-// "MDRecovered_" + database + ".mdf_" + HH.MM.SS + "_" + MM-DD-YY.
-std::string SaveFolderName(const std::u16string& database, std::time_t now) {
-  std::tm local{};
-  localtime_r(&now, &local);
-  const std::u16string name = mendora::SafeFileName(u"MDRecovered_" + database, u".mdf");
-  return mendora::ToUtf8(name) + "_" + TwoDigits(local.tm_hour) + "." + TwoDigits(local.tm_min) +
-         "." + TwoDigits(local.tm_sec) + "_" + TwoDigits(local.tm_mon + 1) + "-" +
-         TwoDigits(local.tm_mday) + "-" + TwoDigits(local.tm_year % 100);
-}
-
 }  // namespace
 
 int Export(const ExportOptions& options, std::ostream& out, std::ostream& err) {
@@ -120,19 +102,15 @@ int Export(const ExportOptions& options, std::ostream& out, std::ostream& err) {
       return 1;
     }
     // Every save gets a folder of its own, also two in one second.
-    const std::string base = SaveFolderName(c.databaseName, std::time(nullptr));
-    std::string folder;
-    for (int n = 1;; ++n) {
-      folder = options.destination;
-      if (folder.back() != '/') folder += '/';
-      folder += n == 1 ? base : base + "_" + std::to_string(n);
-      if (::mkdir(folder.c_str(), 0755) == 0) break;
-      if (errno != EEXIST) {
-        err << folder << ": " << std::strerror(errno) << "\n";
-        return 1;
-      }
+    std::string parent = options.destination;
+    if (parent.back() != '/') parent += '/';
+    const std::string name = mendora::SaveFolderName(c.databaseName, mendora::LocalTimeNow());
+    const std::string folder = mendora::MakeOwnFolder(parent, name, ec);
+    if (folder.empty()) {
+      err << parent << name << ": " << ec.message() << "\n";
+      return 1;
     }
-    request.destinationFolder = folder + "/";
+    request.destinationFolder = folder;
 
     ProgressDisplay display(err, ::isatty(STDERR_FILENO) == 1);
     ui::NoPacing pacer;
@@ -141,7 +119,7 @@ int Export(const ExportOptions& options, std::ostream& out, std::ostream& err) {
     mendora::NullJobControl control;
     job.Run(control);
     const mendora::SaveReport& report = job.Report();
-    out << folder << "\n";
+    out << folder.substr(0, folder.size() - 1) << "\n";
     if (!WroteAll(out, err)) return 1;
     for (const std::string& warning : report.warnings) err << "warning: " << warning << "\n";
     for (const std::string& failure : report.failures) err << "failed: " << failure << "\n";
