@@ -3,7 +3,9 @@
 // or leave the folder, and a stop that writes nothing more.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 
 #include "engine/TypeCodes.h"
@@ -215,6 +217,38 @@ TEST(SaveJob, NothingIsWrittenAfterAStop) {
     EXPECT_EQ(Files(dir.path()), stop.atStop) << n;
     EXPECT_FALSE(job.Report().completed);
   }
+}
+
+// import.sh replays what the batch files list, in Import.bat's order, each
+// script from its own folder: a stand-in sqlcmd notes where it ran and what.
+TEST(SaveJob, ImportScriptReplaysTheBatchFilesInOrder) {
+  Shop shop;
+  TempDir dir;
+  ShownDisplay display;
+  ASSERT_TRUE(Save(shop.c, {dir.path(), true, {}}, display).Ok());
+  TempDir bin;
+  const std::string log = bin.path() + "log";
+  {
+    std::ofstream stub(bin.path() + "sqlcmd");
+    stub << "#!/bin/sh\necho \"$(basename \"$PWD\") $*\" >> '" << log << "'\n";
+  }
+  fs::permissions(bin.path() + "sqlcmd", fs::perms::owner_all);
+  const std::string command = "cd / && PATH='" + bin.path() + "':\"$PATH\" SQLCMDSERVER= sh '" +
+                              dir.path() + "import.sh' > /dev/null";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  const std::string folder = fs::path(dir.path()).parent_path().filename().string();
+  EXPECT_EQ(FileBytes(log), folder + " -i CreateDatabase.sql\n" +
+                                "Tables_Create -i Orders_Create.sql\n"
+                                "Tables_Create -i Customers_Create.sql\n"
+                                "PrimaryKey -i PrimaryKeys.sql\n"
+                                "Indexes -i Indexes.sql\n"
+                                "Tables_Data -i Orders_Data.sql\n"
+                                "Tables_Data -i Customers_Data.sql\n"
+                                "ForeignKey -i ForeignKeys.sql\n"
+                                "UniqueKey -i UniqueKeys.sql\n"
+                                "Constraints -i Constraints.sql\n"
+                                "Procedure -i Proc1.sql\n"
+                                "View -i View A.sql\n");
 }
 
 }  // namespace
