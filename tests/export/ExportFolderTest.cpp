@@ -182,5 +182,33 @@ TEST(ExportFolder, WritesThatFailAreNotedOncePerFile) {
   EXPECT_FALSE(std::filesystem::exists(dir.path() + "y.sql"));
 }
 
+TEST(ScriptFile, TurnsUnicodeInTheMiddleOfALongScriptWithoutLosingWhatWasWritten) {
+  TempDir dir;
+  const std::string path = dir.path() + "data.sql";
+  ScriptFile file;
+  ASSERT_TRUE(file.Open(path, ScriptFile::Mode::kCreate));
+  std::u16string expected;
+  for (int i = 0; i < 20000; ++i) {
+    const std::u16string line =
+        u"Insert into [T] Values(" + std::u16string(i % 50, u'x') + u"\u00e9)";
+    ASSERT_TRUE(file.WriteLine(line));
+    expected += line + u"\r\n";
+  }
+  EXPECT_FALSE(file.Unicode());
+  ASSERT_TRUE(file.WriteLine(u"Insert into [T] Values(N'\U0001F600\u6703')"));
+  expected += u"Insert into [T] Values(N'\U0001F600\u6703')\r\n";
+  ASSERT_TRUE(file.WriteLine(u"done"));
+  expected += u"done\r\n";
+  EXPECT_TRUE(file.Unicode());
+  ASSERT_TRUE(file.Close());
+  EXPECT_EQ(ScriptText(path), expected);
+
+  // Appending to it later keeps it Unicode.
+  ASSERT_TRUE(file.Open(path, ScriptFile::Mode::kExisting));
+  ASSERT_TRUE(file.WriteLine(u"more"));
+  ASSERT_TRUE(file.Close());
+  EXPECT_EQ(ScriptText(path), expected + u"more\r\n");
+}
+
 }  // namespace
 }  // namespace mendora
