@@ -39,6 +39,27 @@ bool IsLoneSurrogate(std::u16string_view text, size_t i) {
   return false;
 }
 
+// Whether XML text holds a text node of nothing but blanks, which the server
+// drops when it reads a string as xml unless told to keep them (CONVERT
+// style 1). In the decoder's text a raw "<" only starts markup, so blanks
+// between a ">" and a "<" are such a node; the same pattern inside a comment
+// asks for style 1 where it changes nothing.
+bool HasBlankTextNode(std::u16string_view xml) {
+  auto blank = [](char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; };
+  size_t i = 0;
+  while (i < xml.size() && blank(xml[i])) ++i;
+  if (i > 0) return true;  // a fragment that starts with blanks
+  size_t end = xml.size();
+  while (end > 0 && blank(xml[end - 1])) --end;
+  if (end < xml.size()) return true;
+  for (size_t gt = xml.find(u'>'); gt != std::u16string_view::npos; gt = xml.find(u'>', gt + 1)) {
+    size_t j = gt + 1;
+    while (j < xml.size() && blank(xml[j])) ++j;
+    if (j > gt + 1 && j < xml.size() && xml[j] == u'<') return true;
+  }
+  return false;
+}
+
 // "1.5e+00" as "1.5E0", "-2.5e-07" as "-2.5E-7".
 void AppendENotation(std::u16string& out, std::string_view scientific) {
   const size_t e = scientific.find('e');
@@ -161,7 +182,13 @@ bool AppendPlain(const Value& v, uint8_t xtype, std::u16string& out, std::string
         why = "an xml value whose binary XML was not decoded";
         return false;
       }
+      if (!HasBlankTextNode(v.text)) {
+        AppendSqlString(v.text, true, out);
+        return true;
+      }
+      AppendAscii(out, "CONVERT(xml,");
       AppendSqlString(v.text, true, out);
+      AppendAscii(out, ",1)");
       return true;
   }
   return false;

@@ -19,7 +19,9 @@
 //   timestamp                DEFAULT: the server gives every row a new one
 //   char, varchar, text      'text' with each ' doubled; '' when empty
 //   nchar, nvarchar, ntext   N'text'
-//   xml                      N'<the decoded XML text>'
+//   xml                      N'<the decoded XML text>'; CONVERT(xml,N'...',1) when
+//                            the text holds a node of blanks only, which the
+//                            server would otherwise drop
 //   sql_variant              CAST(literal AS base type), with the length,
 //                            precision, scale the value needs:
 //                            CAST(N'abc' AS nvarchar(3)), CAST(12.50 AS decimal(4,2)),

@@ -12,7 +12,8 @@
 //   strings                   a string of the same characters, N'...' exactly for
 //                             nchar, nvarchar and ntext
 //   "<xml>"                   an N string (the XML text the reference does not
-//                             decode) or NULL (a value written with a warning)
+//                             decode), CONVERT(xml, <N string>, 1), or NULL (a
+//                             value written with a warning)
 //   {"variant", "value"}      CAST(literal AS type) whose type is the base type
 //                             named, its literal compared as a value of that type
 #pragma once

@@ -339,6 +339,18 @@ class InsertParser {
       ++next_;
       return true;
     }
+    if (IsWord("CONVERT")) {
+      ++next_;
+      out.kind = ParsedLiteral::Kind::kCast;
+      out.operand.resize(1);
+      uint32_t style = 0;
+      if (!Punct(u'(') || !Type(out.castType) || !Punct(u',') || !Literal(out.operand[0]) ||
+          !Punct(u',') || !Unsigned(255, style) || !Punct(u')')) {
+        return false;
+      }
+      out.style = static_cast<int>(style);
+      return true;
+    }
     if (IsWord("CAST")) {
       if (!Cast(out)) return false;
       if (!IsPunct(u'+')) return true;

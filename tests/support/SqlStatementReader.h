@@ -21,10 +21,12 @@ struct ParsedLiteral {
   // joined in; kNumber: the number as written, sign included ("-12.50", "1.5E0").
   std::u16string text;
   std::vector<std::byte> bytes;  // kBinary: the bytes of 0x...
-  // kCast: the type as written, lower-case and without blanks ("decimal(4,2)");
-  // `operand` holds the one literal cast.
+  // kCast: CAST(<literal> AS <type>) or CONVERT(<type>, <literal>, <style>);
+  // the type as written, lower-case and without blanks ("decimal(4,2)"),
+  // `operand` the one literal converted, `style` the style (-1 for a CAST).
   std::string castType;
   std::vector<ParsedLiteral> operand;
+  int style = -1;
 };
 
 struct ParsedInsert {
@@ -36,7 +38,8 @@ struct ParsedInsert {
 // One statement "Insert into <name> [(<columns>)] Values(<literal>, ...)",
 // keywords in any case, an optional ";" and line end after it. A literal is
 // NULL, DEFAULT, a number (an optional sign, digits, a point, an exponent),
-// 0x and hex digits, a string or CAST(<literal> AS <type>). A string is one
+// 0x and hex digits, a string, CAST(<literal> AS <type>) or
+// CONVERT(<type>, <literal>, <style>). A string is one
 // or more parts joined with +: '...' or N'...' with '' for a quote, CHAR(n)
 // or NCHAR(n); its first part may be CAST(<part> AS varchar(max)) or
 // nvarchar(max). A string's parts are all N or all not. Nothing, and
@@ -47,7 +50,8 @@ std::optional<ParsedInsert> ReadInsertStatement(std::u16string_view line,
 struct TokenRules {
   // The reserved words that may stand bare (in any case); any other bare
   // word must be a regular identifier.
-  std::vector<std::string> keywords = {"INSERT", "INTO", "VALUES", "NULL", "DEFAULT", "AS"};
+  std::vector<std::string> keywords = {"INSERT",  "INTO",    "VALUES", "NULL",
+                                       "DEFAULT", "CONVERT", "AS"};
   // No CR or LF but one line end at the very end.
   bool oneLine = true;
   bool allowComments = false;

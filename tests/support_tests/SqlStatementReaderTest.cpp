@@ -85,6 +85,14 @@ TEST(ReadInsertStatement, BytesAndCasts) {
   ASSERT_EQ(cast.operand.size(), 1u);
   EXPECT_EQ(cast.operand[0].text, u"12.50");
 
+  const ParsedLiteral convert = Only("CONVERT(xml, N'<a> </a>', 1)");
+  EXPECT_EQ(convert.kind, Kind::kCast);
+  EXPECT_EQ(convert.castType, "xml");
+  EXPECT_EQ(convert.style, 1);
+  ASSERT_EQ(convert.operand.size(), 1u);
+  EXPECT_EQ(convert.operand[0].text, u"<a> </a>");
+  EXPECT_EQ(cast.style, -1);
+
   const ParsedLiteral joined = Only("CAST(N'a'+NCHAR(13) AS nvarchar(2))");
   ASSERT_EQ(joined.operand.size(), 1u);
   EXPECT_EQ(joined.operand[0].text, u"a\r");
@@ -127,6 +135,7 @@ TEST(CheckStatementTokens, FindsTheFirstFault) {
   const Case cases[] = {
       {u"Insert into [T] Values(1,N'a''b',CAST(0x01 AS varbinary(1)))", true},
       {u"Insert into [T] Values(1)\r\n", true},
+      {u"Insert into [T] Values(CONVERT(xml,N'<a/>',1))", true},
       {u"Insert into [a]]b] Values('[')", true},
       {u"Insert into T_1 Values(1)", true},
       {u"Insert into [T] Values('a\r\nb')", false},  // a line break in a one-line statement
@@ -201,6 +210,8 @@ TEST(CompareWithReference, EachNotation) {
       {"xml text", "N'<a/>'", 241, "<xml>", true},
       {"xml NULL", "NULL", 241, "<xml>", true},
       {"xml as varchar", "'<a/>'", 241, "<xml>", false},
+      {"xml keeping its blanks", "CONVERT(xml,N'<a> </a>',1)", 241, "<xml>", true},
+      {"xml converted without keeping blanks", "CONVERT(xml,N'<a> </a>',0)", 241, "<xml>", false},
       {"variant",
        "CAST(12.50 AS decimal(4,2))",
        98,
