@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -80,7 +82,10 @@ class Decoder {
     at_ = 5;
     names_.assign(1, std::u16string());
     qnames_.assign(1, QualifiedName());
-    scope_ = {{u"xml", std::u16string(kXmlNamespace)}, {u"", u""}};
+    bindings_.clear();
+    pushed_.clear();
+    Bind(u"xml", std::u16string(kXmlNamespace));
+    Bind(u"", u"");
     while (at_ < bytes_.size()) {
       if (!Step()) return std::nullopt;
     }
@@ -181,29 +186,41 @@ class Decoder {
     return q.prefix.empty() ? q.local : q.prefix + u":" + q.local;
   }
 
-  const std::u16string* Bound(std::u16string_view prefix) const {
-    for (size_t i = scope_.size(); i-- > 0;) {
-      if (scope_[i].first == prefix) return &scope_[i].second;
+  // The namespace `prefix` stands for in scope; nothing when none.
+  const std::u16string* Bound(const std::u16string& prefix) const {
+    const auto it = bindings_.find(prefix);
+    return it == bindings_.end() || it->second.empty() ? nullptr : &it->second.back();
+  }
+
+  void Bind(const std::u16string& prefix, const std::u16string& uri) {
+    bindings_[prefix].push_back(uri);
+    pushed_.push_back(prefix);
+  }
+
+  // Back to the declarations in scope before the last `pushed_.size() - size`.
+  void Unbind(size_t size) {
+    while (pushed_.size() > size) {
+      bindings_[pushed_.back()].pop_back();
+      pushed_.pop_back();
     }
-    return nullptr;
   }
 
   // Makes `prefix` stand for `uri` on the element being written: nothing when
   // a declaration in scope already does, a new declaration when none on this
   // element says otherwise.
   bool Declare(const std::u16string& prefix, const std::u16string& uri,
-               std::vector<Attribute>& attributes, size_t elementScope) {
+               std::vector<Attribute>& attributes,
+               std::unordered_set<std::u16string>& declaredHere) {
     const std::u16string* bound = Bound(prefix);
     if (bound && *bound == uri) return true;
-    for (size_t i = elementScope; i < scope_.size(); ++i) {
-      if (scope_[i].first == prefix) return false;  // declared here for another namespace
-    }
+    if (declaredHere.count(prefix)) return false;  // declared here for another namespace
     if (prefix == u"xml" || prefix == u"xmlns") return false;
     Attribute a;
     a.name = prefix.empty() ? u"xmlns" : u"xmlns:" + prefix;
     a.value = uri;
     attributes.push_back(std::move(a));
-    scope_.emplace_back(prefix, uri);
+    Bind(prefix, uri);
+    declaredHere.insert(prefix);
     return true;
   }
 
@@ -237,17 +254,20 @@ class Decoder {
 
     // The declarations among the attributes come into scope first.
     const size_t stored = attributes.size();
-    const size_t elementScope = scope_.size();
+    const size_t elementScope = pushed_.size();
+    std::unordered_set<std::u16string> declaredHere;
     for (const Attribute& a : attributes) {
       if (a.qname.prefix == u"xmlns") {
         if (a.value.empty()) return false;  // a prefix cannot be undeclared
-        scope_.emplace_back(a.qname.local, a.value);
+        Bind(a.qname.local, a.value);
+        declaredHere.insert(a.qname.local);
       } else if (a.qname.prefix.empty() && a.qname.local == u"xmlns") {
-        scope_.emplace_back(u"", a.value);
+        Bind(u"", a.value);
+        declaredHere.insert(u"");
       }
     }
     if (!element->prefix.empty() && element->uri.empty()) return false;
-    if (!Declare(element->prefix, element->uri, attributes, elementScope)) return false;
+    if (!Declare(element->prefix, element->uri, attributes, declaredHere)) return false;
     for (size_t i = 0; i < stored; ++i) {
       const QualifiedName q = attributes[i].qname;
       if (q.prefix == u"xmlns" || (q.prefix.empty() && q.local == u"xmlns")) continue;
@@ -255,12 +275,11 @@ class Decoder {
         if (!q.uri.empty()) return false;  // an attribute without a prefix has no namespace
         continue;
       }
-      if (q.uri.empty() || !Declare(q.prefix, q.uri, attributes, elementScope)) return false;
+      if (q.uri.empty() || !Declare(q.prefix, q.uri, attributes, declaredHere)) return false;
     }
-    for (size_t i = 0; i < attributes.size(); ++i) {
-      for (size_t j = 0; j < i; ++j) {
-        if (attributes[i].name == attributes[j].name) return false;
-      }
+    std::unordered_set<std::u16string_view> names;
+    for (const Attribute& a : attributes) {
+      if (!names.insert(a.name).second) return false;  // an attribute twice
     }
 
     out_ += u'<';
@@ -276,7 +295,7 @@ class Decoder {
     if (at_ < bytes_.size() && Byte(at_) == kEndElement) {
       ++at_;
       out_ += u"/>";
-      scope_.resize(elementScope);
+      Unbind(elementScope);
       return true;
     }
     out_ += u'>';
@@ -326,7 +345,7 @@ class Decoder {
         out_ += u"</";
         out_ += open_.back().name;
         out_ += u'>';
-        scope_.resize(open_.back().scopeSize);
+        Unbind(open_.back().scopeSize);
         open_.pop_back();
         return true;
       case kText: {
@@ -357,7 +376,9 @@ class Decoder {
   size_t at_ = 0;
   std::vector<std::u16string> names_;
   std::vector<QualifiedName> qnames_;
-  std::vector<std::pair<std::u16string, std::u16string>> scope_;
+  // Each prefix's namespaces, innermost last; the prefixes in the order bound.
+  std::unordered_map<std::u16string, std::vector<std::u16string>> bindings_;
+  std::vector<std::u16string> pushed_;
   std::vector<OpenElement> open_;
   std::u16string out_;
 };

@@ -277,4 +277,37 @@ TEST(BinaryXml, EveryCutOfAValueIsReadSafely) {
   }
 }
 
+// Deep nesting and wide elements take time and stack in proportion to their
+// size: the decoder keeps its own stack of open elements and finds
+// declarations and repeated attributes without walking lists.
+TEST(BinaryXml, DeepAndWideDocuments) {
+  constexpr int kDepth = 100000;
+  Xml deep;
+  deep.Name(u"urn:a").Name(u"urn:b").Name(u"p").Name(u"e").QName(1, 3, 4).QName(2, 3, 4);
+  std::string want;
+  for (int i = 0; i < kDepth; ++i) {
+    deep.Element(1 + i % 2);
+    want += i % 2 ? "<p:e xmlns:p=\"urn:b\"" : "<p:e xmlns:p=\"urn:a\"";
+    want += i + 1 < kDepth ? ">" : "/>";  // the innermost has no content
+  }
+  for (int i = 0; i < kDepth; ++i) {
+    deep.End();
+    if (i > 0) want += "</p:e>";
+  }
+  EXPECT_EQ(deep.Decoded(), want);
+
+  constexpr int kWidth = 20000;
+  Xml wide;
+  want = "<a0";
+  for (int i = 0; i < kWidth; ++i) {
+    const std::u16string name = u"a" + FromUtf8(std::to_string(i));
+    wide.Name(name).QName(0, 0, i + 1);
+    want += " a" + std::to_string(i) + "=\"v\"";
+  }
+  wide.Element(1);
+  for (int i = 0; i < kWidth; ++i) wide.Attribute(i + 1, u"v");
+  wide.EndAttributes().End();
+  EXPECT_EQ(wide.Decoded(), want + "/>");
+}
+
 }  // namespace
