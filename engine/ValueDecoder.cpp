@@ -1,7 +1,9 @@
 #include "engine/ValueDecoder.h"
 
 #include <bit>
+#include <utility>
 
+#include "engine/BinaryXml.h"
 #include "engine/ByteReader.h"
 #include "engine/CLongInt.h"
 #include "engine/CodePage.h"
@@ -242,10 +244,17 @@ void DecodeValue(std::span<const std::byte> stored, const _SYSCOLUMNS& column, V
       out.kind = ValueKind::kString;
       AppendUtf16FromBytes(stored, out.text);
       return;
-    case kXXml:
+    case kXXml: {
       out.kind = ValueKind::kXml;
       out.bytes.assign(stored.begin(), stored.end());
+      auto text = DecodeBinaryXml(stored);
+      if (text) {
+        out.text = std::move(*text);
+      } else {
+        out.error = "binary XML not decoded";
+      }
       return;
+    }
     case kXSqlVariant:
       return DecodeVariant(stored, out);
     default:

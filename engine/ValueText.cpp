@@ -1,5 +1,6 @@
 #include "engine/ValueText.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -12,12 +13,6 @@ namespace {
 
 constexpr char kHex[] = "0123456789ABCDEF";
 
-void AppendHexByte(std::string& out, std::byte b) {
-  const auto v = static_cast<uint8_t>(b);
-  out.push_back(kHex[v >> 4]);
-  out.push_back(kHex[v & 0x0F]);
-}
-
 template <typename T>
 void AppendShortest(std::string& out, T v) {
   std::array<char, 64> buffer{};
@@ -25,7 +20,9 @@ void AppendShortest(std::string& out, T v) {
   out.append(buffer.data(), result.ptr);
 }
 
-void AppendDate(std::string& out, int64_t days) {
+}  // namespace
+
+void AppendIsoDate(std::string& out, int64_t days) {
   const CivilDay c = CivilFromDays0001(days);
   std::array<char, 32> buffer{};
   std::snprintf(buffer.data(), buffer.size(), "%04lld-%02d-%02d", static_cast<long long>(c.year),
@@ -33,7 +30,8 @@ void AppendDate(std::string& out, int64_t days) {
   out += buffer.data();
 }
 
-void AppendTime(std::string& out, int64_t units, int scale) {
+void AppendIsoTime(std::string& out, int64_t units, int scale) {
+  scale = std::clamp(scale, 0, 7);  // the time types keep at most 7 fraction digits
   int64_t perSecond = 1;
   for (int i = 0; i < scale; ++i) perSecond *= 10;
   const int64_t seconds = units / perSecond;
@@ -49,7 +47,15 @@ void AppendTime(std::string& out, int64_t units, int scale) {
   }
 }
 
-void AppendMoney(std::string& out, int64_t stored) {
+void AppendUtcOffset(std::string& out, int offsetMinutes) {
+  const int minutes = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
+  std::array<char, 16> buffer{};
+  std::snprintf(buffer.data(), buffer.size(), "%c%02d:%02d", offsetMinutes < 0 ? '-' : '+',
+                minutes / 60, minutes % 60);
+  out += buffer.data();
+}
+
+void AppendMoneyText(std::string& out, int64_t stored) {
   const uint64_t magnitude =
       stored < 0 ? 0 - static_cast<uint64_t>(stored) : static_cast<uint64_t>(stored);
   std::array<char, 48> buffer{};
@@ -59,7 +65,24 @@ void AppendMoney(std::string& out, int64_t stored) {
   out += buffer.data();
 }
 
-}  // namespace
+void AppendGuidText(std::string& out, std::span<const std::byte> stored) {
+  if (stored.size() != 16) return;
+  constexpr std::array<int, 16> kOrder = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+  for (size_t i = 0; i < kOrder.size(); ++i) {
+    if (i == 4 || i == 6 || i == 8 || i == 10) out.push_back('-');
+    AppendHexBytes(out, stored.subspan(kOrder[i], 1));
+  }
+}
+
+void AppendHexBytes(std::string& out, std::span<const std::byte> bytes) {
+  size_t at = out.size();
+  out.resize(at + 2 * bytes.size());
+  for (std::byte b : bytes) {
+    const auto x = static_cast<uint8_t>(b);
+    out[at++] = kHex[x >> 4];
+    out[at++] = kHex[x & 0x0F];
+  }
+}
 
 void AppendExactText(const Value& v, std::string& out) {
   switch (v.kind) {
@@ -73,7 +96,7 @@ void AppendExactText(const Value& v, std::string& out) {
       out += v.digits;
       return;
     case ValueKind::kMoney:
-      return AppendMoney(out, v.integer);
+      return AppendMoneyText(out, v.integer);
     case ValueKind::kReal:
       return AppendShortest(out, v.real);
     case ValueKind::kFloat:
@@ -81,45 +104,26 @@ void AppendExactText(const Value& v, std::string& out) {
     case ValueKind::kDateTime:
     case ValueKind::kSmallDateTime:
     case ValueKind::kDateTime2:
-      AppendDate(out, v.days);
+      AppendIsoDate(out, v.days);
       out.push_back(' ');
-      return AppendTime(out, v.timeUnits, v.scale);
+      return AppendIsoTime(out, v.timeUnits, v.scale);
     case ValueKind::kDate:
-      return AppendDate(out, v.days);
+      return AppendIsoDate(out, v.days);
     case ValueKind::kTime:
-      return AppendTime(out, v.timeUnits, v.scale);
-    case ValueKind::kDateTimeOffset: {
-      AppendDate(out, v.days);
+      return AppendIsoTime(out, v.timeUnits, v.scale);
+    case ValueKind::kDateTimeOffset:
+      AppendIsoDate(out, v.days);
       out.push_back(' ');
-      AppendTime(out, v.timeUnits, v.scale);
-      const int minutes = v.offsetMinutes < 0 ? -v.offsetMinutes : v.offsetMinutes;
-      std::array<char, 16> buffer{};
-      std::snprintf(buffer.data(), buffer.size(), "%c%02d:%02d", v.offsetMinutes < 0 ? '-' : '+',
-                    minutes / 60, minutes % 60);
-      out += buffer.data();
-      return;
-    }
-    case ValueKind::kGuid: {
-      // The first three groups are stored little-endian.
-      constexpr std::array<int, 16> kOrder = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
-      for (size_t i = 0; i < kOrder.size() && v.bytes.size() == 16; ++i) {
-        if (i == 4 || i == 6 || i == 8 || i == 10) out.push_back('-');
-        AppendHexByte(out, v.bytes[kOrder[i]]);
-      }
-      return;
-    }
+      AppendIsoTime(out, v.timeUnits, v.scale);
+      return AppendUtcOffset(out, v.offsetMinutes);
+    case ValueKind::kGuid:
+      return AppendGuidText(out, v.bytes);
+    case ValueKind::kXml:
+      if (v.error.empty()) return AppendUtf8(v.text, out);
+      [[fallthrough]];
     case ValueKind::kBinary:
-    case ValueKind::kXml: {
       out += "0x";
-      size_t at = out.size();
-      out.resize(at + 2 * v.bytes.size());
-      for (std::byte b : v.bytes) {
-        const auto x = static_cast<uint8_t>(b);
-        out[at++] = kHex[x >> 4];
-        out[at++] = kHex[x & 0x0F];
-      }
-      return;
-    }
+      return AppendHexBytes(out, v.bytes);
     case ValueKind::kString:
       AppendUtf8(v.text, out);
       return;

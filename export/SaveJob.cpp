@@ -246,6 +246,7 @@ void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, const std::string&
   const std::vector<_SYSCOLUMNS>& columns = reader.Columns();
   std::u16string statement;
   uint64_t written = 0, nulled = 0;
+  std::string why, firstWhy;
   auto lastShown = std::chrono::steady_clock::now();
   auto showCount = [&] {
     const uint64_t of = std::max(expected, written);
@@ -258,7 +259,10 @@ void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, const std::string&
     statement = head;
     for (size_t i = 0; i < row.size() && i < columns.size(); ++i) {
       if (i) statement += u',';
-      if (!AppendSqlLiteral(row[i], columns[i], statement)) ++nulled;
+      AppendSqlLiteral(row[i], columns[i], statement, &why);
+      if (!why.empty()) {
+        if (nulled++ == 0) firstWhy = ToUtf8(columns[i].name) + ": " + why;
+      }
     }
     statement += u')';
     if (!script.WriteLine(statement)) return false;
@@ -278,7 +282,7 @@ void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, const std::string&
   report.rowsWritten += written;
   if (nulled) {
     report.warnings.push_back("table " + ToUtf8(table.name) + ": " + std::to_string(nulled) +
-                              " values could not be read and were written as NULL");
+                              " values were written as NULL (first: " + firstWhy + ")");
   }
   const TableReadStats& stats = reader.Stats();
   if (stats.skippedRecords) {

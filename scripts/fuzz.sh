@@ -4,8 +4,9 @@
 #   bash scripts/fuzz.sh TARGET SECONDS   one target for as long as you like
 #   bash scripts/fuzz.sh all SECONDS      each target in turn (what CI runs)
 # Targets: fuzz_page (page and record decoders, system-table rows, IAM/PFS/boot
-# pages), fuzz_value (typed values and their text), fuzz_file (a whole small
-# data file: version test, analysis, object tree, every row and large value).
+# pages), fuzz_value (typed values, their text and SQL literal), fuzz_xml
+# (binary XML token streams), fuzz_file (a whole small data file: version
+# test, analysis, object tree, every row and large value).
 # The seed corpora are made at run time from the real data files (pages of
 # them, and their first pages as small files), plus any cases the fuzzer found
 # and kept in build-fuzz/corpus/. A crash, leak, hang (a case over 10 s) or
@@ -31,7 +32,7 @@ configure_and_build "$FUZZ_BUILD_DIR" -DCMAKE_CXX_COMPILER=clang++ -DMENDORA_FUZ
 # few stored values.
 seeds="$FUZZ_BUILD_DIR/seeds"
 if [[ ! -d "$seeds" ]]; then
-  mkdir -p "$seeds/fuzz_page" "$seeds/fuzz_file" "$seeds/fuzz_value"
+  mkdir -p "$seeds/fuzz_page" "$seeds/fuzz_file" "$seeds/fuzz_value" "$seeds/fuzz_xml"
   if [[ -d "$MDF_DIR" ]]; then
     for f in "$MDF_DIR"/v*.mdf; do
       name="$(basename "$f" .mdf)"
@@ -48,13 +49,15 @@ if [[ ! -d "$seeds" ]]; then
   printf '\x6a\x02\x01\x39\x30\x00\x00' >"$seeds/fuzz_value/decimal"
   printf '\x2b\x07\xc0\xe1\xe4\x00\x00\xa0\x42\x0b\x98\xfe' >"$seeds/fuzz_value/datetimeoffset"
   printf '\x62\x00\xe7\x01\x09\x04\xd0\x00\x34\x08\x00h\x00i\x00' >"$seeds/fuzz_value/variant"
+  # <a x="1"><!--c-->t</a> after the header
+  printf '\xf0\x01a\x00\xf0\x01x\x00\xef\x00\x00\x01\xef\x00\x00\x02\xf8\x01\xf6\x02\x11\x011\x00\xf5\xf3\x01c\x00\x11\x01t\x00\xf7' >"$seeds/fuzz_xml/element"
 fi
 
 run_one() {
   local target="$1" max_len=8192
   [[ "$target" == fuzz_file ]] && max_len=$((48 * 8192))
   local corpus="$FUZZ_BUILD_DIR/corpus/$target"
-  mkdir -p "$corpus"
+  mkdir -p "$corpus" "$seeds/$target"
   echo "== fuzz $target for ${SECONDS_EACH}s"
   (cd "$FUZZ_BUILD_DIR" && "./fuzz/$target" "$corpus" "$seeds/$target" \
     -max_total_time="$SECONDS_EACH" -timeout=10 -rss_limit_mb=2048 -max_len="$max_len" \
@@ -64,7 +67,7 @@ run_one() {
 export ASAN_OPTIONS="${ASAN_OPTIONS:-halt_on_error=1:detect_leaks=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}"
 if [[ "$TARGET" == all ]]; then
-  for t in fuzz_page fuzz_value fuzz_file; do run_one "$t"; done
+  for t in fuzz_page fuzz_value fuzz_xml fuzz_file; do run_one "$t"; done
 else
   run_one "$TARGET"
 fi

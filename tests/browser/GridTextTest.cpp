@@ -15,7 +15,7 @@ constexpr int64_t kDay20140816 = 735460;  // days from 0001-01-01
 
 _SYSCOLUMNS Column(uint8_t xtype, int16_t length = 0) {
   _SYSCOLUMNS c;
-  c.name = u"c";
+  c.name.assign(1, u'c');
   c.xtype = xtype;
   c.length = length;
   return c;
