@@ -1,5 +1,7 @@
 // mendora-cli export over every real file: everything the reference holds
-// has its script or statement, and nothing is written outside the folder.
+// has its script or statement, every row of the data scripts reads back as
+// the reference's, every statement is well formed, and nothing is written
+// outside the folder.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -11,6 +13,8 @@
 #include "tests/integration/CliRun.h"
 #include "tests/integration/ReferenceFiles.h"
 #include "tests/support/RealFiles.h"
+#include "tests/support/ReferenceLiteral.h"
+#include "tests/support/SqlStatementReader.h"
 #include "tests/support/TempDir.h"
 
 namespace mdftest {
@@ -55,6 +59,26 @@ std::string WithCrLf(const std::string& text) {
   return out.substr(start);
 }
 
+// The lines of a script, without their CR LF.
+std::vector<std::u16string> ScriptLines(const std::string& utf8) {
+  std::vector<std::u16string> lines;
+  const std::u16string text = FromUtf8(utf8);
+  for (size_t at = 0; at < text.size();) {
+    size_t end = text.find(u"\r\n", at);
+    if (end == std::u16string::npos) end = text.size();
+    lines.push_back(text.substr(at, end - at));
+    at = end + 2;
+  }
+  return lines;
+}
+
+// The words the statements and the check texts of the real files use bare.
+const std::vector<std::string> kStatementWords = {
+    "USE",        "MASTER",     "CREATE",  "DATABASE", "TABLE",  "NULL",  "NOT",  "ALTER",
+    "ADD",        "CONSTRAINT", "PRIMARY", "KEY",      "UNIQUE", "INDEX", "ON",   "FOREIGN",
+    "REFERENCES", "CHECK",      "INCLUDE", "DESC",     "AND",    "OR",    "LIKE", "IN",
+    "IS",         "BETWEEN",    "CONVERT", "CASE",     "WHEN",   "THEN",  "ELSE", "END"};
+
 class ExportRealFile : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(ExportRealFile, EveryObjectOfTheReferenceIsSaved) {
@@ -83,8 +107,12 @@ TEST_P(ExportRealFile, EveryObjectOfTheReferenceIsSaved) {
     EXPECT_TRUE(files.count(fixed)) << fixed;
   }
 
-  // Tables: a definition naming every column, and a data script with one
-  // statement per row.
+  // No value had to be written as NULL.
+  EXPECT_EQ(run.err.find("warning:"), std::string::npos) << run.err;
+
+  // Tables: a definition naming every column, and a data script whose rows
+  // read back as the reference's.
+  size_t cells = 0;
   for (const auto& table : ref["tables"]) {
     const std::string name = table["name"];
     const std::string head = "Create Table " + ToUtf8(mendora::BracketName(FromUtf8(name))) + " (";
@@ -99,21 +127,74 @@ TEST_P(ExportRealFile, EveryObjectOfTheReferenceIsSaved) {
     const std::string& definition = files[createFile];
     size_t at = 0;
     for (const auto& column : table["columns"]) {
-      const std::string c = ToUtf8(mendora::BracketName(FromUtf8(column["name"].get<std::string>())));
+      const std::string c =
+          ToUtf8(mendora::BracketName(FromUtf8(column["name"].get<std::string>())));
       at = definition.find(c + " ", at);
       EXPECT_NE(at, std::string::npos) << name << "." << column["name"];
     }
     const std::string dataFile =
         "Tables_Data/" + createFile.substr(14, createFile.size() - 14 - 11) + "_Data.sql";
     ASSERT_TRUE(files.count(dataFile)) << dataFile;
-    const std::string& data = files[dataFile];
-    const std::string insert =
-        "\r\nInsert into " + ToUtf8(mendora::BracketName(FromUtf8(name))) + " Values(";
-    size_t statements = 0;
-    for (size_t p = 0; (p = data.find(insert, p)) != std::string::npos; p += insert.size()) {
-      ++statements;
+    // Every row read back from its statement equals the reference row: in
+    // order, or, where forwarded rows make the order differ, as a multiset.
+    std::vector<uint8_t> types;
+    for (const auto& column : table["columns"]) types.push_back(column["xtype"].get<uint8_t>());
+    std::vector<std::vector<ParsedLiteral>> rows;
+    const std::vector<std::u16string> lines = ScriptLines(files[dataFile]);
+    ASSERT_FALSE(lines.empty());
+    for (size_t i = 1; i < lines.size(); ++i) {
+      std::string error;
+      auto insert = ReadInsertStatement(lines[i], &error);
+      ASSERT_TRUE(insert) << name << ": " << error;
+      EXPECT_EQ(insert->table, std::vector<std::u16string>{FromUtf8(name)});
+      rows.push_back(std::move(insert->values));
     }
-    EXPECT_EQ(statements, table["rows"].size()) << name;
+    const auto& want = table["rows"];
+    ASSERT_EQ(rows.size(), want.size()) << name;
+    auto same = [&](const std::vector<ParsedLiteral>& row, const nlohmann::json& cells,
+                    std::string* why) {
+      if (row.size() != cells.size()) {
+        if (why) *why = "column count";
+        return false;
+      }
+      for (size_t c = 0; c < cells.size(); ++c) {
+        std::string differs = CompareWithReference(row[c], types[c], cells[c]);
+        if (!differs.empty()) {
+          if (why) *why = table["columns"][c]["name"].get<std::string>() + ": " + differs;
+          return false;
+        }
+      }
+      return true;
+    };
+    bool inOrder = true;
+    for (size_t r = 0; r < rows.size() && inOrder; ++r) inOrder = same(rows[r], want[r], nullptr);
+    if (!inOrder) {
+      std::vector<bool> used(rows.size());
+      for (size_t r = 0; r < want.size(); ++r) {
+        bool found = false;
+        for (size_t o = 0; o < rows.size() && !found; ++o) {
+          if (!used[o] && same(rows[o], want[r], nullptr)) used[o] = found = true;
+        }
+        std::string why;
+        if (!found) same(rows[std::min(r, rows.size() - 1)], want[r], &why);
+        ASSERT_TRUE(found) << name << " row " << r << " is not among the rows written: " << why;
+      }
+    }
+    cells += rows.size() * types.size();
+  }
+  RecordProperty("cells", static_cast<int>(cells));
+
+  // Every statement of the table, key, index and constraint scripts is one
+  // line of well-formed tokens.
+  TokenRules rules;
+  rules.keywords = kStatementWords;
+  for (const auto& [path, text] : files) {
+    const bool script = path.ends_with(".sql") && !path.starts_with("Programmability/") &&
+                        !path.starts_with("Tables_Data/");
+    if (!script) continue;
+    for (const std::u16string& line : ScriptLines(text)) {
+      EXPECT_EQ(CheckStatementTokens(line + u"\r\n", rules), "") << path << ": " << ToUtf8(line);
+    }
   }
 
   auto holds = [&](const std::string& file, const std::string& statement) {
