@@ -333,8 +333,18 @@ void AppendSqlString(std::u16string_view text, bool unicode, std::u16string& out
       out.append(quote);
       quoted = true;
     }
-    out.push_back(c);
-    if (c == u'\'') out.push_back(u'\'');
+    if (c == u'\'') {
+      out.append(u"''");
+      continue;
+    }
+    // The run of characters that stand as they are, in one piece.
+    size_t end = i + 1;
+    while (end < text.size() && text[end] >= 0x20 && text[end] != u'\'' &&
+           !(text[end] >= 0xD800 && text[end] <= 0xDFFF)) {
+      ++end;
+    }
+    out.append(text.substr(i, end - i));
+    i = end - 1;
   }
   if (quoted) out.push_back(u'\'');
   if (!any) out.append(quote).push_back(u'\'');
