@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchClock.h"
 #include "engine/Analysis.h"
 #include "export/SaveJob.h"
 
@@ -26,30 +27,9 @@ using namespace mendora;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-volatile unsigned char readSink;
-
-uint64_t ReadSequentially(const char* path) {
-  int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return 0;
-  std::vector<char> buffer(1 << 20);
-  uint64_t total = 0;
-  unsigned char sum = 0;
-  for (;;) {
-    ssize_t n = ::read(fd, buffer.data(), buffer.size());
-    if (n <= 0) break;
-    total += static_cast<uint64_t>(n);
-    sum = static_cast<unsigned char>(sum + buffer[static_cast<size_t>(n) - 1]);
-  }
-  ::close(fd);
-  readSink = sum;
-  return total;
-}
-
-double Seconds(Clock::time_point since) {
-  return std::chrono::duration<double>(Clock::now() - since).count();
-}
+using bench::Clock;
+using bench::ReadSequentially;
+using bench::Seconds;
 
 class Silent final : public ui::ExportDisplay {
  public:

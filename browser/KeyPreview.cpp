@@ -11,18 +11,6 @@ namespace {
 
 constexpr int kStatementWidth = 1500;
 
-const _SYSOBJECTS* ObjectById(const Catalogue& c, int64_t id) {
-  for (const auto& o : c.objects) {
-    if (o.id == id) return &o;
-  }
-  return nullptr;
-}
-
-std::u16string ObjectName(const Catalogue& c, int64_t id) {
-  const _SYSOBJECTS* o = ObjectById(c, id);
-  return o ? o->name : std::u16string();
-}
-
 const _SYSINDEXES* IndexRow(const Catalogue& c, int64_t tableId, uint16_t indid) {
   for (const auto& row : c.indexRows) {
     if (row.tableId == tableId && row.indid == indid) return &row;

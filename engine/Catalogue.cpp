@@ -72,6 +72,18 @@ std::vector<std::string> DamageWarnings(const Catalogue& c) {
   return warnings;
 }
 
+const _SYSOBJECTS* ObjectById(const Catalogue& c, int64_t id) {
+  for (const auto& o : c.objects) {
+    if (o.id == id) return &o;
+  }
+  return nullptr;
+}
+
+std::u16string ObjectName(const Catalogue& c, int64_t id) {
+  const _SYSOBJECTS* o = ObjectById(c, id);
+  return o ? o->name : std::u16string();
+}
+
 void CollectUserTables(Catalogue& c) {
   for (const auto& o : c.objects) {
     if (o.type == u"U ") c.userTables.push_back(o);

@@ -60,6 +60,11 @@ void SortIndexKeys(std::vector<_SysIndexKeys>& keys);
 // Each foreign key's columns in key order; the keys in the order they were found.
 void SortDependencies(std::vector<_SysConstraints>& dependencies);
 
+// The object with this id; nothing when the catalogue has none.
+const _SYSOBJECTS* ObjectById(const Catalogue& catalogue, int64_t id);
+// Its name; empty when there is no such object.
+std::u16string ObjectName(const Catalogue& catalogue, int64_t id);
+
 // The joins both recoveries end with. The user tables are the objects of type
 // "U ", in object order.
 void CollectUserTables(Catalogue& catalogue);

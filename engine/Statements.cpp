@@ -9,18 +9,6 @@
 namespace mendora {
 namespace {
 
-const _SYSOBJECTS* ObjectById(const Catalogue& c, int64_t id) {
-  for (const auto& o : c.objects) {
-    if (o.id == id) return &o;
-  }
-  return nullptr;
-}
-
-std::u16string ObjectName(const Catalogue& c, int64_t id) {
-  const _SYSOBJECTS* o = ObjectById(c, id);
-  return o ? o->name : std::u16string();
-}
-
 const _SYSCOLUMNS* Column(const Catalogue& c, int64_t tableId, uint32_t colid) {
   for (const auto& column : c.columns) {
     if (column.tableId == tableId && column.colid == static_cast<int64_t>(colid)) return &column;

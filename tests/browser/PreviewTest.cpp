@@ -7,6 +7,7 @@
 #include "browser/ModulePreview.h"
 #include "engine/SqlName.h"
 #include "engine/Utf16.h"
+#include "tests/support/CatalogueMaker.h"
 #include "ui/MemoryListControl.h"
 #include "ui/MemoryTreeControl.h"
 
@@ -14,40 +15,7 @@ using namespace mendora;
 
 namespace {
 
-struct Maker {
-  Catalogue c;
-  void Object(std::u16string name, int64_t id, int64_t parent, std::u16string type) {
-    _SYSOBJECTS o{std::move(name), id, parent, std::move(type)};
-    c.objects.push_back(o);
-    if (o.type == u"U ") c.userTables.push_back(o);
-  }
-  void Column(int64_t table, std::u16string name, int16_t colid) {
-    _SYSCOLUMNS col;
-    col.name = std::move(name);
-    col.tableId = table;
-    col.colid = colid;
-    c.columns.push_back(col);
-  }
-  void Index(int32_t table, uint16_t indid, std::u16string name, bool unique = false,
-             bool primaryKey = false) {
-    _SYSINDEXES row;
-    row.tableId = table;
-    row.indid = indid;
-    row.name = std::move(name);
-    row.status = 0x03;
-    row.unique = unique;
-    row.primaryKey = primaryKey;
-    c.indexRows.push_back(row);
-  }
-  void Key(uint32_t table, uint32_t indid, uint32_t colid, bool included = false) {
-    _SysIndexKeys k;
-    k.objectId = table;
-    k.indexId = indid;
-    k.columnId = colid;
-    k.included = included;
-    c.indexKeys.push_back(k);
-  }
-};
+using Maker = mdftest::CatalogueMaker;
 
 // Orders(10): A colid 1, B colid 2, "Order Date" colid 3; Customers(20): Id.
 Maker Shop() {
@@ -140,10 +108,7 @@ TEST(KeyPreview, CheckShowsTheWholeRecoveredTextOrNothingAfterCheck) {
   m.Object(u"CK_A", 50, 10, u"C ");
   m.Object(u"CK_B", 51, 10, u"C ");
   const std::u16string longText = u"([A] > 0 and " + std::u16string(5000, u'x') + u")";
-  _Check_Constraints check;
-  check.objectId = 50;
-  check.text = longText;
-  m.c.checkTexts.push_back(check);
+  m.CheckText(50, longText);
   auto a = KeyObjectPreview(m.c, {NodeKind::kCheck, 50, 10, 0});
   ASSERT_TRUE(a);
   EXPECT_EQ(ToUtf8(a->heading), "DDL For Check Constraint");
@@ -245,19 +210,11 @@ TEST(ModulePreview, ShowsTheTextOrLeavesTheListAsItWas) {
 TEST(ModulePreview, AnIncompleteTextSaysSoInACommentLine) {
   Maker m = Shop();
   m.Object(u"CK_A", 50, 10, u"C ");
-  _Check_Constraints check;
-  check.objectId = 50;
-  check.text = u"([A] >";
-  check.incomplete = true;
-  m.c.checkTexts.push_back(check);
+  m.CheckText(50, u"([A] >", true);
   EXPECT_EQ(Statement(m.c, {NodeKind::kCheck, 50, 10, 0}),
             "Alter Table Orders Add Constraint CK_A Check ([A] > -- text incomplete: rows missing");
 
-  _Procedures text;
-  text.objectId = 7;
-  text.text = u"create proc p\r\nas select";
-  text.incomplete = true;
-  m.c.moduleTexts.push_back(text);
+  m.ModuleText(7, u"create proc p\r\nas select", true);
   ui::MemoryListControl list;
   ASSERT_TRUE(ShowModuleTextById(list, m.c, 7));
   ASSERT_EQ(list.GetItemCount(), 3);

@@ -4,46 +4,12 @@
 
 #include "engine/Statements.h"
 #include "engine/TypeCodes.h"
+#include "tests/support/CatalogueMaker.h"
 
 namespace mendora {
 namespace {
 
-struct Maker {
-  Catalogue c;
-  void Object(std::u16string name, int64_t id, int64_t parent, std::u16string type) {
-    _SYSOBJECTS o{std::move(name), id, parent, std::move(type)};
-    c.objects.push_back(o);
-    if (o.type == u"U ") c.userTables.push_back(o);
-  }
-  _SYSCOLUMNS& Column(int64_t table, std::u16string name, int16_t colid, uint8_t xtype = kXInt,
-                      int16_t length = 4, uint8_t status = 0) {
-    _SYSCOLUMNS col;
-    col.name = std::move(name);
-    col.tableId = table;
-    col.colid = colid;
-    col.xtype = xtype;
-    col.length = length;
-    col.status = status;
-    c.columns.push_back(col);
-    return c.columns.back();
-  }
-  void Key(uint32_t table, uint32_t indid, uint32_t colid, bool descending = false) {
-    _SysIndexKeys k;
-    k.objectId = table;
-    k.indexId = indid;
-    k.columnId = colid;
-    k.descending = descending;
-    c.indexKeys.push_back(k);
-  }
-  void Reference(uint32_t fk, uint32_t refClass, uint32_t table, uint32_t colid) {
-    _SysConstraints d;
-    d.depId = fk;
-    d.refClass = refClass;
-    d.indepId = table;
-    d.indepSubId = colid;
-    c.dependencies.push_back(d);
-  }
-};
+using Maker = mdftest::CatalogueMaker;
 
 TEST(Statements, TableDefinitions) {
   Maker m;
@@ -91,7 +57,7 @@ TEST(Statements, KeysAndIndexes) {
   m.Key(10, 1, 1);
   m.Key(20, 2, 1);
   m.Key(20, 2, 2);
-  m.Key(20, 3, 2, true);
+  m.Key(20, 3, 2, false, true);
 
   EXPECT_EQ(KeyOrIndexStatement(m.c, 10, 1, u"PK", u"PK_Orders", false, StatementUse::kScript),
             u"Alter Table Orders Add Constraint PK_Orders Primary Key(OrderID)");

@@ -11,6 +11,7 @@
 #include "engine/TypeCodes.h"
 #include "engine/Utf16.h"
 #include "export/SaveJob.h"
+#include "tests/support/CatalogueMaker.h"
 #include "tests/support/TempDir.h"
 
 namespace mendora {
@@ -33,29 +34,7 @@ struct ShownDisplay final : ui::ExportDisplay {
   int current = -1, overall = -1;
 };
 
-struct Shop {
-  Catalogue c;
-  void Object(std::u16string name, int64_t id, int64_t parent, std::u16string type) {
-    _SYSOBJECTS o{std::move(name), id, parent, std::move(type)};
-    c.objects.push_back(o);
-    if (o.type == u"U ") c.userTables.push_back(o);
-  }
-  void Column(int64_t table, std::u16string name, int16_t colid) {
-    _SYSCOLUMNS col;
-    col.name = std::move(name);
-    col.tableId = table;
-    col.colid = colid;
-    col.xtype = kXInt;
-    col.length = 4;
-    c.columns.push_back(col);
-  }
-  void Text(uint32_t id, std::u16string text, bool incomplete = false) {
-    _Procedures p;
-    p.objectId = id;
-    p.text = std::move(text);
-    p.incomplete = incomplete;
-    c.moduleTexts.push_back(p);
-  }
+struct Shop : mdftest::CatalogueMaker {
   Shop() {
     c.databaseName = u"Sales";
     Object(u"Orders", 10, 0, u"U ");
@@ -66,23 +45,11 @@ struct Shop {
     Object(u"View A", 31, 0, u"V ");
     Column(10, u"OrderID", 1);
     Column(20, u"Id", 1);
-    _SysIndexKeys k;
-    k.objectId = 10;
-    k.indexId = 1;
-    k.columnId = 1;
-    c.indexKeys.push_back(k);
-    _SYSINDEXES pk;
-    pk.tableId = 10;
-    pk.indid = 1;
-    pk.name = u"PK_Orders";
-    pk.primaryKey = true;
-    c.indexRows.push_back(pk);
-    _Check_Constraints check;
-    check.objectId = 21;
-    check.text = u"([Id]>(0))";
-    c.checkTexts.push_back(check);
-    Text(30, u"\r\n\r\ncreate procedure Proc1 as\r\n\tselect 'a\tb'\r\n\r\nselect 1\r\n");
-    Text(31, u"create view [View A] as select 1 as x", true);
+    Key(10, 1, 1);
+    Index(10, 1, u"PK_Orders", true, true);
+    CheckText(21, u"([Id]>(0))");
+    ModuleText(30, u"\r\n\r\ncreate procedure Proc1 as\r\n\tselect 'a\tb'\r\n\r\nselect 1\r\n");
+    ModuleText(31, u"create view [View A] as select 1 as x", true);
   }
 };
 

@@ -99,7 +99,9 @@ TEST_P(RealCatalogue, MatchesTheManifest) {
       ASSERT_NE(t, c.checkTexts.end());
       EXPECT_EQ(U8(t->text), k.text);
       // An in-row 2005/2008 text also says where it lies in the file.
-      if (t->textLength) EXPECT_EQ(ReadText(file, t->textOffset, t->textLength), k.text);
+      if (t->textLength) {
+        EXPECT_EQ(ReadText(file, t->textOffset, t->textLength), k.text);
+      }
     }
   }
 
