@@ -13,9 +13,9 @@
 #include <sstream>
 
 #include "browser/GridText.h"
-#include "engine/SqlName.h"
 #include "browser/TableGrid.h"
 #include "engine/Analysis.h"
+#include "engine/SqlName.h"
 #include "engine/Utf16.h"
 #include "tests/integration/CliRun.h"
 #include "tests/integration/ReferenceFiles.h"
