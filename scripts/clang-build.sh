@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Builds the program, its tools and every test with clang (build-clang/), so
-# that the tree stays free of what only gcc accepts. Unoptimised and without
-# debug information: the point is the compiler's verdict, quickly. Runs no
-# tests; the gcc builds of scripts/test.sh do. Exits non-zero when the build
-# fails.
+# Builds the program, mendora-cli and every library with clang
+# (build-clang/), so that the tree stays free of what only gcc accepts.
+# Unoptimised and without debug information: the point is the compiler's
+# verdict, quickly. The tests are left to the two gcc builds of
+# scripts/test.sh, which compile and run them; CLANG_TESTS=ON builds them
+# here too. Exits non-zero when the build fails.
 # Idempotent; run from anywhere, as root (or with sudo at hand).
 #   CLANG_BUILD_DIR  build folder (default: build-clang)
+#   CLANG_TESTS      ON to build the tests and benchmarks as well (default: OFF)
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # shellcheck source=scripts/common.sh
@@ -15,6 +17,6 @@ CLANG_BUILD_DIR="${CLANG_BUILD_DIR:-$ROOT/build-clang}"
 
 install_packages
 configure_and_build "$CLANG_BUILD_DIR" -DCMAKE_CXX_COMPILER=clang++ \
-  -DMENDORA_GUI=ON -DMENDORA_SANITIZE=OFF -DMENDORA_TESTS=ON \
+  -DMENDORA_GUI=ON -DMENDORA_SANITIZE=OFF -DMENDORA_TESTS="${CLANG_TESTS:-OFF}" \
   -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-O0
-echo "== clang built everything in $CLANG_BUILD_DIR"
+echo "== clang built the program and its libraries in $CLANG_BUILD_DIR"

@@ -3,8 +3,8 @@
 # every test twice: a normal build with the desktop program and its Qt tests
 # (build/), and a build of the same with AddressSanitizer and
 # UndefinedBehaviorSanitizer (build-asan/), so that the engine and the windows
-# both run under the sanitizers; last, it builds everything with clang
-# (build-clang/, no tests run: scripts/clang-build.sh) and runs each libFuzzer
+# both run under the sanitizers; last, it builds the program and its libraries
+# with clang (build-clang/: scripts/clang-build.sh) and runs each libFuzzer
 # target for a short budget (build-fuzz/: scripts/fuzz.sh). Exits non-zero when
 # the formatting check, a build, any test or the fuzzing fails; the later steps
 # run all the same, so one run reports everything.
@@ -85,4 +85,4 @@ if ((${#failed[@]})); then
   echo "== FAILED: ${failed[*]}" >&2
   exit 1
 fi
-echo "== formatting checked; all tests passed in $BUILD_DIR and $ASAN_BUILD_DIR; clang built everything; fuzzing found nothing"
+echo "== formatting checked; all tests passed in $BUILD_DIR and $ASAN_BUILD_DIR; clang built the program; fuzzing found nothing"
