@@ -211,9 +211,12 @@ void SaveJob::State::ExportTable(const _SYSOBJECTS& table) {
   std::u16string stem = table.name;
   std::replace(stem.begin(), stem.end(), u' ', u'_');
   // One stem for both scripts, so that they keep the same name.
-  const std::u16string createName = folder.UniqueFileName("Tables", stem, u"");
-  const std::string createPath = folder.Path("Tables_Create/" + ToUtf8(createName) + "_Create.sql");
-  const std::string dataPath = folder.Path("Tables_Data/" + ToUtf8(createName) + "_Data.sql");
+  const std::u16string createName = folder.UniqueFileName("Tables_Create", stem, u"_Create.sql");
+  const std::u16string dataName =
+      createName.substr(0, createName.size() - std::u16string_view(u"_Create.sql").size()) +
+      u"_Data.sql";
+  const std::string createPath = folder.Path("Tables_Create/" + ToUtf8(createName));
+  const std::string dataPath = folder.Path("Tables_Data/" + ToUtf8(dataName));
   if (!folder.CreateScript(createPath) || !folder.CreateScript(dataPath)) return;
 
   ShowSavedPath(createPath);
@@ -223,9 +226,9 @@ void SaveJob::State::ExportTable(const _SYSOBJECTS& table) {
   display.SetCurrentProgress(0);
   WriteTableData(table, dataPath);
 
-  folder.AppendToFile(ExportFolder::SqlcmdLine(createName + u"_Create.sql"), "Tables_Create.bat");
+  folder.AppendToFile(ExportFolder::SqlcmdLine(createName), "Tables_Create.bat");
   folder.AppendToFile(u"\r\n", "Tables_Create.bat");
-  folder.AppendToFile(ExportFolder::SqlcmdLine(createName + u"_Data.sql"), "Tables_Data.bat");
+  folder.AppendToFile(ExportFolder::SqlcmdLine(dataName), "Tables_Data.bat");
   folder.AppendToFile(u"\r\n", "Tables_Data.bat");
 }
 

@@ -130,6 +130,7 @@ TEST(SaveJob, NamesThatCollideOrLeaveTheFolderGetFilesOfTheirOwn) {
   shop.Object(u"T", 1, 0, u"U ");
   shop.Object(u"t", 2, 0, u"U ");
   shop.Object(u"../x", 3, 0, u"U ");
+  shop.Object(u"CON", 6, 0, u"U ");
   shop.Object(u"CON", 4, 0, u"P ");
   shop.Object(u"con", 5, 0, u"P ");
   TempDir dir;
@@ -138,8 +139,8 @@ TEST(SaveJob, NamesThatCollideOrLeaveTheFolderGetFilesOfTheirOwn) {
   auto files = Files(dir.path());
   for (const char* name :
        {"Tables_Create/T_Create.sql", "Tables_Create/t_2_Create.sql", "Tables_Data/t_2_Data.sql",
-        "Tables_Create/.._x_Create.sql", "Programmability/Procedure/_CON.sql",
-        "Programmability/Procedure/_con_2.sql"}) {
+        "Tables_Create/.._x_Create.sql", "Tables_Create/CON_Create.sql", "Tables_Data/CON_Data.sql",
+        "Programmability/Procedure/_CON.sql", "Programmability/Procedure/_con_2.sql"}) {
     EXPECT_TRUE(files.count(name)) << name;
   }
   EXPECT_NE(files["Tables_Create/t_2_Create.sql"].find("Create Table [t] ("), std::string::npos);
