@@ -6,26 +6,18 @@
 // A first, unmeasured read brings the file into the page cache, so that both
 // measurements read it from memory and compare the analysis's own cost with
 // the cost of only reading the bytes.
-#include <fcntl.h>
 #include <sys/resource.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <vector>
 
-#include "bench/BenchClock.h"
+#include "bench/BenchFile.h"
 #include "engine/Analysis.h"
 
 using namespace mendora;
 
-namespace {
-
-using bench::Clock;
-using bench::ReadSequentially;
-using bench::Seconds;
-
-}  // namespace
+namespace {}  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 2) {
@@ -33,27 +25,11 @@ int main(int argc, char** argv) {
     return 2;
   }
   const char* path = argv[1];
-  uint64_t size = ReadSequentially(path);
-  if (size == 0) {
-    std::perror(path);
-    return 1;
-  }
-  const double mb = size / 1e6;
-
-  auto start = Clock::now();
-  ReadSequentially(path);
-  double readSeconds = Seconds(start);
-
-  DataFile file;
-  if (!file.Open(path) || !file.DetectVersion()) {
-    std::fprintf(stderr, "%s: not a data file of version 539, 611 or 655\n", path);
-    return 1;
-  }
-  Catalogue catalogue;
-  mendora::NullJobControl job;
-  start = Clock::now();
-  RunAnalysis(file, catalogue, job);
-  double analysisSeconds = Seconds(start);
+  bench::BenchFile b;
+  if (!bench::LoadBenchFile(path, b)) return 1;
+  const double mb = b.mb, readSeconds = b.readSeconds, analysisSeconds = b.analysisSeconds;
+  const DataFile& file = b.file;
+  const Catalogue& catalogue = b.catalogue;
 
   struct rusage usage {};
   ::getrusage(RUSAGE_SELF, &usage);

@@ -9,9 +9,7 @@
 // system's temporary folder), removed at the end. The file is read once,
 // unmeasured, first; run the program twice to see the figures with the file
 // in the page cache.
-#include <fcntl.h>
 #include <sys/resource.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -19,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/BenchClock.h"
+#include "bench/BenchFile.h"
 #include "engine/Analysis.h"
 #include "export/SaveJob.h"
 
@@ -28,7 +26,6 @@ using namespace mendora;
 namespace {
 
 using bench::Clock;
-using bench::ReadSequentially;
 using bench::Seconds;
 
 class Silent final : public ui::ExportDisplay {
@@ -58,24 +55,12 @@ int main(int argc, char** argv) {
     return 2;
   }
   const char* path = argv[1];
-  const uint64_t size = ReadSequentially(path);
-  if (size == 0) {
-    std::perror(path);
-    return 1;
-  }
-  const double mb = size / 1e6;
-  auto start = Clock::now();
-  ReadSequentially(path);
-  const double readSeconds = Seconds(start);
-
-  DataFile file;
-  if (!file.Open(path) || !file.DetectVersion()) {
-    std::fprintf(stderr, "%s: not a data file of version 539, 611 or 655\n", path);
-    return 1;
-  }
-  Catalogue catalogue;
+  bench::BenchFile b;
+  if (!bench::LoadBenchFile(path, b)) return 1;
+  const double mb = b.mb, readSeconds = b.readSeconds;
+  const DataFile& file = b.file;
+  const Catalogue& catalogue = b.catalogue;
   NullJobControl job;
-  RunAnalysis(file, catalogue, job);
 
   std::string scratch =
       (argc == 3 ? std::filesystem::path(argv[2]) : std::filesystem::temp_directory_path()) /
@@ -87,7 +72,7 @@ int main(int argc, char** argv) {
   Silent display;
   ui::NoPacing pacer;
   SaveJob save(file, catalogue, {scratch + "/", true, {}}, display, pacer);
-  start = Clock::now();
+  const auto start = Clock::now();
   save.PrepareDestination();
   save.Run(job);
   const double saveSeconds = Seconds(start);

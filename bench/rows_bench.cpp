@@ -7,16 +7,14 @@
 //
 // The file is read once, unmeasured, first; run the program twice to see the
 // figures with the file in the page cache.
-#include <fcntl.h>
 #include <sys/resource.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "bench/BenchClock.h"
+#include "bench/BenchFile.h"
 #include "engine/Analysis.h"
 #include "engine/TableReader.h"
 #include "engine/ValueText.h"
@@ -26,7 +24,6 @@ using namespace mendora;
 namespace {
 
 using bench::Clock;
-using bench::ReadSequentially;
 using bench::Seconds;
 
 volatile uint64_t valueSink;
@@ -99,26 +96,11 @@ int main(int argc, char** argv) {
     return 2;
   }
   const char* path = argv[1];
-  uint64_t size = ReadSequentially(path);
-  if (size == 0) {
-    std::perror(path);
-    return 1;
-  }
-  const double mb = size / 1e6;
-  auto start = Clock::now();
-  ReadSequentially(path);
-  const double readSeconds = Seconds(start);
-
-  DataFile file;
-  if (!file.Open(path) || !file.DetectVersion()) {
-    std::fprintf(stderr, "%s: not a data file of version 539, 611 or 655\n", path);
-    return 1;
-  }
-  Catalogue catalogue;
-  NullJobControl job;
-  start = Clock::now();
-  RunAnalysis(file, catalogue, job);
-  const double analysisSeconds = Seconds(start);
+  bench::BenchFile b;
+  if (!bench::LoadBenchFile(path, b)) return 1;
+  const double mb = b.mb, readSeconds = b.readSeconds, analysisSeconds = b.analysisSeconds;
+  const DataFile& file = b.file;
+  const Catalogue& catalogue = b.catalogue;
 
   // To nothing: only the values' own sizes are looked at.
   Pass null = ReadAllTables(file, catalogue, [](const RowValues& row) {
