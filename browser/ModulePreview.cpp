@@ -15,21 +15,9 @@ std::u16string Line(std::u16string_view part) {
 
 }  // namespace
 
-// A line ends at CR LF, and also at a CR or LF standing alone: texts written
-// by other tools hold those, and a row of the list would hide whatever follows
-// a line break inside it.
 std::vector<std::u16string> ModuleLines(std::u16string_view text) {
-  auto breakLength = [&](size_t at) -> size_t {
-    if (text[at] == u'\r') return at + 1 < text.size() && text[at + 1] == u'\n' ? 2 : 1;
-    return text[at] == u'\n' ? 1 : 0;
-  };
-  while (!text.empty() && breakLength(0)) text.remove_prefix(breakLength(0));
   std::vector<std::u16string> lines;
-  for (size_t at; (at = text.find_first_of(u"\r\n")) != std::u16string_view::npos;) {
-    lines.push_back(Line(text.substr(0, at)));
-    text.remove_prefix(at + breakLength(at));
-  }
-  lines.push_back(Line(text));
+  for (std::u16string_view line : ModuleTextLines(text)) lines.push_back(Line(line));
   return lines;
 }
 

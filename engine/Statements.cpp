@@ -180,4 +180,19 @@ std::u16string CheckConstraintStatement(const Catalogue& c, int64_t constraintId
   return statement;
 }
 
+std::vector<std::u16string_view> ModuleTextLines(std::u16string_view text) {
+  auto breakLength = [&](size_t at) -> size_t {
+    if (text[at] == u'\r') return at + 1 < text.size() && text[at + 1] == u'\n' ? 2 : 1;
+    return text[at] == u'\n' ? 1 : 0;
+  };
+  while (!text.empty() && breakLength(0)) text.remove_prefix(breakLength(0));
+  std::vector<std::u16string_view> lines;
+  for (size_t at; (at = text.find_first_of(u"\r\n")) != std::u16string_view::npos;) {
+    lines.push_back(text.substr(0, at));
+    text.remove_prefix(at + breakLength(at));
+  }
+  lines.push_back(text);
+  return lines;
+}
+
 }  // namespace mendora

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/Catalogue.h"
 
@@ -49,5 +50,11 @@ std::u16string KeyOrIndexStatement(const Catalogue& catalogue, int64_t tableId, 
 std::u16string ForeignKeyStatement(const Catalogue& catalogue, int64_t constraintId,
                                    StatementUse use = StatementUse::kPreview);
 std::u16string CheckConstraintStatement(const Catalogue& catalogue, int64_t constraintId);
+
+// The lines of a module's stored text: leading line breaks dropped, cut at
+// each CR LF, and at a CR or LF standing alone (texts written by other tools
+// hold those); a text that ends with a line break gets a last, empty line.
+// The lines are the text's own, tabs and all.
+std::vector<std::u16string_view> ModuleTextLines(std::u16string_view text);
 
 }  // namespace mendora

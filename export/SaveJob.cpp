@@ -62,23 +62,6 @@ std::u16string WithCrLf(std::u16string_view text) {
   return out;
 }
 
-// The lines of a module's text: leading line breaks dropped, cut at each CR
-// LF, LF or CR; a text that ends with a line break gets a last, empty line.
-std::vector<std::u16string_view> TextLines(std::u16string_view text) {
-  auto breakLength = [&](size_t at) -> size_t {
-    if (text[at] == u'\r') return at + 1 < text.size() && text[at + 1] == u'\n' ? 2 : 1;
-    return text[at] == u'\n' ? 1 : 0;
-  };
-  while (!text.empty() && breakLength(0)) text.remove_prefix(breakLength(0));
-  std::vector<std::u16string_view> lines;
-  for (size_t at; (at = text.find_first_of(u"\r\n")) != std::u16string_view::npos;) {
-    lines.push_back(text.substr(0, at));
-    text.remove_prefix(at + breakLength(at));
-  }
-  lines.push_back(text);
-  return lines;
-}
-
 // A job control that puts a data script's buffered rows on disk before each
 // checkpoint of the table reader: whatever was read before a hold is written,
 // and after a stop nothing more is.
@@ -416,7 +399,7 @@ void SaveJob::State::WriteModule(const _SYSOBJECTS& module, const ModuleKind& ki
         [&](const _Procedures& p) { return p.objectId == static_cast<uint32_t>(module.id); });
     if (text != catalogue.moduleTexts.end()) {
       if (text->incomplete) script.WriteLine(kIncompleteTextComment);
-      for (std::u16string_view line : TextLines(text->text)) script.WriteLine(line);
+      for (std::u16string_view line : ModuleTextLines(text->text)) script.WriteLine(line);
     }
   }
   if (!script.Close()) {
