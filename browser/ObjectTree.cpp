@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "engine/Collation.h"
 #include "engine/ColumnTypeName.h"
 #include "engine/IndexEntry.h"
 #include "engine/TypeCodes.h"
@@ -46,7 +47,7 @@ std::u16string ProductRootLabel() {
   return WidenAscii(texts::kProductName);
 }
 
-std::u16string ColumnLabel(const _SYSCOLUMNS& column) {
+std::u16string ColumnLabel(const _SYSCOLUMNS& column, uint32_t databaseCollation) {
   std::u16string type = ColumnTypeName(column);
   std::u16string_view nullability = NullabilityWord(column.status);
   std::u16string label = column.name;
@@ -68,6 +69,12 @@ std::u16string ColumnLabel(const _SYSCOLUMNS& column) {
   }
   label += u',';
   label += nullability;
+  if (IsEightBitText(column.xtype) && column.collationId != 0 &&
+      column.collationId != databaseCollation) {
+    const std::string name = CollationName(column.collationId);
+    label += u',';
+    label.append(name.begin(), name.end());
+  }
   label += u')';
   return label;
 }
@@ -243,7 +250,8 @@ void ObjectTreeBuilder::AddColumnNodes(const TableGroupNodes& groups, int64_t ta
   // The same stable colid order the table script uses.
   std::stable_sort(columns.begin(), columns.end(),
                    [](const _SYSCOLUMNS* a, const _SYSCOLUMNS* b) { return a->colid < b->colid; });
-  for (const _SYSCOLUMNS* column : columns) Insert(groups.columns, ColumnLabel(*column));
+  for (const _SYSCOLUMNS* column : columns)
+    Insert(groups.columns, ColumnLabel(*column, catalogue_.databaseCollation));
 }
 
 void ObjectTreeBuilder::AddIndexAndPrimaryKeyNodes(const TableGroupNodes& groups, int64_t tableId) {

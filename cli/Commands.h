@@ -22,6 +22,9 @@ struct RowsOptions {
   std::string table;  // name or schema.name, matched exactly
   RowsFormat format = RowsFormat::kTsv;
   std::optional<uint64_t> limit;
+  // Every char, varchar and text column read in this code page instead of
+  // its collation's.
+  std::optional<uint16_t> codePage;
 };
 // The table's rows as they are read: tsv or csv with a header line of column
 // names, or JSON Lines. An unknown table exits 1 naming the tables whose
@@ -40,8 +43,9 @@ int Ddl(const DdlOptions& options, std::ostream& out, std::ostream& err);
 
 struct ExportOptions {
   std::string path;
-  std::string destination;        // created when missing; the save's folder goes inside
-  std::vector<std::string> only;  // tables and modules, as if checked in the tree; empty: all
+  std::string destination;           // created when missing; the save's folder goes inside
+  std::vector<std::string> only;     // tables and modules, as if checked in the tree; empty: all
+  std::optional<uint16_t> codePage;  // as for rows
 };
 // The save: prints the folder it wrote, progress and failures on `err`; exits
 // 1 when anything could not be written.

@@ -69,6 +69,7 @@ int Export(const ExportOptions& options, std::ostream& out, std::ostream& err) {
     AnalysedFile a;
     OpenAndAnalyse(options.path, a, err);
     if (!a.supported) return 1;
+    if (options.codePage) mendora::UseCodePage(a.catalogue, *options.codePage);
     const mendora::Catalogue& c = a.catalogue;
 
     mendora::SaveRequest request;

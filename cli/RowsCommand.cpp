@@ -112,6 +112,7 @@ int Rows(const RowsOptions& options, std::ostream& out, std::ostream& err) {
     AnalysedFile a;
     OpenAndAnalyse(options.path, a, err);
     if (!a.supported) return 1;
+    if (options.codePage) mendora::UseCodePage(a.catalogue, *options.codePage);
     std::vector<std::u16string> caseOnly;
     const mendora::_SYSOBJECTS* table = FindTable(a, mendora::FromUtf8(options.table), caseOnly);
     if (!table) {
@@ -185,6 +186,9 @@ int Rows(const RowsOptions& options, std::ostream& out, std::ostream& err) {
     const auto& stats = reader.Stats();
     if (stats.skippedRecords) err << "skipped records: " << stats.skippedRecords << "\n";
     if (stats.unreadableCells) err << "unreadable cells: " << stats.unreadableCells << "\n";
+    if (stats.codePageErrors) {
+      err << "cells with bytes outside their code page: " << stats.codePageErrors << "\n";
+    }
   } catch (const mendora::FileError& e) {
     err << e.what() << "\n";
     return 1;

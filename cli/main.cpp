@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/Commands.h"
+#include "engine/CodePage.h"
 
 namespace {
 
@@ -13,9 +14,23 @@ int Usage() {
   std::cerr << "usage: mendora-cli info FILE\n"
                "       mendora-cli tree FILE\n"
                "       mendora-cli rows FILE TABLE [--format tsv|csv|json] [--limit N]\n"
+               "                                   [--code-page N]\n"
                "       mendora-cli ddl FILE [NAME]\n"
-               "       mendora-cli export FILE DEST [--only NAME ...]\n";
+               "       mendora-cli export FILE DEST [--only NAME ...] [--code-page N]\n";
   return 2;
+}
+
+// A code page the reader can decode: 437, 850, 874, 932, 936, 949, 950,
+// 1250-1258 or 65001.
+bool ParseCodePage(const std::string& text, std::optional<uint16_t>& codePage) {
+  uint16_t n = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+  if (ec != std::errc() || end != text.data() + text.size() || !mendora::IsKnownCodePage(n)) {
+    std::cerr << "mendora-cli: unknown code page " << text << "\n";
+    return false;
+  }
+  codePage = n;
+  return true;
 }
 
 bool ParseRows(const std::vector<std::string>& args, cli::RowsOptions& options) {
@@ -33,6 +48,8 @@ bool ParseRows(const std::vector<std::string>& args, cli::RowsOptions& options) 
       } else {
         return false;
       }
+    } else if (a == "--code-page" && i + 1 < args.size()) {
+      if (!ParseCodePage(args[++i], options.codePage)) return false;
     } else if (a == "--limit" && i + 1 < args.size()) {
       const std::string& n = args[++i];
       uint64_t limit = 0;
@@ -78,6 +95,8 @@ int main(int argc, char** argv) {
     for (size_t i = 3; i < args.size(); ++i) {
       if (args[i] == "--only" && i + 1 < args.size()) {
         options.only.push_back(args[++i]);
+      } else if (args[i] == "--code-page" && i + 1 < args.size()) {
+        if (!ParseCodePage(args[++i], options.codePage)) return Usage();
       } else {
         return Usage();
       }

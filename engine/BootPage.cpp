@@ -15,6 +15,7 @@ BootPage DecodeBootPage(Bytes page) {
         page.subspan(kBootName, std::min(2 * kBootNameUnits, page.size() - kBootName)));
   }
   b.firstSysPage = r.u32(kBootFirstSysPage).value_or(0);
+  b.collation = r.u32(kBootCollation).value_or(0);
   return b;
 }
 
@@ -47,11 +48,14 @@ std::u16string CutDatabaseName(std::u16string_view units) {
   return name;
 }
 
-std::u16string ReadDatabaseName(const DataFile& file) {
+BootPage ReadBootPage(const DataFile& file) {
   PageBuffer page;
   file.ReadPage(kBootPage, page);
-  BootPage boot = DecodeBootPage(page);
-  return CutDatabaseName(boot.name);
+  return DecodeBootPage(page);
+}
+
+std::u16string ReadDatabaseName(const DataFile& file) {
+  return CutDatabaseName(ReadBootPage(file).name);
 }
 
 }  // namespace mendora

@@ -4,6 +4,9 @@
 #include <map>
 #include <unordered_map>
 
+#include "engine/Collation.h"
+#include "engine/TypeCodes.h"
+
 namespace mendora {
 
 std::u16string FixedSchemaName(int32_t schemaId, const VersionFlags& version) {
@@ -50,6 +53,24 @@ void CountReferencesPastEnd(Catalogue& c, uint64_t pageCount) {
         (r.firstIAM != 0 && r.firstIAM >= pageCount)) {
       ++c.damage.referencesPastEnd;
     }
+  }
+}
+
+bool IsEightBitText(uint8_t xtype) {
+  return xtype == kXChar || xtype == kXVarChar || xtype == kXText;
+}
+
+void ResolveCodePages(Catalogue& catalogue) {
+  for (auto& column : catalogue.columns) {
+    if (!IsEightBitText(column.xtype)) continue;
+    const uint32_t id = column.collationId ? column.collationId : catalogue.databaseCollation;
+    column.codePage = CollationCodePage(id);
+  }
+}
+
+void UseCodePage(Catalogue& catalogue, uint16_t codePage) {
+  for (auto& column : catalogue.columns) {
+    if (IsEightBitText(column.xtype)) column.codePage = codePage;
   }
 }
 

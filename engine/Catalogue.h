@@ -34,6 +34,8 @@ struct Catalogue {
 
   // The boot-page name, cut of its padding, blanks made "_".
   std::u16string databaseName;
+  // The database's default collation id (boot page).
+  uint32_t databaseCollation = 0;
 
   // What the analysis met that a healthy file does not hold. The catalogue
   // is still what could be read; these say how far to trust it.
@@ -76,6 +78,14 @@ void CollectTableStorage(Catalogue& catalogue);
 // Counts the index rows whose first page or first IAM page lies past the end
 // of a file of `pageCount` pages: the file has been cut short.
 void CountReferencesPastEnd(Catalogue& catalogue, uint64_t pageCount);
+
+// Gives every char, varchar and text column the code page of its collation,
+// the database default's where the column stores none.
+void ResolveCodePages(Catalogue& catalogue);
+// Reads every char, varchar and text column in `codePage` instead, for data
+// an application stored in another code page than the collation says.
+void UseCodePage(Catalogue& catalogue, uint16_t codePage);
+bool IsEightBitText(uint8_t xtype);
 
 // The damage in words, one sentence per kind; empty for a healthy file.
 std::vector<std::string> DamageWarnings(const Catalogue& catalogue);

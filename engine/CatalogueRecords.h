@@ -37,6 +37,10 @@ struct _SYSCOLUMNS {
   uint8_t scale = 0;
   uint8_t status = 0;  // bit 0x01: NOT NULL
   bool twoVarColumns = false;
+  // char, varchar and text: the stored collation id, and the code page their
+  // bytes are read in (the collation's, unless the user chose another).
+  uint32_t collationId = 0;
+  uint16_t codePage = 1252;
 };
 
 // Allocation unit types of 2005/2008 files.

@@ -15,6 +15,7 @@
 #include "engine/PageHeader.h"
 #include "engine/PfsPage.h"
 #include "engine/SysTables2005.h"
+#include "engine/Utf16.h"
 
 namespace mendora {
 namespace {
@@ -269,9 +270,9 @@ void CollectTexts2005(const DataFile& file, Catalogue& c,
       // A text kept off the row: the row holds a pointer to it, followed to
       // the end; the text has no single place in the file.
       if (!lobs.Read(v.bytes, v.bytes.size() == 16, whole, error)) continue;
-      text = FromCodePage(whole);
+      text = v.row.utf16 ? Utf16FromBytes(whole) : FromCodePage(whole);
     } else {
-      text = FromCodePage(v.bytes);
+      text = v.row.utf16 ? Utf16FromBytes(v.bytes) : FromCodePage(v.bytes);
       offset = v.rowOffset + (check ? kValueTextStart : kValueModuleTextStart);
       length = static_cast<uint16_t>(v.row.textEnd - kValueTextStart);
     }

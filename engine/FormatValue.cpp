@@ -389,14 +389,20 @@ std::optional<std::string> AsciiText(std::span<const std::byte> value, const _SY
 
 std::u16string FormatValue(std::span<const std::byte> value, const _SYSCOLUMNS& column) {
   switch (column.xtype) {
-    case kXVarChar:
-      return FromCodePage(value);
+    case kXVarChar: {
+      std::u16string text;
+      AppendFromCodePage(value, column.codePage, text);
+      return text;
+    }
     // char bytes are in the same code page as varchar bytes; taking them as
     // character codes 0-255 would turn the 27 characters the code page keeps
     // in 0x80-0x9F (the euro sign, curly quotes, dashes) into control codes
     // that no script can carry.
-    case kXChar:
-      return FromCodePage(value.first(WorkingLength(value, column)));
+    case kXChar: {
+      std::u16string text;
+      AppendFromCodePage(value.first(WorkingLength(value, column)), column.codePage, text);
+      return text;
+    }
     case kXNVarChar:
     case kXNChar:
       return Utf16Text(value);

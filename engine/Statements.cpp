@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/Collation.h"
 #include "engine/ColumnTypeName.h"
 #include "engine/SqlName.h"
 #include "engine/TypeCodes.h"
@@ -99,6 +100,14 @@ std::u16string TableDefinitionStatement(const Catalogue& c, int64_t tableId,
     if (word != u"Not Null") word = u"Null";
     s += BracketName(column.name) + u" " + type;
     if (!size.empty()) s += u"(" + size + u")";
+    // Every 8-bit text column names its collation, so the script replays to
+    // the same text in a database of any default.
+    if (IsEightBitText(column.xtype)) {
+      const std::string collation =
+          CollationName(column.collationId ? column.collationId : c.databaseCollation);
+      if (!collation.empty())
+        s += u" Collate " + std::u16string(collation.begin(), collation.end());
+    }
     s += u" ";
     s += word;
     if (k + 1 < columns.size()) s += u',';

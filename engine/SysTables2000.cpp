@@ -42,6 +42,7 @@ std::optional<SysColumn2000> DecodeSysColumns2000(Bytes page, uint16_t at) {
   c.column.scale = row.U8(f::kScale);
   c.column.colid = row.I16(f::kColid);
   c.column.xoffset = row.I16(f::kXoffset);
+  c.column.collationId = row.U32(f::kCollation);
   c.bitpos = row.U8(f::kBitPos);
   if (!record || !row.Ok()) return std::nullopt;
   // The name is the first variable column when the row has one or two.

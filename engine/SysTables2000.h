@@ -27,6 +27,7 @@
 //       18 | 2    | xoffset: >0 fixed offset in the row, <0 minus the 1-based
 //          |      | variable column number, 0 not stored (computed)
 //       20 | 1    | bitpos: bit of a bit column within its byte
+//       38 | 4    | collation id
 //       46 | 2    | column count; the name is the first variable column
 //
 // sysindexes (object id 2), no row-header test
@@ -76,6 +77,7 @@ inline constexpr size_t kScale = 15;
 inline constexpr size_t kColid = 16;
 inline constexpr size_t kXoffset = 18;
 inline constexpr size_t kBitPos = 20;
+inline constexpr size_t kCollation = 38;
 inline constexpr size_t kNameVariable = 0;
 }  // namespace syscolumns2000
 

@@ -59,6 +59,7 @@ std::optional<_SYSCOLUMNS> DecodeSysColPars(Bytes page, uint16_t at) {
   c.length = row->I16(f::kLength);
   c.prec = row->U8(f::kPrecision);
   c.scale = row->U8(f::kScale);
+  c.collationId = row->U32(f::kCollation);
   c.status = row->U8(f::kStatus);
   const uint16_t vars = row->U16(f::kVariableCount);
   if (!row->Ok() || (vars != 1 && vars != 2)) return std::nullopt;
@@ -167,6 +168,7 @@ std::optional<ObjValueRow> DecodeSysObjValues(Bytes page, uint16_t at) {
   // The marker is looked at only where the row holds it.
   v.textMarker = row->Row().u8(f::kMarker) == f::kMarkerFirst &&
                  row->Row().u8(f::kMarker + 1) == f::kMarkerSecond;
+  v.utf16 = v.textMarker && row->Row().u32(f::kTextForm) == f::kTextFormUtf16;
   if (record->varEnds.size() > f::kTextVariable &&
       record->varEnds[f::kTextVariable].end >= kValueTextStart) {
     v.textEnd = record->varEnds[f::kTextVariable].end;

@@ -20,6 +20,7 @@
 //       19 | 2    | length (-1 for the (max) types)
 //       21 | 1    | precision
 //       22 | 1    | scale
+//       23 | 4    | collation id
 //       27 | 1    | status low byte: bit 0x01 NOT NULL
 //       49 | 2    | variable column count v (1 or 2)
 //       51 | 2    | end offset of the name
@@ -59,7 +60,8 @@
 //
 // sysobjvalues (60), status 0x30
 //        5 | 4    | object id
-//       26 | 2    | 38 01 on a module or check text row
+//       26 | 2    | 38 01 on a module or check text row: a sql_variant int
+//       28 | 4    | the int: 2 the text is one byte per character, 0 UTF-16LE
 //       32 | ...  | the text, single-byte, to the end of the second variable
 //          |      | column (its end offset; bit 0x8000 when kept off the row)
 #pragma once
@@ -113,6 +115,7 @@ inline constexpr size_t kXtype = 14;
 inline constexpr size_t kLength = 19;
 inline constexpr size_t kPrecision = 21;
 inline constexpr size_t kScale = 22;
+inline constexpr size_t kCollation = 23;
 inline constexpr size_t kStatus = 27;
 inline constexpr size_t kVariableCount = 49;
 inline constexpr size_t kNameEnd = 51;
@@ -173,6 +176,9 @@ inline constexpr size_t kObjectId = 5;
 inline constexpr size_t kMarker = 26;  // 38 01 on a module or check text row
 inline constexpr uint8_t kMarkerFirst = 0x38;
 inline constexpr uint8_t kMarkerSecond = 0x01;
+// The int after the marker: how the text is kept.
+inline constexpr size_t kTextForm = 28;
+inline constexpr uint32_t kTextFormUtf16 = 0;
 inline constexpr size_t kTextVariable = 1;
 }  // namespace sysobjvalues
 
@@ -220,6 +226,7 @@ std::optional<_SysConstraints> DecodeSysSingleObjRefs(Bytes page, uint16_t at);
 struct ObjValueRow {
   uint32_t objectId = 0;
   bool textMarker = false;  // bytes 26, 27 are 38 01
+  bool utf16 = false;       // the marker's int says the text is UTF-16LE
   uint16_t textEnd = 0;     // record offset where the text ends
   bool offRow = false;      // the text is kept off the row
   uint16_t valueStart = 0;  // record offset where the text column's in-row bytes start

@@ -218,6 +218,7 @@ bool TableReader::EmitRecord(Bytes page, size_t at, const RowSink& onRow) {
       DecodeValue(cell.Value(), columns_[i], value);
     }
     if (value.kind == ValueKind::kUnreadable) ++stats_.unreadableCells;
+    if (value.codePageError) ++stats_.codePageErrors;
   }
   ++stats_.rows;
   return onRow(row_);

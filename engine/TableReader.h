@@ -43,6 +43,7 @@ struct TableReadStats {
   uint64_t forwardedRows = 0;    // rows read through a forwarding stub
   uint64_t skippedRecords = 0;   // damaged records and stubs leading nowhere
   uint64_t unreadableCells = 0;  // values marked unreadable
+  uint64_t codePageErrors = 0;   // text values with bytes outside their code page
 };
 
 // Where a table's rows are: its in-row unit and the units of its large values.

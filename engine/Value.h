@@ -38,6 +38,9 @@ struct Value {
   ValueKind kind = ValueKind::kNull;
   uint8_t scale = 0;        // fraction digits of the time types
   uint8_t variantType = 0;  // sql_variant: the base type's xtype; 0 otherwise
+  // kString: some stored bytes are not text in the column's code page; each
+  // stands as U+FFFD in `text`.
+  bool codePageError = false;
   int16_t offsetMinutes = 0;
   int64_t integer = 0;
   int64_t days = 0;       // days since 0001-01-01
@@ -54,6 +57,7 @@ struct Value {
   void Reset() {
     kind = ValueKind::kNull;
     scale = variantType = 0;
+    codePageError = false;
     offsetMinutes = 0;
     integer = days = timeUnits = 0;
     real = 0;

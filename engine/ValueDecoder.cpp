@@ -7,6 +7,7 @@
 #include "engine/ByteReader.h"
 #include "engine/CLongInt.h"
 #include "engine/CodePage.h"
+#include "engine/Collation.h"
 #include "engine/TypeCodes.h"
 #include "engine/Utf16.h"
 
@@ -119,7 +120,11 @@ void DecodeVariant(std::span<const std::byte> stored, Value& out) {
     case kXVarChar:
     case kXNChar:
     case kXNVarChar:
-      properties = 7;  // collation, maximum length
+      properties = 6;  // maximum length, collation id
+      if (stored.size() >= kVariantHeader + 6) {
+        base.collationId = static_cast<uint32_t>(LittleEndian(stored.subspan(4, 4)));
+        base.codePage = CollationCodePage(base.collationId);
+      }
       break;
     default:
       break;
@@ -236,7 +241,7 @@ void DecodeValue(std::span<const std::byte> stored, const _SYSCOLUMNS& column, V
     case kXVarChar:
     case kXText:
       out.kind = ValueKind::kString;
-      AppendFromCodePage(stored, out.text);
+      out.codePageError = !AppendFromCodePage(stored, column.codePage, out.text);
       return;
     case kXNChar:
     case kXNVarChar:

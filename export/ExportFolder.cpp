@@ -220,7 +220,12 @@ void ExportFolder::WriteFixedFiles() {
     const std::string path = Path("CreateDatabase.sql");
     ScriptFile file;
     if (!file.Open(path, ScriptFile::Mode::kCreate) || !file.WriteLine(u"USE master") ||
-        !file.WriteLine(u"Create Database " + QuoteName(databaseName_)) || !file.Close()) {
+        !file.WriteLine(u"Create Database " + QuoteName(databaseName_) +
+                        (databaseCollation_.empty()
+                             ? std::u16string()
+                             : u" Collate " + std::u16string(databaseCollation_.begin(),
+                                                             databaseCollation_.end()))) ||
+        !file.Close()) {
       NoteFailure(path, file.Error());
     } else {
       ++filesCreated_;

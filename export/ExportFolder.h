@@ -13,6 +13,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "export/ScriptFile.h"
@@ -31,6 +32,9 @@ class ExportFolder {
   // `databaseName` as recovered (blanks already "_"); it is quoted where a
   // statement names it.
   ExportFolder(std::string destination, std::u16string databaseName);
+  // The collation CreateDatabase.sql creates the database with; none when
+  // empty.
+  void SetDatabaseCollation(std::string name) { databaseCollation_ = std::move(name); }
 
   const std::string& Destination() const { return destination_; }
   // "Use " + the database, the first line of every script but CreateDatabase.sql.
@@ -68,6 +72,7 @@ class ExportFolder {
  private:
   std::string destination_;
   std::u16string databaseName_;
+  std::string databaseCollation_;
   std::map<std::string, std::set<std::u16string>> taken_;  // per folder, names in upper case
   std::set<std::string> failedSubjects_;
   std::vector<std::string> failures_;

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <unordered_map>
 
+#include "engine/Collation.h"
 #include "engine/FileError.h"
 #include "engine/IndexEntry.h"
 #include "engine/Statements.h"
@@ -102,7 +103,9 @@ struct SaveJob::State {
         request(std::move(r)),
         display(d),
         pacer(p),
-        folder(request.destinationFolder, c.databaseName) {}
+        folder(request.destinationFolder, c.databaseName) {
+    folder.SetDatabaseCollation(CollationName(c.databaseCollation));
+  }
 
   void Wait(int ms) {
     job->Checkpoint();
@@ -275,6 +278,11 @@ void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, const std::string&
     report.warnings.push_back("table " + ToUtf8(table.name) + ": " +
                               std::to_string(stats.skippedRecords) +
                               " damaged records could not be read");
+  }
+  if (stats.codePageErrors) {
+    report.warnings.push_back("table " + ToUtf8(table.name) + ": " +
+                              std::to_string(stats.codePageErrors) +
+                              " values hold bytes outside their code page (written as U+FFFD)");
   }
   showCount();
   Wait(500);

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <string_view>
 
+#include "engine/CodePage.h"
 #include "engine/TypeCodes.h"
 #include "engine/ValueText.h"
 
@@ -26,6 +27,16 @@ void AppendQuotedAscii(std::u16string& out, std::string_view ascii) {
 
 bool IsUnicodeStringType(uint8_t xtype) {
   return xtype != kXChar && xtype != kXVarChar && xtype != kXText;
+}
+
+// An 8-bit column's text that Windows-1252 cannot hold is written N'...': the
+// script is then Unicode, and the server turns the text into the column's
+// own code page on insert instead of into the database default's '?'.
+bool FitsWindows1252(std::u16string_view text) {
+  for (char16_t c : text) {
+    if (c >= 0x80 && UnicodeToCodePage(c) == '?') return false;
+  }
+  return true;
 }
 
 bool IsLoneSurrogate(std::u16string_view text, size_t i) {
@@ -175,7 +186,7 @@ bool AppendPlain(const Value& v, uint8_t xtype, std::u16string& out, std::string
       AppendAscii(out, text);
       return true;
     case ValueKind::kString:
-      AppendSqlString(v.text, IsUnicodeStringType(xtype), out);
+      AppendSqlString(v.text, IsUnicodeStringType(xtype) || !FitsWindows1252(v.text), out);
       return true;
     case ValueKind::kXml:
       if (!v.error.empty()) {

@@ -21,6 +21,7 @@ void AnalyseWithProgress(JobThread& job, const AnalysisJobParams& params,
                          const AnalysisTargets& targets, mendora::Catalogue& catalogue) {
   job.OnWindowThread([&] { targets.view.StartProgress(); });
   mendora::RunAnalysis(targets.doc.file, catalogue, job.Job(), params.progress);
+  if (params.codePage) mendora::UseCodePage(catalogue, params.codePage);
   job.OnWindowThread([&] { targets.view.StopProgressTimer(); });
   job.Pause(milliseconds(params.progressEndHoldMs));
   job.OnWindowThread([&] { targets.view.ShowProgressFull(); });

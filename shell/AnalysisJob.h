@@ -25,6 +25,8 @@ struct AnalysisJobParams {
   bool startup = false;
   // The tree root's label: the chosen path in upper case.
   std::u16string rootLabel;
+  // Every 8-bit text column read in this code page; 0: its collation's.
+  uint16_t codePage = 0;
   int progressEndHoldMs = 1000;
   int progressEndShowMs = 3000;
   // Called on the job's thread with the analysis' progress in percent.

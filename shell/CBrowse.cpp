@@ -1,8 +1,11 @@
 #include "shell/CBrowse.h"
 
+#include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QPixmap>
 
 #include "engine/FileError.h"
@@ -47,6 +50,22 @@ CBrowse::CBrowse(ui::JobState& state, mendora::DataFile& file, ui::Prompts& prom
   ui_->pathLabel->setMinimumHeight(ui_->pathLabel->fontMetrics().lineSpacing() * 2 + 4);
   ui_->pathLabel->setMinimumWidth(380);
   ui_->startButton->setEnabled(false);
+  {
+    auto* row = new QHBoxLayout;
+    codePage_ = new QComboBox(this);
+    codePage_->setObjectName(QStringLiteral("codePageBox"));
+    codePage_->addItem(Utf8ToQString(texts::kCodePageOfCollation), 0);
+    for (const int page : {1252, 1250, 1251, 1253, 1254, 1255, 1256, 1257, 1258, 874, 932, 936, 949,
+                           950, 437, 850, 65001}) {
+      codePage_->addItem(page == 65001 ? QStringLiteral("65001 (UTF-8)") : QString::number(page),
+                         page);
+    }
+    const int chosen = codePage_->findData(state_.chosenCodePage.load());
+    codePage_->setCurrentIndex(chosen < 0 ? 0 : chosen);
+    row->addWidget(new QLabel(Utf8ToQString(texts::kCodePageLabel), this));
+    row->addWidget(codePage_, 1);
+    ui_->groupLayout->addLayout(row);
+  }
   connect(ui_->selectButton, &QPushButton::clicked, this, &CBrowse::OnSelect);
   connect(ui_->startButton, &QPushButton::clicked, this, &CBrowse::OnStart);
   connect(ui_->cancelButton, &QPushButton::clicked, this, &CBrowse::reject);
@@ -90,6 +109,7 @@ void CBrowse::OnSelect() {
 }
 
 void CBrowse::OnStart() {
+  state_.chosenCodePage = codePage_->currentData().toInt();
   state_.analysisRunning = true;
   if (file_.IsOpen() && !CloseDataFile(file_, prompts_)) return;
   const std::string path = state_.ChosenFilePath();

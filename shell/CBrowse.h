@@ -15,6 +15,7 @@
 namespace Ui {
 class CBrowse;
 }
+class QComboBox;
 class QPushButton;
 
 namespace widgets {
@@ -36,6 +37,10 @@ class CBrowse final : public QDialog {
   QPushButton* StartButton() const;
   QPushButton* CancelButton() const;
   widgets::CTransparentStatic* PathLabel() const;
+  // The code page char, varchar and text columns are read in: the
+  // collation's (the first entry) or one the user picks for data an
+  // application stored in another code page.
+  QComboBox* CodePageBox() const { return codePage_; }
 
   // The system's file-open dialog with the program's title and filter.
   static QString ChooseWithFileDialog(QWidget* parent);
@@ -51,6 +56,7 @@ class CBrowse final : public QDialog {
   mendora::DataFile& file_;
   ui::Prompts& prompts_;
   ChooseFile chooseFile_;
+  QComboBox* codePage_ = nullptr;
 };
 
 }  // namespace shell

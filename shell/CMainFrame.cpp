@@ -359,6 +359,7 @@ void CMainFrame::StartAnalysis(JobThread& thread, bool startup) {
   AnalysisJobParams params;
   params.startup = startup;
   params.rootLabel = doc_.state.SelectedFilePath();
+  params.codePage = static_cast<uint16_t>(doc_.state.chosenCodePage.load());
   params.progressEndHoldMs = settings_.timings.progressEndHoldMs;
   params.progressEndShowMs = settings_.timings.progressEndShowMs;
   params.progress = settings_.analysisProgress;

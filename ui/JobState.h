@@ -40,6 +40,9 @@ class JobState {
   std::atomic<bool> saveCompleted{false};
   std::atomic<bool> saveAllObjects{false};
   std::atomic<int> progressPosition{0};
+  // The code page every char, varchar and text column is read in; 0 for the
+  // one each column's collation gives.
+  std::atomic<int> chosenCodePage{0};
 
   std::u16string SelectedFilePath() const { return Get(selectedFilePath_); }
   void SetSelectedFilePath(std::u16string path) { Set(selectedFilePath_, std::move(path)); }

@@ -27,6 +27,8 @@ inline constexpr const char* kAlreadyRunningCaption = "  Mendora for Sql Server"
 // The file selection.
 inline constexpr const char* kSelectMdfFile = "Select MDF File";
 inline constexpr const char* kStart = "Start";
+inline constexpr const char* kCodePageLabel = "Read text in code page:";
+inline constexpr const char* kCodePageOfCollation = "as each column's collation says";
 inline constexpr const char* kCancel = "Cancel";
 inline constexpr const char* kOpenMdfTitle = " Open Microsoft SQL files(*.mdf)";
 inline constexpr const char* kMdfFilterName = "MSSQL Files";

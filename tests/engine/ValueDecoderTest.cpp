@@ -124,7 +124,7 @@ const Case kCases[] = {
      98,
      8016,
      0,
-     {231, 1, 9, 4, 0xd0, 0, 0x34, 8, 0, 'h', 0, 'i', 0},
+     {231, 1, 8, 0, 0x08, 0xd0, 0, 0x34, 'h', 0, 'i', 0},
      ValueKind::kString,
      "hi"},
     {"sql_variant decimal",

@@ -181,6 +181,25 @@ TEST(CliRows, TablesAreFoundByExactNameOrSchemaName) {
   EXPECT_NE(wrongCase.err.find("discounts"), std::string::npos) << wrongCase.err;
 }
 
+// pubs' publisher 9901 was written by a 1252 client into a 936 database: the
+// server reads its city as the 936 bytes say; the user can ask for 1252.
+TEST(CliRows, ACodePageChosenOnTheLineReadsEveryEightBitColumn) {
+  const std::string pubs = RealMdf("v539-pubs.mdf");
+  CliRun server = RunCli({"rows", pubs, "publishers", "--format", "csv"});
+  CliRun client = RunCli({"rows", pubs, "publishers", "--format", "csv", "--code-page", "1252"});
+  ASSERT_EQ(server.status, 0) << server.err;
+  ASSERT_EQ(client.status, 0) << client.err;
+  EXPECT_NE(server.out.find("9901,GGG&G,M\xE9\xBB\xB1"
+                            "chen,"),
+            std::string::npos)
+      << server.out;
+  EXPECT_NE(client.out.find("9901,GGG&G,M\xC3\xBCnchen,"), std::string::npos) << client.out;
+
+  CliRun unknown = RunCli({"rows", pubs, "publishers", "--code-page", "1200"});
+  EXPECT_EQ(unknown.status, 2);
+  EXPECT_NE(unknown.err.find("unknown code page 1200"), std::string::npos) << unknown.err;
+}
+
 TEST(CliRows, UsageErrorsExitTwo) {
   const std::string pubs = RealMdf("v539-pubs.mdf");
   for (const std::vector<std::string>& args : {std::vector<std::string>{"rows", pubs},

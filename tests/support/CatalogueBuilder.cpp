@@ -189,6 +189,21 @@ std::string Narrow(const std::u16string& s) {
   return out;
 }
 
+// The server keeps a text one byte per character when every character
+// allows it, and as UTF-16LE otherwise.
+template <typename TextDef>
+SysObjValuesRow ObjValuesRowOf(const TextDef& t) {
+  SysObjValuesRow r;
+  r.objectId = t.objectId;
+  for (char16_t ch : t.text) r.utf16 = r.utf16 || ch > 0xFF;
+  if (r.utf16) {
+    r.wideText = t.text;
+  } else {
+    r.text = Narrow(t.text);
+  }
+  return r;
+}
+
 }  // namespace
 
 // ------------------------------------------------------------------ layout
@@ -959,6 +974,7 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2000() const {
       r.colid = static_cast<int16_t>(i + 1);
       r.xoffset = p.variable ? static_cast<int16_t>(-p.varNumber) : static_cast<int16_t>(p.offset);
       r.bitpos = p.bitPos;
+      r.collation = c.collation;
       columns.push_back(Encode(r));
     }
     const BuiltTable& b = built_.at(t.id);
@@ -1048,6 +1064,7 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2005() const {
       r.prec = c.prec;
       r.scale = c.scale;
       r.status = c.notNull ? 1 : 0;
+      if (c.collation) r.collation = c.collation;
       rows[kObjSysColPars].push_back(Encode(r));
     }
     uint64_t count = t.options.recordedRowCount.value_or(t.rowCount);
@@ -1128,11 +1145,8 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2005() const {
     }
   }
   for (const auto& d : dependencies_) rows[kObjSysSingleObjRefs].push_back(Encode(d));
-  for (const auto& c : checks_) {
-    rows[kObjSysObjValues].push_back(Encode(SysObjValuesRow{c.objectId, Narrow(c.text)}));
-  }
-  for (const auto& m : modules_) {
-    rows[kObjSysObjValues].push_back(Encode(SysObjValuesRow{m.objectId, Narrow(m.text)}));
+  for (const auto* texts : {&checks_, &modules_}) {
+    for (const auto& t : *texts) rows[kObjSysObjValues].push_back(Encode(ObjValuesRowOf(t)));
   }
   return rows;
 }
@@ -1200,7 +1214,8 @@ void CatalogueBuilder::Emit(const Sink& sink) {
   uint32_t pointed = Is2000() ? kObjSysIndexes : kObjSysAllocUnits;
   if (systemPages_.count(pointed) && !systemPages_[pointed].empty())
     firstSys = systemPages_[pointed][0];
-  layout.Put(BootPageFor(version_, PaddedName(databaseName_), firstSys), kPfsAllocated);
+  layout.Put(BootPageFor(version_, PaddedName(databaseName_), firstSys, databaseCollation_),
+             kPfsAllocated);
   pageCount_ = std::max<uint64_t>(layout.End(), 32);
 
   // One PFS page per interval: page 1, then every 8088 pages.

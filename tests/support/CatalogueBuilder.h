@@ -47,6 +47,9 @@ struct ColumnDef {
   bool notNull = false;
   uint8_t prec = 0;
   uint8_t scale = 0;
+  // The collation id stored with the column; 0 leaves the builder's usual
+  // one (2005 and later SQL_Latin1_General_CP1_CI_AS, 2000 none).
+  uint32_t collation = 0;
 };
 ColumnDef IntColumn(const std::u16string& name, bool notNull = false);
 ColumnDef BigIntColumn(const std::u16string& name);
@@ -187,6 +190,8 @@ class CatalogueBuilder {
   CatalogueBuilder(uint16_t version, const std::u16string& databaseName);
 
   uint16_t Version() const { return version_; }
+  // The database's default collation id, on the boot page.
+  void SetDatabaseCollation(uint32_t collation) { databaseCollation_ = collation; }
   bool Is2000() const { return version_ == 539; }
 
   int32_t AddTable(const std::u16string& name, const std::vector<ColumnDef>& columns,
@@ -322,6 +327,7 @@ class CatalogueBuilder {
 
   uint16_t version_;
   std::u16string databaseName_;
+  uint32_t databaseCollation_ = 0;
   int32_t nextId_ = 1977058079;
   // Rowset and allocation unit ids, bits 16..47: clear of the system tables'
   // object ids, which the pages of system tables carry.

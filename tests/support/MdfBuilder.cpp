@@ -211,7 +211,8 @@ void MdfBuilder::SetPage(const PageBuilder& page) {
   if (page.Number() >= pageCount_) pageCount_ = page.Number() + 1;
 }
 
-PageBuilder BootPageFor(uint16_t version, const std::u16string& rawName, uint32_t firstSysPage) {
+PageBuilder BootPageFor(uint16_t version, const std::u16string& rawName, uint32_t firstSysPage,
+                        uint32_t collation) {
   PageBuilder boot(9);
   boot.Header().type = 13;
   // The boot record: 4-byte header, then the version at page offset 100.
@@ -221,6 +222,7 @@ PageBuilder BootPageFor(uint16_t version, const std::u16string& rawName, uint32_
   Put(&record[4], U16(version));
   std::u16string name = rawName.substr(0, 128);
   Put(&record[148 - 96], Utf16(name));
+  Put(&record[488 - 96], U32(collation));
   Put(&record[612 - 96], U32(firstSysPage));
   Put(&record[616 - 96], U16(1));
   boot.AddRecord(record);

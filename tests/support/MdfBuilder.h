@@ -136,7 +136,8 @@ class MdfBuilder {
 
 // The boot page (page 9): the boot record with the version at page offset
 // 100, the 128-unit name field at 148 and the first-system-page pointer at 612.
-PageBuilder BootPageFor(uint16_t version, const std::u16string& rawName, uint32_t firstSysPage = 0);
+PageBuilder BootPageFor(uint16_t version, const std::u16string& rawName, uint32_t firstSysPage = 0,
+                        uint32_t collation = 0);
 
 // An IAM page: page type 10; slot 0 the 94-byte IAM header record with the
 // start page of the interval it maps at page offset 136 and the eight

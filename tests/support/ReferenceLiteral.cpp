@@ -4,6 +4,7 @@
 #include <map>
 #include <optional>
 
+#include "engine/CodePage.h"
 #include "engine/Utf16.h"
 
 namespace mdftest {
@@ -178,10 +179,12 @@ std::string CompareWithReference(const ParsedLiteral& l, uint8_t xtype,
     case 99:
     case 231:
     case 239: {
-      const bool unicode = xtype == 99 || xtype == 231 || xtype == 239;
-      return cell.is_string() && IsString(l, unicode, mendora::FromUtf8(cell.get<std::string>()))
-                 ? ""
-                 : differs;
+      if (!cell.is_string()) return differs;
+      const std::u16string text = mendora::FromUtf8(cell.get<std::string>());
+      // An 8-bit column's text that Windows-1252 cannot hold needs N'...'.
+      const bool unicode = xtype == 99 || xtype == 231 || xtype == 239 ||
+                           mendora::FromCodePage(mendora::ToCodePage(text)) != text;
+      return IsString(l, unicode, text) ? "" : differs;
     }
     case 241: {
       if (cell != "<xml>") return differs;

@@ -10,7 +10,8 @@
 //   "dt2:", "dto:", "guid:"   "sdt:" with ":00" added for its seconds
 //   "hex:0x..."               0x and the same bytes (a timestamp column: DEFAULT)
 //   strings                   a string of the same characters, N'...' exactly for
-//                             nchar, nvarchar and ntext
+//                             nchar, nvarchar and ntext and for text Windows-1252
+//                             cannot hold
 //   "<xml>"                   an N string (the XML text the reference does not
 //                             decode), CONVERT(xml, <N string>, 1), or NULL (a
 //                             value written with a warning)

@@ -65,7 +65,8 @@ ByteVec Encode(const SysColumnsRow& r) {
       .At(16, U16(static_cast<uint16_t>(r.colid)))
       .At(18, U16(static_cast<uint16_t>(r.xoffset)))
       .At(20, U8(r.bitpos))
-      .At(34, U16(static_cast<uint16_t>(r.colid)));
+      .At(34, U16(static_cast<uint16_t>(r.colid)))
+      .At(38, U32(r.collation));
   RecordBuilder b;
   b.Fixed(f.Bytes()).Columns(20).Var(Utf16(r.name));
   if (r.secondVariable) b.Var(U32(0x00010001));
@@ -255,7 +256,7 @@ ByteVec Encode(const SysColParsRow& r) {
       .At(19, U16(static_cast<uint16_t>(r.length)))
       .At(21, U8(r.prec))
       .At(22, U8(r.scale))
-      .At(23, U32(872468488))
+      .At(23, U32(r.collation))
       .At(27, U32(r.status))
       .At(31, U16(static_cast<uint16_t>(r.length)));
   RecordBuilder b;
@@ -342,11 +343,17 @@ ByteVec Encode(const SysSingleObjRefsRow& r) {
 ByteVec Encode(const SysObjValuesRow& r) {
   FixedPart f(17);
   f.At(4, U8(1)).At(5, U32(static_cast<uint32_t>(r.objectId))).At(9, U32(0)).At(13, U32(0));
-  // The value: a sql_variant int (base type 0x38, version 1) holding 0; a row
-  // that is not a text row holds some other value there.
-  ByteVec value = r.textMarker ? Concat({U8(0x38), U8(0x01), U32(0)})
+  // The value: a sql_variant int (base type 0x38, version 1) saying how the
+  // text is kept, 2 one byte per character, 0 UTF-16LE; a row that is not a
+  // text row holds some other value there.
+  ByteVec value = r.textMarker ? Concat({U8(0x38), U8(0x01), U32(r.utf16 ? 0 : 2)})
                                : Concat({U8(0xA7), U8(0x01), U32(0x00200000)});
-  return RecordBuilder().Fixed(f.Bytes()).Columns(6).Var(value).Var(Text(r.text), r.offRow).Build();
+  return RecordBuilder()
+      .Fixed(f.Bytes())
+      .Columns(6)
+      .Var(value)
+      .Var(r.utf16 ? Utf16(r.wideText) : Text(r.text), r.offRow)
+      .Build();
 }
 
 ByteVec Encode(const SysRscolsRow& r) {

@@ -33,7 +33,8 @@
 //       16 | 2    | colid
 //       18 | 2    | xoffset: >0 fixed offset, <0 minus the variable column number
 //       20 | 1    | bitpos
-//       21 | 25   | reserved, colstat, cdefault, domain, number, colorder, ...
+//       21 | 17   | reserved, colstat, cdefault, domain, number, colorder, ...
+//       38 | 4    | collationid
 //       46 | 2    | column count
 //
 // sysindexes (object id 2): status 0x30, fixed part to 82, 27 columns;
@@ -256,6 +257,7 @@ struct SysColumnsRow {
   int16_t xoffset = 0;
   uint8_t bitpos = 0;
   bool secondVariable = false;  // an autoval-style second variable column
+  uint32_t collation = 0;
 };
 ByteVec Encode(const SysColumnsRow& r);
 
@@ -322,6 +324,7 @@ struct SysColParsRow {
   uint8_t scale = 0;
   uint32_t status = 0;
   bool secondVariable = false;
+  uint32_t collation = 0x3400D008;  // SQL_Latin1_General_CP1_CI_AS
 };
 ByteVec Encode(const SysColParsRow& r);
 
@@ -375,6 +378,10 @@ struct SysObjValuesRow {
   std::string text;
   bool textMarker = true;  // the value is 38 01 ...
   bool offRow = false;     // the text's end offset carries 0x8000
+  // The text as UTF-16LE (the value's int 0) instead of one byte per
+  // character (int 2); `wideText` is then written.
+  bool utf16 = false;
+  std::u16string wideText{};
 };
 ByteVec Encode(const SysObjValuesRow& r);
 // Where the text starts, counted from the row's start.
