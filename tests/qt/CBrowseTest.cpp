@@ -1,5 +1,6 @@
 // The file selection dialog: its controls and texts, choosing a file, Start
 // with every outcome, and Cancel.
+#include <QComboBox>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QPushButton>
@@ -49,6 +50,7 @@ class CBrowseTest : public QObject {
   void choosingShowsThePathAndEnablesStart();
   void cancellingTheFileOpenDialogChangesNothing();
   void startOpensTheFileAndEnds();
+  void startKeepsTheChosenCodePage();
   void startOnAFileThatCannotBeOpened();
   void startOnALockedFile();
   void startClosesTheOpenFileEvenWhenTheNewOpenFails();
@@ -113,6 +115,29 @@ void CBrowseTest::startOpensTheFileAndEnds() {
   QCOMPARE(s.file.Path(), file->path());
   QVERIFY(s.state.analysisRunning);
   QVERIFY(s.prompts.Shown().empty());
+}
+
+void CBrowseTest::startKeepsTheChosenCodePage() {
+  Selection s;
+  QComboBox* box = s.dialog.CodePageBox();
+  QVERIFY(box);
+  // The collation's own code page comes first and is what a new dialog offers.
+  QCOMPARE(box->currentData().toInt(), 0);
+  QVERIFY(box->findData(950) > 0);
+  QVERIFY(box->findData(65001) > 0);
+  auto file = DataFileOnDisk(u"Pages");
+  s.Choose(Path(*file));
+  box->setCurrentIndex(box->findData(1252));
+  // Cancel keeps the code page the last Start chose.
+  s.dialog.CancelButton()->click();
+  QCOMPARE(s.state.chosenCodePage.load(), 0);
+  s.Choose(Path(*file));
+  box->setCurrentIndex(box->findData(1252));
+  s.dialog.StartButton()->click();
+  QCOMPARE(s.state.chosenCodePage.load(), 1252);
+  // The next dialog over the same state starts from that choice.
+  CBrowse again(s.state, s.file, s.prompts, [](QWidget*) { return QString(); });
+  QCOMPARE(again.CodePageBox()->currentData().toInt(), 1252);
 }
 
 void CBrowseTest::startOnAFileThatCannotBeOpened() {
