@@ -4,6 +4,8 @@
 #include <map>
 #include <unordered_map>
 
+#include "engine/DataFile.h"
+
 namespace mendora {
 
 std::u16string FixedSchemaName(int32_t schemaId, const VersionFlags& version) {
@@ -12,9 +14,9 @@ std::u16string FixedSchemaName(int32_t schemaId, const VersionFlags& version) {
   switch (schemaId) {
     case 2:
       return u"guest";
-    case 3:
+    case kSchemaInformationSchema:
       return u"INFORMATION_SCHEMA";
-    case 4:
+    case kSchemaSys:
       return u"sys";
     default:
       return {};
@@ -46,8 +48,10 @@ void SortDependencies(std::vector<_SysConstraints>& dependencies) {
 
 void CountReferencesPastEnd(Catalogue& c, uint64_t pageCount) {
   for (const auto& r : c.indexRows) {
-    if ((r.firstPage != 0 && r.firstPage >= pageCount) ||
-        (r.firstIAM != 0 && r.firstIAM >= pageCount)) {
+    // Pages of secondary files are judged by the reader of those files.
+    const bool primaryPage = r.firstFile <= kPrimaryFileId, primaryIam = r.firstIAMFile <= kPrimaryFileId;
+    if ((primaryPage && r.firstPage != 0 && r.firstPage >= pageCount) ||
+        (primaryIam && r.firstIAM != 0 && r.firstIAM >= pageCount)) {
       ++c.damage.referencesPastEnd;
     }
   }

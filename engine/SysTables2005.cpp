@@ -81,6 +81,7 @@ std::optional<_2008IndexIdentifier> DecodeSysRowsets(Bytes page, uint16_t at) {
   r.ownerKey = (static_cast<uint64_t>(owner) << 16) | high;
   r.indexId = row->I32(f::kIndexId);
   r.rowCount = row->U32(f::kRowCount);
+  r.compression = row->U8(f::kCompression);
   if (!row->Ok()) return std::nullopt;
   return r;
 }

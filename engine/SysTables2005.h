@@ -31,6 +31,7 @@
 //       13 | 4    | owner object id (idmajor)
 //       17 | 4    | index id (idminor): 0 heap, 1 clustered, 2+ nonclustered
 //       31 | 4    | row count, low 32 bits
+//       39 | 1    | compression: 0 none, 1 row, 2 page, 3 and 4 columnstore
 //
 // sysallocunits (7); status 0x1C (ghost) rows are not units
 //        6 | 4    | unit id bits 16..47 (what the unit's pages carry at header 24)
@@ -126,6 +127,7 @@ inline constexpr size_t kIdHigh = 10;
 inline constexpr size_t kOwner = 13;
 inline constexpr size_t kIndexId = 17;
 inline constexpr size_t kRowCount = 31;
+inline constexpr size_t kCompression = 39;
 }  // namespace sysrowsets
 
 namespace sysallocunits {

@@ -358,7 +358,7 @@ void CMainFrameTest::sampleFileOfTheBuildOpens() {
 
 void CMainFrameTest::unsupportedFileLeavesTheProductRoot() {
   Window w;
-  w.Open(qttest::RealFile("x661-bookshop.mdf"));
+  w.Open(qttest::RealFile("x607-prerelease.mdf"));
   QTRY_VERIFY_WITH_TIMEOUT(w.Idle(), kAnalysisTimeoutMs);
   QTRY_VERIFY(w.Commands().open->isEnabled());
   QCOMPARE(w.prompts.Shown().size(), size_t(1));
@@ -511,7 +511,8 @@ void CMainFrameTest::statusTextAndProgressWhileAnalysing() {
   QTRY_VERIFY(w.frame->ProgressBar()->value() >= start + 3);
   w.gate.Open();
   QTRY_VERIFY_WITH_TIMEOUT(w.Idle(), kAnalysisTimeoutMs);
-  QTRY_COMPARE(w.frame->MessagePane()->text(), QString());
+  QTRY_COMPARE(w.frame->MessagePane()->text(),
+               QStringLiteral("SQL Server 2008 data file (on-disk version 655)"));
   QVERIFY(w.frame->ProgressBar()->isHidden());
   QVERIFY(w.doc.state.progressHalted);
   QVERIFY(!w.doc.state.progressAnimating);

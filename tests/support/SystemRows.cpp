@@ -274,6 +274,7 @@ ByteVec Encode(const SysRowsetsRow& r) {
       .At(25, U32(0))
       .At(29, U16(1))
       .At(31, U64(r.rowCount))
+      .At(39, U8(r.compression))
       .At(40, U8(0));
   return RecordBuilder().Fixed(f.Bytes()).Columns(17).NoVariablePart().Build();
 }

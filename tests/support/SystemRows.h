@@ -330,6 +330,7 @@ struct SysRowsetsRow {
   int32_t owner = 0;
   int32_t indexId = 0;
   uint64_t rowCount = 0;
+  uint8_t compression = 0;  // cmprlevel @39: 0 none, 1 row, 2 page, 3 columnstore
 };
 ByteVec Encode(const SysRowsetsRow& r);
 
