@@ -68,6 +68,11 @@ std::vector<std::string> DamageWarnings(const Catalogue& c) {
         std::to_string(c.damage.referencesPastEnd) +
         " catalogue references point past the end of the file (the file is cut short)");
   }
+  if (c.damage.misplacedSystemFields) {
+    warnings.push_back(std::to_string(c.damage.misplacedSystemFields) +
+                       " fields of the system tables are described elsewhere than they are read "
+                       "(an unknown or damaged catalogue layout)");
+  }
   if (c.damage.pagesThroughBootPage) {
     warnings.push_back(std::to_string(c.damage.pagesThroughBootPage) +
                        " pages of the object table were found only through the boot page "

@@ -43,7 +43,13 @@ struct Catalogue {
     // Object-table pages found only by the boot page's route: their headers
     // do not say what they are.
     uint64_t pagesThroughBootPage = 0;
-    bool Any() const { return misplacedPages || referencesPastEnd || pagesThroughBootPage; }
+    // Fields of the system tables that the tables' own description (2005
+    // on) places elsewhere than the reader reads them: the catalogue read
+    // through them is not to be trusted.
+    uint64_t misplacedSystemFields = 0;
+    bool Any() const {
+      return misplacedPages || referencesPastEnd || pagesThroughBootPage || misplacedSystemFields;
+    }
   } damage;
 
   void Clear() { *this = Catalogue{}; }

@@ -14,6 +14,7 @@
 #include "engine/LobReader.h"
 #include "engine/PageHeader.h"
 #include "engine/PfsPage.h"
+#include "engine/SysTableDescriptions.h"
 #include "engine/SysTables2005.h"
 
 namespace mendora {
@@ -348,6 +349,7 @@ void RecoverCatalogue2005(const DataFile& file, Catalogue& c, JobControl& job,
   c.objects = std::move(scan.objects);
   DropBuiltInObjects(c.objects);
   CollectUserTables(c);
+  c.damage.misplacedSystemFields = MisplacedSystemFields(scan.columns).size();
   auto tables = UserTableIds(c);
   for (auto& col : scan.columns) {
     if (tables.count(col.tableId)) c.columns.push_back(std::move(col));

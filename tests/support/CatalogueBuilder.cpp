@@ -1026,13 +1026,13 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2005() const {
       {41, u"syscolpars"},   {54, u"sysidxstats"},     {55, u"sysiscols"},
       {60, u"sysobjvalues"}, {74, u"syssingleobjrefs"}};
   for (const auto& [id, name] : systemTables) {
-    objects.push_back(Encode(SysSchObjsRow{id, name, "S ", 0, 0}));
+    objects.push_back(Encode(SysSchObjsRow{id, name, "S ", 0, 0, 1, version_ >= 706}));
   }
   rows[kObjSysColPars].push_back(Encode(SysColParsRow{34, 1, u"id", xtype::kInt, 4, 10, 0, 1}));
   rows[kObjSysColPars].push_back(
       Encode(SysColParsRow{34, 2, u"name", xtype::kNVarChar, 256, 0, 0, 1}));
   for (const auto& o : objects_) {
-    objects.push_back(Encode(SysSchObjsRow{o.id, o.name, o.type, o.parent, 0}));
+    objects.push_back(Encode(SysSchObjsRow{o.id, o.name, o.type, o.parent, 0, 1, version_ >= 706}));
   }
 
   for (const auto& t : tables_) {

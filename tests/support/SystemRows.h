@@ -309,6 +309,9 @@ struct SysSchObjsRow {
   std::string type = "U ";
   int32_t parent = 0;
   uint32_t status = 0;
+  int32_t schema = 1;  // nsid: dbo
+  // 2012 on: a twelfth column, status2 @44, so the fixed part ends at 48.
+  bool status2 = false;
 };
 ByteVec Encode(const SysSchObjsRow& r);
 
