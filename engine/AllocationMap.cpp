@@ -64,7 +64,8 @@ AllocationWalk WalkIAM(const DataFile& file, uint64_t iamPage, JobControl* job,
         walk.entries = NextPageChain(file, chainFallbackFrom);
         return walk;
       }
-      for (size_t i = 0; i < kIamSingleSlots; ++i) walk.entries.push_back({SingleKey(iam, i), false});
+      for (size_t i = 0; i < kIamSingleSlots; ++i)
+        walk.entries.push_back({SingleKey(iam, i), false});
     } else {
       for (size_t i = 0; i < kIamSingleSlots; ++i) {
         if (iam.singlePages[i] != 0) walk.entries.push_back({SingleKey(iam, i), false});

@@ -49,7 +49,8 @@ void SortDependencies(std::vector<_SysConstraints>& dependencies) {
 void CountReferencesPastEnd(Catalogue& c, uint64_t pageCount) {
   for (const auto& r : c.indexRows) {
     // Pages of secondary files are judged by the reader of those files.
-    const bool primaryPage = r.firstFile <= kPrimaryFileId, primaryIam = r.firstIAMFile <= kPrimaryFileId;
+    const bool primaryPage = r.firstFile <= kPrimaryFileId,
+               primaryIam = r.firstIAMFile <= kPrimaryFileId;
     if ((primaryPage && r.firstPage != 0 && r.firstPage >= pageCount) ||
         (primaryIam && r.firstIAM != 0 && r.firstIAM >= pageCount)) {
       ++c.damage.referencesPastEnd;

@@ -137,7 +137,7 @@ struct _2008IndexIdentifier {
   uint32_t rowsetMid = 0;  // bits 16..47 of the rowset id
   uint64_t ownerKey = 0;   // owner object id << 16 | bits 48..63 of the rowset id
   uint32_t rowCount = 0;
-  int32_t indexId = 0;  // idminor: 0 heap, 1 clustered, 2+ nonclustered
+  int32_t indexId = 0;      // idminor: 0 heap, 1 clustered, 2+ nonclustered
   uint8_t compression = 0;  // kCompressionNone ...
 };
 

@@ -358,8 +358,8 @@ void RecoverCatalogue2005(const DataFile& file, Catalogue& c, JobControl& job,
   c.allocationUnits = std::move(scan.units);
   JoinIndexes2005(c, scan.indexes);
   CollectTableStorage(c);
-  c.layouts =
-      LayoutsFromRowsets(c, scan.layoutRows, scan.rowsetColumns, !file.Version().HasRsColsLayouts());
+  c.layouts = LayoutsFromRowsets(c, scan.layoutRows, scan.rowsetColumns,
+                                 !file.Version().HasRsColsLayouts());
   c.indexKeys = std::move(scan.keys);
   SortIndexKeys(c.indexKeys);
   c.dependencies = std::move(scan.dependencies);

@@ -41,14 +41,14 @@ TEST(VersionTest, AcceptsTheReleasedVersionsAndRefusesEveryOther) {
     bool accepted;
     bool catalogue2000;
   };
-  for (Case c : {Case{539, true, true}, Case{611, true, false}, Case{655, true, false},
-                 Case{660, true, false}, Case{661, true, false}, Case{665, true, false},
-                 Case{706, true, false}, Case{782, true, false}, Case{852, true, false},
-                 Case{868, true, false}, Case{869, true, false}, Case{904, true, false},
-                 Case{957, true, false}, Case{590, false, false}, Case{598, false, false},
+  for (Case c : {Case{539, true, true},   Case{611, true, false},  Case{655, true, false},
+                 Case{660, true, false},  Case{661, true, false},  Case{665, true, false},
+                 Case{706, true, false},  Case{782, true, false},  Case{852, true, false},
+                 Case{868, true, false},  Case{869, true, false},  Case{904, true, false},
+                 Case{957, true, false},  Case{590, false, false}, Case{598, false, false},
                  Case{607, false, false}, Case{684, false, false}, Case{851, false, false},
                  Case{895, false, false}, Case{902, false, false}, Case{950, false, false},
-                 Case{998, false, false}, Case{27, false, false}, Case{768 + 27, false, false},
+                 Case{998, false, false}, Case{27, false, false},  Case{768 + 27, false, false},
                  Case{0, false, false}}) {
     SCOPED_TRACE(c.stored);
     TempFile f;
@@ -60,8 +60,8 @@ TEST(VersionTest, AcceptsTheReleasedVersionsAndRefusesEveryOther) {
     EXPECT_EQ(file.Version().HasSysObjectsCatalogue(), c.accepted && c.catalogue2000);
     EXPECT_EQ(file.Version().HasBaseTableCatalogue(), c.accepted && !c.catalogue2000);
     EXPECT_EQ(file.Version().HasRsColsLayouts(), c.accepted && !c.catalogue2000 && c.stored != 611);
-    int flags = file.Version().Version539 + file.Version().Version611 +
-                file.Version().Version655 + file.Version().VersionLater;
+    int flags = file.Version().Version539 + file.Version().Version611 + file.Version().Version655 +
+                file.Version().VersionLater;
     EXPECT_EQ(flags, c.accepted ? 1 : 0);
   }
 }

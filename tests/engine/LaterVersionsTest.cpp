@@ -51,10 +51,20 @@ TEST(LaterVersions, ASystemTableDescribedOtherwiseThanItIsReadIsDamage) {
     uint64_t misplaced;
   };
   const Case cases[] = {
-      {"as read", {{34, 3, u"nsid"}, {34, 4, u"nsclass", 48, 1}, {34, 5, u"status"},
-                   {34, 6, u"type", 175, 2}, {34, 7, u"pid"}}, 0},
-      {"type before status", {{34, 3, u"nsid"}, {34, 4, u"nsclass", 48, 1},
-                              {34, 5, u"type", 175, 2}, {34, 6, u"status"}, {34, 7, u"pid"}}, 1},
+      {"as read",
+       {{34, 3, u"nsid"},
+        {34, 4, u"nsclass", 48, 1},
+        {34, 5, u"status"},
+        {34, 6, u"type", 175, 2},
+        {34, 7, u"pid"}},
+       0},
+      {"type before status",
+       {{34, 3, u"nsid"},
+        {34, 4, u"nsclass", 48, 1},
+        {34, 5, u"type", 175, 2},
+        {34, 6, u"status"},
+        {34, 7, u"pid"}},
+       1},
       {"a narrower schema id", {{34, 3, u"nsid", 52, 2}}, 1},
   };
   for (const Case& c : cases) {

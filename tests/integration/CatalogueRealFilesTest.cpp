@@ -8,8 +8,8 @@
 #include "engine/Analysis.h"
 #include "engine/CodePage.h"
 #include "engine/Utf16.h"
-#include "tests/support/Manifest.h"
 #include "tests/integration/ReferenceFiles.h"
+#include "tests/support/Manifest.h"
 #include "tests/support/RealFiles.h"
 
 using namespace mendora;

@@ -271,7 +271,8 @@ TEST(CliRows, APrimaryFileWithoutItsSecondaryFilesSaysWhichIsMissing) {
   std::filesystem::copy_file(RealMdf("x869-examination.mdf"), copy);
   CliRun exam = RunCli({"rows", copy, "Exam"});
   EXPECT_EQ(exam.status, 1);
-  EXPECT_EQ(exam.err, "Exam: rows are in data file 3, which was not found beside the primary file\n");
+  EXPECT_EQ(exam.err,
+            "Exam: rows are in data file 3, which was not found beside the primary file\n");
   // A table without pages of its own is still read: it has no rows.
   CliRun log = RunCli({"rows", copy, "databaseLog", "--format", "json"});
   EXPECT_EQ(log.status, 0) << log.err;

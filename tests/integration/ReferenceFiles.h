@@ -56,9 +56,9 @@ inline bool IsBuiltInSchema(const nlohmann::json& object) {
 //    with characters outside ASCII in those files.
 // Delete this block and its callers once the code pages are read.
 inline bool AwaitsCodePages(const std::string& file) {
-  static const std::set<std::string> files = {
-      "x661-userdb.mdf",  "x706-qlns.mdf",       "x782-parking.mdf",
-      "x904-oasis.mdf",   "x904-studactive.mdf", "x957-tieuluan.mdf"};
+  static const std::set<std::string> files = {"x661-userdb.mdf",     "x706-qlns.mdf",
+                                              "x782-parking.mdf",    "x904-oasis.mdf",
+                                              "x904-studactive.mdf", "x957-tieuluan.mdf"};
   return files.count(file) != 0;
 }
 inline bool AwaitsCodePagesCell(const std::string& file, const nlohmann::json& column) {

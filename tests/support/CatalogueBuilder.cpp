@@ -1052,8 +1052,8 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2005() const {
       rows[kObjSysColPars].push_back(Encode(r));
     }
     uint64_t count = t.options.recordedRowCount.value_or(t.rowCount);
-    rows[kObjSysRowsets].push_back(Encode(
-        SysRowsetsRow{b.rowsetId, t.id, t.clusteredIndex, count, t.options.compression}));
+    rows[kObjSysRowsets].push_back(
+        Encode(SysRowsetsRow{b.rowsetId, t.id, t.clusteredIndex, count, t.options.compression}));
 
     SysAllocUnitsRow inRow{
         PartitionStyleId(b.objectIdOnPages), 1, b.rowsetId, b.firstPage, b.firstPage, b.iamPage};
@@ -1263,8 +1263,8 @@ MdfBuilder SplitOffSecondaryFile(const CatalogueBuilder& builder, MdfBuilder& pr
                                  const SecondaryFileSplit& split) {
   const BuiltTable& t = builder.Table(split.tableId);
   MdfBuilder secondary(builder.Version(), u"", primary.PageCount());
-  secondary.SetPage(FileHeaderPageFor(split.bindingId, split.fileId, split.filegroup,
-                                      split.logicalName));
+  secondary.SetPage(
+      FileHeaderPageFor(split.bindingId, split.fileId, split.filegroup, split.logicalName));
   primary.SetPage(FileHeaderPageFor(split.bindingId, 1, 1, u"Primary"));
   const ByteVec file = U16(split.fileId);
   PageBuilder iam = primary.Page(t.iamPage);
