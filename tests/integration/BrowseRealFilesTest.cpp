@@ -31,11 +31,13 @@ std::string Quote(const std::string& name) {
   return ToUtf8(QuoteName(FromUtf8(name)));
 }
 
-std::string Columns(const json& list) {
+// The columns, each marked DESC when it is among `descending`.
+std::string Columns(const json& list, const json& descending = json::array()) {
   std::string out;
   for (const auto& c : list) {
     if (!out.empty()) out += ",";
     out += Quote(c.get<std::string>());
+    if (std::find(descending.begin(), descending.end(), c) != descending.end()) out += " DESC";
   }
   return out;
 }
@@ -125,8 +127,8 @@ TEST_P(BrowseRealFiles, DdlListsEveryKeyIndexForeignKeyAndCheck) {
     if (index["primary_key"].get<bool>() || index["unique_constraint"].get<bool>()) continue;
     std::string statement =
         std::string(index["unique"].get<bool>() ? "Create Unique Index " : "Create Index ") +
-        Quote(index["name"]) + " On " + Quote(index["table"]) + "(" + Columns(index["columns"]) +
-        ")";
+        Quote(index["name"]) + " On " + Quote(index["table"]) + "(" +
+        Columns(index["columns"], index["descending"]) + ")";
     if (!index["included"].empty()) statement += " Include(" + Columns(index["included"]) + ")";
     EXPECT_TRUE(lines.count(statement)) << statement;
     ++statements;

@@ -24,8 +24,15 @@ json CliForm(const json& cell) {
   if (cell.is_boolean()) return cell.get<bool>() ? 1 : 0;
   if (!cell.is_string()) return cell;
   std::string s = cell;
-  for (const char* tag : {"dec:", "money:", "guid:", "hex:"}) {
+  for (const char* tag : {"dec:", "money:", "guid:", "hex:", "date:", "time:"}) {
     if (s.rfind(tag, 0) == 0) return s.substr(std::string(tag).size());
+  }
+  for (const char* tag : {"dt2:", "dto:"}) {
+    if (s.rfind(tag, 0) == 0) {
+      s = s.substr(4);
+      s[10] = ' ';
+      return s;
+    }
   }
   if (s.rfind("dt:", 0) == 0) {
     s = s.substr(3);

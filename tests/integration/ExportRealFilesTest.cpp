@@ -160,7 +160,7 @@ TEST_P(ExportRealFile, EveryObjectOfTheReferenceIsSaved) {
         return false;
       }
       for (size_t c = 0; c < cells.size(); ++c) {
-        if (AwaitsCodePagesCell(file, table["columns"][c])) continue;
+        if (AwaitsCodePagesCell(file, table["columns"][c]) || cells[c] == "<lob>") continue;
         std::string differs = CompareWithReference(row[c], types[c], cells[c]);
         if (!differs.empty()) {
           if (why) *why = table["columns"][c]["name"].get<std::string>() + ": " + differs;

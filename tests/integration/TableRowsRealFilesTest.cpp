@@ -153,7 +153,10 @@ TEST_P(TableRowsRealFiles, EveryCellMatchesTheReference) {
       const json& ours = rows[order[i]];
       for (size_t col = 0; col < want[i].size(); ++col) {
         ++cells;
-        if (want[i][col] == "<xml>") continue;  // the reference keeps binary XML undecoded
+        // The reference keeps binary XML undecoded, and marks "<lob>" the
+        // large values it did not follow (x706-qlns dtproperties: fragments
+        // of type 8).
+        if (want[i][col] == "<xml>" || want[i][col] == "<lob>") continue;
         if (mdftest::AwaitsCodePagesCell(name, table["columns"][col])) {
           ++awaiting;
           continue;
