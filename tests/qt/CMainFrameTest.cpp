@@ -768,7 +768,7 @@ void CMainFrameTest::laterReleaseOpensShowsRowsAndSaves() {
   QVERIFY(tables != ui::kNoTreeItem);
   QCOMPARE(tree.GetChildItems(tables).size(), count);
   const QString name = QString::fromStdString((*largest)["name"].get<std::string>());
-  const ui::TreeHandle node = ChildStartingWith(tree, tables, (name + "(").toStdString());
+  const ui::TreeHandle node = ChildStartingWith(tree, tables, name + "(");
   QVERIFY(node != ui::kNoTreeItem);
   w.frame->OnTreeClick(node, mendora::TreeHit::kLabel);
   QTRY_VERIFY_WITH_TIMEOUT(!w.frame->GridFillThread().IsSet() && !w.doc.state.gridFillRunning,
