@@ -1,9 +1,10 @@
-// Writes a large synthetic 2008 (version 655) data file for the analysis
+// Writes a large synthetic data file (2008, version 655, unless --version
+// names another release of 2005 or later, e.g. 904 for 2019) for the analysis
 // benchmark: many tables of many rows, with keys, indexes, checks, modules and
 // dependencies, laid out by CatalogueBuilder. Pages are streamed to disk as
 // they are made, so the file can be far larger than memory.
 //
-//   large_mdf_generator OUT.mdf [--size-mib N] [--tables N] [--mixed]
+//   large_mdf_generator OUT.mdf [--size-mib N] [--tables N] [--mixed] [--version N]
 //
 // The default is 1100 MiB in 400 tables, every table clustered on its key.
 // With --mixed, every fourth table also has an ntext and a varbinary(max)
@@ -122,7 +123,8 @@ double LargePagesPerRow(size_t rowsPerPage) {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: large_mdf_generator OUT.mdf [--size-mib N] [--tables N] [--mixed]\n");
+               "usage: large_mdf_generator OUT.mdf [--size-mib N] [--tables N] [--mixed] "
+               "[--version N]\n");
   return 2;
 }
 
@@ -134,6 +136,7 @@ int main(int argc, char** argv) {
   uint64_t sizeMib = 1100;
   int tables = 400;
   bool mixed = false;
+  int version = 655;
   for (int i = 2; i < argc; i += 2) {
     if (std::strcmp(argv[i], "--mixed") == 0) {
       mixed = true;
@@ -144,11 +147,14 @@ int main(int argc, char** argv) {
       sizeMib = std::strtoull(argv[i + 1], nullptr, 10);
     } else if (std::strcmp(argv[i], "--tables") == 0) {
       tables = std::atoi(argv[i + 1]);
+    } else if (std::strcmp(argv[i], "--version") == 0) {
+      version = std::atoi(argv[i + 1]);
     } else {
       return Usage();
     }
   }
-  if (tables < 1 || sizeMib < 1) return Usage();
+  // The builder writes the 2005-and-later catalogue; 2005 keeps its own layouts.
+  if (tables < 1 || sizeMib < 1 || version < 655 || version > 0xFFFF) return Usage();
 
   const uint64_t pages = sizeMib * 1024 * 1024 / 8192;
   const uint64_t rowsPerPage = (8192 - 96) / RowBytes();
@@ -163,7 +169,7 @@ int main(int argc, char** argv) {
                             LargePagesPerRow(rowsPerPage) * 6 / 5) +
       1;
 
-  CatalogueBuilder cat(655, u"LargeBench");
+  CatalogueBuilder cat(static_cast<uint16_t>(version), u"LargeBench");
   std::vector<int32_t> ids;
   uint64_t largeValues = 0, forwarded = 0;
   for (int t = 0; t < tables; ++t) {

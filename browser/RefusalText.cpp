@@ -20,4 +20,10 @@ const char* RefusalText(Refusal refusal) {
   return texts::kVersionNotAppropriate;
 }
 
+std::string FileVersionText(const VersionFlags& version) {
+  if (!version.Any()) return {};
+  return std::string(version.Release()) + " data file (on-disk version " +
+         std::to_string(version.Number()) + ")";
+}
+
 }  // namespace mendora

@@ -4,6 +4,7 @@
 
 #include "browser/GridText.h"
 #include "engine/TableReader.h"
+#include "engine/Utf16.h"
 
 namespace mendora {
 namespace {
@@ -83,6 +84,10 @@ TableGridResult LoadTable(const DataFile& file, const Catalogue& catalogue, int6
       reader.CanRead() ? reader.Columns() : ColumnsInColidOrder(catalogue, tableId);
   PutUpHeaders(list, columns);
   result.readable = reader.CanRead();
+  result.notReadReason = reader.NotReadReason();
+  if (!result.notReadReason.empty() && list.GetColumnCount() > 0) {
+    list.InsertItem(0, FromUtf8(result.notReadReason));
+  }
   if (!result.readable) return result;
 
   result.rows = LoadRows(reader, list, job, options, result.recordedRows);

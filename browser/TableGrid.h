@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "engine/Catalogue.h"
 #include "engine/DataFile.h"
@@ -33,6 +34,9 @@ struct TableGridResult {
   uint64_t rows = 0;
   uint64_t recordedRows = 0;  // the catalogue's count, 0 when it has none
   bool readable = false;      // the table has columns and rows to read
+  // Why the rows of a known table are not read (TableReader::NotReadReason);
+  // the grid shows it in place of rows.
+  std::string notReadReason;
 };
 
 // The recorded row count of the table's rows (its heap or clustered index).

@@ -1,3 +1,5 @@
+#include <filesystem>
+
 #include "cli/AnalysedFile.h"
 #include "cli/Commands.h"
 #include "engine/FileError.h"
@@ -12,6 +14,7 @@ int Info(const std::string& path, std::ostream& out, std::ostream& err) {
     if (!a.supported) return 1;
     const mendora::Catalogue& c = a.catalogue;
     out << "version: " << a.file.Version().Number() << "\n"
+        << "release: " << a.file.Version().Release() << "\n"
         << "database: " << mendora::ToPrintableUtf8(c.databaseName) << "\n"
         << "pages: " << a.file.PageCount() << "\n"
         << "objects: " << c.objects.size() << "\n"
@@ -23,6 +26,11 @@ int Info(const std::string& path, std::ostream& out, std::ostream& err) {
         << "dependencies: " << c.dependencies.size() << "\n"
         << "check texts: " << c.checkTexts.size() << "\n"
         << "module texts: " << c.moduleTexts.size() << "\n";
+    for (const mendora::DatabaseFile& f : a.file.Files()) {
+      out << "data file " << f.fileId << ": " << mendora::ToPrintableUtf8(f.logicalName)
+          << ", filegroup " << f.filegroup << ", " << f.pageCount << " pages, "
+          << std::filesystem::path(f.path).filename().string() << "\n";
+    }
     for (const std::string& warning : mendora::DamageWarnings(c))
       out << "warning: " << warning << "\n";
     if (!WroteAll(out, err)) return 1;

@@ -121,6 +121,10 @@ int Rows(const RowsOptions& options, std::ostream& out, std::ostream& err) {
       return 1;
     }
     mendora::TableReader reader(a.file, a.catalogue, table->id);
+    if (!reader.NotReadReason().empty()) {
+      err << mendora::ToUtf8(table->name) << ": " << reader.NotReadReason() << "\n";
+      return 1;
+    }
     std::vector<std::string> names;
     for (const auto& c : reader.Columns()) names.push_back(mendora::ToUtf8(c.name));
 

@@ -8,14 +8,11 @@
 namespace mendora {
 namespace {
 
-// Pages a bitmap may name: enough bits for every page of the file.
-size_t BitmapBytes(const DataFile& file) {
-  return file.PageCount() / 64 + 1;
-}
-
-void AppendExtents(const IamPage& iam, size_t maxBytes, uint64_t pageCount,
-                   std::vector<AllocationEntry>& out) {
-  size_t bytes = std::min(iam.extentBitmap.size(), maxBytes);
+// Appends the extents of the interval the IAM page maps, in the file it
+// names; the bitmap is read no further than that file has pages.
+void AppendExtents(const IamPage& iam, const DataFile& file, std::vector<AllocationEntry>& out) {
+  const uint64_t pageCount = file.PageCountOf(iam.startFile);
+  size_t bytes = std::min<size_t>(iam.extentBitmap.size(), pageCount / 64 + 1);
   for (size_t i = 0; i < bytes; ++i) {
     auto b = static_cast<uint8_t>(iam.extentBitmap[i]);
     if (b == 0) continue;
@@ -23,9 +20,14 @@ void AppendExtents(const IamPage& iam, size_t maxBytes, uint64_t pageCount,
       if (!(b & (1u << j))) continue;
       uint64_t first = uint64_t{iam.startPage} + 8 * (8 * uint64_t{i} + j);
       if (first >= pageCount) continue;
-      out.push_back({first, true});
+      out.push_back({PageKey(static_cast<uint32_t>(first), iam.startFile), true});
     }
   }
+}
+
+// The key of single-page slot i; an empty slot stays 0 whatever file it names.
+uint64_t SingleKey(const IamPage& iam, size_t i) {
+  return iam.singlePages[i] == 0 ? 0 : PageKey(iam.singlePages[i], iam.singleFiles[i]);
 }
 
 }  // namespace
@@ -34,15 +36,14 @@ AllocationWalk WalkIAM(const DataFile& file, uint64_t iamPage, JobControl* job,
                        uint64_t chainFallbackFrom) {
   AllocationWalk walk;
   std::unordered_set<uint64_t> seen;
-  const uint64_t pageCount = std::max<uint64_t>(file.PageCount(), 1);
   uint64_t current = iamPage;
   bool first = true;
   // Each interval is mapped once: further IAM pages of the chain that map an
   // interval already mapped add nothing, so a long or looping chain costs
   // what the file holds, not the chain's length times it.
-  std::unordered_set<uint32_t> intervals;
+  std::unordered_set<uint64_t> intervals;
   PageBuffer page;
-  while (current != 0 && current < pageCount && seen.insert(current).second) {
+  while (current != 0 && file.HasPage(current) && seen.insert(current).second) {
     if (job) job->Checkpoint();
     file.ReadPage(current, page);
     const std::vector<uint16_t> slots = SlotOffsets(page);
@@ -54,8 +55,8 @@ AllocationWalk WalkIAM(const DataFile& file, uint64_t iamPage, JobControl* job,
       break;  // the chain leads somewhere that is not this object's IAM page
     }
     IamPage iam = DecodeIamPage(page, slots.empty() ? 0 : slots.back());
-    if (!intervals.insert(iam.startPage).second) {
-      current = header.nextPage;
+    if (!intervals.insert(PageKey(iam.startPage, iam.startFile)).second) {
+      current = PageKey(header.nextPage, header.nextFile);
       continue;
     }
     if (first) {
@@ -63,14 +64,15 @@ AllocationWalk WalkIAM(const DataFile& file, uint64_t iamPage, JobControl* job,
         walk.entries = NextPageChain(file, chainFallbackFrom);
         return walk;
       }
-      for (uint32_t p : iam.singlePages) walk.entries.push_back({p, false});
+      for (size_t i = 0; i < kIamSingleSlots; ++i)
+        walk.entries.push_back({SingleKey(iam, i), false});
     } else {
-      for (uint32_t p : iam.singlePages) {
-        if (p != 0) walk.entries.push_back({p, false});
+      for (size_t i = 0; i < kIamSingleSlots; ++i) {
+        if (iam.singlePages[i] != 0) walk.entries.push_back({SingleKey(iam, i), false});
       }
     }
-    if (!slots.empty()) AppendExtents(iam, BitmapBytes(file), pageCount, walk.entries);
-    current = header.nextPage;
+    if (!slots.empty()) AppendExtents(iam, file, walk.entries);
+    current = PageKey(header.nextPage, header.nextFile);
     first = false;
   }
   return walk;
@@ -91,13 +93,12 @@ std::vector<uint64_t> ExpandPages(const std::vector<AllocationEntry>& entries) {
 std::vector<AllocationEntry> NextPageChain(const DataFile& file, uint64_t first) {
   std::vector<AllocationEntry> out;
   std::unordered_set<uint64_t> seen;
-  const uint64_t pageCount = file.PageCount();
   uint64_t page = first;
-  while (page != 0 && page < pageCount && seen.insert(page).second) {
+  while (page != 0 && file.HasPage(page) && seen.insert(page).second) {
     out.push_back({page, false});
-    std::array<std::byte, 4> next{};
-    if (file.ReadDirect(page * kPageSize + kHeaderNextPage, next) < next.size()) break;
-    page = LoadU32(next, 0);
+    std::array<std::byte, kHeaderNextFile + 2> header{};
+    if (file.ReadPagePrefix(page, header) < header.size()) break;
+    page = PageKey(LoadU32(header, kHeaderNextPage), LoadU16(header, kHeaderNextFile));
   }
   return out;
 }

@@ -11,7 +11,9 @@
 namespace mendora {
 
 // One entry of the allocation list: a single page, or the first page of an
-// eight-page extent.
+// eight-page extent. Pages are named by their keys (DataFile.h): an IAM page
+// maps pages of the data file its interval names, and the chain may go on in
+// another file.
 struct AllocationEntry {
   uint64_t page = 0;
   bool extent = false;

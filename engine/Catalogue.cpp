@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "engine/Collation.h"
+#include "engine/DataFile.h"
 #include "engine/TypeCodes.h"
 
 namespace mendora {
@@ -15,9 +16,9 @@ std::u16string FixedSchemaName(int32_t schemaId, const VersionFlags& version) {
   switch (schemaId) {
     case 2:
       return u"guest";
-    case 3:
+    case kSchemaInformationSchema:
       return u"INFORMATION_SCHEMA";
-    case 4:
+    case kSchemaSys:
       return u"sys";
     default:
       return {};
@@ -49,8 +50,11 @@ void SortDependencies(std::vector<_SysConstraints>& dependencies) {
 
 void CountReferencesPastEnd(Catalogue& c, uint64_t pageCount) {
   for (const auto& r : c.indexRows) {
-    if ((r.firstPage != 0 && r.firstPage >= pageCount) ||
-        (r.firstIAM != 0 && r.firstIAM >= pageCount)) {
+    // Pages of secondary files are judged by the reader of those files.
+    const bool primaryPage = r.firstFile <= kPrimaryFileId,
+               primaryIam = r.firstIAMFile <= kPrimaryFileId;
+    if ((primaryPage && r.firstPage != 0 && r.firstPage >= pageCount) ||
+        (primaryIam && r.firstIAM != 0 && r.firstIAM >= pageCount)) {
       ++c.damage.referencesPastEnd;
     }
   }
@@ -84,6 +88,11 @@ std::vector<std::string> DamageWarnings(const Catalogue& c) {
     warnings.push_back(
         std::to_string(c.damage.referencesPastEnd) +
         " catalogue references point past the end of the file (the file is cut short)");
+  }
+  if (c.damage.misplacedSystemFields) {
+    warnings.push_back(std::to_string(c.damage.misplacedSystemFields) +
+                       " fields of the system tables are described elsewhere than they are read "
+                       "(an unknown or damaged catalogue layout)");
   }
   if (c.damage.pagesThroughBootPage) {
     warnings.push_back(std::to_string(c.damage.pagesThroughBootPage) +

@@ -45,14 +45,24 @@ struct Catalogue {
     // Object-table pages found only by the boot page's route: their headers
     // do not say what they are.
     uint64_t pagesThroughBootPage = 0;
-    bool Any() const { return misplacedPages || referencesPastEnd || pagesThroughBootPage; }
+    // Fields of the system tables that the tables' own description (2005
+    // on) places elsewhere than the reader reads them: the catalogue read
+    // through them is not to be trusted.
+    uint64_t misplacedSystemFields = 0;
+    bool Any() const {
+      return misplacedPages || referencesPastEnd || pagesThroughBootPage || misplacedSystemFields;
+    }
   } damage;
 
   void Clear() { *this = Catalogue{}; }
 };
 
-// The name of a schema (2005/2008) or owner (2000) the file does not need to
-// name: 1 is dbo in every version; 2005/2008 also fix guest (2),
+// Schema ids that 2005 and later fix in every database.
+inline constexpr int32_t kSchemaInformationSchema = 3;
+inline constexpr int32_t kSchemaSys = 4;
+
+// The name of a schema (2005 on) or owner (2000) the file does not need to
+// name: 1 is dbo in every version; 2005 and later also fix guest (2),
 // INFORMATION_SCHEMA (3) and sys (4). Empty for any other id.
 std::u16string FixedSchemaName(int32_t schemaId, const VersionFlags& version);
 

@@ -66,11 +66,23 @@ struct _SYSINDEXES {
   uint8_t status = 0;             // 2000: sysindexes status low byte; 2005/2008: sysidxstats status
   uint32_t rowCount = 0;
   uint8_t unitType = 0;  // 2005/2008: allocation unit type; 0 when none
+  // 2008 on: how the rowset stores its rows (kCompressionNone ...); 0 before.
+  uint8_t compression = 0;
   // What the index is, the same in every version (2000 status bits 0x02,
   // 0x800, 0x1000; 2005/2008 0x08, 0x20, 0x40).
   bool unique = false;
   bool primaryKey = false;
   bool uniqueConstraint = false;
+};
+
+// Rowset storage (2008 on, sysrowsets cmprlevel). Only uncompressed rows
+// have the record format the reader decodes.
+enum : uint8_t {
+  kCompressionNone = 0,
+  kCompressionRow = 1,
+  kCompressionPage = 2,
+  kCompressionColumnstore = 3,
+  kCompressionColumnstoreArchive = 4,
 };
 
 // The heap's or clustered index's in-row data: where the table's rows live.
@@ -129,7 +141,8 @@ struct _2008IndexIdentifier {
   uint32_t rowsetMid = 0;  // bits 16..47 of the rowset id
   uint64_t ownerKey = 0;   // owner object id << 16 | bits 48..63 of the rowset id
   uint32_t rowCount = 0;
-  int32_t indexId = 0;  // idminor: 0 heap, 1 clustered, 2+ nonclustered
+  int32_t indexId = 0;      // idminor: 0 heap, 1 clustered, 2+ nonclustered
+  uint8_t compression = 0;  // kCompressionNone ...
 };
 
 // One allocation unit (2005/2008 sysallocunits); used only while the catalogue is built.

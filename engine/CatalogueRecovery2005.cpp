@@ -14,6 +14,7 @@
 #include "engine/LobReader.h"
 #include "engine/PageHeader.h"
 #include "engine/PfsPage.h"
+#include "engine/SysTableDescriptions.h"
 #include "engine/SysTables2005.h"
 #include "engine/Utf16.h"
 
@@ -75,7 +76,7 @@ bool IsWanted2005(uint32_t objectId) {
   }
 }
 
-void DecodePage2005(Bytes wholePage, uint64_t pageNumber, uint32_t objectId, bool v655,
+void DecodePage2005(Bytes wholePage, uint64_t pageNumber, uint32_t objectId, bool rsColsLayouts,
                     Scan2005& scan) {
   const std::vector<uint16_t> slots = SlotOffsets(wholePage);
   const RecordLimits limits(slots);
@@ -136,21 +137,21 @@ void DecodePage2005(Bytes wholePage, uint64_t pageNumber, uint32_t objectId, boo
         }
         break;
       case kSysRscols:
-        if (!v655) break;
+        if (!rsColsLayouts) break;
         if (auto l = DecodeSysRscols(page, at);
             l && scan.First(objectId, l->rowsetId, static_cast<uint32_t>(l->columnId))) {
           scan.layoutRows.push_back(*l);
         }
         break;
       case kSysHobtColumns:
-        if (v655) break;
+        if (rsColsLayouts) break;
         if (auto l = DecodeSysHobtColumns(page, at);
             l && scan.First(objectId, l->rowsetId, static_cast<uint32_t>(l->columnId))) {
           scan.layoutRows.push_back(*l);
         }
         break;
       case kSysRowsetColumns:
-        if (v655) break;
+        if (rsColsLayouts) break;
         if (auto r = DecodeSysRowsetColumns(page, at);
             r && scan.First(objectId, r->rowsetId, static_cast<uint32_t>(r->columnId))) {
           scan.rowsetColumns.push_back(*r);
@@ -166,7 +167,7 @@ void ScanFile2005(const DataFile& file, Scan2005& scan, JobControl& job,
                   const ProgressFn& progress) {
   constexpr size_t kPagesPerRead = 128;
   const uint64_t pageCount = file.PageCount();
-  const bool v655 = file.Version().Version655;
+  const bool rsColsLayouts = file.Version().HasRsColsLayouts();
   std::vector<std::byte> chunk(kPagesPerRead * kPageSize);
   PageBuffer page{};
   PfsPage pfs;  // the allocation bytes of the current interval
@@ -194,7 +195,7 @@ void ScanFile2005(const DataFile& file, Scan2005& scan, JobControl& job,
       if (allocated == false) continue;
       std::copy(raw.begin(), raw.end(), page.begin());
       RepairTornPage(page);
-      DecodePage2005(page, p, h.objectId, v655, scan);
+      DecodePage2005(page, p, h.objectId, rsColsLayouts, scan);
     }
     ReportProgress(progress, base + pages, pageCount);
     if (got < chunk.size()) break;
@@ -222,7 +223,10 @@ void JoinIndexes2005(Catalogue& c, const std::vector<IdxStatsRow>& rows) {
     x.uniqueConstraint = (row.status & kIdxStatsUniqueConstraint) != 0;
     x.name = row.name;
     auto rs = tableRowset.find(static_cast<uint32_t>(row.tableId));
-    if (rs != tableRowset.end()) x.rowCount = rs->second->rowCount;
+    if (rs != tableRowset.end()) {
+      x.rowCount = rs->second->rowCount;
+      x.compression = rs->second->compression;
+    }
     if (row.indid > 1) {
       c.indexRows.push_back(std::move(x));
       continue;
@@ -284,6 +288,17 @@ void CollectTexts2005(const DataFile& file, Catalogue& c,
   }
 }
 
+// From 2012 on the file lists the built-in objects of the sys and
+// INFORMATION_SCHEMA schemas (procedures and views without text, two
+// tables): they belong to the server, not to the database's owner, and are
+// left out of the catalogue. Objects a tool marked as shipped in a user
+// schema stay.
+void DropBuiltInObjects(std::vector<_SYSOBJECTS>& objects) {
+  std::erase_if(objects, [](const _SYSOBJECTS& o) {
+    return o.schemaId == kSchemaInformationSchema || o.schemaId == kSchemaSys;
+  });
+}
+
 }  // namespace
 
 // Decodes the pages of one system table along their next-page links from
@@ -298,7 +313,7 @@ uint64_t FollowChain2005(const DataFile& file, Scan2005& scan, uint32_t table, u
   for (uint64_t p = first; p != 0 && p < file.PageCount() && seen.insert(p).second;) {
     job.Checkpoint();
     file.ReadPage(p, page);
-    DecodePage2005(page, p, table, file.Version().Version655, scan);
+    DecodePage2005(page, p, table, file.Version().HasRsColsLayouts(), scan);
     const PageHeader h = DecodePageHeader(page);
     if (h.objectId != table || h.type != kPageTypeData) ++pages;
     p = h.nextPage;
@@ -333,7 +348,9 @@ void RecoverCatalogue2005(const DataFile& file, Catalogue& c, JobControl& job,
   ScanFile2005(file, scan, job, progress);
   FindObjectsThroughBootPage(file, scan, job);
   c.objects = std::move(scan.objects);
+  DropBuiltInObjects(c.objects);
   CollectUserTables(c);
+  c.damage.misplacedSystemFields = MisplacedSystemFields(scan.columns).size();
   auto tables = UserTableIds(c);
   for (auto& col : scan.columns) {
     if (tables.count(col.tableId)) c.columns.push_back(std::move(col));
@@ -342,8 +359,8 @@ void RecoverCatalogue2005(const DataFile& file, Catalogue& c, JobControl& job,
   c.allocationUnits = std::move(scan.units);
   JoinIndexes2005(c, scan.indexes);
   CollectTableStorage(c);
-  c.layouts =
-      LayoutsFromRowsets(c, scan.layoutRows, scan.rowsetColumns, !file.Version().Version655);
+  c.layouts = LayoutsFromRowsets(c, scan.layoutRows, scan.rowsetColumns,
+                                 !file.Version().HasRsColsLayouts());
   c.indexKeys = std::move(scan.keys);
   SortIndexKeys(c.indexKeys);
   c.dependencies = std::move(scan.dependencies);

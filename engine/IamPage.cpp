@@ -8,8 +8,10 @@ IamPage DecodeIamPage(Bytes page, uint16_t lastSlotOffset) {
   ByteReader r(page);
   IamPage iam;
   iam.startPage = r.u32(kIamStartPage).value_or(0);
+  iam.startFile = r.u16(kIamStartPage + 4).value_or(0);
   for (size_t i = 0; i < kIamSingleSlots; ++i) {
     iam.singlePages[i] = r.u32(kIamSinglePages + kIamSingleSlotSize * i).value_or(0);
+    iam.singleFiles[i] = r.u16(kIamSinglePages + kIamSingleSlotSize * i + 4).value_or(0);
   }
   if (lastSlotOffset >= kPageHeaderSize && r.Has(lastSlotOffset, 4)) {
     size_t from = lastSlotOffset + 4u;

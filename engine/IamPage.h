@@ -26,7 +26,9 @@ inline constexpr size_t kIamSingleSlots = 8;
 
 struct IamPage {
   uint32_t startPage = 0;
+  uint16_t startFile = 0;
   std::array<uint32_t, kIamSingleSlots> singlePages{};
+  std::array<uint16_t, kIamSingleSlots> singleFiles{};
   Bytes extentBitmap;  // inside the page it was decoded from
 };
 

@@ -10,6 +10,7 @@ namespace {
 
 constexpr size_t kTextPointerSize = 16;
 constexpr size_t kTextPointerPage = 8;
+constexpr size_t kTextPointerFile = 12;
 constexpr size_t kTextPointerSlot = 14;
 
 constexpr size_t kRootLinks = 12;  // in-row root and row-overflow pointer
@@ -49,7 +50,7 @@ bool LobReader::Fail(const char* why) {
   return false;
 }
 
-const PageBuffer* LobReader::Page(uint32_t page) {
+const PageBuffer* LobReader::Page(uint64_t page) {
   if (auto it = cache_.find(page); it != cache_.end()) return it->second.get();
   if (cache_.size() >= kCachedPages) cache_.clear();
   auto buffer = std::make_unique<PageBuffer>();
@@ -68,7 +69,9 @@ bool LobReader::Read(Bytes pointer, bool textPointer, std::vector<std::byte>& ou
     if (pointer.size() != kTextPointerSize) {
       ok = Fail("text pointer of the wrong size");
     } else {
-      ok = ReadFragment({*r.u32(kTextPointerPage), *r.u16(kTextPointerSlot)}, 0, out);
+      ok = ReadFragment(
+          {PageKey(*r.u32(kTextPointerPage), *r.u16(kTextPointerFile)), *r.u16(kTextPointerSlot)},
+          0, out);
     }
   } else if (pointer.size() < kRootLinks || (pointer.size() - kRootLinks) % kLinkSize != 0) {
     ok = Fail("large-value root of the wrong size");
@@ -99,7 +102,7 @@ bool LobReader::ReadLinks(const ByteReader& stored, size_t count, size_t linkSiz
     const size_t endSize = linkSize - 8;  // u32 or u64
     if (!links.Has(at, linkSize)) return Fail("link outside its record");
     const uint64_t end = endSize == 8 ? *links.u64(at) : *links.u32(at);
-    const uint32_t page = *links.u32(at + endSize);
+    const uint64_t page = PageKey(*links.u32(at + endSize), *links.u16(at + endSize + 4));
     const uint16_t slot = *links.u16(at + endSize + 6);
     if (end < previousEnd || end > kMaxValueBytes) return Fail("link lengths out of order");
     piece.clear();
@@ -115,9 +118,9 @@ bool LobReader::ReadLinks(const ByteReader& stored, size_t count, size_t linkSiz
 
 bool LobReader::ReadFragment(Rid rid, int depth, std::vector<std::byte>& out) {
   if (depth > kMaxDepth) return Fail("large-value tree too deep");
-  if (rid.page == 0 || rid.page >= file_.PageCount())
+  if (PageNumberOf(rid.page) == 0 || !file_.HasPage(rid.page))
     return Fail("large-value pointer past the end of the file");
-  const uint64_t key = (uint64_t{rid.page} << 16) | rid.slot;
+  const uint64_t key = (rid.page << 16) | rid.slot;
   if (std::find(visited_.begin(), visited_.end(), key) != visited_.end()) {
     return Fail("large-value chain loops");
   }

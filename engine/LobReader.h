@@ -60,18 +60,18 @@ class LobReader {
 
  private:
   struct Rid {
-    uint32_t page = 0;
+    uint64_t page = 0;  // page key (DataFile.h)
     uint16_t slot = 0;
   };
   bool ReadFragment(Rid rid, int depth, std::vector<std::byte>& out);
   bool ReadLinks(const ByteReader& links, size_t count, size_t linkSize, int depth,
                  std::vector<std::byte>& out);
-  const PageBuffer* Page(uint32_t page);
+  const PageBuffer* Page(uint64_t page);
   bool Fail(const char* why);
 
   const DataFile& file_;
   std::vector<UnitKey> units_;
-  std::unordered_map<uint32_t, std::unique_ptr<PageBuffer>> cache_;
+  std::unordered_map<uint64_t, std::unique_ptr<PageBuffer>> cache_;
   std::vector<uint64_t> visited_;  // fragments of the value being read
   std::string error_;
 };

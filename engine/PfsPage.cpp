@@ -6,7 +6,7 @@ namespace mendora {
 
 PfsPage DecodePfsPage(Bytes page, uint64_t pageNumber) {
   PfsPage pfs;
-  pfs.interval = pageNumber / kPfsInterval;
+  pfs.interval = PfsIntervalOf(pageNumber);
   if (page.size() <= kPfsBytes || DecodePageHeader(page).type != kPageTypePfs) return pfs;
   pfs.bytes.reserve(page.size() - kPfsBytes);
   for (size_t b = kPfsBytes; b < page.size(); ++b)
@@ -15,7 +15,7 @@ PfsPage DecodePfsPage(Bytes page, uint64_t pageNumber) {
 }
 
 bool PfsMap::MayBeAllocated(uint64_t pageNumber) {
-  const uint64_t interval = pageNumber / kPfsInterval;
+  const uint64_t interval = PfsIntervalOf(pageNumber);
   if (!loaded_ || current_.interval != interval) {
     const uint64_t pfsPage = PfsPageOf(pageNumber);
     PageBuffer page;

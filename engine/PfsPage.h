@@ -22,21 +22,31 @@ inline constexpr uint64_t kPfsInterval = 8088;
 inline constexpr size_t kPfsBytes = 100;
 inline constexpr uint8_t kPfsAllocated = 0x40;
 
-// The PFS page whose interval holds `pageNumber`.
-inline uint64_t PfsPageOf(uint64_t pageNumber) {
-  return pageNumber < kPfsInterval ? 1 : pageNumber - pageNumber % kPfsInterval;
+// Every data file has PFS pages of its own; pages are named by their keys
+// (DataFile.h), and a PFS page only speaks for pages of its own file.
+
+// The PFS page whose interval holds the page with this key, in the same file.
+inline uint64_t PfsPageOf(uint64_t key) {
+  const uint32_t page = PageNumberOf(key);
+  return PageKey(page < kPfsInterval ? 1 : page - page % kPfsInterval, FileIdOf(key));
+}
+
+// The interval of a page: its file and its page number / kPfsInterval.
+inline uint64_t PfsIntervalOf(uint64_t key) {
+  return (uint64_t{FileIdOf(key)} << 32) | (PageNumberOf(key) / kPfsInterval);
 }
 
 struct PfsPage {
-  uint64_t interval = 0;       // page number / kPfsInterval
+  uint64_t interval = 0;       // PfsIntervalOf the page
   std::vector<uint8_t> bytes;  // the allocation bytes; empty when the page is no PFS page
 
-  // Whether the PFS page marks `pageNumber` allocated; nothing when the page
-  // is outside what this PFS page records (another interval, past its bytes,
-  // or no readable PFS page at all), so the caller decides on other grounds.
+  // Whether the PFS page marks the page with this key allocated; nothing
+  // when the page is outside what this PFS page records (another interval,
+  // past its bytes, or no readable PFS page at all), so the caller decides
+  // on other grounds.
   std::optional<bool> IsAllocated(uint64_t pageNumber) const {
-    if (bytes.empty() || pageNumber / kPfsInterval != interval) return std::nullopt;
-    const size_t at = pageNumber % kPfsInterval;
+    if (bytes.empty() || PfsIntervalOf(pageNumber) != interval) return std::nullopt;
+    const size_t at = PageNumberOf(pageNumber) % kPfsInterval;
     if (at >= bytes.size()) return std::nullopt;
     return (bytes[at] & kPfsAllocated) != 0;
   }

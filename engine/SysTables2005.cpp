@@ -15,10 +15,11 @@ std::optional<RowReader> RowAt(Bytes page, uint16_t at) {
   return RowReader(page.subspan(at));
 }
 
-// A primary data record (not ghost, not a fragment) with the given fixed-part end.
+// A primary data record (not ghost, not a fragment) whose fixed part holds
+// at least the fields up to `fixedEnd`: later releases append columns.
 bool IsPrimaryRow(RowReader& row, uint16_t fixedEnd) {
   const uint8_t status = row.U8(0);
-  return (status & kStatusTypeMask) == kRecordPrimary && row.U16(2) == fixedEnd && row.Ok();
+  return (status & kStatusTypeMask) == kRecordPrimary && row.U16(2) >= fixedEnd && row.Ok();
 }
 
 // The name from `from` up to the end offset stored at `endAt`; nothing when the
@@ -36,15 +37,19 @@ std::optional<std::u16string> NameBetween(RowReader& row, size_t endAt, size_t f
 std::optional<_SYSOBJECTS> DecodeSysSchObjs(Bytes page, uint16_t at) {
   namespace f = sysschobjs;
   auto row = RowAt(page, at);
-  if (!row || row->U32(f::kHeader) != kObjectRowHeader2005) return std::nullopt;
+  if (!row) return std::nullopt;
+  const uint32_t header = row->U32(f::kHeader);
+  if (header != kObjectRowHeader2005 && header != kObjectRowHeader2012) return std::nullopt;
   _SYSOBJECTS o;
   o.id = row->I32(f::kId);
   o.type = FromCodePage(row->Slice(f::kType, f::kTypeSize));
   o.parentId = row->I32(f::kParent);
   o.schemaId = row->I32(f::kSchema);
-  auto name = NameBetween(*row, f::kNameEnd, f::kName);
-  if (!row->Ok() || !name) return std::nullopt;
-  o.name = std::move(*name);
+  const std::optional<Record> record = ParseRecord(page, at);
+  if (!row->Ok() || !record || record->varEnds.empty() || record->varEnds[0].offRow) {
+    return std::nullopt;
+  }
+  o.name = NameFromUtf16(record->Variable(0));
   return o;
 }
 
@@ -82,6 +87,8 @@ std::optional<_2008IndexIdentifier> DecodeSysRowsets(Bytes page, uint16_t at) {
   r.ownerKey = (static_cast<uint64_t>(owner) << 16) | high;
   r.indexId = row->I32(f::kIndexId);
   r.rowCount = row->U32(f::kRowCount);
+  // 2005 rows end before the compression level.
+  if (row->U16(2) >= f::kFixedEndWithCompression) r.compression = row->U8(f::kCompression);
   if (!row->Ok()) return std::nullopt;
   return r;
 }

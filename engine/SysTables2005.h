@@ -4,14 +4,20 @@
 // page. Versions 611 and 655 share every layout here except the column
 // layout tables at the end.
 //
-// sysschobjs (34), row header 30 00 2C 00
+// Later releases add columns at the end of a table's fixed part and leave
+// every field below where it was (each table's own column description in
+// syscolpars says so in every given file of 2005 to 2022), so the fixed-part
+// end is only checked where it tells the table's rows from others, and
+// variable columns are found through the record's own end offsets.
+//
+// sysschobjs (34), row header 30 00 2C 00 (2005 to 2008 R2) or 30 00 30 00
+// (2012 on: status2 @44 added)
 //   OFFSET | SIZE | FIELD
 //        4 | 4    | id
 //        8 | 4    | schema id
 //       17 | 2    | type, two single-byte characters
 //       19 | 4    | parent object id
-//       50 | 2    | end offset of the name (the first variable column)
-//       52 | ...  | name, UTF-16
+//      ... | ...  | name, UTF-16: the first variable column
 //
 // syscolpars (41), row header 30 00 2D 00
 //        4 | 4    | id of the owning object
@@ -32,6 +38,8 @@
 //       13 | 4    | owner object id (idmajor)
 //       17 | 4    | index id (idminor): 0 heap, 1 clustered, 2+ nonclustered
 //       31 | 4    | row count, low 32 bits
+//       39 | 1    | compression: 0 none, 1 row, 2 page, 3 and 4 columnstore
+//          |      | (2008 on; the 2005 fixed part ends at 39)
 //
 // sysallocunits (7); status 0x1C (ghost) rows are not units
 //        6 | 4    | unit id bits 16..47 (what the unit's pages carry at header 24)
@@ -87,6 +95,7 @@ inline constexpr uint32_t kSysObjValues = 60;
 inline constexpr uint32_t kSysSingleObjRefs = 74;
 
 inline constexpr uint32_t kObjectRowHeader2005 = 0x002C0030;
+inline constexpr uint32_t kObjectRowHeader2012 = 0x00300030;
 inline constexpr uint32_t kColumnRowHeader2005 = 0x002D0030;
 inline constexpr uint16_t kDroppedIndexName = 0x2121;
 inline constexpr uint8_t kIdxStatsUnique = 0x08;
@@ -103,6 +112,8 @@ inline constexpr size_t kSchema = 8;
 inline constexpr size_t kType = 17;
 inline constexpr size_t kTypeSize = 2;
 inline constexpr size_t kParent = 19;
+// Where rows of 2005 to 2008 R2 (11 columns, fixed part to 44) keep the
+// name's end offset and the name; 2012 rows have both 4 bytes further on.
 inline constexpr size_t kNameEnd = 50;
 inline constexpr size_t kName = 52;
 }  // namespace sysschobjs
@@ -129,6 +140,8 @@ inline constexpr size_t kIdHigh = 10;
 inline constexpr size_t kOwner = 13;
 inline constexpr size_t kIndexId = 17;
 inline constexpr size_t kRowCount = 31;
+inline constexpr size_t kCompression = 39;
+inline constexpr uint16_t kFixedEndWithCompression = 40;
 }  // namespace sysrowsets
 
 namespace sysallocunits {
@@ -183,7 +196,9 @@ inline constexpr size_t kTextVariable = 1;
 }  // namespace sysobjvalues
 
 namespace sysrscols {
-inline constexpr uint16_t kFixedEnd = 0x3A;
+// 58 in 2008 and 2008 R2 (dbfragid @54), 54 in 2012 to 2019, 58 again in
+// 2022 (ordlock @54): the fields read end at 54 in all of them.
+inline constexpr uint16_t kFixedEnd = 0x36;
 inline constexpr size_t kRowsetId = 4;
 inline constexpr size_t kColumnId = 12;
 inline constexpr size_t kOffset = 44;

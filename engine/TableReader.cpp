@@ -24,6 +24,7 @@ constexpr uint16_t kTextIndexId2000 = 255;
 // A forwarding stub: status byte, then the forwarded record's page u32, file
 // u16 and slot u16.
 constexpr size_t kStubPage = 1;
+constexpr size_t kStubFile = 5;
 constexpr size_t kStubSlot = 7;
 constexpr size_t kStubSize = 9;
 
@@ -46,17 +47,18 @@ std::vector<uint64_t> TablePages(const DataFile& file, const Catalogue& catalogu
     }
   }
   if (!entry) return {};
-  AllocationWalk walk = WalkIAM(file, entry->firstIAM, job);
+  AllocationWalk walk =
+      WalkIAM(file, PageKey(entry->firstIAM, static_cast<uint16_t>(entry->firstIAMFile)), job);
   // 2000 pages carry the table's object id; 2005/2008 pages their unit's.
   uint32_t owner =
       file.Version().HasSysObjectsCatalogue() ? walk.iamObjectId : entry->allocUnitObjId;
   std::vector<uint64_t> pages;
   std::unordered_set<uint64_t> seen;
   for (uint64_t p : ExpandPages(walk.entries)) {
-    if (p == 0 || p >= file.PageCount() || !seen.insert(p).second) continue;
+    if (p == 0 || !file.HasPage(p) || !seen.insert(p).second) continue;
     if (job) job->Checkpoint();
     std::array<std::byte, 32> header{};
-    if (file.ReadDirect(p * kPageSize, header) < header.size()) continue;
+    if (file.ReadPagePrefix(p, header) < header.size()) continue;
     if (LoadU32(header, kHeaderObjectId) == owner) pages.push_back(p);
   }
   return pages;
@@ -83,11 +85,33 @@ std::optional<TableStorage> FindTableStorage(const Catalogue& catalogue,
     }
     found = true;
     s.clustered = r.indid == 1;
-    s.firstPage = r.firstPage;
-    s.firstIam = r.firstIAM;
+    s.firstPage = PageKey(r.firstPage, static_cast<uint16_t>(r.firstFile));
+    s.firstIam = PageKey(r.firstIAM, static_cast<uint16_t>(r.firstIAMFile));
+    s.compression = r.compression;
   }
   if (!found) return std::nullopt;
   return s;
+}
+
+std::string RowsNotReadReason(const DataFile& file, const TableStorage& storage) {
+  switch (storage.compression) {
+    case kCompressionNone:
+      break;
+    case kCompressionRow:
+      return "rows stored with row compression are not read";
+    case kCompressionPage:
+      return "rows stored with page compression are not read";
+    default:
+      return "rows stored in a columnstore are not read";
+  }
+  for (uint64_t first : {storage.firstIam, storage.firstPage}) {
+    const uint16_t fileId = FileIdOf(first);
+    if (first != 0 && !file.HasFile(fileId)) {
+      return "rows are in data file " + std::to_string(fileId) +
+             ", which was not found beside the primary file";
+    }
+  }
+  return {};
 }
 
 TableReader::TableReader(const DataFile& file, const Catalogue& catalogue, int64_t tableId)
@@ -96,6 +120,7 @@ TableReader::TableReader(const DataFile& file, const Catalogue& catalogue, int64
     if (it->second.columns.size() == columns_.size()) layout_ = &it->second;
   }
   storage_ = FindTableStorage(catalogue, file.Version(), tableId);
+  if (storage_) notRead_ = RowsNotReadReason(file, *storage_);
   if (storage_) lobs_.emplace(file, storage_->largeValues);
   pfs_.emplace(file);
   row_.resize(columns_.size());
@@ -114,19 +139,19 @@ bool TableReader::Accepts(const PageBuffer& page, uint64_t pageNumber) {
 void TableReader::Read(JobControl& job, const RowSink& onRow) {
   stats_ = {};
   if (!CanRead()) return;
-  const uint64_t pageCount = file_.PageCount();
   std::unordered_set<uint64_t> visited;
   PageBuffer page;
 
   // The leaf level of a clustered table, in key order.
   if (storage_->clustered) {
     uint64_t p = storage_->firstPage;
-    while (p != 0 && p < pageCount && visited.insert(p).second) {
+    while (p != 0 && file_.HasPage(p) && visited.insert(p).second) {
       job.Checkpoint();
       file_.ReadPage(p, page);
       if (!Accepts(page, p)) break;
       if (!ReadPageRows(page, onRow)) return;
-      p = DecodePageHeader(page).nextPage;
+      const PageHeader h = DecodePageHeader(page);
+      p = PageKey(h.nextPage, h.nextFile);
     }
   }
 
@@ -136,7 +161,7 @@ void TableReader::Read(JobControl& job, const RowSink& onRow) {
   std::sort(pages.begin(), pages.end());
   pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
   for (uint64_t p : pages) {
-    if (p == 0 || p >= pageCount || !visited.insert(p).second) continue;
+    if (p == 0 || !file_.HasPage(p) || !visited.insert(p).second) continue;
     job.Checkpoint();
     file_.ReadPage(p, page);
     if (!Accepts(page, p)) continue;
@@ -169,9 +194,9 @@ bool TableReader::EmitRecord(Bytes page, size_t at, const RowSink& onRow) {
       ++stats_.skippedRecords;
       return true;
     }
-    const uint32_t target = *stub.u32(kStubPage);
+    const uint64_t target = PageKey(*stub.u32(kStubPage), *stub.u16(kStubFile));
     const uint16_t slot = *stub.u16(kStubSlot);
-    if (target == 0 || target >= file_.PageCount()) {
+    if (PageNumberOf(target) == 0 || !file_.HasPage(target)) {
       ++stats_.skippedRecords;
       return true;
     }

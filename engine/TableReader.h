@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "engine/Catalogue.h"
@@ -51,10 +52,17 @@ struct TableStorage {
   int64_t tableId = 0;
   UnitKey rows;
   bool clustered = false;
-  uint32_t firstPage = 0;
-  uint32_t firstIam = 0;
+  uint64_t firstPage = 0;  // page keys (DataFile.h): the file id included
+  uint64_t firstIam = 0;
+  uint8_t compression = kCompressionNone;
   std::vector<UnitKey> largeValues;
 };
+
+// Why the rows of a table whose storage is known are not read, in words for
+// the user; empty when they are read: rows stored in a format the reader
+// does not decode (compression, columnstore), or pages in a data file that
+// was not found beside the primary file.
+std::string RowsNotReadReason(const DataFile& file, const TableStorage& storage);
 
 // Nothing when the catalogue has no in-row unit for the table.
 std::optional<TableStorage> FindTableStorage(const Catalogue& catalogue,
@@ -67,8 +75,13 @@ class TableReader {
 
   TableReader(const DataFile& file, const Catalogue& catalogue, int64_t tableId);
 
-  // False when the table has no columns, no layout or no in-row unit.
-  bool CanRead() const { return storage_.has_value() && !columns_.empty() && layout_ != nullptr; }
+  // False when the table has no columns, no layout or no in-row unit, or its
+  // rows cannot be read (NotReadReason).
+  bool CanRead() const {
+    return storage_.has_value() && !columns_.empty() && layout_ != nullptr && notRead_.empty();
+  }
+  // Why the rows of a known table are not read; empty when they are.
+  const std::string& NotReadReason() const { return notRead_; }
   // The table's columns in colid order: the order of every row's values.
   const std::vector<_SYSCOLUMNS>& Columns() const { return columns_; }
 
@@ -87,6 +100,7 @@ class TableReader {
   std::vector<_SYSCOLUMNS> columns_;
   const ColumnLayout* layout_ = nullptr;
   std::optional<TableStorage> storage_;
+  std::string notRead_;
   std::optional<LobReader> lobs_;
   std::optional<PfsMap> pfs_;
   PageBuffer forwarded_{};

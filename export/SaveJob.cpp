@@ -220,6 +220,9 @@ void SaveJob::State::ExportTable(const _SYSOBJECTS& table) {
 
 void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, const std::string& dataPath) {
   TableReader reader(file, catalogue, table.id);
+  // Rows the reader does not decode are not saved, and the save says so
+  // rather than leave an empty script for a table that has rows.
+  if (!reader.NotReadReason().empty()) folder.NoteFailure(dataPath, reader.NotReadReason());
   if (!reader.CanRead()) return;
   ShowSavedPath(dataPath);
   ScriptFile script;

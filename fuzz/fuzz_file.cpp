@@ -1,6 +1,7 @@
 // A whole small data file: the version test, the analysis, the object tree
 // and every row of every table with its large values. Reads are bounded by
 // the file; what matters is that nothing runs away or reads astray.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -18,10 +19,15 @@ using namespace mendora;
 
 namespace {
 
+// In a folder of its own: the version test looks at every file beside the
+// data file for the database's other data files.
 std::string TempPath() {
   static const std::string path = [] {
     const char* dir = std::getenv("TMPDIR");
-    return std::string(dir ? dir : "/tmp") + "/mendora-fuzz-" + std::to_string(getpid()) + ".mdf";
+    const std::string folder =
+        std::string(dir ? dir : "/tmp") + "/mendora-fuzz-" + std::to_string(getpid());
+    mkdir(folder.c_str(), 0700);
+    return folder + "/file.mdf";
   }();
   return path;
 }

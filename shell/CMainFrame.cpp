@@ -15,6 +15,7 @@
 #include "browser/Destination.h"
 #include "browser/KeyPreview.h"
 #include "browser/ModulePreview.h"
+#include "browser/RefusalText.h"
 #include "engine/FileError.h"
 #include "export/SaveJob.h"
 #include "shell/AnalysisJob.h"
@@ -293,6 +294,10 @@ void CMainFrame::UpdateCommands() {
   if (status.empty() && doc_.catalogue.damage.Any()) {
     const auto warnings = mendora::DamageWarnings(doc_.catalogue);
     status = texts::kFileDamaged + (warnings.empty() ? std::string() : warnings.front());
+  }
+  // Otherwise the file the tree shows names its release.
+  if (status.empty() && doc_.file.IsOpen() && doc_.nodes.root != ui::kNoTreeItem) {
+    status = mendora::FileVersionText(doc_.file.Version());
   }
   messagePane_->setText(Utf8ToQString(status));
 }

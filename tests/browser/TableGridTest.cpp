@@ -95,6 +95,23 @@ TEST_P(TableGridTest, HeadersThenEveryRowInStoredOrderAcrossPages) {
   }
 }
 
+TEST(TableGridStorage, RowsStoredCompressedShowTheirColumnsAndTheReasonInPlaceOfRows) {
+  Built b;
+  TableOptions options;
+  options.compression = 2;
+  Build(b, 904, 20, options);
+  ui::MemoryListControl list;
+  NullJobControl job;
+  const TableGridResult result = LoadTable(b.file, b.catalogue, b.table, list, job);
+  EXPECT_FALSE(result.readable);
+  EXPECT_EQ(result.rows, 0u);
+  EXPECT_EQ(result.notReadReason, "rows stored with page compression are not read");
+  ASSERT_EQ(list.GetColumnCount(), 3);
+  EXPECT_EQ(list.GetColumnHeading(0), u"Id");
+  ASSERT_EQ(list.GetItemCount(), 1);
+  EXPECT_EQ(list.GetItemText(0, 0), u"rows stored with page compression are not read");
+}
+
 TEST_P(TableGridTest, AStaleRecordedCountHidesNoRow) {
   for (uint64_t recorded : {uint64_t{0}, uint64_t{5}, uint64_t{500}}) {
     SCOPED_TRACE(recorded);
@@ -151,7 +168,7 @@ TEST_P(TableGridTest, AnUnknownTableShowsNothing) {
   EXPECT_EQ(list.GetItemCount(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Versions, TableGridTest, ::testing::Values(539, 611, 655),
+INSTANTIATE_TEST_SUITE_P(Versions, TableGridTest, ::testing::Values(539, 611, 655, 904),
                          [](const auto& info) { return "v" + std::to_string(info.param); });
 
 }  // namespace

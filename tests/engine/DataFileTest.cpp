@@ -33,20 +33,36 @@ std::string FileWithVersionBytes(TempFile& f, uint8_t low, uint8_t high) {
 
 }  // namespace
 
-TEST(VersionTest, AcceptsExactlyTheThreeVersions) {
+TEST(VersionTest, AcceptsTheReleasedVersionsAndRefusesEveryOther) {
+  // Released versions with their branch, pre-release builds between them,
+  // 998 (not seen with content), and numbers with only one byte right.
   struct Case {
-    uint8_t low, high;
-    uint16_t expect;
+    uint16_t stored;
+    bool accepted;
+    bool catalogue2000;
   };
-  for (Case c : {Case{27, 2, 539}, Case{99, 2, 611}, Case{143, 2, 655}, Case{99, 3, 0},
-                 Case{27, 0, 0}, Case{78, 2, 0}, Case{149, 2, 0}, Case{0, 0, 0}}) {
+  for (Case c : {Case{539, true, true},   Case{611, true, false},  Case{655, true, false},
+                 Case{660, true, false},  Case{661, true, false},  Case{665, true, false},
+                 Case{706, true, false},  Case{782, true, false},  Case{852, true, false},
+                 Case{868, true, false},  Case{869, true, false},  Case{904, true, false},
+                 Case{957, true, false},  Case{590, false, false}, Case{598, false, false},
+                 Case{607, false, false}, Case{684, false, false}, Case{851, false, false},
+                 Case{895, false, false}, Case{902, false, false}, Case{950, false, false},
+                 Case{998, false, false}, Case{27, false, false},  Case{768 + 27, false, false},
+                 Case{0, false, false}}) {
+    SCOPED_TRACE(c.stored);
     TempFile f;
     DataFile file;
-    ASSERT_TRUE(file.Open(FileWithVersionBytes(f, c.low, c.high)));
-    EXPECT_EQ(file.DetectVersion(), c.expect != 0) << int(c.low) << "," << int(c.high);
-    EXPECT_EQ(file.Version().Number(), c.expect);
-    int flags = file.Version().Version539 + file.Version().Version611 + file.Version().Version655;
-    EXPECT_EQ(flags, c.expect ? 1 : 0);
+    ASSERT_TRUE(file.Open(FileWithVersionBytes(f, c.stored & 0xFF, c.stored >> 8)));
+    EXPECT_EQ(file.DetectVersion(), c.accepted);
+    EXPECT_EQ(file.Version().Number(), c.accepted ? c.stored : 0);
+    EXPECT_EQ(file.Version().Release().empty(), !c.accepted);
+    EXPECT_EQ(file.Version().HasSysObjectsCatalogue(), c.accepted && c.catalogue2000);
+    EXPECT_EQ(file.Version().HasBaseTableCatalogue(), c.accepted && !c.catalogue2000);
+    EXPECT_EQ(file.Version().HasRsColsLayouts(), c.accepted && !c.catalogue2000 && c.stored != 611);
+    int flags = file.Version().Version539 + file.Version().Version611 + file.Version().Version655 +
+                file.Version().VersionLater;
+    EXPECT_EQ(flags, c.accepted ? 1 : 0);
   }
 }
 

@@ -8,6 +8,7 @@
 #include "engine/Analysis.h"
 #include "engine/CodePage.h"
 #include "engine/Utf16.h"
+#include "tests/integration/ReferenceFiles.h"
 #include "tests/support/Manifest.h"
 #include "tests/support/RealFiles.h"
 
@@ -55,8 +56,11 @@ TEST_P(RealCatalogue, MatchesTheManifest) {
 
   DataFile file;
   ASSERT_TRUE(file.Open(RealMdf(GetParam())));
+  // The files of releases after 2008 are read too; the manifest describes
+  // only those of 2000 to 2008, the reference tests check the others.
+  const std::vector<std::string> readable = ReferenceFiles();
   bool supported = file.DetectVersion();
-  ASSERT_EQ(supported, !m.refused);
+  ASSERT_EQ(supported, std::count(readable.begin(), readable.end(), GetParam()) == 1);
   if (m.refused) return;
   ASSERT_EQ(file.Version().Number(), m.version);
   Catalogue c;

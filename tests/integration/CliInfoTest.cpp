@@ -36,8 +36,36 @@ bool HasLine(const std::string& text, const std::string& line) {
   return false;
 }
 
-bool Supported(int version) {
-  return version == 539 || version == 611 || version == 655;
+// The releases and their on-disk versions, written out here rather than
+// taken from the program's own table, so that a wrong entry there shows.
+std::string ReleaseOf(int version) {
+  switch (version) {
+    case 539:
+      return "SQL Server 2000";
+    case 611:
+      return "SQL Server 2005";
+    case 655:
+      return "SQL Server 2008";
+    case 660:
+    case 661:
+    case 665:
+      return "SQL Server 2008 R2";
+    case 706:
+      return "SQL Server 2012";
+    case 782:
+      return "SQL Server 2014";
+    case 852:
+      return "SQL Server 2016";
+    case 868:
+    case 869:
+      return "SQL Server 2017";
+    case 904:
+      return "SQL Server 2019";
+    case 957:
+      return "SQL Server 2022";
+    default:
+      return "";  // pre-release builds and versions not seen with content
+  }
 }
 
 }  // namespace
@@ -46,7 +74,7 @@ TEST(CliInfo, TheProgramWasBuilt) {
   ASSERT_EQ(access(MENDORA_CLI_PATH, X_OK), 0) << MENDORA_CLI_PATH;
 }
 
-TEST(CliInfo, EveryRealFileGivesItsManifestVersionOrIsRefused) {
+TEST(CliInfo, EveryRealFileGivesItsVersionAndReleaseOrIsRefused) {
   // Both throw, and so fail this test, when the folder or the manifest is missing.
   const auto files = RealMdfFiles();
   const auto manifest = ManifestFirstTable(RealManifest());
@@ -62,10 +90,12 @@ TEST(CliInfo, EveryRealFileGivesItsManifestVersionOrIsRefused) {
     const int version = std::stoi(ManifestCell(manifest, name, "on-disk version"));
 
     CliRun run = RunCli({"info", RealMdf(name)});
-    if (Supported(version)) {
+    const std::string release = ReleaseOf(version);
+    if (!release.empty()) {
       ++supported;
       EXPECT_EQ(run.status, 0) << run.err;
       EXPECT_EQ(FirstLine(run.out), "version: " + std::to_string(version)) << run.out;
+      EXPECT_TRUE(HasLine(run.out, "release: " + release)) << run.out;
       EXPECT_EQ(run.err.find(texts::kVersionNotAppropriate), std::string::npos) << run.err;
     } else {
       ++refused;

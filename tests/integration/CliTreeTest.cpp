@@ -14,6 +14,7 @@
 #include <set>
 #include <sstream>
 
+#include "tests/integration/ReferenceFiles.h"
 #include "tests/support/MdfBuilder.h"
 #include "tests/support/RealFiles.h"
 #include "ui/ProductTexts.h"
@@ -291,6 +292,28 @@ void CheckModules(const Node& root, const ManifestFile& mf) {
   }
 }
 
+// A file of a release after 2008, which the manifest lists as refused: its
+// tables as the reference has them, with their recorded row counts, and none
+// of the server's own objects.
+void CheckLaterFile(const std::string& path, const RunResult& run, const nlohmann::json& ref) {
+  ASSERT_EQ(run.status, 0) << run.err;
+  auto top = ParseTree(run.out);
+  ASSERT_EQ(top->children.size(), 1u);
+  const Node& root = *top->children[0];
+  std::vector<std::string> expected;
+  for (const auto& t : ref["tables"]) {
+    if (mdftest::IsBuiltInSchema(t)) continue;
+    expected.push_back(t["name"].get<std::string>() + "(" +
+                       std::to_string(t["row_count"].get<long long>()) + ")");
+  }
+  ASSERT_FALSE(root.children.empty());
+  const Node& tables = *root.children[0];
+  EXPECT_EQ(tables.label, "Tables(" + std::to_string(expected.size()) + ")");
+  EXPECT_EQ(Sorted(ChildLabels(&tables)), Sorted(expected));
+  EXPECT_EQ(run.out.find("trace_xe_"), std::string::npos);
+  EXPECT_EQ(run.out.find("sp_executesql"), std::string::npos);
+}
+
 void CheckFile(const std::string& file, const std::string& manifest) {
   SCOPED_TRACE(file);
   ManifestFile mf = ReadManifest(manifest, file);
@@ -298,6 +321,11 @@ void CheckFile(const std::string& file, const std::string& manifest) {
   std::string path = mdftest::RealMdf(file);
   RunResult run = RunTree(path);
 
+  const auto readable = mdftest::ReferenceFiles();
+  if (mf.refused && std::count(readable.begin(), readable.end(), file)) {
+    CheckLaterFile(path, run, mdftest::Reference(file));
+    return;
+  }
   if (mf.refused) {
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, std::string(texts::kProductName) + "\n");
@@ -351,7 +379,7 @@ TEST(CliTreeTest, ManifestReaderFindsTheFactsItChecks) {
   ASSERT_FALSE(pubs.tables[0].columns.empty());
   EXPECT_TRUE(pubs.tables[0].columns[0].notNull);
 
-  ManifestFile refused = ReadManifest(mdftest::RealManifest(), "x661-bookshop.mdf");
+  ManifestFile refused = ReadManifest(mdftest::RealManifest(), "x607-prerelease.mdf");
   EXPECT_TRUE(refused.found);
   EXPECT_TRUE(refused.refused);
   EXPECT_FALSE(ReadManifest(mdftest::RealManifest(), "no-such-file.mdf").found);

@@ -84,7 +84,8 @@ const std::vector<std::string> kStatementWords = {
 class ExportRealFile : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(ExportRealFile, EveryObjectOfTheReferenceIsSaved) {
-  const nlohmann::json ref = Reference(GetParam());
+  const std::string file = GetParam();
+  const nlohmann::json ref = Reference(file);
   TempDir dest;
   const CliRun run = RunCli({"export", RealMdf(GetParam()), dest.path()}, nullptr, 240);
   ASSERT_EQ(run.status, 0) << run.err;
@@ -116,6 +117,7 @@ TEST_P(ExportRealFile, EveryObjectOfTheReferenceIsSaved) {
   // read back as the reference's.
   size_t cells = 0;
   for (const auto& table : ref["tables"]) {
+    if (IsBuiltInSchema(table)) continue;
     const std::string name = table["name"];
     const std::string head = "Create Table " + ToUtf8(mendora::BracketName(FromUtf8(name))) + " (";
     std::string createFile;
@@ -168,6 +170,7 @@ TEST_P(ExportRealFile, EveryObjectOfTheReferenceIsSaved) {
         return false;
       }
       for (size_t c = 0; c < cells.size(); ++c) {
+        if (cells[c] == "<lob>") continue;
         std::string differs = CompareWithReference(row[c], types[c], cells[c]);
         if (!differs.empty()) {
           if (why) *why = table["columns"][c]["name"].get<std::string>() + ": " + differs;
@@ -211,6 +214,7 @@ TEST_P(ExportRealFile, EveryObjectOfTheReferenceIsSaved) {
     return files[file].find("\r\n" + statement + "\r\n") != std::string::npos;
   };
   for (const auto& key : ref["keys"]) {
+    if (IsBuiltInSchema(key)) continue;
     const bool primary = key["type"] == "PK";
     const std::string statement = "Alter Table " + Quote(key["table"]) + " Add Constraint " +
                                   Quote(key["name"]) + (primary ? " Primary Key(" : " Unique(") +
@@ -220,6 +224,7 @@ TEST_P(ExportRealFile, EveryObjectOfTheReferenceIsSaved) {
         << statement;
   }
   for (const auto& index : ref["indexes"]) {
+    if (IsBuiltInSchema(index)) continue;
     const std::string name = index["name"];
     if (index["primary_key"] || index["unique_constraint"] || index["type"] == "heap" ||
         name.starts_with("_WA_Sys_") || index["columns"].empty()) {
@@ -232,6 +237,7 @@ TEST_P(ExportRealFile, EveryObjectOfTheReferenceIsSaved) {
         << statement;
   }
   for (const auto& fk : ref["foreign_keys"]) {
+    if (IsBuiltInSchema(fk)) continue;
     const std::string statement = "Alter table " + Quote(fk["table"]) + " Add Constraint " +
                                   Quote(fk["name"]) + " Foreign Key(" + Joined(fk["columns"]) +
                                   ") References " + Quote(fk["referenced_table"]) + "(" +
@@ -239,6 +245,7 @@ TEST_P(ExportRealFile, EveryObjectOfTheReferenceIsSaved) {
     EXPECT_TRUE(holds("ForeignKey/ForeignKeys.sql", statement)) << statement;
   }
   for (const auto& check : ref["checks"]) {
+    if (IsBuiltInSchema(check)) continue;
     const std::string statement = "Alter Table " + Quote(check["table"]) + " Add Constraint " +
                                   Quote(check["name"]) + " Check " +
                                   WithCrLf(check["text"].get<std::string>());
@@ -250,6 +257,7 @@ TEST_P(ExportRealFile, EveryObjectOfTheReferenceIsSaved) {
       {"P", "Procedure"}, {"X", "Procedure"}, {"FN", "Function"}, {"IF", "Function"},
       {"TF", "Function"}, {"TR", "Triggers"}, {"V", "View"}};
   for (const auto& module : ref["modules"]) {
+    if (IsBuiltInSchema(module)) continue;
     const std::string prefix = "Programmability/" + kindFolder.at(module["type"]) + "/";
     const std::string text = WithCrLf(module["text"].get<std::string>());
     bool found = false;

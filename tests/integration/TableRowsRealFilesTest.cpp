@@ -109,6 +109,7 @@ TEST_P(TableRowsRealFiles, EveryCellMatchesTheReference) {
 
   size_t cells = 0;
   for (const auto& table : expected["tables"]) {
+    if (mdftest::IsBuiltInSchema(table)) continue;
     const std::string tableName = table["name"];
     SCOPED_TRACE(name + " " + tableName);
     auto it = std::find_if(c.userTables.begin(), c.userTables.end(), [&](const _SYSOBJECTS& o) {
@@ -152,7 +153,10 @@ TEST_P(TableRowsRealFiles, EveryCellMatchesTheReference) {
       const json& ours = rows[order[i]];
       for (size_t col = 0; col < want[i].size(); ++col) {
         ++cells;
-        if (want[i][col] == "<xml>") continue;  // the reference keeps binary XML undecoded
+        // The reference keeps binary XML undecoded, and marks "<lob>" the
+        // large values it did not follow (x706-qlns dtproperties: fragments
+        // of type 8).
+        if (want[i][col] == "<xml>" || want[i][col] == "<lob>") continue;
         if (!SameCell(ours[col], want[i][col]) && reported++ < 5) {
           ADD_FAILURE() << "row " << i << " column " << table["columns"][col]["name"] << ": ours "
                         << ours[col].dump().substr(0, 200) << ", reference "

@@ -16,6 +16,7 @@
 #include <QToolButton>
 #include <fstream>
 #include <memory>
+#include <nlohmann/json.hpp>
 
 #include "QtTestSupport.h"
 #include "browser/TreeText.h"
@@ -28,6 +29,7 @@
 #include "shell/QtText.h"
 #include "tests/support/Manifest.h"
 #include "tests/support/MdfBuilder.h"
+#include "tests/support/RealFiles.h"
 #include "ui/ProductTexts.h"
 #include "ui/ScriptedPrompts.h"
 #include "widgets/AW_CMultiViewSplitter.h"
@@ -176,6 +178,8 @@ class CMainFrameTest : public QObject {
   void saveOfTheSampleFileCompletes();
   void saveOfARealFileCompletes();
   void saveOfARealFileCompletes_data();
+  void laterReleaseOpensShowsRowsAndSaves();
+  void laterReleaseOpensShowsRowsAndSaves_data();
   void saveStoppedWithYesIsAbortedAndWritesNothingMore();
   void saveWithFilesItCannotWriteSaysSo();
   void saveIntoAMissingFolderIsRefused();
@@ -358,7 +362,7 @@ void CMainFrameTest::sampleFileOfTheBuildOpens() {
 
 void CMainFrameTest::unsupportedFileLeavesTheProductRoot() {
   Window w;
-  w.Open(qttest::RealFile("x661-bookshop.mdf"));
+  w.Open(qttest::RealFile("x607-prerelease.mdf"));
   QTRY_VERIFY_WITH_TIMEOUT(w.Idle(), kAnalysisTimeoutMs);
   QTRY_VERIFY(w.Commands().open->isEnabled());
   QCOMPARE(w.prompts.Shown().size(), size_t(1));
@@ -511,7 +515,8 @@ void CMainFrameTest::statusTextAndProgressWhileAnalysing() {
   QTRY_VERIFY(w.frame->ProgressBar()->value() >= start + 3);
   w.gate.Open();
   QTRY_VERIFY_WITH_TIMEOUT(w.Idle(), kAnalysisTimeoutMs);
-  QTRY_COMPARE(w.frame->MessagePane()->text(), QString());
+  QTRY_COMPARE(w.frame->MessagePane()->text(),
+               QStringLiteral("SQL Server 2008 data file (on-disk version 655)"));
   QVERIFY(w.frame->ProgressBar()->isHidden());
   QVERIFY(w.doc.state.progressHalted);
   QVERIFY(!w.doc.state.progressAnimating);
@@ -719,6 +724,66 @@ void CMainFrameTest::saveOfARealFileCompletes() {
   QCOMPARE(QDir(used + "Tables_Create").entryList(QDir::Files).size(),
            qsizetype(facts.tables.size()));
   QVERIFY(!out.exists("tempUNT.dat"));
+}
+
+void CMainFrameTest::laterReleaseOpensShowsRowsAndSaves_data() {
+  QTest::addColumn<QString>("file");
+  QTest::addColumn<QString>("release");
+  QTest::newRow("2008 R2") << QStringLiteral("x661-lilynoone.mdf") << QStringLiteral("2008 R2");
+  QTest::newRow("2012") << QStringLiteral("x706-musicstore.mdf") << QStringLiteral("2012");
+  QTest::newRow("2014") << QStringLiteral("x782-besenica.mdf") << QStringLiteral("2014");
+  QTest::newRow("2016") << QStringLiteral("x852-coffee.mdf") << QStringLiteral("2016");
+  QTest::newRow("2017") << QStringLiteral("x869-examination.mdf") << QStringLiteral("2017");
+  QTest::newRow("2019") << QStringLiteral("x904-hotel.mdf") << QStringLiteral("2019");
+  QTest::newRow("2022") << QStringLiteral("x957-transito.mdf") << QStringLiteral("2022");
+}
+
+void CMainFrameTest::laterReleaseOpensShowsRowsAndSaves() {
+  QFETCH(QString, file);
+  QFETCH(QString, release);
+  std::ifstream in(mdftest::RealMdfDir() + "/expected/" + file.toStdString() + ".json");
+  const nlohmann::json ref = nlohmann::json::parse(in);
+  QTemporaryDir destination;
+  Window w;
+  w.folder = destination.path();
+  w.Open(qttest::RealFile(file.toStdString()));
+  QTRY_VERIFY_WITH_TIMEOUT(w.Idle(), kAnalysisTimeoutMs);
+  QVERIFY(w.prompts.Shown().empty());
+  QTRY_COMPARE(w.frame->MessagePane()->text(),
+               QStringLiteral("SQL Server %1 data file (on-disk version %2)")
+                   .arg(release)
+                   .arg(ref["version"].get<int>()));
+
+  // The user tables, none of the server's own; the largest one's rows in the grid.
+  const ui::TreeControl& tree = w.Tree();
+  size_t count = 0;
+  const nlohmann::json* largest = nullptr;
+  for (const auto& t : ref["tables"]) {
+    if (t["schema"] == "sys") continue;
+    ++count;
+    if (!largest || t["rows"].size() > (*largest)["rows"].size()) largest = &t;
+  }
+  const ui::TreeHandle tables =
+      Child(tree, tree.GetRootItem(), QStringLiteral("Tables(%1)").arg(count));
+  QVERIFY(tables != ui::kNoTreeItem);
+  QCOMPARE(tree.GetChildItems(tables).size(), count);
+  const QString name = QString::fromStdString((*largest)["name"].get<std::string>());
+  const ui::TreeHandle node = ChildStartingWith(tree, tables, name + "(");
+  QVERIFY(node != ui::kNoTreeItem);
+  w.frame->OnTreeClick(node, mendora::TreeHit::kLabel);
+  QTRY_VERIFY_WITH_TIMEOUT(!w.frame->GridFillThread().IsSet() && !w.doc.state.gridFillRunning,
+                           kAnalysisTimeoutMs);
+  QCOMPARE(w.frame->GridView()->Control().GetItemCount(),
+           static_cast<int>((*largest)["rows"].size()));
+
+  // The save of everything: one definition script per user table.
+  w.CheckEverything();
+  QString used;
+  qttest::WhenModal<shell::CFileSaving>(
+      [&](shell::CFileSaving*) { used = QString::fromStdString(w.doc.state.DestinationFolder()); });
+  w.Commands().saveTool->trigger();
+  QCOMPARE(w.prompts.Texts(), std::vector<std::string>{"Saving Completed Successfully."});
+  QCOMPARE(QDir(used + "Tables_Create").entryList(QDir::Files).size(), qsizetype(count));
 }
 
 void CMainFrameTest::saveStoppedWithYesIsAbortedAndWritesNothingMore() {

@@ -1027,7 +1027,8 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2005() const {
     rows[id];
   }
   // The column layouts: 655 sysrscols; 611 sysrowsetcolumns and syshobtcolumns.
-  const bool v655 = version_ == 655;
+  // 2008 and every later release keep the layouts in sysrscols.
+  const bool v655 = version_ >= 655;
   if (v655) {
     rows.erase(kObjSysRowsetColumns);
     rows.erase(kObjSysHobtColumns);
@@ -1041,13 +1042,13 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2005() const {
       {41, u"syscolpars"},   {54, u"sysidxstats"},     {55, u"sysiscols"},
       {60, u"sysobjvalues"}, {74, u"syssingleobjrefs"}};
   for (const auto& [id, name] : systemTables) {
-    objects.push_back(Encode(SysSchObjsRow{id, name, "S ", 0, 0}));
+    objects.push_back(Encode(SysSchObjsRow{id, name, "S ", 0, 0, 1, version_ >= 706}));
   }
   rows[kObjSysColPars].push_back(Encode(SysColParsRow{34, 1, u"id", xtype::kInt, 4, 10, 0, 1}));
   rows[kObjSysColPars].push_back(
       Encode(SysColParsRow{34, 2, u"name", xtype::kNVarChar, 256, 0, 0, 1}));
   for (const auto& o : objects_) {
-    objects.push_back(Encode(SysSchObjsRow{o.id, o.name, o.type, o.parent, 0}));
+    objects.push_back(Encode(SysSchObjsRow{o.id, o.name, o.type, o.parent, 0, 1, version_ >= 706}));
   }
 
   for (const auto& t : tables_) {
@@ -1069,7 +1070,7 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2005() const {
     }
     uint64_t count = t.options.recordedRowCount.value_or(t.rowCount);
     rows[kObjSysRowsets].push_back(
-        Encode(SysRowsetsRow{b.rowsetId, t.id, t.clusteredIndex, count}));
+        Encode(SysRowsetsRow{b.rowsetId, t.id, t.clusteredIndex, count, t.options.compression}));
 
     SysAllocUnitsRow inRow{
         PartitionStyleId(b.objectIdOnPages), 1, b.rowsetId, b.firstPage, b.firstPage, b.iamPage};
@@ -1249,6 +1250,51 @@ void CatalogueBuilder::SetAllocated(MdfBuilder& file, uint32_t page, bool alloca
   uint32_t start = page - page % kPfsInterval;
   uint32_t pfs = start == 0 ? 1 : start;
   file.Page(pfs).Poke(100 + page % kPfsInterval, U8(allocated ? kPfsAllocated : 0));
+}
+
+}  // namespace mdftest
+
+namespace mdftest {
+
+std::function<void(std::map<uint32_t, std::vector<ByteVec>>&)> MoveTableRows(
+    const CatalogueBuilder& builder, const SecondaryFileSplit& split) {
+  return [&builder, split](std::map<uint32_t, std::vector<ByteVec>>& rows) {
+    // sysallocunits: first page u32 @27 with its file @31, first IAM page
+    // u32 @39 with its file @43.
+    const BuiltTable& t = builder.Table(split.tableId);
+    for (ByteVec& row : rows[kObjSysAllocUnits]) {
+      if (row.size() < 45) continue;
+      uint32_t iam = 0;
+      for (int i = 3; i >= 0; --i) iam = (iam << 8) | std::to_integer<uint32_t>(row[39 + i]);
+      if (iam != t.iamPage) continue;
+      const ByteVec file = U16(split.fileId);
+      std::copy(file.begin(), file.end(), row.begin() + 31);
+      std::copy(file.begin(), file.end(), row.begin() + 43);
+    }
+  };
+}
+
+MdfBuilder SplitOffSecondaryFile(const CatalogueBuilder& builder, MdfBuilder& primary,
+                                 const SecondaryFileSplit& split) {
+  const BuiltTable& t = builder.Table(split.tableId);
+  MdfBuilder secondary(builder.Version(), u"", primary.PageCount());
+  secondary.SetPage(
+      FileHeaderPageFor(split.bindingId, split.fileId, split.filegroup, split.logicalName));
+  primary.SetPage(FileHeaderPageFor(split.bindingId, 1, 1, u"Primary"));
+  const ByteVec file = U16(split.fileId);
+  PageBuilder iam = primary.Page(t.iamPage);
+  iam.Poke(140, file);  // the interval's file, after its start page
+  for (size_t i = 0; i < 8; ++i) iam.Poke(142 + 6 * i + 4, file);
+  secondary.SetPage(iam);
+  primary.SetPage(PageBuilder(t.iamPage));
+  for (uint32_t n : t.dataPages) {
+    PageBuilder page = primary.Page(n);
+    if (page.Header().nextPage) page.Header().nextFile = split.fileId;
+    if (page.Header().prevPage) page.Header().prevFile = split.fileId;
+    secondary.SetPage(page);
+    primary.SetPage(PageBuilder(n));
+  }
+  return secondary;
 }
 
 }  // namespace mdftest

@@ -8,7 +8,7 @@
 // 13; sysobjects' first page is page 8 and its pages are linked by their
 // next-page fields. User tables: IAM and data pages carrying the table's
 // object id.
-// 611/655: sysschobjs, syscolpars, sysrowsets, sysallocunits, sysidxstats,
+// 611 and later: sysschobjs, syscolpars, sysrowsets, sysallocunits, sysidxstats,
 // sysiscols, syssingleobjrefs, sysobjvalues and the column layout tables
 // (655 sysrscols; 611 sysrowsetcolumns and syshobtcolumns) on pages with their
 // object id and header index id 0. Every user table has a rowset (index id 0
@@ -21,6 +21,7 @@
 // allocated in the PFS page of its interval.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -139,6 +140,10 @@ struct TableOptions {
   // forwarded record (type bits 0x02, with a trailing 10-byte back pointer
   // to the stub) on a data page of the same unit written before the rows.
   std::vector<uint64_t> forwardedRows;
+  // 2008 on: the rowset's compression level as sysrowsets records it (0
+  // none, 1 row, 2 page, 3 columnstore); the rows are written uncompressed
+  // all the same.
+  uint8_t compression = 0;
 };
 
 // One record of a large value on a large-object page.
@@ -182,6 +187,28 @@ struct BuiltTable {
   std::vector<ForwardedPlace> forwarded;
   uint64_t rowsetId = 0;
 };
+
+// A database in two files: the in-row pages of one table of a built 2005 or
+// later file (its IAM page and data pages) moved into a secondary data file
+// with id `fileId`, at the same page numbers. Every pointer that leads to
+// them names that file: the allocation unit's first page and first IAM page
+// (MoveTableRows, given to EditSystemRows before the build), the IAM page's
+// interval and single pages and the data pages' next-page links
+// (SplitOffSecondaryFile, after the build). Both files get a page 0 (file
+// header) with the same binding id.
+class CatalogueBuilder;
+struct SecondaryFileSplit {
+  int32_t tableId = 0;
+  uint16_t fileId = 3;
+  uint16_t filegroup = 2;
+  std::u16string logicalName = u"Second";
+  std::array<std::byte, 16> bindingId{std::byte{0x8e}, std::byte{0x2d}, std::byte{0x6a}};
+};
+std::function<void(std::map<uint32_t, std::vector<ByteVec>>&)> MoveTableRows(
+    const CatalogueBuilder& builder, const SecondaryFileSplit& split);
+// The secondary file; the table's pages in `primary` become empty pages.
+MdfBuilder SplitOffSecondaryFile(const CatalogueBuilder& builder, MdfBuilder& primary,
+                                 const SecondaryFileSplit& split);
 
 class CatalogueBuilder {
  public:

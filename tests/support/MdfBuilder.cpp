@@ -229,6 +229,34 @@ PageBuilder BootPageFor(uint16_t version, const std::u16string& rawName, uint32_
   return boot;
 }
 
+PageBuilder FileHeaderPageFor(const std::array<std::byte, 16>& bindingId, uint16_t fileId,
+                              uint16_t filegroup, const std::u16string& logicalName) {
+  PageBuilder page(0);
+  page.Header().type = 15;
+  RecordBuilder record;
+  record.Fixed(U32(0)).Columns(28);
+  for (int column = 0; column < 28; ++column) {
+    switch (column) {
+      case 0:
+        record.Var(ByteVec(bindingId.begin(), bindingId.end()));
+        break;
+      case 2:
+        record.Var(U16(fileId));
+        break;
+      case 3:
+        record.Var(U16(filegroup));
+        break;
+      case 27:
+        record.Var(Utf16(logicalName));
+        break;
+      default:
+        record.Var({});
+    }
+  }
+  page.AddRecord(record.Build());
+  return page;
+}
+
 PageBuilder IamPageFor(uint32_t number, uint32_t objectId, uint16_t indexId, uint32_t startPage,
                        const std::vector<uint32_t>& singlePages,
                        const std::vector<uint32_t>& extentStarts) {

@@ -134,6 +134,12 @@ class MdfBuilder {
   ByteVec tail_;
 };
 
+// Page 0 of a data file (type 15): one record whose variable columns hold the
+// database's binding id (column 0), the file id (2), the filegroup (3) and
+// the logical file name (27); the other columns of the 28 are empty.
+PageBuilder FileHeaderPageFor(const std::array<std::byte, 16>& bindingId, uint16_t fileId,
+                              uint16_t filegroup, const std::u16string& logicalName);
+
 // The boot page (page 9): the boot record with the version at page offset
 // 100, the 128-unit name field at 148 and the first-system-page pointer at 612.
 PageBuilder BootPageFor(uint16_t version, const std::u16string& rawName, uint32_t firstSysPage = 0,

@@ -232,9 +232,9 @@ std::vector<SysColumnsRow> SystemTableColumns2000() {
 }
 
 ByteVec Encode(const SysSchObjsRow& r) {
-  FixedPart f(44);
+  FixedPart f(r.status2 ? 48 : 44);
   f.At(4, U32(static_cast<uint32_t>(r.id)))
-      .At(8, U32(1))
+      .At(8, U32(static_cast<uint32_t>(r.schema)))
       .At(12, U8(0))
       .At(13, U32(r.status))
       .At(17, TypeCode(r.type))
@@ -243,7 +243,8 @@ ByteVec Encode(const SysSchObjsRow& r) {
       .At(24, U32(0))
       .At(28, U64(0x00009A2B00C5C1F0ull))
       .At(36, U64(0x00009A2B00C5C1F0ull));
-  return RecordBuilder().Fixed(f.Bytes()).Columns(11).Var(Utf16(r.name)).Build();
+  if (r.status2) f.At(44, U32(0));
+  return RecordBuilder().Fixed(f.Bytes()).Columns(r.status2 ? 12 : 11).Var(Utf16(r.name)).Build();
 }
 
 ByteVec Encode(const SysColParsRow& r) {
@@ -275,6 +276,7 @@ ByteVec Encode(const SysRowsetsRow& r) {
       .At(25, U32(0))
       .At(29, U16(1))
       .At(31, U64(r.rowCount))
+      .At(39, U8(r.compression))
       .At(40, U8(0));
   return RecordBuilder().Fixed(f.Bytes()).Columns(17).NoVariablePart().Build();
 }

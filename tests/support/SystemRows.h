@@ -311,6 +311,9 @@ struct SysSchObjsRow {
   std::string type = "U ";
   int32_t parent = 0;
   uint32_t status = 0;
+  int32_t schema = 1;  // nsid: dbo
+  // 2012 on: a twelfth column, status2 @44, so the fixed part ends at 48.
+  bool status2 = false;
 };
 ByteVec Encode(const SysSchObjsRow& r);
 
@@ -333,6 +336,7 @@ struct SysRowsetsRow {
   int32_t owner = 0;
   int32_t indexId = 0;
   uint64_t rowCount = 0;
+  uint8_t compression = 0;  // cmprlevel @39: 0 none, 1 row, 2 page, 3 columnstore
 };
 ByteVec Encode(const SysRowsetsRow& r);
 
