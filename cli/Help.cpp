@@ -1,0 +1,91 @@
+#include "cli/Help.h"
+
+#include <iterator>
+
+#ifndef MENDORA_VERSION
+#error "MENDORA_VERSION must give the program's version"
+#endif
+
+namespace cli {
+namespace {
+
+// One place for every command's usage and help: a new command or option is
+// added here and in the man page (a test compares the two).
+constexpr CommandHelp kCommands[] = {
+    {"info", "FILE",
+     "The file's on-disk version (first line, \"version: N\"), then the database name,\n"
+     "its page count and the counts of the recovered catalogue.\n"},
+    {"tables", "FILE",
+     "The names of the file's user tables, one per line, as \"rows\" takes them\n"
+     "(schema.name where the file keeps schemas).\n"},
+    {"tree", "FILE",
+     "The object tree exactly as the main window builds it, one node per line,\n"
+     "two spaces of indent per level.\n"},
+    {"rows", "FILE TABLE [--format tsv|csv|json] [--limit N]",
+     "Every row of one table (its name, or schema.name), streamed as it is read.\n"
+     "  --format tsv|csv|json  tab-separated (the default; NULL is \\N), CSV as\n"
+     "                         RFC 4180, or JSON Lines\n"
+     "  --limit N              at most N rows\n"},
+    {"ddl", "FILE [NAME]",
+     "The key, index, foreign-key and check statements of the file as the\n"
+     "previews show them, or the statement or module text of the object NAME.\n"},
+    {"export", "FILE DEST [--only NAME ...]",
+     "The window's save without windows: a new folder inside DEST with the\n"
+     "scripts of every table, key, index, constraint and module; prints the folder.\n"
+     "  --only NAME            only this table or module (may be repeated)\n"},
+};
+
+constexpr std::string_view kProgram = "mendora-cli";
+
+std::string UsageLine(const CommandHelp& command) {
+  std::string line = std::string(kProgram) + " " + std::string(command.name);
+  if (!command.arguments.empty()) line += " " + std::string(command.arguments);
+  return line + "\n";
+}
+
+}  // namespace
+
+const CommandHelp* Commands(size_t& count) {
+  count = std::size(kCommands);
+  return kCommands;
+}
+
+const CommandHelp* FindCommand(std::string_view name) {
+  for (const CommandHelp& command : kCommands) {
+    if (command.name == name) return &command;
+  }
+  return nullptr;
+}
+
+std::string UsageText() {
+  std::string text;
+  for (const CommandHelp& command : kCommands) {
+    text += text.empty() ? "usage: " : "       ";
+    text += UsageLine(command);
+  }
+  text += "       mendora-cli --help | --version | COMMAND --help\n";
+  return text;
+}
+
+std::string HelpText() {
+  return UsageText() +
+         "\nReads a SQL Server primary data file (.mdf) page by page, without a server,\n"
+         "and never writes it.\n"
+         "Exit status: 0 done, 1 the file is refused or unreadable (or the table or\n"
+         "object is unknown, or the output cannot be written), 2 a usage error.\n"
+         "\n"
+         "  --help     this text; COMMAND --help tells of one command\n"
+         "  --version  the program's version\n"
+         "\n"
+         "More in man mendora-cli.\n";
+}
+
+std::string CommandHelpText(const CommandHelp& command) {
+  return "usage: " + UsageLine(command) + "\n" + std::string(command.text);
+}
+
+std::string VersionText() {
+  return std::string(kProgram) + " " MENDORA_VERSION "\n";
+}
+
+}  // namespace cli
