@@ -57,6 +57,18 @@ const CommandHelp* FindCommand(std::string_view name) {
   return nullptr;
 }
 
+bool NamesOption(const CommandHelp& command, std::string_view option) {
+  const std::string_view usage = command.arguments;
+  for (size_t at = usage.find(option); at != std::string_view::npos;
+       at = usage.find(option, at + 1)) {
+    const size_t end = at + option.size();
+    const bool starts = at == 0 || usage[at - 1] == ' ' || usage[at - 1] == '[';
+    const bool ends = end == usage.size() || usage[end] == ' ' || usage[end] == ']';
+    if (starts && ends) return true;
+  }
+  return false;
+}
+
 std::string UsageText() {
   std::string text;
   for (const CommandHelp& command : kCommands) {

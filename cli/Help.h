@@ -20,6 +20,8 @@ struct CommandHelp {
 const CommandHelp* Commands(size_t& count);
 // The command named `name`, or null.
 const CommandHelp* FindCommand(std::string_view name);
+// Whether the command's usage names the option `option` ("--format").
+bool NamesOption(const CommandHelp& command, std::string_view option);
 
 // "usage: mendora-cli info FILE" and one line for each further command.
 std::string UsageText();

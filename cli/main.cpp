@@ -76,6 +76,13 @@ int main(int argc, char** argv) {
     return std::cout ? 0 : 1;
   }
   const std::string& command = args[0];
+  // An option the command's usage does not name is a usage error, not a file
+  // or table name.
+  const cli::CommandHelp* known = cli::FindCommand(command);
+  if (!known) return Usage();
+  for (size_t i = 1; i < args.size(); ++i) {
+    if (args[i].rfind("--", 0) == 0 && !cli::NamesOption(*known, args[i])) return Usage();
+  }
   if (command == "info" && args.size() == 2) return cli::Info(args[1], std::cout, std::cerr);
   if (command == "tables" && args.size() == 2) return cli::Tables(args[1], std::cout, std::cerr);
   if (command == "tree" && args.size() == 2) return cli::Tree(args[1], std::cout, std::cerr);

@@ -4,13 +4,12 @@
 # (build/), whose programs are then packaged, installed, checked and removed
 # (build-package/: scripts/package.sh, scripts/check-package.sh), and a build
 # of the same with AddressSanitizer and UndefinedBehaviorSanitizer
-# (build-asan/), so that the engine and the windows
-# both run under the sanitizers; last, it builds the program and its libraries
+# (build-asan/), so that the engine and the windows both run under the
+# sanitizers; last, it builds the program and its libraries
 # with clang (build-clang/: scripts/clang-build.sh) and runs each libFuzzer
 # target for a short budget (build-fuzz/: scripts/fuzz.sh). Exits non-zero when
 # the formatting check, a build, any test, the package check or the fuzzing
-# fails; the later steps
-# run all the same, so one run reports everything.
+# fails; the later steps run all the same, so one run reports everything.
 # Idempotent; run from anywhere, as root (or with sudo at hand), no input needed.
 #   BUILD_DIR       normal build folder    (default: build)
 #   ASAN_BUILD_DIR  sanitizer build folder (default: build-asan)
