@@ -4,7 +4,8 @@
 # and removes it again, also when a check fails:
 #   mendora-cli --version and mendora-cli info on a real data file,
 #   every man page read by man -l without a warning,
-#   the desktop entry by desktop-file-validate, and its icon and manual present,
+#   the desktop entry by desktop-file-validate, offered for .mdf files, and its
+#   icon and manual present,
 #   the package by lintian, with no error (warnings are listed).
 # Needs root (or sudo at hand); no input needed. Exits non-zero on any failure.
 #   PACKAGE_DIR      where the package is  (default: build-package)
@@ -85,6 +86,12 @@ check "desktop-file-validate mendora.desktop" \
   desktop-file-validate /usr/share/applications/mendora.desktop
 check "the desktop entry starts an installed program" \
   grep -qx 'Exec=mendora %f' /usr/share/applications/mendora.desktop
+# What makes a file manager offer "Open with Mendora" for a .mdf file.
+check "the desktop entry opens .mdf files" \
+  grep -q '^application/x-sqlserver-mdf=.*mendora.desktop' /usr/share/applications/mimeinfo.cache
+if command -v update-mime-database >/dev/null 2>&1; then
+  check "the .mdf file type is known" test -s /usr/share/mime/application/x-sqlserver-mdf.xml
+fi
 for size in 16 32 48 64 128 256; do
   check "icon ${size}x${size}" test -s "/usr/share/icons/hicolor/${size}x${size}/apps/mendora.png"
 done
