@@ -12,6 +12,9 @@
 namespace cli {
 
 int Info(const std::string& path, std::ostream& out, std::ostream& err);
+// The user tables' names, one per line, as Rows takes them: schema.name
+// where the file keeps schemas. For scripts and the shell's completion.
+int Tables(const std::string& path, std::ostream& out, std::ostream& err);
 // The object tree as the window builds it, one node per line, two spaces of
 // indent per level. A refused file prints the window's bare root.
 int Tree(const std::string& path, std::ostream& out, std::ostream& err);

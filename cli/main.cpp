@@ -6,18 +6,30 @@
 #include <vector>
 
 #include "cli/Commands.h"
+#include "cli/Help.h"
 #include "engine/CodePage.h"
 
 namespace {
 
 int Usage() {
-  std::cerr << "usage: mendora-cli info FILE\n"
-               "       mendora-cli tree FILE\n"
-               "       mendora-cli rows FILE TABLE [--format tsv|csv|json] [--limit N]\n"
-               "                                   [--code-page N]\n"
-               "       mendora-cli ddl FILE [NAME]\n"
-               "       mendora-cli export FILE DEST [--only NAME ...] [--code-page N]\n";
+  std::cerr << cli::UsageText();
   return 2;
+}
+
+// --help and --version, and COMMAND --help: what they print goes to standard
+// output with status 0. False when the arguments ask for neither.
+bool HelpAsked(const std::vector<std::string>& args, std::string& text) {
+  const std::string& first = args[0];
+  if (first == "--help" || first == "-h") {
+    text = cli::HelpText();
+  } else if (first == "--version") {
+    text = cli::VersionText();
+  } else if (const cli::CommandHelp* command = cli::FindCommand(first)) {
+    for (size_t i = 1; i < args.size() && text.empty(); ++i) {
+      if (args[i] == "--help" || args[i] == "-h") text = cli::CommandHelpText(*command);
+    }
+  }
+  return !text.empty();
 }
 
 // A code page the reader can decode: 437, 850, 874, 932, 936, 949, 950,
@@ -74,8 +86,21 @@ int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) return Usage();
+  std::string helpText;
+  if (HelpAsked(args, helpText)) {
+    std::cout << helpText << std::flush;
+    return std::cout ? 0 : 1;
+  }
   const std::string& command = args[0];
+  // An option the command's usage does not name is a usage error, not a file
+  // or table name.
+  const cli::CommandHelp* known = cli::FindCommand(command);
+  if (!known) return Usage();
+  for (size_t i = 1; i < args.size(); ++i) {
+    if (args[i].rfind("--", 0) == 0 && !cli::NamesOption(*known, args[i])) return Usage();
+  }
   if (command == "info" && args.size() == 2) return cli::Info(args[1], std::cout, std::cerr);
+  if (command == "tables" && args.size() == 2) return cli::Tables(args[1], std::cout, std::cerr);
   if (command == "tree" && args.size() == 2) return cli::Tree(args[1], std::cout, std::cerr);
   if (command == "rows") {
     cli::RowsOptions options;

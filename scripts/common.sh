@@ -7,7 +7,10 @@
 # (offscreen for the tests), GoogleTest/GoogleMock, Google Benchmark, a font so
 # that the windows show text, clang-format for the formatting check, clang for
 # the build that keeps the tree free of what only gcc accepts, and clang's
-# sanitizer and libFuzzer runtimes for the fuzzing step.
+# sanitizer and libFuzzer runtimes for the fuzzing step; and to make and check
+# the Debian package (scripts/package.sh, scripts/check-package.sh):
+# dpkg-shlibdeps and file for its dependencies, lintian, desktop-file-validate
+# and man.
 MENDORA_PACKAGES=(
   cmake
   ninja-build
@@ -23,6 +26,11 @@ MENDORA_PACKAGES=(
   clang-format
   clang
   libclang-rt-14-dev
+  dpkg-dev
+  file
+  lintian
+  desktop-file-utils
+  man-db
 )
 
 as_root() {

@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Installs what the build needs, checks the formatting, then builds and runs
 # every test twice: a normal build with the desktop program and its Qt tests
-# (build/), and a build of the same with AddressSanitizer and
-# UndefinedBehaviorSanitizer (build-asan/), so that the engine and the windows
-# both run under the sanitizers; last, it builds the program and its libraries
+# (build/), whose programs are then packaged, installed, checked and removed
+# (build-package/: scripts/package.sh, scripts/check-package.sh), and a build
+# of the same with AddressSanitizer and UndefinedBehaviorSanitizer
+# (build-asan/), so that the engine and the windows both run under the
+# sanitizers; last, it builds the program and its libraries
 # with clang (build-clang/: scripts/clang-build.sh) and runs each libFuzzer
 # target for a short budget (build-fuzz/: scripts/fuzz.sh). Exits non-zero when
-# the formatting check, a build, any test or the fuzzing fails; the later steps
-# run all the same, so one run reports everything.
+# the formatting check, a build, any test, the package check or the fuzzing
+# fails; the later steps run all the same, so one run reports everything.
 # Idempotent; run from anywhere, as root (or with sudo at hand), no input needed.
 #   BUILD_DIR       normal build folder    (default: build)
 #   ASAN_BUILD_DIR  sanitizer build folder (default: build-asan)
@@ -70,6 +72,12 @@ check_format || failed+=("clang-format")
 configure_and_build "$BUILD_DIR" -DMENDORA_GUI=ON -DMENDORA_SANITIZE=OFF -DMENDORA_TESTS=ON &&
   run_tests "$BUILD_DIR" || failed+=("$BUILD_DIR")
 
+# The Debian package from the normal build's programs (build-package/),
+# installed with apt-get, checked (man pages, desktop entry, lintian) and
+# removed again.
+BUILD_DIR="$BUILD_DIR" bash "$ROOT/scripts/package.sh" &&
+  bash "$ROOT/scripts/check-package.sh" || failed+=("package")
+
 # Unoptimised: the sanitizers see the code as written, and it builds three
 # times faster than an optimised sanitizer build; the normal build covers -O2.
 configure_and_build "$ASAN_BUILD_DIR" -DMENDORA_GUI=ON -DMENDORA_SANITIZE=ON -DMENDORA_TESTS=ON \
@@ -85,4 +93,4 @@ if ((${#failed[@]})); then
   echo "== FAILED: ${failed[*]}" >&2
   exit 1
 fi
-echo "== formatting checked; all tests passed in $BUILD_DIR and $ASAN_BUILD_DIR; clang built the program; fuzzing found nothing"
+echo "== formatting checked; all tests passed in $BUILD_DIR and $ASAN_BUILD_DIR; the package installed and checked; clang built the program; fuzzing found nothing"

@@ -96,7 +96,15 @@ QString CBrowse::ChooseWithFileDialog(QWidget* parent) {
 
 void CBrowse::OnSelect() {
   const QString path = chooseFile_(this);
-  if (path.isEmpty()) return;
+  if (!path.isEmpty()) Select(path);
+}
+
+bool CBrowse::Start() {
+  OnStart();
+  return result() == QDialog::Accepted;
+}
+
+void CBrowse::Select(const QString& path) {
   // The tree root shows the path in upper case; the file is opened by the
   // path as chosen, since file names here are case-sensitive.
   state_.SetSelectedFilePath(ToU16(path.toUpper()));

@@ -45,6 +45,12 @@ class CBrowse final : public QDialog {
   // The system's file-open dialog with the program's title and filter.
   static QString ChooseWithFileDialog(QWidget* parent);
 
+  // What Select MDF File does once a file is picked, and what Start does;
+  // Start is true when the dialog ended with the file open. The program's
+  // command line goes through both without showing the dialog.
+  void Select(const QString& path);
+  bool Start();
+
   void reject() override;
 
  private:

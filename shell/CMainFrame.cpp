@@ -26,6 +26,7 @@
 #include "shell/CMendoraSqlView.h"
 #include "shell/GridFillJob.h"
 #include "shell/MessageDisplay.h"
+#include "shell/ProgramFiles.h"
 #include "shell/QtFolderBrowser.h"
 #include "shell/QtText.h"
 #include "shell/ReadRegistryString.h"
@@ -302,13 +303,23 @@ void CMainFrame::UpdateCommands() {
   messagePane_->setText(Utf8ToQString(status));
 }
 
-bool CMainFrame::RunFileSelection() {
+bool CMainFrame::RunFileSelection(const QString& path) {
   CBrowse browse(doc_.state, doc_.file, prompts_, settings_.chooseFile, this);
+  if (!path.isEmpty()) {
+    // The file dialog offers only files that exist; a path from the command
+    // line may name none, which is said as such rather than as a file in use.
+    if (!QFileInfo(path).isFile()) {
+      prompts_.Inform(texts::kNoSuchFile, texts::kWindowTitle);
+    } else {
+      browse.Select(QFileInfo(path).absoluteFilePath());
+      if (browse.Start()) return true;
+    }
+  }
   return browse.exec() == QDialog::Accepted;
 }
 
-void CMainFrame::RunFirstFileSelection() {
-  if (RunFileSelection()) {
+void CMainFrame::RunFirstFileSelection(const QString& path) {
+  if (RunFileSelection(path)) {
     doc_.state.startupAnalysisRequested = true;
   } else {
     doc_.state.saveAllowed = false;
@@ -650,12 +661,8 @@ void CMainFrame::RunSave(const std::string& folder,
 QString CMainFrame::HelpFile() {
   const QString installFolder = ReadRegistryString(QString::fromLatin1(kSettingsKey),
                                                    QString::fromLatin1(kInstallFolderValue));
-  for (const QString& folder : {installFolder, QCoreApplication::applicationDirPath()}) {
-    if (folder.isEmpty()) continue;
-    const QString page = QDir(folder).filePath(kHelpPage);
-    if (QFileInfo(page).isFile()) return page;
-  }
-  return {};
+  return FirstFileIn({installFolder, QCoreApplication::applicationDirPath(), InstalledDocFolder()},
+                     kHelpPage);
 }
 
 void CMainFrame::OnHelp() {

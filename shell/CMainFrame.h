@@ -79,13 +79,17 @@ class CMainFrame final : public QMainWindow {
   void OnSave();
   // Help: the manual in a window of its own, or that window brought forward.
   void OnHelp();
-  // The manual's first page: help/index.html in the installation folder, or
-  // beside the program; empty when neither has it.
+  // The manual's first page: help/index.html in the installation folder,
+  // beside the program, or in the installed manual's folder
+  // (/usr/share/doc/mendora); empty when none has it.
   static QString HelpFile();
   // Runs the file selection modally; true when it ended with the file open.
-  bool RunFileSelection();
-  // The file selection of start-up; the tree view's timer starts the analysis.
-  void RunFirstFileSelection();
+  // With `path`, that file is selected and started at once; the dialog shows
+  // only when it is refused, after the refusal's message.
+  bool RunFileSelection(const QString& path = QString());
+  // The file selection of start-up, or the file the command line named; the
+  // tree view's timer starts the analysis.
+  void RunFirstFileSelection(const QString& path = QString());
   // Another copy of the program was started: bring this one forward.
   void ComeForward();
   // Brings command enabling and the status text up to date now.

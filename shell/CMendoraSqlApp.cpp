@@ -3,9 +3,11 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QTimer>
 
 #include "shell/CMainFrame.h"
+#include "shell/ProgramFiles.h"
 #include "shell/QtPrompts.h"
 #include "shell/QtText.h"
 #include "shell/ReadRegistryString.h"
@@ -40,9 +42,11 @@ CMendoraSqlApp::CMendoraSqlApp(ShellSettings settings)
 CMendoraSqlApp::~CMendoraSqlApp() = default;
 
 QString CMendoraSqlApp::SplashFile(const QString& installFolder) {
-  const QString folder =
-      installFolder.isEmpty() ? QCoreApplication::applicationDirPath() : installFolder;
-  return QDir(folder).filePath(QStringLiteral("Flash.bmp"));
+  const QString name = QStringLiteral("Flash.bmp");
+  if (!installFolder.isEmpty()) return QDir(installFolder).filePath(name);
+  const QString installed = FirstFileIn({InstalledDataFolder()}, name);
+  const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(name);
+  return QFileInfo(beside).isFile() || installed.isEmpty() ? beside : installed;
 }
 
 bool CMendoraSqlApp::RefuseSecondCopy() {
@@ -85,7 +89,7 @@ bool CMendoraSqlApp::InitInstance() {
   frame_->showMaximized();
   frame_->setWindowTitle(Utf8ToQString(texts::kWindowTitle));
   frame_->repaint();
-  frame_->RunFirstFileSelection();
+  frame_->RunFirstFileSelection(settings_.startFile);
   return true;
 }
 

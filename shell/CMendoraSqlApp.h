@@ -35,8 +35,9 @@ class CMendoraSqlApp {
   ui::Prompts& Prompts() { return *prompts_; }
   SingleInstance& Instance() { return *instance_; }
 
-  // The splash picture's file: Flash.bmp in the installation folder, or
-  // beside the program when no installation folder is set.
+  // The splash picture's file: Flash.bmp in the installation folder; when
+  // none is set, beside the program, or else in the installed data folder
+  // (/usr/share/mendora).
   static QString SplashFile(const QString& installFolder);
 
  private:

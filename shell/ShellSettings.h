@@ -58,6 +58,9 @@ struct ShellSettings {
   ChooseFolder chooseFolder;
   // Called on the analysis thread with the analysis' progress in percent.
   std::function<void(int percent)> analysisProgress;
+  // The data file named on the command line: opened and analysed at start
+  // in place of the first file selection; empty: the file selection.
+  QString startFile;
   // Where the lock and the socket of the single running copy live; empty:
   // the user's runtime folder.
   QString instanceFolder;

@@ -26,6 +26,7 @@
 #include "shell/CMainFrame.h"
 #include "shell/CMdf_Repair.h"
 #include "shell/CMendoraSqlView.h"
+#include "shell/ProgramFiles.h"
 #include "shell/QtText.h"
 #include "tests/support/Manifest.h"
 #include "tests/support/MdfBuilder.h"
@@ -936,6 +937,21 @@ void CMainFrameTest::helpOpensTheManualOnceAndBringsItForward() {
   QVERIFY(!w.frame->HelpWindow());
   w.Commands().helpMenu->trigger();
   QVERIFY(w.frame->HelpWindow());
+
+  // Installed from the package: no installation folder is set, and the
+  // manual is in the prefix's doc folder, /usr/share/doc/mendora beside /usr/bin.
+  QVERIFY(QFile::remove(config.filePath("MDSQL/registry.ini")));
+  QVERIFY(shell::CMainFrame::HelpFile().isEmpty());
+  const QString docFolder = shell::InstalledDocFolder();
+  QCOMPARE(docFolder, QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                                      QStringLiteral("/../share/doc/mendora")));
+  QVERIFY(!QDir(docFolder).exists());
+  QVERIFY(QDir().mkpath(docFolder + QStringLiteral("/help")));
+  QVERIFY(QFile::copy(programFolder + QStringLiteral("/help/index.html"),
+                      docFolder + QStringLiteral("/help/index.html")));
+  QCOMPARE(shell::CMainFrame::HelpFile(), docFolder + QStringLiteral("/help/index.html"));
+  QVERIFY(QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/../share"))
+              .removeRecursively());
   qputenv("XDG_CONFIG_HOME", oldConfig);
 }
 

@@ -1,7 +1,10 @@
 // Start-up: the single running copy, the settings value, the first file
 // selection and the window it leaves.
+#include <sys/file.h>
+
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -17,6 +20,7 @@
 #include "shell/ReadRegistryString.h"
 #include "shell/SingleInstance.h"
 #include "tests/support/Manifest.h"
+#include "ui/ProductTexts.h"
 #include "ui/ScriptedPrompts.h"
 
 using shell::CMendoraSqlApp;
@@ -29,8 +33,9 @@ struct Startup {
   QString chosen;
   std::unique_ptr<CMendoraSqlApp> app;
 
-  explicit Startup(const QString& instanceFolder) {
+  explicit Startup(const QString& instanceFolder, const QString& startFile = QString()) {
     shell::ShellSettings settings;
+    settings.startFile = startFile;
     settings.timings = qttest::FastTimings();
     settings.prompts = &prompts;
     settings.chooseFile = [this](QWidget*) { return chosen; };
@@ -48,6 +53,8 @@ class CMendoraSqlAppTest : public QObject {
   void init();
   void firstSelectionCancelledLeavesAnIdleWindow();
   void firstSelectionStartsTheAnalysisOnTheTreeViewsTimer();
+  void fileOnTheCommandLineIsAnalysedWithoutTheSelection();
+  void refusedCommandLineFileIsSaidAndTheSelectionFollows();
   void secondCopyIsRefusedOnce();
   void secondCopyProgramEndsWithStatusZero();
   void deadCopysLockIsTakenOver();
@@ -114,6 +121,63 @@ void CMendoraSqlAppTest::firstSelectionStartsTheAnalysisOnTheTreeViewsTimer() {
   QVERIFY(mendora::TreeText(tree).find("\n  Tables(" + std::to_string(tables) + ")\n") !=
           std::string::npos);
   QCOMPARE(tree.GetRootItems().size(), size_t(1));
+}
+
+void CMendoraSqlAppTest::fileOnTheCommandLineIsAnalysedWithoutTheSelection() {
+  // A relative path, as a shell passes it: the tree root shows it whole.
+  const QString real = qttest::RealFile("v655-northwind.mdf");
+  const QString relative = QDir::current().relativeFilePath(real);
+  Startup s(runtime_->path(), relative);
+  // No file selection: the watch for one runs out without meeting it.
+  bool missed = false;
+  qttest::WhenModal<shell::CBrowse>([](shell::CBrowse* b) { b->CancelButton()->click(); }, 1000,
+                                    &missed);
+  QVERIFY(s.app->InitInstance());
+  shell::CMendoraSqlDoc& doc = s.app->Document();
+  QVERIFY(doc.state.startupAnalysisRequested);
+  QVERIFY(doc.file.IsOpen());
+  shell::CMainFrame* frame = s.app->MainFrame();
+  QTRY_VERIFY_WITH_TIMEOUT(!doc.state.analysisRunning && !frame->StartupAnalysisThread().IsSet() &&
+                               doc.nodes.root != ui::kNoTreeItem,
+                           20000);
+  QTRY_VERIFY_WITH_TIMEOUT(missed, 5000);
+  QVERIFY(s.prompts.Shown().empty());
+  const ui::TreeControl& tree = frame->TreeView()->Control();
+  QCOMPARE(shell::ToQString(tree.GetItemText(tree.GetRootItem())),
+           QFileInfo(real).absoluteFilePath().toUpper());
+  const size_t tables = mdftest::ReadManifest().at("v655-northwind.mdf").tables.size();
+  QVERIFY(mendora::TreeText(tree).find("\n  Tables(" + std::to_string(tables) + ")\n") !=
+          std::string::npos);
+}
+
+void CMendoraSqlAppTest::refusedCommandLineFileIsSaidAndTheSelectionFollows() {
+  QTemporaryDir dir;
+  // A file that does not exist, and one that another process holds.
+  const QString missing = dir.filePath(QStringLiteral("none.mdf"));
+  const QString held = dir.filePath(QStringLiteral("held.mdf"));
+  QFile heldFile(held);
+  QVERIFY(heldFile.open(QIODevice::WriteOnly));
+  heldFile.write(QByteArray(8192 * 4, '\0'));
+  heldFile.flush();
+  QVERIFY(flock(heldFile.handle(), LOCK_EX) == 0);
+  const struct {
+    QString path;
+    const char* said;
+  } cases[] = {{missing, texts::kNoSuchFile}, {held, texts::kFileInUse}};
+  for (const auto& c : cases) {
+    auto runtime = std::make_unique<QTemporaryDir>();
+    Startup s(runtime->path(), c.path);
+    bool missed = false;
+    qttest::WhenModal<shell::CBrowse>([](shell::CBrowse* b) { b->CancelButton()->click(); }, 10000,
+                                      &missed);
+    QVERIFY(s.app->InitInstance());
+    QVERIFY2(!missed, qPrintable(c.path));
+    QCOMPARE(s.prompts.Shown().size(), size_t(1));
+    QCOMPARE(s.prompts.Shown()[0].text, std::string(c.said));
+    QVERIFY(!s.app->Document().file.IsOpen());
+    QVERIFY(!s.app->Document().state.startupAnalysisRequested);
+    QVERIFY(!s.app->Document().state.analysisRunning);
+  }
 }
 
 void CMendoraSqlAppTest::secondCopyIsRefusedOnce() {

@@ -1,0 +1,108 @@
+#include "cli/Help.h"
+
+#include <iterator>
+
+#ifndef MENDORA_VERSION
+#error "MENDORA_VERSION must give the program's version"
+#endif
+
+namespace cli {
+namespace {
+
+// One place for every command's usage and help: a new command or option is
+// added here and in the man page (a test compares the two).
+constexpr CommandHelp kCommands[] = {
+    {"info", "FILE",
+     "The file's on-disk version (first line, \"version: N\") and its release, then the\n"
+     "database name, its page count, the counts of the recovered catalogue and the\n"
+     "data files of the database found beside it.\n"},
+    {"tables", "FILE",
+     "The names of the file's user tables, one per line, as \"rows\" takes them\n"
+     "(schema.name where the file keeps schemas).\n"},
+    {"tree", "FILE",
+     "The object tree exactly as the main window builds it, one node per line,\n"
+     "two spaces of indent per level.\n"},
+    {"rows", "FILE TABLE [--format tsv|csv|json] [--limit N] [--code-page N]",
+     "Every row of one table (its name, or schema.name), streamed as it is read.\n"
+     "  --format tsv|csv|json  tab-separated (the default; NULL is \\N), CSV as\n"
+     "                         RFC 4180, or JSON Lines\n"
+     "  --limit N              at most N rows\n"
+     "  --code-page N          read every char, varchar and text column in code\n"
+     "                         page N instead of its collation's (437, 850, 874,\n"
+     "                         932, 936, 949, 950, 1250-1258, 65001)\n"},
+    {"ddl", "FILE [NAME]",
+     "The key, index, foreign-key and check statements of the file as the\n"
+     "previews show them, or the statement or module text of the object NAME.\n"},
+    {"export", "FILE DEST [--only NAME ...] [--code-page N]",
+     "The window's save without windows: a new folder inside DEST with the\n"
+     "scripts of every table, key, index, constraint and module; prints the folder.\n"
+     "  --only NAME            only this table or module (may be repeated)\n"
+     "  --code-page N          as for rows\n"},
+};
+
+constexpr std::string_view kProgram = "mendora-cli";
+
+std::string UsageLine(const CommandHelp& command) {
+  std::string line = std::string(kProgram) + " " + std::string(command.name);
+  if (!command.arguments.empty()) line += " " + std::string(command.arguments);
+  return line + "\n";
+}
+
+}  // namespace
+
+const CommandHelp* Commands(size_t& count) {
+  count = std::size(kCommands);
+  return kCommands;
+}
+
+const CommandHelp* FindCommand(std::string_view name) {
+  for (const CommandHelp& command : kCommands) {
+    if (command.name == name) return &command;
+  }
+  return nullptr;
+}
+
+bool NamesOption(const CommandHelp& command, std::string_view option) {
+  const std::string_view usage = command.arguments;
+  for (size_t at = usage.find(option); at != std::string_view::npos;
+       at = usage.find(option, at + 1)) {
+    const size_t end = at + option.size();
+    const bool starts = at == 0 || usage[at - 1] == ' ' || usage[at - 1] == '[';
+    const bool ends = end == usage.size() || usage[end] == ' ' || usage[end] == ']';
+    if (starts && ends) return true;
+  }
+  return false;
+}
+
+std::string UsageText() {
+  std::string text;
+  for (const CommandHelp& command : kCommands) {
+    text += text.empty() ? "usage: " : "       ";
+    text += UsageLine(command);
+  }
+  text += "       mendora-cli --help | --version | COMMAND --help\n";
+  return text;
+}
+
+std::string HelpText() {
+  return UsageText() +
+         "\nReads a SQL Server primary data file (.mdf) page by page, without a server,\n"
+         "and never writes it.\n"
+         "Exit status: 0 done, 1 the file is refused or unreadable (or the table or\n"
+         "object is unknown, or the output cannot be written), 2 a usage error.\n"
+         "\n"
+         "  --help     this text; COMMAND --help tells of one command\n"
+         "  --version  the program's version\n"
+         "\n"
+         "More in man mendora-cli.\n";
+}
+
+std::string CommandHelpText(const CommandHelp& command) {
+  return "usage: " + UsageLine(command) + "\n" + std::string(command.text);
+}
+
+std::string VersionText() {
+  return std::string(kProgram) + " " MENDORA_VERSION "\n";
+}
+
+}  // namespace cli

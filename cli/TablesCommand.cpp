@@ -1,0 +1,26 @@
+#include "cli/AnalysedFile.h"
+#include "cli/Commands.h"
+#include "engine/FileError.h"
+#include "engine/Utf16.h"
+
+namespace cli {
+
+int Tables(const std::string& path, std::ostream& out, std::ostream& err) {
+  try {
+    AnalysedFile a;
+    OpenAndAnalyse(path, a, err);
+    if (!a.supported) return 1;
+    for (const auto& table : a.catalogue.userTables) {
+      const std::u16string schema = mendora::FixedSchemaName(table.schemaId, a.file.Version());
+      out << mendora::ToPrintableUtf8(schema.empty() ? table.name : schema + u"." + table.name)
+          << "\n";
+    }
+    if (!WroteAll(out, err)) return 1;
+  } catch (const mendora::FileError& e) {
+    err << e.what() << "\n";
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace cli
