@@ -121,6 +121,7 @@ TEST_P(CliTablesRealFile, ListsEveryTableOfTheReference) {
   for (std::string line; std::getline(in, line);) listed.insert(line);
   std::multiset<std::string> wanted;
   for (const auto& table : reference["tables"]) {
+    if (IsBuiltInSchema(table)) continue;  // the server's own, never listed
     wanted.insert(table["schema"].get<std::string>() + "." + table["name"].get<std::string>());
   }
   EXPECT_EQ(listed, wanted);
