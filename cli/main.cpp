@@ -14,7 +14,7 @@ int Usage() {
                "       mendora-cli tree FILE\n"
                "       mendora-cli rows FILE TABLE [--format tsv|csv|json] [--limit N]\n"
                "       mendora-cli ddl FILE [NAME]\n"
-               "       mendora-cli export FILE DEST [--only NAME ...]\n";
+               "       mendora-cli export FILE DEST [--format sql|sqlite|csv] [--only NAME ...]\n";
   return 2;
 }
 
@@ -78,6 +78,10 @@ int main(int argc, char** argv) {
     for (size_t i = 3; i < args.size(); ++i) {
       if (args[i] == "--only" && i + 1 < args.size()) {
         options.only.push_back(args[++i]);
+      } else if (args[i] == "--format" && i + 1 < args.size()) {
+        const auto format = ui::SaveFormatOfWord(args[++i]);
+        if (!format) return Usage();
+        options.format = *format;
       } else {
         return Usage();
       }

@@ -76,6 +76,19 @@ std::u16string BracketName(std::u16string_view name) {
   return out;
 }
 
+std::u16string ColumnTypeText(const _SYSCOLUMNS& column) {
+  std::u16string type = ColumnTypeName(column);
+  std::u16string size = SizeText(column, type);
+  // A type the program cannot name would make the whole statement fail;
+  // its bytes are kept as they are.
+  if (type == u"no such datatype exist") {
+    type = u"varbinary";
+    size = u"max";
+  }
+  if (!size.empty()) type += u"(" + size + u")";
+  return type;
+}
+
 std::u16string TableDefinitionStatement(const Catalogue& c, int64_t tableId,
                                         std::u16string_view tableName) {
   std::vector<const _SYSCOLUMNS*> columns;
@@ -87,18 +100,9 @@ std::u16string TableDefinitionStatement(const Catalogue& c, int64_t tableId,
   std::u16string s = u"Create Table " + BracketName(tableName) + u" (";
   for (size_t k = 0; k < columns.size(); ++k) {
     const _SYSCOLUMNS& column = *columns[k];
-    std::u16string type = ColumnTypeName(column);
-    std::u16string size = SizeText(column, type);
-    // A type the program cannot name would make the whole statement fail;
-    // its bytes are kept as they are.
-    if (type == u"no such datatype exist") {
-      type = u"varbinary";
-      size = u"max";
-    }
     std::u16string_view word = NullabilityWord(column.status);
     if (word != u"Not Null") word = u"Null";
-    s += BracketName(column.name) + u" " + type;
-    if (!size.empty()) s += u"(" + size + u")";
+    s += BracketName(column.name) + u" " + ColumnTypeText(column);
     s += u" ";
     s += word;
     if (k + 1 < columns.size()) s += u',';

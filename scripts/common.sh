@@ -7,7 +7,9 @@
 # (offscreen for the tests), GoogleTest/GoogleMock, Google Benchmark, a font so
 # that the windows show text, clang-format for the formatting check, clang for
 # the build that keeps the tree free of what only gcc accepts, and clang's
-# sanitizer and libFuzzer runtimes for the fuzzing step.
+# sanitizer and libFuzzer runtimes for the fuzzing step, the SQLite library
+# the SQLite save writes with, and the sqlite3 shell the tests read it back
+# with.
 MENDORA_PACKAGES=(
   cmake
   ninja-build
@@ -23,6 +25,8 @@ MENDORA_PACKAGES=(
   clang-format
   clang
   libclang-rt-14-dev
+  libsqlite3-dev
+  sqlite3
 )
 
 as_root() {
