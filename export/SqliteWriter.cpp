@@ -4,7 +4,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
+#include <deque>
 #include <map>
+#include <mutex>
+#include <thread>
 
 #include "engine/ColumnTypeName.h"
 #include "engine/IndexEntry.h"
@@ -178,6 +182,29 @@ const _SYSINDEXES* IndexNamed(const Catalogue& c, int64_t tableId, std::u16strin
   return nullptr;
 }
 
+// What a value of its kind holds, and nothing else: the other members of
+// the copy are left as they were and never read.
+void CopyValue(const Value& from, Value& to) {
+  to.kind = from.kind;
+  switch (from.kind) {
+    case ValueKind::kNull:
+      return;
+    case ValueKind::kString:
+      to.text = from.text;
+      return;
+    case ValueKind::kInteger:
+    case ValueKind::kBit:
+      to.integer = from.integer;
+      return;
+    case ValueKind::kBinary:
+    case ValueKind::kGuid:
+      to.bytes = from.bytes;
+      return;
+    default:
+      to = from;
+  }
+}
+
 std::string Utf8(std::u16string_view text) {
   return ToUtf8(text);
 }
@@ -250,10 +277,31 @@ struct SqliteWriter::State {
   uint64_t written = 0, refused = 0, changed = 0;
   std::string firstRefusal, firstChange;
 
+  // A table's rows are inserted by a thread of their own, so that reading
+  // the data file and SQLite's work go on side by side. The reading thread
+  // fills batches of rows; the inserting thread takes them in order and
+  // hands them back empty. Only the inserting thread uses the connection
+  // while it runs.
+  struct Batch {
+    std::vector<RowValues> rows;
+    size_t count = 0;
+  };
+  static constexpr size_t kBatchRows = 1024;
+  static constexpr size_t kBatchesAhead = 4;
+  std::mutex mutex;
+  std::condition_variable changedState;
+  std::deque<std::unique_ptr<Batch>> full, spare;
+  std::unique_ptr<Batch> filling;
+  bool closing = false;  // no more batches come for this table
+  bool failed = false;   // an insert failed: no more rows are taken
+  std::string failure;
+  std::thread inserter;
+
   State(std::string p, const Catalogue& c, const VersionFlags& v, SaveNotes& n)
       : path(std::move(p)), catalogue(c), version(v), notes(n) {}
 
   ~State() {
+    StopInserting(true);
     insert.Finalize();
     if (db && inTransaction) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(db);
@@ -280,11 +328,91 @@ struct SqliteWriter::State {
   TableSchema Schema(const _SYSOBJECTS& table, const std::vector<_SYSCOLUMNS>& cols) const;
   void ProbeChecks(TableSchema& schema);
   bool Bind(int index, const Value& value, const _SYSCOLUMNS& column);
+  // On the inserting thread: false when nothing more can be inserted.
+  bool InsertRow(const RowValues& row);
+  void InsertBatches();
+  void HandOver();
+  // Waits for the inserting thread to end; `abandon`: without inserting
+  // the batches still waiting (a stopped save).
+  void StopInserting(bool abandon);
   void MakeIndexes(TableSchema& schema);
   void CheckRules(TableSchema& schema);
   void CheckForeignKeys(TableSchema& schema);
   bool Rewrite(const TableSchema& schema);
 };
+
+bool SqliteWriter::State::InsertRow(const RowValues& row) {
+  for (size_t i = 0; i < columns.size(); ++i) {
+    if (i < row.size()) {
+      Bind(static_cast<int>(i + 1), row[i], columns[i]);
+    } else {
+      sqlite3_bind_null(insert.get(), static_cast<int>(i + 1));
+    }
+  }
+  const int rc = sqlite3_step(insert.get());
+  sqlite3_reset(insert.get());
+  if (rc == SQLITE_DONE) {
+    ++written;
+    return true;
+  }
+  if ((rc & 0xFF) == SQLITE_CONSTRAINT) {
+    if (refused++ == 0) firstRefusal = Error();
+    return true;
+  }
+  std::lock_guard lock(mutex);
+  failed = true;
+  failure = "table " + Utf8(current->name) + ": " + Error();
+  return false;
+}
+
+void SqliteWriter::State::InsertBatches() {
+  bool going = true;
+  for (;;) {
+    std::unique_ptr<Batch> batch;
+    {
+      std::unique_lock lock(mutex);
+      changedState.wait(lock, [&] { return !full.empty() || closing; });
+      if (full.empty()) return;
+      batch = std::move(full.front());
+      full.pop_front();
+    }
+    for (size_t i = 0; i < batch->count && going; ++i) going = InsertRow(batch->rows[i]);
+    batch->count = 0;
+    {
+      std::lock_guard lock(mutex);
+      spare.push_back(std::move(batch));
+    }
+    changedState.notify_all();
+  }
+}
+
+void SqliteWriter::State::HandOver() {
+  {
+    std::unique_lock lock(mutex);
+    changedState.wait(lock, [&] { return full.size() < kBatchesAhead || failed; });
+    full.push_back(std::move(filling));
+    if (!spare.empty()) {
+      filling = std::move(spare.back());
+      spare.pop_back();
+    }
+  }
+  changedState.notify_all();
+  if (!filling) {
+    filling = std::make_unique<Batch>();
+    filling->rows.resize(kBatchRows);
+  }
+}
+
+void SqliteWriter::State::StopInserting(bool abandon) {
+  if (!inserter.joinable()) return;
+  {
+    std::lock_guard lock(mutex);
+    if (abandon) full.clear();
+    closing = true;
+  }
+  changedState.notify_all();
+  inserter.join();
+}
 
 TableSchema SqliteWriter::State::Schema(const _SYSOBJECTS& table,
                                         const std::vector<_SYSCOLUMNS>& cols) const {
@@ -614,8 +742,10 @@ SqliteWriter::~SqliteWriter() = default;
 
 bool SqliteWriter::Begin() {
   State& s = *state_;
-  if (sqlite3_open_v2(s.path.c_str(), &s.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
-      SQLITE_OK) {
+  // One connection, used by one thread at a time: no locking per call.
+  if (sqlite3_open_v2(s.path.c_str(), &s.db,
+                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                      nullptr) != SQLITE_OK) {
     s.Fail("cannot open the database: " + s.Error());
     return false;
   }
@@ -623,7 +753,6 @@ bool SqliteWriter::Begin() {
   // no fsync per table keeps the save fast.
   s.Exec("PRAGMA journal_mode=MEMORY");
   s.Exec("PRAGMA synchronous=OFF");
-  s.Exec("PRAGMA cache_size=-65536");
   if (!s.Exec(std::string(kBookkeeping))) {
     s.Fail("cannot write the database: " + s.Error());
     return false;
@@ -676,35 +805,32 @@ std::string SqliteWriter::BeginTable(const _SYSOBJECTS& table,
   s.firstChange.clear();
   s.tables.push_back(std::move(schema));
   s.current = &s.tables.back();
+  s.closing = s.failed = false;
+  if (!s.filling) {
+    s.filling = std::make_unique<State::Batch>();
+    s.filling->rows.resize(State::kBatchRows);
+  }
+  s.inserter = std::thread([&s] { s.InsertBatches(); });
   return s.path;
 }
 
 bool SqliteWriter::WriteRow(const RowValues& row) {
   State& s = *state_;
-  if (!s.insert.get()) return false;
-  for (size_t i = 0; i < s.columns.size(); ++i) {
-    if (i < row.size()) {
-      s.Bind(static_cast<int>(i + 1), row[i], s.columns[i]);
-    } else {
-      sqlite3_bind_null(s.insert.get(), static_cast<int>(i + 1));
-    }
-  }
-  const int rc = sqlite3_step(s.insert.get());
-  sqlite3_reset(s.insert.get());
-  if (rc == SQLITE_DONE) {
-    ++s.written;
-    return true;
-  }
-  if ((rc & 0xFF) == SQLITE_CONSTRAINT) {
-    if (s.refused++ == 0) s.firstRefusal = s.Error();
-    return true;
-  }
-  s.notes.failures.push_back("table " + Utf8(s.current->name) + ": " + s.Error());
-  return false;
+  if (!s.inserter.joinable()) return false;
+  // Copied into a row of the batch that already has the room, most times.
+  RowValues& copy = s.filling->rows[s.filling->count++];
+  copy.resize(row.size());
+  for (size_t i = 0; i < row.size(); ++i) CopyValue(row[i], copy[i]);
+  if (s.filling->count == State::kBatchRows) s.HandOver();
+  std::lock_guard lock(s.mutex);
+  return !s.failed;
 }
 
 uint64_t SqliteWriter::EndTable() {
   State& s = *state_;
+  if (s.filling && s.filling->count > 0 && s.inserter.joinable()) s.HandOver();
+  s.StopInserting(false);
+  if (s.failed) s.notes.failures.push_back(s.failure);
   s.insert.Finalize();
   if (s.inTransaction && !s.Exec("COMMIT")) {
     s.notes.failures.push_back("table " + Utf8(s.current->name) + ": " + s.Error());
