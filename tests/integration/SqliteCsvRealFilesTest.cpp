@@ -13,9 +13,11 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
+#include "engine/Analysis.h"
 #include "engine/DataFile.h"
 #include "engine/FileNames.h"
 #include "engine/Utf16.h"
+#include "export/SaveJob.h"
 #include "tests/integration/CliRun.h"
 #include "tests/integration/ReferenceFiles.h"
 #include "tests/support/RealFiles.h"
@@ -341,6 +343,68 @@ TEST_P(SqliteCsvRealFiles, EveryCellReadsBackAsTheReference) {
       want.push_back(JoinRow(cells));
     }
     ExpectSameRows(ours, want, name + " csv " + tableName);
+  }
+}
+
+// Stops the job at its n-th checkpoint.
+class StopAt final : public mendora::JobControl {
+ public:
+  explicit StopAt(int n) : n_(n) {}
+  void Hold() override {}
+  void Release() override {}
+  void Stop() override {}
+  bool Stopped() const override { return n_ <= 0; }
+  void Checkpoint() override {
+    if (--n_ == 0) throw mendora::JobStopped();
+  }
+
+ private:
+  int n_;
+};
+
+class Quiet final : public ui::ExportDisplay {
+ public:
+  void SetObjectType(std::u16string_view) override {}
+  void SetObjectName(std::u16string_view) override {}
+  void SetSavedPath(std::u16string_view) override {}
+  void SetRecords(std::u16string_view) override {}
+  void SetObjects(std::u16string_view) override {}
+  void SetCurrentProgress(int) override {}
+  void SetOverallProgress(int) override {}
+};
+
+// A stop, wherever it comes, leaves a sound database: the tables finished
+// before it whole, the one under way not at all.
+TEST(SqliteSave, AStopLeavesTheTablesFinishedBeforeItWhole) {
+  const std::string name = "v611-northwind.mdf";
+  const json reference = Reference(name);
+  mendora::DataFile file;
+  ASSERT_TRUE(file.Open(RealMdf(name)));
+  ASSERT_TRUE(file.DetectVersion());
+  mendora::Catalogue catalogue;
+  mendora::NullJobControl analysis;
+  mendora::RunAnalysis(file, catalogue, analysis);
+  for (int n : {2, 25, 60}) {
+    TempDir dir;
+    const std::string db = dir.path() + "stopped.sqlite";
+    Quiet display;
+    ui::NoPacing pacer;
+    {
+      mendora::SaveJob job(file, catalogue, {db, true, {}, ui::SaveFormat::kSqlite}, display,
+                           pacer);
+      job.PrepareDestination();
+      StopAt stop(n);
+      EXPECT_THROW(job.Run(stop), mendora::JobStopped) << n;
+    }
+    const CliRun check = RunProgram({"sqlite3", "-batch", db, "PRAGMA integrity_check"});
+    EXPECT_EQ(check.out, "ok\n") << n << check.err;
+    for (const json* table : UserTables(reference)) {
+      const CliRun count =
+          RunProgram({"sqlite3", "-batch", db, "SELECT count(*) FROM " + Quoted((*table)["name"])});
+      if (count.status != 0) continue;  // not made before the stop
+      EXPECT_EQ(count.out, std::to_string((*table)["rows"].size()) + "\n")
+          << n << " " << (*table)["name"];
+    }
   }
 }
 
