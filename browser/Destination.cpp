@@ -1,6 +1,10 @@
 #include "browser/Destination.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -65,6 +69,26 @@ std::string MakeOwnFolder(const std::string& parent, const std::string& name,
   return {};
 }
 
+std::string MakeOwnFile(const std::string& parent, const std::string& name, std::string_view suffix,
+                        std::error_code& error) {
+  for (int n = 1; n <= kMaxFolderSuffix; ++n) {
+    const std::string path =
+        parent + name + (n == 1 ? "" : "_" + std::to_string(n)) + std::string(suffix);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd >= 0) {
+      ::close(fd);
+      error.clear();
+      return path;
+    }
+    if (errno != EEXIST) {
+      error = std::error_code(errno, std::generic_category());
+      return {};
+    }
+  }
+  error = std::make_error_code(std::errc::file_exists);
+  return {};
+}
+
 std::string SaveFolderName(std::u16string_view databaseName, const std::tm& when) {
   std::string database = ToUtf8(databaseName);
   std::replace(database.begin(), database.end(), '/', '_');
@@ -90,7 +114,9 @@ bool ChooseDestination(const DestinationContext& context, ui::JobState& state,
     return false;
   }
   if (parent.back() != '/') parent += '/';
-  const std::string folder = MakeOwnFolder(parent, name, error);
+  const std::string folder = context.format == ui::SaveFormat::kSqlite
+                                 ? MakeOwnFile(parent, name, ui::kSqliteSuffix, error)
+                                 : MakeOwnFolder(parent, name, error);
   if (folder.empty()) {
     context.prompts.Inform(texts::kCannotCreateSaveFolder + parent + name + "\n" + error.message(),
                            texts::kCaption);

@@ -30,6 +30,7 @@
 #include "ui/FolderBrowser.h"
 #include "ui/JobState.h"
 #include "ui/Prompts.h"
+#include "ui/SaveFormat.h"
 #include "ui/TreeControl.h"
 
 namespace mendora {
@@ -55,6 +56,12 @@ std::string SaveFolderName(std::u16string_view databaseName, const std::tm& when
 std::string MakeOwnFolder(const std::string& parent, const std::string& name,
                           std::error_code& error);
 
+// Creates the new, empty file `parent` + `name` + `suffix`, or `name`_2 +
+// `suffix`, ... when it is taken: an existing file is never written over.
+// Its path; empty with `error` set when none could be made.
+std::string MakeOwnFile(const std::string& parent, const std::string& name, std::string_view suffix,
+                        std::error_code& error);
+
 struct DestinationContext {
   const ui::TreeControl& tree;
   const ObjectTreeNodes& nodes;
@@ -63,6 +70,9 @@ struct DestinationContext {
   ui::FolderBrowser& folders;
   ui::Prompts& prompts;
   LocalClock clock = LocalTimeNow;
+  // A SQLite save makes "<folder name>.sqlite" in the chosen folder instead
+  // of the folder, and the destination is that file.
+  ui::SaveFormat format = ui::SaveFormat::kSql;
 };
 
 // The whole step, on the window thread. Sets `saveAllObjects` and fills

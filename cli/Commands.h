@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "ui/SaveFormat.h"
+
 namespace cli {
 
 int Info(const std::string& path, std::ostream& out, std::ostream& err);
@@ -49,9 +51,10 @@ struct ExportOptions {
   std::string destination;           // created when missing; the save's folder goes inside
   std::vector<std::string> only;     // tables and modules, as if checked in the tree; empty: all
   std::optional<uint16_t> codePage;  // as for rows
+  ui::SaveFormat format = ui::SaveFormat::kSql;
 };
-// The save: prints the folder it wrote, progress and failures on `err`; exits
-// 1 when anything could not be written.
+// The save: prints the folder it wrote (the database file for sqlite),
+// progress and failures on `err`; exits 1 when anything could not be written.
 int Export(const ExportOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace cli

@@ -106,12 +106,15 @@ int Export(const ExportOptions& options, std::ostream& out, std::ostream& err) {
     std::string parent = options.destination;
     if (parent.back() != '/') parent += '/';
     const std::string name = mendora::SaveFolderName(c.databaseName, mendora::LocalTimeNow());
-    const std::string folder = mendora::MakeOwnFolder(parent, name, ec);
+    const std::string folder = options.format == ui::SaveFormat::kSqlite
+                                   ? mendora::MakeOwnFile(parent, name, ui::kSqliteSuffix, ec)
+                                   : mendora::MakeOwnFolder(parent, name, ec);
     if (folder.empty()) {
       err << parent << name << ": " << ec.message() << "\n";
       return 1;
     }
     request.destinationFolder = folder;
+    request.format = options.format;
 
     ProgressDisplay display(err, ::isatty(STDERR_FILENO) == 1);
     ui::NoPacing pacer;
@@ -120,7 +123,7 @@ int Export(const ExportOptions& options, std::ostream& out, std::ostream& err) {
     mendora::NullJobControl control;
     job.Run(control);
     const mendora::SaveReport& report = job.Report();
-    out << folder.substr(0, folder.size() - 1) << "\n";
+    out << (folder.back() == '/' ? folder.substr(0, folder.size() - 1) : folder) << "\n";
     if (!WroteAll(out, err)) return 1;
     for (const std::string& warning : report.warnings) err << "warning: " << warning << "\n";
     for (const std::string& failure : report.failures) err << "failed: " << failure << "\n";

@@ -33,9 +33,12 @@ constexpr CommandHelp kCommands[] = {
     {"ddl", "FILE [NAME]",
      "The key, index, foreign-key and check statements of the file as the\n"
      "previews show them, or the statement or module text of the object NAME.\n"},
-    {"export", "FILE DEST [--only NAME ...] [--code-page N]",
+    {"export", "FILE DEST [--format sql|sqlite|csv] [--only NAME ...] [--code-page N]",
      "The window's save without windows: a new folder inside DEST with the\n"
      "scripts of every table, key, index, constraint and module; prints the folder.\n"
+     "  --format sql|sqlite|csv  the scripts (the default), one SQLite database\n"
+     "                         DEST/<folder name>.sqlite, or a folder of CSV files\n"
+     "                         (one per table, with schema.sql)\n"
      "  --only NAME            only this table or module (may be repeated)\n"
      "  --code-page N          as for rows\n"},
 };

@@ -7,6 +7,7 @@
 #include "engine/TableReader.h"
 #include "engine/Utf16.h"
 #include "engine/ValueText.h"
+#include "export/CsvField.h"
 
 namespace cli {
 namespace {
@@ -68,20 +69,6 @@ void AppendJsonString(std::string& out, std::string_view text) {
   out.push_back('"');
 }
 
-void AppendCsvField(std::string& out, std::string_view text) {
-  const bool quote = text.empty() || text.find_first_of(",\"\r\n") != std::string_view::npos;
-  if (!quote) {
-    out += text;
-    return;
-  }
-  out.push_back('"');
-  for (char c : text) {
-    if (c == '"') out.push_back('"');
-    out.push_back(c);
-  }
-  out.push_back('"');
-}
-
 // Tab-separated text has no quoting: the characters that would break a field
 // or a line are written as backslash escapes, and NULL as \N.
 void AppendTsvField(std::string& out, std::string_view text) {
@@ -133,7 +120,7 @@ int Rows(const RowsOptions& options, std::ostream& out, std::ostream& err) {
       for (size_t i = 0; i < names.size(); ++i) {
         if (i) line.push_back(options.format == RowsFormat::kCsv ? ',' : '\t');
         if (options.format == RowsFormat::kCsv) {
-          AppendCsvField(line, names[i]);
+          mendora::AppendCsvField(line, names[i]);
         } else {
           AppendTsvField(line, names[i]);
         }
@@ -154,7 +141,7 @@ int Rows(const RowsOptions& options, std::ostream& out, std::ostream& err) {
         switch (options.format) {
           case RowsFormat::kCsv:
             if (i) line.push_back(',');
-            if (!v.IsNull()) AppendCsvField(line, text);
+            if (!v.IsNull()) mendora::AppendCsvField(line, text);
             break;
           case RowsFormat::kTsv:
             if (i) line.push_back('\t');

@@ -122,6 +122,10 @@ int main(int argc, char** argv) {
         options.only.push_back(args[++i]);
       } else if (args[i] == "--code-page" && i + 1 < args.size()) {
         if (!ParseCodePage(args[++i], options.codePage)) return Usage();
+      } else if (args[i] == "--format" && i + 1 < args.size()) {
+        const auto format = ui::SaveFormatOfWord(args[++i]);
+        if (!format) return Usage();
+        options.format = *format;
       } else {
         return Usage();
       }

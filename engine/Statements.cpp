@@ -77,6 +77,19 @@ std::u16string BracketName(std::u16string_view name) {
   return out;
 }
 
+std::u16string ColumnTypeText(const _SYSCOLUMNS& column) {
+  std::u16string type = ColumnTypeName(column);
+  std::u16string size = SizeText(column, type);
+  // A type the program cannot name would make the whole statement fail;
+  // its bytes are kept as they are.
+  if (type == u"no such datatype exist") {
+    type = u"varbinary";
+    size = u"max";
+  }
+  if (!size.empty()) type += u"(" + size + u")";
+  return type;
+}
+
 std::u16string TableDefinitionStatement(const Catalogue& c, int64_t tableId,
                                         std::u16string_view tableName) {
   std::vector<const _SYSCOLUMNS*> columns;
@@ -88,25 +101,15 @@ std::u16string TableDefinitionStatement(const Catalogue& c, int64_t tableId,
   std::u16string s = u"Create Table " + BracketName(tableName) + u" (";
   for (size_t k = 0; k < columns.size(); ++k) {
     const _SYSCOLUMNS& column = *columns[k];
-    std::u16string type = ColumnTypeName(column);
-    std::u16string size = SizeText(column, type);
-    // A type the program cannot name would make the whole statement fail;
-    // its bytes are kept as they are.
-    if (type == u"no such datatype exist") {
-      type = u"varbinary";
-      size = u"max";
-    }
     std::u16string_view word = NullabilityWord(column.status);
     if (word != u"Not Null") word = u"Null";
-    s += BracketName(column.name) + u" " + type;
-    if (!size.empty()) s += u"(" + size + u")";
+    s += BracketName(column.name) + u" " + ColumnTypeText(column);
     // Every 8-bit text column names its collation, so the script replays to
     // the same text in a database of any default.
     if (IsEightBitText(column.xtype)) {
       const std::string collation =
           CollationName(column.collationId ? column.collationId : c.databaseCollation);
-      if (!collation.empty())
-        s += u" Collate " + std::u16string(collation.begin(), collation.end());
+      if (!collation.empty()) s += u" Collate " + std::u16string(collation.begin(), collation.end());
     }
     s += u" ";
     s += word;

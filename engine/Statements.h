@@ -35,6 +35,10 @@ enum class StatementUse { kPreview, kScript };
 // "[" + name + "]" with each "]" doubled.
 std::u16string BracketName(std::u16string_view name);
 
+// A column's type as the table definition declares it, with its size:
+// "nvarchar(40)", "decimal(10,2)", "varbinary(max)".
+std::u16string ColumnTypeText(const _SYSCOLUMNS& column);
+
 // The Create Table statement of the table with this id, its columns in colid
 // order. Nullability other than Null or Not Null is written Null: the
 // statement must run.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <unordered_map>
 
 #include "engine/Collation.h"
@@ -10,9 +11,12 @@
 #include "engine/Statements.h"
 #include "engine/TableReader.h"
 #include "engine/Utf16.h"
+#include "export/CsvWriter.h"
+#include "export/DataWriter.h"
 #include "export/ExportFolder.h"
 #include "export/ScriptFile.h"
 #include "export/SqlLiteral.h"
+#include "export/SqliteWriter.h"
 
 namespace mendora {
 namespace {
@@ -63,24 +67,24 @@ std::u16string WithCrLf(std::u16string_view text) {
   return out;
 }
 
-// A job control that puts a data script's buffered rows on disk before each
-// checkpoint of the table reader: whatever was read before a hold is written,
-// and after a stop nothing more is.
+// A job control that puts the buffered rows on disk before each checkpoint
+// of the table reader: whatever was read before a hold is written, and after
+// a stop nothing more is.
 class FlushingJob final : public JobControl {
  public:
-  FlushingJob(JobControl& job, ScriptFile& file) : job_(job), file_(file) {}
+  FlushingJob(JobControl& job, std::function<void()> flush) : job_(job), flush_(std::move(flush)) {}
   void Hold() override { job_.Hold(); }
   void Release() override { job_.Release(); }
   void Stop() override { job_.Stop(); }
   bool Stopped() const override { return job_.Stopped(); }
   void Checkpoint() override {
-    if (file_.IsOpen()) file_.Flush();
+    flush_();
     job_.Checkpoint();
   }
 
  private:
   JobControl& job_;
-  ScriptFile& file_;
+  std::function<void()> flush_;
 };
 
 }  // namespace
@@ -147,6 +151,14 @@ struct SaveJob::State {
   }
 
   std::vector<const _SYSOBJECTS*> SelectedTables() const;
+  int CountObjects() const;
+  // Reads the table's rows into `onRow` (false: no more), showing the count
+  // as it goes; `flush` before each checkpoint. The rows read.
+  uint64_t ReadRows(const _SYSOBJECTS& table, TableReader& reader,
+                    const std::function<void()>& flush,
+                    const std::function<bool(const RowValues&)>& onRow);
+  // Warnings for the records and values of a table that could not be read whole.
+  void NoteReadDamage(const _SYSOBJECTS& table, const TableReadStats& stats);
   void ExportTables();
   void ExportTable(const _SYSOBJECTS& table);
   void WriteTableData(const _SYSOBJECTS& table, const std::string& dataPath);
@@ -157,6 +169,10 @@ struct SaveJob::State {
   void ExportConstraintsOf(const _SYSOBJECTS& object);
   void ExportModules();
   void WriteModule(const _SYSOBJECTS& module, const ModuleKind& kind);
+  bool ModuleChecked(const _SYSOBJECTS& module) const;
+  void SaveData(DataWriter& writer);
+  std::unique_ptr<DataWriter> MakeDataWriter();
+  SaveNotes notes;
 };
 
 std::vector<const _SYSOBJECTS*> SaveJob::State::SelectedTables() const {
@@ -181,14 +197,15 @@ void SaveJob::State::ExportTables() {
   folder.AppendToFile(u"\r\n", "Tables_Create.bat");
   folder.AppendToFile(u"echo OFF. \r\ncd Tables_Data", "Tables_Data.bat");
   folder.AppendToFile(u"\r\n", "Tables_Data.bat");
-  if (request.saveAllObjects) {
-    const auto modules = std::count_if(catalogue.objects.begin(), catalogue.objects.end(),
-                                       [](const _SYSOBJECTS& o) { return IsModuleType(o.type); });
-    objectTotal = static_cast<int>(catalogue.userTables.size() + modules);
-  } else {
-    objectTotal = static_cast<int>(request.checkedObjectNames.size());
-  }
+  objectTotal = CountObjects();
   for (const _SYSOBJECTS* table : SelectedTables()) ExportTable(*table);
+}
+
+int SaveJob::State::CountObjects() const {
+  if (!request.saveAllObjects) return static_cast<int>(request.checkedObjectNames.size());
+  const auto modules = std::count_if(catalogue.objects.begin(), catalogue.objects.end(),
+                                     [](const _SYSOBJECTS& o) { return IsModuleType(o.type); });
+  return static_cast<int>(catalogue.userTables.size() + modules);
 }
 
 void SaveJob::State::ExportTable(const _SYSOBJECTS& table) {
@@ -230,15 +247,50 @@ void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, const std::string&
     folder.NoteFailure(dataPath, script.Error());
     return;
   }
+  const std::u16string head = u"Insert into " + BracketName(table.name) + u" Values(";
+  const std::vector<_SYSCOLUMNS>& columns = reader.Columns();
+  std::u16string statement;
+  uint64_t nulled = 0;
+  std::string why, firstWhy;
+  const uint64_t written = ReadRows(
+      table, reader,
+      [&] {
+        if (script.IsOpen()) script.Flush();
+      },
+      [&](const RowValues& row) {
+        statement = head;
+        for (size_t i = 0; i < row.size() && i < columns.size(); ++i) {
+          if (i) statement += u',';
+          AppendSqlLiteral(row[i], columns[i], statement, &why);
+          if (!why.empty()) {
+            if (nulled++ == 0) firstWhy = ToUtf8(columns[i].name) + ": " + why;
+          }
+        }
+        statement += u')';
+        return script.WriteLine(statement);
+      });
+  if (!script.Close()) {
+    folder.NoteFailure(dataPath, script.Error());
+  }
+  report.rowsWritten += written;
+  if (nulled) {
+    report.warnings.push_back("table " + ToUtf8(table.name) + ": " + std::to_string(nulled) +
+                              " values were written as NULL (first: " + firstWhy + ")");
+  }
+  NoteReadDamage(table, reader.Stats());
+  Wait(500);
+  display.SetCurrentProgress(100);
+  Wait(500);
+}
+
+uint64_t SaveJob::State::ReadRows(const _SYSOBJECTS& table, TableReader& reader,
+                                  const std::function<void()>& flush,
+                                  const std::function<bool(const RowValues&)>& onRow) {
   uint64_t expected = 0;
   for (const auto& s : catalogue.tableStorage) {
     if (s.tableId == table.id) expected = s.rowCount;
   }
-  const std::u16string head = u"Insert into " + BracketName(table.name) + u" Values(";
-  const std::vector<_SYSCOLUMNS>& columns = reader.Columns();
-  std::u16string statement;
-  uint64_t written = 0, nulled = 0;
-  std::string why, firstWhy;
+  uint64_t written = 0;
   auto lastShown = std::chrono::steady_clock::now();
   auto showCount = [&] {
     const uint64_t of = std::max(expected, written);
@@ -246,18 +298,9 @@ void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, const std::string&
     display.SetRecords(Decimal(static_cast<int64_t>(written)) + u"/" +
                        Decimal(static_cast<int64_t>(of)));
   };
-  FlushingJob flushing(*job, script);
+  FlushingJob flushing(*job, flush);
   reader.Read(flushing, [&](const RowValues& row) {
-    statement = head;
-    for (size_t i = 0; i < row.size() && i < columns.size(); ++i) {
-      if (i) statement += u',';
-      AppendSqlLiteral(row[i], columns[i], statement, &why);
-      if (!why.empty()) {
-        if (nulled++ == 0) firstWhy = ToUtf8(columns[i].name) + ": " + why;
-      }
-    }
-    statement += u')';
-    if (!script.WriteLine(statement)) return false;
+    if (!onRow(row)) return false;
     ++written;
     if ((written & 0xFF) == 0) {
       const auto now = std::chrono::steady_clock::now();
@@ -268,15 +311,11 @@ void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, const std::string&
     }
     return true;
   });
-  if (!script.Close()) {
-    folder.NoteFailure(dataPath, script.Error());
-  }
-  report.rowsWritten += written;
-  if (nulled) {
-    report.warnings.push_back("table " + ToUtf8(table.name) + ": " + std::to_string(nulled) +
-                              " values were written as NULL (first: " + firstWhy + ")");
-  }
-  const TableReadStats& stats = reader.Stats();
+  showCount();
+  return written;
+}
+
+void SaveJob::State::NoteReadDamage(const _SYSOBJECTS& table, const TableReadStats& stats) {
   if (stats.skippedRecords) {
     report.warnings.push_back("table " + ToUtf8(table.name) + ": " +
                               std::to_string(stats.skippedRecords) +
@@ -287,10 +326,6 @@ void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, const std::string&
                               std::to_string(stats.codePageErrors) +
                               " values hold bytes outside their code page (written as U+FFFD)");
   }
-  showCount();
-  Wait(500);
-  display.SetCurrentProgress(100);
-  Wait(500);
 }
 
 void SaveJob::State::ExportKeys() {
@@ -385,13 +420,67 @@ void SaveJob::State::ExportModules() {
   }
   for (const auto& o : catalogue.objects) {
     const ModuleKind* kind = KindOfModule(o.type);
-    if (!kind) continue;
-    const bool checked =
-        request.saveAllObjects ||
-        std::find(request.checkedObjectNames.begin(), request.checkedObjectNames.end(), o.name) !=
-            request.checkedObjectNames.end();
-    if (checked) WriteModule(o, *kind);
+    if (kind && ModuleChecked(o)) WriteModule(o, *kind);
   }
+}
+
+bool SaveJob::State::ModuleChecked(const _SYSOBJECTS& module) const {
+  return request.saveAllObjects ||
+         std::find(request.checkedObjectNames.begin(), request.checkedObjectNames.end(),
+                   module.name) != request.checkedObjectNames.end();
+}
+
+std::unique_ptr<DataWriter> SaveJob::State::MakeDataWriter() {
+  if (request.format == ui::SaveFormat::kSqlite) {
+    return std::make_unique<SqliteWriter>(request.destinationFolder, catalogue, file.Version(),
+                                          notes);
+  }
+  return std::make_unique<CsvWriter>(request.destinationFolder, catalogue, notes);
+}
+
+// The data formats: the tables and their rows, the modules, then the keys
+// and constraints, with the dialog showing each object as the scripts do.
+void SaveJob::State::SaveData(DataWriter& writer) {
+  if (!writer.Begin()) return;
+  display.SetObjectType(u"Tables");
+  objectTotal = CountObjects();
+  const std::vector<const _SYSOBJECTS*> tables = SelectedTables();
+  for (const _SYSOBJECTS* table : tables) {
+    display.SetObjectName(table->name);
+    AdvanceObjectCounter();
+    TableReader reader(file, catalogue, table->id);
+    const std::string shown = writer.BeginTable(*table, reader.Columns());
+    if (shown.empty()) continue;
+    ShowSavedPath(shown);
+    display.SetCurrentProgress(0);
+    if (reader.CanRead()) {
+      ReadRows(
+          *table, reader, [&] { writer.Flush(); },
+          [&](const RowValues& row) { return writer.WriteRow(row); });
+      NoteReadDamage(*table, reader.Stats());
+    } else if (!reader.NotReadReason().empty()) {
+      folder.NoteFailure(shown, reader.NotReadReason());
+    }
+    report.rowsWritten += writer.EndTable();
+    Wait(500);
+    display.SetCurrentProgress(100);
+    Wait(500);
+  }
+  for (const auto& o : catalogue.objects) {
+    const ModuleKind* kind = KindOfModule(o.type);
+    if (!kind || !ModuleChecked(o)) continue;
+    AdvanceObjectCounter();
+    ShowObject(kind->typeText, o.name);
+    ShowSingleRecordStep();
+    const auto text = std::find_if(
+        catalogue.moduleTexts.begin(), catalogue.moduleTexts.end(),
+        [&](const _Procedures& p) { return p.objectId == static_cast<uint32_t>(o.id); });
+    writer.WriteModule(o, text != catalogue.moduleTexts.end() ? std::u16string_view(text->text)
+                                                              : std::u16string_view());
+  }
+  job->Checkpoint();
+  display.SetObjectType(u"Constraints");
+  writer.Finish(tables);
 }
 
 void SaveJob::State::WriteModule(const _SYSOBJECTS& module, const ModuleKind& kind) {
@@ -427,7 +516,7 @@ SaveJob::SaveJob(const DataFile& file, const Catalogue& catalogue, SaveRequest r
 SaveJob::~SaveJob() = default;
 
 void SaveJob::PrepareDestination() {
-  state_->folder.Prepare();
+  if (state_->request.format == ui::SaveFormat::kSql) state_->folder.Prepare();
 }
 
 void SaveJob::Run(JobControl& job) {
@@ -437,10 +526,15 @@ void SaveJob::Run(JobControl& job) {
   s.objectTotal = 0;
   try {
     job.Checkpoint();
-    s.folder.WriteFixedFiles();
-    s.ExportTables();
-    s.ExportKeys();
-    s.ExportModules();
+    if (s.request.format == ui::SaveFormat::kSql) {
+      s.folder.WriteFixedFiles();
+      s.ExportTables();
+      s.ExportKeys();
+      s.ExportModules();
+    } else {
+      const std::unique_ptr<DataWriter> writer = s.MakeDataWriter();
+      s.SaveData(*writer);
+    }
     s.Wait(1000);
     s.display.SetOverallProgress(100);
     s.Wait(3000);
@@ -448,13 +542,18 @@ void SaveJob::Run(JobControl& job) {
   } catch (const FileError& e) {
     s.folder.NoteFailure("data file", std::string("reading the data file failed: ") + e.what());
   }
-  s.report.failures = s.folder.Failures();
   s.report.filesWritten = s.folder.FilesCreated();
 }
 
 const SaveReport& SaveJob::Report() const {
-  state_->report.failures = state_->folder.Failures();
-  return state_->report;
+  State& s = *state_;
+  s.report.failures = s.folder.Failures();
+  s.report.failures.insert(s.report.failures.end(), s.notes.failures.begin(),
+                           s.notes.failures.end());
+  s.report.warnings.insert(s.report.warnings.end(), s.notes.warnings.begin(),
+                           s.notes.warnings.end());
+  s.notes.warnings.clear();
+  return s.report;
 }
 
 }  // namespace mendora

@@ -1,9 +1,13 @@
 // The save: every recovered table, key, index, constraint and module written
-// as scripts into a fresh folder, with the batch files that replay them.
+// as scripts into a fresh folder, with the batch files that replay them; or,
+// in the other formats, the same selection handed to a data writer
+// (DataWriter.h): one SQLite database, or a folder of CSV files. All formats
+// read the rows through the same table reader and show the same progress.
 //
 //   PrepareDestination()  the window thread, before the worker starts: the
 //                         twelve folders and the five key, index and
-//                         constraint scripts with their header line.
+//                         constraint scripts with their header line (SQL
+//                         scripts only).
 //   Run(job)              the worker (RunSaveJob): the fixed files, the tables
 //                         with their data, the keys, indexes and constraints,
 //                         the modules; job.Checkpoint() between steps, so that
@@ -23,16 +27,19 @@
 #include "engine/DataFile.h"
 #include "engine/JobControl.h"
 #include "ui/ExportDisplay.h"
+#include "ui/SaveFormat.h"
 
 namespace mendora {
 
 struct SaveRequest {
   // The folder the save writes into, ending with "/"; created by the
-  // destination choice.
+  // destination choice. For a SQLite save: the database file, created empty
+  // by the destination choice so that no file is ever overwritten.
   std::string destinationFolder;
   // Everything, or only the tree nodes whose labels are listed.
   bool saveAllObjects = true;
   std::vector<std::u16string> checkedObjectNames;
+  ui::SaveFormat format = ui::SaveFormat::kSql;
 };
 
 struct SaveReport {

@@ -7,10 +7,11 @@
 # (offscreen for the tests), GoogleTest/GoogleMock, Google Benchmark, a font so
 # that the windows show text, clang-format for the formatting check, clang for
 # the build that keeps the tree free of what only gcc accepts, and clang's
-# sanitizer and libFuzzer runtimes for the fuzzing step; and to make and check
-# the Debian package (scripts/package.sh, scripts/check-package.sh):
-# dpkg-shlibdeps and file for its dependencies, lintian, desktop-file-validate
-# and man.
+# sanitizer and libFuzzer runtimes for the fuzzing step; the SQLite library
+# the SQLite save writes with, and the sqlite3 shell the tests read it back
+# with; and to make and check the Debian package (scripts/package.sh,
+# scripts/check-package.sh): dpkg-shlibdeps and file for its dependencies,
+# lintian, desktop-file-validate and man.
 MENDORA_PACKAGES=(
   cmake
   ninja-build
@@ -31,6 +32,8 @@ MENDORA_PACKAGES=(
   lintian
   desktop-file-utils
   man-db
+  libsqlite3-dev
+  sqlite3
 )
 
 as_root() {

@@ -139,6 +139,8 @@ void CMainFrame::CreateCommands() {
   c.saveMenu = MakeAction(this, QStringLiteral("&Save"), QString());
   c.saveTool = MakeAction(this, QStringLiteral("Save"), QStringLiteral("Saved Recovered Data"),
                           QStringLiteral("Save"));
+  c.saveSqliteMenu = MakeAction(this, QStringLiteral("Save as SQLite…"), QString());
+  c.saveCsvMenu = MakeAction(this, QStringLiteral("Save as CSV…"), QString());
   c.exitMenu = MakeAction(this, QStringLiteral("E&xit"),
                           QStringLiteral("Quit the application; prompts to save documents"));
   c.exitTool = MakeAction(this, QStringLiteral("Exit"), QStringLiteral("Close Application "),
@@ -157,6 +159,8 @@ void CMainFrame::CreateCommands() {
   for (QAction* save : {c.saveMenu, c.saveTool}) {
     connect(save, &QAction::triggered, this, &CMainFrame::OnSave);
   }
+  connect(c.saveSqliteMenu, &QAction::triggered, this, [this] { SaveAs(ui::SaveFormat::kSqlite); });
+  connect(c.saveCsvMenu, &QAction::triggered, this, [this] { SaveAs(ui::SaveFormat::kCsv); });
   // Every way out is a close request, so it meets the same questions.
   for (QAction* exit : {c.exitMenu, c.exitTool}) {
     connect(exit, &QAction::triggered, this, &QWidget::close);
@@ -174,6 +178,8 @@ void CMainFrame::CreateMenus() {
   file->addAction(commands_.open);
   file->addAction(commands_.stopMenu);
   file->addAction(commands_.saveMenu);
+  file->addAction(commands_.saveSqliteMenu);
+  file->addAction(commands_.saveCsvMenu);
   file->addSeparator();
   file->addAction(commands_.exitMenu);
   QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
@@ -288,6 +294,8 @@ void CMainFrame::UpdateCommands() {
   commands_.stopTool->setEnabled(stop);
   commands_.saveMenu->setEnabled(s.saveAllowed);
   commands_.saveTool->setEnabled(s.saveAllowed);
+  commands_.saveSqliteMenu->setEnabled(s.saveAllowed);
+  commands_.saveCsvMenu->setEnabled(s.saveAllowed);
   std::string status = s.analysisRunning   ? texts::kAnalysisInProgress
                        : s.gridFillRunning ? texts::kInsertionInProgress
                                            : "";
@@ -608,6 +616,10 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 }
 
 void CMainFrame::OnSave() {
+  SaveAs(ui::SaveFormat::kSql);
+}
+
+void CMainFrame::SaveAs(ui::SaveFormat format) {
   ui::JobState& s = doc_.state;
   if (gridFillThread_.IsSet() || s.gridFillRunning) {
     prompts_.Inform(texts::kCannotSaveWhileLoading, texts::kCaption);
@@ -616,27 +628,29 @@ void CMainFrame::OnSave() {
   QtFolderBrowser folders(this, settings_.chooseFolder);
   mendora::DestinationContext context{treeView_->Control(),        doc_.nodes, doc_.handles,
                                       doc_.catalogue.databaseName, folders,    prompts_};
+  context.format = format;
   std::vector<std::u16string> checkedObjectNames;
   mendora::ChooseDestination(context, s, checkedObjectNames);
   if (s.destinationChosen) {
-    RunSave(s.DestinationFolder(), std::move(checkedObjectNames));
+    RunSave(s.DestinationFolder(), std::move(checkedObjectNames), format);
     s.destinationChosen = false;
   }
   s.SetDestinationFolder({});
 }
 
-void CMainFrame::RunSave(const std::string& folder,
-                         std::vector<std::u16string> checkedObjectNames) {
+void CMainFrame::RunSave(const std::string& folder, std::vector<std::u16string> checkedObjectNames,
+                         ui::SaveFormat format) {
   ui::JobState& s = doc_.state;
   std::vector<std::string> failures;
   bool jobFailed = false;
   {
-    const InUseMarker marker(folder + "tempUNT.dat");
+    // A SQLite save's destination is its database file: the marker goes beside it.
+    const InUseMarker marker(folder.substr(0, folder.rfind('/') + 1) + "tempUNT.dat");
     SaveDialogTimings timings;
     timings.paced = settings_.timings.savePaced;
     timings.closeTimerMs = settings_.timings.saveCloseTimerMs;
     CFileSaving dialog(s, prompts_, timings, this);
-    mendora::SaveRequest request{folder, s.saveAllObjects, std::move(checkedObjectNames)};
+    mendora::SaveRequest request{folder, s.saveAllObjects, std::move(checkedObjectNames), format};
     mendora::SaveJob job(doc_.file, doc_.catalogue, std::move(request), dialog.Display(),
                          dialog.Pacer());
     SaveJobWork work(job);

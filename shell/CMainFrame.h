@@ -26,6 +26,7 @@
 #include "shell/JobThread.h"
 #include "shell/ShellSettings.h"
 #include "ui/Prompts.h"
+#include "ui/SaveFormat.h"
 
 class QAction;
 
@@ -56,6 +57,8 @@ class CMainFrame final : public QMainWindow {
     QAction* stopTool = nullptr;
     QAction* saveMenu = nullptr;
     QAction* saveTool = nullptr;
+    QAction* saveSqliteMenu = nullptr;
+    QAction* saveCsvMenu = nullptr;
     QAction* exitMenu = nullptr;
     QAction* exitTool = nullptr;
     QAction* helpMenu = nullptr;
@@ -77,6 +80,9 @@ class CMainFrame final : public QMainWindow {
   // Save: refused while a grid fill runs; the destination, then the save
   // dialog, then what came of it.
   void OnSave();
+  // Save in one of the formats: the same check marks, destination step and
+  // save dialog; "Save as SQLite…" and "Save as CSV…" come here.
+  void SaveAs(ui::SaveFormat format);
   // Help: the manual in a window of its own, or that window brought forward.
   void OnHelp();
   // The manual's first page: help/index.html in the installation folder,
@@ -145,7 +151,8 @@ class CMainFrame final : public QMainWindow {
   void ClearTreeAndGrid();
   void ShowAbout();
   // The save dialog over the chosen folder; then the outcome is told.
-  void RunSave(const std::string& folder, std::vector<std::u16string> checkedObjectNames);
+  void RunSave(const std::string& folder, std::vector<std::u16string> checkedObjectNames,
+               ui::SaveFormat format);
   bool AnyJobSet() const;
   void CloseDataFile();
 

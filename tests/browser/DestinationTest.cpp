@@ -6,6 +6,7 @@
 
 #include <deque>
 #include <filesystem>
+#include <fstream>
 
 #include "browser/Destination.h"
 #include "browser/TreeClick.h"
@@ -102,10 +103,11 @@ struct Choice {
   std::vector<std::u16string> names;
   std::u16string database = u"Sales";
   std::tm when = At(2009, 7, 3, 14, 5, 9);
+  ui::SaveFormat format = ui::SaveFormat::kSql;
 
   bool Run() {
     DestinationContext context{
-        t.tree, t.nodes, t.handles, database, folders, prompts, [this] { return when; }};
+        t.tree, t.nodes, t.handles, database, folders, prompts, [this] { return when; }, format};
     return ChooseDestination(context, state, names);
   }
 };
@@ -211,6 +213,22 @@ TEST(ChooseDestination, SavesWithinOneSecondEachGetAFolderOfTheirOwn) {
   const std::string base = scratch.path() + "/MDRecovered_Sales.mdf_14.05.09_07-03-09";
   EXPECT_EQ(made, (std::vector<std::string>{base + "/", base + "_2/", base + "_3/"}));
   for (const std::string& folder : made) EXPECT_TRUE(fs::is_directory(folder));
+}
+
+TEST(ChooseDestination, ASqliteSaveMakesANewFileAndNeverWritesOverOne) {
+  ScratchFolder scratch;
+  const std::string base = scratch.path() + "/MDRecovered_Sales.mdf_14.05.09_07-03-09";
+  // A file of that name is there already, with something in it.
+  std::ofstream(base + ".sqlite") << "kept";
+  Choice choice;
+  choice.t.Check(choice.t.nodes.root);
+  choice.format = ui::SaveFormat::kSqlite;
+  choice.folders.answers = {scratch.path()};
+  ASSERT_TRUE(choice.Run());
+  EXPECT_EQ(choice.state.DestinationFolder(), base + "_2.sqlite");
+  EXPECT_EQ(fs::file_size(base + "_2.sqlite"), 0u);
+  EXPECT_EQ(fs::file_size(base + ".sqlite"), 4u);
+  EXPECT_FALSE(fs::exists(base));
 }
 
 TEST(ChooseDestination, CancelChangesNothingButWhatToSave) {

@@ -32,14 +32,13 @@ inline std::string ReadAll(const std::string& path) {
   return ss.str();
 }
 
-// Runs mendora-cli with `args`, stdin from /dev/null, stdout and stderr apart.
+// Runs the program `all[0]` (found on PATH when it has no "/") with the
+// arguments after it, stdin from /dev/null, stdout and stderr apart.
 // `stdoutPath`: where standard output goes instead (a device such as /dev/full).
 // A run longer than `seconds` is ended by SIGALRM, which its status shows (142).
-inline CliRun RunCli(const std::vector<std::string>& args, const char* stdoutPath = nullptr,
-                     unsigned seconds = 60) {
+inline CliRun RunProgram(std::vector<std::string> all, const char* stdoutPath = nullptr,
+                         unsigned seconds = 60) {
   TempFile out(".out"), err(".err");
-  std::vector<std::string> all = {MENDORA_CLI_PATH};
-  all.insert(all.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (auto& a : all) argv.push_back(a.data());
   argv.push_back(nullptr);
@@ -55,7 +54,7 @@ inline CliRun RunCli(const std::vector<std::string>& args, const char* stdoutPat
     dup2(in, 0);
     dup2(o, 1);
     dup2(e, 2);
-    execv(argv[0], argv.data());
+    execvp(argv[0], argv.data());
     _exit(127);
   }
   CliRun run;
@@ -67,6 +66,14 @@ inline CliRun RunCli(const std::vector<std::string>& args, const char* stdoutPat
   run.out = ReadAll(out.path());
   run.err = ReadAll(err.path());
   return run;
+}
+
+// Runs mendora-cli with `args`, as RunProgram does.
+inline CliRun RunCli(const std::vector<std::string>& args, const char* stdoutPath = nullptr,
+                     unsigned seconds = 60) {
+  std::vector<std::string> all = {MENDORA_CLI_PATH};
+  all.insert(all.end(), args.begin(), args.end());
+  return RunProgram(std::move(all), stdoutPath, seconds);
 }
 
 }  // namespace mdftest

@@ -177,6 +177,7 @@ class CMainFrameTest : public QObject {
   void stopDuringGridFill();
   void saveDuringAGridFillIsRefused();
   void saveOfTheSampleFileCompletes();
+  void saveAsSqliteAndAsCsvRunTheSameDialog();
   void saveOfARealFileCompletes();
   void saveOfARealFileCompletes_data();
   void laterReleaseOpensShowsRowsAndSaves();
@@ -695,6 +696,36 @@ void CMainFrameTest::saveOfTheSampleFileCompletes() {
   QVERIFY(!w.doc.state.saveCompleted);
   QVERIFY(w.doc.state.DestinationFolder().empty());
   QVERIFY(w.doc.file.IsOpen());
+  QCOMPARE(w.prompts.UnexpectedQuestions(), 0);
+}
+
+void CMainFrameTest::saveAsSqliteAndAsCsvRunTheSameDialog() {
+  QTemporaryDir destination;
+  QVERIFY(destination.isValid());
+  Window w;
+  w.folder = destination.path();
+  w.Open(QStringLiteral(MENDORA_SAMPLE_PATH));
+  QTRY_VERIFY_WITH_TIMEOUT(w.Idle(), kAnalysisTimeoutMs);
+  w.CheckEverything();
+  QTRY_VERIFY(w.Commands().saveSqliteMenu->isEnabled() && w.Commands().saveCsvMenu->isEnabled());
+  QCOMPARE(w.Commands().saveSqliteMenu->text(), QStringLiteral("Save as SQLite…"));
+  QCOMPARE(w.Commands().saveCsvMenu->text(), QStringLiteral("Save as CSV…"));
+  QStringList used;
+  for (QAction* save : {w.Commands().saveSqliteMenu, w.Commands().saveCsvMenu}) {
+    w.prompts.Clear();
+    qttest::WhenModal<shell::CFileSaving>([&](shell::CFileSaving*) {
+      used << QString::fromStdString(w.doc.state.DestinationFolder());
+    });
+    save->trigger();
+    QCOMPARE(w.prompts.Texts(), std::vector<std::string>{"Saving Completed Successfully."});
+  }
+  QCOMPARE(used.size(), 2);
+  QVERIFY2(used[0].endsWith(".sqlite") && QFileInfo(used[0]).size() > 0, qPrintable(used[0]));
+  const QDir csv(used[1]);
+  for (const char* file : {"Orders.csv", "Products.csv", "schema.sql"}) {
+    QVERIFY2(csv.exists(file), file);
+  }
+  QVERIFY(!QFileInfo::exists(destination.path() + "/tempUNT.dat"));
   QCOMPARE(w.prompts.UnexpectedQuestions(), 0);
 }
 

@@ -1,0 +1,185 @@
+#include "export/CsvWriter.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "engine/Statements.h"
+#include "engine/Utf16.h"
+#include "engine/ValueText.h"
+#include "export/CsvField.h"
+#include "export/ExportFolder.h"
+
+namespace mendora {
+namespace {
+
+// Rows are put on disk in pieces of about this size.
+constexpr size_t kBufferBytes = 1 << 20;
+
+// A new file written through a buffer. Closing it without Close() drops
+// what is still buffered.
+class OutputFile {
+ public:
+  ~OutputFile() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  bool Create(const std::string& path) {
+    path_ = path;
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    return fd_ >= 0 || Fail("cannot create");
+  }
+  bool IsOpen() const { return fd_ >= 0; }
+  std::string& Buffer() { return buffer_; }
+  bool Flush() {
+    size_t done = 0;
+    while (fd_ >= 0 && done < buffer_.size()) {
+      const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return Fail("cannot write");
+      done += static_cast<size_t>(n);
+    }
+    buffer_.clear();
+    return fd_ >= 0;
+  }
+  bool Close() {
+    const bool ok = Flush();
+    if (fd_ >= 0 && ::close(fd_) != 0 && ok) {
+      fd_ = -1;
+      return Fail("cannot close");
+    }
+    fd_ = -1;
+    return ok;
+  }
+  const std::string& Error() const { return error_; }
+
+ private:
+  bool Fail(const char* what) {
+    if (error_.empty()) error_ = std::string(what) + " " + path_ + ": " + std::strerror(errno);
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    return false;
+  }
+  int fd_ = -1;
+  std::string path_;
+  std::string buffer_;
+  std::string error_;
+};
+
+void AppendStatement(std::string& out, std::u16string_view statement) {
+  if (statement.empty()) return;
+  AppendUtf8(statement, out);
+  out += "\r\nGO\r\n";
+}
+
+}  // namespace
+
+struct CsvWriter::State {
+  std::string folder;
+  const Catalogue& catalogue;
+  SaveNotes& notes;
+  ExportFolder names;
+  OutputFile file;
+  uint64_t written = 0;
+  std::string text;
+  std::string modules;  // the modules' part of schema.sql
+
+  State(std::string f, const Catalogue& c, SaveNotes& n)
+      : folder(std::move(f)), catalogue(c), notes(n), names(folder, c.databaseName) {}
+
+  void NoteFileFailure() { notes.failures.push_back(file.Error()); }
+};
+
+CsvWriter::CsvWriter(std::string folder, const Catalogue& catalogue, SaveNotes& notes)
+    : state_(std::make_unique<State>(std::move(folder), catalogue, notes)) {}
+
+CsvWriter::~CsvWriter() = default;
+
+std::string CsvWriter::BeginTable(const _SYSOBJECTS& table,
+                                  const std::vector<_SYSCOLUMNS>& columns) {
+  State& s = *state_;
+  s.written = 0;
+  const std::string path = s.names.Path(ToUtf8(s.names.UniqueFileName("", table.name, u".csv")));
+  if (!s.file.Create(path)) {
+    s.NoteFileFailure();
+    return {};
+  }
+  std::string& line = s.file.Buffer();
+  for (size_t i = 0; i < columns.size(); ++i) {
+    if (i) line.push_back(',');
+    AppendCsvField(line, ToUtf8(columns[i].name));
+  }
+  line += "\r\n";
+  return path;
+}
+
+bool CsvWriter::WriteRow(const RowValues& row) {
+  State& s = *state_;
+  if (!s.file.IsOpen()) return false;
+  std::string& line = s.file.Buffer();
+  for (size_t i = 0; i < row.size(); ++i) {
+    if (i) line.push_back(',');
+    if (row[i].IsNull()) continue;
+    s.text.clear();
+    AppendExactText(row[i], s.text);
+    AppendCsvField(line, s.text);
+  }
+  line += "\r\n";
+  ++s.written;
+  if (line.size() >= kBufferBytes && !s.file.Flush()) {
+    s.NoteFileFailure();
+    return false;
+  }
+  return true;
+}
+
+void CsvWriter::Flush() {
+  State& s = *state_;
+  if (s.file.IsOpen() && !s.file.Flush()) s.NoteFileFailure();
+}
+
+uint64_t CsvWriter::EndTable() {
+  State& s = *state_;
+  if (s.file.IsOpen() && !s.file.Close()) s.NoteFileFailure();
+  return s.written;
+}
+
+void CsvWriter::WriteModule(const _SYSOBJECTS&, std::u16string_view text) {
+  AppendStatement(state_->modules, text);
+}
+
+void CsvWriter::Finish(const std::vector<const _SYSOBJECTS*>& tables) {
+  State& s = *state_;
+  const Catalogue& c = s.catalogue;
+  OutputFile schema;
+  if (!schema.Create(s.names.Path("schema.sql"))) {
+    s.notes.failures.push_back(schema.Error());
+    return;
+  }
+  std::string& out = schema.Buffer();
+  for (const _SYSOBJECTS* table : tables) {
+    AppendStatement(out, TableDefinitionStatement(c, table->id, table->name));
+  }
+  for (const _SYSOBJECTS* table : tables) {
+    for (const auto& o : c.objects) {
+      if (o.parentId != table->id) continue;
+      if (o.type == u"PK" || o.type == u"UQ") {
+        for (const auto& index : c.indexRows) {
+          if (index.tableId != table->id || index.name != o.name) continue;
+          AppendStatement(out, KeyOrIndexStatement(c, table->id, index.indid, o.type, o.name, true,
+                                                   StatementUse::kScript));
+          break;
+        }
+      } else if (o.type == u"F ") {
+        AppendStatement(out, ForeignKeyStatement(c, o.id, StatementUse::kScript));
+      } else if (o.type == u"C ") {
+        AppendStatement(out, CheckConstraintStatement(c, o.id));
+      }
+    }
+  }
+  out += s.modules;
+  if (!schema.Close()) s.notes.failures.push_back(schema.Error());
+}
+
+}  // namespace mendora

@@ -1,0 +1,47 @@
+// The CSV save: in the save's folder one "<table>.csv" per table and
+// "schema.sql".
+//
+//   <table>.csv   RFC 4180 in UTF-8 without a byte-order mark, CR LF line
+//                 ends, a header line of the column names, then one line per
+//                 row. Each value is its exact text, as `mendora-cli rows`
+//                 writes it (CsvField.h for the quoting): NULL is an empty
+//                 field without quotes, an empty string is "".
+//   schema.sql    the table definitions with their keys, foreign keys and
+//                 checks, then the modules' texts, each statement followed
+//                 by a GO line, in UTF-8.
+//
+// A table's file name is made safe and unique within the folder in any
+// letter case, as the script names are.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/Catalogue.h"
+#include "export/DataWriter.h"
+
+namespace mendora {
+
+class CsvWriter final : public DataWriter {
+ public:
+  // `folder`: the save's own folder, ending with "/", made by the
+  // destination step.
+  CsvWriter(std::string folder, const Catalogue& catalogue, SaveNotes& notes);
+  ~CsvWriter() override;
+
+  bool Begin() override { return true; }
+  std::string BeginTable(const _SYSOBJECTS& table,
+                         const std::vector<_SYSCOLUMNS>& columns) override;
+  bool WriteRow(const RowValues& row) override;
+  void Flush() override;
+  uint64_t EndTable() override;
+  void WriteModule(const _SYSOBJECTS& module, std::u16string_view text) override;
+  void Finish(const std::vector<const _SYSOBJECTS*>& tables) override;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace mendora
