@@ -29,11 +29,12 @@ namespace {
 using nlohmann::json;
 
 // Cells compared by placeholder only: the reference does not decode binary
-// XML.
+// XML, and marks "<lob>" the large values it did not follow (the column is
+// marked below).
 constexpr const char* kNotCompared = "~";
 
 bool NotCompared(const json& column) {
-  return column["type"] == "xml";
+  return column["type"] == "xml" || column.value("unfollowed", false);
 }
 
 // The data files that have reference content beside them, whatever their version.
@@ -131,7 +132,9 @@ std::string Quoted(const std::string& name) {
 std::vector<const json*> UserTables(const json& reference) {
   std::vector<const json*> tables;
   for (const json& table : reference["tables"]) {
-    if (!table.value("ms_shipped", false)) tables.push_back(&table);
+    // Tables a tool marked as shipped are the application's; the server's own
+    // (sys, INFORMATION_SCHEMA) are never saved.
+    if (!IsBuiltInSchema(table)) tables.push_back(&table);
   }
   return tables;
 }
@@ -235,7 +238,14 @@ TEST_P(SqliteCsvRealFiles, EveryCellReadsBackAsTheReference) {
       GTEST_SKIP() << name << ": the engine refuses this version today; compared once it reads it";
     }
   }
-  const json reference = Reference(name);
+  json reference = Reference(name);
+  for (json& table : reference["tables"]) {
+    for (const json& row : table["rows"]) {
+      for (size_t c = 0; c < row.size(); ++c) {
+        if (row[c] == "<lob>") table["columns"][c]["unfollowed"] = true;
+      }
+    }
+  }
   const std::vector<const json*> tables = UserTables(reference);
   TempDir dir;
 
@@ -368,7 +378,14 @@ class Quiet final : public ui::ExportDisplay {
 // before it whole, the one under way not at all.
 TEST(SqliteSave, AStopLeavesTheTablesFinishedBeforeItWhole) {
   const std::string name = "v611-northwind.mdf";
-  const json reference = Reference(name);
+  json reference = Reference(name);
+  for (json& table : reference["tables"]) {
+    for (const json& row : table["rows"]) {
+      for (size_t c = 0; c < row.size(); ++c) {
+        if (row[c] == "<lob>") table["columns"][c]["unfollowed"] = true;
+      }
+    }
+  }
   mendora::DataFile file;
   ASSERT_TRUE(file.Open(RealMdf(name)));
   ASSERT_TRUE(file.DetectVersion());
