@@ -22,6 +22,13 @@ struct RowsOptions {
   std::string table;  // name or schema.name, matched exactly
   RowsFormat format = RowsFormat::kTsv;
   std::optional<uint64_t> limit;
+  // --deleted: only the rows recovered from what a plain read leaves behind;
+  // --all: the live rows, then those. Both lead each row with `_found_at`
+  // and `_why` (empty for a live row).
+  bool deleted = false;
+  bool all = false;
+  // --damage: instead of the rows, what reading them skipped, one line each.
+  bool damage = false;
 };
 // The table's rows as they are read: tsv or csv with a header line of column
 // names, or JSON Lines. An unknown table exits 1 naming the tables whose

@@ -13,6 +13,7 @@ int Usage() {
   std::cerr << "usage: mendora-cli info FILE\n"
                "       mendora-cli tree FILE\n"
                "       mendora-cli rows FILE TABLE [--format tsv|csv|json] [--limit N]\n"
+               "                            [--deleted | --all] [--damage]\n"
                "       mendora-cli ddl FILE [NAME]\n"
                "       mendora-cli export FILE DEST [--only NAME ...]\n";
   return 2;
@@ -39,13 +40,19 @@ bool ParseRows(const std::vector<std::string>& args, cli::RowsOptions& options) 
       auto [end, ec] = std::from_chars(n.data(), n.data() + n.size(), limit);
       if (ec != std::errc() || end != n.data() + n.size()) return false;
       options.limit = limit;
+    } else if (a == "--deleted") {
+      options.deleted = true;
+    } else if (a == "--all") {
+      options.all = true;
+    } else if (a == "--damage") {
+      options.damage = true;
     } else if (a.rfind("--", 0) == 0) {
       return false;
     } else {
       positional.push_back(a);
     }
   }
-  if (positional.size() != 2) return false;
+  if (positional.size() != 2 || (options.deleted && options.all)) return false;
   options.path = positional[0];
   options.table = positional[1];
   return true;

@@ -1,0 +1,258 @@
+#include "engine/DeletedRowReader.h"
+
+#include <algorithm>
+#include <array>
+
+#include "engine/ColumnLayouts.h"
+#include "engine/PageHeader.h"
+#include "engine/PfsPage.h"
+#include "engine/ValueDecoder.h"
+
+namespace mendora {
+namespace {
+
+constexpr size_t kStubSize = 9;  // a forwarding stub: status, page, file, slot
+
+// The columns (colid order positions) of the key that tells an older version
+// of a row from another row: the primary key, else a unique clustered
+// index, else any unique index. Empty when the table has none.
+std::vector<size_t> KeyColumns(const Catalogue& catalogue, int64_t tableId,
+                               const std::vector<_SYSCOLUMNS>& columns) {
+  const _SYSINDEXES* key = nullptr;
+  int rank = 0;
+  for (const auto& r : catalogue.indexRows) {
+    if (r.tableId != tableId || !r.unique || r.indid == 0) continue;
+    const int here = r.primaryKey ? 3 : r.indid == 1 ? 2 : 1;
+    if (here > rank) {
+      rank = here;
+      key = &r;
+    }
+  }
+  std::vector<std::pair<uint16_t, size_t>> ordered;
+  if (!key) return {};
+  for (const auto& k : catalogue.indexKeys) {
+    if (k.objectId != static_cast<uint32_t>(tableId) || k.indexId != key->indid || k.included ||
+        k.keyOrdinal == 0) {
+      continue;
+    }
+    for (size_t i = 0; i < columns.size(); ++i) {
+      if (columns[i].colid == static_cast<int16_t>(k.columnId)) ordered.emplace_back(k.keyOrdinal, i);
+    }
+  }
+  std::sort(ordered.begin(), ordered.end());
+  std::vector<size_t> out;
+  for (const auto& o : ordered) out.push_back(o.second);
+  return out;
+}
+
+}  // namespace
+
+const char* DeletedWhyText(DeletedWhy why) {
+  switch (why) {
+    case DeletedWhy::kGhost:
+      return "ghost";
+    case DeletedWhy::kUnreferenced:
+      return "unreferenced";
+    case DeletedWhy::kFreedPage:
+      return "freed page";
+    case DeletedWhy::kSuperseded:
+      return "superseded";
+  }
+  return "";
+}
+
+std::string FoundAtText(const FoundAt& at) {
+  std::string text = std::to_string(at.file) + ':' + std::to_string(at.page);
+  if (at.slot) return text + '/' + std::to_string(*at.slot);
+  return text + "@+" + std::to_string(at.offset);
+}
+
+std::vector<FreedPage> FindFreedDataPages(const DataFile& file, JobControl* job) {
+  std::vector<FreedPage> pages;
+  PfsMap pfs(file);
+  std::array<std::byte, kPageHeaderSize> header{};
+  const uint64_t count = file.PageCount();
+  for (uint64_t p = 0; p < count; ++p) {
+    if (job && p % 4096 == 0) job->Checkpoint();
+    if (pfs.MayBeAllocated(p)) continue;
+    if (file.ReadDirect(p * kPageSize, header) < header.size()) continue;
+    const PageHeader h = DecodePageHeader(header);
+    // A page that names another page as itself is a stray copy, not this one.
+    if (h.type != kPageTypeData || h.thisPage != p || h.slotCount == 0) continue;
+    pages.push_back({p, {h.objectId, h.indexId}});
+  }
+  return pages;
+}
+
+DeletedRowReader::DeletedRowReader(const DataFile& file, const Catalogue& catalogue,
+                                   int64_t tableId, const std::vector<FreedPage>* freedPages)
+    : file_(file), live_(file, catalogue, tableId), freedPages_(freedPages) {
+  if (!live_.CanRead()) return;
+  shape_ = ShapeOf(*live_.Layout(), live_.Columns());
+  lobs_.emplace(file, live_.Storage()->largeValues);
+  keyColumns_ = KeyColumns(catalogue, tableId, live_.Columns());
+}
+
+bool DeletedRowReader::KeyOf(const std::vector<CellValue>& cells, std::string& key) const {
+  key.clear();
+  for (size_t i : keyColumns_) {
+    if (i >= cells.size()) return false;
+    const CellValue& c = cells[i];
+    const Bytes v = c.Value();
+    key.push_back(c.isNull ? 'N' : c.offRow ? 'O' : 'V');
+    key += std::to_string(v.size());
+    key.push_back(':');
+    for (std::byte b : v) key.push_back(static_cast<char>(b));
+  }
+  return !key.empty();
+}
+
+void DeletedRowReader::Read(JobControl& job, const TableReader::RowSink& onLive,
+                            const RecoveredSink& onRecovered) {
+  stats_ = {};
+  found_.clear();
+  liveKeys_.clear();
+  walked_.clear();
+  if (!CanRead()) return;
+  bool stopped = false;
+  live_.SetPageSink([this](uint64_t p, const PageBuffer& page) { WalkPage(p, page, false); });
+  live_.Read(job, [&](const RowValues& row) {
+    if (onLive && !onLive(row)) stopped = true;
+    return !stopped;
+  });
+  live_.SetPageSink(nullptr);
+  if (stopped) return;
+
+  if (!freedPages_) {
+    ownFreedPages_ = FindFreedDataPages(file_, &job);
+    freedPages_ = &ownFreedPages_;
+  }
+  PageHeader named;
+  named.type = kPageTypeData;
+  PageBuffer page;
+  for (const FreedPage& f : *freedPages_) {
+    named.objectId = f.unit.objectId;
+    named.indexId = f.unit.indexId;
+    if (!NamesRowUnit(named, live_.Storage()->rows) || walked_.count(f.page)) continue;
+    job.Checkpoint();
+    file_.ReadPage(f.page, page);
+    WalkPage(f.page, page, true);
+  }
+
+  for (Found& f : found_) {
+    if (!f.key.empty() && liveKeys_.count(f.key)) f.row.why = DeletedWhy::kSuperseded;
+    switch (f.row.why) {
+      case DeletedWhy::kGhost:
+        ++stats_.ghost;
+        break;
+      case DeletedWhy::kUnreferenced:
+        ++stats_.unreferenced;
+        break;
+      case DeletedWhy::kFreedPage:
+        ++stats_.freedPage;
+        break;
+      case DeletedWhy::kSuperseded:
+        ++stats_.superseded;
+        break;
+    }
+  }
+  for (const Found& f : found_) {
+    if (!onRecovered(f.row)) return;
+  }
+}
+
+void DeletedRowReader::WalkPage(uint64_t pageNumber, const PageBuffer& page, bool freed) {
+  if (!walked_.insert(pageNumber).second) return;
+  ++(freed ? stats_.freedPages : stats_.pagesWalked);
+  const Bytes bytes(page);
+  const std::vector<uint16_t> slots = SlotOffsets(page);
+  const RecordLimits limits(slots);
+  const ColumnLayout& layout = *live_.Layout();
+  std::string key;
+
+  // What the slots name: live records (their keys kept), ghosts, stubs.
+  extents_.clear();
+  for (size_t k = 0; k < slots.size(); ++k) {
+    const uint16_t at = slots[k];
+    if (at < kPageHeaderSize) continue;
+    const Bytes bound = limits.Bound(bytes, at);
+    const uint8_t type = std::to_integer<uint8_t>(bytes[at]) & kStatusTypeMask;
+    if (type == kRecordForwardingStub) {
+      extents_.emplace_back(at, static_cast<uint16_t>(std::min(at + kStubSize, bound.size())));
+      continue;
+    }
+    if (!ParseRecordInto(bound, at, record_)) {
+      // Damaged: the table reader says so; its bytes are no gap.
+      extents_.emplace_back(at, static_cast<uint16_t>(bound.size()));
+      continue;
+    }
+    extents_.emplace_back(at, static_cast<uint16_t>(at + record_.bytes.size()));
+    if (!freed && (type == kRecordPrimary || type == kRecordForwarded)) {
+      if (type == kRecordPrimary && !ParseRowCandidate(bound, at, shape_, check_)) {
+        ++stats_.liveOutsideRules;
+      }
+      if (!keyColumns_.empty() && CutRowInto(record_, layout, cells_) && KeyOf(cells_, key)) {
+        liveKeys_.insert(key);
+      }
+      continue;
+    }
+    if (type != kRecordGhostData && !(freed && type == kRecordPrimary)) continue;
+    if (ParseRowCandidate(bound, at, shape_, record_)) {
+      TryCandidate(bytes, pageNumber, at, static_cast<uint16_t>(k),
+                   freed ? DeletedWhy::kFreedPage : DeletedWhy::kGhost, record_);
+    }
+  }
+
+  // The gaps between them, up to the slot array: every place a row of the
+  // table parses, cut at the gap's end so no candidate reaches into a live
+  // record or past the page.
+  std::sort(extents_.begin(), extents_.end());
+  const size_t bodyEnd = kPageSize - 2 * slots.size();
+  extents_.emplace_back(static_cast<uint16_t>(bodyEnd), static_cast<uint16_t>(bodyEnd));
+  size_t cursor = kPageHeaderSize;
+  for (const auto& [start, end] : extents_) {
+    const size_t gapEnd = std::min<size_t>(start, bodyEnd);
+    if (cursor < gapEnd) {
+      const Bytes gap = bytes.first(gapEnd);
+      for (size_t o = cursor; o + 4 <= gapEnd;) {
+        if (MayStartRow(gap, o, shape_) && ParseRowCandidate(gap, o, shape_, record_) &&
+            TryCandidate(bytes, pageNumber, static_cast<uint16_t>(o), std::nullopt,
+                         freed ? DeletedWhy::kFreedPage : DeletedWhy::kUnreferenced, record_)) {
+          o += std::max<size_t>(record_.bytes.size(), 1);
+        } else {
+          ++o;
+        }
+      }
+    }
+    cursor = std::max<size_t>(cursor, end);
+  }
+}
+
+bool DeletedRowReader::TryCandidate(Bytes, uint64_t pageNumber, uint16_t at,
+                                    std::optional<uint16_t> slot, DeletedWhy why,
+                                    const Record& record) {
+  if (!CutRowInto(record, *live_.Layout(), cells_)) return false;
+  const auto& columns = live_.Columns();
+  Found found;
+  found.row.values.resize(columns.size());
+  for (size_t i = 0; i < columns.size(); ++i) {
+    const CellValue& cell = cells_[i];
+    Value& value = found.row.values[i];
+    if (cell.isNull) continue;
+    if (cell.offRow) {
+      if (!lobs_->Read(cell.bytes, cell.bytes.size() == 16, lobBytes_, lobError_)) return false;
+      DecodeValue(lobBytes_, columns[i], value);
+      if (!StoredValueFits(columns[i], lobBytes_, true, value)) return false;
+    } else {
+      DecodeValue(cell.Value(), columns[i], value);
+      if (!StoredValueFits(columns[i], cell.Value(), false, value)) return false;
+    }
+  }
+  KeyOf(cells_, found.key);
+  found.row.at = {1, pageNumber, slot, at};
+  found.row.why = why;
+  found_.push_back(std::move(found));
+  return true;
+}
+
+}  // namespace mendora
