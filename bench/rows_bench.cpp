@@ -1,9 +1,11 @@
 // Measures reading every row of every user table of one data file through
 // TableReader: once to a sink that keeps nothing, once written out as CSV text
 // (exact text, RFC 4180 quoting) to /dev/null, against a plain sequential read
-// of the same file; and the process's peak memory.
+// of the same file; and the process's peak memory. With --deleted, also
+// every table read through DeletedRowReader (the live rows and, from the same
+// pages, the rows a plain read leaves behind), against the live read alone.
 //
-//   rows_bench FILE.mdf
+//   rows_bench FILE.mdf [--deleted]
 //
 // The file is read once, unmeasured, first; run the program twice to see the
 // figures with the file in the page cache.
@@ -16,6 +18,7 @@
 
 #include "bench/BenchFile.h"
 #include "engine/Analysis.h"
+#include "engine/DeletedRowReader.h"
 #include "engine/TableReader.h"
 #include "engine/ValueText.h"
 
@@ -81,6 +84,33 @@ Pass ReadAllTables(const DataFile& file, const Catalogue& catalogue, OnRow onRow
   return pass;
 }
 
+struct DeletedPass {
+  Pass live;
+  uint64_t recovered = 0;
+  uint64_t freedPages = 0;
+  double scanSeconds = 0;  // finding the freed data pages of the file
+};
+
+template <typename OnRow>
+DeletedPass ReadAllTablesWithDeleted(const DataFile& file, const Catalogue& catalogue,
+                                     OnRow onRow) {
+  DeletedPass pass;
+  NullJobControl job;
+  auto start = Clock::now();
+  const std::vector<FreedPage> freed = FindFreedDataPages(file, &job);
+  pass.scanSeconds = Seconds(start);
+  pass.freedPages = freed.size();
+  for (const auto& table : catalogue.userTables) {
+    DeletedRowReader reader(file, catalogue, table.id, &freed);
+    if (!reader.CanRead()) continue;
+    reader.Read(job, onRow, [&](const RecoveredRow& row) { return onRow(row.values); });
+    pass.live.rows += reader.LiveStats().rows;
+    pass.recovered += reader.Stats().Total();
+  }
+  pass.live.seconds = Seconds(start);
+  return pass;
+}
+
 void Print(const char* what, const Pass& p, double mb) {
   std::printf("%-16s %8.3f s  %11llu rows  %8.2f M rows/s  %8.1f MB/s of file", what, p.seconds,
               static_cast<unsigned long long>(p.rows), p.rows / p.seconds / 1e6, mb / p.seconds);
@@ -91,8 +121,9 @@ void Print(const char* what, const Pass& p, double mb) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: rows_bench FILE.mdf\n");
+  const bool deleted = argc == 3 && std::string(argv[2]) == "--deleted";
+  if (argc != 2 && !deleted) {
+    std::fprintf(stderr, "usage: rows_bench FILE.mdf [--deleted]\n");
     return 2;
   }
   const char* path = argv[1];
@@ -103,12 +134,15 @@ int main(int argc, char** argv) {
   const Catalogue& catalogue = b.catalogue;
 
   // To nothing: only the values' own sizes are looked at.
-  Pass null = ReadAllTables(file, catalogue, [](const RowValues& row) {
+  auto toNothing = [](const RowValues& row) {
     uint64_t n = row.size();
     for (const auto& v : row) n += v.bytes.size() + v.text.size();
     valueSink = valueSink + n;
     return true;
-  });
+  };
+  Pass null = ReadAllTables(file, catalogue, toNothing);
+  DeletedPass withDeleted;
+  if (deleted) withDeleted = ReadAllTablesWithDeleted(file, catalogue, toNothing);
 
   // As CSV text, through a large stdio buffer.
   FILE* out = std::fopen("/dev/null", "wb");
@@ -148,6 +182,16 @@ int main(int argc, char** argv) {
   std::printf("RunAnalysis      %8.3f s  %8.1f MB/s\n", analysisSeconds, mb / analysisSeconds);
   Print("rows to null", null, mb);
   Print("rows as CSV", csv, mb);
+  if (deleted) {
+    Print("rows + deleted", withDeleted.live, mb);
+    std::printf("deleted rows     %llu recovered, %llu freed data pages found in %.3f s\n",
+                static_cast<unsigned long long>(withDeleted.recovered),
+                static_cast<unsigned long long>(withDeleted.freedPages),
+                withDeleted.scanSeconds);
+    std::printf("gap walk         %+.1f %% over the live read\n",
+                (withDeleted.live.seconds / null.seconds - 1) * 100);
+  }
   std::printf("peak memory      %8.1f MiB (ru_maxrss)\n", usage.ru_maxrss / 1024.0);
+  if (deleted && withDeleted.live.rows != null.rows) return 1;
   return null.rows == csv.rows ? 0 : 1;
 }

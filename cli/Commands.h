@@ -11,7 +11,10 @@
 
 namespace cli {
 
-int Info(const std::string& path, std::ostream& out, std::ostream& err);
+// With `damage`: instead of the counts, the file's damage report (catalogue
+// pages and references, then every table's skipped records and values), one
+// tab-separated line each: file, page, slot, offset, reason.
+int Info(const std::string& path, std::ostream& out, std::ostream& err, bool damage = false);
 // The object tree as the window builds it, one node per line, two spaces of
 // indent per level. A refused file prints the window's bare root.
 int Tree(const std::string& path, std::ostream& out, std::ostream& err);
@@ -49,6 +52,8 @@ struct ExportOptions {
   std::string path;
   std::string destination;        // created when missing; the save's folder goes inside
   std::vector<std::string> only;  // tables and modules, as if checked in the tree; empty: all
+  // --deleted: each table's recovered rows also, in Tables_Data/<table>_Deleted.sql.
+  bool deleted = false;
 };
 // The save: prints the folder it wrote, progress and failures on `err`; exits
 // 1 when anything could not be written.

@@ -10,12 +10,12 @@
 namespace {
 
 int Usage() {
-  std::cerr << "usage: mendora-cli info FILE\n"
+  std::cerr << "usage: mendora-cli info FILE [--damage]\n"
                "       mendora-cli tree FILE\n"
                "       mendora-cli rows FILE TABLE [--format tsv|csv|json] [--limit N]\n"
                "                            [--deleted | --all] [--damage]\n"
                "       mendora-cli ddl FILE [NAME]\n"
-               "       mendora-cli export FILE DEST [--only NAME ...]\n";
+               "       mendora-cli export FILE DEST [--only NAME ...] [--deleted]\n";
   return 2;
 }
 
@@ -66,6 +66,8 @@ int main(int argc, char** argv) {
   if (args.empty()) return Usage();
   const std::string& command = args[0];
   if (command == "info" && args.size() == 2) return cli::Info(args[1], std::cout, std::cerr);
+  if (command == "info" && args.size() == 3 && args[2] == "--damage")
+    return cli::Info(args[1], std::cout, std::cerr, true);
   if (command == "tree" && args.size() == 2) return cli::Tree(args[1], std::cout, std::cerr);
   if (command == "rows") {
     cli::RowsOptions options;
@@ -85,6 +87,8 @@ int main(int argc, char** argv) {
     for (size_t i = 3; i < args.size(); ++i) {
       if (args[i] == "--only" && i + 1 < args.size()) {
         options.only.push_back(args[++i]);
+      } else if (args[i] == "--deleted") {
+        options.deleted = true;
       } else {
         return Usage();
       }

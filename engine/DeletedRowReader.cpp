@@ -28,21 +28,19 @@ std::vector<size_t> KeyColumns(const Catalogue& catalogue, int64_t tableId,
       key = &r;
     }
   }
-  std::vector<std::pair<uint16_t, size_t>> ordered;
   if (!key) return {};
+  // The index's columns in key order (the catalogue keeps them so); a key
+  // whose columns all read as included has them all as its key.
+  std::vector<size_t> keyed, all;
   for (const auto& k : catalogue.indexKeys) {
-    if (k.objectId != static_cast<uint32_t>(tableId) || k.indexId != key->indid || k.included ||
-        k.keyOrdinal == 0) {
-      continue;
-    }
+    if (k.objectId != static_cast<uint32_t>(tableId) || k.indexId != key->indid) continue;
     for (size_t i = 0; i < columns.size(); ++i) {
-      if (columns[i].colid == static_cast<int16_t>(k.columnId)) ordered.emplace_back(k.keyOrdinal, i);
+      if (columns[i].colid != static_cast<int16_t>(k.columnId)) continue;
+      all.push_back(i);
+      if (!k.included) keyed.push_back(i);
     }
   }
-  std::sort(ordered.begin(), ordered.end());
-  std::vector<size_t> out;
-  for (const auto& o : ordered) out.push_back(o.second);
-  return out;
+  return keyed.empty() ? all : keyed;
 }
 
 }  // namespace

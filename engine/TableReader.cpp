@@ -12,6 +12,7 @@
 #include "engine/Record.h"
 #include "engine/RowCutter.h"
 #include "engine/TypeCodes.h"
+#include "engine/Utf16.h"
 #include "engine/ValueDecoder.h"
 
 namespace mendora {
@@ -91,7 +92,9 @@ std::optional<TableStorage> FindTableStorage(const Catalogue& catalogue,
 }
 
 TableReader::TableReader(const DataFile& file, const Catalogue& catalogue, int64_t tableId)
-    : file_(file), columns_(ColumnsOf(catalogue, tableId)) {
+    : file_(file),
+      columns_(ColumnsOf(catalogue, tableId)),
+      tableName_(ToUtf8(ObjectName(catalogue, tableId))) {
   if (auto it = catalogue.layouts.find(tableId); it != catalogue.layouts.end()) {
     if (it->second.columns.size() == columns_.size()) layout_ = &it->second;
   }
@@ -112,7 +115,7 @@ bool TableReader::Accepts(const PageBuffer& page, uint64_t pageNumber) {
 
 void TableReader::NoteDamage(size_t at, const std::string& reason) {
   if (damage_) {
-    damage_->Add(pageNumber_, slot_, static_cast<uint32_t>(at), "table " + std::to_string(storage_->tableId) + ": " + reason);
+    damage_->Add(pageNumber_, slot_, static_cast<uint32_t>(at), tableName_ + ": " + reason);
   }
 }
 

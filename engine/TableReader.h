@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "engine/Catalogue.h"
@@ -101,6 +102,7 @@ class TableReader {
 
   const DataFile& file_;
   std::vector<_SYSCOLUMNS> columns_;
+  std::string tableName_;  // for the damage report
   const ColumnLayout* layout_ = nullptr;
   std::optional<TableStorage> storage_;
   std::optional<LobReader> lobs_;

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <optional>
 #include <unordered_map>
 
+#include "engine/DeletedRowReader.h"
 #include "engine/FileError.h"
 #include "engine/IndexEntry.h"
 #include "engine/Statements.h"
@@ -95,6 +97,8 @@ struct SaveJob::State {
   JobControl* job = nullptr;
   int objectCounter = 0;
   int objectTotal = 0;
+  // The freed data pages of the file, found once for every table's deleted rows.
+  std::optional<std::vector<FreedPage>> freedPages;
 
   State(const DataFile& f, const Catalogue& c, SaveRequest r, ui::ExportDisplay& d, ui::Pacer& p)
       : file(f),
@@ -146,7 +150,10 @@ struct SaveJob::State {
   std::vector<const _SYSOBJECTS*> SelectedTables() const;
   void ExportTables();
   void ExportTable(const _SYSOBJECTS& table);
-  void WriteTableData(const _SYSOBJECTS& table, const std::string& dataPath);
+  void WriteTableData(const _SYSOBJECTS& table, const std::string& dataPath,
+                      const std::string& deletedPath);
+  void WriteDeletedRows(const std::u16string& head, const std::vector<_SYSCOLUMNS>& columns,
+                        const std::vector<RecoveredRow>& rows, const std::string& deletedPath);
   void ExportKeys();
   void ExportTableKeys(const _SYSOBJECTS& table);
   void WriteKeyOrIndex(KeyScript script, std::u16string_view name, int64_t tableId, int mode);
@@ -200,6 +207,10 @@ void SaveJob::State::ExportTable(const _SYSOBJECTS& table) {
       u"_Data.sql";
   const std::string createPath = folder.Path("Tables_Create/" + ToUtf8(createName));
   const std::string dataPath = folder.Path("Tables_Data/" + ToUtf8(dataName));
+  const std::string deletedPath = folder.Path(
+      "Tables_Data/" +
+      ToUtf8(dataName.substr(0, dataName.size() - std::u16string_view(u"_Data.sql").size())) +
+      "_Deleted.sql");
   if (!folder.CreateScript(createPath) || !folder.CreateScript(dataPath)) return;
 
   ShowSavedPath(createPath);
@@ -207,7 +218,7 @@ void SaveJob::State::ExportTable(const _SYSOBJECTS& table) {
   folder.AppendStatement(createPath,
                          WithCrLf(TableDefinitionStatement(catalogue, table.id, table.name)));
   display.SetCurrentProgress(0);
-  WriteTableData(table, dataPath);
+  WriteTableData(table, dataPath, deletedPath);
 
   folder.AppendToFile(ExportFolder::SqlcmdLine(createName), "Tables_Create.bat");
   folder.AppendToFile(u"\r\n", "Tables_Create.bat");
@@ -215,9 +226,16 @@ void SaveJob::State::ExportTable(const _SYSOBJECTS& table) {
   folder.AppendToFile(u"\r\n", "Tables_Data.bat");
 }
 
-void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, const std::string& dataPath) {
+void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, const std::string& dataPath,
+                                    const std::string& deletedPath) {
   TableReader reader(file, catalogue, table.id);
   if (!reader.CanRead()) return;
+  std::optional<DeletedRowReader> deleted;
+  std::vector<RecoveredRow> recovered;
+  if (request.includeDeletedRows) {
+    if (!freedPages) freedPages = FindFreedDataPages(file, job);
+    deleted.emplace(file, catalogue, table.id, &*freedPages);
+  }
   ShowSavedPath(dataPath);
   ScriptFile script;
   if (!script.Open(dataPath, ScriptFile::Mode::kExisting)) {
@@ -241,7 +259,7 @@ void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, const std::string&
                        Decimal(static_cast<int64_t>(of)));
   };
   FlushingJob flushing(*job, script);
-  reader.Read(flushing, [&](const RowValues& row) {
+  auto onRow = [&](const RowValues& row) {
     statement = head;
     for (size_t i = 0; i < row.size() && i < columns.size(); ++i) {
       if (i) statement += u',';
@@ -261,16 +279,25 @@ void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, const std::string&
       }
     }
     return true;
-  });
+  };
+  if (deleted) {
+    deleted->Read(flushing, onRow, [&](const RecoveredRow& row) {
+      recovered.push_back(row);
+      return true;
+    });
+  } else {
+    reader.Read(flushing, onRow);
+  }
   if (!script.Close()) {
     folder.NoteFailure(dataPath, script.Error());
   }
+  if (!recovered.empty()) WriteDeletedRows(head, columns, recovered, deletedPath);
   report.rowsWritten += written;
   if (nulled) {
     report.warnings.push_back("table " + ToUtf8(table.name) + ": " + std::to_string(nulled) +
                               " values were written as NULL (first: " + firstWhy + ")");
   }
-  const TableReadStats& stats = reader.Stats();
+  const TableReadStats& stats = deleted ? deleted->LiveStats() : reader.Stats();
   if (stats.skippedRecords) {
     report.warnings.push_back("table " + ToUtf8(table.name) + ": " +
                               std::to_string(stats.skippedRecords) +
@@ -280,6 +307,34 @@ void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, const std::string&
   Wait(500);
   display.SetCurrentProgress(100);
   Wait(500);
+}
+
+void SaveJob::State::WriteDeletedRows(const std::u16string& head,
+                                      const std::vector<_SYSCOLUMNS>& columns,
+                                      const std::vector<RecoveredRow>& rows,
+                                      const std::string& deletedPath) {
+  if (!folder.CreateScript(deletedPath)) return;
+  ScriptFile script;
+  if (!script.Open(deletedPath, ScriptFile::Mode::kExisting)) {
+    folder.NoteFailure(deletedPath, script.Error());
+    return;
+  }
+  std::u16string statement;
+  std::string why;
+  for (const RecoveredRow& row : rows) {
+    // Where the row was found and why it is not live, before its Insert.
+    statement = u"-- " + FromUtf8(FoundAtText(row.at)) + u" " + FromUtf8(DeletedWhyText(row.why));
+    if (!script.WriteLine(statement)) break;
+    statement = head;
+    for (size_t i = 0; i < row.values.size() && i < columns.size(); ++i) {
+      if (i) statement += u',';
+      AppendSqlLiteral(row.values[i], columns[i], statement, &why);
+    }
+    statement += u')';
+    if (!script.WriteLine(statement)) break;
+    ++report.deletedRowsWritten;
+  }
+  if (!script.Close()) folder.NoteFailure(deletedPath, script.Error());
 }
 
 void SaveJob::State::ExportKeys() {

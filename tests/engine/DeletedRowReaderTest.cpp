@@ -53,6 +53,7 @@ std::string Describe(const Person& p) {
 struct Read {
   std::vector<std::string> live;
   std::vector<RecoveredRow> recovered;
+  mendora::DeletedReadStats stats;
   std::vector<std::string> Recovered() const {
     std::vector<std::string> out;
     for (const auto& r : recovered) out.push_back(Describe(r.values));
@@ -75,6 +76,7 @@ Read ReadBoth(AnalysedFile& f, int32_t tableId) {
         out.recovered.push_back(row);
         return true;
       });
+  out.stats = reader.Stats();
   return out;
 }
 
@@ -210,6 +212,7 @@ TEST_P(DeletedRowReaderTest, ATruncatedTablesFreedPagesGiveBackEveryRow) {
   AnalysedFile f(file);
   const Read read = ReadBoth(f, id);
   EXPECT_TRUE(read.live.empty());
+  EXPECT_EQ(read.stats.freedPages, 2u);
   EXPECT_EQ(read.Recovered(), LiveWithout(people, {}));
   for (const auto& r : read.recovered) {
     EXPECT_EQ(r.why, DeletedWhy::kFreedPage);
@@ -260,6 +263,8 @@ TEST_P(DeletedRowReaderTest, RecordsOfAnotherTableAndRandomBytesAreNoRows) {
   const Read people2 = ReadBoth(f, id);
   EXPECT_EQ(people2.live, LiveWithout(people, {}));
   EXPECT_TRUE(people2.recovered.empty()) << people2.Recovered()[0];
+  EXPECT_EQ(people2.stats.freedPages, 1u);  // the random page was walked
+  EXPECT_EQ(people2.stats.pagesWalked, 2u);
   const Read counts2 = ReadBoth(f, other);
   EXPECT_EQ(counts2.live.size(), 3u);
   ASSERT_EQ(counts2.recovered.size(), 1u);
