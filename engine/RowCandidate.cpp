@@ -57,6 +57,7 @@ size_t SignificantDigits(const std::string& digits) {
 RowShape ShapeOf(const ColumnLayout& layout, std::span<const _SYSCOLUMNS> columns) {
   RowShape shape;
   size_t fixedEnd = 4;
+  size_t lastNullBit = 0;
   std::vector<bool> varUsed;
   for (size_t i = 0; i < layout.columns.size(); ++i) {
     const ColumnPlace& p = layout.columns[i];
@@ -72,17 +73,20 @@ RowShape ShapeOf(const ColumnLayout& layout, std::span<const _SYSCOLUMNS> column
       case ColumnPlace::Kind::Absent:
         break;
     }
+    lastNullBit = std::max<size_t>(lastNullBit, p.nullBit);
     if (i < columns.size() && (columns[i].status & 0x01) && p.nullBit != 0) {
       shape.notNullBits.push_back(p.nullBit);
     }
   }
   // Variable places no named column takes are hidden columns (the
   // uniquifier of a non-unique clustered index): counted in the row's
-  // column count, and stored.
+  // column count, and stored. A dropped column keeps its place in the NULL
+  // bitmap and in the count of the rows written before it was dropped.
   const auto hidden = static_cast<uint16_t>(std::count(varUsed.begin(), varUsed.end(), false));
   shape.fixedEnd = static_cast<uint16_t>(std::min<size_t>(fixedEnd, 0xFFFF));
   shape.minColumns = static_cast<uint16_t>(layout.columns.size());
-  shape.maxColumns = static_cast<uint16_t>(layout.columns.size() + hidden);
+  shape.maxColumns =
+      static_cast<uint16_t>(std::max(layout.columns.size(), lastNullBit) + hidden);
   shape.maxVariable = static_cast<uint16_t>(varUsed.size());
   return shape;
 }
