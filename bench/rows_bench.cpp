@@ -186,8 +186,7 @@ int main(int argc, char** argv) {
     Print("rows + deleted", withDeleted.live, mb);
     std::printf("deleted rows     %llu recovered, %llu freed data pages found in %.3f s\n",
                 static_cast<unsigned long long>(withDeleted.recovered),
-                static_cast<unsigned long long>(withDeleted.freedPages),
-                withDeleted.scanSeconds);
+                static_cast<unsigned long long>(withDeleted.freedPages), withDeleted.scanSeconds);
     std::printf("gap walk         %+.1f %% over the live read\n",
                 (withDeleted.live.seconds / null.seconds - 1) * 100);
   }

@@ -214,17 +214,15 @@ int Rows(const RowsOptions& options, std::ostream& out, std::ostream& err) {
       ++written;
       return !options.limit || written < *options.limit;
     };
-    auto onLive = [&](const mendora::RowValues& row) {
-      return writeRow(nullptr, nullptr, row);
-    };
+    auto onLive = [&](const mendora::RowValues& row) { return writeRow(nullptr, nullptr, row); };
     if (recovered) {
       std::string foundAt;
-      reader.Read(
-          a.job, options.all || options.damage ? mendora::TableReader::RowSink(onLive) : nullptr,
-          [&](const mendora::RecoveredRow& row) {
-            foundAt = mendora::FoundAtText(row.at);
-            return writeRow(&foundAt, mendora::DeletedWhyText(row.why), row.values);
-          });
+      reader.Read(a.job,
+                  options.all || options.damage ? mendora::TableReader::RowSink(onLive) : nullptr,
+                  [&](const mendora::RecoveredRow& row) {
+                    foundAt = mendora::FoundAtText(row.at);
+                    return writeRow(&foundAt, mendora::DeletedWhyText(row.why), row.values);
+                  });
     } else {
       mendora::TableReader live(a.file, a.catalogue, table->id);
       live.SetDamageReport(&damage);

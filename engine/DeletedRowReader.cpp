@@ -248,7 +248,7 @@ bool DeletedRowReader::TryCandidate(Bytes, uint64_t pageNumber, uint16_t at,
   }
   KeyOf(cells_, found.key);
   found.row.at = {1, pageNumber, slot, at};
-  found.row.why = why;
+  found.row.why = found.row.foundAs = why;
   found_.push_back(std::move(found));
   return true;
 }

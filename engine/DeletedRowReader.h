@@ -57,6 +57,9 @@ struct RecoveredRow {
   RowValues values;  // in colid order, like a live row
   FoundAt at;
   DeletedWhy why = DeletedWhy::kUnreferenced;
+  // How it was found (ghost, unreferenced or freed page), also when `why`
+  // says superseded.
+  DeletedWhy foundAs = DeletedWhy::kUnreferenced;
 };
 
 // A data page the PFS marks free, with the unit its header still names.

@@ -85,8 +85,7 @@ RowShape ShapeOf(const ColumnLayout& layout, std::span<const _SYSCOLUMNS> column
   const auto hidden = static_cast<uint16_t>(std::count(varUsed.begin(), varUsed.end(), false));
   shape.fixedEnd = static_cast<uint16_t>(std::min<size_t>(fixedEnd, 0xFFFF));
   shape.minColumns = static_cast<uint16_t>(layout.columns.size());
-  shape.maxColumns =
-      static_cast<uint16_t>(std::max(layout.columns.size(), lastNullBit) + hidden);
+  shape.maxColumns = static_cast<uint16_t>(std::max(layout.columns.size(), lastNullBit) + hidden);
   shape.maxVariable = static_cast<uint16_t>(varUsed.size());
   return shape;
 }

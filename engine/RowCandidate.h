@@ -35,10 +35,10 @@ namespace mendora {
 
 // What every record of one table looks like before its values are read.
 struct RowShape {
-  uint16_t fixedEnd = 4;     // record offset of the column count
-  uint16_t minColumns = 0;   // column counts a record of the table may carry
+  uint16_t fixedEnd = 4;    // record offset of the column count
+  uint16_t minColumns = 0;  // column counts a record of the table may carry
   uint16_t maxColumns = 0;
-  uint16_t maxVariable = 0;  // variable columns a record may store
+  uint16_t maxVariable = 0;           // variable columns a record may store
   std::vector<uint16_t> notNullBits;  // NULL-bitmap positions of NOT NULL columns
 };
 

@@ -108,8 +108,8 @@ class DeletedRowReaderTest : public ::testing::TestWithParam<uint16_t> {
     options.rowsPerPage = kRowsPerPage;
     options.lobUnit = true;
     const int32_t id = cat.AddTable(
-        u"People", {IntColumn(u"Id", true), VarCharColumn(u"Name", 40), NTextColumn(u"Bio")},
-        rows, options);
+        u"People", {IntColumn(u"Id", true), VarCharColumn(u"Name", 40), NTextColumn(u"Bio")}, rows,
+        options);
     cat.AddKey(id, u"PK_People", "PK", {1}, true);
     return id;
   }
@@ -165,11 +165,15 @@ TEST_P(DeletedRowReaderTest, OlderVersionsOfALiveRowAreSupersededAndARewrittenTa
   // its own page with a longer name (the new record after the old one); row
   // 5 was rewritten in place with a shorter name, over the old record.
   const std::vector<Person> people = {
-      {0, "person 0", u""},  {2, "moved, old", u"old bio"},
-      {1, "person 1", u""},  {4, "short", u""},
+      {0, "person 0", u""},
+      {2, "moved, old", u"old bio"},
+      {1, "person 1", u""},
+      {4, "short", u""},
       {4, "a much longer name than before", u""},
-      {3, "person 3", u""},  {2, "moved, new", u""},
-      {6, "person 6", u""},  {5, "the original long name of five", u""},
+      {3, "person 3", u""},
+      {2, "moved, new", u""},
+      {6, "person 6", u""},
+      {5, "the original long name of five", u""},
       {5, "five", u""},
   };
   const int32_t id = Build(cat, people);
@@ -228,9 +232,9 @@ TEST_P(DeletedRowReaderTest, RecordsOfAnotherTableAndRandomBytesAreNoRows) {
   for (int i = 0; i < 4; ++i) counts.push_back({BigIntValue(i), BigIntValue(i * 100), kNull});
   TableOptions options;
   options.rowsPerPage = kRowsPerPage;
-  const int32_t other = cat.AddTable(
-      u"Counts", {BigIntColumn(u"K"), BigIntColumn(u"V"), VarCharColumn(u"Tag", 10)}, counts,
-      options);
+  const int32_t other =
+      cat.AddTable(u"Counts", {BigIntColumn(u"K"), BigIntColumn(u"V"), VarCharColumn(u"Tag", 10)},
+                   counts, options);
   MdfBuilder file = cat.Build();
   const BuiltTable& b = cat.Table(id);
   const BuiltTable& o = cat.Table(other);

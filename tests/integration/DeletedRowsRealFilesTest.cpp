@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <iostream>
+#include <map>
 #include <set>
 
 #include "engine/Analysis.h"
@@ -36,6 +37,7 @@ TEST_P(DeletedRowsRealFiles, LiveRowsStayAndEveryLiveRecordPassesTheRules) {
     DeletedRowReader reader(file, catalogue, table["id"].get<int64_t>(), &freed);
     uint64_t live = 0;
     std::set<std::string> places;
+    std::map<std::string, int> foundAs;
     reader.Read(
         job,
         [&](const RowValues&) {
@@ -45,6 +47,7 @@ TEST_P(DeletedRowsRealFiles, LiveRowsStayAndEveryLiveRecordPassesTheRules) {
         [&](const RecoveredRow& row) {
           EXPECT_TRUE(places.insert(FoundAtText(row.at)).second) << FoundAtText(row.at);
           EXPECT_EQ(row.values.size(), reader.Columns().size());
+          ++foundAs[DeletedWhyText(row.foundAs)];
           return true;
         });
     EXPECT_EQ(live, table["rows"].size());
@@ -53,7 +56,9 @@ TEST_P(DeletedRowsRealFiles, LiveRowsStayAndEveryLiveRecordPassesTheRules) {
     if (s.Total()) {
       std::cout << name << '\t' << tableName << '\t' << s.Total() << " (ghost " << s.ghost
                 << ", unreferenced " << s.unreferenced << ", freed page " << s.freedPage
-                << ", superseded " << s.superseded << ")\n";
+                << ", superseded " << s.superseded << "; found as";
+      for (const auto& [how, n] : foundAs) std::cout << ' ' << how << ' ' << n;
+      std::cout << ")\n";
     }
   }
 }
