@@ -89,20 +89,32 @@ DeletedRowReader::DeletedRowReader(const DataFile& file, const Catalogue& catalo
   shape_ = ShapeOf(*live_.Layout(), live_.Columns());
   lobs_.emplace(file, live_.Storage()->largeValues);
   keyColumns_ = KeyColumns(catalogue, tableId, live_.Columns());
+  for (size_t i : keyColumns_) {
+    if (i >= live_.Layout()->columns.size()) continue;
+    keyPositions_.push_back(keyLayout_.columns.size());
+    keyLayout_.columns.push_back(live_.Layout()->columns[i]);
+  }
+  if (keyPositions_.size() != keyColumns_.size()) keyColumns_.clear(), keyPositions_.clear();
 }
 
-bool DeletedRowReader::KeyOf(const std::vector<CellValue>& cells, std::string& key) const {
-  key.clear();
-  for (size_t i : keyColumns_) {
-    if (i >= cells.size()) return false;
+std::optional<uint64_t> DeletedRowReader::KeyOf(const std::vector<CellValue>& cells,
+                                                const std::vector<size_t>& positions) const {
+  if (positions.empty()) return std::nullopt;
+  // FNV-1a over each key value's state, length and bytes.
+  uint64_t h = 14695981039346656037ull;
+  auto mix = [&h](uint8_t b) {
+    h ^= b;
+    h *= 1099511628211ull;
+  };
+  for (size_t i : positions) {
+    if (i >= cells.size()) return std::nullopt;
     const CellValue& c = cells[i];
     const Bytes v = c.Value();
-    key.push_back(c.isNull ? 'N' : c.offRow ? 'O' : 'V');
-    key += std::to_string(v.size());
-    key.push_back(':');
-    for (std::byte b : v) key.push_back(static_cast<char>(b));
+    mix(c.isNull ? 1 : c.offRow ? 2 : 3);
+    for (size_t n = v.size(), k = 0; k < 4; ++k, n >>= 8) mix(static_cast<uint8_t>(n));
+    for (std::byte b : v) mix(std::to_integer<uint8_t>(b));
   }
-  return !key.empty();
+  return h;
 }
 
 void DeletedRowReader::Read(JobControl& job, const TableReader::RowSink& onLive,
@@ -137,8 +149,11 @@ void DeletedRowReader::Read(JobControl& job, const TableReader::RowSink& onLive,
     WalkPage(f.page, page, true);
   }
 
+  std::sort(liveKeys_.begin(), liveKeys_.end());
   for (Found& f : found_) {
-    if (!f.key.empty() && liveKeys_.count(f.key)) f.row.why = DeletedWhy::kSuperseded;
+    if (f.key && std::binary_search(liveKeys_.begin(), liveKeys_.end(), *f.key)) {
+      f.row.why = DeletedWhy::kSuperseded;
+    }
     switch (f.row.why) {
       case DeletedWhy::kGhost:
         ++stats_.ghost;
@@ -165,8 +180,6 @@ void DeletedRowReader::WalkPage(uint64_t pageNumber, const PageBuffer& page, boo
   const Bytes bytes(page);
   const std::vector<uint16_t> slots = SlotOffsets(page);
   const RecordLimits limits(slots);
-  const ColumnLayout& layout = *live_.Layout();
-  std::string key;
 
   // What the slots name: live records (their keys kept), ghosts, stubs.
   extents_.clear();
@@ -186,11 +199,9 @@ void DeletedRowReader::WalkPage(uint64_t pageNumber, const PageBuffer& page, boo
     }
     extents_.emplace_back(at, static_cast<uint16_t>(at + record_.bytes.size()));
     if (!freed && (type == kRecordPrimary || type == kRecordForwarded)) {
-      if (type == kRecordPrimary && !ParseRowCandidate(bound, at, shape_, check_)) {
-        ++stats_.liveOutsideRules;
-      }
-      if (!keyColumns_.empty() && CutRowInto(record_, layout, cells_) && KeyOf(cells_, key)) {
-        liveKeys_.insert(key);
+      if (type == kRecordPrimary && !FitsShape(record_, shape_)) ++stats_.liveOutsideRules;
+      if (!keyColumns_.empty() && CutRowInto(record_, keyLayout_, cells_)) {
+        if (const auto key = KeyOf(cells_, keyPositions_)) liveKeys_.push_back(*key);
       }
       continue;
     }
@@ -246,7 +257,7 @@ bool DeletedRowReader::TryCandidate(Bytes, uint64_t pageNumber, uint16_t at,
       if (!StoredValueFits(columns[i], cell.Value(), false, value)) return false;
     }
   }
-  KeyOf(cells_, found.key);
+  found.key = KeyOf(cells_, keyColumns_);
   found.row.at = {1, pageNumber, slot, at};
   found.row.why = found.row.foundAs = why;
   found_.push_back(std::move(found));

@@ -101,8 +101,12 @@ bool MayStartRow(Bytes page, size_t at, const RowShape& shape) {
   return LoadU16(page, at + 2) == shape.fixedEnd;
 }
 
-bool ParseRowCandidate(Bytes page, size_t at, const RowShape& shape, Record& record) {
-  if (!MayStartRow(page, at, shape) || !ParseRecordInto(page, at, record)) return false;
+bool FitsShape(const Record& record, const RowShape& shape) {
+  const uint8_t type = record.statusA & kStatusTypeMask;
+  if ((type != kRecordPrimary && type != kRecordGhostData) || (record.statusA & kStatusNeverSet) ||
+      record.fixedEnd != shape.fixedEnd) {
+    return false;
+  }
   if (!record.hasColumnCount || record.columnCount < shape.minColumns ||
       record.columnCount > shape.maxColumns) {
     return false;
@@ -110,7 +114,14 @@ bool ParseRowCandidate(Bytes page, size_t at, const RowShape& shape, Record& rec
   for (uint16_t bit : shape.notNullBits) {
     if (record.IsNull(bit)) return false;
   }
-  if (record.varEnds.size() > shape.maxVariable) return false;
+  return record.varEnds.size() <= shape.maxVariable;
+}
+
+bool ParseRowCandidate(Bytes page, size_t at, const RowShape& shape, Record& record) {
+  if (!MayStartRow(page, at, shape) || !ParseRecordInto(page, at, record) ||
+      !FitsShape(record, shape)) {
+    return false;
+  }
   record.statusA = static_cast<uint8_t>(record.statusA & ~kStatusTypeMask);
   return true;
 }

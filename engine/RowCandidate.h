@@ -49,6 +49,10 @@ RowShape ShapeOf(const ColumnLayout& layout, std::span<const _SYSCOLUMNS> column
 // and the table's fixed-part end. Most places on a page fail here.
 bool MayStartRow(Bytes page, size_t at, const RowShape& shape);
 
+// Whether a parsed record has the shape: the checks of ParseRowCandidate
+// after the parse, without changing the record.
+bool FitsShape(const Record& record, const RowShape& shape);
+
 // Parses the record at `at` of `page` (cut where the record must end) and
 // checks it against the shape. A ghost's record type is made primary in
 // `record`, so the row cutter reads it like a live row.
