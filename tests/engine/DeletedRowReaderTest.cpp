@@ -13,7 +13,9 @@
 #include "engine/DeletedRowReader.h"
 #include "engine/PageHeader.h"
 #include "engine/Record.h"
+#include "engine/RowCandidate.h"
 #include "engine/Utf16.h"
+#include "engine/ValueDecoder.h"
 #include "tests/engine/AnalysedFile.h"
 #include "tests/support/CatalogueBuilder.h"
 
@@ -320,6 +322,88 @@ TEST_P(DeletedRowReaderTest, AGhostBreakingAnyParseRuleIsNoRow) {
   const Read read = ReadBoth(f, id);
   EXPECT_EQ(read.live, LiveWithout(people, {0, 1, 2, 3, 4, 6}));
   EXPECT_EQ(read.Recovered(), std::vector<std::string>{Describe(people[6])});
+}
+
+// A dropped table: its object row is left as a ghost in the object table and
+// its pages are freed, their headers still naming its unit. The catalogue
+// is read from live system rows only, so the table is not in it and no
+// reader is made for its pages: its rows are not recovered, and the table
+// beside it gives nothing of them.
+TEST_P(DeletedRowReaderTest, ADroppedTablesRowsAreNotTakenForAnotherTables) {
+  CatalogueBuilder cat(GetParam(), u"Dropped");
+  const auto people = Ten();
+  const int32_t id = Build(cat, people);
+  std::vector<Row> rows;
+  for (int i = 0; i < 5; ++i) rows.push_back({IntValue(100 + i), VarCharValue("gone"), kNull});
+  const int32_t dropped = cat.AddTable(
+      u"Gone", {IntColumn(u"Id", true), VarCharColumn(u"Name", 40), NTextColumn(u"Bio")}, rows);
+  const uint32_t objects = cat.Is2000() ? kObjSysObjects : kObjSysSchObjs;
+  cat.EditSystemRows([&](CatalogueBuilder::SystemRowLists& lists) {
+    for (ByteVec& row : lists[objects]) {
+      if (mendora::LoadU32(row, 4) == static_cast<uint32_t>(dropped)) row[0] |= std::byte{0x0C};
+    }
+  });
+  MdfBuilder file = cat.Build();
+  for (uint32_t p : cat.Table(dropped).dataPages) CatalogueBuilder::SetAllocated(file, p, false);
+
+  AnalysedFile f(file);
+  EXPECT_EQ(f.Object(u"Gone"), nullptr);
+  ASSERT_EQ(f.c.userTables.size(), 1u);
+  const Read read = ReadBoth(f, id);
+  EXPECT_EQ(read.live, LiveWithout(people, {}));
+  EXPECT_TRUE(read.recovered.empty());
+  EXPECT_EQ(read.stats.freedPages, 0u);
+}
+
+// The value rules of a candidate, each at its edge: what the server can
+// store passes, one step beyond does not.
+TEST(RowCandidateValues, EachTypeTakesOnlyWhatItsColumnCanHold) {
+  auto column = [](uint8_t xtype, int16_t length, uint8_t prec = 0, uint8_t scale = 0) {
+    mendora::_SYSCOLUMNS c;
+    c.xtype = xtype;
+    c.length = length;
+    c.prec = prec;
+    c.scale = scale;
+    return c;
+  };
+  struct Case {
+    const char* what;
+    mendora::_SYSCOLUMNS column;
+    ByteVec stored;
+    bool offRow;
+    bool fits;
+  };
+  const auto kDecimal = column(106, 5, 5, 2);
+  const Case cases[] = {
+      {"datetime 9999-12-31 23:59:59.997", column(61, 8), Concat({U32(25919999), U32(2958463)}),
+       false, true},
+      {"datetime a day past 9999", column(61, 8), Concat({U32(0), U32(2958464)}), false, false},
+      {"datetime before 1753", column(61, 8), Concat({U32(0), U32(0xFFFF2E45)}), false, false},
+      {"datetime ticks of a whole day", column(61, 8), Concat({U32(25920000), U32(0)}), false,
+       false},
+      {"smalldatetime 23:59", column(58, 4), Concat({U16(1439), U16(65378)}), false, true},
+      {"smalldatetime minute 1440", column(58, 4), Concat({U16(1440), U16(0)}), false, false},
+      {"decimal(5,2) 999.99", kDecimal, Concat({U8(1), U32(99999)}), false, true},
+      {"decimal(5,2) six digits", kDecimal, Concat({U8(1), U32(100000)}), false, false},
+      {"decimal sign 2", kDecimal, Concat({U8(2), U32(1)}), false, false},
+      {"decimal(5,2) of 9 bytes", kDecimal, Concat({U8(1), U64(1)}), false, false},
+      {"nvarchar with a surrogate pair", column(231, 20), Concat({U16(0xD83D), U16(0xDE00)}), false,
+       true},
+      {"nvarchar with a lone low surrogate", column(231, 20), U16(0xDE00), false, false},
+      {"nvarchar of odd length", column(231, 20), Ascii("abc"), false, false},
+      {"float NaN", column(62, 8), U64(0x7FF8000000000000ull), false, false},
+      {"real infinity", column(59, 4), U32(0x7F800000), false, false},
+      {"varchar(3) holding 4 bytes", column(167, 3), Ascii("abcd"), false, false},
+      {"varchar(3) holding 3 bytes", column(167, 3), Ascii("abc"), false, true},
+      {"varchar(max) off the row", column(167, -1), Ascii(std::string(9000, 'x')), true, true},
+      {"int off the row", column(56, 4), U32(1), true, false},
+      {"uniqueidentifier", column(36, 16), ByteVec(16), false, true},
+  };
+  for (const auto& c : cases) {
+    mendora::Value v;
+    mendora::DecodeValue(c.stored, c.column, v);
+    EXPECT_EQ(mendora::StoredValueFits(c.column, c.stored, c.offRow, v), c.fits) << c.what;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, DeletedRowReaderTest, ::testing::Values(539, 611, 655),
