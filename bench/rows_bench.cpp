@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -64,13 +65,19 @@ struct Pass {
   uint64_t forwarded = 0;
   uint64_t bytesOut = 0;
   double seconds = 0;
+  double cpuSeconds = 0;  // the process's processor time: steadier on a busy machine
 };
+
+double CpuSeconds(std::clock_t since) {
+  return static_cast<double>(std::clock() - since) / CLOCKS_PER_SEC;
+}
 
 template <typename OnRow>
 Pass ReadAllTables(const DataFile& file, const Catalogue& catalogue, OnRow onRow) {
   Pass pass;
   NullJobControl job;
   auto start = Clock::now();
+  const std::clock_t cpu = std::clock();
   for (const auto& table : catalogue.userTables) {
     TableReader reader(file, catalogue, table.id);
     if (!reader.CanRead()) continue;
@@ -81,6 +88,7 @@ Pass ReadAllTables(const DataFile& file, const Catalogue& catalogue, OnRow onRow
     pass.forwarded += reader.Stats().forwardedRows;
   }
   pass.seconds = Seconds(start);
+  pass.cpuSeconds = CpuSeconds(cpu);
   return pass;
 }
 
@@ -97,6 +105,7 @@ DeletedPass ReadAllTablesWithDeleted(const DataFile& file, const Catalogue& cata
   DeletedPass pass;
   NullJobControl job;
   auto start = Clock::now();
+  const std::clock_t cpu = std::clock();
   const std::vector<FreedPage> freed = FindFreedDataPages(file, &job);
   pass.scanSeconds = Seconds(start);
   pass.freedPages = freed.size();
@@ -108,6 +117,7 @@ DeletedPass ReadAllTablesWithDeleted(const DataFile& file, const Catalogue& cata
     pass.recovered += reader.Stats().Total();
   }
   pass.live.seconds = Seconds(start);
+  pass.live.cpuSeconds = CpuSeconds(cpu);
   return pass;
 }
 
@@ -142,7 +152,17 @@ int main(int argc, char** argv) {
   };
   Pass null = ReadAllTables(file, catalogue, toNothing);
   DeletedPass withDeleted;
-  if (deleted) withDeleted = ReadAllTablesWithDeleted(file, catalogue, toNothing);
+  // The two reads in turn, three times, the fastest of each kept: on a busy
+  // machine one run of each says little.
+  Pass fastestLive = null;
+  for (int round = 0; deleted && round < 3; ++round) {
+    if (round) {
+      const Pass live = ReadAllTables(file, catalogue, toNothing);
+      if (live.cpuSeconds < fastestLive.cpuSeconds) fastestLive = live;
+    }
+    const DeletedPass pass = ReadAllTablesWithDeleted(file, catalogue, toNothing);
+    if (round == 0 || pass.live.cpuSeconds < withDeleted.live.cpuSeconds) withDeleted = pass;
+  }
 
   // As CSV text, through a large stdio buffer.
   FILE* out = std::fopen("/dev/null", "wb");
@@ -187,8 +207,11 @@ int main(int argc, char** argv) {
     std::printf("deleted rows     %llu recovered, %llu freed data pages found in %.3f s\n",
                 static_cast<unsigned long long>(withDeleted.recovered),
                 static_cast<unsigned long long>(withDeleted.freedPages), withDeleted.scanSeconds);
-    std::printf("gap walk         %+.1f %% over the live read\n",
-                (withDeleted.live.seconds / null.seconds - 1) * 100);
+    std::printf(
+        "gap walk         %+.1f %% over the live read (processor time, fastest of 3; "
+        "%+.1f %% wall)\n",
+        (withDeleted.live.cpuSeconds / fastestLive.cpuSeconds - 1) * 100,
+        (withDeleted.live.seconds / fastestLive.seconds - 1) * 100);
   }
   std::printf("peak memory      %8.1f MiB (ru_maxrss)\n", usage.ru_maxrss / 1024.0);
   if (deleted && withDeleted.live.rows != null.rows) return 1;

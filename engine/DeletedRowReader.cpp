@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
+#include <string_view>
 
 #include "engine/ColumnLayouts.h"
 #include "engine/PageHeader.h"
@@ -89,30 +91,26 @@ DeletedRowReader::DeletedRowReader(const DataFile& file, const Catalogue& catalo
   shape_ = ShapeOf(*live_.Layout(), live_.Columns());
   lobs_.emplace(file, live_.Storage()->largeValues);
   keyColumns_ = KeyColumns(catalogue, tableId, live_.Columns());
-  for (size_t i : keyColumns_) {
-    if (i >= live_.Layout()->columns.size()) continue;
-    keyPositions_.push_back(keyLayout_.columns.size());
-    keyLayout_.columns.push_back(live_.Layout()->columns[i]);
-  }
-  if (keyPositions_.size() != keyColumns_.size()) keyColumns_.clear(), keyPositions_.clear();
 }
 
-std::optional<uint64_t> DeletedRowReader::KeyOf(const std::vector<CellValue>& cells,
-                                                const std::vector<size_t>& positions) const {
-  if (positions.empty()) return std::nullopt;
-  // FNV-1a over each key value's state, length and bytes.
-  uint64_t h = 14695981039346656037ull;
-  auto mix = [&h](uint8_t b) {
-    h ^= b;
-    h *= 1099511628211ull;
+std::optional<uint64_t> DeletedRowReader::KeyOf(const RowValues& row) const {
+  if (keyColumns_.empty()) return std::nullopt;
+  // Each key value's kind, numbers and bytes, hashed and combined: the
+  // values a live row and a recovered one decode to, so both are keyed alike.
+  uint64_t h = 0;
+  auto mix = [&h](uint64_t part) { h = (h ^ part) * 0x9E3779B97F4A7C15ull + (h >> 29); };
+  auto bytes = [](const void* data, size_t size) {
+    return std::hash<std::string_view>{}(std::string_view(static_cast<const char*>(data), size));
   };
-  for (size_t i : positions) {
-    if (i >= cells.size()) return std::nullopt;
-    const CellValue& c = cells[i];
-    const Bytes v = c.Value();
-    mix(c.isNull ? 1 : c.offRow ? 2 : 3);
-    for (size_t n = v.size(), k = 0; k < 4; ++k, n >>= 8) mix(static_cast<uint8_t>(n));
-    for (std::byte b : v) mix(std::to_integer<uint8_t>(b));
+  for (size_t i : keyColumns_) {
+    if (i >= row.size()) return std::nullopt;
+    const Value& v = row[i];
+    mix(static_cast<uint64_t>(v.kind));
+    mix(static_cast<uint64_t>(v.integer));
+    mix(static_cast<uint64_t>(v.days) * 31 + static_cast<uint64_t>(v.timeUnits));
+    if (!v.text.empty()) mix(bytes(v.text.data(), v.text.size() * sizeof(char16_t)));
+    if (!v.bytes.empty()) mix(bytes(v.bytes.data(), v.bytes.size()));
+    if (!v.digits.empty()) mix(bytes(v.digits.data(), v.digits.size()));
   }
   return h;
 }
@@ -127,6 +125,7 @@ void DeletedRowReader::Read(JobControl& job, const TableReader::RowSink& onLive,
   bool stopped = false;
   live_.SetPageSink([this](uint64_t p, const PageBuffer& page) { WalkPage(p, page, false); });
   live_.Read(job, [&](const RowValues& row) {
+    if (const auto key = KeyOf(row)) liveKeys_.push_back(*key);
     if (onLive && !onLive(row)) stopped = true;
     return !stopped;
   });
@@ -149,7 +148,7 @@ void DeletedRowReader::Read(JobControl& job, const TableReader::RowSink& onLive,
     WalkPage(f.page, page, true);
   }
 
-  std::sort(liveKeys_.begin(), liveKeys_.end());
+  if (!found_.empty()) std::sort(liveKeys_.begin(), liveKeys_.end());
   for (Found& f : found_) {
     if (f.key && std::binary_search(liveKeys_.begin(), liveKeys_.end(), *f.key)) {
       f.row.why = DeletedWhy::kSuperseded;
@@ -200,9 +199,6 @@ void DeletedRowReader::WalkPage(uint64_t pageNumber, const PageBuffer& page, boo
     extents_.emplace_back(at, static_cast<uint16_t>(at + record_.bytes.size()));
     if (!freed && (type == kRecordPrimary || type == kRecordForwarded)) {
       if (type == kRecordPrimary && !FitsShape(record_, shape_)) ++stats_.liveOutsideRules;
-      if (!keyColumns_.empty() && CutRowInto(record_, keyLayout_, cells_)) {
-        if (const auto key = KeyOf(cells_, keyPositions_)) liveKeys_.push_back(*key);
-      }
       continue;
     }
     if (type != kRecordGhostData && !(freed && type == kRecordPrimary)) continue;
@@ -257,7 +253,7 @@ bool DeletedRowReader::TryCandidate(Bytes, uint64_t pageNumber, uint16_t at,
       if (!StoredValueFits(columns[i], cell.Value(), false, value)) return false;
     }
   }
-  found.key = KeyOf(cells_, keyColumns_);
+  found.key = KeyOf(found.row.values);
   found.row.at = {1, pageNumber, slot, at};
   found.row.why = found.row.foundAs = why;
   found_.push_back(std::move(found));

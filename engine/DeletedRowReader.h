@@ -111,11 +111,10 @@ class DeletedRowReader {
   void WalkPage(uint64_t pageNumber, const PageBuffer& page, bool freed);
   bool TryCandidate(Bytes page, uint64_t pageNumber, uint16_t at, std::optional<uint16_t> slot,
                     DeletedWhy why, const Record& record);
-  // A hash of the key columns' bytes of a cut row; nothing when the table
-  // has no key. Two rows of one hash are taken as one key: a wrong match
-  // (one in 2^64 per pair) would only name a row superseded.
-  std::optional<uint64_t> KeyOf(const std::vector<CellValue>& cells,
-                                const std::vector<size_t>& positions) const;
+  // A hash of the key columns' values of a row; nothing when the table has
+  // no key. Two rows of one hash are taken as one key: a wrong match (one in
+  // 2^64 per pair) would only name a row superseded.
+  std::optional<uint64_t> KeyOf(const RowValues& row) const;
 
   const DataFile& file_;
   TableReader live_;
@@ -124,10 +123,7 @@ class DeletedRowReader {
   RowShape shape_;
   std::optional<LobReader> lobs_;
   std::vector<size_t> keyColumns_;  // positions in colid order
-  // The key columns alone, to cut only them from a live row.
-  ColumnLayout keyLayout_;
-  std::vector<size_t> keyPositions_;  // 0, 1, ... : the key layout's cells
-  std::vector<uint64_t> liveKeys_;    // sorted once the live pass is over
+  std::vector<uint64_t> liveKeys_;  // sorted once the live pass is over
   std::unordered_set<uint64_t> walked_;
   struct Found {
     RecoveredRow row;
