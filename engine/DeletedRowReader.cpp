@@ -121,6 +121,7 @@ void DeletedRowReader::Read(JobControl& job, const TableReader::RowSink& onLive,
   found_.clear();
   liveKeys_.clear();
   walked_.clear();
+  keysSorted_ = giveNow_ = stop_ = false;
   if (!CanRead()) return;
   bool stopped = false;
   live_.SetPageSink([this](uint64_t p, const PageBuffer& page) { WalkPage(p, page, false); });
@@ -139,7 +140,17 @@ void DeletedRowReader::Read(JobControl& job, const TableReader::RowSink& onLive,
   PageHeader named;
   named.type = kPageTypeData;
   PageBuffer page;
+  // What the live pages left behind, now that every live key is known;
+  // then the freed pages, each row given as it is found, so a freed table
+  // of any size is never held whole.
+  onRecovered_ = &onRecovered;
+  for (Found& f : found_) {
+    if (!Give(f)) return;
+  }
+  found_.clear();
+  giveNow_ = true;
   for (const FreedPage& f : *freedPages_) {
+    if (stop_) return;
     named.objectId = f.unit.objectId;
     named.indexId = f.unit.indexId;
     if (!NamesRowUnit(named, live_.Storage()->rows) || walked_.count(f.page)) continue;
@@ -147,30 +158,33 @@ void DeletedRowReader::Read(JobControl& job, const TableReader::RowSink& onLive,
     file_.ReadPage(f.page, page);
     WalkPage(f.page, page, true);
   }
+}
 
-  if (!found_.empty()) std::sort(liveKeys_.begin(), liveKeys_.end());
-  for (Found& f : found_) {
-    if (f.key && std::binary_search(liveKeys_.begin(), liveKeys_.end(), *f.key)) {
-      f.row.why = DeletedWhy::kSuperseded;
-    }
-    switch (f.row.why) {
-      case DeletedWhy::kGhost:
-        ++stats_.ghost;
-        break;
-      case DeletedWhy::kUnreferenced:
-        ++stats_.unreferenced;
-        break;
-      case DeletedWhy::kFreedPage:
-        ++stats_.freedPage;
-        break;
-      case DeletedWhy::kSuperseded:
-        ++stats_.superseded;
-        break;
-    }
+bool DeletedRowReader::Give(Found& f) {
+  if (stop_) return false;
+  if (!keysSorted_) {
+    std::sort(liveKeys_.begin(), liveKeys_.end());
+    keysSorted_ = true;
   }
-  for (const Found& f : found_) {
-    if (!onRecovered(f.row)) return;
+  if (f.key && std::binary_search(liveKeys_.begin(), liveKeys_.end(), *f.key)) {
+    f.row.why = DeletedWhy::kSuperseded;
   }
+  switch (f.row.why) {
+    case DeletedWhy::kGhost:
+      ++stats_.ghost;
+      break;
+    case DeletedWhy::kUnreferenced:
+      ++stats_.unreferenced;
+      break;
+    case DeletedWhy::kFreedPage:
+      ++stats_.freedPage;
+      break;
+    case DeletedWhy::kSuperseded:
+      ++stats_.superseded;
+      break;
+  }
+  if (!(*onRecovered_)(f.row)) stop_ = true;
+  return !stop_;
 }
 
 void DeletedRowReader::WalkPage(uint64_t pageNumber, const PageBuffer& page, bool freed) {
@@ -256,7 +270,11 @@ bool DeletedRowReader::TryCandidate(Bytes, uint64_t pageNumber, uint16_t at,
   found.key = KeyOf(found.row.values);
   found.row.at = {1, pageNumber, slot, at};
   found.row.why = found.row.foundAs = why;
-  found_.push_back(std::move(found));
+  if (giveNow_) {
+    Give(found);
+  } else {
+    found_.push_back(std::move(found));
+  }
   return true;
 }
 

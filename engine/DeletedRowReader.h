@@ -129,7 +129,14 @@ class DeletedRowReader {
     RecoveredRow row;
     std::optional<uint64_t> key;
   };
-  std::vector<Found> found_;
+  std::vector<Found> found_;  // on live pages: given once the live keys are all known
+  // Classifies a found row against the live keys, counts it and gives it;
+  // false once the sink asked to stop.
+  bool Give(Found& found);
+  const RecoveredSink* onRecovered_ = nullptr;
+  bool keysSorted_ = false;
+  bool giveNow_ = false;  // on freed pages: each row is given as it is found
+  bool stop_ = false;
   DeletedReadStats stats_;
   Record record_;
   std::vector<CellValue> cells_;
