@@ -13,7 +13,10 @@
 
 namespace cli {
 
-int Info(const std::string& path, std::ostream& out, std::ostream& err);
+// With `damage`: instead of the counts, the file's damage report (catalogue
+// pages and references, then every table's skipped records and values), one
+// tab-separated line each: file, page, slot, offset, reason.
+int Info(const std::string& path, std::ostream& out, std::ostream& err, bool damage = false);
 // The user tables' names, one per line, as Rows takes them: schema.name
 // where the file keeps schemas. For scripts and the shell's completion.
 int Tables(const std::string& path, std::ostream& out, std::ostream& err);
@@ -30,6 +33,13 @@ struct RowsOptions {
   // Every char, varchar and text column read in this code page instead of
   // its collation's.
   std::optional<uint16_t> codePage;
+  // --deleted: only the rows recovered from what a plain read leaves behind;
+  // --all: the live rows, then those. Both lead each row with `_found_at`
+  // and `_why` (empty for a live row).
+  bool deleted = false;
+  bool all = false;
+  // --damage: instead of the rows, what reading them skipped, one line each.
+  bool damage = false;
 };
 // The table's rows as they are read: tsv or csv with a header line of column
 // names, or JSON Lines. An unknown table exits 1 naming the tables whose
@@ -52,6 +62,8 @@ struct ExportOptions {
   std::vector<std::string> only;     // tables and modules, as if checked in the tree; empty: all
   std::optional<uint16_t> codePage;  // as for rows
   ui::SaveFormat format = ui::SaveFormat::kSql;
+  // --deleted: each table's recovered rows also, in Tables_Data/<table>_Deleted.sql.
+  bool deleted = false;
 };
 // The save: prints the folder it wrote (the database file for sqlite),
 // progress and failures on `err`; exits 1 when anything could not be written.

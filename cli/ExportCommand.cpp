@@ -74,6 +74,7 @@ int Export(const ExportOptions& options, std::ostream& out, std::ostream& err) {
 
     mendora::SaveRequest request;
     request.saveAllObjects = options.only.empty();
+    request.includeDeletedRows = options.deleted;
     for (const std::string& wanted : options.only) {
       const std::u16string name = mendora::FromUtf8(wanted);
       bool found = false;

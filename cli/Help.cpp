@@ -12,35 +12,46 @@ namespace {
 // One place for every command's usage and help: a new command or option is
 // added here and in the man page (a test compares the two).
 constexpr CommandHelp kCommands[] = {
-    {"info", "FILE",
+    {"info", "FILE [--damage]",
      "The file's on-disk version (first line, \"version: N\") and its release, then the\n"
      "database name, its page count, the counts of the recovered catalogue and the\n"
-     "data files of the database found beside it.\n"},
+     "data files of the database found beside it.\n"
+     "  --damage               instead, every page, record and value the readers\n"
+     "                         skipped: file, page, slot, offset, reason\n"},
     {"tables", "FILE",
      "The names of the file's user tables, one per line, as \"rows\" takes them\n"
      "(schema.name where the file keeps schemas).\n"},
     {"tree", "FILE",
      "The object tree exactly as the main window builds it, one node per line,\n"
      "two spaces of indent per level.\n"},
-    {"rows", "FILE TABLE [--format tsv|csv|json] [--limit N] [--code-page N]",
+    {"rows",
+     "FILE TABLE [--format tsv|csv|json] [--limit N] [--code-page N] [--deleted | --all] "
+     "[--damage]",
      "Every row of one table (its name, or schema.name), streamed as it is read.\n"
      "  --format tsv|csv|json  tab-separated (the default; NULL is \\N), CSV as\n"
      "                         RFC 4180, or JSON Lines\n"
      "  --limit N              at most N rows\n"
      "  --code-page N          read every char, varchar and text column in code\n"
      "                         page N instead of its collation's (437, 850, 874,\n"
-     "                         932, 936, 949, 950, 1250-1258, 65001)\n"},
+     "                         932, 936, 949, 950, 1250-1258, 65001)\n"
+     "  --deleted              only the rows a plain read leaves behind (ghost,\n"
+     "                         unreferenced, on freed pages, superseded), led by\n"
+     "                         _found_at and _why\n"
+     "  --all                  the live rows, then those, with the same two columns\n"
+     "  --damage               instead of rows, what reading the table skipped\n"},
     {"ddl", "FILE [NAME]",
      "The key, index, foreign-key and check statements of the file as the\n"
      "previews show them, or the statement or module text of the object NAME.\n"},
-    {"export", "FILE DEST [--format sql|sqlite|csv] [--only NAME ...] [--code-page N]",
+    {"export", "FILE DEST [--format sql|sqlite|csv] [--only NAME ...] [--code-page N] [--deleted]",
      "The window's save without windows: a new folder inside DEST with the\n"
      "scripts of every table, key, index, constraint and module; prints the folder.\n"
      "  --format sql|sqlite|csv  the scripts (the default), one SQLite database\n"
      "                         DEST/<folder name>.sqlite, or a folder of CSV files\n"
      "                         (one per table, with schema.sql)\n"
      "  --only NAME            only this table or module (may be repeated)\n"
-     "  --code-page N          as for rows\n"},
+     "  --code-page N          as for rows\n"
+     "  --deleted              also each table's recovered rows, in\n"
+     "                         Tables_Data/<table>_Deleted.sql (not run by Import.bat)\n"},
 };
 
 constexpr std::string_view kProgram = "mendora-cli";

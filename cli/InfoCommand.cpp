@@ -2,17 +2,25 @@
 
 #include "cli/AnalysedFile.h"
 #include "cli/Commands.h"
+#include "engine/FileDamage.h"
 #include "engine/FileError.h"
 #include "engine/Utf16.h"
 
 namespace cli {
 
-int Info(const std::string& path, std::ostream& out, std::ostream& err) {
+int Info(const std::string& path, std::ostream& out, std::ostream& err, bool damage) {
   try {
     AnalysedFile a;
     OpenAndAnalyse(path, a, err);
     if (!a.supported) return 1;
     const mendora::Catalogue& c = a.catalogue;
+    if (damage) {
+      mendora::DamageReport report;
+      mendora::CollectFileDamage(a.file, c, report, a.job);
+      for (const auto& e : report.Entries()) out << mendora::DamageLine(e) << "\n";
+      if (report.NotKept()) err << "damage entries not kept: " << report.NotKept() << "\n";
+      return WroteAll(out, err) ? 0 : 1;
+    }
     out << "version: " << a.file.Version().Number() << "\n"
         << "release: " << a.file.Version().Release() << "\n"
         << "database: " << mendora::ToPrintableUtf8(c.databaseName) << "\n"

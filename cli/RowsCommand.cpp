@@ -3,6 +3,8 @@
 
 #include "cli/AnalysedFile.h"
 #include "cli/Commands.h"
+#include "engine/DamageReport.h"
+#include "engine/DeletedRowReader.h"
 #include "engine/FileError.h"
 #include "engine/TableReader.h"
 #include "engine/Utf16.h"
@@ -92,6 +94,15 @@ void AppendTsvField(std::string& out, std::string_view text) {
   }
 }
 
+// What reading the rows skipped or could not read whole, on standard error.
+void PrintReadCounts(const mendora::TableReadStats& stats, std::ostream& err) {
+  if (stats.skippedRecords) err << "skipped records: " << stats.skippedRecords << "\n";
+  if (stats.unreadableCells) err << "unreadable cells: " << stats.unreadableCells << "\n";
+  if (stats.codePageErrors) {
+    err << "cells with bytes outside their code page: " << stats.codePageErrors << "\n";
+  }
+}
+
 }  // namespace
 
 int Rows(const RowsOptions& options, std::ostream& out, std::ostream& err) {
@@ -107,16 +118,23 @@ int Rows(const RowsOptions& options, std::ostream& out, std::ostream& err) {
       for (const auto& name : caseOnly) err << "  " << mendora::ToUtf8(name) << "\n";
       return 1;
     }
-    mendora::TableReader reader(a.file, a.catalogue, table->id);
-    if (!reader.NotReadReason().empty()) {
-      err << mendora::ToUtf8(table->name) << ": " << reader.NotReadReason() << "\n";
-      return 1;
+    const bool recovered = options.deleted || options.all;
+    {
+      const mendora::TableReader probe(a.file, a.catalogue, table->id);
+      if (!probe.NotReadReason().empty()) {
+        err << mendora::ToUtf8(table->name) << ": " << probe.NotReadReason() << "\n";
+        return 1;
+      }
     }
+    mendora::DamageReport damage;
+    mendora::DeletedRowReader reader(a.file, a.catalogue, table->id);
+    reader.SetDamageReport(&damage);
     std::vector<std::string> names;
+    if (recovered) names = {"_found_at", "_why"};
     for (const auto& c : reader.Columns()) names.push_back(mendora::ToUtf8(c.name));
 
     std::string line;
-    if (options.format != RowsFormat::kJson) {
+    if (options.format != RowsFormat::kJson && !options.damage) {
       for (size_t i = 0; i < names.size(); ++i) {
         if (i) line.push_back(options.format == RowsFormat::kCsv ? ',' : '\t');
         if (options.format == RowsFormat::kCsv) {
@@ -130,21 +148,48 @@ int Rows(const RowsOptions& options, std::ostream& out, std::ostream& err) {
     }
     uint64_t written = 0;
     std::string text;
-    reader.Read(a.job, [&](const mendora::RowValues& row) {
+    // One row: the two leading texts (with --deleted or --all), then the values.
+    auto writeRow = [&](const std::string* foundAt, const char* why,
+                        const mendora::RowValues& row) {
+      if (options.damage) return true;
       if (options.limit && written >= *options.limit) return false;
       line.clear();
       if (options.format == RowsFormat::kJson) line.push_back('{');
-      for (size_t i = 0; i < row.size(); ++i) {
+      size_t field = 0;
+      auto lead = [&](std::string_view value) {
+        switch (options.format) {
+          case RowsFormat::kCsv:
+            if (field) line.push_back(',');
+            mendora::AppendCsvField(line, value);
+            break;
+          case RowsFormat::kTsv:
+            if (field) line.push_back('\t');
+            AppendTsvField(line, value);
+            break;
+          case RowsFormat::kJson:
+            if (field) line.push_back(',');
+            AppendJsonString(line, names[field]);
+            line.push_back(':');
+            AppendJsonString(line, value);
+            break;
+        }
+        ++field;
+      };
+      if (recovered) {
+        lead(foundAt ? *foundAt : std::string());
+        lead(why ? why : "");
+      }
+      for (size_t i = 0; i < row.size(); ++i, ++field) {
         const mendora::Value& v = row[i];
         text.clear();
         mendora::AppendExactText(v, text);
         switch (options.format) {
           case RowsFormat::kCsv:
-            if (i) line.push_back(',');
+            if (field) line.push_back(',');
             if (!v.IsNull()) mendora::AppendCsvField(line, text);
             break;
           case RowsFormat::kTsv:
-            if (i) line.push_back('\t');
+            if (field) line.push_back('\t');
             if (v.IsNull()) {
               line += "\\N";
             } else {
@@ -152,8 +197,8 @@ int Rows(const RowsOptions& options, std::ostream& out, std::ostream& err) {
             }
             break;
           case RowsFormat::kJson:
-            if (i) line.push_back(',');
-            AppendJsonString(line, names[i]);
+            if (field) line.push_back(',');
+            AppendJsonString(line, names[field]);
             line.push_back(':');
             if (v.IsNull()) {
               line += "null";
@@ -172,14 +217,29 @@ int Rows(const RowsOptions& options, std::ostream& out, std::ostream& err) {
       if (!out) return false;  // the output is gone: nothing more to write to
       ++written;
       return !options.limit || written < *options.limit;
-    });
-    if (!WroteAll(out, err)) return 1;
-    const auto& stats = reader.Stats();
-    if (stats.skippedRecords) err << "skipped records: " << stats.skippedRecords << "\n";
-    if (stats.unreadableCells) err << "unreadable cells: " << stats.unreadableCells << "\n";
-    if (stats.codePageErrors) {
-      err << "cells with bytes outside their code page: " << stats.codePageErrors << "\n";
+    };
+    auto onLive = [&](const mendora::RowValues& row) { return writeRow(nullptr, nullptr, row); };
+    if (recovered) {
+      std::string foundAt;
+      reader.Read(a.job,
+                  options.all || options.damage ? mendora::TableReader::RowSink(onLive) : nullptr,
+                  [&](const mendora::RecoveredRow& row) {
+                    foundAt = mendora::FoundAtText(row.at);
+                    return writeRow(&foundAt, mendora::DeletedWhyText(row.why), row.values);
+                  });
+    } else {
+      mendora::TableReader live(a.file, a.catalogue, table->id);
+      live.SetDamageReport(&damage);
+      live.Read(a.job, onLive);
+      if (!options.damage) PrintReadCounts(live.Stats(), err);
     }
+    if (options.damage) {
+      for (const auto& e : damage.Entries()) out << mendora::DamageLine(e) << "\n";
+      if (damage.NotKept()) err << "damage entries not kept: " << damage.NotKept() << "\n";
+    } else if (recovered) {
+      PrintReadCounts(reader.LiveStats(), err);
+    }
+    if (!WroteAll(out, err)) return 1;
   } catch (const mendora::FileError& e) {
     err << e.what() << "\n";
     return 1;

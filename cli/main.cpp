@@ -68,13 +68,19 @@ bool ParseRows(const std::vector<std::string>& args, cli::RowsOptions& options) 
       auto [end, ec] = std::from_chars(n.data(), n.data() + n.size(), limit);
       if (ec != std::errc() || end != n.data() + n.size()) return false;
       options.limit = limit;
+    } else if (a == "--deleted") {
+      options.deleted = true;
+    } else if (a == "--all") {
+      options.all = true;
+    } else if (a == "--damage") {
+      options.damage = true;
     } else if (a.rfind("--", 0) == 0) {
       return false;
     } else {
       positional.push_back(a);
     }
   }
-  if (positional.size() != 2) return false;
+  if (positional.size() != 2 || (options.deleted && options.all)) return false;
   options.path = positional[0];
   options.table = positional[1];
   return true;
@@ -101,6 +107,8 @@ int main(int argc, char** argv) {
   }
   if (command == "info" && args.size() == 2) return cli::Info(args[1], std::cout, std::cerr);
   if (command == "tables" && args.size() == 2) return cli::Tables(args[1], std::cout, std::cerr);
+  if (command == "info" && args.size() == 3 && args[2] == "--damage")
+    return cli::Info(args[1], std::cout, std::cerr, true);
   if (command == "tree" && args.size() == 2) return cli::Tree(args[1], std::cout, std::cerr);
   if (command == "rows") {
     cli::RowsOptions options;
@@ -126,6 +134,8 @@ int main(int argc, char** argv) {
         const auto format = ui::SaveFormatOfWord(args[++i]);
         if (!format) return Usage();
         options.format = *format;
+      } else if (args[i] == "--deleted") {
+        options.deleted = true;
       } else {
         return Usage();
       }

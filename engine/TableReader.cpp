@@ -12,6 +12,7 @@
 #include "engine/Record.h"
 #include "engine/RowCutter.h"
 #include "engine/TypeCodes.h"
+#include "engine/Utf16.h"
 #include "engine/ValueDecoder.h"
 
 namespace mendora {
@@ -115,7 +116,9 @@ std::string RowsNotReadReason(const DataFile& file, const TableStorage& storage)
 }
 
 TableReader::TableReader(const DataFile& file, const Catalogue& catalogue, int64_t tableId)
-    : file_(file), columns_(ColumnsOf(catalogue, tableId)) {
+    : file_(file),
+      columns_(ColumnsOf(catalogue, tableId)),
+      tableName_(ToUtf8(ObjectName(catalogue, tableId))) {
   if (auto it = catalogue.layouts.find(tableId); it != catalogue.layouts.end()) {
     if (it->second.columns.size() == columns_.size()) layout_ = &it->second;
   }
@@ -126,14 +129,19 @@ TableReader::TableReader(const DataFile& file, const Catalogue& catalogue, int64
   row_.resize(columns_.size());
 }
 
+bool NamesRowUnit(const PageHeader& h, const UnitKey& rows) {
+  if (h.type != kPageTypeData || h.objectId != rows.objectId) return false;
+  return h.indexId == rows.indexId || (h.indexId == kDataIndexId2000 && rows.indexId == 1);
+}
+
 bool TableReader::Accepts(const PageBuffer& page, uint64_t pageNumber) {
-  const PageHeader h = DecodePageHeader(page);
-  if (h.type != kPageTypeData || h.objectId != storage_->rows.objectId) return false;
-  // Data pages written by a 2000 server keep index id 0 after an upgrade,
-  // also where the unit they belong to is a clustered index's (index id 1).
-  const bool unit = h.indexId == storage_->rows.indexId ||
-                    (h.indexId == kDataIndexId2000 && storage_->rows.indexId == 1);
-  return unit && pfs_->MayBeAllocated(pageNumber);
+  return NamesRowUnit(DecodePageHeader(page), storage_->rows) && pfs_->MayBeAllocated(pageNumber);
+}
+
+void TableReader::NoteDamage(size_t at, const std::string& reason) {
+  if (damage_) {
+    damage_->Add(pageNumber_, slot_, static_cast<uint32_t>(at), tableName_ + ": " + reason);
+  }
 }
 
 void TableReader::Read(JobControl& job, const RowSink& onRow) {
@@ -149,6 +157,7 @@ void TableReader::Read(JobControl& job, const RowSink& onRow) {
       job.Checkpoint();
       file_.ReadPage(p, page);
       if (!Accepts(page, p)) break;
+      pageNumber_ = p;
       if (!ReadPageRows(page, onRow)) return;
       const PageHeader h = DecodePageHeader(page);
       p = PageKey(h.nextPage, h.nextFile);
@@ -165,6 +174,7 @@ void TableReader::Read(JobControl& job, const RowSink& onRow) {
     job.Checkpoint();
     file_.ReadPage(p, page);
     if (!Accepts(page, p)) continue;
+    pageNumber_ = p;
     if (!ReadPageRows(page, onRow)) return;
   }
 }
@@ -173,10 +183,13 @@ bool TableReader::ReadPageRows(const PageBuffer& page, const RowSink& onRow) {
   ++stats_.pages;
   const std::vector<uint16_t> slots = SlotOffsets(page);
   const RecordLimits limits(slots);
-  for (uint16_t at : slots) {
+  for (size_t k = 0; k < slots.size(); ++k) {
+    const uint16_t at = slots[k];
     if (at == 0) continue;
+    slot_ = static_cast<uint16_t>(k);
     if (!EmitRecord(limits.Bound(page, at), at, onRow)) return false;
   }
+  if (onPage_) onPage_(pageNumber_, page);
   return true;
 }
 
@@ -191,12 +204,14 @@ bool TableReader::EmitRecord(Bytes page, size_t at, const RowSink& onRow) {
     // The row lives on another page of the table; it is read here, once.
     const ByteReader stub(page.subspan(at));
     if (!stub.Has(0, kStubSize)) {
+      NoteDamage(at, "forwarding stub past the record's end");
       ++stats_.skippedRecords;
       return true;
     }
     const uint64_t target = PageKey(*stub.u32(kStubPage), *stub.u16(kStubFile));
     const uint16_t slot = *stub.u16(kStubSlot);
     if (PageNumberOf(target) == 0 || !file_.HasPage(target)) {
+      NoteDamage(at, "forwarding stub pointing past the end of the file");
       ++stats_.skippedRecords;
       return true;
     }
@@ -206,12 +221,14 @@ bool TableReader::EmitRecord(Bytes page, size_t at, const RowSink& onRow) {
         slot < slots.size() && Accepts(forwarded_, target) &&
         ParseRecordInto(RecordLimits(slots).Bound(forwarded_, slots[slot]), slots[slot], record);
     if (!parsed || record.Type() != kRecordForwarded) {
+      NoteDamage(at, "forwarding stub leading to no forwarded record");
       ++stats_.skippedRecords;
       return true;
     }
     ++stats_.forwardedRows;
   } else {
     if (!ParseRecordInto(page, at, record)) {
+      NoteDamage(at, "record past its end on the page");
       ++stats_.skippedRecords;
       return true;
     }
@@ -220,9 +237,13 @@ bool TableReader::EmitRecord(Bytes page, size_t at, const RowSink& onRow) {
     if (record.Type() != kRecordPrimary) return true;
   }
   if (!CutRowInto(record, *layout_, cells_)) {
-    if (record.statusA != 0) ++stats_.skippedRecords;
+    if (record.statusA != 0) {
+      NoteDamage(at, "row whose columns lie outside the record");
+      ++stats_.skippedRecords;
+    }
     return true;
   }
+  auto columnName = [&](size_t i) { return "column " + std::to_string(columns_[i].colid) + ": "; };
   for (size_t i = 0; i < columns_.size(); ++i) {
     const CellValue& cell = cells_[i];
     Value& value = row_[i];
@@ -235,6 +256,7 @@ bool TableReader::EmitRecord(Bytes page, size_t at, const RowSink& onRow) {
         value.Reset();
         value.kind = ValueKind::kUnreadable;
         value.error = lobError_;
+        NoteDamage(at, columnName(i) + lobError_);
         ++stats_.unreadableCells;
         continue;
       }
@@ -242,8 +264,14 @@ bool TableReader::EmitRecord(Bytes page, size_t at, const RowSink& onRow) {
     } else {
       DecodeValue(cell.Value(), columns_[i], value);
     }
-    if (value.kind == ValueKind::kUnreadable) ++stats_.unreadableCells;
-    if (value.codePageError) ++stats_.codePageErrors;
+    if (value.kind == ValueKind::kUnreadable) {
+      NoteDamage(at, columnName(i) + value.error);
+      ++stats_.unreadableCells;
+    }
+    if (value.codePageError) {
+      NoteDamage(at, columnName(i) + "bytes outside the column's code page");
+      ++stats_.codePageErrors;
+    }
   }
   ++stats_.rows;
   return onRow(row_);

@@ -24,9 +24,11 @@
 #include <vector>
 
 #include "engine/Catalogue.h"
+#include "engine/DamageReport.h"
 #include "engine/DataFile.h"
 #include "engine/JobControl.h"
 #include "engine/LobReader.h"
+#include "engine/PageHeader.h"
 #include "engine/PfsPage.h"
 #include "engine/Value.h"
 
@@ -68,10 +70,17 @@ std::string RowsNotReadReason(const DataFile& file, const TableStorage& storage)
 std::optional<TableStorage> FindTableStorage(const Catalogue& catalogue,
                                              const VersionFlags& version, int64_t tableId);
 
+// Whether a page header names the unit holding a table's rows. Data pages
+// written by a 2000 server keep index id 0 after an upgrade, also where the
+// unit they belong to is a clustered index's (index id 1).
+bool NamesRowUnit(const PageHeader& header, const UnitKey& rows);
+
 class TableReader {
  public:
   // Called for each row; false stops the reading.
   using RowSink = std::function<bool(const RowValues& row)>;
+  // Called for each page whose rows were read, after its rows.
+  using PageSink = std::function<void(uint64_t pageNumber, const PageBuffer& page)>;
 
   TableReader(const DataFile& file, const Catalogue& catalogue, int64_t tableId);
 
@@ -89,6 +98,14 @@ class TableReader {
   // read of the file fails and JobStopped when the job is stopped.
   void Read(JobControl& job, const RowSink& onRow);
   const TableReadStats& Stats() const { return stats_; }
+  const std::optional<TableStorage>& Storage() const { return storage_; }
+  const ColumnLayout* Layout() const { return layout_; }
+
+  // Every page whose rows are read is also given here (the reader of deleted
+  // rows walks the same pages without reading them again).
+  void SetPageSink(PageSink sink) { onPage_ = std::move(sink); }
+  // Skipped records and unreadable values are added here, with where they are.
+  void SetDamageReport(DamageReport* report) { damage_ = report; }
 
  private:
   bool Accepts(const PageBuffer& page, uint64_t pageNumber);
@@ -98,6 +115,7 @@ class TableReader {
 
   const DataFile& file_;
   std::vector<_SYSCOLUMNS> columns_;
+  std::string tableName_;  // for the damage report
   const ColumnLayout* layout_ = nullptr;
   std::optional<TableStorage> storage_;
   std::string notRead_;
@@ -110,6 +128,11 @@ class TableReader {
   std::vector<std::byte> lobBytes_;
   std::string lobError_;
   TableReadStats stats_;
+  PageSink onPage_;
+  DamageReport* damage_ = nullptr;
+  uint64_t pageNumber_ = 0;  // the page being read, for the damage report
+  uint16_t slot_ = 0;
+  void NoteDamage(size_t at, const std::string& reason);
 };
 
 }  // namespace mendora

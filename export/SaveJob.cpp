@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <unordered_map>
 
 #include "engine/Collation.h"
+#include "engine/DeletedRowReader.h"
 #include "engine/FileError.h"
 #include "engine/IndexEntry.h"
 #include "engine/Statements.h"
@@ -100,6 +102,8 @@ struct SaveJob::State {
   JobControl* job = nullptr;
   int objectCounter = 0;
   int objectTotal = 0;
+  // The freed data pages of the file, found once for every table's deleted rows.
+  std::optional<std::vector<FreedPage>> freedPages;
 
   State(const DataFile& f, const Catalogue& c, SaveRequest r, ui::ExportDisplay& d, ui::Pacer& p)
       : file(f),
@@ -153,15 +157,22 @@ struct SaveJob::State {
   std::vector<const _SYSOBJECTS*> SelectedTables() const;
   int CountObjects() const;
   // Reads the table's rows into `onRow` (false: no more), showing the count
-  // as it goes; `flush` before each checkpoint. The rows read.
+  // as it goes; `flush` before each checkpoint. The rows read. With
+  // `deleted`, the live rows come through it and the rows it recovers are
+  // added to `recovered`.
   uint64_t ReadRows(const _SYSOBJECTS& table, TableReader& reader,
                     const std::function<void()>& flush,
-                    const std::function<bool(const RowValues&)>& onRow);
+                    const std::function<bool(const RowValues&)>& onRow,
+                    DeletedRowReader* deleted = nullptr,
+                    std::vector<RecoveredRow>* recovered = nullptr);
   // Warnings for the records and values of a table that could not be read whole.
   void NoteReadDamage(const _SYSOBJECTS& table, const TableReadStats& stats);
   void ExportTables();
   void ExportTable(const _SYSOBJECTS& table);
-  void WriteTableData(const _SYSOBJECTS& table, const std::string& dataPath);
+  void WriteTableData(const _SYSOBJECTS& table, const std::string& dataPath,
+                      const std::string& deletedPath);
+  void WriteDeletedRows(const std::u16string& head, const std::vector<_SYSCOLUMNS>& columns,
+                        const std::vector<RecoveredRow>& rows, const std::string& deletedPath);
   void ExportKeys();
   void ExportTableKeys(const _SYSOBJECTS& table);
   void WriteKeyOrIndex(KeyScript script, std::u16string_view name, int64_t tableId, int mode);
@@ -220,6 +231,10 @@ void SaveJob::State::ExportTable(const _SYSOBJECTS& table) {
       u"_Data.sql";
   const std::string createPath = folder.Path("Tables_Create/" + ToUtf8(createName));
   const std::string dataPath = folder.Path("Tables_Data/" + ToUtf8(dataName));
+  const std::string deletedPath = folder.Path(
+      "Tables_Data/" +
+      ToUtf8(dataName.substr(0, dataName.size() - std::u16string_view(u"_Data.sql").size())) +
+      "_Deleted.sql");
   if (!folder.CreateScript(createPath) || !folder.CreateScript(dataPath)) return;
 
   ShowSavedPath(createPath);
@@ -227,7 +242,7 @@ void SaveJob::State::ExportTable(const _SYSOBJECTS& table) {
   folder.AppendStatement(createPath,
                          WithCrLf(TableDefinitionStatement(catalogue, table.id, table.name)));
   display.SetCurrentProgress(0);
-  WriteTableData(table, dataPath);
+  WriteTableData(table, dataPath, deletedPath);
 
   folder.AppendToFile(ExportFolder::SqlcmdLine(createName), "Tables_Create.bat");
   folder.AppendToFile(u"\r\n", "Tables_Create.bat");
@@ -235,12 +250,19 @@ void SaveJob::State::ExportTable(const _SYSOBJECTS& table) {
   folder.AppendToFile(u"\r\n", "Tables_Data.bat");
 }
 
-void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, const std::string& dataPath) {
+void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, const std::string& dataPath,
+                                    const std::string& deletedPath) {
   TableReader reader(file, catalogue, table.id);
   // Rows the reader does not decode are not saved, and the save says so
   // rather than leave an empty script for a table that has rows.
   if (!reader.NotReadReason().empty()) folder.NoteFailure(dataPath, reader.NotReadReason());
   if (!reader.CanRead()) return;
+  std::optional<DeletedRowReader> deleted;
+  std::vector<RecoveredRow> recovered;
+  if (request.includeDeletedRows) {
+    if (!freedPages) freedPages = FindFreedDataPages(file, job);
+    deleted.emplace(file, catalogue, table.id, &*freedPages);
+  }
   ShowSavedPath(dataPath);
   ScriptFile script;
   if (!script.Open(dataPath, ScriptFile::Mode::kExisting)) {
@@ -268,16 +290,18 @@ void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, const std::string&
         }
         statement += u')';
         return script.WriteLine(statement);
-      });
+      },
+      deleted ? &*deleted : nullptr, &recovered);
   if (!script.Close()) {
     folder.NoteFailure(dataPath, script.Error());
   }
+  if (!recovered.empty()) WriteDeletedRows(head, columns, recovered, deletedPath);
   report.rowsWritten += written;
   if (nulled) {
     report.warnings.push_back("table " + ToUtf8(table.name) + ": " + std::to_string(nulled) +
                               " values were written as NULL (first: " + firstWhy + ")");
   }
-  NoteReadDamage(table, reader.Stats());
+  NoteReadDamage(table, deleted ? deleted->LiveStats() : reader.Stats());
   Wait(500);
   display.SetCurrentProgress(100);
   Wait(500);
@@ -285,7 +309,8 @@ void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, const std::string&
 
 uint64_t SaveJob::State::ReadRows(const _SYSOBJECTS& table, TableReader& reader,
                                   const std::function<void()>& flush,
-                                  const std::function<bool(const RowValues&)>& onRow) {
+                                  const std::function<bool(const RowValues&)>& onRow,
+                                  DeletedRowReader* deleted, std::vector<RecoveredRow>* recovered) {
   uint64_t expected = 0;
   for (const auto& s : catalogue.tableStorage) {
     if (s.tableId == table.id) expected = s.rowCount;
@@ -299,7 +324,7 @@ uint64_t SaveJob::State::ReadRows(const _SYSOBJECTS& table, TableReader& reader,
                        Decimal(static_cast<int64_t>(of)));
   };
   FlushingJob flushing(*job, flush);
-  reader.Read(flushing, [&](const RowValues& row) {
+  auto counted = [&](const RowValues& row) {
     if (!onRow(row)) return false;
     ++written;
     if ((written & 0xFF) == 0) {
@@ -310,7 +335,15 @@ uint64_t SaveJob::State::ReadRows(const _SYSOBJECTS& table, TableReader& reader,
       }
     }
     return true;
-  });
+  };
+  if (deleted) {
+    deleted->Read(flushing, counted, [&](const RecoveredRow& row) {
+      recovered->push_back(row);
+      return true;
+    });
+  } else {
+    reader.Read(flushing, counted);
+  }
   showCount();
   return written;
 }
@@ -326,6 +359,34 @@ void SaveJob::State::NoteReadDamage(const _SYSOBJECTS& table, const TableReadSta
                               std::to_string(stats.codePageErrors) +
                               " values hold bytes outside their code page (written as U+FFFD)");
   }
+}
+
+void SaveJob::State::WriteDeletedRows(const std::u16string& head,
+                                      const std::vector<_SYSCOLUMNS>& columns,
+                                      const std::vector<RecoveredRow>& rows,
+                                      const std::string& deletedPath) {
+  if (!folder.CreateScript(deletedPath)) return;
+  ScriptFile script;
+  if (!script.Open(deletedPath, ScriptFile::Mode::kExisting)) {
+    folder.NoteFailure(deletedPath, script.Error());
+    return;
+  }
+  std::u16string statement;
+  std::string why;
+  for (const RecoveredRow& row : rows) {
+    // Where the row was found and why it is not live, before its Insert.
+    statement = u"-- " + FromUtf8(FoundAtText(row.at)) + u" " + FromUtf8(DeletedWhyText(row.why));
+    if (!script.WriteLine(statement)) break;
+    statement = head;
+    for (size_t i = 0; i < row.values.size() && i < columns.size(); ++i) {
+      if (i) statement += u',';
+      AppendSqlLiteral(row.values[i], columns[i], statement, &why);
+    }
+    statement += u')';
+    if (!script.WriteLine(statement)) break;
+    ++report.deletedRowsWritten;
+  }
+  if (!script.Close()) folder.NoteFailure(deletedPath, script.Error());
 }
 
 void SaveJob::State::ExportKeys() {

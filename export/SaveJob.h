@@ -40,6 +40,10 @@ struct SaveRequest {
   bool saveAllObjects = true;
   std::vector<std::u16string> checkedObjectNames;
   ui::SaveFormat format = ui::SaveFormat::kSql;
+  // Also the rows a plain read leaves behind (deleted, superseded, on freed
+  // pages): each table's in Tables_Data/<table>_Deleted.sql, as Inserts into
+  // the same table. Tables_Data.bat does not run them: the user decides.
+  bool includeDeletedRows = false;
 };
 
 struct SaveReport {
@@ -47,6 +51,7 @@ struct SaveReport {
   std::vector<std::string> warnings;  // values written as NULL because they could not be read
   uint64_t filesWritten = 0;
   uint64_t rowsWritten = 0;
+  uint64_t deletedRowsWritten = 0;
   bool completed = false;  // the job ran to its end (it may still have failures)
   bool Ok() const { return completed && failures.empty(); }
 };

@@ -1,5 +1,7 @@
 // A whole small data file: the version test, the analysis, the object tree
-// and every row of every table with its large values. Reads are bounded by
+// and every row of every table with its large values, live and deleted (the
+// gap walk over every page read and the table's freed pages), and the file's
+// damage report. Reads are bounded by
 // the file; what matters is that nothing runs away or reads astray.
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +14,8 @@
 #include "browser/ObjectTree.h"
 #include "engine/Analysis.h"
 #include "engine/DataFile.h"
+#include "engine/DeletedRowReader.h"
+#include "engine/FileDamage.h"
 #include "engine/TableReader.h"
 #include "ui/MemoryTreeControl.h"
 
@@ -52,10 +56,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ResetAndBuildObjectTree(tree, catalogue, supported ? file.Version() : VersionFlags{}, u"file",
                           handles, &job);
   if (!supported) return 0;
+  const std::vector<FreedPage> freed = FindFreedDataPages(file, &job);
   for (const auto& table : catalogue.userTables) {
-    TableReader reader(file, catalogue, table.id);
+    DeletedRowReader reader(file, catalogue, table.id, &freed);
     size_t rows = 0;
-    reader.Read(job, [&](const RowValues&) { return ++rows < 10000; });
+    reader.Read(
+        job, [&](const RowValues&) { return ++rows < 10000; },
+        [&](const RecoveredRow&) { return ++rows < 20000; });
   }
+  DamageReport damage;
+  CollectFileDamage(file, catalogue, damage, job);
   return 0;
 }
