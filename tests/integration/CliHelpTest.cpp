@@ -53,7 +53,7 @@ TEST(CliHelp, HelpAndVersionAreAnsweredOnStandardOutput) {
     CliRun help = RunCli({flag});
     EXPECT_EQ(help.status, 0) << flag;
     EXPECT_EQ(help.err, "") << flag;
-    EXPECT_EQ(help.out.rfind("usage: mendora-cli info FILE\n", 0), 0u) << help.out;
+    EXPECT_EQ(help.out.rfind("usage: mendora-cli info FILE [--damage]\n", 0), 0u) << help.out;
     // The usage shown on an error is the start of the help.
     CliRun wrong = RunCli({});
     EXPECT_EQ(wrong.status, 2);
