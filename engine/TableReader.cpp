@@ -111,8 +111,7 @@ bool TableReader::Accepts(const PageBuffer& page, uint64_t pageNumber) {
   return unit && pfs_->MayBeAllocated(pageNumber);
 }
 
-void TableReader::Read(JobControl& job, const RowSink& onRow) {
-  stats_ = {};
+void TableReader::WalkPages(JobControl& job, const PageVisit& visit) {
   if (!CanRead()) return;
   const uint64_t pageCount = file_.PageCount();
   std::unordered_set<uint64_t> visited;
@@ -125,7 +124,7 @@ void TableReader::Read(JobControl& job, const RowSink& onRow) {
       job.Checkpoint();
       file_.ReadPage(p, page);
       if (!Accepts(page, p)) break;
-      if (!ReadPageRows(page, onRow)) return;
+      if (!visit(page, p)) return;
       p = DecodePageHeader(page).nextPage;
     }
   }
@@ -140,8 +139,38 @@ void TableReader::Read(JobControl& job, const RowSink& onRow) {
     job.Checkpoint();
     file_.ReadPage(p, page);
     if (!Accepts(page, p)) continue;
-    if (!ReadPageRows(page, onRow)) return;
+    if (!visit(page, p)) return;
   }
+}
+
+void TableReader::Read(JobControl& job, const RowSink& onRow) {
+  stats_ = {};
+  countOnly_ = false;
+  WalkPages(job, [&](const PageBuffer& page, uint64_t) { return ReadPageRows(page, onRow); });
+}
+
+void TableReader::CountPageRows(JobControl& job, const PageSink& onPage) {
+  stats_ = {};
+  countOnly_ = true;
+  uint32_t rows = 0;
+  const RowSink count = [&rows](const RowValues&) {
+    ++rows;
+    return true;
+  };
+  WalkPages(job, [&](const PageBuffer& page, uint64_t pageNumber) {
+    rows = 0;
+    ReadPageRows(page, count);
+    return onPage(pageNumber, rows);
+  });
+  countOnly_ = false;
+}
+
+void TableReader::ReadPageRowsAt(uint64_t pageNumber, const RowSink& onRow) {
+  countOnly_ = false;
+  if (!CanRead() || pageNumber == 0 || pageNumber >= file_.PageCount()) return;
+  PageBuffer page;
+  file_.ReadPage(pageNumber, page);
+  if (Accepts(page, pageNumber)) ReadPageRows(page, onRow);
 }
 
 bool TableReader::ReadPageRows(const PageBuffer& page, const RowSink& onRow) {
@@ -197,6 +226,10 @@ bool TableReader::EmitRecord(Bytes page, size_t at, const RowSink& onRow) {
   if (!CutRowInto(record, *layout_, cells_)) {
     if (record.statusA != 0) ++stats_.skippedRecords;
     return true;
+  }
+  if (countOnly_) {
+    ++stats_.rows;
+    return onRow(row_);
   }
   for (size_t i = 0; i < columns_.size(); ++i) {
     const CellValue& cell = cells_[i];

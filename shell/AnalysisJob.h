@@ -25,8 +25,8 @@ struct AnalysisJobParams {
   bool startup = false;
   // The tree root's label: the chosen path in upper case.
   std::u16string rootLabel;
-  int progressEndHoldMs = 1000;
-  int progressEndShowMs = 3000;
+  int progressEndHoldMs = 0;
+  int progressEndShowMs = 0;
   // Called on the job's thread with the analysis' progress in percent.
   std::function<void(int percent)> progress;
 };

@@ -6,6 +6,7 @@
 
 #include <QDialog>
 #include <memory>
+#include <string>
 
 #include "engine/DataFile.h"
 #include "shell/ShellSettings.h"
@@ -38,13 +39,17 @@ class CBrowse final : public QDialog {
   widgets::CTransparentStatic* PathLabel() const;
 
   // The system's file-open dialog with the program's title and filter.
-  static QString ChooseWithFileDialog(QWidget* parent);
+  static QString ChooseWithFileDialog(QWidget* parent, const QString& folder = QString());
 
   void reject() override;
 
  private:
   void OnSelect();
   void OnStart();
+  // Whether `path` opens and reads as a data file of a supported version;
+  // otherwise the user is told why and the shown file stays as it was.
+  bool Acceptable(const std::string& path);
+  void Refuse(const std::string& text, const char* caption);
 
   std::unique_ptr<Ui::CBrowse> ui_;
   ui::JobState& state_;

@@ -8,7 +8,9 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationVersion(QStringLiteral(MENDORA_VERSION));
-  shell::CMendoraSqlApp theApp;
+  shell::ShellSettings settings;
+  settings.windowStateFile = shell::DefaultWindowStateFile();
+  shell::CMendoraSqlApp theApp(std::move(settings));
   if (!theApp.InitInstance()) return theApp.ExitCode();
   return QApplication::exec();
 }

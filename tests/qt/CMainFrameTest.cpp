@@ -18,6 +18,7 @@
 #include <memory>
 
 #include "QtTestSupport.h"
+#include "browser/RefusalText.h"
 #include "browser/TreeText.h"
 #include "shell/CBrowse.h"
 #include "shell/CFileSaving.h"
@@ -53,8 +54,10 @@ struct Window {
   qttest::Gate gate;
   std::unique_ptr<CMainFrame> frame;
 
-  explicit Window(bool gated = false, shell::Timings timings = qttest::FastTimings()) {
+  explicit Window(bool gated = false, shell::Timings timings = qttest::FastTimings(),
+                  const QString& stateFile = QString()) {
     shell::ShellSettings settings;
+    settings.windowStateFile = stateFile;
     settings.timings = timings;
     settings.prompts = &prompts;
     settings.chooseFile = [this](QWidget*) { return chosen; };
@@ -64,7 +67,7 @@ struct Window {
     };
     if (gated) settings.analysisProgress = [this](int) { gate.WaitHere(); };
     frame = std::make_unique<CMainFrame>(doc, prompts, settings);
-    frame->resize(1000, 640);
+    if (!frame->RestoredGeometry()) frame->resize(1000, 640);
     frame->show();
   }
   ~Window() { gate.Open(); }
@@ -82,6 +85,8 @@ struct Window {
     qttest::WhenModal<shell::CBrowse>([start](shell::CBrowse* browse) {
       browse->SelectButton()->click();
       (start ? browse->StartButton() : browse->CancelButton())->click();
+      // A refused file leaves the selection open: the user gives up.
+      if (browse->isVisible()) browse->CancelButton()->click();
     });
     Commands().open->trigger();
   }
@@ -163,6 +168,7 @@ class CMainFrameTest : public QObject {
   void openRealFileShowsItsTree_data();
   void sampleFileOfTheBuildOpens();
   void unsupportedFileLeavesTheProductRoot();
+  void refusedFileKeepsTheShownDatabase();
   void damagedFileSaysSoInTheStatusBar();
   void openCancelledLeavesEverythingAsItWas();
   void stopAnsweredNoFinishesTheAnalysis();
@@ -176,6 +182,8 @@ class CMainFrameTest : public QObject {
   void saveOfTheSampleFileCompletes();
   void saveOfARealFileCompletes();
   void saveOfARealFileCompletes_data();
+  void theProgramsOwnTimingsHoldNothingBack();
+  void theWindowRemembersItsSizeAndPanes();
   void saveStoppedWithYesIsAbortedAndWritesNothingMore();
   void saveWithFilesItCannotWriteSaysSo();
   void saveIntoAMissingFolderIsRefused();
@@ -372,6 +380,50 @@ void CMainFrameTest::unsupportedFileLeavesTheProductRoot() {
   QVERIFY(w.Tree().GetChildItems(w.Tree().GetRootItem()).empty());
   QVERIFY(!w.doc.file.IsOpen());
   QVERIFY(!w.Commands().stopTool->isEnabled());
+}
+
+void CMainFrameTest::refusedFileKeepsTheShownDatabase() {
+  Window w;
+  const QString pubs = qttest::RealFile("v611-pubs.mdf");
+  w.Open(pubs);
+  QTRY_VERIFY_WITH_TIMEOUT(w.Idle() && w.doc.nodes.tables != ui::kNoTreeItem, kAnalysisTimeoutMs);
+  const size_t tables = w.Tree().GetChildItems(w.doc.nodes.tables).size();
+  QVERIFY(tables > 0);
+  const QString root = Text(w.Tree(), w.Tree().GetRootItem());
+
+  QTemporaryDir folder;
+  const QString notData = folder.filePath("notes.mdf");
+  QFile text(notData);
+  QVERIFY(text.open(QIODevice::WriteOnly));
+  text.write("not a data file\n");
+  text.close();
+  const struct {
+    QString path;
+    std::string told;
+  } refused[] = {
+      {qttest::RealFile("x661-bookshop.mdf"),
+       "Version of file is not appropriate, Please select right SQL file version"},
+      {notData, mendora::RefusalText(mendora::Refusal::kNotADataFile)},
+      {folder.filePath("missing.mdf"), "The selected file is already being used by another process."},
+  };
+  for (const auto& r : refused) {
+    w.prompts.Clear();
+    w.Open(r.path);
+    QTRY_VERIFY(w.Commands().open->isEnabled());
+    QCOMPARE(w.prompts.Texts(), std::vector<std::string>{r.told});
+    // The database shown before is still shown, and its file still open.
+    QCOMPARE(Text(w.Tree(), w.Tree().GetRootItem()), root);
+    QCOMPARE(w.Tree().GetChildItems(w.doc.nodes.tables).size(), tables);
+    QVERIFY(w.doc.file.IsOpen());
+    QCOMPARE(QString::fromStdString(w.doc.file.Path()), pubs);
+    QVERIFY(!w.doc.catalogue.userTables.empty());
+  }
+  // The same file again opens as before.
+  w.prompts.Clear();
+  w.Open(pubs);
+  QTRY_VERIFY_WITH_TIMEOUT(w.Idle() && w.doc.nodes.tables != ui::kNoTreeItem, kAnalysisTimeoutMs);
+  QCOMPARE(w.Tree().GetChildItems(w.doc.nodes.tables).size(), tables);
+  QVERIFY(w.prompts.Shown().empty());
 }
 
 void CMainFrameTest::damagedFileSaysSoInTheStatusBar() {
@@ -663,7 +715,11 @@ void CMainFrameTest::saveOfTheSampleFileCompletes() {
     });
     save->trigger();
     QVERIFY(markerWhileOpen);
-    QCOMPARE(w.prompts.Texts(), std::vector<std::string>{"Saving Completed Successfully."});
+    // The saved folder in full, without its closing separator.
+    QString folder = usedFolders.back();
+    folder.chop(1);
+    QCOMPARE(w.prompts.Texts(),
+             std::vector<std::string>{"Saving Completed Successfully.\n" + folder.toStdString()});
     QCOMPARE(w.prompts.Shown()[0].caption, std::string("Mendora for Sql Server"));
   }
   QCOMPARE(w.folderTitles,
@@ -692,6 +748,58 @@ void CMainFrameTest::saveOfTheSampleFileCompletes() {
   QCOMPARE(w.prompts.UnexpectedQuestions(), 0);
 }
 
+void CMainFrameTest::theProgramsOwnTimingsHoldNothingBack() {
+  // With the program's own timings, as a user runs it: the analysis is over
+  // when its work is, and the save of a whole database takes about as long as
+  // the command line's (well under a second here), with every step shown.
+  // The bounds only catch waits of seconds per object.
+  QTemporaryDir destination;
+  Window w(false, shell::Timings{});
+  w.folder = destination.path();
+  w.Open(qttest::RealFile("v655-northwind.mdf"));
+  QTRY_VERIFY_WITH_TIMEOUT(w.Idle() && w.doc.nodes.tables != ui::kNoTreeItem, 3000);
+  QTRY_VERIFY_WITH_TIMEOUT(w.frame->ProgressBar()->isHidden(), 3000);
+  w.CheckEverything();
+  QString objectsShown;
+  qttest::WhenModal<shell::CFileSaving>([&](shell::CFileSaving* dialog) {
+    QObject::connect(dialog, &QDialog::finished, [&objectsShown, dialog] {
+      objectsShown = dialog->Objects()->text();
+    });
+  });
+  bool saved = false;
+  QTimer::singleShot(0, w.frame.get(), [&] {
+    w.Commands().saveTool->trigger();
+    saved = true;
+  });
+  QTRY_VERIFY_WITH_TIMEOUT(saved, 20000);
+  QCOMPARE(w.prompts.Texts().size(), size_t(1));
+  QVERIFY(QString::fromStdString(w.prompts.Texts()[0]).startsWith("Saving Completed Successfully."));
+  // The last step reached the dialog before it closed.
+  QVERIFY2(!objectsShown.isEmpty(), "the dialog's last display step was lost");
+}
+
+void CMainFrameTest::theWindowRemembersItsSizeAndPanes() {
+  QTemporaryDir dir;
+  const QString state = dir.filePath("window.ini");
+  {
+    Window w(false, qttest::FastTimings(), state);
+    QVERIFY(!w.frame->RestoredGeometry());
+    w.frame->resize(730, 520);
+    w.frame->Splitter()->setSizes({333, 397});
+    // As a drag of the pane's edge says.
+    emit w.frame->Splitter()->splitterMoved(333, 1);
+    w.prompts.Answer(true);
+    QVERIFY(w.frame->close());
+  }
+  Window again(false, qttest::FastTimings(), state);
+  QVERIFY(again.frame->RestoredGeometry());
+  QCOMPARE(again.frame->size(), QSize(730, 520));
+  QTRY_COMPARE(again.frame->Splitter()->sizes().value(0), 333);
+  // A window without a state file keeps nothing.
+  Window plain;
+  QVERIFY(!plain.frame->RestoredGeometry());
+}
+
 void CMainFrameTest::saveOfARealFileCompletes_data() {
   QTest::addColumn<QString>("file");
   QTest::newRow("2000") << QStringLiteral("v539-pubs.mdf");
@@ -712,7 +820,8 @@ void CMainFrameTest::saveOfARealFileCompletes() {
   qttest::WhenModal<shell::CFileSaving>(
       [&](shell::CFileSaving*) { used = QString::fromStdString(w.doc.state.DestinationFolder()); });
   w.Commands().saveTool->trigger();
-  QCOMPARE(w.prompts.Texts(), std::vector<std::string>{"Saving Completed Successfully."});
+  QCOMPARE(w.prompts.Texts(), std::vector<std::string>{"Saving Completed Successfully.\n" +
+                                                       used.chopped(1).toStdString()});
   const QDir out(used);
   for (const QString& fixed : kFixedFiles) QVERIFY2(out.exists(fixed), qPrintable(fixed));
   // One definition script per table of the file.
@@ -939,8 +1048,8 @@ void CMainFrameTest::picturesForTheManual() {
   w.frame->OnTreeClick(orders, mendora::TreeHit::kStateIcon);
   w.frame->OnTreeClick(orders, mendora::TreeHit::kLabel);
   w.Tree().Expand(orders, ui::TreeExpand::kExpand);
-  QTRY_VERIFY(!w.frame->GridFillThread().IsSet() &&
-              w.frame->GridView()->Control().GetItemCount() > 0);
+  QTRY_VERIFY(!w.frame->GridFillThread().IsSet() && w.frame->GridView()->Rows() &&
+              w.frame->GridView()->Rows()->rowCount() > 0);
   w.frame->Splitter()->setSizes({300, 700});
   QTRY_COMPARE(w.frame->Splitter()->sizes().value(0), 300);
   QVERIFY(w.frame->grab().save(pictures + "/main-window.png"));

@@ -1,0 +1,50 @@
+// A table's rows as a Qt model, over a TableRowSource: the view asks for the
+// cells on screen and only their pages are read. Rows appear as the counting
+// pass hands its pages over (AddPages); the vertical header numbers the rows
+// from 1 in stored order. A filter or a sort shows a list of stored rows in
+// their place (Arrange), and the numbers stay each row's stored number. A
+// cell whose page cannot be read shows why.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <memory>
+#include <optional>
+#include <vector>
+#include <span>
+
+#include "browser/TableRowSource.h"
+
+namespace shell {
+
+class TableRowModel final : public QAbstractTableModel {
+  Q_OBJECT
+
+ public:
+  explicit TableRowModel(std::unique_ptr<mendora::TableRowSource> source,
+                         QObject* parent = nullptr);
+
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+  QVariant headerData(int section, Qt::Orientation orientation,
+                      int role = Qt::DisplayRole) const override;
+
+  // The counting pass's next pages: their rows are inserted.
+  void AddPages(std::span<const mendora::PageRowCount> pages);
+  void SetComplete() { source_->SetComplete(); }
+  mendora::TableRowSource& Source() const { return *source_; }
+  // The typed value of a cell; null when there is none.
+  const mendora::Value* CellValue(int row, int column) const;
+
+  // Shows the stored rows `rows` in this order; nothing: every row in stored order.
+  void Arrange(std::optional<std::vector<uint32_t>> rows);
+  bool IsArranged() const { return arranged_.has_value(); }
+  // The stored row number of a shown row.
+  uint64_t StoredRow(int row) const;
+
+ private:
+  std::unique_ptr<mendora::TableRowSource> source_;
+  std::optional<std::vector<uint32_t>> arranged_;
+};
+
+}  // namespace shell
