@@ -92,8 +92,7 @@ int main(int argc, char** argv) {
       view.ShowTable(std::make_unique<mendora::TableRowSource>(doc.file, doc.catalogue, table->id));
   double firstRowsMs = -1;
   shell::GridFillTargets targets{
-      progressTimer, bar, doc,
-      [&](const std::vector<mendora::PageRowCount>& pages, bool complete) {
+      progressTimer, bar, doc, [&](const std::vector<mendora::PageRowCount>& pages, bool complete) {
         model->AddPages(pages);
         if (complete) model->SetComplete();
         if (firstRowsMs < 0 && model->rowCount() > 0) {

@@ -73,7 +73,8 @@ std::string SaveFolderName(std::u16string_view databaseName, const std::tm& when
   std::string database = ToUtf8(databaseName);
   for (char& c : database) {
     const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F || std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos) {
+    if (byte < 0x20 || byte == 0x7F ||
+        std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos) {
       c = '_';
     }
   }

@@ -23,8 +23,8 @@ std::u16string_view Trimmed(std::u16string_view text) {
 
 // What a row must hold to be shown.
 struct RowFilter {
-  int column = -1;          // "column = value": that column's text is `text`
-  std::u16string text;      // folded to lower case
+  int column = -1;      // "column = value": that column's text is `text`
+  std::u16string text;  // folded to lower case
   bool Empty() const { return column < 0 && text.empty(); }
 };
 
@@ -161,10 +161,9 @@ const TableRowSource::CachedPage& TableRowSource::Decoded(uint64_t page) {
   cachedBytes_ += fresh.bytes;
   cache_.push_back(std::move(fresh));
   Evict();
-  return *std::max_element(cache_.begin(), cache_.end(),
-                           [](const CachedPage& a, const CachedPage& b) {
-                             return a.lastUse < b.lastUse;
-                           });
+  return *std::max_element(
+      cache_.begin(), cache_.end(),
+      [](const CachedPage& a, const CachedPage& b) { return a.lastUse < b.lastUse; });
 }
 
 void TableRowSource::Evict() {

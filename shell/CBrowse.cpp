@@ -74,8 +74,7 @@ widgets::CTransparentStatic* CBrowse::PathLabel() const {
 QString CBrowse::ChooseWithFileDialog(QWidget* parent, const QString& folder) {
   const QString filter = Utf8ToQString(texts::kMdfFilterName) + QStringLiteral(" (") +
                          Utf8ToQString(texts::kMdfFilterPattern) + QStringLiteral(")");
-  return QFileDialog::getOpenFileName(parent, Utf8ToQString(texts::kOpenMdfTitle), folder,
-                                      filter);
+  return QFileDialog::getOpenFileName(parent, Utf8ToQString(texts::kOpenMdfTitle), folder, filter);
 }
 
 void CBrowse::OnSelect() {
@@ -128,8 +127,7 @@ bool CBrowse::Acceptable(const std::string& path) {
   }
   std::optional<mendora::Refusal> refusal;
   try {
-    mendora::DetectVersionAndAnalyse(probe, nullptr,
-                                     [&](mendora::Refusal r) { refusal = r; });
+    mendora::DetectVersionAndAnalyse(probe, nullptr, [&](mendora::Refusal r) { refusal = r; });
     probe.Close();
   } catch (const mendora::FileError& e) {
     Refuse(e.what(), texts::kCaption);

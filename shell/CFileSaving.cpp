@@ -72,7 +72,8 @@ class CFileSaving::WindowDisplay final : public ui::ExportDisplay {
     dirty_ = true;
     // The window thread itself (the destination's preparation) shows at once.
     if (QThread::currentThread() == dialog_.thread() ||
-        std::chrono::steady_clock::now() - lastShown_ >= std::chrono::milliseconds(kDisplayEveryMs)) {
+        std::chrono::steady_clock::now() - lastShown_ >=
+            std::chrono::milliseconds(kDisplayEveryMs)) {
       Flush();
     } else {
       // A held job stands still at its next step, shown or not.

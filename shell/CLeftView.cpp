@@ -98,7 +98,8 @@ void CLeftView::Filter(const QString& text) {
     // The root (the file's path) always shows and never matches itself.
     QTreeWidgetItem* root = topLevelItem(i);
     bool below = false;
-    for (int c = 0; c < root->childCount(); ++c) below |= FilterBranch(root->child(c), wanted, false);
+    for (int c = 0; c < root->childCount(); ++c)
+      below |= FilterBranch(root->child(c), wanted, false);
     if (!wanted.isEmpty() && below) root->setExpanded(true);
   }
 }

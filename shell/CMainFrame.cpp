@@ -5,15 +5,15 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
-#include <QLocale>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenuBar>
 #include <QScrollBar>
 #include <QSettings>
 #include <QStandardPaths>
-#include <QVBoxLayout>
 #include <QStatusBar>
 #include <QUrl>
+#include <QVBoxLayout>
 #include <QWindow>
 #include <algorithm>
 #include <cstdio>
@@ -685,8 +685,8 @@ void CMainFrame::UpdateRowCount() {
   const mendora::TableRowSource& source = model->Source();
   // While the count runs the number grows; a stopped count says so.
   const QString count = QLocale().toString(static_cast<qulonglong>(source.RowCount()));
-  const QString rows = source.RowCount() == 1 ? QStringLiteral("1 row")
-                                              : QStringLiteral("%1 rows").arg(count);
+  const QString rows =
+      source.RowCount() == 1 ? QStringLiteral("1 row") : QStringLiteral("%1 rows").arg(count);
   rowCountPane_->setText(source.Complete() ? rows
                          : gridFillThread_.IsSet() || pendingFill_
                              ? rows + QStringLiteral(" so far")

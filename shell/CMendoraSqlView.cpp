@@ -80,13 +80,13 @@ CMendoraSqlView::CMendoraSqlView(QWidget* parent)
   table_->setContextMenuPolicy(Qt::ActionsContextMenu);
   connect(copy_, &QAction::triggered, this,
           [this] { CopySelection(mendora::CopyFormat::kTabSeparated); });
-  connect(copyCsv_, &QAction::triggered, this, [this] { CopySelection(mendora::CopyFormat::kCsv); });
+  connect(copyCsv_, &QAction::triggered, this,
+          [this] { CopySelection(mendora::CopyFormat::kCsv); });
   connect(copySql_, &QAction::triggered, this,
           [this] { CopySelection(mendora::CopyFormat::kSqlInsert); });
   connect(viewValue_, &QAction::triggered, this, &CMendoraSqlView::ViewValue);
   connect(table_, &QTableView::doubleClicked, this, &CMendoraSqlView::ViewValue);
-  connect(table_->horizontalHeader(), &QHeaderView::sectionClicked, this,
-          &CMendoraSqlView::SortBy);
+  connect(table_->horizontalHeader(), &QHeaderView::sectionClicked, this, &CMendoraSqlView::SortBy);
   connect(filter_, &QLineEdit::returnPressed, this, &CMendoraSqlView::ApplyFilter);
   connect(filter_, &QLineEdit::textChanged, this, [this](const QString& text) {
     if (text.isEmpty()) ApplyFilter();
@@ -108,6 +108,7 @@ void CMendoraSqlView::SetTableStyle(bool rows) {
   table_->setSelectionMode(rows ? QAbstractItemView::ExtendedSelection
                                 : QAbstractItemView::SingleSelection);
   table_->horizontalHeader()->setSortIndicatorShown(false);
+  table_->horizontalHeader()->setSectionsClickable(true);
   filter_->setVisible(rows);
   filterNote_->setVisible(rows);
   filterNote_->clear();
@@ -178,9 +179,8 @@ void CMendoraSqlView::ClearAndHide() {
 }
 
 QString CMendoraSqlView::SelectionText(mendora::CopyFormat format) const {
-  const QModelIndexList picked = table_->selectionModel()
-                                     ? table_->selectionModel()->selectedIndexes()
-                                     : QModelIndexList();
+  const QModelIndexList picked =
+      table_->selectionModel() ? table_->selectionModel()->selectedIndexes() : QModelIndexList();
   if (picked.isEmpty()) return {};
   std::map<int, std::map<int, QModelIndex>> byRow;
   std::vector<int> columns;
@@ -252,6 +252,7 @@ bool CMendoraSqlView::Arrange() {
     filterNote_->setText(QString::fromUtf8(e.what()));
   }
   QApplication::restoreOverrideCursor();
+  OnCurrentChanged();
   filterNote_->setText(filter.isEmpty() ? QString()
                                         : QStringLiteral("%L1 of %L2 rows")
                                               .arg(rows_->rowCount())
@@ -279,7 +280,13 @@ bool CMendoraSqlView::ApplyFilter() {
 
 void CMendoraSqlView::ViewValue() {
   if (!rows_) return;
-  viewer_->show();
+  if (viewer_->isHidden()) {
+    // Room for a picture and a hex line of sixteen bytes beside the grid.
+    viewer_->show();
+    const int width = split_->width();
+    const int viewer = std::min(width / 2, std::max(width * 2 / 5, 520));
+    split_->setSizes({width - viewer, viewer});
+  }
   OnCurrentChanged();
 }
 

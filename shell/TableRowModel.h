@@ -9,8 +9,8 @@
 #include <QAbstractTableModel>
 #include <memory>
 #include <optional>
-#include <vector>
 #include <span>
+#include <vector>
 
 #include "browser/TableRowSource.h"
 

@@ -24,7 +24,7 @@ QString HexDump(const QByteArray& bytes) {
   const int shown = std::min<int>(bytes.size(), kHexBytesShown);
   out.reserve(shown * 4);
   for (int at = 0; at < shown; at += 16) {
-    out += QStringLiteral("%1  ").arg(at, 8, 16, QLatin1Char('0'));
+    out += QStringLiteral("%1  ").arg(at, 8, 16, QLatin1Char('0')).toUpper();
     QString ascii;
     for (int i = at; i < at + 16; ++i) {
       if (i < shown) {
@@ -112,8 +112,8 @@ void ValueViewer::Show(const mendora::Value* value, const mendora::_SYSCOLUMNS& 
         image.loadFromData(bytes.mid(static_cast<qsizetype>(found.offset)))) {
       pictureFormat_ = QString::fromLatin1(mendora::PictureFormatName(found.format));
       saved_ = bytes.mid(static_cast<qsizetype>(found.offset));
-      suffix_ = QStringLiteral(".") + pictureFormat_.toLower().replace(QStringLiteral("jpeg"),
-                                                                        QStringLiteral("jpg"));
+      suffix_ = QStringLiteral(".") +
+                pictureFormat_.toLower().replace(QStringLiteral("jpeg"), QStringLiteral("jpg"));
       picture_->setPixmap(QPixmap::fromImage(image));
       pictureArea_->show();
       caption += QStringLiteral(", %1 picture %2 x %3")

@@ -21,7 +21,7 @@ using Rows = std::vector<std::vector<std::string>>;
 
 std::vector<std::string> Texts(const RowValues& row) {
   std::vector<std::string> out;
-  for (const Value& v : row) out.push_back(ExactText(v));
+  for (const mendora::Value& v : row) out.push_back(ExactText(v));
   return out;
 }
 

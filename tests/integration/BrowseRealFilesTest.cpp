@@ -1,8 +1,8 @@
 // Browsing every real data file against the reference content beside it:
 // the grid of every table holds as many rows as the reference, its headers
 // are the columns in colid order, a cell says "NULL" exactly where the value
-// is NULL, character cells show their text and image cells are never blank; and `mendora-cli ddl` lists
-// every key, index, foreign key and check with its columns in key order.
+// is NULL, character cells show their text and image cells are never blank; and `mendora-cli ddl`
+// lists every key, index, foreign key and check with its columns in key order.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -4,6 +4,7 @@
 // and Save, and the previews of a key, an index, a foreign key, a check and a
 // module of a real file against its reference content.
 #include <QAction>
+#include <QLineEdit>
 #include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -151,6 +152,7 @@ class CLeftViewTest : public QObject {
   void clicksDuringALoadAndStop();
   void stopDuringALoadKeepsTheRowsCounted();
   void theShownTableFollowsTheHighlight();
+  void searchOrderTipsAndPartlyCheckedParents();
   void exitDuringALoadAsksToExit();
   void checkingATableChecksItsGroupAndRootAndEnablesSave();
   void previewsOfARealFile();
@@ -307,6 +309,52 @@ void CLeftViewTest::theShownTableFollowsTheHighlight() {
   QCOMPARE(w.Tree().GetStateImage(bigTable), ui::kUnchecked);
   QVERIFY(!w.doc.state.saveAllowed);
   QCOMPARE(w.prompts.Shown().size(), size_t(0));
+}
+
+void CLeftViewTest::searchOrderTipsAndPartlyCheckedParents() {
+  mdftest::TempFile file;
+  mdftest::CatalogueBuilder builder(655, u"names");
+  for (const char16_t* name : {u"Table_10", u"Table_2", u"Table_1"}) {
+    builder.AddTable(name, {mdftest::IntColumn(u"Id")}, {{mdftest::IntValue(1)}});
+  }
+  builder.WriteTo(file.path());
+  Window w;
+  QVERIFY(w.Open(QString::fromStdString(file.path())));
+  // Numbers in names in counting order; each name whole in its tip.
+  QStringList names;
+  for (ui::TreeHandle t : w.Tree().GetChildItems(w.doc.nodes.tables)) {
+    const QTreeWidgetItem* item = w.Tree().Item(t);
+    names << item->text(0).section('(', 0, 0);
+    QCOMPARE(item->toolTip(0), item->text(0));
+  }
+  QCOMPARE(names, (QStringList{"Table_1", "Table_2", "Table_10"}));
+
+  // The search box keeps what names the text, with its branch.
+  const ui::TreeHandle two = w.Table("Table_2");
+  auto hidden = [&](ui::TreeHandle node) { return w.Tree().Item(node)->isHidden(); };
+  w.frame->TreeSearch()->setText(QStringLiteral("TABLE_2"));
+  QVERIFY(!hidden(two));
+  QVERIFY(!hidden(w.Child(two, "Columns(")));
+  QVERIFY(hidden(w.Table("Table_1")));
+  QVERIFY(hidden(w.Table("Table_10")));
+  QVERIFY(hidden(w.doc.nodes.programmability));
+  QVERIFY(w.Tree().Item(w.doc.nodes.tables)->isExpanded());
+  w.frame->TreeSearch()->clear();
+  QVERIFY(!hidden(w.Table("Table_1")));
+  QVERIFY(!hidden(w.doc.nodes.programmability));
+
+  // A parent over some checked nodes shows partly checked, and still reads
+  // as unchecked for the save.
+  auto shownState = [&](ui::TreeHandle node) { return w.Tree().Item(node)->checkState(0); };
+  w.Click(two, /*checkBox=*/true);
+  QCOMPARE(shownState(two), Qt::Checked);
+  QCOMPARE(shownState(w.doc.nodes.tables), Qt::PartiallyChecked);
+  QCOMPARE(shownState(w.doc.nodes.root), Qt::PartiallyChecked);
+  QCOMPARE(w.Tree().GetStateImage(w.doc.nodes.tables), ui::kUnchecked);
+  QCOMPARE(shownState(w.Table("Table_1")), Qt::Unchecked);
+  w.Click(two, true);
+  QCOMPARE(shownState(w.doc.nodes.tables), Qt::Unchecked);
+  QCOMPARE(shownState(w.doc.nodes.root), Qt::Unchecked);
 }
 
 void CLeftViewTest::exitDuringALoadAsksToExit() {

@@ -404,7 +404,8 @@ void CMainFrameTest::refusedFileKeepsTheShownDatabase() {
       {qttest::RealFile("x661-bookshop.mdf"),
        "Version of file is not appropriate, Please select right SQL file version"},
       {notData, mendora::RefusalText(mendora::Refusal::kNotADataFile)},
-      {folder.filePath("missing.mdf"), "The selected file is already being used by another process."},
+      {folder.filePath("missing.mdf"),
+       "The selected file is already being used by another process."},
   };
   for (const auto& r : refused) {
     w.prompts.Clear();
@@ -762,9 +763,8 @@ void CMainFrameTest::theProgramsOwnTimingsHoldNothingBack() {
   w.CheckEverything();
   QString objectsShown;
   qttest::WhenModal<shell::CFileSaving>([&](shell::CFileSaving* dialog) {
-    QObject::connect(dialog, &QDialog::finished, [&objectsShown, dialog] {
-      objectsShown = dialog->Objects()->text();
-    });
+    QObject::connect(dialog, &QDialog::finished,
+                     [&objectsShown, dialog] { objectsShown = dialog->Objects()->text(); });
   });
   bool saved = false;
   QTimer::singleShot(0, w.frame.get(), [&] {
@@ -773,7 +773,8 @@ void CMainFrameTest::theProgramsOwnTimingsHoldNothingBack() {
   });
   QTRY_VERIFY_WITH_TIMEOUT(saved, 20000);
   QCOMPARE(w.prompts.Texts().size(), size_t(1));
-  QVERIFY(QString::fromStdString(w.prompts.Texts()[0]).startsWith("Saving Completed Successfully."));
+  QVERIFY(
+      QString::fromStdString(w.prompts.Texts()[0]).startsWith("Saving Completed Successfully."));
   // The last step reached the dialog before it closed.
   QVERIFY2(!objectsShown.isEmpty(), "the dialog's last display step was lost");
 }

@@ -115,11 +115,11 @@ TEST(MemoryTreeControlTest, SortIgnoresCaseKeepsEqualLabelsInOrderAndSortsOneLev
   tree.InsertItem(zeta, u"a");
 
   tree.SortChildren(root);
-  EXPECT_EQ(Texts(tree, tree.GetChildItems(root)),
-            (std::vector<std::u16string>{u"_under", u"alpha", u"ALPHA", u"Beta",
-                                         u"Order Details(2155)", u"Orders(830)", u"Table_2(5)",
-                                         u"Table_2(40)", u"Table_02x", u"Table_10(5)",
-                                         u"Table_100(5)", u"zeta"}));
+  EXPECT_EQ(
+      Texts(tree, tree.GetChildItems(root)),
+      (std::vector<std::u16string>{u"_under", u"alpha", u"ALPHA", u"Beta", u"Order Details(2155)",
+                                   u"Orders(830)", u"Table_2(5)", u"Table_2(40)", u"Table_02x",
+                                   u"Table_10(5)", u"Table_100(5)", u"zeta"}));
   auto children = tree.GetChildItems(root);
   EXPECT_EQ(children[1], firstAlpha);
   EXPECT_EQ(children[2], secondAlpha);
