@@ -185,6 +185,7 @@ void CMendoraSqlViewTest::sortFilterAndRowNumbers() {
     return b.view.Table()->model()->headerData(row, Qt::Vertical).toInt();
   };
   QCOMPARE(number(0), 1);
+  QVERIFY(QTest::qWaitForWindowExposed(&b.view));
   // Sorted by name, descending on a second click: each row keeps its number.
   QTest::mouseClick(b.view.Table()->horizontalHeader()->viewport(), Qt::LeftButton, {},
                     QPoint(b.view.Table()->horizontalHeader()->sectionViewportPosition(1) + 5, 5));
