@@ -21,7 +21,13 @@ mkdir -p "$OUT"
 WORK="$(mktemp -d)"
 export DISPLAY=:${MENDORA_PICTURES_DISPLAY:-58}
 export XDG_CONFIG_HOME="$WORK/config" XDG_RUNTIME_DIR="$WORK/run"
-mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" "$WORK/saved"
+# The save goes to a short path, so that the picture reads well.
+SAVED=/tmp/Recovered
+if [[ -e "$SAVED" ]]; then
+  echo "$SAVED exists; move it away first" >&2
+  exit 1
+fi
+mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" "$SAVED"
 chmod 700 "$XDG_RUNTIME_DIR"
 
 Xvfb "$DISPLAY" -screen 0 1280x800x24 >/dev/null 2>&1 &
@@ -30,7 +36,7 @@ APP=""
 cleanup() {
   [[ -n "$APP" ]] && kill "$APP" 2>/dev/null || true
   kill "$XVFB" 2>/dev/null || true
-  rm -rf "$WORK"
+  rm -rf "$WORK" "$SAVED"
 }
 trap cleanup EXIT
 for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
@@ -73,7 +79,7 @@ shot grid-filter.png
 # Everything checked and saved: the message with the saved folder.
 click 31 103
 click 109 45 1.5
-xdotool type --delay 5 "$WORK/saved"
+xdotool type --delay 5 "$SAVED"
 xdotool key Return
 sleep 3
 shot save-done.png
