@@ -18,6 +18,8 @@ namespace shell {
 namespace {
 
 constexpr int kColumnWidth = 100;
+// The window moves in steps of this many rows.
+constexpr uint64_t kWindowStep = 1000;
 
 }  // namespace
 
@@ -26,6 +28,8 @@ CMendoraSqlView::CMendoraSqlView(QWidget* parent)
       tablePane_(new QWidget(this)),
       filter_(new QLineEdit(tablePane_)),
       filterNote_(new QLabel(tablePane_)),
+      windowSlider_(new QSlider(Qt::Horizontal, tablePane_)),
+      windowNote_(new QLabel(tablePane_)),
       split_(new QSplitter(Qt::Horizontal, tablePane_)),
       table_(new QTableView(split_)),
       viewer_(new ValueViewer(split_)),
@@ -41,6 +45,16 @@ CMendoraSqlView::CMendoraSqlView(QWidget* parent)
   auto* filterRow = new QHBoxLayout;
   filterRow->addWidget(filter_, 1);
   filterRow->addWidget(filterNote_);
+  filterRow->addWidget(windowNote_);
+  filterRow->addWidget(windowSlider_, 1);
+  windowSlider_->setObjectName(QStringLiteral("RowWindow"));
+  windowSlider_->hide();
+  windowNote_->hide();
+  connect(windowSlider_, &QSlider::valueChanged, this, [this](int value) {
+    if (!rows_) return;
+    rows_->SetWindowStart(static_cast<uint64_t>(value) * kWindowStep);
+    UpdateWindowControl();
+  });
   split_->addWidget(table_);
   split_->addWidget(viewer_);
   split_->setStretchFactor(0, 3);
@@ -112,6 +126,8 @@ void CMendoraSqlView::SetTableStyle(bool rows) {
   filter_->setVisible(rows);
   filterNote_->setVisible(rows);
   filterNote_->clear();
+  windowSlider_->hide();
+  windowNote_->hide();
   if (!rows) viewer_->hide();
 }
 
@@ -131,11 +147,14 @@ void CMendoraSqlView::DropRows() {
 }
 
 TableRowModel* CMendoraSqlView::ShowTable(std::unique_ptr<mendora::TableRowSource> source,
-                                          std::u16string tableName) {
+                                          std::u16string tableName, uint64_t windowRows) {
   Clear();
   previewPane_->hide();
   tablePane_->show();
-  auto model = std::make_unique<TableRowModel>(std::move(source));
+  auto model = std::make_unique<TableRowModel>(std::move(source), windowRows);
+  connect(model.get(), &TableRowModel::TotalChanged, this, &CMendoraSqlView::UpdateWindowControl);
+  connect(model.get(), &QAbstractItemModel::modelReset, this,
+          &CMendoraSqlView::UpdateWindowControl);
   table_->setModel(model.get());
   rows_ = std::move(model);
   tableName_ = std::move(tableName);
@@ -149,7 +168,24 @@ TableRowModel* CMendoraSqlView::ShowTable(std::unique_ptr<mendora::TableRowSourc
           &CMendoraSqlView::OnCurrentChanged);
   for (int c = 0; c < rows_->columnCount(); ++c) table_->setColumnWidth(c, kColumnWidth);
   table_->show();
+  UpdateWindowControl();
   return rows_.get();
+}
+
+void CMendoraSqlView::UpdateWindowControl() {
+  const bool windowed = rows_ && !rows_->IsArranged() && rows_->TotalRows() > rows_->WindowRows();
+  windowSlider_->setVisible(windowed);
+  windowNote_->setVisible(windowed);
+  if (!windowed) return;
+  const uint64_t last = rows_->TotalRows() - rows_->WindowRows();
+  const QSignalBlocker quiet(windowSlider_);
+  windowSlider_->setRange(0, static_cast<int>((last + kWindowStep - 1) / kWindowStep));
+  windowSlider_->setValue(static_cast<int>(rows_->WindowStart() / kWindowStep));
+  const uint64_t first = rows_->WindowStart() + 1;
+  windowNote_->setText(QStringLiteral("rows %L1 to %L2 of %L3")
+                           .arg(static_cast<qulonglong>(first))
+                           .arg(static_cast<qulonglong>(first + rows_->rowCount() - 1))
+                           .arg(static_cast<qulonglong>(rows_->TotalRows())));
 }
 
 void CMendoraSqlView::ShowListAsText() {

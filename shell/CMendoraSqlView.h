@@ -8,7 +8,8 @@
 // tab-separated text with the column names, and a right-click menu (Copy,
 // Copy as CSV, Copy as SQL Insert, View value). Double-click or Enter on a
 // cell opens the value viewer beside the grid, which then follows the
-// current cell.
+// current cell. A table of more rows than the grid holds at once (a million)
+// gets a slider beside the filter that moves the grid's window over it.
 //
 // A key's statement and a module's text go through the list control (its own
 // model) and show in a read-only monospace text view, to select and copy.
@@ -17,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QSlider>
 #include <QSplitter>
 #include <QTableView>
 #include <QWidget>
@@ -47,7 +49,8 @@ class CMendoraSqlView final : public QWidget {
   // Shows a table's rows; the list's rows and columns go. The rows appear as
   // the model is given the table's pages.
   TableRowModel* ShowTable(std::unique_ptr<mendora::TableRowSource> source,
-                           std::u16string tableName = {});
+                           std::u16string tableName = {},
+                           uint64_t windowRows = TableRowModel::kWindowRows);
   // The table whose rows show; null while the list shows.
   TableRowModel* Rows() const { return rows_.get(); }
   // Shows the list's lines (a statement or a module's text) as text.
@@ -70,6 +73,9 @@ class CMendoraSqlView final : public QWidget {
 
   QLineEdit* FilterBox() const { return filter_; }
   QLabel* FilterNote() const { return filterNote_; }
+  // Moves the grid's window over a table of more rows than it holds at once.
+  QSlider* WindowSlider() const { return windowSlider_; }
+  QLabel* WindowNote() const { return windowNote_; }
   ValueViewer* Viewer() const { return viewer_; }
   QPlainTextEdit* PreviewText() const { return preview_; }
   QLabel* PreviewHeading() const { return previewHeading_; }
@@ -87,10 +93,13 @@ class CMendoraSqlView final : public QWidget {
   void SetTableStyle(bool rows);
   bool Arrange();
   void OnCurrentChanged();
+  void UpdateWindowControl();
 
   QWidget* tablePane_;
   QLineEdit* filter_;
   QLabel* filterNote_;
+  QSlider* windowSlider_;
+  QLabel* windowNote_;
   QSplitter* split_;
   QTableView* table_;
   ValueViewer* viewer_;

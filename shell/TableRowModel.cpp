@@ -8,13 +8,17 @@
 
 namespace shell {
 
-TableRowModel::TableRowModel(std::unique_ptr<mendora::TableRowSource> source, QObject* parent)
-    : QAbstractTableModel(parent), source_(std::move(source)) {}
+TableRowModel::TableRowModel(std::unique_ptr<mendora::TableRowSource> source, uint64_t windowRows,
+                             QObject* parent)
+    : QAbstractTableModel(parent),
+      source_(std::move(source)),
+      windowRows_(std::clamp<uint64_t>(windowRows, 1, INT_MAX)) {}
 
 int TableRowModel::rowCount(const QModelIndex& parent) const {
   if (parent.isValid()) return 0;
   if (arranged_) return static_cast<int>(arranged_->size());
-  return static_cast<int>(std::min<uint64_t>(source_->RowCount(), INT_MAX));
+  const uint64_t total = source_->RowCount();
+  return static_cast<int>(total > base_ ? std::min(total - base_, windowRows_) : 0);
 }
 
 int TableRowModel::columnCount(const QModelIndex& parent) const {
@@ -42,8 +46,32 @@ QVariant TableRowModel::headerData(int section, Qt::Orientation orientation, int
 }
 
 uint64_t TableRowModel::StoredRow(int row) const {
-  if (!arranged_) return static_cast<uint64_t>(row);
+  if (!arranged_) return row >= 0 ? base_ + static_cast<uint64_t>(row) : UINT64_MAX;
   return row >= 0 && static_cast<size_t>(row) < arranged_->size() ? (*arranged_)[row] : UINT64_MAX;
+}
+
+void TableRowModel::SetWindowStart(uint64_t first) {
+  const uint64_t total = source_->RowCount();
+  const uint64_t last = total > windowRows_ ? total - windowRows_ : 0;
+  first = std::min(first, last);
+  if (first == base_) return;
+  beginResetModel();
+  base_ = first;
+  endResetModel();
+}
+
+int TableRowModel::ShowStoredRow(uint64_t row) {
+  if (arranged_) {
+    const auto it = std::find(arranged_->begin(), arranged_->end(), row);
+    return it == arranged_->end() ? -1 : static_cast<int>(it - arranged_->begin());
+  }
+  if (row >= source_->RowCount()) return -1;
+  if (row < base_ || row >= base_ + windowRows_) {
+    // The row lands in the middle of the window, where the view can scroll
+    // both ways.
+    SetWindowStart(row > windowRows_ / 2 ? row - windowRows_ / 2 : 0);
+  }
+  return static_cast<int>(row - base_);
 }
 
 void TableRowModel::Arrange(std::optional<std::vector<uint32_t>> rows) {
@@ -53,21 +81,23 @@ void TableRowModel::Arrange(std::optional<std::vector<uint32_t>> rows) {
 }
 
 void TableRowModel::AddPages(std::span<const mendora::PageRowCount> pages) {
-  const uint64_t before = source_->RowCount();
   uint64_t added = 0;
   for (const auto& p : pages) added += p.rows;
-  if (added == 0 || before >= INT_MAX) return;
-  if (arranged_) {
-    // Arranged rows stay as they are; the new ones join when the
-    // arrangement is lifted.
+  const int shownBefore = rowCount();
+  // Arranged rows stay as they are; the new ones join when the arrangement
+  // is lifted. Rows past the window wait for the window to move.
+  const uint64_t total = source_->RowCount() + added;
+  const int shownAfter =
+      arranged_ ? shownBefore
+                : static_cast<int>(total > base_ ? std::min(total - base_, windowRows_) : 0);
+  if (shownAfter <= shownBefore) {
     source_->AddPages(pages);
-    return;
+  } else {
+    beginInsertRows(QModelIndex(), shownBefore, shownAfter - 1);
+    source_->AddPages(pages);
+    endInsertRows();
   }
-  const int first = static_cast<int>(before);
-  const int last = static_cast<int>(std::min<uint64_t>(before + added, INT_MAX)) - 1;
-  beginInsertRows(QModelIndex(), first, last);
-  source_->AddPages(pages);
-  endInsertRows();
+  if (added) emit TotalChanged();
 }
 
 const mendora::Value* TableRowModel::CellValue(int row, int column) const {

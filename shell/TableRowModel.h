@@ -4,6 +4,11 @@
 // from 1 in stored order. A filter or a sort shows a list of stored rows in
 // their place (Arrange), and the numbers stay each row's stored number. A
 // cell whose page cannot be read shows why.
+//
+// The view keeps a few bytes per row it is given (its row header's
+// bookkeeping), so it is given a window of at most `windowRows` rows of the
+// table, starting at WindowStart(); the grid moves the window. That keeps
+// the grid's memory the same for a table of ten or of a hundred million rows.
 #pragma once
 
 #include <QAbstractTableModel>
@@ -20,8 +25,10 @@ class TableRowModel final : public QAbstractTableModel {
   Q_OBJECT
 
  public:
+  static constexpr uint64_t kWindowRows = 1'000'000;
+
   explicit TableRowModel(std::unique_ptr<mendora::TableRowSource> source,
-                         QObject* parent = nullptr);
+                         uint64_t windowRows = kWindowRows, QObject* parent = nullptr);
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -42,9 +49,24 @@ class TableRowModel final : public QAbstractTableModel {
   // The stored row number of a shown row.
   uint64_t StoredRow(int row) const;
 
+  // The table's rows in stored order, and the window of them the view has.
+  uint64_t TotalRows() const { return source_->RowCount(); }
+  uint64_t WindowRows() const { return windowRows_; }
+  uint64_t WindowStart() const { return base_; }
+  // Moves the window so that it starts at `first` (or as near as the end allows).
+  void SetWindowStart(uint64_t first);
+  // The view's row of a stored row, moving the window there when needed.
+  int ShowStoredRow(uint64_t row);
+
+ signals:
+  // The table has more rows than before, shown or not.
+  void TotalChanged();
+
  private:
   std::unique_ptr<mendora::TableRowSource> source_;
   std::optional<std::vector<uint32_t>> arranged_;
+  uint64_t windowRows_;
+  uint64_t base_ = 0;
 };
 
 }  // namespace shell

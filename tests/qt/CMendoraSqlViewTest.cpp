@@ -8,6 +8,9 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QImage>
+#include <QLabel>
+#include <QLocale>
+#include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
 #include <fstream>
@@ -39,11 +42,13 @@ struct Browse {
     view.resize(900, 500);
     view.show();
   }
-  shell::TableRowModel* Show(const std::u16string& name) {
+  shell::TableRowModel* Show(const std::u16string& name,
+                             uint64_t windowRows = shell::TableRowModel::kWindowRows) {
     for (const auto& t : doc.catalogue.userTables) {
       if (t.name != name) continue;
-      auto* model = view.ShowTable(
-          std::make_unique<mendora::TableRowSource>(doc.file, doc.catalogue, t.id), name);
+      auto* model =
+          view.ShowTable(std::make_unique<mendora::TableRowSource>(doc.file, doc.catalogue, t.id),
+                         name, windowRows);
       std::vector<mendora::PageRowCount> pages;
       mendora::NullJobControl job;
       mendora::TableReader(doc.file, doc.catalogue, t.id)
@@ -243,10 +248,30 @@ void CMendoraSqlViewTest::scrollingALargeTableKeepsFewPages() {
   for (int row = 0; row < 200000; row += 97) QCOMPARE(b.Cell(row, 0), QString::number(row));
   QVERIFY(source.CachedPageCount() <= mendora::TableRowSource::kCachedPages);
   QVERIFY(source.IndexedPages() > mendora::TableRowSource::kCachedPages * 10);
+  QVERIFY(b.view.WindowSlider()->isHidden());
   // Sorting is refused past the limit only; this table sorts.
   QVERIFY(b.view.SortBy(0));
   QVERIFY(b.view.SortBy(0));
   QCOMPARE(b.Cell(0, 0), QStringLiteral("199999"));
+
+  // A grid that holds 50 000 rows at a time: the window moves over the table.
+  Browse windowed(file.path());
+  shell::TableRowModel* rows = windowed.Show(u"Big", 50000);
+  QCOMPARE(rows->rowCount(), 50000);
+  QCOMPARE(rows->TotalRows(), uint64_t(200000));
+  QVERIFY(windowed.view.WindowSlider()->isVisible());
+  QCOMPARE(windowed.view.WindowNote()->text(),
+           QStringLiteral("rows ") + QLocale().toString(1) + QStringLiteral(" to ") +
+               QLocale().toString(50000) + QStringLiteral(" of ") + QLocale().toString(200000));
+  const int last = rows->ShowStoredRow(199999);
+  QCOMPARE(rows->WindowStart(), uint64_t(150000));
+  QCOMPARE(windowed.Cell(last, 0), QStringLiteral("199999"));
+  QCOMPARE(windowed.view.Table()->model()->headerData(last, Qt::Vertical).toULongLong(),
+           qulonglong(200000));
+  windowed.view.WindowSlider()->setValue(10);
+  QCOMPARE(rows->WindowStart(), uint64_t(10000));
+  QCOMPARE(windowed.Cell(0, 1), QStringLiteral("row10000"));
+  QCOMPARE(rows->ShowStoredRow(10005), 5);
 }
 
 MENDORA_QTEST_MAIN(CMendoraSqlViewTest)
