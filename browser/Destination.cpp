@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
 
 #include "engine/Utf16.h"
@@ -90,9 +91,17 @@ std::string MakeOwnFile(const std::string& parent, const std::string& name, std:
 }
 
 std::string SaveFolderName(std::u16string_view databaseName, const std::tm& when) {
+  // The stored name may be a path (C:\Data\Shop.mdf): the folder is
+  // copied to Windows machines too, so whatever either system refuses in a
+  // folder name becomes "_", as in the scripts' file names.
   std::string database = ToUtf8(databaseName);
-  std::replace(database.begin(), database.end(), '/', '_');
-  std::replace(database.begin(), database.end(), '\0', '_');
+  for (char& c : database) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F ||
+        std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos) {
+      c = '_';
+    }
+  }
   const std::string time =
       TwoDigits(when.tm_hour) + "." + TwoDigits(when.tm_min) + "." + TwoDigits(when.tm_sec);
   const std::string date = TwoDigits(when.tm_mon + 1) + "-" + TwoDigits(when.tm_mday) + "-" +

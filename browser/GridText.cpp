@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdio>
 
+#include "browser/Picture.h"
 #include "engine/TypeCodes.h"
 #include "engine/Utf16.h"
 #include "engine/ValueText.h"
@@ -71,6 +72,19 @@ void AppendString(std::u16string& out, const Value& value, uint8_t xtype) {
   if (cut) out.push_back(u'\u2026');
 }
 
+// An image value: a picture says so with its size; other bytes show their
+// start, so that a value never looks empty.
+void AppendImage(std::u16string& out, const Value& v) {
+  if (FindPicture(v.bytes).format != PictureFormat::kNone) {
+    return AppendAscii(out, PictureLabel(v.bytes.size()).c_str());
+  }
+  const bool cut = v.bytes.size() > kImageCellBytes;
+  AppendAscii(out, "0x");
+  AppendHex(out, cut ? std::vector<std::byte>(v.bytes.begin(), v.bytes.begin() + kImageCellBytes)
+                     : v.bytes);
+  if (cut) out.push_back(u'\u2026');
+}
+
 void AppendTyped(const Value& v, uint8_t xtype, std::u16string& out) {
   switch (xtype) {
     case kXVarBinary:
@@ -80,7 +94,8 @@ void AppendTyped(const Value& v, uint8_t xtype, std::u16string& out) {
     case kXXml:
       return AppendAscii(out, "XML-DATA");
     case kXImage:
-      return;
+      if (v.kind == ValueKind::kBinary) return AppendImage(out, v);
+      break;
     default:
       break;
   }

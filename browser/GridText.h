@@ -16,7 +16,9 @@
 //   datetimeoffset        as datetime2, then " +hh:mm"
 //   uniqueidentifier      8-4-4-4-12 upper-case hexadecimal
 //   binary                two upper-case hexadecimal digits per byte
-//   image                 empty
+//   image                 a picture (Picture.h) "(image, 21 KB)"; other
+//                         bytes "0x" and the first kImageCellBytes in hex,
+//                         then "…"
 //   char ... ntext        the text; nchar and nvarchar with U+2019 as an
 //                         apostrophe; at most kMaxCellText units, then "…"
 //   sql_variant           its base value, as a column of the base type
@@ -32,6 +34,8 @@ namespace mendora {
 
 // How much of a long text a cell shows before "…".
 inline constexpr size_t kMaxCellText = 4000;
+// How many bytes of an image that is no picture a cell shows.
+inline constexpr size_t kImageCellBytes = 16;
 
 void AppendGridText(const Value& value, const _SYSCOLUMNS& column, std::u16string& out);
 std::u16string GridText(const Value& value, const _SYSCOLUMNS& column);

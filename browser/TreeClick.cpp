@@ -38,7 +38,7 @@ ClickShows LabelClickShows(const ObjectTreeNodes& nodes, ui::TreeHandle node, Tr
     case NodeKind::kModule:
       return ClickShows::kModuleText;
     case NodeKind::kTable:
-      return hit == TreeHit::kButton ? ClickShows::kNothing : ClickShows::kTableRows;
+      return ClickShows::kTableRows;
   }
   return ClickShows::kNothing;
 }
@@ -95,6 +95,12 @@ TreeClickResult OnTreeClick(ui::TreeControl& tree, const ObjectTreeNodes& nodes,
   TreeClickResult result;
   if (node == ui::kNoTreeItem || hit == TreeHit::kNowhere || hit == TreeHit::kRight ||
       hit == TreeHit::kIndent) {
+    return result;
+  }
+  // The expand button opens or closes the branch and nothing else: the
+  // highlighted node stays the one whose content shows.
+  if (hit == TreeHit::kButton) {
+    result.defaultHandling = true;
     return result;
   }
   if (!gridLoadRunning) tree.SelectItem(node);

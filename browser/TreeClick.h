@@ -12,8 +12,10 @@
 //                                   -> the welcome picture
 //   a key, index, foreign key or check -> its statement
 //   a procedure, function, trigger or view -> its text
-//   a table (not on its expand button) -> its rows
+//   a table                         -> its rows
 //   anything else (a column)        -> nothing
+// A click on a node's expand button only opens or closes its branch: the
+// selection and the right pane stay as they were.
 #pragma once
 
 #include <optional>

@@ -144,8 +144,7 @@ void TableReader::NoteDamage(size_t at, const std::string& reason) {
   }
 }
 
-void TableReader::Read(JobControl& job, const RowSink& onRow) {
-  stats_ = {};
+void TableReader::WalkPages(JobControl& job, const PageVisit& visit) {
   if (!CanRead()) return;
   std::unordered_set<uint64_t> visited;
   PageBuffer page;
@@ -158,7 +157,7 @@ void TableReader::Read(JobControl& job, const RowSink& onRow) {
       file_.ReadPage(p, page);
       if (!Accepts(page, p)) break;
       pageNumber_ = p;
-      if (!ReadPageRows(page, onRow)) return;
+      if (!visit(page, p)) return;
       const PageHeader h = DecodePageHeader(page);
       p = PageKey(h.nextPage, h.nextFile);
     }
@@ -175,8 +174,39 @@ void TableReader::Read(JobControl& job, const RowSink& onRow) {
     file_.ReadPage(p, page);
     if (!Accepts(page, p)) continue;
     pageNumber_ = p;
-    if (!ReadPageRows(page, onRow)) return;
+    if (!visit(page, p)) return;
   }
+}
+
+void TableReader::Read(JobControl& job, const RowSink& onRow) {
+  stats_ = {};
+  countOnly_ = false;
+  WalkPages(job, [&](const PageBuffer& page, uint64_t) { return ReadPageRows(page, onRow); });
+}
+
+void TableReader::CountPageRows(JobControl& job, const PageRowCount& onPage) {
+  stats_ = {};
+  countOnly_ = true;
+  uint32_t rows = 0;
+  const RowSink count = [&rows](const RowValues&) {
+    ++rows;
+    return true;
+  };
+  WalkPages(job, [&](const PageBuffer& page, uint64_t pageNumber) {
+    rows = 0;
+    ReadPageRows(page, count);
+    return onPage(pageNumber, rows);
+  });
+  countOnly_ = false;
+}
+
+void TableReader::ReadPageRowsAt(uint64_t pageNumber, const RowSink& onRow) {
+  countOnly_ = false;
+  if (!CanRead() || PageNumberOf(pageNumber) == 0 || !file_.HasPage(pageNumber)) return;
+  PageBuffer page;
+  file_.ReadPage(pageNumber, page);
+  pageNumber_ = pageNumber;
+  if (Accepts(page, pageNumber)) ReadPageRows(page, onRow);
 }
 
 bool TableReader::ReadPageRows(const PageBuffer& page, const RowSink& onRow) {
@@ -242,6 +272,10 @@ bool TableReader::EmitRecord(Bytes page, size_t at, const RowSink& onRow) {
       ++stats_.skippedRecords;
     }
     return true;
+  }
+  if (countOnly_) {
+    ++stats_.rows;
+    return onRow(row_);
   }
   auto columnName = [&](size_t i) { return "column " + std::to_string(columns_[i].colid) + ": "; };
   for (size_t i = 0; i < columns_.size(); ++i) {

@@ -107,7 +107,20 @@ class TableReader {
   // Skipped records and unreadable values are added here, with where they are.
   void SetDamageReport(DamageReport* report) { damage_ = report; }
 
+  // The pages Read goes through, in its order, each with the number of rows
+  // it gives; no value is decoded, so this counts a table far faster than
+  // Read reads it. `onPage` returns false to stop. Same checkpoints and
+  // exceptions as Read.
+  using PageRowCount = std::function<bool(uint64_t pageNumber, uint32_t rows)>;
+  void CountPageRows(JobControl& job, const PageRowCount& onPage);
+  // The rows of one page that CountPageRows named, as Read gives them; none
+  // when the page is not the table's. Throws FileError when a read fails.
+  void ReadPageRowsAt(uint64_t pageNumber, const RowSink& onRow);
+
  private:
+  // Every page Read reads, in its order; `visit` returns false to stop.
+  using PageVisit = std::function<bool(const PageBuffer& page, uint64_t pageNumber)>;
+  void WalkPages(JobControl& job, const PageVisit& visit);
   bool Accepts(const PageBuffer& page, uint64_t pageNumber);
   // False when the sink asked to stop.
   bool ReadPageRows(const PageBuffer& page, const RowSink& onRow);
@@ -133,6 +146,8 @@ class TableReader {
   uint64_t pageNumber_ = 0;  // the page being read, for the damage report
   uint16_t slot_ = 0;
   void NoteDamage(size_t at, const std::string& reason);
+  // Rows are cut but their values not decoded: CountPageRows.
+  bool countOnly_ = false;
 };
 
 }  // namespace mendora

@@ -27,8 +27,8 @@ struct AnalysisJobParams {
   std::u16string rootLabel;
   // Every 8-bit text column read in this code page; 0: its collation's.
   uint16_t codePage = 0;
-  int progressEndHoldMs = 1000;
-  int progressEndShowMs = 3000;
+  int progressEndHoldMs = 0;
+  int progressEndShowMs = 0;
   // Called on the job's thread with the analysis' progress in percent.
   std::function<void(int percent)> progress;
 };

@@ -7,7 +7,9 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPixmap>
+#include <optional>
 
+#include "browser/RefusalText.h"
 #include "engine/FileError.h"
 #include "shell/QtText.h"
 #include "ui/ProductTexts.h"
@@ -37,7 +39,8 @@ CBrowse::CBrowse(ui::JobState& state, mendora::DataFile& file, ui::Prompts& prom
       state_(state),
       file_(file),
       prompts_(prompts),
-      chooseFile_(chooseFile ? std::move(chooseFile) : ChooseFile(&CBrowse::ChooseWithFileDialog)) {
+      chooseFile_(chooseFile ? std::move(chooseFile)
+                             : ChooseFile([](QWidget* p) { return ChooseWithFileDialog(p); })) {
   ui_->setupUi(this);
   setObjectName(QStringLiteral("CBrowse"));
   setWindowTitle(Utf8ToQString(texts::kWindowTitle));
@@ -87,11 +90,10 @@ widgets::CTransparentStatic* CBrowse::PathLabel() const {
   return ui_->pathLabel;
 }
 
-QString CBrowse::ChooseWithFileDialog(QWidget* parent) {
+QString CBrowse::ChooseWithFileDialog(QWidget* parent, const QString& folder) {
   const QString filter = Utf8ToQString(texts::kMdfFilterName) + QStringLiteral(" (") +
                          Utf8ToQString(texts::kMdfFilterPattern) + QStringLiteral(")");
-  return QFileDialog::getOpenFileName(parent, Utf8ToQString(texts::kOpenMdfTitle), QString(),
-                                      filter);
+  return QFileDialog::getOpenFileName(parent, Utf8ToQString(texts::kOpenMdfTitle), folder, filter);
 }
 
 void CBrowse::OnSelect() {
@@ -119,8 +121,11 @@ void CBrowse::Select(const QString& path) {
 void CBrowse::OnStart() {
   state_.chosenCodePage = codePage_->currentData().toInt();
   state_.analysisRunning = true;
-  if (file_.IsOpen() && !CloseDataFile(file_, prompts_)) return;
   const std::string path = state_.ChosenFilePath();
+  // The file shown now stays open, and its database on screen, until the
+  // chosen one has proved to be a data file of a version that can be read.
+  if (!Acceptable(path)) return;
+  if (file_.IsOpen() && !CloseDataFile(file_, prompts_)) return;
   if (!file_.Open(path)) {
     // Nothing runs: the status bar and Stop go back to idle at the refusal,
     // not when the selection is cancelled.
@@ -138,6 +143,35 @@ void CBrowse::OnStart() {
     return;
   }
   accept();
+}
+
+bool CBrowse::Acceptable(const std::string& path) {
+  // The shown file again: its own lock would refuse a second opening.
+  if (file_.IsOpen() && file_.Path() == path) return true;
+  mendora::DataFile probe;
+  if (!probe.Open(path)) {
+    Refuse(texts::kFileInUse, texts::kWindowTitle);
+    return false;
+  }
+  std::optional<mendora::Refusal> refusal;
+  try {
+    mendora::DetectVersionAndAnalyse(probe, nullptr, [&](mendora::Refusal r) { refusal = r; });
+    probe.Close();
+  } catch (const mendora::FileError& e) {
+    Refuse(e.what(), texts::kCaption);
+    return false;
+  }
+  if (!refusal) return true;
+  // Told as the analysis tells it.
+  Refuse(mendora::RefusalText(*refusal), texts::kCaption);
+  return false;
+}
+
+void CBrowse::Refuse(const std::string& text, const char* caption) {
+  state_.analysisRunning = false;
+  prompts_.Inform(text, caption);
+  ui_->startButton->setEnabled(false);
+  ui_->pathLabel->SetText(QString());
 }
 
 void CBrowse::reject() {

@@ -6,6 +6,7 @@
 
 #include <QDialog>
 #include <memory>
+#include <string>
 
 #include "engine/DataFile.h"
 #include "shell/ShellSettings.h"
@@ -43,7 +44,7 @@ class CBrowse final : public QDialog {
   QComboBox* CodePageBox() const { return codePage_; }
 
   // The system's file-open dialog with the program's title and filter.
-  static QString ChooseWithFileDialog(QWidget* parent);
+  static QString ChooseWithFileDialog(QWidget* parent, const QString& folder = QString());
 
   // What Select MDF File does once a file is picked, and what Start does;
   // Start is true when the dialog ended with the file open. The program's
@@ -56,6 +57,10 @@ class CBrowse final : public QDialog {
  private:
   void OnSelect();
   void OnStart();
+  // Whether `path` opens and reads as a data file of a supported version;
+  // otherwise the user is told why and the shown file stays as it was.
+  bool Acceptable(const std::string& path);
+  void Refuse(const std::string& text, const char* caption);
 
   std::unique_ptr<Ui::CBrowse> ui_;
   ui::JobState& state_;

@@ -6,6 +6,7 @@
 #include <QPixmap>
 #include <QThread>
 #include <algorithm>
+#include <array>
 #include <chrono>
 
 #include "shell/QtText.h"
@@ -21,30 +22,73 @@ namespace {
 constexpr int kWaitSliceMs = 50;
 // How often the window looks whether a held job has reached its checkpoint.
 constexpr int kParkPollMs = 5;
+// The longest the dialog lags behind the save.
+constexpr int kDisplayEveryMs = 50;
 
 }  // namespace
 
-// The fields and bars as the worker sees them.
+// The fields and bars as the worker sees them. The worker's calls only note
+// what each field is to show; the dialog is brought up to date at most every
+// kDisplayEveryMs and once more when the job ends, so a save of many small
+// objects spends its time writing, not waiting for the window.
 class CFileSaving::WindowDisplay final : public ui::ExportDisplay {
  public:
   explicit WindowDisplay(CFileSaving& dialog) : dialog_(dialog) {}
 
-  void SetObjectType(std::u16string_view text) override { SetLabel(dialog_.ui_->objectType, text); }
-  void SetObjectName(std::u16string_view text) override { SetLabel(dialog_.ui_->objectName, text); }
-  void SetSavedPath(std::u16string_view text) override { SetLabel(dialog_.ui_->savedPath, text); }
-  void SetRecords(std::u16string_view text) override { SetLabel(dialog_.ui_->records, text); }
-  void SetObjects(std::u16string_view text) override { SetLabel(dialog_.ui_->objects, text); }
-  void SetCurrentProgress(int percent) override { SetBar(dialog_.ui_->currentBar, percent); }
-  void SetOverallProgress(int percent) override { SetBar(dialog_.ui_->overallBar, percent); }
+  void SetObjectType(std::u16string_view text) override { Note(kObjectType, text); }
+  void SetObjectName(std::u16string_view text) override { Note(kObjectName, text); }
+  void SetSavedPath(std::u16string_view text) override { Note(kSavedPath, text); }
+  void SetRecords(std::u16string_view text) override { Note(kRecords, text); }
+  void SetObjects(std::u16string_view text) override { Note(kObjects, text); }
+  void SetCurrentProgress(int percent) override { NoteBar(kCurrentBar, percent); }
+  void SetOverallProgress(int percent) override { NoteBar(kOverallBar, percent); }
+
+  // Shows everything noted and not shown yet.
+  void Flush() {
+    if (!dirty_) return;
+    dirty_ = false;
+    lastShown_ = std::chrono::steady_clock::now();
+    const Shown shown = noted_;
+    OnWindow([this, shown] { Show(shown); });
+  }
 
  private:
-  void SetLabel(widgets::CTransparentStatic* label, std::u16string_view text) {
-    const QString shown = ToQString(text);
-    OnWindow([label, &shown] { label->SetText(shown); });
+  enum Label { kObjectType, kObjectName, kSavedPath, kRecords, kObjects, kLabels };
+  enum Bar { kCurrentBar, kOverallBar, kBars };
+  struct Shown {
+    std::array<QString, kLabels> labels;
+    std::array<int, kBars> bars{};
+  };
+
+  void Note(Label label, std::u16string_view text) {
+    noted_.labels[label] = ToQString(text);
+    Noted();
   }
-  void SetBar(QProgressBar* bar, int percent) {
-    const int value = std::clamp(percent, 0, 100);
-    OnWindow([bar, value] { bar->setValue(value); });
+  void NoteBar(Bar bar, int percent) {
+    noted_.bars[bar] = std::clamp(percent, 0, 100);
+    Noted();
+  }
+  void Noted() {
+    dirty_ = true;
+    // The window thread itself (the destination's preparation) shows at once.
+    if (QThread::currentThread() == dialog_.thread() ||
+        std::chrono::steady_clock::now() - lastShown_ >=
+            std::chrono::milliseconds(kDisplayEveryMs)) {
+      Flush();
+    } else {
+      // A held job stands still at its next step, shown or not.
+      dialog_.worker_.Job().Checkpoint();
+    }
+  }
+  void Show(const Shown& shown) {
+    const std::array<widgets::CTransparentStatic*, kLabels> labels = {
+        dialog_.ui_->objectType, dialog_.ui_->objectName, dialog_.ui_->savedPath,
+        dialog_.ui_->records, dialog_.ui_->objects};
+    for (size_t i = 0; i < labels.size(); ++i) {
+      if (labels[i]->text() != shown.labels[i]) labels[i]->SetText(shown.labels[i]);
+    }
+    dialog_.ui_->currentBar->setValue(shown.bars[kCurrentBar]);
+    dialog_.ui_->overallBar->setValue(shown.bars[kOverallBar]);
   }
   template <typename F>
   void OnWindow(const F& update) {
@@ -58,6 +102,9 @@ class CFileSaving::WindowDisplay final : public ui::ExportDisplay {
   }
 
   CFileSaving& dialog_;
+  Shown noted_;
+  bool dirty_ = false;
+  std::chrono::steady_clock::time_point lastShown_{};
 };
 
 // The job's waits: taken on the worker, cut short by a stop, met by a hold.
@@ -179,6 +226,7 @@ int CFileSaving::Run(SaveWork& work) {
 
 void CFileSaving::RunSaveJob(JobThread& job, SaveWork& work) {
   work.Run(job.Job());
+  display_->Flush();
   jobDone_ = true;
   state_.saveCompleted = true;
 }

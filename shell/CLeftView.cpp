@@ -1,6 +1,7 @@
 #include "shell/CLeftView.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QStyle>
 #include <QStyleOptionViewItem>
@@ -70,6 +71,55 @@ mendora::TreeHit CLeftView::HitTest(const QPoint& point, ui::TreeHandle* node) c
   const QRect label = LabelRect(*node);
   if (point.x() < label.left()) return TreeHit::kStateIcon;
   return point.x() <= label.right() ? TreeHit::kLabel : TreeHit::kRight;
+}
+
+namespace {
+
+// Shows `item` when it or anything below it names `text`; a node that names it
+// shows its whole branch. Returns whether `item` shows.
+bool FilterBranch(QTreeWidgetItem* item, const QString& text, bool ancestorMatched) {
+  const bool match =
+      ancestorMatched || text.isEmpty() || item->text(0).contains(text, Qt::CaseInsensitive);
+  bool below = false;
+  for (int c = 0; c < item->childCount(); ++c) {
+    below |= FilterBranch(item->child(c), text, match);
+  }
+  item->setHidden(!match && !below);
+  // The way to a match is opened.
+  if (!text.isEmpty() && below && !ancestorMatched) item->setExpanded(true);
+  return match || below;
+}
+
+}  // namespace
+
+void CLeftView::Filter(const QString& text) {
+  const QString wanted = text.trimmed();
+  for (int i = 0; i < topLevelItemCount(); ++i) {
+    // The root (the file's path) always shows and never matches itself.
+    QTreeWidgetItem* root = topLevelItem(i);
+    bool below = false;
+    for (int c = 0; c < root->childCount(); ++c)
+      below |= FilterBranch(root->child(c), wanted, false);
+    if (!wanted.isEmpty() && below) root->setExpanded(true);
+  }
+}
+
+void CLeftView::keyPressEvent(QKeyEvent* event) {
+  QTreeWidgetItem* before = currentItem();
+  const int key = event->key();
+  if (onClick_ && (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter)) {
+    // The keyboard's click on the check box, where the node has one.
+    if (before && before->data(0, Qt::CheckStateRole).isValid()) {
+      onClick_(control_.Handle(before), mendora::TreeHit::kStateIcon);
+    }
+    event->accept();
+    return;
+  }
+  QTreeWidget::keyPressEvent(event);
+  // A node reached by the keyboard is clicked on its label, so that what
+  // shows is always the highlighted node's.
+  QTreeWidgetItem* now = currentItem();
+  if (onClick_ && now && now != before) onClick_(control_.Handle(now), mendora::TreeHit::kLabel);
 }
 
 void CLeftView::mousePressEvent(QMouseEvent* event) {

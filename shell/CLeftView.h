@@ -6,7 +6,9 @@
 //
 // The view handles the left mouse button itself: it finds where on which
 // node the press landed and hands that to the window's click handler, which
-// says whether the tree's own handling (selection, expanding) follows.
+// says whether the tree's own handling (selection, expanding) follows. The
+// keyboard goes the same way: a node the arrows or a typed name move to is
+// clicked on its label, and Space or Enter clicks its check box.
 #pragma once
 
 #include <QTimer>
@@ -32,6 +34,9 @@ class CLeftView final : public QTreeWidget {
   QTimer& GridProgressTimer() { return gridProgressTimer_; }
   void SetClickHandler(ClickHandler handler) { onClick_ = std::move(handler); }
 
+  // Shows only the nodes whose label holds `text` (any case), with their
+  // branches and the way to them; an empty text shows every node again.
+  void Filter(const QString& text);
   // Where on which node a point of the viewport lies.
   mendora::TreeHit HitTest(const QPoint& point, ui::TreeHandle* node) const;
   // The viewport rectangles of a node's check box (empty when it has none),
@@ -46,6 +51,7 @@ class CLeftView final : public QTreeWidget {
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   QtTreeControl control_;

@@ -5,10 +5,17 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QLocale>
 #include <QMenuBar>
+#include <QScrollBar>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QUrl>
+#include <QVBoxLayout>
 #include <QWindow>
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -30,6 +37,7 @@
 #include "shell/QtFolderBrowser.h"
 #include "shell/QtText.h"
 #include "shell/ReadRegistryString.h"
+#include "shell/TableRowModel.h"
 #include "ui/ProductTexts.h"
 #include "widgets/AW_CMultiViewSplitter.h"
 #include "widgets/Artwork.h"
@@ -53,6 +61,12 @@ const QString kAboutPrompt =
 
 // The manual's first page, relative to the folder the program is installed in.
 const QString kHelpPage = QStringLiteral("help/index.html");
+
+// The saved folder as the user finds it: without the separator at its end.
+std::string SavedFolderText(std::string folder) {
+  if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  return folder;
+}
 
 // How many of a save's failures the notice lists.
 constexpr size_t kFailuresShown = 5;
@@ -115,6 +129,7 @@ CMainFrame::CMainFrame(CMendoraSqlDoc& doc, ui::Prompts& prompts, ShellSettings 
   CreateToolBar();
   CreateStatusBar();
   CreateClient();
+  RestoreWindowState();
   connect(&openTimer_, &QTimer::timeout, this, &CMainFrame::OnOpenTimer);
   connect(&commandTimer_, &QTimer::timeout, this, &CMainFrame::UpdateCommands);
   commandTimer_.start(settings_.timings.commandUpdateMs);
@@ -126,6 +141,32 @@ CMainFrame::~CMainFrame() {
   analysisThread_.Shutdown();
   startupAnalysisThread_.Shutdown();
   gridFillThread_.Shutdown();
+}
+
+QString DefaultWindowStateFile() {
+  return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+         QStringLiteral("/MendoraForSqlServer/window.ini");
+}
+
+void CMainFrame::RestoreWindowState() {
+  if (settings_.windowStateFile.isEmpty()) return;
+  QSettings state(settings_.windowStateFile, QSettings::IniFormat);
+  restoredGeometry_ = restoreGeometry(state.value(QStringLiteral("window/geometry")).toByteArray());
+  const QVariantList panes = state.value(QStringLiteral("window/panes")).toList();
+  if (panes.size() == 2) {
+    splitter_->setSizes({panes[0].toInt(), panes[1].toInt()});
+    treeSizedByUser_ = true;
+  }
+}
+
+void CMainFrame::SaveWindowState() const {
+  if (settings_.windowStateFile.isEmpty()) return;
+  QSettings state(settings_.windowStateFile, QSettings::IniFormat);
+  state.setValue(QStringLiteral("window/geometry"), saveGeometry());
+  if (treeSizedByUser_) {
+    const QList<int> sizes = splitter_->sizes();
+    state.setValue(QStringLiteral("window/panes"), QVariantList{sizes.value(0), sizes.value(1)});
+  }
 }
 
 void CMainFrame::CreateCommands() {
@@ -221,6 +262,10 @@ void CMainFrame::CreateStatusBar() {
   messagePane_ = new QLabel(bar);
   messagePane_->setObjectName(QStringLiteral("MessagePane"));
   bar->addWidget(messagePane_, 1);
+  // The shown table's row count, as far as it is known.
+  rowCountPane_ = new QLabel(bar);
+  rowCountPane_->setObjectName(QStringLiteral("RowCountPane"));
+  bar->addPermanentWidget(rowCountPane_);
   // The keyboard indicators, drawn as the platform draws an indicator that is
   // off: the lock states are not offered to programs here.
   for (const char* indicator : {"CAP", "NUM", "SCRL"}) {
@@ -259,7 +304,19 @@ void CMainFrame::CreateClient() {
   splitter_ = new widgets::AW_CMultiViewSplitter(2, this);
   splitter_->setObjectName(QStringLiteral("Splitter"));
   treeView_ = new CLeftView(settings_.timings.analysisPollMs);
-  splitter_->SetPaneWidget(0, 0, treeView_);
+  // The tree pane: a search box over the tree.
+  auto* treePane = new QWidget;
+  auto* treeLayout = new QVBoxLayout(treePane);
+  treeLayout->setContentsMargins(0, 0, 0, 0);
+  treeLayout->setSpacing(2);
+  treeSearch_ = new QLineEdit(treePane);
+  treeSearch_->setObjectName(QStringLiteral("TreeSearch"));
+  treeSearch_->setPlaceholderText(QStringLiteral("Search objects"));
+  treeSearch_->setClearButtonEnabled(true);
+  treeLayout->addWidget(treeSearch_);
+  treeLayout->addWidget(treeView_);
+  connect(treeSearch_, &QLineEdit::textChanged, treeView_, &CLeftView::Filter);
+  splitter_->SetPaneWidget(0, 0, treePane);
   gridView_ = new CMendoraSqlView;
   analysisView_ = new CMdf_Repair(doc_.state, progressBar_, settings_.timings.analysisProgressMs);
   const int grid = splitter_->AddView(0, 1, gridView_);
@@ -274,6 +331,7 @@ void CMainFrame::CreateClient() {
   splitter_->setStretchFactor(1, 1);
   splitter_->setSizes({kTreeWidth, 10000});
   setCentralWidget(splitter_);
+  connect(splitter_, &QSplitter::splitterMoved, this, [this] { treeSizedByUser_ = true; });
   connect(treeView_, &CLeftView::StartupTimerTicked, this, &CMainFrame::OnStartupTimer);
   connect(treeView_, &CLeftView::GridProgressTicked, this, &CMainFrame::OnGridProgressTimer);
   treeView_->SetClickHandler(
@@ -312,7 +370,20 @@ void CMainFrame::UpdateCommands() {
 }
 
 bool CMainFrame::RunFileSelection(const QString& path) {
-  CBrowse browse(doc_.state, doc_.file, prompts_, settings_.chooseFile, this);
+  ChooseFile choose = settings_.chooseFile;
+  if (!choose && !settings_.windowStateFile.isEmpty()) {
+    // The system's dialog, opened in the folder of the last file chosen.
+    choose = [this](QWidget* parent) {
+      QSettings state(settings_.windowStateFile, QSettings::IniFormat);
+      const QString path = CBrowse::ChooseWithFileDialog(
+          parent, state.value(QStringLiteral("files/lastFolder")).toString());
+      if (!path.isEmpty()) {
+        state.setValue(QStringLiteral("files/lastFolder"), QFileInfo(path).absolutePath());
+      }
+      return path;
+    };
+  }
+  CBrowse browse(doc_.state, doc_.file, prompts_, choose, this);
   if (!path.isEmpty()) {
     // The file dialog offers only files that exist; a path from the command
     // line may name none, which is said as such rather than as a file in use.
@@ -339,6 +410,7 @@ void CMainFrame::RunFirstFileSelection(const QString& path) {
 void CMainFrame::ClearTreeAndGrid() {
   treeView_->Control().DeleteAllItems();
   gridView_->Clear();
+  rowCountPane_->clear();
 }
 
 void CMainFrame::OnFileOpen() {
@@ -356,7 +428,9 @@ void CMainFrame::OnFileOpen() {
   s.saveAllowed = false;
   s.progressHalted = false;
   treeView_->Control().DeleteAllItems();
+  treeSearch_->clear();
   gridView_->ClearAndHide();
+  rowCountPane_->clear();
   splitter_->ShowView(kWelcomeView);
   // The catalogue lists, the database name among them, and the tree's node lists.
   doc_.catalogue.Clear();
@@ -393,7 +467,20 @@ void CMainFrame::StartAnalysis(JobThread& thread, bool startup) {
   UpdateCommands();
 }
 
+void CMainFrame::FitTreeWidth() {
+  // As wide as the names of the tables and groups need, within reason; a
+  // width the user chose stays.
+  if (treeSizedByUser_) return;
+  const int wanted = static_cast<const QAbstractItemView*>(treeView_)->sizeHintForColumn(0) +
+                     treeView_->frameWidth() * 2 +
+                     treeView_->verticalScrollBar()->sizeHint().width() + 8;
+  const int fit = std::clamp(wanted, kTreeWidth, std::max(kTreeWidth, width() * 2 / 5));
+  const QList<int> sizes = splitter_->sizes();
+  if (sizes.size() == 2) splitter_->setSizes({fit, std::max(1, sizes[0] + sizes[1] - fit)});
+}
+
 void CMainFrame::OnAnalysisEnded(const JobThread::Result& result) {
+  FitTreeWidth();
   if (closeFileAtJobEnd_) {
     closeFileAtJobEnd_ = false;
     doc_.catalogue.Clear();
@@ -495,9 +582,11 @@ void CMainFrame::StopGridFill() {
   progressBar_->setValue(100);
   QTimer::singleShot(settings_.timings.gridStopShowMs, progressBar_, &QWidget::hide);
   s.gridFillRunning = false;
-  // The rows already in the grid stay; the thread reference is cleared when
-  // the job has unwound.
+  // The rows already counted stay in the grid; the thread reference is
+  // cleared when the job has unwound.
   gridFillThread_.Stop();
+  pendingFill_.reset();
+  UpdateRowCount();
 }
 
 bool CMainFrame::OnTreeClick(ui::TreeHandle node, mendora::TreeHit hit) {
@@ -505,10 +594,14 @@ bool CMainFrame::OnTreeClick(ui::TreeHandle node, mendora::TreeHit hit) {
   if (doc_.state.analysisRunning || analysisThread_.IsSet() || startupAnalysisThread_.IsSet()) {
     return true;
   }
+  // A count running for a table never holds the tree: another table's click
+  // ends it and shows that table.
   const mendora::TreeClickResult click = mendora::OnTreeClick(
-      treeView_->Control(), doc_.nodes, doc_.handles, node, hit, gridFillThread_.IsSet());
-  if (click.saveAllowed) doc_.state.saveAllowed = *click.saveAllowed;
-  QtListControl& list = gridView_->Control();
+      treeView_->Control(), doc_.nodes, doc_.handles, node, hit, /*gridLoadRunning=*/false);
+  if (click.saveAllowed) {
+    doc_.state.saveAllowed = *click.saveAllowed;
+    treeView_->Control().ShowPartialChecks();
+  }
   switch (click.shows) {
     case mendora::ClickShows::kNothing:
       break;
@@ -516,16 +609,20 @@ bool CMainFrame::OnTreeClick(ui::TreeHandle node, mendora::TreeHit hit) {
       ShowWelcome();
       break;
     case mendora::ClickShows::kKeyDdl:
-      list.DeleteAllItems();
+      EndGridFill();
+      gridView_->Control().DeleteAllItems();
       splitter_->ShowView(kGridView);
       currentNode_ = node;
-      mendora::ShowKeyObjectDdl(list, doc_.catalogue, *doc_.nodes.Find(node));
+      mendora::ShowKeyObjectDdl(gridView_->Control(), doc_.catalogue, *doc_.nodes.Find(node));
+      gridView_->ShowListAsText();
       break;
     case mendora::ClickShows::kModuleText:
-      list.DeleteAllItems();
+      EndGridFill();
+      gridView_->Control().DeleteAllItems();
       splitter_->ShowView(kGridView);
       currentNode_ = node;
-      mendora::ShowModuleText(list, doc_.catalogue, doc_.nodes, node);
+      mendora::ShowModuleText(gridView_->Control(), doc_.catalogue, doc_.nodes, node);
+      gridView_->ShowListAsText();
       break;
     case mendora::ClickShows::kTableRows:
       StartTableLoad(node);
@@ -535,43 +632,114 @@ bool CMainFrame::OnTreeClick(ui::TreeHandle node, mendora::TreeHit hit) {
   return click.defaultHandling;
 }
 
+void CMainFrame::EndGridFill() {
+  // The preview replaces the table, so its count has nothing left to tell.
+  if (gridFillThread_.IsSet()) gridFillThread_.Stop();
+  pendingFill_.reset();
+  doc_.state.gridFillRunning = false;
+  treeView_->GridProgressTimer().stop();
+  progressBar_->hide();
+  rowCountPane_->clear();
+}
+
 void CMainFrame::ShowWelcome() {
-  gridView_->Control().ShowList(false);
+  gridView_->Table()->hide();
   splitter_->ShowView(kWelcomeView);
 }
 
 void CMainFrame::StartTableLoad(ui::TreeHandle node) {
   splitter_->ShowView(kGridView);
-  gridView_->Control().ShowList(true);
+  gridView_->Table()->show();
   const mendora::NodeObject* table = doc_.nodes.Find(node);
   if (!table || table->kind != mendora::NodeKind::kTable) return;
-  if (node == currentNode_ || gridFillThread_.IsSet()) return;
+  if (node == currentNode_ && gridView_->Rows()) return;
   currentNode_ = node;
+  // The table shown is always the node's: a count still running for another
+  // table ends, and nothing of it reaches the new table's grid.
+  if (gridFillThread_.IsSet()) gridFillThread_.Stop();
+  std::u16string tableName;
+  for (const auto& t : doc_.catalogue.userTables) {
+    if (t.id == table->objectId) tableName = t.name;
+  }
+  gridView_->ShowTable(
+      std::make_unique<mendora::TableRowSource>(doc_.file, doc_.catalogue, table->objectId),
+      std::move(tableName));
+  pendingFill_ = table->objectId;
   doc_.state.gridFillRunning = true;
+  StartPendingFill();
+  UpdateRowCount();
+  UpdateCommands();
+}
+
+void CMainFrame::StartPendingFill() {
+  // A stopped count starts the next one when it has unwound.
+  if (!pendingFill_ || gridFillThread_.IsSet()) return;
   GridFillParams params;
-  params.tableId = table->objectId;
-  params.startWaitMs = settings_.timings.gridStartWaitMs;
-  params.endWaitMs = settings_.timings.gridEndWaitMs;
-  params.endShowMs = settings_.timings.gridEndShowMs;
+  params.tableId = *pendingFill_;
   params.progressTimerMs = settings_.timings.gridProgressMs;
-  GridFillTargets targets{gridView_->Control(), treeView_->GridProgressTimer(), *progressBar_,
-                          doc_};
+  params.progress = settings_.gridFillProgress;
+  pendingFill_.reset();
+  const int64_t tableId = params.tableId;
+  GridFillTargets targets{
+      treeView_->GridProgressTimer(), *progressBar_, doc_,
+      [this, tableId](const std::vector<mendora::PageRowCount>& pages, bool complete) {
+        OnPagesCounted(tableId, pages, complete);
+      }};
   gridFillThread_.Start([params, targets](JobThread& job) { RunGridFillJob(job, params, targets); },
                         [this](const JobThread::Result& result) { OnGridFillEnded(result); });
-  UpdateCommands();
+}
+
+void CMainFrame::OnPagesCounted(int64_t tableId, const std::vector<mendora::PageRowCount>& pages,
+                                bool complete) {
+  TableRowModel* rows = gridView_->Rows();
+  if (!rows || rows->Source().TableId() != tableId) return;
+  rows->AddPages(pages);
+  if (complete) {
+    rows->SetComplete();
+    doc_.state.gridFillRunning = false;
+  }
+  UpdateRowCount();
+}
+
+void CMainFrame::UpdateRowCount() {
+  const TableRowModel* model = gridView_->Rows();
+  if (!model) {
+    rowCountPane_->clear();
+    return;
+  }
+  const mendora::TableRowSource& source = model->Source();
+  // A table whose rows are stored in a way the program does not read shows
+  // its columns and says why there are no rows.
+  if (!source.NotReadReason().empty()) {
+    rowCountPane_->setText(Utf8ToQString(source.NotReadReason()));
+    return;
+  }
+  // While the count runs the number grows; a stopped count says so.
+  const QString count = QLocale().toString(static_cast<qulonglong>(source.RowCount()));
+  const QString rows =
+      source.RowCount() == 1 ? QStringLiteral("1 row") : QStringLiteral("%1 rows").arg(count);
+  rowCountPane_->setText(source.Complete() ? rows
+                         : gridFillThread_.IsSet() || pendingFill_
+                             ? rows + QStringLiteral(" so far")
+                             : rows + QStringLiteral(" (count stopped)"));
 }
 
 void CMainFrame::OnGridFillEnded(const JobThread::Result& result) {
   ui::JobState& s = doc_.state;
-  s.gridFillRunning = false;
   if (result.outcome == JobThread::Outcome::kFailed) {
-    // A failed read ends the fill: the rows read so far stay, the bar goes
-    // and the user is told why.
+    // A failed read ends the count: the rows counted so far stay, the bar
+    // goes and the user is told why.
     treeView_->GridProgressTimer().stop();
     progressBar_->hide();
     s.progressPosition = 0;
     prompts_.Inform(result.error, texts::kCaption);
   }
+  if (pendingFill_) {
+    StartPendingFill();
+  } else {
+    s.gridFillRunning = false;
+  }
+  UpdateRowCount();
   UpdateCommands();
 }
 
@@ -611,6 +779,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     analysisThread_.Shutdown();
     startupAnalysisThread_.Shutdown();
     gridFillThread_.Shutdown();
+    SaveWindowState();
     event->accept();
   }
 }
@@ -663,7 +832,9 @@ void CMainFrame::RunSave(const std::string& folder, std::vector<std::u16string> 
   // The save dialog and its worker have ended, and the marker is gone.
   if (s.saveCompleted) {
     s.saveCompleted = false;
-    prompts_.Inform(failures.empty() ? texts::kSavingCompleted : FailureNotice(failures),
+    // Where the scripts went, in full: the dialog's field shows it cut.
+    prompts_.Inform((failures.empty() ? texts::kSavingCompleted : FailureNotice(failures)) +
+                        std::string("\n") + SavedFolderText(folder),
                     texts::kCaption);
   } else if (jobFailed) {
     prompts_.Inform(FailureNotice(failures), texts::kCaption);

@@ -18,9 +18,11 @@
 #include <QProgressBar>
 #include <QTextBrowser>
 #include <QTimer>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "browser/TableRowSource.h"
 #include "browser/TreeClick.h"
 #include "shell/CMendoraSqlDoc.h"
 #include "shell/JobThread.h"
@@ -29,6 +31,7 @@
 #include "ui/SaveFormat.h"
 
 class QAction;
+class QLineEdit;
 
 namespace widgets {
 class AW_CMultiViewSplitter;
@@ -109,13 +112,19 @@ class CMainFrame final : public QMainWindow {
   ui::TreeHandle CurrentNode() const { return currentNode_; }
 
   const Commands& Actions() const { return commands_; }
+  // Whether the window took its size and place from the window state file.
+  bool RestoredGeometry() const { return restoredGeometry_; }
   CLeftView* TreeView() const { return treeView_; }
+  // The search box over the tree.
+  QLineEdit* TreeSearch() const { return treeSearch_; }
   CMendoraSqlView* GridView() const { return gridView_; }
   CMdf_Repair* AnalysisView() const { return analysisView_; }
   widgets::AW_CMultiViewSplitter* Splitter() const { return splitter_; }
   widgets::CAlphaToolBar* ToolBar() const { return toolBar_; }
   QProgressBar* ProgressBar() const { return progressBar_; }
   QLabel* MessagePane() const { return messagePane_; }
+  // The shown table's row count in the status bar.
+  QLabel* RowCountPane() const { return rowCountPane_; }
   QTimer& OpenTimer() { return openTimer_; }
   JobThread& AnalysisThread() { return analysisThread_; }
   JobThread& StartupAnalysisThread() { return startupAnalysisThread_; }
@@ -141,9 +150,20 @@ class CMainFrame final : public QMainWindow {
   void OnGridProgressTimer();
   void StartAnalysis(JobThread& thread, bool startup);
   void OnAnalysisEnded(const JobThread::Result& result);
+  // The tree pane as wide as its names, unless the user has set its width.
+  void FitTreeWidth();
+  void RestoreWindowState();
+  void SaveWindowState() const;
   void StopAnalysis(bool yes);
   void StopGridFill();
   void OnGridFillEnded(const JobThread::Result& result);
+  // The count of the table waiting to start, once the previous one has unwound.
+  void StartPendingFill();
+  void OnPagesCounted(int64_t tableId, const std::vector<mendora::PageRowCount>& pages,
+                      bool complete);
+  void UpdateRowCount();
+  // A preview replaces the shown table: its count ends without a question.
+  void EndGridFill();
   void ShowWelcome();
   // Exit answered Yes during an analysis.
   void AbortAnalysisOnExit();
@@ -163,9 +183,13 @@ class CMainFrame final : public QMainWindow {
   widgets::CAlphaToolBar* toolBar_ = nullptr;
   widgets::AW_CMultiViewSplitter* splitter_ = nullptr;
   CLeftView* treeView_ = nullptr;
+  QLineEdit* treeSearch_ = nullptr;
+  bool treeSizedByUser_ = false;
+  bool restoredGeometry_ = false;
   CMendoraSqlView* gridView_ = nullptr;
   CMdf_Repair* analysisView_ = nullptr;
   QLabel* messagePane_ = nullptr;
+  QLabel* rowCountPane_ = nullptr;
   QProgressBar* progressBar_ = nullptr;
   QTimer openTimer_;
   QTimer commandTimer_;
@@ -176,6 +200,8 @@ class CMainFrame final : public QMainWindow {
   // unwound, since until then it may still be reading it.
   bool closeFileAtJobEnd_ = false;
   ui::TreeHandle currentNode_ = ui::kNoTreeItem;
+  // The table whose count starts when the running one has unwound.
+  std::optional<int64_t> pendingFill_;
   QPointer<QTextBrowser> helpWindow_;
 };
 

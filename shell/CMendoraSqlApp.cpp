@@ -86,7 +86,12 @@ bool CMendoraSqlApp::InitInstance() {
   QObject::connect(instance_.get(), &SingleInstance::ComeForwardRequested, frame_.get(),
                    &CMainFrame::ComeForward);
   if (auto* own = dynamic_cast<QtPrompts*>(prompts_)) own->SetOwner(frame_.get());
-  frame_->showMaximized();
+  // The size and place the user left the window in, or the whole screen.
+  if (frame_->RestoredGeometry()) {
+    frame_->show();
+  } else {
+    frame_->showMaximized();
+  }
   frame_->setWindowTitle(Utf8ToQString(texts::kWindowTitle));
   frame_->repaint();
   frame_->RunFirstFileSelection(settings_.startFile);

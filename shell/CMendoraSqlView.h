@@ -1,12 +1,36 @@
-// The grid view of the right pane: its only control is the list (id 1004) in
-// report style with grid lines and full-row selection, which shows a table's
-// rows, a key's statement or a module's text. Hidden until something is shown.
+// The grid view of the right pane: the list (id 1004) in report style with
+// grid lines, which shows a table's rows, and the text view of a key's
+// statement or a module's text. Hidden until something is shown.
+//
+// A table's rows come from a TableRowModel over the table's pages. Over
+// them: a filter box (text anywhere in a row, or "column = value"), sorting
+// by a click on a column's header, selection of cells and rows, Ctrl+C as
+// tab-separated text with the column names, and a right-click menu (Copy,
+// Copy as CSV, Copy as SQL Insert, View value). Double-click or Enter on a
+// cell opens the value viewer beside the grid, which then follows the
+// current cell. A table of more rows than the grid holds at once (a million)
+// gets a slider beside the filter that moves the grid's window over it.
+//
+// A key's statement and a module's text go through the list control (its own
+// model) and show in a read-only monospace text view, to select and copy.
 #pragma once
 
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QSlider>
+#include <QSplitter>
 #include <QTableView>
 #include <QWidget>
+#include <memory>
 
+#include "browser/TableRowSource.h"
+#include "export/CopyText.h"
 #include "shell/QtListControl.h"
+#include "shell/TableRowModel.h"
+#include "shell/ValueViewer.h"
+
+class QAction;
 
 namespace shell {
 
@@ -17,17 +41,80 @@ class CMendoraSqlView final : public QWidget {
   static constexpr int kListId = 1004;
 
   explicit CMendoraSqlView(QWidget* parent = nullptr);
+  ~CMendoraSqlView() override;
 
   QTableView* Table() const { return table_; }
-  QtListControl& Control() { return control_; }
+  // The list control; using it puts the list's own model back in the view.
+  QtListControl& Control();
+  // Shows a table's rows; the list's rows and columns go. The rows appear as
+  // the model is given the table's pages.
+  TableRowModel* ShowTable(std::unique_ptr<mendora::TableRowSource> source,
+                           std::u16string tableName = {},
+                           uint64_t windowRows = TableRowModel::kWindowRows);
+  // The table whose rows show; null while the list shows.
+  TableRowModel* Rows() const { return rows_.get(); }
+  // Shows the list's lines (a statement or a module's text) as text.
+  void ShowListAsText();
   // Deletes every column and every row, and hides the list.
   void ClearAndHide();
   // Deletes every column and every row.
   void Clear();
 
+  // The selected cells as text, and on the clipboard.
+  QString SelectionText(mendora::CopyFormat format) const;
+  void CopySelection(mendora::CopyFormat format);
+  // Sorts by a column (the header's click); a second sort of the same column
+  // turns the order round. False when the table cannot be arranged.
+  bool SortBy(int column);
+  // Applies the filter box's text.
+  bool ApplyFilter();
+  // Opens the value viewer on the current cell.
+  void ViewValue();
+
+  QLineEdit* FilterBox() const { return filter_; }
+  QLabel* FilterNote() const { return filterNote_; }
+  // Moves the grid's window over a table of more rows than it holds at once.
+  QSlider* WindowSlider() const { return windowSlider_; }
+  QLabel* WindowNote() const { return windowNote_; }
+  ValueViewer* Viewer() const { return viewer_; }
+  QPlainTextEdit* PreviewText() const { return preview_; }
+  QLabel* PreviewHeading() const { return previewHeading_; }
+  QWidget* PreviewPane() const { return previewPane_; }
+  QAction* CopyAction() const { return copy_; }
+  QAction* CopyCsvAction() const { return copyCsv_; }
+  QAction* CopySqlAction() const { return copySql_; }
+  QAction* ViewValueAction() const { return viewValue_; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
+  void DropRows();
+  void SetTableStyle(bool rows);
+  bool Arrange();
+  void OnCurrentChanged();
+  void UpdateWindowControl();
+
+  QWidget* tablePane_;
+  QLineEdit* filter_;
+  QLabel* filterNote_;
+  QSlider* windowSlider_;
+  QLabel* windowNote_;
+  QSplitter* split_;
   QTableView* table_;
+  ValueViewer* viewer_;
+  QWidget* previewPane_;
+  QLabel* previewHeading_;
+  QPlainTextEdit* preview_;
+  QAction* copy_;
+  QAction* copyCsv_;
+  QAction* copySql_;
+  QAction* viewValue_;
   QtListControl control_;
+  std::unique_ptr<TableRowModel> rows_;
+  std::u16string tableName_;
+  int sortColumn_ = -1;
+  bool sortDescending_ = false;
 };
 
 }  // namespace shell

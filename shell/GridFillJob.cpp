@@ -2,33 +2,44 @@
 
 #include <chrono>
 
-#include "browser/TableGrid.h"
-#include "shell/JobControls.h"
+#include "engine/TableReader.h"
 
 namespace shell {
 
 void RunGridFillJob(JobThread& job, const GridFillParams& params, const GridFillTargets& targets) {
-  using std::chrono::milliseconds;
-  JobListControl list(job, targets.list);
+  using Clock = std::chrono::steady_clock;
   ui::JobState& state = targets.doc.state;
-  // The wait is taken here rather than on the window thread, which never waits.
-  job.Pause(milliseconds(params.startWaitMs));
   job.OnWindowThread([&] {
-    targets.list.DeleteAllItems();
     state.progressPosition = 0;
     targets.progressTimer.start(params.progressTimerMs);
     targets.progressBar.setValue(0);
     targets.progressBar.show();
   });
-  mendora::LoadTable(targets.doc.file, targets.doc.catalogue, params.tableId, list, job.Job());
-  state.gridFillRunning = false;
-  job.Pause(milliseconds(params.endWaitMs));
+  std::vector<mendora::PageRowCount> pages;
+  uint64_t counted = 0;
+  bool first = true;
+  Clock::time_point lastFlush = Clock::now();
+  auto flush = [&](bool complete) {
+    for (const auto& p : pages) counted += p.rows;
+    job.OnWindowThread([&] { targets.onPages(pages, complete); });
+    pages.clear();
+    lastFlush = Clock::now();
+    if (params.progress) params.progress(counted);
+  };
+  mendora::TableReader reader(targets.doc.file, targets.doc.catalogue, params.tableId);
+  reader.CountPageRows(job.Job(), [&](uint64_t page, uint32_t rows) {
+    if (rows == 0) return true;
+    pages.push_back({page, rows});
+    if (first || Clock::now() - lastFlush >= std::chrono::milliseconds(params.flushMs)) {
+      first = false;
+      flush(false);
+    }
+    return true;
+  });
+  flush(true);
   job.OnWindowThread([&] {
     targets.progressTimer.stop();
     targets.progressBar.setValue(100);
-  });
-  job.Pause(milliseconds(params.endShowMs));
-  job.OnWindowThread([&] {
     targets.progressBar.hide();
     state.progressPosition = 0;
   });

@@ -26,6 +26,8 @@ ui::TreeHandle QtTreeControl::InsertItem(ui::TreeHandle parent, std::u16string_v
   QTreeWidgetItem* parentItem = nullptr;
   if (parent != ui::kNoTreeItem && !(parentItem = Item(parent))) return ui::kNoTreeItem;
   auto* item = new QTreeWidgetItem(QStringList{ToQString(text)});
+  // The full name, where the pane is too narrow to show it.
+  item->setToolTip(0, item->text(0));
   item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
   const ui::TreeHandle handle = nextHandle_++;
   item->setData(0, kHandleRole, handle);
@@ -40,7 +42,10 @@ ui::TreeHandle QtTreeControl::InsertItem(ui::TreeHandle parent, std::u16string_v
 }
 
 void QtTreeControl::SetItemText(ui::TreeHandle item, std::u16string_view text) {
-  if (QTreeWidgetItem* i = Item(item)) i->setText(0, ToQString(text));
+  if (QTreeWidgetItem* i = Item(item)) {
+    i->setText(0, ToQString(text));
+    i->setToolTip(0, i->text(0));
+  }
 }
 
 std::u16string QtTreeControl::GetItemText(ui::TreeHandle item) const {
@@ -162,6 +167,28 @@ void QtTreeControl::SortChildren(ui::TreeHandle item) {
     tree_->setCurrentItem(current);
     current->setSelected(true);
   }
+}
+
+namespace {
+
+// Whether anything below `item` is checked; an unchecked node with a check
+// box over checked ones shows partly checked meanwhile.
+bool MarkPartial(QTreeWidgetItem* item) {
+  bool below = false;
+  for (int c = 0; c < item->childCount(); ++c) below |= MarkPartial(item->child(c));
+  const QVariant state = item->data(0, Qt::CheckStateRole);
+  if (!state.isValid()) return below;
+  const auto check = static_cast<Qt::CheckState>(state.toInt());
+  if (check == Qt::Checked) return true;
+  const Qt::CheckState shown = below ? Qt::PartiallyChecked : Qt::Unchecked;
+  if (check != shown) item->setCheckState(0, shown);
+  return below;
+}
+
+}  // namespace
+
+void QtTreeControl::ShowPartialChecks() {
+  for (int i = 0; i < tree_->topLevelItemCount(); ++i) MarkPartial(tree_->topLevelItem(i));
 }
 
 void QtTreeControl::DeleteAllItems() {

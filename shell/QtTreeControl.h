@@ -6,7 +6,8 @@
 // reused, so a handle from a deleted tree names nothing. A node has a check
 // box when its check-state data is set; the widget never toggles it on its
 // own (the tree's click handling decides), so the items are not
-// user-checkable.
+// user-checkable. An unchecked node over checked ones may show partly
+// checked (ShowPartialChecks); it still reads as unchecked.
 #pragma once
 
 #include <QTreeWidget>
@@ -50,6 +51,9 @@ class QtTreeControl final : public ui::TreeControl {
   QTreeWidgetItem* Item(ui::TreeHandle handle) const;
   ui::TreeHandle Handle(const QTreeWidgetItem* item) const;
   size_t Count() const { return items_.size(); }
+  // Shows each unchecked node with checked nodes below it as partly checked,
+  // and the others as unchecked again.
+  void ShowPartialChecks();
 
  private:
   QTreeWidget* tree_;

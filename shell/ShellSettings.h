@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 #include <functional>
 
 namespace ui {
@@ -14,34 +15,34 @@ class QWidget;
 
 namespace shell {
 
+// No timer here holds work back: the analysis and the save go as fast as the
+// file reads, and their displays show each step as it comes.
 struct Timings {
-  // The main window's and the tree view's one-second timers that start a
-  // requested analysis.
-  int analysisPollMs = 1000;
+  // The main window's and the tree view's timers that start a requested
+  // analysis.
+  int analysisPollMs = 50;
   // The analysis view's timer: the status-bar bar moves one step per tick.
   int analysisProgressMs = 1000;
   // The tree view's timer animating the bar during a grid fill.
   int gridProgressMs = 50;
   // At the end of an analysis: the wait before the bar shows 100, and how
-  // long it stays full before it is hidden.
-  int progressEndHoldMs = 1000;
-  int progressEndShowMs = 3000;
+  // long it stays full before it is hidden. The window is usable meanwhile.
+  int progressEndHoldMs = 0;
+  int progressEndShowMs = 0;
   // How long the splash stays up after it has appeared.
   int splashMs = 1500;
   // How often the commands' enabling and the status text are brought up to date.
   int commandUpdateMs = 100;
   // How long the bar shows 100 when a grid fill is stopped.
   int gridStopShowMs = 100;
-  // A grid fill: the wait before the list is emptied, and at its end the
-  // wait before the bar shows 100 and how long it stays full.
-  int gridStartWaitMs = 500;
-  int gridEndWaitMs = 50;
-  int gridEndShowMs = 100;
   // The save dialog: how often it looks whether the save is done, and
-  // whether the save's waits are taken.
-  int saveCloseTimerMs = 1000;
-  bool savePaced = true;
+  // whether the save's waits are taken (they only made the user wait).
+  int saveCloseTimerMs = 50;
+  bool savePaced = false;
 };
+
+// The program's own file for the window's state, in the user's configuration folder.
+QString DefaultWindowStateFile();
 
 // Picks a data file; an empty text when the user cancels.
 using ChooseFile = std::function<QString(QWidget* parent)>;
@@ -61,9 +62,15 @@ struct ShellSettings {
   // The data file named on the command line: opened and analysed at start
   // in place of the first file selection; empty: the file selection.
   QString startFile;
+  // Called on the grid fill's thread after each hand-over of counted pages,
+  // with the rows counted so far.
+  std::function<void(uint64_t rows)> gridFillProgress;
   // Where the lock and the socket of the single running copy live; empty:
   // the user's runtime folder.
   QString instanceFolder;
+  // The file the main window keeps its size, its panes' widths and the last
+  // folder a data file was chosen in; empty: nothing is kept.
+  QString windowStateFile;
 };
 
 }  // namespace shell

@@ -64,6 +64,7 @@ int main(int argc, char** argv) {
   }
   shell::ShellSettings settings;
   if (!files.isEmpty()) settings.startFile = files.front();
+  settings.windowStateFile = shell::DefaultWindowStateFile();
   shell::CMendoraSqlApp theApp(std::move(settings));
   if (!theApp.InitInstance()) return theApp.ExitCode();
   return QApplication::exec();

@@ -26,10 +26,40 @@ char16_t FoldLabelCase(char16_t c) {
   return c;
 }
 
+namespace {
+
+bool IsDigit(char16_t c) {
+  return c >= u'0' && c <= u'9';
+}
+
+// The run of digits starting at `at`, without its leading zeros.
+std::u16string_view DigitRun(std::u16string_view text, size_t& at) {
+  while (at < text.size() && text[at] == u'0' && at + 1 < text.size() && IsDigit(text[at + 1])) {
+    ++at;
+  }
+  const size_t from = at;
+  while (at < text.size() && IsDigit(text[at])) ++at;
+  return text.substr(from, at - from);
+}
+
+}  // namespace
+
 bool LabelLess(std::u16string_view a, std::u16string_view b) {
-  return std::lexicographical_compare(
-      a.begin(), a.end(), b.begin(), b.end(),
-      [](char16_t x, char16_t y) { return FoldLabelCase(x) < FoldLabelCase(y); });
+  size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    if (IsDigit(a[i]) && IsDigit(b[j])) {
+      // Numbers by their value: Table_2 before Table_10.
+      const std::u16string_view x = DigitRun(a, i);
+      const std::u16string_view y = DigitRun(b, j);
+      if (x.size() != y.size()) return x.size() < y.size();
+      if (x != y) return x < y;
+      continue;
+    }
+    const char16_t x = FoldLabelCase(a[i++]);
+    const char16_t y = FoldLabelCase(b[j++]);
+    if (x != y) return x < y;
+  }
+  return a.size() - i < b.size() - j;
 }
 
 }  // namespace ui

@@ -8,8 +8,9 @@
 //     (state image 1, unchecked; 2 is checked); one inserted while it is off
 //     carries none (state image 0);
 //   - expanding a node that has no children leaves it closed;
-//   - sorting orders one level of children by label without regard to case,
-//     keeping equal labels in their order (LabelLess below);
+//   - sorting orders one level of children by label without regard to case
+//     and with numbers in their counting order, keeping equal labels in their
+//     order (LabelLess below);
 //   - calls naming no node do nothing and answer empty.
 #pragma once
 
@@ -69,7 +70,9 @@ class TreeControl {
 };
 
 // The order SortChildren uses: labels compared unit by unit after folding
-// each to lower case (ASCII, Latin-1, Latin Extended-A, Greek and Cyrillic).
+// each to lower case (ASCII, Latin-1, Latin Extended-A, Greek and Cyrillic),
+// and runs of digits by their value, so that names read in the order a
+// person counts: Table_1, Table_2, Table_10, Table_100.
 bool LabelLess(std::u16string_view a, std::u16string_view b);
 char16_t FoldLabelCase(char16_t unit);
 

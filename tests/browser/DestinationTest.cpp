@@ -178,6 +178,12 @@ TEST(SaveFolderName, DatabaseTimeAndDateWithTwoDigitsEach) {
   // A name that would reach into another folder stays one folder name.
   EXPECT_EQ(SaveFolderName(u"../etc/x", At(2009, 7, 3, 14, 5, 9)),
             "MDRecovered_.._etc_x.mdf_14.05.09_07-03-09");
+  // A name stored as a Windows path: no drive or path separator, nothing a
+  // Windows folder name refuses.
+  EXPECT_EQ(SaveFolderName(u"C:\\ASP.NET_PRO_2.0\\App_Data\\X.MDF", At(2009, 7, 3, 14, 5, 9)),
+            "MDRecovered_C__ASP.NET_PRO_2.0_App_Data_X.MDF.mdf_14.05.09_07-03-09");
+  EXPECT_EQ(SaveFolderName(u"a*b?c\"d<e>f|g\tz", At(2009, 7, 3, 14, 5, 9)),
+            "MDRecovered_a_b_c_d_e_f_g_z.mdf_14.05.09_07-03-09");
 }
 
 TEST(ChooseDestination, MakesTheFolderAndEndsThePathWithASeparator) {

@@ -111,6 +111,16 @@ std::vector<Case> Cases() {
       {"Timestamp", Column(kXTimestamp, 8), Bytes(ValueKind::kBinary, {1}), u"BINARY - DATA"},
       {"Xml", Column(kXXml, -1), Bytes(ValueKind::kXml, {1}), u"XML-DATA"},
       {"Binary", Column(kXBinary, 2), Bytes(ValueKind::kBinary, {0x0A, 0xFF}), u"0AFF"},
+      // An image never looks empty: a picture says what it is, other bytes
+      // show how they start.
+      {"ImageEmpty", Column(kXImage, 16), Bytes(ValueKind::kBinary, {}), u"0x"},
+      {"ImageBytes", Column(kXImage, 16), Bytes(ValueKind::kBinary, {0x0A, 0xFF}), u"0x0AFF"},
+      {"ImageBytesCut", Column(kXImage, 16),
+       Bytes(ValueKind::kBinary, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}),
+       u"0x000102030405060708090A0B0C0D0E0F\u2026"},
+      {"ImageGif", Column(kXImage, 16), Bytes(ValueKind::kBinary, {'G', 'I', 'F', '8', '9', 'a'}),
+       u"(image, 6 bytes)"},
+      {"ImageNull", Column(kXImage, 16), Value{}, u"NULL"},
       {"Guid", Column(kXUniqueIdentifier, 16),
        Bytes(ValueKind::kGuid, {0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xAA,
                                 0xBB, 0xCC, 0xDD, 0xEE, 0xFF}),

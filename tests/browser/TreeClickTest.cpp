@@ -122,8 +122,13 @@ TEST(TreeLabelClicks, DispatchByWhatTheNodeIs) {
   EXPECT_FALSE(r.saveAllowed);
   EXPECT_EQ(t.tree.GetSelectedItem(), indexes2009);
   EXPECT_EQ(t.Click(primaryData, TreeHit::kLabel).shows, ClickShows::kTableRows);
-  EXPECT_EQ(t.Click(primaryData, TreeHit::kButton).shows, ClickShows::kNothing);
-  EXPECT_TRUE(t.Click(primaryData, TreeHit::kButton).defaultHandling);
+  // The expand button neither shows nor selects.
+  const TreeHandle selected = t.tree.GetSelectedItem();
+  for (TreeHandle node : {primaryData, t.nodes.tables}) {
+    EXPECT_EQ(t.Click(node, TreeHit::kButton).shows, ClickShows::kNothing);
+    EXPECT_TRUE(t.Click(node, TreeHit::kButton).defaultHandling);
+    EXPECT_EQ(t.tree.GetSelectedItem(), selected);
+  }
 
   const TreeHandle pkGroup = t.Child(primaryData, u"Primary Keys");
   EXPECT_EQ(t.Click(pkGroup, TreeHit::kLabel).shows, ClickShows::kWelcome);

@@ -1,9 +1,11 @@
 // The file selection dialog: its controls and texts, choosing a file, Start
 // with every outcome, and Cancel.
 #include <QComboBox>
+#include <QFile>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <memory>
 
 #include "QtTestSupport.h"
@@ -53,7 +55,7 @@ class CBrowseTest : public QObject {
   void startKeepsTheChosenCodePage();
   void startOnAFileThatCannotBeOpened();
   void startOnALockedFile();
-  void startClosesTheOpenFileEvenWhenTheNewOpenFails();
+  void startKeepsTheOpenFileWhenTheNewOneIsRefused();
   void cancelForgetsTheChoice();
   void escapeIsCancel();
   void fileOpenDialogTitleAndFilter();
@@ -174,15 +176,35 @@ void CBrowseTest::startOnALockedFile() {
   QVERIFY2(!s.state.analysisRunning, "the refusal leaves nothing running");
 }
 
-void CBrowseTest::startClosesTheOpenFileEvenWhenTheNewOpenFails() {
+void CBrowseTest::startKeepsTheOpenFileWhenTheNewOneIsRefused() {
+  // The file shown stays open whatever the choice was refused for: one that
+  // does not open, one too short to be a data file.
   Selection s;
   auto first = DataFileOnDisk(u"First");
   QVERIFY(s.file.Open(first->path()));
+  QTemporaryDir dir;
+  QFile notes(dir.filePath("notes.mdf"));
+  QVERIFY(notes.open(QIODevice::WriteOnly));
+  notes.write("text");
+  notes.close();
   s.dialog.show();
-  s.Choose(QStringLiteral("/nonexistent/second.mdf"));
+  for (const QString& refused : {QStringLiteral("/nonexistent/second.mdf"), notes.fileName()}) {
+    s.prompts.Clear();
+    s.Choose(refused);
+    s.dialog.StartButton()->click();
+    QCOMPARE(s.prompts.Shown().size(), size_t(1));
+    QVERIFY(s.dialog.isVisible());
+    QVERIFY(s.file.IsOpen());
+    QCOMPARE(s.file.Path(), first->path());
+  }
+  QCOMPARE(s.prompts.Texts(),
+           std::vector<std::string>{"The selected file is not a SQL Server data file."});
+  // A good file replaces it, and the first is free for others again.
+  auto second = DataFileOnDisk(u"Second");
+  s.Choose(Path(*second));
   s.dialog.StartButton()->click();
-  QVERIFY(!s.file.IsOpen());
-  // And the closed file is free for others again.
+  QCOMPARE(s.dialog.result(), int(QDialog::Accepted));
+  QCOMPARE(s.file.Path(), second->path());
   mendora::DataFile other;
   QVERIFY(other.Open(first->path()));
 }

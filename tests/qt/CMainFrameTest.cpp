@@ -19,6 +19,7 @@
 #include <nlohmann/json.hpp>
 
 #include "QtTestSupport.h"
+#include "browser/RefusalText.h"
 #include "browser/TreeText.h"
 #include "shell/CBrowse.h"
 #include "shell/CFileSaving.h"
@@ -56,8 +57,10 @@ struct Window {
   qttest::Gate gate;
   std::unique_ptr<CMainFrame> frame;
 
-  explicit Window(bool gated = false, shell::Timings timings = qttest::FastTimings()) {
+  explicit Window(bool gated = false, shell::Timings timings = qttest::FastTimings(),
+                  const QString& stateFile = QString()) {
     shell::ShellSettings settings;
+    settings.windowStateFile = stateFile;
     settings.timings = timings;
     settings.prompts = &prompts;
     settings.chooseFile = [this](QWidget*) { return chosen; };
@@ -67,7 +70,7 @@ struct Window {
     };
     if (gated) settings.analysisProgress = [this](int) { gate.WaitHere(); };
     frame = std::make_unique<CMainFrame>(doc, prompts, settings);
-    frame->resize(1000, 640);
+    if (!frame->RestoredGeometry()) frame->resize(1000, 640);
     frame->show();
   }
   ~Window() { gate.Open(); }
@@ -85,6 +88,8 @@ struct Window {
     qttest::WhenModal<shell::CBrowse>([start](shell::CBrowse* browse) {
       browse->SelectButton()->click();
       (start ? browse->StartButton() : browse->CancelButton())->click();
+      // A refused file leaves the selection open: the user gives up.
+      if (browse->isVisible()) browse->CancelButton()->click();
     });
     Commands().open->trigger();
   }
@@ -166,6 +171,7 @@ class CMainFrameTest : public QObject {
   void openRealFileShowsItsTree_data();
   void sampleFileOfTheBuildOpens();
   void unsupportedFileLeavesTheProductRoot();
+  void refusedFileKeepsTheShownDatabase();
   void damagedFileSaysSoInTheStatusBar();
   void openCancelledLeavesEverythingAsItWas();
   void stopAnsweredNoFinishesTheAnalysis();
@@ -182,6 +188,8 @@ class CMainFrameTest : public QObject {
   void saveOfARealFileCompletes_data();
   void laterReleaseOpensShowsRowsAndSaves();
   void laterReleaseOpensShowsRowsAndSaves_data();
+  void theProgramsOwnTimingsHoldNothingBack();
+  void theWindowRemembersItsSizeAndPanes();
   void saveStoppedWithYesIsAbortedAndWritesNothingMore();
   void saveWithFilesItCannotWriteSaysSo();
   void saveIntoAMissingFolderIsRefused();
@@ -378,6 +386,51 @@ void CMainFrameTest::unsupportedFileLeavesTheProductRoot() {
   QVERIFY(w.Tree().GetChildItems(w.Tree().GetRootItem()).empty());
   QVERIFY(!w.doc.file.IsOpen());
   QVERIFY(!w.Commands().stopTool->isEnabled());
+}
+
+void CMainFrameTest::refusedFileKeepsTheShownDatabase() {
+  Window w;
+  const QString pubs = qttest::RealFile("v611-pubs.mdf");
+  w.Open(pubs);
+  QTRY_VERIFY_WITH_TIMEOUT(w.Idle() && w.doc.nodes.tables != ui::kNoTreeItem, kAnalysisTimeoutMs);
+  const size_t tables = w.Tree().GetChildItems(w.doc.nodes.tables).size();
+  QVERIFY(tables > 0);
+  const QString root = Text(w.Tree(), w.Tree().GetRootItem());
+
+  QTemporaryDir folder;
+  const QString notData = folder.filePath("notes.mdf");
+  QFile text(notData);
+  QVERIFY(text.open(QIODevice::WriteOnly));
+  text.write("not a data file\n");
+  text.close();
+  const struct {
+    QString path;
+    std::string told;
+  } refused[] = {
+      {qttest::RealFile("x607-prerelease.mdf"),
+       "Version of file is not appropriate, Please select right SQL file version"},
+      {notData, mendora::RefusalText(mendora::Refusal::kNotADataFile)},
+      {folder.filePath("missing.mdf"),
+       "The selected file is already being used by another process."},
+  };
+  for (const auto& r : refused) {
+    w.prompts.Clear();
+    w.Open(r.path);
+    QTRY_VERIFY(w.Commands().open->isEnabled());
+    QCOMPARE(w.prompts.Texts(), std::vector<std::string>{r.told});
+    // The database shown before is still shown, and its file still open.
+    QCOMPARE(Text(w.Tree(), w.Tree().GetRootItem()), root);
+    QCOMPARE(w.Tree().GetChildItems(w.doc.nodes.tables).size(), tables);
+    QVERIFY(w.doc.file.IsOpen());
+    QCOMPARE(QString::fromStdString(w.doc.file.Path()), pubs);
+    QVERIFY(!w.doc.catalogue.userTables.empty());
+  }
+  // The same file again opens as before.
+  w.prompts.Clear();
+  w.Open(pubs);
+  QTRY_VERIFY_WITH_TIMEOUT(w.Idle() && w.doc.nodes.tables != ui::kNoTreeItem, kAnalysisTimeoutMs);
+  QCOMPARE(w.Tree().GetChildItems(w.doc.nodes.tables).size(), tables);
+  QVERIFY(w.prompts.Shown().empty());
 }
 
 void CMainFrameTest::damagedFileSaysSoInTheStatusBar() {
@@ -670,7 +723,11 @@ void CMainFrameTest::saveOfTheSampleFileCompletes() {
     });
     save->trigger();
     QVERIFY(markerWhileOpen);
-    QCOMPARE(w.prompts.Texts(), std::vector<std::string>{"Saving Completed Successfully."});
+    // The saved folder in full, without its closing separator.
+    QString folder = usedFolders.back();
+    folder.chop(1);
+    QCOMPARE(w.prompts.Texts(),
+             std::vector<std::string>{"Saving Completed Successfully.\n" + folder.toStdString()});
     QCOMPARE(w.prompts.Shown()[0].caption, std::string("Mendora for Sql Server"));
   }
   QCOMPARE(w.folderTitles,
@@ -717,7 +774,8 @@ void CMainFrameTest::saveAsSqliteAndAsCsvRunTheSameDialog() {
       used << QString::fromStdString(w.doc.state.DestinationFolder());
     });
     save->trigger();
-    QCOMPARE(w.prompts.Texts(), std::vector<std::string>{"Saving Completed Successfully."});
+    QCOMPARE(w.prompts.Texts().size(), size_t{1});
+    QVERIFY(w.prompts.Texts()[0].starts_with("Saving Completed Successfully."));
   }
   QCOMPARE(used.size(), 2);
   QVERIFY2(used[0].endsWith(".sqlite") && QFileInfo(used[0]).size() > 0, qPrintable(used[0]));
@@ -727,6 +785,58 @@ void CMainFrameTest::saveAsSqliteAndAsCsvRunTheSameDialog() {
   }
   QVERIFY(!QFileInfo::exists(destination.path() + "/tempUNT.dat"));
   QCOMPARE(w.prompts.UnexpectedQuestions(), 0);
+}
+
+void CMainFrameTest::theProgramsOwnTimingsHoldNothingBack() {
+  // With the program's own timings, as a user runs it: the analysis is over
+  // when its work is, and the save of a whole database takes about as long as
+  // the command line's (well under a second here), with every step shown.
+  // The bounds only catch waits of seconds per object.
+  QTemporaryDir destination;
+  Window w(false, shell::Timings{});
+  w.folder = destination.path();
+  w.Open(qttest::RealFile("v655-northwind.mdf"));
+  QTRY_VERIFY_WITH_TIMEOUT(w.Idle() && w.doc.nodes.tables != ui::kNoTreeItem, 3000);
+  QTRY_VERIFY_WITH_TIMEOUT(w.frame->ProgressBar()->isHidden(), 3000);
+  w.CheckEverything();
+  QString objectsShown;
+  qttest::WhenModal<shell::CFileSaving>([&](shell::CFileSaving* dialog) {
+    QObject::connect(dialog, &QDialog::finished,
+                     [&objectsShown, dialog] { objectsShown = dialog->Objects()->text(); });
+  });
+  bool saved = false;
+  QTimer::singleShot(0, w.frame.get(), [&] {
+    w.Commands().saveTool->trigger();
+    saved = true;
+  });
+  QTRY_VERIFY_WITH_TIMEOUT(saved, 20000);
+  QCOMPARE(w.prompts.Texts().size(), size_t(1));
+  QVERIFY(
+      QString::fromStdString(w.prompts.Texts()[0]).startsWith("Saving Completed Successfully."));
+  // The last step reached the dialog before it closed.
+  QVERIFY2(!objectsShown.isEmpty(), "the dialog's last display step was lost");
+}
+
+void CMainFrameTest::theWindowRemembersItsSizeAndPanes() {
+  QTemporaryDir dir;
+  const QString state = dir.filePath("window.ini");
+  {
+    Window w(false, qttest::FastTimings(), state);
+    QVERIFY(!w.frame->RestoredGeometry());
+    w.frame->resize(730, 520);
+    w.frame->Splitter()->setSizes({333, 397});
+    // As a drag of the pane's edge says.
+    emit w.frame->Splitter()->splitterMoved(333, 1);
+    w.prompts.Answer(true);
+    QVERIFY(w.frame->close());
+  }
+  Window again(false, qttest::FastTimings(), state);
+  QVERIFY(again.frame->RestoredGeometry());
+  QCOMPARE(again.frame->size(), QSize(730, 520));
+  QTRY_COMPARE(again.frame->Splitter()->sizes().value(0), 333);
+  // A window without a state file keeps nothing.
+  Window plain;
+  QVERIFY(!plain.frame->RestoredGeometry());
 }
 
 void CMainFrameTest::saveOfARealFileCompletes_data() {
@@ -749,7 +859,8 @@ void CMainFrameTest::saveOfARealFileCompletes() {
   qttest::WhenModal<shell::CFileSaving>(
       [&](shell::CFileSaving*) { used = QString::fromStdString(w.doc.state.DestinationFolder()); });
   w.Commands().saveTool->trigger();
-  QCOMPARE(w.prompts.Texts(), std::vector<std::string>{"Saving Completed Successfully."});
+  QCOMPARE(w.prompts.Texts(), std::vector<std::string>{"Saving Completed Successfully.\n" +
+                                                       used.chopped(1).toStdString()});
   const QDir out(used);
   for (const QString& fixed : kFixedFiles) QVERIFY2(out.exists(fixed), qPrintable(fixed));
   // One definition script per table of the file.
@@ -805,8 +916,8 @@ void CMainFrameTest::laterReleaseOpensShowsRowsAndSaves() {
   w.frame->OnTreeClick(node, mendora::TreeHit::kLabel);
   QTRY_VERIFY_WITH_TIMEOUT(!w.frame->GridFillThread().IsSet() && !w.doc.state.gridFillRunning,
                            kAnalysisTimeoutMs);
-  QCOMPARE(w.frame->GridView()->Control().GetItemCount(),
-           static_cast<int>((*largest)["rows"].size()));
+  QVERIFY(w.frame->GridView()->Rows());
+  QCOMPARE(w.frame->GridView()->Rows()->rowCount(), static_cast<int>((*largest)["rows"].size()));
 
   // The save of everything: one definition script per user table.
   w.CheckEverything();
@@ -814,7 +925,8 @@ void CMainFrameTest::laterReleaseOpensShowsRowsAndSaves() {
   qttest::WhenModal<shell::CFileSaving>(
       [&](shell::CFileSaving*) { used = QString::fromStdString(w.doc.state.DestinationFolder()); });
   w.Commands().saveTool->trigger();
-  QCOMPARE(w.prompts.Texts(), std::vector<std::string>{"Saving Completed Successfully."});
+  QCOMPARE(w.prompts.Texts().size(), size_t{1});
+  QVERIFY(w.prompts.Texts()[0].starts_with("Saving Completed Successfully."));
   QCOMPARE(QDir(used + "Tables_Create").entryList(QDir::Files).size(), qsizetype(count));
 }
 
@@ -1051,8 +1163,8 @@ void CMainFrameTest::picturesForTheManual() {
   w.frame->OnTreeClick(orders, mendora::TreeHit::kStateIcon);
   w.frame->OnTreeClick(orders, mendora::TreeHit::kLabel);
   w.Tree().Expand(orders, ui::TreeExpand::kExpand);
-  QTRY_VERIFY(!w.frame->GridFillThread().IsSet() &&
-              w.frame->GridView()->Control().GetItemCount() > 0);
+  QTRY_VERIFY(!w.frame->GridFillThread().IsSet() && w.frame->GridView()->Rows() &&
+              w.frame->GridView()->Rows()->rowCount() > 0);
   w.frame->Splitter()->setSizes({300, 700});
   QTRY_COMPARE(w.frame->Splitter()->sizes().value(0), 300);
   QVERIFY(w.frame->grab().save(pictures + "/main-window.png"));

@@ -31,9 +31,6 @@ inline shell::Timings FastTimings() {
   t.splashMs = 0;
   t.commandUpdateMs = 10;
   t.gridStopShowMs = 5;
-  t.gridStartWaitMs = 0;
-  t.gridEndWaitMs = 5;
-  t.gridEndShowMs = 5;
   t.saveCloseTimerMs = 20;
   t.savePaced = false;
   return t;

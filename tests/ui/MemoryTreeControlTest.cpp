@@ -106,13 +106,20 @@ TEST(MemoryTreeControlTest, SortIgnoresCaseKeepsEqualLabelsInOrderAndSortsOneLev
   tree.InsertItem(root, u"_under");
   tree.InsertItem(root, u"Order Details(2155)");
   tree.InsertItem(root, u"Orders(830)");
+  tree.InsertItem(root, u"Table_10(5)");
+  tree.InsertItem(root, u"Table_100(5)");
+  tree.InsertItem(root, u"Table_2(40)");
+  tree.InsertItem(root, u"Table_2(5)");
+  tree.InsertItem(root, u"Table_02x");
   tree.InsertItem(zeta, u"z");
   tree.InsertItem(zeta, u"a");
 
   tree.SortChildren(root);
-  EXPECT_EQ(Texts(tree, tree.GetChildItems(root)),
-            (std::vector<std::u16string>{u"_under", u"alpha", u"ALPHA", u"Beta",
-                                         u"Order Details(2155)", u"Orders(830)", u"zeta"}));
+  EXPECT_EQ(
+      Texts(tree, tree.GetChildItems(root)),
+      (std::vector<std::u16string>{u"_under", u"alpha", u"ALPHA", u"Beta", u"Order Details(2155)",
+                                   u"Orders(830)", u"Table_2(5)", u"Table_2(40)", u"Table_02x",
+                                   u"Table_10(5)", u"Table_100(5)", u"zeta"}));
   auto children = tree.GetChildItems(root);
   EXPECT_EQ(children[1], firstAlpha);
   EXPECT_EQ(children[2], secondAlpha);

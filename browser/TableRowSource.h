@@ -1,0 +1,110 @@
+// One table's rows by row number, for a grid that shows only the rows on
+// screen: memory stays the same whatever the table's size.
+//
+// A counting pass (TableReader::CountPageRows, usually on a job thread) hands
+// over the table's pages in reading order with the number of rows each
+// gives; the source keeps them as a page-to-row index (16 bytes a page). Row
+// n is found by a binary search in the index, its page read and its rows
+// decoded, and a few decoded pages are kept, so that scrolling back and
+// forth reads no page twice. Row numbers follow Read's order, so row n here
+// is row n of `mendora-cli rows`.
+//
+// For the window thread only: the index grows there, and the pages are read
+// there with a reader of the source's own.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "engine/Catalogue.h"
+#include "engine/DataFile.h"
+#include "engine/TableReader.h"
+
+namespace mendora {
+
+// One page of the counting pass: the page and how many rows it gives.
+struct PageRowCount {
+  uint64_t page = 0;
+  uint32_t rows = 0;
+};
+
+// The row count the catalogue records for the table's rows (its heap or
+// clustered index); 0 when it has none. Only a guide: the count may be stale.
+uint64_t RecordedRowCount(const Catalogue& catalogue, int64_t tableId);
+
+class TableRowSource {
+ public:
+  // How many decoded pages are kept, and how many bytes of values they may
+  // hold before older ones go (the newest page always stays).
+  static constexpr size_t kCachedPages = 16;
+  static constexpr size_t kCacheBytes = 32u << 20;
+
+  TableRowSource(const DataFile& file, const Catalogue& catalogue, int64_t tableId);
+
+  int64_t TableId() const { return tableId_; }
+  bool CanRead() const { return reader_.CanRead(); }
+  const std::vector<_SYSCOLUMNS>& Columns() const { return reader_.Columns(); }
+  // Why the table's rows are not read (compression, a missing data file);
+  // empty when they are.
+  const std::string& NotReadReason() const { return reader_.NotReadReason(); }
+
+  // The next pages of the counting pass, in its order; pages without rows
+  // are left out of the index.
+  void AddPages(std::span<const PageRowCount> pages);
+  // The counting pass has gone through every page.
+  void SetComplete() { complete_ = true; }
+  bool Complete() const { return complete_; }
+  // The rows indexed so far; the table's row count once Complete().
+  uint64_t RowCount() const { return rows_; }
+  size_t IndexedPages() const { return index_.size(); }
+
+  // Row n's values in column order; null past the rows indexed or when its
+  // page no longer gives that many rows. Throws FileError when a read fails.
+  const RowValues* Row(uint64_t n);
+  // The grid's text of one cell (GridText); "" past the rows or columns.
+  std::u16string CellText(uint64_t row, size_t column);
+
+  // The rows to show in place of the stored order: those whose cells hold
+  // `filter` (any case; "column = value" compares one column's whole text),
+  // ordered by `sortColumn` (none when negative) stably, NULL first, numbers
+  // and dates by value, other values by their text. Reads every row once, so
+  // it is for tables of at most kMaxArrangedRows; empty `filter` and no sort
+  // give every row in stored order. Throws FileError when a read fails.
+  static constexpr uint64_t kMaxArrangedRows = 1'000'000;
+  std::vector<uint32_t> Arranged(std::u16string_view filter, int sortColumn, bool descending);
+
+  // The bytes of values the decoded pages kept hold, and how many pages.
+  size_t CachedBytes() const { return cachedBytes_; }
+  size_t CachedPageCount() const { return cache_.size(); }
+
+ private:
+  struct IndexEntry {
+    uint64_t page;
+    uint64_t firstRow;
+  };
+  struct CachedPage {
+    uint64_t page = 0;
+    uint64_t lastUse = 0;
+    size_t bytes = 0;
+    std::vector<RowValues> rows;
+  };
+  const CachedPage& Decoded(uint64_t page);
+  // Every indexed row in order, read page by page past the cache.
+  void ForEachRow(const std::function<void(uint32_t row, const RowValues& values)>& visit);
+  void Evict();
+
+  int64_t tableId_;
+  TableReader reader_;
+  std::vector<IndexEntry> index_;
+  uint64_t rows_ = 0;
+  bool complete_ = false;
+  std::vector<CachedPage> cache_;
+  size_t cachedBytes_ = 0;
+  uint64_t useClock_ = 0;
+};
+
+}  // namespace mendora
