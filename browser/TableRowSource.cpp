@@ -153,11 +153,16 @@ const TableRowSource::CachedPage& TableRowSource::Decoded(uint64_t page) {
   CachedPage fresh;
   fresh.page = page;
   fresh.lastUse = ++useClock_;
-  reader_.ReadPageRowsAt(page, [&fresh](const RowValues& row) {
+  uint64_t wrongText = 0;
+  reader_.ReadPageRowsAt(page, [&fresh, &wrongText](const RowValues& row) {
     fresh.rows.push_back(row);
-    for (const Value& v : row) fresh.bytes += ValueBytes(v);
+    for (const Value& v : row) {
+      fresh.bytes += ValueBytes(v);
+      wrongText += v.codePageError;
+    }
     return true;
   });
+  if (wrongText && pagesWithCodePageErrors_.insert(page).second) codePageErrors_ += wrongText;
   cachedBytes_ += fresh.bytes;
   cache_.push_back(std::move(fresh));
   Evict();

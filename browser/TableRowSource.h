@@ -18,6 +18,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/Catalogue.h"
@@ -79,6 +80,10 @@ class TableRowSource {
 
   // The bytes of values the decoded pages kept hold, and how many pages.
   size_t CachedBytes() const { return cachedBytes_; }
+  // Values of the pages decoded so far whose stored bytes are not text in
+  // their column's code page (each page counted once, however often it is
+  // decoded again).
+  uint64_t CodePageErrors() const { return codePageErrors_; }
   size_t CachedPageCount() const { return cache_.size(); }
 
  private:
@@ -104,6 +109,8 @@ class TableRowSource {
   bool complete_ = false;
   std::vector<CachedPage> cache_;
   size_t cachedBytes_ = 0;
+  uint64_t codePageErrors_ = 0;
+  std::unordered_set<uint64_t> pagesWithCodePageErrors_;
   uint64_t useClock_ = 0;
 };
 

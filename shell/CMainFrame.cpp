@@ -661,9 +661,11 @@ void CMainFrame::StartTableLoad(ui::TreeHandle node) {
   for (const auto& t : doc_.catalogue.userTables) {
     if (t.id == table->objectId) tableName = t.name;
   }
-  gridView_->ShowTable(
+  TableRowModel* model = gridView_->ShowTable(
       std::make_unique<mendora::TableRowSource>(doc_.file, doc_.catalogue, table->objectId),
       std::move(tableName));
+  if (model)
+    connect(model, &TableRowModel::CodePageErrorsFound, this, [this] { UpdateRowCount(); });
   pendingFill_ = table->objectId;
   doc_.state.gridFillRunning = true;
   StartPendingFill();
@@ -718,10 +720,21 @@ void CMainFrame::UpdateRowCount() {
   const QString count = QLocale().toString(static_cast<qulonglong>(source.RowCount()));
   const QString rows =
       source.RowCount() == 1 ? QStringLiteral("1 row") : QStringLiteral("%1 rows").arg(count);
-  rowCountPane_->setText(source.Complete() ? rows
-                         : gridFillThread_.IsSet() || pendingFill_
-                             ? rows + QStringLiteral(" so far")
-                             : rows + QStringLiteral(" (count stopped)"));
+  QString text = source.Complete() ? rows
+                 : gridFillThread_.IsSet() || pendingFill_
+                     ? rows + QStringLiteral(" so far")
+                     : rows + QStringLiteral(" (count stopped)");
+  // Text whose bytes its code page does not define shows U+FFFD in its cell;
+  // the count of such values read so far says the table is damaged there.
+  if (const uint64_t wrong = source.CodePageErrors()) {
+    text += wrong == 1
+                ? QStringLiteral("; 1 value with bytes outside its code page (shown as \uFFFD)")
+                : QStringLiteral(
+                      "; %1 values with bytes outside their code page (shown as "
+                      "\uFFFD)")
+                      .arg(QLocale().toString(static_cast<qulonglong>(wrong)));
+  }
+  rowCountPane_->setText(text);
 }
 
 void CMainFrame::OnGridFillEnded(const JobThread::Result& result) {

@@ -29,6 +29,13 @@ QVariant TableRowModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole)) return {};
   try {
     const QString text = ToQString(source_->CellText(StoredRow(index.row()), index.column()));
+    if (source_->CodePageErrors() != codePageErrorsSaid_) {
+      codePageErrorsSaid_ = source_->CodePageErrors();
+      // Said once the view is painted: the window is not changed while it paints.
+      auto* self = const_cast<TableRowModel*>(this);
+      QMetaObject::invokeMethod(
+          self, [self] { emit self->CodePageErrorsFound(); }, Qt::QueuedConnection);
+    }
     // A long value's tip is its start; the value viewer shows all of it.
     if (role == Qt::ToolTipRole) return text.size() > 40 ? text.left(400) : QVariant();
     return text;

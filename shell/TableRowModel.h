@@ -61,12 +61,16 @@ class TableRowModel final : public QAbstractTableModel {
  signals:
   // The table has more rows than before, shown or not.
   void TotalChanged();
+  // Rows just decoded for the view hold text with bytes outside its code
+  // page (Source().CodePageErrors() grew).
+  void CodePageErrorsFound();
 
  private:
   std::unique_ptr<mendora::TableRowSource> source_;
   std::optional<std::vector<uint32_t>> arranged_;
   uint64_t windowRows_;
   uint64_t base_ = 0;
+  mutable uint64_t codePageErrorsSaid_ = 0;
 };
 
 }  // namespace shell

@@ -29,6 +29,8 @@
 #include "shell/CMendoraSqlView.h"
 #include "shell/ProgramFiles.h"
 #include "shell/QtText.h"
+#include "shell/TableRowModel.h"
+#include "tests/support/CatalogueBuilder.h"
 #include "tests/support/Manifest.h"
 #include "tests/support/MdfBuilder.h"
 #include "tests/support/RealFiles.h"
@@ -184,6 +186,7 @@ class CMainFrameTest : public QObject {
   void saveDuringAGridFillIsRefused();
   void saveOfTheSampleFileCompletes();
   void saveAsSqliteAndAsCsvRunTheSameDialog();
+  void textOutsideItsCodePageIsSaidInTheStatusBar();
   void saveOfARealFileCompletes();
   void saveOfARealFileCompletes_data();
   void laterReleaseOpensShowsRowsAndSaves();
@@ -754,6 +757,33 @@ void CMainFrameTest::saveOfTheSampleFileCompletes() {
   QVERIFY(w.doc.state.DestinationFolder().empty());
   QVERIFY(w.doc.file.IsOpen());
   QCOMPARE(w.prompts.UnexpectedQuestions(), 0);
+}
+
+// A Big5 column read through its collation: the grid shows the characters,
+// and a value with bytes Big5 does not define shows U+FFFD and is counted
+// beside the rows in the status bar.
+void CMainFrameTest::textOutsideItsCodePageIsSaidInTheStatusBar() {
+  mdftest::CatalogueBuilder cat(655, u"Rent");
+  auto name = mdftest::VarCharColumn(u"Name", 20);
+  name.collation = 0x0000D003;  // Chinese_Taiwan_Stroke_CI_AS
+  cat.AddTable(u"Renter", {mdftest::IntColumn(u"ID", true), name},
+               {{mdftest::IntValue(1), mdftest::VarCharValue("\xA4\x70\xA9\xFA")},
+                {mdftest::IntValue(2), mdftest::VarCharValue("\xA4\xFF")}});
+  mdftest::TempFile file;
+  cat.Build().WriteTo(file.path());
+  Window w;
+  w.Open(QString::fromStdString(file.path()));
+  QTRY_VERIFY_WITH_TIMEOUT(w.Idle(), kAnalysisTimeoutMs);
+  const ui::TreeControl& tree = w.Tree();
+  const ui::TreeHandle tables = ChildStartingWith(tree, tree.GetRootItem(), "Tables(");
+  w.frame->OnTreeClick(ChildStartingWith(tree, tables, "Renter("), mendora::TreeHit::kLabel);
+  QTRY_VERIFY(!w.frame->GridFillThread().IsSet() && w.frame->GridView()->Rows() &&
+              w.frame->GridView()->Rows()->rowCount() == 2);
+  shell::TableRowModel* rows = w.frame->GridView()->Rows();
+  QCOMPARE(rows->data(rows->index(0, 1)).toString(), QString::fromUtf16(u"\u5C0F\u660E"));
+  QVERIFY(rows->data(rows->index(1, 1)).toString().contains(QChar(0xFFFD)));
+  QTRY_VERIFY2(w.frame->RowCountPane()->text().contains("1 value with bytes outside its code page"),
+               qPrintable(w.frame->RowCountPane()->text()));
 }
 
 void CMainFrameTest::saveAsSqliteAndAsCsvRunTheSameDialog() {
