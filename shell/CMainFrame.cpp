@@ -193,7 +193,7 @@ void CMainFrame::CreateCommands() {
   c.aboutMenu = MakeAction(this, QStringLiteral("&About Mendora for Sql Server"), kAboutPrompt);
   c.aboutTool = MakeAction(this, QStringLiteral("About Us"), QString(), QStringLiteral("About Us"));
 
-  connect(c.open, &QAction::triggered, this, &CMainFrame::OnFileOpen);
+  connect(c.open, &QAction::triggered, this, [this] { OnFileOpen(); });
   for (QAction* stop : {c.stopMenu, c.stopTool}) {
     connect(stop, &QAction::triggered, this, &CMainFrame::OnStop);
   }
@@ -413,10 +413,15 @@ void CMainFrame::ClearTreeAndGrid() {
   rowCountPane_->clear();
 }
 
-void CMainFrame::OnFileOpen() {
+void CMainFrame::OpenFileFromElsewhere(const QString& file) {
+  if (QApplication::activeModalWidget()) return;
+  OnFileOpen(file);
+}
+
+void CMainFrame::OnFileOpen(const QString& path) {
   const ui::JobState& running = doc_.state;
   if (running.analysisRunning || running.gridFillRunning || AnyJobSet()) return;
-  if (!RunFileSelection()) {
+  if (!RunFileSelection(path)) {
     doc_.state.analysisRunning = false;
     UpdateCommands();
     return;

@@ -77,7 +77,7 @@ class CMainFrame final : public QMainWindow {
   ~CMainFrame() override;
 
   // Open: the file selection, then the analysis once the window's timer ticks.
-  void OnFileOpen();
+  void OnFileOpen(const QString& path = QString());
   // Stop: holds the running job, asks, and ends or resumes it.
   void OnStop();
   // Save: refused while a grid fill runs; the destination, then the save
@@ -101,6 +101,9 @@ class CMainFrame final : public QMainWindow {
   void RunFirstFileSelection(const QString& path = QString());
   // Another copy of the program was started: bring this one forward.
   void ComeForward();
+  // A data file another start of the program was given: opened as File > Open
+  // with it chosen, unless something runs or a dialog is up.
+  void OpenFileFromElsewhere(const QString& file);
   // Brings command enabling and the status text up to date now.
   void UpdateCommands();
   // A left click on the tree; returns whether the tree's own handling follows.

@@ -50,7 +50,8 @@ QString CMendoraSqlApp::SplashFile(const QString& installFolder) {
 }
 
 bool CMendoraSqlApp::RefuseSecondCopy() {
-  instance_->AskRunningCopyToComeForward();
+  // A file this copy was started with is opened by the running one.
+  instance_->AskRunningCopyToComeForward(settings_.startFile);
   // At most one such notice on screen: a copy started while another one's
   // notice is up ends without a word.
   if (instance_->TakeNotice()) {
@@ -85,6 +86,8 @@ bool CMendoraSqlApp::InitInstance() {
   frame_ = std::make_unique<CMainFrame>(*doc_, *prompts_, settings_);
   QObject::connect(instance_.get(), &SingleInstance::ComeForwardRequested, frame_.get(),
                    &CMainFrame::ComeForward);
+  QObject::connect(instance_.get(), &SingleInstance::OpenFileRequested, frame_.get(),
+                   &CMainFrame::OpenFileFromElsewhere);
   if (auto* own = dynamic_cast<QtPrompts*>(prompts_)) own->SetOwner(frame_.get());
   // The size and place the user left the window in, or the whole screen.
   if (frame_->RestoredGeometry()) {

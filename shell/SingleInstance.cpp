@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocalSocket>
 #include <QStandardPaths>
 #include <cerrno>
@@ -14,6 +15,7 @@ namespace shell {
 namespace {
 
 constexpr char kRequest[] = "come-forward\n";
+constexpr char kOpenPrefix[] = "open:";
 constexpr int kConnectWaitMs = 1000;
 
 }  // namespace
@@ -70,11 +72,13 @@ bool SingleInstance::BecomeTheRunningCopy() {
   return true;
 }
 
-bool SingleInstance::AskRunningCopyToComeForward() const {
+bool SingleInstance::AskRunningCopyToComeForward(const QString& file) const {
   QLocalSocket socket;
   socket.connectToServer(Path("mendora.socket"));
   if (!socket.waitForConnected(kConnectWaitMs)) return false;
-  socket.write(kRequest);
+  QByteArray request(kRequest);
+  if (!file.isEmpty()) request += kOpenPrefix + QFileInfo(file).absoluteFilePath().toUtf8() + '\n';
+  socket.write(request);
   const bool sent = socket.waitForBytesWritten(kConnectWaitMs);
   socket.disconnectFromServer();
   return sent;
@@ -94,8 +98,19 @@ void SingleInstance::ReleaseNotice() {
 void SingleInstance::OnConnection() {
   while (QLocalSocket* socket = server_.nextPendingConnection()) {
     connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-    connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-      if (socket->readAll().contains("come-forward")) emit ComeForwardRequested();
+    // The request is read whole once the other copy has gone.
+    connect(socket, &QLocalSocket::readyRead, this, [socket] {
+      socket->setProperty("request", socket->property("request").toByteArray() + socket->readAll());
+    });
+    connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
+      const QByteArray request = socket->property("request").toByteArray() + socket->readAll();
+      if (!request.startsWith(kRequest)) return;
+      emit ComeForwardRequested();
+      for (const QByteArray& line : request.split('\n')) {
+        if (line.startsWith(kOpenPrefix)) {
+          emit OpenFileRequested(QString::fromUtf8(line.mid(int(sizeof(kOpenPrefix)) - 1)));
+        }
+      }
     });
   }
 }

@@ -27,8 +27,10 @@ class SingleInstance final : public QObject {
   // listens); false when another copy holds the lock. A folder where no lock
   // can be kept lets the copy run.
   bool BecomeTheRunningCopy();
-  // Asks the running copy to come forward; false when it could not be reached.
-  bool AskRunningCopyToComeForward() const;
+  // Asks the running copy to come forward and, with `file`, to open that data
+  // file (as "Open with" from a file manager passes it); false when it could
+  // not be reached.
+  bool AskRunningCopyToComeForward(const QString& file = QString()) const;
   // The lock of the "already running" notice: true when this copy may show
   // it, which it then holds until ReleaseNotice() or its end.
   bool TakeNotice();
@@ -39,6 +41,8 @@ class SingleInstance final : public QObject {
  signals:
   // Another copy was started and asks this one to come forward.
   void ComeForwardRequested();
+  // It also names a data file to open (an absolute path).
+  void OpenFileRequested(const QString& file);
 
  private:
   // An exclusive lock on a file, held while the object lives.

@@ -187,6 +187,7 @@ class CMainFrameTest : public QObject {
   void saveOfTheSampleFileCompletes();
   void saveAsSqliteAndAsCsvRunTheSameDialog();
   void textOutsideItsCodePageIsSaidInTheStatusBar();
+  void aFileFromAnotherStartIsOpenedWithoutTheDialog();
   void saveOfARealFileCompletes();
   void saveOfARealFileCompletes_data();
   void laterReleaseOpensShowsRowsAndSaves();
@@ -393,7 +394,7 @@ void CMainFrameTest::unsupportedFileLeavesTheProductRoot() {
 
 void CMainFrameTest::refusedFileKeepsTheShownDatabase() {
   Window w;
-  const QString pubs = qttest::RealFile("v611-pubs.mdf");
+  const QString pubs = QFileInfo(qttest::RealFile("v611-pubs.mdf")).absoluteFilePath();
   w.Open(pubs);
   QTRY_VERIFY_WITH_TIMEOUT(w.Idle() && w.doc.nodes.tables != ui::kNoTreeItem, kAnalysisTimeoutMs);
   const size_t tables = w.Tree().GetChildItems(w.doc.nodes.tables).size();
@@ -784,6 +785,20 @@ void CMainFrameTest::textOutsideItsCodePageIsSaidInTheStatusBar() {
   QVERIFY(rows->data(rows->index(1, 1)).toString().contains(QChar(0xFFFD)));
   QTRY_VERIFY2(w.frame->RowCountPane()->text().contains("1 value with bytes outside its code page"),
                qPrintable(w.frame->RowCountPane()->text()));
+}
+
+// "Open with" while the program runs: the second start hands the file over,
+// and the running window opens it as File > Open would, without the dialog.
+void CMainFrameTest::aFileFromAnotherStartIsOpenedWithoutTheDialog() {
+  Window w;
+  w.Open(QStringLiteral(MENDORA_SAMPLE_PATH));
+  QTRY_VERIFY_WITH_TIMEOUT(w.Idle(), kAnalysisTimeoutMs);
+  const QString pubs = QFileInfo(qttest::RealFile("v611-pubs.mdf")).absoluteFilePath();
+  w.frame->OpenFileFromElsewhere(pubs);
+  QTRY_VERIFY_WITH_TIMEOUT(w.Idle(), kAnalysisTimeoutMs);
+  QCOMPARE(Text(w.Tree(), w.Tree().GetRootItem()), pubs.toUpper());
+  QCOMPARE(QString::fromStdString(w.doc.file.Path()), pubs);
+  QVERIFY(w.prompts.Shown().empty());
 }
 
 void CMainFrameTest::saveAsSqliteAndAsCsvRunTheSameDialog() {

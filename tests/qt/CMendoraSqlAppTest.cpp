@@ -220,14 +220,20 @@ void CMendoraSqlAppTest::secondCopyProgramEndsWithStatusZero() {
   QVERIFY(running.BecomeTheRunningCopy());
   QVERIFY(running.TakeNotice());
   QSignalSpy cameForward(&running, &shell::SingleInstance::ComeForwardRequested);
+  QSignalSpy opened(&running, &shell::SingleInstance::OpenFileRequested);
   QProcess program;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime_->path());
   env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
   program.setProcessEnvironment(env);
-  program.start(QStringLiteral(MENDORA_PROGRAM_PATH), QStringList());
+  // The file it was given ("Open with" from a file manager) is passed on, by
+  // its absolute path, for the running copy to open.
+  program.setWorkingDirectory(runtime_->path());
+  program.start(QStringLiteral(MENDORA_PROGRAM_PATH), {QStringLiteral("shop.mdf")});
   QVERIFY(program.waitForStarted(10000));
   QTRY_COMPARE_WITH_TIMEOUT(cameForward.count(), 1, 10000);
+  QTRY_COMPARE(opened.count(), 1);
+  QCOMPARE(opened.at(0).at(0).toString(), QDir(runtime_->path()).filePath("shop.mdf"));
   // It may have ended already, while the request was being waited for.
   if (program.state() != QProcess::NotRunning) QVERIFY(program.waitForFinished(10000));
   QCOMPARE(program.exitStatus(), QProcess::NormalExit);
