@@ -126,8 +126,12 @@ QString Joined(const json& list) {
 }
 
 // A synthetic table big enough that its load is still running when the test
-// acts: 600 000 rows of an int and a short varchar.
-std::unique_ptr<mdftest::TempFile> BigFile() {
+// acts: 600 000 rows of an int and a short varchar. Written once for every
+// test that needs it (the tests only read it): under the sanitizers each
+// writing takes tens of seconds.
+const mdftest::TempFile& BigFile() {
+  static std::unique_ptr<mdftest::TempFile> written;
+  if (written) return *written;
   auto file = std::make_unique<mdftest::TempFile>();
   mdftest::CatalogueBuilder builder(655, u"big");
   builder.AddGeneratedTable(u"Big",
@@ -138,7 +142,8 @@ std::unique_ptr<mdftest::TempFile> BigFile() {
                             });
   builder.AddTable(u"Small", {mdftest::IntColumn(u"Id")}, {{mdftest::IntValue(1)}});
   builder.WriteTo(file->path());
-  return file;
+  written = std::move(file);
+  return *written;
 }
 
 }  // namespace
@@ -199,9 +204,9 @@ void CLeftViewTest::clickingATableShowsItsRowsOnce() {
 }
 
 void CLeftViewTest::clicksDuringALoadAndStop() {
-  const auto big = BigFile();
+  const mdftest::TempFile& big = BigFile();
   Window w(/*gated=*/true);
-  QVERIFY(w.Open(QString::fromStdString(big->path())));
+  QVERIFY(w.Open(QString::fromStdString(big.path())));
   const ui::TreeHandle bigTable = w.Table("Big");
   const ui::TreeHandle small = w.Table("Small");
   w.Click(bigTable);
@@ -222,7 +227,7 @@ void CLeftViewTest::clicksDuringALoadAndStop() {
   QCOMPARE(w.Columns(), 1);
   QCOMPARE(w.Heading(0), QStringLiteral("Id"));
   w.gate.Open();
-  QTRY_VERIFY(w.LoadDone());
+  QTRY_VERIFY_WITH_TIMEOUT(w.LoadDone(), kAnalysisTimeoutMs);
   QCOMPARE(w.Rows(), 1);
   QCOMPARE(w.Cell(0, 0), QStringLiteral("1"));
   QCOMPARE(w.frame->RowCountPane()->text(), QStringLiteral("1 row"));
@@ -230,9 +235,9 @@ void CLeftViewTest::clicksDuringALoadAndStop() {
 }
 
 void CLeftViewTest::stopDuringALoadKeepsTheRowsCounted() {
-  const auto big = BigFile();
+  const mdftest::TempFile& big = BigFile();
   Window w(/*gated=*/true);
-  QVERIFY(w.Open(QString::fromStdString(big->path())));
+  QVERIFY(w.Open(QString::fromStdString(big.path())));
   const ui::TreeHandle bigTable = w.Table("Big");
   w.Click(bigTable);
   QTRY_VERIFY(w.gate.Reached());
@@ -266,13 +271,13 @@ void CLeftViewTest::stopDuringALoadKeepsTheRowsCounted() {
 }
 
 void CLeftViewTest::theShownTableFollowsTheHighlight() {
-  const auto big = BigFile();
+  const mdftest::TempFile& big = BigFile();
   Window w;
-  QVERIFY(w.Open(QString::fromStdString(big->path())));
+  QVERIFY(w.Open(QString::fromStdString(big.path())));
   const ui::TreeHandle bigTable = w.Table("Big");
   const ui::TreeHandle small = w.Table("Small");
   w.Click(small);
-  QTRY_VERIFY(w.LoadDone());
+  QTRY_VERIFY_WITH_TIMEOUT(w.LoadDone(), kAnalysisTimeoutMs);
   QCOMPARE(w.Rows(), 1);
 
   // The expand button opens the branch and changes nothing shown.
@@ -297,7 +302,7 @@ void CLeftViewTest::theShownTableFollowsTheHighlight() {
   QCOMPARE(w.Tree().GetSelectedItem(), bigTable);
   QCOMPARE(w.frame->CurrentNode(), bigTable);
   QCOMPARE(w.Heading(1), QStringLiteral("Name"));
-  QTRY_VERIFY(w.LoadDone());
+  QTRY_VERIFY_WITH_TIMEOUT(w.LoadDone(), kAnalysisTimeoutMs);
   QCOMPARE(w.Rows(), 600000);
 
   // Space and Enter check and uncheck, as a click on the check box.
@@ -358,9 +363,9 @@ void CLeftViewTest::searchOrderTipsAndPartlyCheckedParents() {
 }
 
 void CLeftViewTest::exitDuringALoadAsksToExit() {
-  const auto big = BigFile();
+  const mdftest::TempFile& big = BigFile();
   Window w(/*gated=*/true);
-  QVERIFY(w.Open(QString::fromStdString(big->path())));
+  QVERIFY(w.Open(QString::fromStdString(big.path())));
   w.Click(w.Table("Big"));
   QTRY_VERIFY(w.gate.Reached());
   // No: the window stays and the count goes on.
@@ -379,9 +384,9 @@ void CLeftViewTest::exitDuringALoadAsksToExit() {
 }
 
 void CLeftViewTest::checkingATableChecksItsGroupAndRootAndEnablesSave() {
-  const auto big = BigFile();
+  const mdftest::TempFile& big = BigFile();
   Window w;
-  QVERIFY(w.Open(QString::fromStdString(big->path())));
+  QVERIFY(w.Open(QString::fromStdString(big.path())));
   const ui::TreeHandle bigTable = w.Table("Big");
   const ui::TreeHandle small = w.Table("Small");
   QVERIFY(!w.frame->Actions().saveTool->isEnabled());
