@@ -109,7 +109,8 @@ std::u16string TableDefinitionStatement(const Catalogue& c, int64_t tableId,
     if (IsEightBitText(column.xtype)) {
       const std::string collation =
           CollationName(column.collationId ? column.collationId : c.databaseCollation);
-      if (!collation.empty()) s += u" Collate " + std::u16string(collation.begin(), collation.end());
+      if (!collation.empty())
+        s += u" Collate " + std::u16string(collation.begin(), collation.end());
     }
     s += u" ";
     s += word;

@@ -59,8 +59,8 @@ TEST_P(DeletedRowsRealFiles, LiveRowsStayAndEveryLiveRecordPassesTheRules) {
     if (!file.Version().VersionLater) {
       EXPECT_EQ(reader.Stats().liveOutsideRules, 0u);
     } else if (reader.Stats().liveOutsideRules) {
-      std::cout << name << '\t' << tableName << "\tlive records of another shape: "
-                << reader.Stats().liveOutsideRules << "\n";
+      std::cout << name << '\t' << tableName
+                << "\tlive records of another shape: " << reader.Stats().liveOutsideRules << "\n";
     }
     const DeletedReadStats& s = reader.Stats();
     if (s.Total()) {
