@@ -438,10 +438,11 @@ TableSchema SqliteWriter::State::Schema(const _SYSOBJECTS& table,
       }
     } else if (o.type == u"UQ") {
       if (const _SYSINDEXES* index = IndexNamed(c, table.id, o.name)) {
-        IndexSpec spec{o.name, true, true, IndexColumns(c, table.id, index->indid, false), {}, {}};
-        spec.original = KeyOrIndexStatement(c, table.id, index->indid, u"UQ", o.name, true,
-                                            StatementUse::kScript);
-        if (!spec.columns.empty()) schema.indexes.push_back(std::move(spec));
+        IndexSpec wanted{o.name, true, true, IndexColumns(c, table.id, index->indid, false),
+                         {},     {}};
+        wanted.original = KeyOrIndexStatement(c, table.id, index->indid, u"UQ", o.name, true,
+                                              StatementUse::kScript);
+        if (!wanted.columns.empty()) schema.indexes.push_back(std::move(wanted));
       }
     } else if (o.type == u"C ") {
       const auto text = std::find_if(
@@ -489,17 +490,17 @@ TableSchema SqliteWriter::State::Schema(const _SYSOBJECTS& table,
     });
     if (keyOfThatName || std::u16string_view(row.name).starts_with(u"_WA_Sys_")) continue;
     if (!IsIndexEntry(row, version)) continue;
-    IndexSpec spec{row.name,
-                   row.unique,
-                   false,
-                   IndexColumns(c, table.id, row.indid, false),
-                   {},
-                   KeyOrIndexStatement(c, table.id, row.indid, u"", row.name, row.unique,
-                                       StatementUse::kScript)};
+    IndexSpec wanted{row.name,
+                     row.unique,
+                     false,
+                     IndexColumns(c, table.id, row.indid, false),
+                     {},
+                     KeyOrIndexStatement(c, table.id, row.indid, u"", row.name, row.unique,
+                                         StatementUse::kScript)};
     for (const KeyColumn& k : IndexColumns(c, table.id, row.indid, true)) {
-      spec.included.push_back(k.name);
+      wanted.included.push_back(k.name);
     }
-    if (!spec.columns.empty()) schema.indexes.push_back(std::move(spec));
+    if (!wanted.columns.empty()) schema.indexes.push_back(std::move(wanted));
   }
   return schema;
 }
