@@ -28,17 +28,6 @@ namespace {
 using bench::Clock;
 using bench::Seconds;
 
-class Silent final : public ui::ExportDisplay {
- public:
-  void SetObjectType(std::u16string_view) override {}
-  void SetObjectName(std::u16string_view) override {}
-  void SetSavedPath(std::u16string_view) override {}
-  void SetRecords(std::u16string_view) override {}
-  void SetObjects(std::u16string_view) override {}
-  void SetCurrentProgress(int) override {}
-  void SetOverallProgress(int) override {}
-};
-
 uint64_t FolderBytes(const std::string& folder) {
   uint64_t total = 0;
   for (const auto& e : std::filesystem::recursive_directory_iterator(folder)) {
@@ -69,7 +58,7 @@ int main(int argc, char** argv) {
     std::perror("scratch folder");
     return 1;
   }
-  Silent display;
+  ui::NoDisplay display;
   ui::NoPacing pacer;
   SaveJob save(file, catalogue, {scratch + "/", true, {}}, display, pacer);
   const auto start = Clock::now();

@@ -40,17 +40,6 @@ namespace {
 using bench::Clock;
 using bench::Seconds;
 
-class Silent final : public ui::ExportDisplay {
- public:
-  void SetObjectType(std::u16string_view) override {}
-  void SetObjectName(std::u16string_view) override {}
-  void SetSavedPath(std::u16string_view) override {}
-  void SetRecords(std::u16string_view) override {}
-  void SetObjects(std::u16string_view) override {}
-  void SetCurrentProgress(int) override {}
-  void SetOverallProgress(int) override {}
-};
-
 // Runs the sqlite3 shell on `database` with `sql`; its exit status.
 int RunShell(const std::string& database, const std::string& sql) {
   std::vector<std::string> args = {"sqlite3", "-batch", "-bail", database, sql};
@@ -129,7 +118,7 @@ int main(int argc, char** argv) {
   std::FILE* made = std::fopen(ours.c_str(), "wb");
   if (made) std::fclose(made);
 
-  Silent display;
+  ui::NoDisplay display;
   ui::NoPacing pacer;
   NullJobControl job;
   SaveRequest request{ours, false, {table->name + u"()"}, ui::SaveFormat::kSqlite};

@@ -25,6 +25,19 @@ class ExportDisplay {
   virtual void SetOverallProgress(int percent) = 0;
 };
 
+// A save nobody watches: the benchmarks and the tests that only read what
+// was written.
+class NoDisplay final : public ExportDisplay {
+ public:
+  void SetObjectType(std::u16string_view) override {}
+  void SetObjectName(std::u16string_view) override {}
+  void SetSavedPath(std::u16string_view) override {}
+  void SetRecords(std::u16string_view) override {}
+  void SetObjects(std::u16string_view) override {}
+  void SetCurrentProgress(int) override {}
+  void SetOverallProgress(int) override {}
+};
+
 // The visible pacing of a job: the window waits so that the user can follow
 // the steps; the command line and the tests do not wait at all.
 class Pacer {

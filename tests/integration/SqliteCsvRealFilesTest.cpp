@@ -363,17 +363,6 @@ class StopAt final : public mendora::JobControl {
   int n_;
 };
 
-class Quiet final : public ui::ExportDisplay {
- public:
-  void SetObjectType(std::u16string_view) override {}
-  void SetObjectName(std::u16string_view) override {}
-  void SetSavedPath(std::u16string_view) override {}
-  void SetRecords(std::u16string_view) override {}
-  void SetObjects(std::u16string_view) override {}
-  void SetCurrentProgress(int) override {}
-  void SetOverallProgress(int) override {}
-};
-
 // A stop, wherever it comes, leaves a sound database: the tables finished
 // before it whole, the one under way not at all.
 TEST(SqliteSave, AStopLeavesTheTablesFinishedBeforeItWhole) {
@@ -395,7 +384,7 @@ TEST(SqliteSave, AStopLeavesTheTablesFinishedBeforeItWhole) {
   for (int n : {2, 25, 60}) {
     TempDir dir;
     const std::string db = dir.path() + "stopped.sqlite";
-    Quiet display;
+    ui::NoDisplay display;
     ui::NoPacing pacer;
     {
       mendora::SaveJob job(file, catalogue, {db, true, {}, ui::SaveFormat::kSqlite}, display,
