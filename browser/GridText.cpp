@@ -3,6 +3,7 @@
 #include <array>
 #include <charconv>
 #include <cstdio>
+#include <span>
 
 #include "browser/Picture.h"
 #include "engine/TypeCodes.h"
@@ -51,13 +52,10 @@ void AppendExact(std::u16string& out, const Value& value) {
   AppendAscii(out, text);
 }
 
-void AppendHex(std::u16string& out, const std::vector<std::byte>& bytes) {
-  constexpr char kHex[] = "0123456789ABCDEF";
-  for (std::byte b : bytes) {
-    const auto v = static_cast<uint8_t>(b);
-    out.push_back(static_cast<char16_t>(kHex[v >> 4]));
-    out.push_back(static_cast<char16_t>(kHex[v & 0x0F]));
-  }
+void AppendHex(std::u16string& out, std::span<const std::byte> bytes) {
+  std::string hex;
+  AppendHexBytes(hex, bytes);
+  AppendAscii(out, hex);
 }
 
 void AppendString(std::u16string& out, const Value& value, uint8_t xtype) {
@@ -80,8 +78,7 @@ void AppendImage(std::u16string& out, const Value& v) {
   }
   const bool cut = v.bytes.size() > kImageCellBytes;
   AppendAscii(out, "0x");
-  AppendHex(out, cut ? std::vector<std::byte>(v.bytes.begin(), v.bytes.begin() + kImageCellBytes)
-                     : v.bytes);
+  AppendHex(out, std::span(v.bytes).first(cut ? kImageCellBytes : v.bytes.size()));
   if (cut) out.push_back(u'\u2026');
 }
 
@@ -123,11 +120,9 @@ void AppendTyped(const Value& v, uint8_t xtype, std::u16string& out) {
       Value local = v;
       local.kind = ValueKind::kDateTime2;
       AppendExact(out, local);
-      const int minutes = v.offsetMinutes < 0 ? -v.offsetMinutes : v.offsetMinutes;
-      std::array<char, 16> buffer{};
-      std::snprintf(buffer.data(), buffer.size(), " %c%02d:%02d", v.offsetMinutes < 0 ? '-' : '+',
-                    minutes / 60, minutes % 60);
-      return AppendAscii(out, buffer.data());
+      std::string offset = " ";
+      AppendUtcOffset(offset, v.offsetMinutes);
+      return AppendAscii(out, offset);
     }
     case ValueKind::kBinary:
       return AppendHex(out, v.bytes);

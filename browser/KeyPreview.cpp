@@ -4,7 +4,7 @@
 #include <unordered_map>
 
 #include "engine/IndexEntry.h"
-#include "engine/Statements.h"
+#include "sql/Statements.h"
 
 namespace mendora {
 namespace {

@@ -21,7 +21,7 @@
 
 #include "browser/ObjectTree.h"
 #include "engine/Catalogue.h"
-#include "engine/Statements.h"
+#include "sql/Statements.h"
 #include "ui/ListControl.h"
 
 namespace mendora {

@@ -6,10 +6,10 @@
 #include <unordered_set>
 
 #include "engine/Collation.h"
-#include "engine/ColumnTypeName.h"
 #include "engine/IndexEntry.h"
 #include "engine/TypeCodes.h"
 #include "engine/Utf16.h"
+#include "sql/ColumnTypeName.h"
 #include "ui/ProductTexts.h"
 
 namespace mendora {

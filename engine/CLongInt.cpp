@@ -34,14 +34,16 @@ CLongInt CLongInt::Negated() const {
   return result;
 }
 
-std::string CLongInt::UnsignedDigits() const {
+void CLongInt::AppendUnsignedDigits(std::string& out) const {
   // Repeated division by 10 000 from the most significant digit down; the
   // remainder stays below 10 000, so (remainder << 16 | digit) fits 32 bits.
+  // 2^128 has 39 digits: ten groups of four hold every value.
   constexpr uint32_t kChunk = 10000;
   std::array<uint16_t, 8> work = digits_;
-  std::string reversed;
+  std::array<char, 40> reversed{};
+  size_t n = 0;
   bool nonZero = true;
-  while (nonZero) {
+  while (nonZero && n + 4 <= reversed.size()) {
     uint32_t remainder = 0;
     nonZero = false;
     for (size_t i = work.size(); i-- > 0;) {
@@ -51,12 +53,18 @@ std::string CLongInt::UnsignedDigits() const {
       nonZero = nonZero || work[i] != 0;
     }
     for (int k = 0; k < 4; ++k) {
-      reversed.push_back(static_cast<char>('0' + remainder % 10));
+      reversed[n++] = static_cast<char>('0' + remainder % 10);
       remainder /= 10;
     }
   }
-  while (reversed.size() > 1 && reversed.back() == '0') reversed.pop_back();
-  return std::string(reversed.rbegin(), reversed.rend());
+  while (n > 1 && reversed[n - 1] == '0') --n;
+  while (n > 0) out.push_back(reversed[--n]);
+}
+
+std::string CLongInt::UnsignedDigits() const {
+  std::string digits;
+  AppendUnsignedDigits(digits);
+  return digits;
 }
 
 std::string CLongInt::ToDecimal() const {

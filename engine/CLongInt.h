@@ -39,6 +39,8 @@ class CLongInt {
   // The value in base 10 without leading zeros ("0" for zero); a negative
   // value prints as "-" followed by its absolute value.
   std::string ToDecimal() const;
+  // The digits of the value read as unsigned, appended to `out`.
+  void AppendUnsignedDigits(std::string& out) const;
 
   bool operator==(const CLongInt&) const = default;
 

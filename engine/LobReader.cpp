@@ -121,10 +121,7 @@ bool LobReader::ReadFragment(Rid rid, int depth, std::vector<std::byte>& out) {
   if (PageNumberOf(rid.page) == 0 || !file_.HasPage(rid.page))
     return Fail("large-value pointer past the end of the file");
   const uint64_t key = (rid.page << 16) | rid.slot;
-  if (std::find(visited_.begin(), visited_.end(), key) != visited_.end()) {
-    return Fail("large-value chain loops");
-  }
-  visited_.push_back(key);
+  if (!visited_.insert(key).second) return Fail("large-value chain loops");
 
   const PageBuffer& page = *Page(rid.page);
   const PageHeader h = DecodePageHeader(page);

@@ -29,6 +29,7 @@
 #include <span>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -72,7 +73,7 @@ class LobReader {
   const DataFile& file_;
   std::vector<UnitKey> units_;
   std::unordered_map<uint64_t, std::unique_ptr<PageBuffer>> cache_;
-  std::vector<uint64_t> visited_;  // fragments of the value being read
+  std::unordered_set<uint64_t> visited_;  // fragments of the value being read
   std::string error_;
 };
 

@@ -1,6 +1,7 @@
 #include "engine/PageHeader.h"
 
 #include <algorithm>
+#include <bitset>
 
 namespace mendora {
 
@@ -23,11 +24,17 @@ PageHeader DecodePageHeader(Bytes page) {
 
 std::vector<uint16_t> SlotOffsets(Bytes page) {
   std::vector<uint16_t> slots;
-  if (page.size() < kPageSize) return slots;
+  SlotOffsetsInto(page, slots);
+  return slots;
+}
+
+void SlotOffsetsInto(Bytes page, std::vector<uint16_t>& slots) {
+  slots.clear();
+  if (page.size() < kPageSize) return;
   const uint16_t count = LoadU16(page, kHeaderSlotCount);
-  if (count == 0 || count > kMaxSlots) return slots;
+  if (count == 0 || count > kMaxSlots) return;
   slots.reserve(count);
-  std::vector<bool> seen(kPageSize);
+  std::bitset<kPageSize> seen;
   for (uint16_t k = 0; k < count; ++k) {
     uint16_t at = LoadU16(page, kPageSize - 2 - 2 * k);
     if (at != 0 && at < kPageSize) {
@@ -38,11 +45,11 @@ std::vector<uint16_t> SlotOffsets(Bytes page) {
     }
     slots.push_back(at);
   }
-  return slots;
 }
 
-RecordLimits::RecordLimits(const std::vector<uint16_t>& slots)
-    : slotArrayStart_(kPageSize - 2 * slots.size()) {
+void RecordLimits::Reset(const std::vector<uint16_t>& slots) {
+  slotArrayStart_ = kPageSize - 2 * slots.size();
+  starts_.clear();
   for (uint16_t at : slots) {
     if (at != 0) starts_.push_back(at);
   }

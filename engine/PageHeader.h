@@ -31,6 +31,8 @@ PageHeader DecodePageHeader(Bytes page);
 // (offset 0) stay in the list; the decoders skip them. A slot repeating an
 // offset an earlier slot holds reads as empty: one record is one row.
 std::vector<uint16_t> SlotOffsets(Bytes page);
+// The same into `offsets`, whose room is kept from page to page.
+void SlotOffsetsInto(Bytes page, std::vector<uint16_t>& offsets);
 
 // Where each record of a page must end: records do not overlap, so a record
 // ends at the latest where the next record (by offset, whatever its slot)
@@ -38,7 +40,10 @@ std::vector<uint16_t> SlotOffsets(Bytes page);
 // page cut at that limit cannot take a neighbour's bytes for its own.
 class RecordLimits {
  public:
-  RecordLimits(const std::vector<uint16_t>& slots);
+  RecordLimits() = default;
+  explicit RecordLimits(const std::vector<uint16_t>& offsets) { Reset(offsets); }
+  // The limits of another page's records, keeping this one's room.
+  void Reset(const std::vector<uint16_t>& offsets);
   // The page cut at the end the record at `at` may not pass.
   Bytes Bound(Bytes page, uint16_t at) const;
 

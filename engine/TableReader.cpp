@@ -38,33 +38,6 @@ bool IsTextPointer(Bytes pointer) {
 
 }  // namespace
 
-std::vector<uint64_t> TablePages(const DataFile& file, const Catalogue& catalogue, int64_t tableId,
-                                 JobControl* job) {
-  const _SYSINDEXES* entry = nullptr;
-  for (const auto& r : catalogue.indexRows) {
-    if (r.tableId == tableId && r.firstIAM >= 1 && HoldsTableRows(r)) {
-      entry = &r;
-      break;
-    }
-  }
-  if (!entry) return {};
-  AllocationWalk walk =
-      WalkIAM(file, PageKey(entry->firstIAM, static_cast<uint16_t>(entry->firstIAMFile)), job);
-  // 2000 pages carry the table's object id; 2005/2008 pages their unit's.
-  uint32_t owner =
-      file.Version().HasSysObjectsCatalogue() ? walk.iamObjectId : entry->allocUnitObjId;
-  std::vector<uint64_t> pages;
-  std::unordered_set<uint64_t> seen;
-  for (uint64_t p : ExpandPages(walk.entries)) {
-    if (p == 0 || !file.HasPage(p) || !seen.insert(p).second) continue;
-    if (job) job->Checkpoint();
-    std::array<std::byte, 32> header{};
-    if (file.ReadPagePrefix(p, header) < header.size()) continue;
-    if (LoadU32(header, kHeaderObjectId) == owner) pages.push_back(p);
-  }
-  return pages;
-}
-
 std::optional<TableStorage> FindTableStorage(const Catalogue& catalogue,
                                              const VersionFlags& version, int64_t tableId) {
   TableStorage s;
@@ -211,13 +184,13 @@ void TableReader::ReadPageRowsAt(uint64_t pageNumber, const RowSink& onRow) {
 
 bool TableReader::ReadPageRows(const PageBuffer& page, const RowSink& onRow) {
   ++stats_.pages;
-  const std::vector<uint16_t> slots = SlotOffsets(page);
-  const RecordLimits limits(slots);
-  for (size_t k = 0; k < slots.size(); ++k) {
-    const uint16_t at = slots[k];
+  SlotOffsetsInto(page, slots_);
+  limits_.Reset(slots_);
+  for (size_t k = 0; k < slots_.size(); ++k) {
+    const uint16_t at = slots_[k];
     if (at == 0) continue;
     slot_ = static_cast<uint16_t>(k);
-    if (!EmitRecord(limits.Bound(page, at), at, onRow)) return false;
+    if (!EmitRecord(limits_.Bound(page, at), at, onRow)) return false;
   }
   if (onPage_) onPage_(pageNumber_, page);
   return true;
@@ -245,11 +218,19 @@ bool TableReader::EmitRecord(Bytes page, size_t at, const RowSink& onRow) {
       ++stats_.skippedRecords;
       return true;
     }
-    file_.ReadPage(target, forwarded_);
-    const std::vector<uint16_t> slots = SlotOffsets(forwarded_);
+    // Rows forwarded from one page often share their target page: the last
+    // one read is kept.
+    if (target != forwardedPage_) {
+      file_.ReadPage(target, forwarded_);
+      SlotOffsetsInto(forwarded_, forwardedSlots_);
+      forwardedLimits_.Reset(forwardedSlots_);
+      forwardedAccepted_ = Accepts(forwarded_, target);
+      forwardedPage_ = target;
+    }
+    const std::vector<uint16_t>& slots = forwardedSlots_;
     const bool parsed =
-        slot < slots.size() && Accepts(forwarded_, target) &&
-        ParseRecordInto(RecordLimits(slots).Bound(forwarded_, slots[slot]), slots[slot], record);
+        slot < slots.size() && forwardedAccepted_ &&
+        ParseRecordInto(forwardedLimits_.Bound(forwarded_, slots[slot]), slots[slot], record);
     if (!parsed || record.Type() != kRecordForwarded) {
       NoteDamage(at, "forwarding stub leading to no forwarded record");
       ++stats_.skippedRecords;

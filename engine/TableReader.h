@@ -34,12 +34,6 @@
 
 namespace mendora {
 
-// The pages holding one user table's rows, in allocation order without
-// repeats: the pages of the table's in-row data found through its IAM chain,
-// keeping only those whose header says they belong to it.
-std::vector<uint64_t> TablePages(const DataFile& file, const Catalogue& catalogue, int64_t tableId,
-                                 JobControl* job = nullptr);
-
 struct TableReadStats {
   uint64_t rows = 0;
   uint64_t pages = 0;
@@ -135,6 +129,12 @@ class TableReader {
   std::optional<LobReader> lobs_;
   std::optional<PfsMap> pfs_;
   PageBuffer forwarded_{};
+  uint64_t forwardedPage_ = 0;  // the page in forwarded_; 0 for none
+  bool forwardedAccepted_ = false;
+  std::vector<uint16_t> forwardedSlots_;
+  RecordLimits forwardedLimits_;
+  std::vector<uint16_t> slots_;  // of the page being read
+  RecordLimits limits_;
   RowValues row_;
   Record record_;
   std::vector<CellValue> cells_;

@@ -47,15 +47,19 @@ void DecodeDecimal(std::span<const std::byte> stored, const _SYSCOLUMNS& column,
   const auto magnitude = CLongInt::FromMagnitude(stored.subspan(1));
   // Decimal magnitudes stay below 10^38 < 2^127; a set top bit is no decimal.
   if (!magnitude || magnitude->IsNegative()) return Unreadable(out, "decimal magnitude too wide");
-  std::string digits = magnitude->ToDecimal();
+  // The digits are written in place: the value's buffer is kept from row to row.
+  std::string& digits = out.digits;
+  digits.clear();
+  if (static_cast<uint8_t>(stored[0]) == 0 && !magnitude->IsZero()) digits.push_back('-');
+  const size_t start = digits.size();
+  magnitude->AppendUnsignedDigits(digits);
   const size_t scale = column.scale;
   if (scale > 0) {
-    if (digits.size() <= scale) digits.insert(0, scale + 1 - digits.size(), '0');
+    if (digits.size() - start <= scale)
+      digits.insert(start, scale + 1 - (digits.size() - start), '0');
     digits.insert(digits.size() - scale, 1, '.');
   }
-  if (static_cast<uint8_t>(stored[0]) == 0 && !magnitude->IsZero()) digits.insert(0, 1, '-');
   out.kind = ValueKind::kDecimal;
-  out.digits = std::move(digits);
 }
 
 // time, datetime2 and datetimeoffset share the time part and the date after it.

@@ -1,9 +1,9 @@
 #include "export/CopyText.h"
 
-#include "engine/Statements.h"
 #include "engine/Utf16.h"
 #include "engine/ValueText.h"
 #include "export/SqlLiteral.h"
+#include "sql/Statements.h"
 
 namespace mendora {
 namespace {

@@ -6,11 +6,11 @@
 #include <cerrno>
 #include <cstring>
 
-#include "engine/Statements.h"
 #include "engine/Utf16.h"
 #include "engine/ValueText.h"
 #include "export/CsvField.h"
 #include "export/ExportFolder.h"
+#include "sql/Statements.h"
 
 namespace mendora {
 namespace {

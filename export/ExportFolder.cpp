@@ -7,9 +7,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "engine/FileNames.h"
-#include "engine/SqlName.h"
 #include "engine/Utf16.h"
+#include "export/FileNames.h"
+#include "sql/SqlName.h"
 
 namespace mendora {
 namespace {

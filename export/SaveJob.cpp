@@ -10,7 +10,6 @@
 #include "engine/DeletedRowReader.h"
 #include "engine/FileError.h"
 #include "engine/IndexEntry.h"
-#include "engine/Statements.h"
 #include "engine/TableReader.h"
 #include "engine/Utf16.h"
 #include "export/CsvWriter.h"
@@ -19,6 +18,7 @@
 #include "export/ScriptFile.h"
 #include "export/SqlLiteral.h"
 #include "export/SqliteWriter.h"
+#include "sql/Statements.h"
 
 namespace mendora {
 namespace {

@@ -11,12 +11,12 @@
 #include <thread>
 
 #include "engine/Collation.h"
-#include "engine/ColumnTypeName.h"
 #include "engine/IndexEntry.h"
-#include "engine/Statements.h"
 #include "engine/TypeCodes.h"
 #include "engine/Utf16.h"
 #include "engine/ValueText.h"
+#include "sql/ColumnTypeName.h"
+#include "sql/Statements.h"
 
 namespace mendora {
 namespace {

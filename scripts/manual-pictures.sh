@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Makes the manual's pictures of the grid by driving the program as a user
+# Makes the manual's pictures (main window, value viewer, filter, end of a
+# save) by driving the program as a user
 # does: under a virtual X server with a small window manager, the mouse and
 # the keyboard sent by xdotool, the screen taken by ImageMagick's import.
 # Not a test: run it by hand when the windows change, look at the pictures,
@@ -60,8 +61,11 @@ sleep 3
 for w in $(xdotool search --name "Mendora for Sql Server"); do xdotool windowsize "$w" 1200 760; done
 sleep 1
 
-# Categories, its first picture in the value viewer.
+# Categories: the tree and the grid as a user first sees them.
 click 120 130 1
+shot main-window.png
+
+# Categories, its first picture in the value viewer.
 click 590 123
 xdotool key Return
 sleep 1

@@ -9,9 +9,9 @@
 #include <QVBoxLayout>
 
 #include "browser/Picture.h"
-#include "engine/ColumnTypeName.h"
 #include "engine/ValueText.h"
 #include "shell/QtText.h"
+#include "sql/ColumnTypeName.h"
 
 namespace shell {
 namespace {

@@ -5,8 +5,8 @@
 
 #include "browser/KeyPreview.h"
 #include "browser/ModulePreview.h"
-#include "engine/SqlName.h"
 #include "engine/Utf16.h"
+#include "sql/SqlName.h"
 #include "tests/support/CatalogueMaker.h"
 #include "ui/MemoryListControl.h"
 #include "ui/MemoryTreeControl.h"

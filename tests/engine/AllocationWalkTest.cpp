@@ -180,7 +180,7 @@ TEST(TablePagesTest, RowsInTheIntervalOfASecondIamPageAreFound) {
   std::vector<uint64_t> expected(table.dataPages.begin(), table.dataPages.end());
   expected.push_back(start);
   expected.push_back(start + 3);
-  EXPECT_EQ(TablePages(f.file, f.c, t), expected);
+  EXPECT_EQ(f.Pages(t), expected);
   rows.push_back({IntValue(static_cast<int32_t>(100 + start))});
   rows.push_back({IntValue(static_cast<int32_t>(100 + start + 3))});
   EXPECT_EQ(f.Rows(t), rows);
@@ -194,7 +194,7 @@ TEST(TablePagesTest, ATableWhoseIamPageHasAPreviousPageHasNoPages) {
     mdf.Page(cat.Table(t).iamPage).Header().prevPage = 3;
     AnalysedFile f(mdf);
     ASSERT_TRUE(f.StorageOf(t)) << version;
-    EXPECT_TRUE(TablePages(f.file, f.c, t).empty()) << version;
+    EXPECT_TRUE(f.Pages(t).empty()) << version;
   }
 }
 

@@ -11,8 +11,8 @@
 
 #include "engine/Analysis.h"
 #include "engine/PageHeader.h"
-#include "engine/RowCutter.h"
 #include "engine/TableReader.h"
+#include "engine/TypeCodes.h"
 #include "tests/support/CatalogueBuilder.h"
 
 namespace analysedtest {
@@ -64,31 +64,64 @@ struct AnalysedFile {
     bytes.resize(file.ReadDirect(offset, bytes));
     return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   }
-  // Every row of a table, cut through the catalogue's layout of it: one value
-  // per column, nothing for NULL.
+  // Every row of a table as the table reader gives it, each value turned
+  // back into the bytes the builder stored for it (nothing for NULL), so
+  // that a test compares them with the rows it wrote.
   std::vector<mdftest::Row> Rows(int32_t tableId) {
     std::vector<mdftest::Row> rows;
-    auto layout = c.layouts.find(tableId);
-    EXPECT_NE(layout, c.layouts.end()) << "no layout for table " << tableId;
-    if (layout == c.layouts.end()) return rows;
-    for (uint64_t page : mendora::TablePages(file, c, tableId)) {
-      const mendora::PageBuffer bytes = file.ReadPage(page);
-      for (uint16_t at : mendora::SlotOffsets(bytes)) {
-        auto cells = mendora::CutRow(bytes, at, layout->second);
-        if (!cells) continue;
-        mdftest::Row row;
-        for (const auto& cell : *cells) {
-          if (cell.isNull) {
-            row.push_back(std::nullopt);
-          } else {
-            auto v = cell.Value();
-            row.push_back(mdftest::ByteVec(v.begin(), v.end()));
-          }
-        }
-        rows.push_back(std::move(row));
-      }
-    }
+    mendora::TableReader reader(file, c, tableId);
+    EXPECT_TRUE(reader.CanRead()) << "table " << tableId << ": " << reader.NotReadReason();
+    if (!reader.CanRead()) return rows;
+    const auto& columns = reader.Columns();
+    mendora::NullJobControl job;
+    reader.Read(job, [&](const mendora::RowValues& values) {
+      mdftest::Row row;
+      for (size_t i = 0; i < values.size(); ++i) row.push_back(StoredBytes(values[i], columns[i]));
+      rows.push_back(std::move(row));
+      return true;
+    });
     return rows;
+  }
+  // The pages the table reader reads for a table, in its order.
+  std::vector<uint64_t> Pages(int64_t tableId) {
+    std::vector<uint64_t> pages;
+    mendora::NullJobControl job;
+    mendora::TableReader(file, c, tableId).CountPageRows(job, [&](uint64_t page, uint32_t) {
+      pages.push_back(page);
+      return true;
+    });
+    return pages;
+  }
+
+  // The builder's stored form of the value kinds its tests write.
+  static mdftest::Value StoredBytes(const mendora::Value& v, const mendora::_SYSCOLUMNS& column) {
+    using mendora::ValueKind;
+    mdftest::ByteVec out;
+    switch (v.kind) {
+      case ValueKind::kNull:
+        return std::nullopt;
+      case ValueKind::kInteger:
+      case ValueKind::kBit:
+        for (int i = 0; i < (v.kind == ValueKind::kBit ? 1 : column.length); ++i)
+          out.push_back(static_cast<std::byte>(static_cast<uint64_t>(v.integer) >> (8 * i)));
+        return out;
+      case ValueKind::kString:
+        for (char16_t ch : v.text) {
+          out.push_back(static_cast<std::byte>(ch));
+          if (column.xtype == mendora::kXNVarChar || column.xtype == mendora::kXNChar ||
+              column.xtype == mendora::kXNText)
+            out.push_back(static_cast<std::byte>(ch >> 8));
+        }
+        return out;
+      case ValueKind::kBinary:
+      case ValueKind::kGuid:
+      case ValueKind::kXml:
+        out.insert(out.end(), v.bytes.begin(), v.bytes.end());
+        return out;
+      default:
+        ADD_FAILURE() << "no stored form for value kind " << static_cast<int>(v.kind);
+        return out;
+    }
   }
 
   mdftest::TempFile tmp;

@@ -100,9 +100,9 @@ TEST_P(CatalogueRecovery, TablesColumnsStorageAndRowsComeBack) {
   EXPECT_EQ(storage->firstIAM, cat.Table(t).iamPage);
   EXPECT_EQ(storage->rowCount, 700u);
   EXPECT_GT(cat.Table(t).dataPages.size(), 8u) << "the table should reach past its single pages";
-  EXPECT_EQ(TablePages(f.file, f.c, t), Widen(cat.Table(t).dataPages));
+  EXPECT_EQ(f.Pages(t), Widen(cat.Table(t).dataPages));
   EXPECT_EQ(f.Rows(t), rows);
-  EXPECT_TRUE(TablePages(f.file, f.c, empty).empty());
+  EXPECT_TRUE(f.Pages(empty).empty());
 }
 
 TEST_P(CatalogueRecovery, AnObjectRowSeenOnTwoPagesIsTakenOnce) {
@@ -493,7 +493,7 @@ TEST_P(TwoAllocationUnits, TableStorageAndPagesTakeTheInRowUnit) {
   TableOptions options;
   options.lobUnit = true;
   options.lobUnitFirst = lobFirst;
-  std::vector<Row> rows = {{IntValue(1), TextPointerValue(0, 0)}, {IntValue(2), kNull}};
+  std::vector<Row> rows = {{IntValue(1), kNull}, {IntValue(2), kNull}};
   int32_t t = cat.AddTable(u"Docs", {IntColumn(u"id"), NTextColumn(u"body")}, rows, options);
   AnalysedFile f(cat.Build());
   const BuiltTable& b = cat.Table(t);
@@ -509,7 +509,7 @@ TEST_P(TwoAllocationUnits, TableStorageAndPagesTakeTheInRowUnit) {
   ASSERT_TRUE(storage);
   EXPECT_EQ(storage->allocUnitObjId, b.objectIdOnPages);
   EXPECT_EQ(storage->firstIAM, b.iamPage);
-  EXPECT_EQ(TablePages(f.file, f.c, t), Widen(b.dataPages));
+  EXPECT_EQ(f.Pages(t), Widen(b.dataPages));
   EXPECT_EQ(f.Rows(t), rows);
 }
 

@@ -10,8 +10,8 @@
 #include "browser/ObjectTree.h"
 #include "engine/CodePage.h"
 #include "engine/Collation.h"
-#include "engine/Statements.h"
 #include "engine/Utf16.h"
+#include "sql/Statements.h"
 #include "tests/engine/AnalysedFile.h"
 #include "tests/support/CatalogueBuilder.h"
 

@@ -46,7 +46,9 @@ TEST_P(PfsInterval, SystemPagesOfTheSecondIntervalFollowTheirOwnPfsPage) {
   EXPECT_NE(f.Object(u"OnAnAllocatedPage"), nullptr);
   EXPECT_NE(f.Object(u"usp_Big"), nullptr);
   ASSERT_EQ(f.c.moduleTexts.size(), 1u);
-  EXPECT_EQ(TablePages(f.file, f.c, big).size(), rows);
+  // The twin of the allocated object page is one of Big's pages, marked free
+  // above: the table reader leaves it out, and reads every other page.
+  EXPECT_EQ(f.Pages(big).size(), rows - 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, PfsInterval, ::testing::Values(611, 655),

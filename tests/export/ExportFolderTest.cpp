@@ -6,8 +6,8 @@
 #include <sstream>
 #include <vector>
 
-#include "engine/FileNames.h"
 #include "export/ExportFolder.h"
+#include "export/FileNames.h"
 #include "tests/support/TempDir.h"
 
 namespace mendora {

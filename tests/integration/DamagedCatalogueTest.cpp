@@ -59,22 +59,32 @@ std::set<uint32_t> SystemTables(int version) {
   return {3, 5, 7, 34, 41, 54, 55, 60, 74};
 }
 
-// Everything the analysis could hand on: the tables' pages and their rows cut
+// Everything the analysis could hand on: the first rows of every table, read
 // through the recovered layouts.
 size_t CutEveryTable(DataFile& file, const Catalogue& c) {
   size_t cells = 0;
+  NullJobControl job;
   for (const auto& t : c.userTables) {
-    auto pages = TablePages(file, c, t.id);
-    auto layout = c.layouts.find(t.id);
-    if (layout == c.layouts.end()) continue;
-    for (size_t i = 0; i < pages.size() && i < 8; ++i) {
-      const PageBuffer page = file.ReadPage(pages[i]);
-      for (uint16_t at : SlotOffsets(page)) {
-        if (auto row = CutRow(page, at, layout->second)) cells += row->size();
-      }
-    }
+    TableReader reader(file, c, t.id);
+    if (!reader.CanRead()) continue;
+    size_t rows = 0;
+    reader.Read(job, [&](const RowValues& row) {
+      cells += row.size();
+      return ++rows < 2000;
+    });
   }
   return cells;
+}
+
+// How many pages the table reader finds for a table.
+size_t PagesRead(DataFile& file, const Catalogue& c, int64_t table) {
+  size_t pages = 0;
+  NullJobControl job;
+  TableReader(file, c, table).CountPageRows(job, [&](uint64_t, uint32_t) {
+    ++pages;
+    return true;
+  });
+  return pages;
 }
 
 bool SameLayout(const ColumnLayout& a, const ColumnLayout& b) {
@@ -170,7 +180,7 @@ TEST_P(MissingSystemTable, LeavesTheListsItFeedsEmpty) {
     case 7:
       EXPECT_TRUE(c.allocationUnits.empty());
       EXPECT_EQ(indexRowsOfTables(), 0) << "a heap or clustered row needs its unit";
-      for (const auto& t : c.userTables) EXPECT_TRUE(TablePages(file, c, t.id).empty());
+      for (const auto& t : c.userTables) EXPECT_EQ(PagesRead(file, c, t.id), 0u);
       break;
     case 13:
       EXPECT_TRUE(everyLayoutIsTheColidOrderOne());

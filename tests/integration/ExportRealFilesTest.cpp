@@ -8,9 +8,9 @@
 #include <map>
 
 #include "engine/Collation.h"
-#include "engine/SqlName.h"
-#include "engine/Statements.h"
 #include "engine/Utf16.h"
+#include "sql/SqlName.h"
+#include "sql/Statements.h"
 #include "tests/integration/CliRun.h"
 #include "tests/integration/ReferenceFiles.h"
 #include "tests/support/RealFiles.h"

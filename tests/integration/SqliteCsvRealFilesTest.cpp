@@ -15,8 +15,8 @@
 
 #include "engine/Analysis.h"
 #include "engine/DataFile.h"
-#include "engine/FileNames.h"
 #include "engine/Utf16.h"
+#include "export/FileNames.h"
 #include "export/SaveJob.h"
 #include "tests/integration/CliRun.h"
 #include "tests/integration/ReferenceFiles.h"

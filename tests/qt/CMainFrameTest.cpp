@@ -199,8 +199,6 @@ class CMainFrameTest : public QObject {
   void saveIntoAMissingFolderIsRefused();
   void helpOpensTheManualOnceAndBringsItForward();
   void aboutFromTheMenuAndTheToolbar();
-  void screenshotOfARealFilesTree();
-  void picturesForTheManual();
 
  private:
   std::map<std::string, mdftest::ManifestFile> manifest_;
@@ -1010,7 +1008,7 @@ void CMainFrameTest::saveStoppedWithYesIsAbortedAndWritesNothingMore() {
   atAnswer.removeAll(QStringLiteral("tempUNT.dat 0"));
   QVERIFY(atAnswer.contains(
       QStringLiteral("Import.bat %1").arg(QFileInfo(folder + "Import.bat").size())));
-  QTest::qWait(300);
+  // The dialog's worker ended with it, so nothing can be written later.
   QCOMPARE(Listing(folder), atAnswer);
   QVERIFY(!w.doc.state.saveCompleted);
   QVERIFY(!w.doc.state.destinationChosen);
@@ -1158,79 +1156,6 @@ void CMainFrameTest::aboutFromTheMenuAndTheToolbar() {
     QVERIFY(!missed);
   }
   QCOMPARE(titles, (QStringList{"About Mendora for Sql Server", "About Mendora for Sql Server"}));
-}
-
-void CMainFrameTest::screenshotOfARealFilesTree() {
-  // The file is opened through a link with a plain name, so that the picture
-  // shows no folder of the machine it was taken on.
-  QTemporaryDir dir(QDir::temp().filePath(QStringLiteral("mendora-XXXXXX")));
-  QVERIFY(dir.isValid());
-  const QString link = dir.filePath(QStringLiteral("Northwind.mdf"));
-  QVERIFY(QFile::link(qttest::RealFile("v655-northwind.mdf"), link));
-  Window w;
-  w.Open(link);
-  QTRY_VERIFY_WITH_TIMEOUT(w.Idle(), kAnalysisTimeoutMs);
-  // Open one table with its columns and widen the tree, as a user looking
-  // around would.
-  const ui::TreeControl& tree = w.Tree();
-  QCOMPARE(Text(tree, tree.GetRootItem()), link.toUpper());
-  const ui::TreeHandle tables = ChildStartingWith(tree, tree.GetRootItem(), "Tables(");
-  const ui::TreeHandle products = ChildStartingWith(tree, tables, "Products(");
-  QVERIFY(products != ui::kNoTreeItem);
-  w.Tree().Expand(products, ui::TreeExpand::kExpand);
-  w.Tree().Expand(ChildStartingWith(tree, products, "Columns("), ui::TreeExpand::kExpand);
-  w.frame->resize(1100, 680);
-  w.frame->Splitter()->setSizes({330, 770});
-  QTRY_COMPARE(w.frame->Splitter()->sizes().value(0), 330);
-  const QPixmap shot = w.frame->grab();
-  QCOMPARE(shot.size(), QSize(1100, 680) * shot.devicePixelRatio());
-  QVERIFY(shot.save(QStringLiteral(MENDORA_SCREENSHOT_PATH)));
-}
-
-void CMainFrameTest::picturesForTheManual() {
-  // The manual's pictures, written beside the screenshot for a person to
-  // look at and, when the windows change, to copy into resources/help. The
-  // sample is opened and saved under /tmp, so that the pictures show
-  // plain paths.
-  const QString link = QStringLiteral("/tmp/Shop.mdf");
-  QFile::remove(link);
-  QVERIFY(QFile::link(QStringLiteral(MENDORA_SAMPLE_PATH), link));
-  const QString pictures = QFileInfo(QStringLiteral(MENDORA_SCREENSHOT_PATH)).absolutePath();
-  shell::Timings paced = qttest::FastTimings();
-  paced.savePaced = true;
-  Window w(false, paced);
-  w.frame->resize(1000, 620);
-  w.Open(link);
-  QTRY_VERIFY_WITH_TIMEOUT(w.Idle(), kAnalysisTimeoutMs);
-  const ui::TreeControl& tree = w.Tree();
-  const ui::TreeHandle tables = ChildStartingWith(tree, tree.GetRootItem(), "Tables(");
-  const ui::TreeHandle orders = ChildStartingWith(tree, tables, "Orders(");
-  w.frame->OnTreeClick(orders, mendora::TreeHit::kStateIcon);
-  w.frame->OnTreeClick(orders, mendora::TreeHit::kLabel);
-  w.Tree().Expand(orders, ui::TreeExpand::kExpand);
-  QTRY_VERIFY(!w.frame->GridFillThread().IsSet() && w.frame->GridView()->Rows() &&
-              w.frame->GridView()->Rows()->rowCount() > 0);
-  w.frame->Splitter()->setSizes({300, 700});
-  QTRY_COMPARE(w.frame->Splitter()->sizes().value(0), 300);
-  QVERIFY(w.frame->grab().save(pictures + "/main-window.png"));
-
-  // The save dialog while it writes the Orders table, then stopped.
-  w.folder = QStringLiteral("/tmp");
-  QString folder;
-  w.prompts.Answer(true);
-  qttest::WhenModal<shell::CFileSaving>([&](shell::CFileSaving* dialog) {
-    folder = QString::fromStdString(w.doc.state.DestinationFolder());
-    QTRY_VERIFY_WITH_TIMEOUT(dialog->Objects()->text().startsWith("1/") &&
-                                 dialog->ObjectName()->text() == QStringLiteral("Orders"),
-                             20000);
-    QVERIFY(dialog->grab().save(pictures + "/save-dialog.png"));
-    dialog->StopButton()->click();
-  });
-  w.Commands().saveTool->trigger();
-  QVERIFY(folder.startsWith(QStringLiteral("/tmp/MDRecovered_Shop.mdf_")));
-  QVERIFY(QDir(folder).removeRecursively());
-  QFile::remove(link);
-  QVERIFY(QFileInfo::exists(pictures + "/save-dialog.png"));
 }
 
 MENDORA_QTEST_MAIN(CMainFrameTest)

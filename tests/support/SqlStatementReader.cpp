@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <charconv>
 
-#include "engine/SqlName.h"
 #include "engine/Utf16.h"
+#include "sql/SqlName.h"
 
 namespace mdftest {
 namespace {

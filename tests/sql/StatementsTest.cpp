@@ -2,8 +2,8 @@
 // hand-made catalogues, byte for byte.
 #include <gtest/gtest.h>
 
-#include "engine/Statements.h"
 #include "engine/TypeCodes.h"
+#include "sql/Statements.h"
 #include "tests/support/CatalogueMaker.h"
 
 namespace mendora {

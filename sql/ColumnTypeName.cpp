@@ -1,4 +1,4 @@
-#include "engine/ColumnTypeName.h"
+#include "sql/ColumnTypeName.h"
 
 #include "engine/TypeCodes.h"
 

@@ -1,4 +1,4 @@
-#include "engine/SqlName.h"
+#include "sql/SqlName.h"
 
 #include <algorithm>
 #include <array>

@@ -1,11 +1,11 @@
-#include "engine/Statements.h"
+#include "sql/Statements.h"
 
 #include <algorithm>
 
 #include "engine/Collation.h"
-#include "engine/ColumnTypeName.h"
-#include "engine/SqlName.h"
 #include "engine/TypeCodes.h"
+#include "sql/ColumnTypeName.h"
+#include "sql/SqlName.h"
 
 namespace mendora {
 namespace {

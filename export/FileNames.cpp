@@ -1,4 +1,4 @@
-#include "engine/FileNames.h"
+#include "export/FileNames.h"
 
 #include <algorithm>
 #include <array>
