@@ -55,11 +55,15 @@ std::string ToUtf8(std::u16string_view text) {
 }
 
 void AppendUtf8(std::u16string_view text, std::string& out) {
-  // Written through a pointer into room made for the longest form (three
-  // bytes a unit), then cut to what was written: no check per byte.
+  // Written into room made for the longest form, then cut to what was written.
   const size_t start = out.size();
   out.resize(start + text.size() * 3);
-  char* p = out.data() + start;
+  char* end = WriteUtf8(text, out.data() + start);
+  out.resize(static_cast<size_t>(end - out.data()));
+}
+
+char* WriteUtf8(std::u16string_view text, char* p) {
+  // No check per byte: the room holds three bytes a unit.
   const char16_t* units = text.data();
   for (size_t i = 0; i < text.size(); ++i) {
     // Eight ASCII units at a time: most text is.
@@ -99,7 +103,7 @@ void AppendUtf8(std::u16string_view text, std::string& out) {
       *p++ = static_cast<char>(0x80 | (cp & 0x3F));
     }
   }
-  out.resize(static_cast<size_t>(p - out.data()));
+  return p;
 }
 
 std::u16string FromUtf8(std::string_view text) {
