@@ -50,17 +50,20 @@ bool IsLiveDataRecord(const Record& r) {
 }  // namespace
 
 bool CutRowInto(const Record& r, const ColumnLayout& layout, std::vector<CellValue>& cells) {
-  cells.clear();
-  if (!IsLiveDataRecord(r)) return false;
+  if (!IsLiveDataRecord(r)) {
+    cells.clear();
+    return false;
+  }
+  // One cell a column, in room kept from row to row.
+  cells.resize(layout.columns.size());
+  CellValue* out = cells.data();
   for (const auto& p : layout.columns) {
-    CellValue cell;
+    CellValue& cell = *out++;
+    cell = CellValue{};
     // A column past the row's column count was added after the row was written.
     bool stored = !r.hasColumnCount || p.nullBit == 0 || p.nullBit <= r.columnCount;
     cell.isNull = !stored || p.kind == ColumnPlace::Kind::Absent || r.IsNull(p.nullBit);
-    if (cell.isNull) {
-      cells.push_back(cell);
-      continue;
-    }
+    if (cell.isNull) continue;
     switch (p.kind) {
       case ColumnPlace::Kind::Fixed: {
         auto bytes = r.Fixed(p.offset, p.length);
@@ -84,7 +87,6 @@ bool CutRowInto(const Record& r, const ColumnLayout& layout, std::vector<CellVal
       case ColumnPlace::Kind::Absent:
         break;
     }
-    cells.push_back(cell);
   }
   return true;
 }

@@ -2,6 +2,10 @@
 
 #include <cstdint>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace mendora {
 
 void AppendUtf16FromBytes(std::span<const std::byte> bytes, std::u16string& out) {
@@ -55,19 +59,30 @@ std::string ToUtf8(std::u16string_view text) {
 }
 
 void AppendUtf8(std::u16string_view text, std::string& out) {
-  // Written through a pointer into room made for the longest form (three
-  // bytes a unit), then cut to what was written: no check per byte.
+  // Written into room made for the longest form, then cut to what was written.
   const size_t start = out.size();
   out.resize(start + text.size() * 3);
-  char* p = out.data() + start;
+  char* end = WriteUtf8(text, out.data() + start);
+  out.resize(static_cast<size_t>(end - out.data()));
+}
+
+char* WriteUtf8(std::u16string_view text, char* p) {
+  // No check per byte: the room holds three bytes a unit.
   const char16_t* units = text.data();
   for (size_t i = 0; i < text.size(); ++i) {
     // Eight ASCII units at a time: most text is.
     while (i + 8 <= text.size()) {
+#if defined(__SSE2__)
+      const __m128i eight = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + i));
+      const __m128i high = _mm_and_si128(eight, _mm_set1_epi16(static_cast<short>(0xFF80)));
+      if (_mm_movemask_epi8(_mm_cmpeq_epi16(high, _mm_setzero_si128())) != 0xFFFF) break;
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_packus_epi16(eight, eight));
+#else
       char16_t any = 0;
       for (size_t k = 0; k < 8; ++k) any |= units[i + k];
       if (any >= 0x80) break;
       for (size_t k = 0; k < 8; ++k) p[k] = static_cast<char>(units[i + k]);
+#endif
       p += 8;
       i += 8;
     }
@@ -99,7 +114,7 @@ void AppendUtf8(std::u16string_view text, std::string& out) {
       *p++ = static_cast<char>(0x80 | (cp & 0x3F));
     }
   }
-  out.resize(static_cast<size_t>(p - out.data()));
+  return p;
 }
 
 std::u16string FromUtf8(std::string_view text) {

@@ -26,6 +26,8 @@ std::string ToUtf8(std::u16string_view text);
 // neither break a line nor pass as another.
 std::string ToPrintableUtf8(std::u16string_view text);
 void AppendUtf8(std::u16string_view text, std::string& out);
+// The same into room of three bytes a unit at `out`; the end of what was written.
+char* WriteUtf8(std::u16string_view text, char* out);
 std::u16string FromUtf8(std::string_view text);
 
 }  // namespace mendora

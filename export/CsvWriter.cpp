@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "engine/DeletedRowReader.h"
 #include "engine/Utf16.h"
 #include "engine/ValueText.h"
 #include "export/CsvField.h"
@@ -82,6 +83,8 @@ struct CsvWriter::State {
   ExportFolder names;
   OutputFile file;
   uint64_t written = 0;
+  std::u16string table;  // the table begun, and its columns
+  std::vector<std::u16string> columnNames;
   std::string text;
   std::string modules;  // the modules' part of schema.sql
 
@@ -89,6 +92,36 @@ struct CsvWriter::State {
       : folder(std::move(f)), catalogue(c), notes(n), names(folder, c.databaseName) {}
 
   void NoteFileFailure() { notes.failures.push_back(file.Error()); }
+
+  // A new file "<stem>.csv" and its header line; false when it cannot be made.
+  bool CreateFile(std::u16string_view stem, std::string& path) {
+    path = names.Path(ToUtf8(names.UniqueFileName("", std::u16string(stem), u".csv")));
+    if (!file.Create(path)) {
+      NoteFileFailure();
+      return false;
+    }
+    return true;
+  }
+  void AppendFields(const RowValues& row) {
+    std::string& line = file.Buffer();
+    for (size_t i = 0; i < row.size(); ++i) {
+      if (i) line.push_back(',');
+      if (row[i].IsNull()) continue;
+      text.clear();
+      AppendExactText(row[i], text);
+      AppendCsvField(line, text);
+    }
+  }
+  // Puts the buffer on disk once it is large; false when that failed.
+  bool EndLine() {
+    std::string& line = file.Buffer();
+    line += "\r\n";
+    if (line.size() >= kBufferBytes && !file.Flush()) {
+      NoteFileFailure();
+      return false;
+    }
+    return true;
+  }
 };
 
 CsvWriter::CsvWriter(std::string folder, const Catalogue& catalogue, SaveNotes& notes)
@@ -100,11 +133,11 @@ std::string CsvWriter::BeginTable(const _SYSOBJECTS& table,
                                   const std::vector<_SYSCOLUMNS>& columns) {
   State& s = *state_;
   s.written = 0;
-  const std::string path = s.names.Path(ToUtf8(s.names.UniqueFileName("", table.name, u".csv")));
-  if (!s.file.Create(path)) {
-    s.NoteFileFailure();
-    return {};
-  }
+  s.table = table.name;
+  s.columnNames.clear();
+  for (const _SYSCOLUMNS& column : columns) s.columnNames.push_back(column.name);
+  std::string path;
+  if (!s.CreateFile(table.name, path)) return {};
   std::string& line = s.file.Buffer();
   for (size_t i = 0; i < columns.size(); ++i) {
     if (i) line.push_back(',');
@@ -117,21 +150,9 @@ std::string CsvWriter::BeginTable(const _SYSOBJECTS& table,
 bool CsvWriter::WriteRow(const RowValues& row) {
   State& s = *state_;
   if (!s.file.IsOpen()) return false;
-  std::string& line = s.file.Buffer();
-  for (size_t i = 0; i < row.size(); ++i) {
-    if (i) line.push_back(',');
-    if (row[i].IsNull()) continue;
-    s.text.clear();
-    AppendExactText(row[i], s.text);
-    AppendCsvField(line, s.text);
-  }
-  line += "\r\n";
+  s.AppendFields(row);
   ++s.written;
-  if (line.size() >= kBufferBytes && !s.file.Flush()) {
-    s.NoteFileFailure();
-    return false;
-  }
-  return true;
+  return s.EndLine();
 }
 
 void CsvWriter::Flush() {
@@ -143,6 +164,38 @@ uint64_t CsvWriter::EndTable() {
   State& s = *state_;
   if (s.file.IsOpen() && !s.file.Close()) s.NoteFileFailure();
   return s.written;
+}
+
+// "<table>_deleted.csv": the columns "_found_at" and "_why", as
+// `rows --deleted` prints them, then the table's.
+uint64_t CsvWriter::WriteDeletedRows(const std::vector<RecoveredRow>& rows) {
+  State& s = *state_;
+  if (rows.empty() || s.table.empty()) return 0;
+  std::string path;
+  if (!s.CreateFile(s.table + u"_deleted", path)) return 0;
+  std::string& header = s.file.Buffer();
+  header += "_found_at,_why";
+  for (const std::u16string& name : s.columnNames) {
+    header.push_back(',');
+    AppendCsvField(header, ToUtf8(name));
+  }
+  header += "\r\n";
+  uint64_t written = 0;
+  for (const RecoveredRow& row : rows) {
+    std::string& line = s.file.Buffer();
+    AppendCsvField(line, FoundAtText(row.at));
+    line.push_back(',');
+    AppendCsvField(line, DeletedWhyText(row.why));
+    if (!row.values.empty()) line.push_back(',');
+    s.AppendFields(row.values);
+    if (!s.EndLine()) return written;
+    ++written;
+  }
+  if (!s.file.Close()) {
+    s.NoteFileFailure();
+    return 0;
+  }
+  return written;
 }
 
 void CsvWriter::WriteModule(const _SYSOBJECTS&, std::u16string_view text) {

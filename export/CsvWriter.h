@@ -6,6 +6,8 @@
 //                 row. Each value is its exact text, as `mendora-cli rows`
 //                 writes it (CsvField.h for the quoting): NULL is an empty
 //                 field without quotes, an empty string is "".
+//   <table>_deleted.csv  when asked for, the rows a plain read of the table
+//                 leaves behind, with the columns "_found_at" and "_why" first
 //   schema.sql    the table definitions with their keys, foreign keys and
 //                 checks, then the modules' texts, each statement followed
 //                 by a GO line, in UTF-8.
@@ -36,6 +38,7 @@ class CsvWriter final : public DataWriter {
   bool WriteRow(const RowValues& row) override;
   void Flush() override;
   uint64_t EndTable() override;
+  uint64_t WriteDeletedRows(const std::vector<RecoveredRow>& rows) override;
   void WriteModule(const _SYSOBJECTS& module, std::u16string_view text) override;
   void Finish(const std::vector<const _SYSOBJECTS*>& tables) override;
 

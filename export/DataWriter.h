@@ -20,6 +20,8 @@
 
 namespace mendora {
 
+struct RecoveredRow;
+
 struct SaveNotes {
   std::vector<std::string> failures;
   std::vector<std::string> warnings;
@@ -44,6 +46,11 @@ class DataWriter {
   virtual void Flush() = 0;
   // How many rows of the table were written.
   virtual uint64_t EndTable() = 0;
+  // After EndTable, when the save is asked for them: the rows of that table
+  // a plain read leaves behind (deleted, superseded, on freed pages), each
+  // with where it was found and why it is no live row. How many were
+  // written.
+  virtual uint64_t WriteDeletedRows(const std::vector<RecoveredRow>& rows) = 0;
   // A module's stored text (empty when the catalogue holds none).
   virtual void WriteModule(const _SYSOBJECTS& module, std::u16string_view text) = 0;
   // The keys, indexes, foreign keys and checks of `tables`, then closing.

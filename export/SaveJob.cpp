@@ -514,15 +514,23 @@ void SaveJob::State::SaveData(DataWriter& writer) {
     if (shown.empty()) continue;
     ShowSavedPath(shown);
     display.SetCurrentProgress(0);
+    std::optional<DeletedRowReader> deleted;
+    std::vector<RecoveredRow> recovered;
     if (reader.CanRead()) {
+      if (request.includeDeletedRows) {
+        if (!freedPages) freedPages = FindFreedDataPages(file, job);
+        deleted.emplace(file, catalogue, table->id, &*freedPages);
+      }
       ReadRows(
           *table, reader, [&] { writer.Flush(); },
-          [&](const RowValues& row) { return writer.WriteRow(row); });
-      NoteReadDamage(*table, reader.Stats());
+          [&](const RowValues& row) { return writer.WriteRow(row); }, deleted ? &*deleted : nullptr,
+          &recovered);
+      NoteReadDamage(*table, deleted ? deleted->LiveStats() : reader.Stats());
     } else if (!reader.NotReadReason().empty()) {
       folder.NoteFailure(shown, reader.NotReadReason());
     }
     report.rowsWritten += writer.EndTable();
+    if (!recovered.empty()) report.deletedRowsWritten += writer.WriteDeletedRows(recovered);
     Wait(500);
     display.SetCurrentProgress(100);
     Wait(500);

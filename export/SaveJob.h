@@ -42,7 +42,9 @@ struct SaveRequest {
   ui::SaveFormat format = ui::SaveFormat::kSql;
   // Also the rows a plain read leaves behind (deleted, superseded, on freed
   // pages): each table's in Tables_Data/<table>_Deleted.sql, as Inserts into
-  // the same table. Tables_Data.bat does not run them: the user decides.
+  // the same table. Tables_Data.bat does not run them: the user decides. In
+  // the data formats, beside the table's rows: a table "<table>_deleted" in
+  // the SQLite file, a file "<table>_deleted.csv" in the CSV folder.
   bool includeDeletedRows = false;
 };
 

@@ -5,12 +5,15 @@
 #include <algorithm>
 #include <cmath>
 #include <condition_variable>
+#include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <map>
 #include <mutex>
 #include <thread>
 
 #include "engine/Collation.h"
+#include "engine/DeletedRowReader.h"
 #include "engine/IndexEntry.h"
 #include "engine/TypeCodes.h"
 #include "engine/Utf16.h"
@@ -184,27 +187,293 @@ const _SYSINDEXES* IndexNamed(const Catalogue& c, int64_t tableId, std::u16strin
   return nullptr;
 }
 
-// What a value of its kind holds, and nothing else: the other members of
-// the copy are left as they were and never read.
-void CopyValue(const Value& from, Value& to) {
-  to.kind = from.kind;
-  switch (from.kind) {
-    case ValueKind::kNull:
-      return;
-    case ValueKind::kString:
-      to.text = from.text;
-      return;
-    case ValueKind::kInteger:
-    case ValueKind::kBit:
-      to.integer = from.integer;
-      return;
-    case ValueKind::kBinary:
-    case ValueKind::kGuid:
-      to.bytes = from.bytes;
-      return;
-    default:
-      to = from;
+// A value as the inserting thread gives it to SQLite. A text's or a blob's
+// bytes are in the arena of its batch.
+struct Cell {
+  enum class Kind : uint8_t { kNull, kInteger, kReal, kText, kBlob };
+  Kind kind = Kind::kNull;
+  union {
+    int64_t integer = 0;
+    double real;
+    size_t offset;
+  };
+  size_t size = 0;
+};
+
+// The rows of one table on their way from the reading thread, which turns
+// each value into a cell, to the inserting thread, which hands them to
+// SQLite: batches filled and handed over in order, given back empty. The
+// text is made UTF-8 on the reading side, so that the inserting side does
+// nothing but SQLite's own work.
+class RowQueue {
+ public:
+  struct Batch {
+    std::vector<Cell> cells;  // row after row
+    size_t rows = 0;
+    std::unique_ptr<char[]> arena;
+    size_t used = 0, room = 0;
+
+    // Room for `n` more bytes at the end of the arena.
+    char* Room(size_t n) {
+      if (room - used < n) {
+        const size_t grown = std::max({room * 2, used + n, size_t{64} << 10});
+        auto bigger = std::make_unique_for_overwrite<char[]>(grown);
+        if (used) std::memcpy(bigger.get(), arena.get(), used);
+        arena = std::move(bigger);
+        room = grown;
+      }
+      return arena.get() + used;
+    }
+    const char* Bytes(const Cell& c) const { return c.size ? arena.get() + c.offset : ""; }
+  };
+
+  static constexpr size_t kBatchRows = 1024;
+  // A batch of large values is handed over before it has its rows, so that
+  // the batches waiting hold a bounded amount of memory.
+  static constexpr size_t kBatchBytes = size_t{4} << 20;
+  // How far the reading side may run ahead, in batches and in bytes: a
+  // deeper queue was not faster, only larger.
+  static constexpr size_t kBatchesAhead = 8;
+  static constexpr size_t kBytesAhead = size_t{32} << 20;
+
+  // The reading thread, before a table's rows.
+  void Start(size_t columns) {
+    std::lock_guard lock(mutex_);
+    columns_ = columns;
+    closing_ = failed_ = false;
+    sent_ = 0;
+    if (taken_) spare_.push_back(std::move(taken_));
+    for (auto& b : full_) spare_.push_back(std::move(b));
+    full_.clear();
+    bytesAhead_ = 0;
+    if (!filling_) filling_ = Fresh();
+    Prepare(*filling_);
   }
+  size_t Columns() const { return columns_; }
+
+  // The cells of the next row of the batch being filled.
+  Cell* NextRow() { return filling_->cells.data() + filling_->rows * columns_; }
+  Batch& Filling() { return *filling_; }
+  // The row filled is complete: hands the batch over when it is full.
+  // False once the inserting side has failed.
+  bool EndRow() {
+    ++filling_->rows;
+    ++sent_;
+    if (filling_->rows == kBatchRows || filling_->used >= kBatchBytes) HandOver();
+    std::lock_guard lock(mutex_);
+    return !failed_;
+  }
+  // No more rows. `abandon`: the batches still waiting are dropped (a stop).
+  void Close(bool abandon) {
+    if (!abandon && filling_ && filling_->rows) HandOver();
+    {
+      std::lock_guard lock(mutex_);
+      if (abandon) {
+        for (auto& b : full_) spare_.push_back(std::move(b));
+        full_.clear();
+        bytesAhead_ = 0;
+      }
+      closing_ = true;
+    }
+    changed_.notify_all();
+  }
+  uint64_t Sent() const { return sent_; }
+
+  // The inserting thread: the next full batch, `done` given back; nullptr
+  // once the queue is closed and empty.
+  Batch* Next() {
+    std::unique_lock lock(mutex_);
+    if (taken_) spare_.push_back(std::move(taken_));
+    changed_.notify_all();
+    changed_.wait(lock, [&] { return !full_.empty() || closing_; });
+    if (full_.empty()) return nullptr;
+    taken_ = std::move(full_.front());
+    full_.pop_front();
+    bytesAhead_ -= taken_->used;
+    changed_.notify_all();
+    return taken_.get();
+  }
+  // No more rows are taken: the reading side stops at its next row.
+  void Fail() {
+    {
+      std::lock_guard lock(mutex_);
+      failed_ = true;
+    }
+    changed_.notify_all();
+  }
+
+ private:
+  std::unique_ptr<Batch> Fresh() const { return std::make_unique<Batch>(); }
+  void Prepare(Batch& b) const {
+    b.rows = 0;
+    b.used = 0;
+    // One value of many megabytes leaves a large arena: not kept for the
+    // rows that follow.
+    if (b.room > 4 * kBatchBytes) {
+      b.arena.reset();
+      b.room = 0;
+    }
+    if (b.cells.size() < kBatchRows * columns_) b.cells.resize(kBatchRows * columns_);
+  }
+  void HandOver() {
+    {
+      std::unique_lock lock(mutex_);
+      changed_.wait(lock, [&] {
+        return (full_.size() < kBatchesAhead && bytesAhead_ < kBytesAhead) || failed_;
+      });
+      bytesAhead_ += filling_->used;
+      full_.push_back(std::move(filling_));
+      if (!spare_.empty()) {
+        filling_ = std::move(spare_.back());
+        spare_.pop_back();
+      }
+    }
+    changed_.notify_all();
+    if (!filling_) filling_ = Fresh();
+    Prepare(*filling_);
+  }
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::unique_ptr<Batch>> full_, spare_;
+  std::unique_ptr<Batch> filling_;  // the reading thread's
+  std::unique_ptr<Batch> taken_;    // the inserting thread's
+  size_t columns_ = 0;
+  size_t bytesAhead_ = 0;  // in the batches handed over and not yet taken
+  uint64_t sent_ = 0;
+  bool closing_ = false;
+  bool failed_ = false;
+};
+
+// The virtual table "_mendora_rows" that the queue's rows are selected
+// from: a table's rows go in by one statement, INSERT ... SELECT from it,
+// rather than one statement run per row, which costs SQLite far more.
+// Its argument is the number of columns.
+struct RowsTable {
+  sqlite3_vtab base{};
+  RowQueue* queue = nullptr;
+};
+
+struct RowsCursor {
+  sqlite3_vtab_cursor base{};
+  RowQueue* queue = nullptr;
+  RowQueue::Batch* batch = nullptr;
+  size_t row = 0;
+  sqlite3_int64 rowid = 0;
+
+  void NextBatch() {
+    do {
+      batch = queue->Next();
+    } while (batch && batch->rows == 0);
+    row = 0;
+  }
+};
+
+int RowsConnect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_vtab** out,
+                char** error) {
+  const long columns = argc > 3 ? std::strtol(argv[3], nullptr, 10) : 0;
+  if (columns <= 0 || columns > sqlite3_limit(db, SQLITE_LIMIT_COLUMN, -1)) {
+    *error = sqlite3_mprintf("a number of columns is wanted");
+    return SQLITE_ERROR;
+  }
+  std::string sql = "CREATE TABLE x(";
+  for (long i = 0; i < columns; ++i) sql += (i ? ",c" : "c") + std::to_string(i);
+  const int rc = sqlite3_declare_vtab(db, (sql + ")").c_str());
+  if (rc != SQLITE_OK) return rc;
+  auto* table = new RowsTable;
+  table->queue = static_cast<RowQueue*>(aux);
+  *out = &table->base;
+  return SQLITE_OK;
+}
+
+int RowsDisconnect(sqlite3_vtab* table) {
+  delete reinterpret_cast<RowsTable*>(table);
+  return SQLITE_OK;
+}
+
+int RowsBestIndex(sqlite3_vtab*, sqlite3_index_info* info) {
+  info->estimatedCost = 1e9;
+  return SQLITE_OK;
+}
+
+int RowsOpen(sqlite3_vtab* table, sqlite3_vtab_cursor** out) {
+  auto* cursor = new RowsCursor;
+  cursor->queue = reinterpret_cast<RowsTable*>(table)->queue;
+  *out = &cursor->base;
+  return SQLITE_OK;
+}
+
+int RowsClose(sqlite3_vtab_cursor* cursor) {
+  delete reinterpret_cast<RowsCursor*>(cursor);
+  return SQLITE_OK;
+}
+
+int RowsFilter(sqlite3_vtab_cursor* base, int, const char*, int, sqlite3_value**) {
+  reinterpret_cast<RowsCursor*>(base)->NextBatch();
+  return SQLITE_OK;
+}
+
+int RowsNext(sqlite3_vtab_cursor* base) {
+  auto* cursor = reinterpret_cast<RowsCursor*>(base);
+  ++cursor->rowid;
+  if (++cursor->row == cursor->batch->rows) cursor->NextBatch();
+  return SQLITE_OK;
+}
+
+int RowsEof(sqlite3_vtab_cursor* base) {
+  return reinterpret_cast<RowsCursor*>(base)->batch == nullptr;
+}
+
+int RowsColumn(sqlite3_vtab_cursor* base, sqlite3_context* context, int i) {
+  const auto* cursor = reinterpret_cast<RowsCursor*>(base);
+  const RowQueue::Batch& batch = *cursor->batch;
+  const Cell& cell = batch.cells[cursor->row * cursor->queue->Columns() + static_cast<size_t>(i)];
+  // The bytes stay where they are until the row is inserted: the batch is
+  // given back only when the next row is asked for.
+  switch (cell.kind) {
+    case Cell::Kind::kNull:
+      sqlite3_result_null(context);
+      break;
+    case Cell::Kind::kInteger:
+      sqlite3_result_int64(context, cell.integer);
+      break;
+    case Cell::Kind::kReal:
+      sqlite3_result_double(context, cell.real);
+      break;
+    case Cell::Kind::kText:
+      sqlite3_result_text64(context, batch.Bytes(cell), cell.size, SQLITE_STATIC, SQLITE_UTF8);
+      break;
+    case Cell::Kind::kBlob:
+      sqlite3_result_blob64(context, batch.Bytes(cell), cell.size, SQLITE_STATIC);
+      break;
+  }
+  return SQLITE_OK;
+}
+
+int RowsRowid(sqlite3_vtab_cursor* base, sqlite3_int64* rowid) {
+  *rowid = reinterpret_cast<RowsCursor*>(base)->rowid;
+  return SQLITE_OK;
+}
+
+// Only reading and only by a full scan: the other methods stay empty.
+const sqlite3_module& RowsModule() {
+  static const sqlite3_module module = [] {
+    sqlite3_module m{};
+    m.xCreate = RowsConnect;
+    m.xConnect = RowsConnect;
+    m.xBestIndex = RowsBestIndex;
+    m.xDisconnect = RowsDisconnect;
+    m.xDestroy = RowsDisconnect;
+    m.xOpen = RowsOpen;
+    m.xClose = RowsClose;
+    m.xFilter = RowsFilter;
+    m.xNext = RowsNext;
+    m.xEof = RowsEof;
+    m.xColumn = RowsColumn;
+    m.xRowid = RowsRowid;
+    return m;
+  }();
+  return module;
 }
 
 std::string Utf8(std::u16string_view text) {
@@ -270,34 +539,27 @@ struct SqliteWriter::State {
   SaveNotes& notes;
   sqlite3* db = nullptr;
   bool inTransaction = false;
+  // The longest text or blob SQLite takes.
+  size_t maxLength = 0;
 
   std::vector<TableSchema> tables;  // the tables made, in order
   TableSchema* current = nullptr;
   std::vector<_SYSCOLUMNS> columns;
-  Statement insert;
-  std::vector<std::string> buffers;
-  uint64_t written = 0, refused = 0, changed = 0;
-  std::string firstRefusal, firstChange;
+  uint64_t written = 0, changed = 0;
+  std::string firstChange;
+  std::string text;  // a value's exact text, before it goes into a batch
 
   // A table's rows are inserted by a thread of their own, so that reading
-  // the data file and SQLite's work go on side by side. The reading thread
-  // fills batches of rows; the inserting thread takes them in order and
-  // hands them back empty. Only the inserting thread uses the connection
-  // while it runs.
-  struct Batch {
-    std::vector<RowValues> rows;
-    size_t count = 0;
-  };
-  static constexpr size_t kBatchRows = 1024;
-  static constexpr size_t kBatchesAhead = 4;
-  std::mutex mutex;
-  std::condition_variable changedState;
-  std::deque<std::unique_ptr<Batch>> full, spare;
-  std::unique_ptr<Batch> filling;
-  bool closing = false;  // no more batches come for this table
-  bool failed = false;   // an insert failed: no more rows are taken
-  std::string failure;
+  // the data file and SQLite's work go on side by side: the reading thread
+  // fills the queue, the inserting thread runs the one statement that
+  // selects from it. Only the inserting thread uses the connection while it
+  // runs.
+  RowQueue queue;
+  Statement insert;
   std::thread inserter;
+  std::string failure;  // why the insert failed, from the inserting thread
+  uint64_t inserted = 0;
+  std::string inserting;  // the table, for what is noted
 
   State(std::string p, const Catalogue& c, const VersionFlags& v, SaveNotes& n)
       : path(std::move(p)), catalogue(c), version(v), notes(n) {}
@@ -329,91 +591,97 @@ struct SqliteWriter::State {
 
   TableSchema Schema(const _SYSOBJECTS& table, const std::vector<_SYSCOLUMNS>& cols) const;
   void ProbeChecks(TableSchema& schema);
-  bool Bind(int index, const Value& value, const _SYSCOLUMNS& column);
-  // On the inserting thread: false when nothing more can be inserted.
-  bool InsertRow(const RowValues& row);
-  void InsertBatches();
-  void HandOver();
-  // Waits for the inserting thread to end; `abandon`: without inserting
-  // the batches still waiting (a stopped save).
-  void StopInserting(bool abandon);
+  // Starts inserting rows of `columns` values into `table`, in a
+  // transaction of its own; false (and nothing started) when SQLite refuses.
+  bool StartInserting(std::u16string_view table, size_t columns);
+  // Waits for the rows handed over to be inserted, commits, and says what
+  // was refused. `abandon`: without the rows still waiting, and rolled
+  // back (a stop). The rows inserted.
+  uint64_t StopInserting(bool abandon);
+  void AddText(Cell& cell, std::string_view text);
+  // The values not written as they are, in one warning for the table.
+  void NoteChanges(const std::string& table) {
+    if (changed) {
+      notes.warnings.push_back("table " + table + ": " + std::to_string(changed) +
+                               " values were not written as they are (first: " + firstChange + ")");
+    }
+    changed = 0;
+    firstChange.clear();
+  }
+  // "<table>_deleted", numbered when a table of the file or of the copy
+  // has that name already.
+  std::u16string DeletedTableName(const std::u16string& table);
+  void AddValue(Cell& cell, const Value& value, const _SYSCOLUMNS& column);
   void MakeIndexes(TableSchema& schema);
   void CheckRules(TableSchema& schema);
   void CheckForeignKeys(TableSchema& schema);
   bool Rewrite(const TableSchema& schema);
 };
 
-bool SqliteWriter::State::InsertRow(const RowValues& row) {
-  for (size_t i = 0; i < columns.size(); ++i) {
-    if (i < row.size()) {
-      Bind(static_cast<int>(i + 1), row[i], columns[i]);
+bool SqliteWriter::State::StartInserting(std::u16string_view table, size_t count) {
+  if (!Exec("CREATE VIRTUAL TABLE temp.\"_mendora_rows\" USING mendora_rows(" +
+            std::to_string(count) + ")")) {
+    return false;
+  }
+  // A row SQLite refuses (a primary key repeated, a NULL in a NOT NULL
+  // column: damaged files only) is left out and counted, not the end of the
+  // table.
+  if (!insert.Prepare(db, "INSERT OR IGNORE INTO " + SqliteName(table) +
+                              " SELECT * FROM temp.\"_mendora_rows\"")) {
+    Exec("DROP TABLE temp.\"_mendora_rows\"");
+    return false;
+  }
+  failure.clear();
+  inserted = 0;
+  inserting = Utf8(table);
+  queue.Start(count);
+  inserter = std::thread([this] {
+    const int rc = sqlite3_step(insert.get());
+    if (rc == SQLITE_DONE) {
+      inserted = static_cast<uint64_t>(sqlite3_changes64(db));
     } else {
-      sqlite3_bind_null(insert.get(), static_cast<int>(i + 1));
+      failure = Error();
+      queue.Fail();
     }
-  }
-  const int rc = sqlite3_step(insert.get());
-  sqlite3_reset(insert.get());
-  if (rc == SQLITE_DONE) {
-    ++written;
-    return true;
-  }
-  if ((rc & 0xFF) == SQLITE_CONSTRAINT) {
-    if (refused++ == 0) firstRefusal = Error();
-    return true;
-  }
-  std::lock_guard lock(mutex);
-  failed = true;
-  failure = "table " + Utf8(current->name) + ": " + Error();
-  return false;
+    sqlite3_reset(insert.get());
+  });
+  return true;
 }
 
-void SqliteWriter::State::InsertBatches() {
-  bool going = true;
-  for (;;) {
-    std::unique_ptr<Batch> batch;
-    {
-      std::unique_lock lock(mutex);
-      changedState.wait(lock, [&] { return !full.empty() || closing; });
-      if (full.empty()) return;
-      batch = std::move(full.front());
-      full.pop_front();
+std::u16string SqliteWriter::State::DeletedTableName(const std::u16string& table) {
+  const std::u16string base = table + u"_deleted";
+  std::u16string name = base;
+  for (int n = 2;; ++n) {
+    bool taken = std::any_of(catalogue.userTables.begin(), catalogue.userTables.end(),
+                             [&](const _SYSOBJECTS& t) { return Lower(t.name) == Lower(name); });
+    Statement s;
+    if (!taken && s.Prepare(db, "SELECT 1 FROM sqlite_schema WHERE name = ? COLLATE NOCASE")) {
+      s.BindText(1, Utf8(name));
+      taken = sqlite3_step(s.get()) == SQLITE_ROW;
     }
-    for (size_t i = 0; i < batch->count && going; ++i) going = InsertRow(batch->rows[i]);
-    batch->count = 0;
-    {
-      std::lock_guard lock(mutex);
-      spare.push_back(std::move(batch));
-    }
-    changedState.notify_all();
+    if (!taken) return name;
+    name = base + u"_" + WidenAscii(std::to_string(n));
   }
 }
 
-void SqliteWriter::State::HandOver() {
-  {
-    std::unique_lock lock(mutex);
-    changedState.wait(lock, [&] { return full.size() < kBatchesAhead || failed; });
-    full.push_back(std::move(filling));
-    if (!spare.empty()) {
-      filling = std::move(spare.back());
-      spare.pop_back();
-    }
-  }
-  changedState.notify_all();
-  if (!filling) {
-    filling = std::make_unique<Batch>();
-    filling->rows.resize(kBatchRows);
-  }
-}
-
-void SqliteWriter::State::StopInserting(bool abandon) {
-  if (!inserter.joinable()) return;
-  {
-    std::lock_guard lock(mutex);
-    if (abandon) full.clear();
-    closing = true;
-  }
-  changedState.notify_all();
+uint64_t SqliteWriter::State::StopInserting(bool abandon) {
+  if (!inserter.joinable()) return 0;
+  queue.Close(abandon);
   inserter.join();
+  insert.Finalize();
+  Exec("DROP TABLE temp.\"_mendora_rows\"");
+  const std::string& table = inserting;
+  if (abandon) return 0;
+  if (!failure.empty()) {
+    notes.failures.push_back("table " + table + ": " + failure);
+    return 0;
+  }
+  if (const uint64_t refused = queue.Sent() - inserted) {
+    notes.warnings.push_back("table " + table + ": " + std::to_string(refused) +
+                             " rows were refused by SQLite (a key repeated or a NULL in a "
+                             "column that takes none)");
+  }
+  return inserted;
 }
 
 TableSchema SqliteWriter::State::Schema(const _SYSOBJECTS& table,
@@ -536,72 +804,86 @@ void SqliteWriter::State::ProbeChecks(TableSchema& schema) {
   Exec("DROP TABLE IF EXISTS temp.\"_mendora_probe\"");
 }
 
-bool SqliteWriter::State::Bind(int index, const Value& v, const _SYSCOLUMNS& column) {
-  sqlite3_stmt* st = insert.get();
-  std::string& text = buffers[index - 1];
-  text.clear();
-  auto bindText = [&] {
-    sqlite3_bind_text(st, index, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
-  };
-  auto bindBytes = [&](const std::vector<std::byte>& bytes) {
-    sqlite3_bind_blob(st, index, bytes.empty() ? "" : static_cast<const void*>(bytes.data()),
-                      static_cast<int>(bytes.size()), SQLITE_STATIC);
-  };
+void SqliteWriter::State::AddText(Cell& cell, std::string_view bytes) {
+  RowQueue::Batch& batch = queue.Filling();
+  cell.kind = Cell::Kind::kText;
+  cell.offset = batch.used;
+  cell.size = bytes.size();
+  std::memcpy(batch.Room(bytes.size()), bytes.data(), bytes.size());
+  batch.used += bytes.size();
+}
+
+void SqliteWriter::State::AddValue(Cell& cell, const Value& v, const _SYSCOLUMNS& column) {
+  RowQueue::Batch& batch = queue.Filling();
   auto change = [&](const std::string& why) {
     if (changed++ == 0) firstChange = Utf8(column.name) + ": " + why;
   };
+  auto tooLong = [&](size_t size) {
+    if (size <= maxLength) return false;
+    cell.kind = Cell::Kind::kNull;
+    change("a value of " + std::to_string(size) +
+           " bytes, more than SQLite takes, written as NULL");
+    return true;
+  };
   switch (v.kind) {
     case ValueKind::kNull:
-      sqlite3_bind_null(st, index);
-      return true;
+      cell.kind = Cell::Kind::kNull;
+      return;
     case ValueKind::kUnreadable:
-      sqlite3_bind_null(st, index);
+      cell.kind = Cell::Kind::kNull;
       change("an unreadable value (" + v.error + ") written as NULL");
-      return true;
+      return;
     case ValueKind::kInteger:
     case ValueKind::kBit:
-      sqlite3_bind_int64(st, index, v.integer);
-      return true;
+      cell.kind = Cell::Kind::kInteger;
+      cell.integer = v.integer;
+      return;
     case ValueKind::kReal:
     case ValueKind::kFloat: {
       const double d = v.kind == ValueKind::kReal ? double{v.real} : v.real8;
       // SQLite stores a NaN as NULL; its text keeps what it was.
       if (std::isnan(d)) {
-        text = "NaN";
-        bindText();
+        AddText(cell, "NaN");
         change("a float that is not a number written as the text NaN");
       } else {
-        sqlite3_bind_double(st, index, d);
+        cell.kind = Cell::Kind::kReal;
+        cell.real = d;
       }
-      return true;
+      return;
     }
-    case ValueKind::kBinary:
-    case ValueKind::kXml:
-      if (v.kind == ValueKind::kXml && v.error.empty()) {
-        AppendUtf8(v.text, text);
-        bindText();
-        return true;
-      }
-      if (v.kind == ValueKind::kXml)
-        change("an xml value whose binary XML was not decoded kept as its bytes");
-      bindBytes(v.bytes);
-      return true;
     case ValueKind::kString:
-      AppendUtf8(v.text, text);
-      bindText();
-      return true;
+    case ValueKind::kXml:
+      if (v.kind == ValueKind::kString || v.error.empty()) {
+        char* start = batch.Room(v.text.size() * 3);
+        cell.size = static_cast<size_t>(WriteUtf8(v.text, start) - start);
+        if (tooLong(cell.size)) return;
+        cell.kind = Cell::Kind::kText;
+        cell.offset = batch.used;
+        batch.used += cell.size;
+        return;
+      }
+      change("an xml value whose binary XML was not decoded kept as its bytes");
+      [[fallthrough]];
+    case ValueKind::kBinary:
+      if (tooLong(v.bytes.size())) return;
+      cell.kind = Cell::Kind::kBlob;
+      cell.offset = batch.used;
+      cell.size = v.bytes.size();
+      if (!v.bytes.empty()) std::memcpy(batch.Room(cell.size), v.bytes.data(), cell.size);
+      batch.used += cell.size;
+      return;
     default:
       break;
   }
   // Decimal, money, dates and times, uniqueidentifier: their exact text,
   // dates and times in ISO 8601 with a "T" between the date and the time.
+  text.clear();
   AppendExactText(v, text);
   if (v.kind == ValueKind::kDateTime || v.kind == ValueKind::kSmallDateTime ||
       v.kind == ValueKind::kDateTime2 || v.kind == ValueKind::kDateTimeOffset) {
     if (const size_t space = text.find(' '); space != std::string::npos) text[space] = 'T';
   }
-  bindText();
-  return true;
+  AddText(cell, text);
 }
 
 // Unique keys and indexes, once the rows are in. An index name is unique in
@@ -752,11 +1034,16 @@ bool SqliteWriter::Begin() {
     s.Fail("cannot open the database: " + s.Error());
     return false;
   }
-  // A new file of our own: a crash leaves nothing of value to protect, and
-  // no fsync per table keeps the save fast.
+  // A new file of our own that nothing else reads while it is written: no
+  // fsync per table, and the rollback journal in memory, enough to take
+  // back the table under way when the save is stopped. What the save
+  // completed is in the file whatever comes after.
   s.Exec("PRAGMA journal_mode=MEMORY");
   s.Exec("PRAGMA synchronous=OFF");
-  if (!s.Exec(std::string(kBookkeeping))) {
+  s.Exec("PRAGMA temp_store=MEMORY");
+  s.maxLength = static_cast<size_t>(sqlite3_limit(s.db, SQLITE_LIMIT_LENGTH, -1));
+  if (sqlite3_create_module(s.db, "mendora_rows", &RowsModule(), &s.queue) != SQLITE_OK ||
+      !s.Exec(std::string(kBookkeeping))) {
     s.Fail("cannot write the database: " + s.Error());
     return false;
   }
@@ -766,6 +1053,7 @@ bool SqliteWriter::Begin() {
 std::string SqliteWriter::BeginTable(const _SYSOBJECTS& table,
                                      const std::vector<_SYSCOLUMNS>& columns) {
   State& s = *state_;
+  s.current = nullptr;
   if (!s.db) return {};
   if (columns.empty()) {
     s.notes.failures.push_back("table " + Utf8(table.name) + ": no columns were recovered");
@@ -793,65 +1081,100 @@ std::string SqliteWriter::BeginTable(const _SYSOBJECTS& table,
       note.Run();
     }
   }
-  std::string sql = "INSERT INTO " + SqliteName(table.name) + " VALUES (";
-  for (size_t i = 0; i < columns.size(); ++i) sql += i ? ",?" : "?";
-  if (!s.insert.Prepare(s.db, sql + ")")) {
+  note.Finalize();
+  if (!s.StartInserting(table.name, columns.size())) {
     s.notes.failures.push_back("table " + Utf8(table.name) + ": " + s.Error());
     s.Exec("ROLLBACK");
     s.inTransaction = false;
     return {};
   }
   s.columns = columns;
-  s.buffers.assign(columns.size(), {});
-  s.written = s.refused = s.changed = 0;
-  s.firstRefusal.clear();
+  s.changed = 0;
   s.firstChange.clear();
   s.tables.push_back(std::move(schema));
   s.current = &s.tables.back();
-  s.closing = s.failed = false;
-  if (!s.filling) {
-    s.filling = std::make_unique<State::Batch>();
-    s.filling->rows.resize(State::kBatchRows);
-  }
-  s.inserter = std::thread([&s] { s.InsertBatches(); });
   return s.path;
 }
 
 bool SqliteWriter::WriteRow(const RowValues& row) {
   State& s = *state_;
   if (!s.inserter.joinable()) return false;
-  // Copied into a row of the batch that already has the room, most times.
-  RowValues& copy = s.filling->rows[s.filling->count++];
-  copy.resize(row.size());
-  for (size_t i = 0; i < row.size(); ++i) CopyValue(row[i], copy[i]);
-  if (s.filling->count == State::kBatchRows) s.HandOver();
-  std::lock_guard lock(s.mutex);
-  return !s.failed;
+  Cell* cells = s.queue.NextRow();
+  for (size_t i = 0; i < s.columns.size(); ++i) {
+    if (i < row.size()) {
+      s.AddValue(cells[i], row[i], s.columns[i]);
+    } else {
+      cells[i].kind = Cell::Kind::kNull;
+    }
+  }
+  return s.queue.EndRow();
 }
 
 uint64_t SqliteWriter::EndTable() {
   State& s = *state_;
-  if (s.filling && s.filling->count > 0 && s.inserter.joinable()) s.HandOver();
-  s.StopInserting(false);
-  if (s.failed) s.notes.failures.push_back(s.failure);
-  s.insert.Finalize();
+  if (!s.current) return 0;
+  const std::string table = Utf8(s.current->name);
+  s.written = s.StopInserting(false);
   if (s.inTransaction && !s.Exec("COMMIT")) {
-    s.notes.failures.push_back("table " + Utf8(s.current->name) + ": " + s.Error());
+    s.notes.failures.push_back("table " + table + ": " + s.Error());
     s.Exec("ROLLBACK");
     s.written = 0;
   }
   s.inTransaction = false;
-  const std::string table = s.current ? Utf8(s.current->name) : std::string();
-  if (s.refused) {
-    s.notes.warnings.push_back("table " + table + ": " + std::to_string(s.refused) +
-                               " rows were refused by SQLite (first: " + s.firstRefusal + ")");
-  }
-  if (s.changed) {
-    s.notes.warnings.push_back("table " + table + ": " + std::to_string(s.changed) +
-                               " values were not written as they are (first: " + s.firstChange +
-                               ")");
-  }
+  s.NoteChanges(table);
   return s.written;
+}
+
+uint64_t SqliteWriter::WriteDeletedRows(const std::vector<RecoveredRow>& rows) {
+  State& s = *state_;
+  if (!s.db || !s.current || rows.empty()) return 0;
+  const std::u16string name = s.DeletedTableName(s.current->name);
+  // Where each row was found and why it is no live row, before its columns;
+  // no key and no NOT NULL, so that no row found is refused: older versions
+  // of one row repeat its key.
+  std::u16string foundAt = u"_found_at", why = u"_why";
+  auto taken = [&](const std::u16string& n) {
+    return std::any_of(s.columns.begin(), s.columns.end(),
+                       [&](const _SYSCOLUMNS& c) { return Lower(c.name) == Lower(n); });
+  };
+  while (taken(foundAt) || taken(why)) {
+    foundAt.insert(0, 1, u'_');
+    why.insert(0, 1, u'_');
+  }
+  std::string sql = "CREATE TABLE " + SqliteName(name) + " (" + SqliteName(foundAt) + " TEXT, " +
+                    SqliteName(why) + " TEXT";
+  for (const _SYSCOLUMNS& column : s.columns) {
+    sql += ", " + SqliteName(column.name);
+    if (const std::string type = SqliteDeclaredType(column); !type.empty()) sql += " " + type;
+  }
+  const std::string shown = Utf8(name);
+  if (!s.Exec("BEGIN")) return 0;
+  s.inTransaction = true;
+  if (!s.Exec(sql + ")") || !s.StartInserting(name, s.columns.size() + 2)) {
+    s.notes.failures.push_back("table " + shown + ": " + s.Error());
+    s.Exec("ROLLBACK");
+    s.inTransaction = false;
+    return 0;
+  }
+  const Value null;
+  for (const RecoveredRow& row : rows) {
+    Cell* cells = s.queue.NextRow();
+    s.AddText(cells[0], FoundAtText(row.at));
+    s.AddText(cells[1], DeletedWhyText(row.why));
+    for (size_t i = 0; i < s.columns.size(); ++i) {
+      s.AddValue(cells[i + 2], i < row.values.size() ? row.values[i] : null, s.columns[i]);
+    }
+    if (!s.queue.EndRow()) break;
+  }
+  uint64_t written = s.StopInserting(false);
+  if (!s.Exec("COMMIT")) {
+    s.notes.failures.push_back("table " + shown + ": " + s.Error());
+    s.Exec("ROLLBACK");
+    written = 0;
+  }
+  s.inTransaction = false;
+  s.NoteChanges(shown);
+  return written;
 }
 
 void SqliteWriter::WriteModule(const _SYSOBJECTS& module, std::u16string_view text) {

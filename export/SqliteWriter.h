@@ -23,8 +23,13 @@
 //                         do not hold, a unique key the rows break, an
 //                         index's included columns
 //   _mendora_modules      views, procedures, functions, triggers as text
+//   <table>_deleted       when asked for, the rows a plain read of the table
+//                         leaves behind: "_found_at" and "_why" (as
+//                         `rows --deleted` prints them), then the table's
+//                         columns, without keys or rules
 //
-// Rows go in one transaction per table through one prepared statement. A
+// Rows go in one transaction per table through one prepared statement, an
+// INSERT that selects them from a virtual table fed by the reading thread. A
 // rule SQLite would enforce is only kept in a table's definition when the
 // rows meet it, so that `PRAGMA integrity_check` and
 // `PRAGMA foreign_key_check` find nothing; the rule is never lost, it moves
@@ -56,6 +61,7 @@ class SqliteWriter final : public DataWriter {
   bool WriteRow(const RowValues& row) override;
   void Flush() override {}
   uint64_t EndTable() override;
+  uint64_t WriteDeletedRows(const std::vector<RecoveredRow>& rows) override;
   void WriteModule(const _SYSOBJECTS& module, std::u16string_view text) override;
   void Finish(const std::vector<const _SYSOBJECTS*>& tables) override;
 

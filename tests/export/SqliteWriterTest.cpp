@@ -8,6 +8,7 @@
 
 #include <cmath>
 
+#include "engine/DeletedRowReader.h"
 #include "engine/TypeCodes.h"
 #include "export/SqliteWriter.h"
 #include "tests/support/CatalogueMaker.h"
@@ -150,6 +151,60 @@ TEST(SqliteWriter, RulesStayWhereTheRowsMeetThemAndMoveAsideOtherwise) {
       (std::vector<std::string>{"text 12345678901234567890.1234567 real", "text -0.50 text"}));
   EXPECT_EQ(Query(path, "SELECT original_type FROM _mendora_columns WHERE column_name = 'Price'"),
             std::vector<std::string>{"decimal(38,0)"});
+}
+
+// A table's deleted rows: every version of a key kept (no key, no NOT NULL),
+// led by where each was found and why, under a name no table of the file
+// has. A stop while a table's rows go in leaves nothing of that table.
+TEST(SqliteWriter, DeletedRowsKeepEveryVersionUnderAFreeName) {
+  Family family;
+  family.Object(u"PARENTS_DELETED", 40, 0, u"U ");
+  mdftest::TempDir dir;
+  const std::string path = dir.path() + "copy.sqlite";
+  std::vector<_SYSCOLUMNS> parents(family.c.columns.begin(), family.c.columns.begin() + 2);
+  auto recovered = [](int64_t id, Value code, DeletedWhy why, uint16_t slot) {
+    RecoveredRow row;
+    row.values = {Int(id), std::move(code)};
+    row.at.page = 153;
+    row.at.slot = slot;
+    row.why = why;
+    return row;
+  };
+  SaveNotes notes;
+  {
+    SqliteWriter writer(path, family.c, VersionFlags{}, notes);
+    ASSERT_TRUE(writer.Begin());
+    ASSERT_EQ(writer.BeginTable(family.c.userTables[0], parents), path);
+    ASSERT_TRUE(writer.WriteRow({Int(1), Int(7)}));
+    EXPECT_EQ(writer.EndTable(), 1u);
+    EXPECT_EQ(writer.WriteDeletedRows({recovered(1, Int(6), DeletedWhy::kSuperseded, 2),
+                                       recovered(1, Value{}, DeletedWhy::kGhost, 3)}),
+              2u);
+    writer.Finish({&family.c.userTables[0]});
+  }
+  EXPECT_TRUE(notes.failures.empty()) << notes.failures.front();
+  EXPECT_EQ(Query(path,
+                  "SELECT _found_at || ' ' || _why || ' ' || Id || ' ' || "
+                  "ifnull(Code, 'NULL') FROM Parents_deleted_2 ORDER BY _found_at"),
+            (std::vector<std::string>{"1:153/2 superseded 1 6", "1:153/3 ghost 1 NULL"}));
+  EXPECT_EQ(Query(path, "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
+
+  // Stopped during the second table: the first stays whole, no half table.
+  const std::string stopped = dir.path() + "stopped.sqlite";
+  {
+    SqliteWriter writer(stopped, family.c, VersionFlags{}, notes);
+    ASSERT_TRUE(writer.Begin());
+    ASSERT_EQ(writer.BeginTable(family.c.userTables[0], parents), stopped);
+    ASSERT_TRUE(writer.WriteRow({Int(1), Int(7)}));
+    EXPECT_EQ(writer.EndTable(), 1u);
+    ASSERT_EQ(writer.BeginTable(family.c.userTables[1],
+                                {family.c.columns.begin() + 2, family.c.columns.begin() + 6}),
+              stopped);
+    ASSERT_TRUE(writer.WriteRow({Int(5), Int(1), Digits("1"), Float(0.5)}));
+  }
+  EXPECT_EQ(Query(stopped, "SELECT count(*) FROM Parents"), std::vector<std::string>{"1"});
+  EXPECT_TRUE(Query(stopped, "SELECT name FROM sqlite_schema WHERE name = 'Children'").empty());
+  EXPECT_EQ(Query(stopped, "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
 }
 
 }  // namespace

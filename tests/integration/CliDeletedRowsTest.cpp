@@ -2,7 +2,8 @@
 // damaged record: `rows --deleted` and `--all` lead each row with where it was
 // found and why, `rows --damage` and `info --damage` say where the damage is,
 // and `export --deleted` writes the recovered rows beside the data script
-// without any batch file running them.
+// without any batch file running them, in the SQLite file as the table
+// Items_deleted, in the CSV folder as Items_deleted.csv.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -116,6 +117,49 @@ TEST(CliDeletedRows, ExportWritesTheDeletedScriptThatNoBatchRuns) {
   folder = run.out.substr(0, run.out.find('\n'));
   if (!folder.empty() && folder.back() != '/') folder += '/';
   EXPECT_FALSE(std::filesystem::exists(folder + "Tables_Data/Items_Deleted.sql"));
+}
+
+// The data formats keep the same rows with the same two leading columns; the
+// live table keeps only the live rows, and a table of the file that has the
+// name already is not taken.
+TEST(CliDeletedRows, SqliteAndCsvSavesHoldTheDeletedRowsBesideTheTable) {
+  DeletedFile f;
+  const std::string p = std::to_string(f.page);
+  TempDir dest;
+  CliRun run = RunCli({"export", f.mdf.path(), dest.path(), "--format", "sqlite", "--deleted"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string db = run.out.substr(0, run.out.find('\n'));
+  auto query = [&](const std::string& sql) {
+    const CliRun q = RunProgram({"sqlite3", "-batch", db, sql});
+    EXPECT_EQ(q.status, 0) << q.err;
+    return q.out;
+  };
+  EXPECT_EQ(query("SELECT * FROM Items_deleted ORDER BY Id"),
+            "1:" + p + "/1|ghost|1|item 1\n1:" + p + "@+" + std::to_string(f.removedAt) +
+                "|unreferenced|3|item 3\n");
+  EXPECT_EQ(query("SELECT group_concat(name, ',') FROM pragma_table_info('Items_deleted')"),
+            "_found_at,_why,Id,Name\n");
+  EXPECT_EQ(query("SELECT group_concat(Id, ',') FROM Items"), "0,2\n");
+  EXPECT_EQ(query("PRAGMA integrity_check"), "ok\n");
+
+  TempDir csv;
+  run = RunCli({"export", f.mdf.path(), csv.path(), "--format", "csv", "--deleted"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::string folder = run.out.substr(0, run.out.find('\n'));
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+  EXPECT_EQ(ReadAll(folder + "Items_deleted.csv"),
+            "_found_at,_why,Id,Name\r\n1:" + p + "/1,ghost,1,item 1\r\n1:" + p + "@+" +
+                std::to_string(f.removedAt) + ",unreferenced,3,item 3\r\n");
+  EXPECT_EQ(ReadAll(folder + "Items.csv"), "Id,Name\r\n0,item 0\r\n2,item 2\r\n");
+
+  // Without --deleted neither appears.
+  TempDir plain;
+  run = RunCli({"export", f.mdf.path(), plain.path(), "--format", "sqlite"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const CliRun tables =
+      RunProgram({"sqlite3", "-batch", run.out.substr(0, run.out.find('\n')),
+                  "SELECT count(*) FROM sqlite_schema WHERE name LIKE '%deleted'"});
+  EXPECT_EQ(tables.out, "0\n");
 }
 
 }  // namespace
