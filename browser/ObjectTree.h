@@ -56,15 +56,15 @@ struct TableGroupNodes {
 
 // What a node of the tree stands for.
 enum class NodeKind : uint8_t {
-  kTable,       // objectId: the table
-  kTableGroup,  // Columns, Primary Keys, ... under a table; tableId: the table
-  kPrimaryKey,  // objectId: the "PK" object; tableId: its table
-  kUniqueKey,   // objectId: the "UQ" object; tableId: its table
-  kForeignKey,  // objectId: the "F " object; tableId: its table
-  kCheck,       // objectId: the "C " object; tableId: its table
-  kIndex,       // tableId and indid of the index row
-  kModule,      // objectId: the procedure, function, trigger or view
-  kDeletedRows, // "Deleted rows (n)" under a table; tableId: the table
+  kTable,        // objectId: the table
+  kTableGroup,   // Columns, Primary Keys, ... under a table; tableId: the table
+  kPrimaryKey,   // objectId: the "PK" object; tableId: its table
+  kUniqueKey,    // objectId: the "UQ" object; tableId: its table
+  kForeignKey,   // objectId: the "F " object; tableId: its table
+  kCheck,        // objectId: the "C " object; tableId: its table
+  kIndex,        // tableId and indid of the index row
+  kModule,       // objectId: the procedure, function, trigger or view
+  kDeletedRows,  // "Deleted rows (n)" under a table; tableId: the table
 };
 struct NodeObject {
   NodeKind kind = NodeKind::kTable;

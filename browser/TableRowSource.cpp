@@ -133,8 +133,8 @@ uint64_t RecordedRowCount(const Catalogue& catalogue, int64_t tableId) {
   return 0;
 }
 
-DeletedRowsIndex IndexDeletedRows(const DataFile& file, const Catalogue& catalogue,
-                                  int64_t tableId, JobControl& job, DamageReport* damage,
+DeletedRowsIndex IndexDeletedRows(const DataFile& file, const Catalogue& catalogue, int64_t tableId,
+                                  JobControl& job, DamageReport* damage,
                                   const std::vector<FreedPage>* freedPages) {
   DeletedRowsIndex index;
   DeletedRowReader reader(file, catalogue, tableId, freedPages);

@@ -55,9 +55,8 @@ struct DeletedRowsIndex {
 // Reads the table's deleted rows (DeletedRowReader, the live rows read and
 // left) into an index; the values are not kept. What the read skipped goes
 // to `damage` when given. Throws FileError and JobStopped like the reader.
-DeletedRowsIndex IndexDeletedRows(const DataFile& file, const Catalogue& catalogue,
-                                  int64_t tableId, JobControl& job,
-                                  DamageReport* damage = nullptr,
+DeletedRowsIndex IndexDeletedRows(const DataFile& file, const Catalogue& catalogue, int64_t tableId,
+                                  JobControl& job, DamageReport* damage = nullptr,
                                   const std::vector<FreedPage>* freedPages = nullptr);
 
 // The two columns that lead each recovered row: where it was found and why

@@ -143,10 +143,8 @@ std::vector<std::string> DamageWarnings(const Catalogue& c) {
                        " pages of the object table were found only through the boot page "
                        "(their headers are damaged)");
   }
-  const auto records = std::count_if(
-      c.damage.entries.begin(), c.damage.entries.end(), [](const DamageEntry& e) {
-        return e.slot.has_value();
-      });
+  const auto records = std::count_if(c.damage.entries.begin(), c.damage.entries.end(),
+                                     [](const DamageEntry& e) { return e.slot.has_value(); });
   if (records) {
     warnings.push_back(std::to_string(records) +
                        " records of the system tables could not be read (skipped)");

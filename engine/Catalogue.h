@@ -59,8 +59,8 @@ struct Catalogue {
     void Add(uint64_t page, std::optional<uint16_t> slot, std::optional<uint32_t> offset,
              std::string reason);
     bool Any() const {
-      return misplacedPages || referencesPastEnd || pagesThroughBootPage ||
-             misplacedSystemFields || !entries.empty();
+      return misplacedPages || referencesPastEnd || pagesThroughBootPage || misplacedSystemFields ||
+             !entries.empty();
     }
   } damage;
 

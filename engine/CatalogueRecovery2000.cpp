@@ -148,7 +148,6 @@ constexpr size_t kKeyEntryCarried = 30;
 // syscomments status bit: one byte per character instead of UTF-16.
 constexpr int64_t kCommentCompressed = 0x02;
 
-
 // The pages of a 2000 system table found through its own sysindexes row.
 std::vector<uint64_t> PagesThroughSysIndexes(const DataFile& file, const Catalogue& c,
                                              uint32_t tableId, JobControl& job) {

@@ -270,8 +270,7 @@ void CMainFrame::CreateStatusBar() {
   damageLink_ = new QLabel(bar);
   damageLink_->setObjectName(QStringLiteral("DamageLink"));
   damageLink_->setTextFormat(Qt::RichText);
-  damageLink_->setTextInteractionFlags(Qt::LinksAccessibleByMouse |
-                                       Qt::LinksAccessibleByKeyboard);
+  damageLink_->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
   damageLink_->setToolTip(QStringLiteral("Show where the file is damaged"));
   connect(damageLink_, &QLabel::linkActivated, this, [this] { ShowDamage(); });
   damageLink_->hide();
@@ -720,8 +719,8 @@ void CMainFrame::ShowDeletedRows(ui::TreeHandle node) {
   for (const auto& t : doc_.catalogue.userTables) {
     if (t.id == object->tableId) tableName = t.name;
   }
-  gridView_->ShowTable(std::make_unique<mendora::TableRowSource>(
-                           doc_.file, doc_.catalogue, object->tableId, found->second),
+  gridView_->ShowTable(std::make_unique<mendora::TableRowSource>(doc_.file, doc_.catalogue,
+                                                                 object->tableId, found->second),
                        std::move(tableName));
   UpdateRowCount();
   UpdateCommands();
@@ -756,8 +755,8 @@ void CMainFrame::UpdateDamageLink() {
     damageLink_->show();
   }
   if (damageList_) {
-    damageList_->SetEntries(DamageEntries(),
-                            doc_.catalogue.damage.entriesNotKept + tableDamage_.NotKept() + tableDamageNotKept_);
+    damageList_->SetEntries(DamageEntries(), doc_.catalogue.damage.entriesNotKept +
+                                                 tableDamage_.NotKept() + tableDamageNotKept_);
   }
 }
 
@@ -766,8 +765,8 @@ void CMainFrame::ShowDamage() {
     damageList_ = new DamageList(this);
     damageList_->setAttribute(Qt::WA_DeleteOnClose);
   }
-  damageList_->SetEntries(DamageEntries(),
-                          doc_.catalogue.damage.entriesNotKept + tableDamage_.NotKept() + tableDamageNotKept_);
+  damageList_->SetEntries(DamageEntries(), doc_.catalogue.damage.entriesNotKept +
+                                               tableDamage_.NotKept() + tableDamageNotKept_);
   damageList_->show();
   damageList_->raise();
   damageList_->activateWindow();

@@ -46,8 +46,7 @@ struct GridFillTargets {
   std::function<void(const std::vector<mendora::PageRowCount>& pages, bool complete)> onPages;
   // Called on the window thread with the table's deleted rows, when asked,
   // and what reading the table skipped.
-  std::function<void(const mendora::DeletedRowsIndex& deleted,
-                     const mendora::DamageReport& damage)>
+  std::function<void(const mendora::DeletedRowsIndex& deleted, const mendora::DamageReport& damage)>
       onDeletedRows;
 };
 
