@@ -146,8 +146,11 @@ std::vector<std::string> DamageWarnings(const Catalogue& c) {
   const auto records = std::count_if(c.damage.entries.begin(), c.damage.entries.end(),
                                      [](const DamageEntry& e) { return e.slot.has_value(); });
   if (records) {
-    warnings.push_back(std::to_string(records) +
-                       " records of the system tables could not be read (skipped)");
+    warnings.push_back(records == 1 ? std::string("1 record of the system tables could not be "
+                                                  "read (skipped)")
+                                    : std::to_string(records) +
+                                          " records of the system tables could not be read "
+                                          "(skipped)");
   }
   return warnings;
 }

@@ -732,7 +732,11 @@ void CMainFrame::OnDeletedRowsFound(int64_t tableId, const mendora::DeletedRowsI
   for (const mendora::DamageEntry& e : damage.Entries()) tableDamage_.Add(e);
   tableDamageNotKept_ += damage.NotKept();
   UpdateDamageLink();
-  mendora::AddDeletedRowsNode(treeView_->Control(), doc_.nodes, tableId, deleted.Count());
+  ui::TreeControl& tree = treeView_->Control();
+  const ui::TreeHandle node =
+      mendora::AddDeletedRowsNode(tree, doc_.nodes, tableId, deleted.Count());
+  // The new node is seen where the user is looking: under the table just read.
+  if (node != ui::kNoTreeItem) tree.Expand(tree.GetParentItem(node), ui::TreeExpand::kExpand);
   deletedSearch_.reset();
   UpdateRowCount();
 }
@@ -849,6 +853,13 @@ void CMainFrame::UpdateRowCount() {
                       "; %1 values with bytes outside their code page (shown as "
                       "\uFFFD)")
                       .arg(QLocale().toString(static_cast<qulonglong>(wrong)));
+  }
+  if (const auto found = deletedRows_.find(source.TableId());
+      source.Complete() && found != deletedRows_.end() && found->second.Count()) {
+    const uint64_t n = found->second.Count();
+    text += n == 1 ? QStringLiteral("; 1 deleted row")
+                   : QStringLiteral("; %1 deleted rows")
+                         .arg(QLocale().toString(static_cast<qulonglong>(n)));
   }
   rowCountPane_->setText(text);
 }

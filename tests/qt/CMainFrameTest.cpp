@@ -544,9 +544,10 @@ void CMainFrameTest::deletedRowsShowUnderTheirTableAndAreSaved() {
   w.frame->OnTreeClick(peopleNode, mendora::TreeHit::kLabel);
   QTRY_VERIFY(!w.frame->GridFillThread().IsSet() && !w.doc.state.gridFillRunning);
   QCOMPARE(w.frame->GridView()->Rows()->rowCount(), 8);
-  QCOMPARE(w.frame->RowCountPane()->text(), QStringLiteral("8 rows"));
+  QCOMPARE(w.frame->RowCountPane()->text(), QStringLiteral("8 rows; 2 deleted rows"));
   const ui::TreeHandle deletedNode = Child(tree, peopleNode, QStringLiteral("Deleted rows (2)"));
   QVERIFY(deletedNode != ui::kNoTreeItem);
+  QVERIFY(tree.IsExpanded(peopleNode));
   QCOMPARE(tree.GetChildItems(peopleNode).back(), deletedNode);
   QCOMPARE(tree.GetStateImage(deletedNode), ui::kNoCheckBox);
 
