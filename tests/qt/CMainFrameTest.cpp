@@ -14,6 +14,7 @@
 #include <QTextBrowser>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeWidget>
 #include <fstream>
 #include <memory>
 #include <nlohmann/json.hpp>
