@@ -554,7 +554,7 @@ void CMainFrameTest::deletedRowsShowUnderTheirTableAndAreSaved() {
 
   // Its rows in the grid, where they were found and why leading.
   w.frame->OnTreeClick(deletedNode, mendora::TreeHit::kLabel);
-  TableRowModel* model = w.frame->GridView()->Rows();
+  shell::TableRowModel* model = w.frame->GridView()->Rows();
   QVERIFY(model && model->Source().ShowsDeletedRows());
   QVERIFY(!w.frame->GridFillThread().IsSet());
   QCOMPARE(model->columnCount(), 4);
