@@ -340,4 +340,25 @@ ObjectTreeNodes ResetAndBuildObjectTree(ui::TreeControl& tree, const Catalogue& 
   return nodes;
 }
 
+ui::TreeHandle AddDeletedRowsNode(ui::TreeControl& tree, ObjectTreeNodes& nodes, int64_t tableId,
+                                  uint64_t count) {
+  if (count == 0) return ui::kNoTreeItem;
+  ui::TreeHandle tableNode = ui::kNoTreeItem;
+  for (const auto& [handle, object] : nodes.objects) {
+    if (object.tableId != tableId) continue;
+    if (object.kind == NodeKind::kDeletedRows) return ui::kNoTreeItem;
+    if (object.kind == NodeKind::kTable) tableNode = handle;
+  }
+  if (tableNode == ui::kNoTreeItem) return ui::kNoTreeItem;
+  // Not a node the save checks: the save writes a table's deleted rows with
+  // the table.
+  const bool checkBoxes = tree.CheckBoxStyle();
+  tree.SetCheckBoxStyle(false);
+  const ui::TreeHandle node =
+      tree.InsertItem(tableNode, u"Deleted rows (" + Decimal(static_cast<int64_t>(count)) + u")");
+  tree.SetCheckBoxStyle(checkBoxes);
+  nodes.objects[node] = {NodeKind::kDeletedRows, 0, tableId, 0};
+  return node;
+}
+
 }  // namespace mendora

@@ -56,14 +56,15 @@ struct TableGroupNodes {
 
 // What a node of the tree stands for.
 enum class NodeKind : uint8_t {
-  kTable,       // objectId: the table
-  kTableGroup,  // Columns, Primary Keys, ... under a table; tableId: the table
-  kPrimaryKey,  // objectId: the "PK" object; tableId: its table
-  kUniqueKey,   // objectId: the "UQ" object; tableId: its table
-  kForeignKey,  // objectId: the "F " object; tableId: its table
-  kCheck,       // objectId: the "C " object; tableId: its table
-  kIndex,       // tableId and indid of the index row
-  kModule,      // objectId: the procedure, function, trigger or view
+  kTable,        // objectId: the table
+  kTableGroup,   // Columns, Primary Keys, ... under a table; tableId: the table
+  kPrimaryKey,   // objectId: the "PK" object; tableId: its table
+  kUniqueKey,    // objectId: the "UQ" object; tableId: its table
+  kForeignKey,   // objectId: the "F " object; tableId: its table
+  kCheck,        // objectId: the "C " object; tableId: its table
+  kIndex,        // tableId and indid of the index row
+  kModule,       // objectId: the procedure, function, trigger or view
+  kDeletedRows,  // "Deleted rows (n)" under a table; tableId: the table
 };
 struct NodeObject {
   NodeKind kind = NodeKind::kTable;
@@ -150,6 +151,12 @@ class ObjectTreeBuilder {
 ObjectTreeNodes BuildObjectTree(ui::TreeControl& tree, const Catalogue& catalogue,
                                 const VersionFlags& version, ObjectHandleList& handles,
                                 mendora::JobControl* job = nullptr);
+
+// "Deleted rows (n)" as the last child of the table's node, once reading the
+// table found `count` rows a plain read leaves behind; nothing for none, or
+// when the table has one already or no node. Returns the node.
+ui::TreeHandle AddDeletedRowsNode(ui::TreeControl& tree, ObjectTreeNodes& nodes, int64_t tableId,
+                                  uint64_t count);
 
 // What the view does once the analysis has run: empties the tree and the
 // object handle list (its handles named the nodes just deleted). With no

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "browser/GridText.h"
+#include "engine/TypeCodes.h"
 #include "ui/TreeControl.h"
 
 namespace mendora {
@@ -132,8 +133,76 @@ uint64_t RecordedRowCount(const Catalogue& catalogue, int64_t tableId) {
   return 0;
 }
 
+DeletedRowsIndex IndexDeletedRows(const DataFile& file, const Catalogue& catalogue, int64_t tableId,
+                                  JobControl& job, DamageReport* damage,
+                                  const std::vector<FreedPage>* freedPages) {
+  DeletedRowsIndex index;
+  DeletedRowReader reader(file, catalogue, tableId, freedPages);
+  reader.SetDamageReport(damage);
+  reader.Read(job, nullptr, [&index](const RecoveredRow& row) {
+    const bool freed = row.foundAs == DeletedWhy::kFreedPage;
+    if (index.pages.empty() || index.pages.back().page != row.at.page ||
+        index.pages.back().freed != freed) {
+      index.pages.push_back({row.at.page, freed, 0});
+    }
+    ++index.pages.back().rows;
+    index.whys.push_back(row.why);
+    return true;
+  });
+  return index;
+}
+
 TableRowSource::TableRowSource(const DataFile& file, const Catalogue& catalogue, int64_t tableId)
-    : tableId_(tableId), reader_(file, catalogue, tableId) {}
+    : tableId_(tableId), reader_(file, catalogue, tableId), columns_(reader_.Columns()) {}
+
+TableRowSource::TableRowSource(const DataFile& file, const Catalogue& catalogue, int64_t tableId,
+                               const DeletedRowsIndex& deleted)
+    : tableId_(tableId),
+      reader_(file, catalogue, tableId),
+      deleted_(std::make_unique<DeletedRowReader>(file, catalogue, tableId)),
+      whys_(deleted.whys) {
+  _SYSCOLUMNS text;
+  text.tableId = tableId;
+  text.xtype = kXNVarChar;
+  text.length = 64;
+  text.status = 0x01;
+  text.name = kFoundAtColumn;
+  columns_.push_back(text);
+  text.name = kWhyColumn;
+  columns_.push_back(text);
+  columns_.insert(columns_.end(), reader_.Columns().begin(), reader_.Columns().end());
+  for (const DeletedPageRows& p : deleted.pages) {
+    if (p.rows == 0) continue;
+    index_.push_back({p.page, rows_, p.freed});
+    rows_ += p.rows;
+  }
+  // A row count beyond the reasons kept would name rows with none.
+  if (rows_ > whys_.size()) rows_ = whys_.size();
+  complete_ = true;
+}
+
+void TableRowSource::ReadIndexedPage(const IndexEntry& entry, const TableReader::RowSink& onRow) {
+  if (!deleted_) {
+    reader_.ReadPageRowsAt(entry.page, onRow);
+    return;
+  }
+  uint64_t n = entry.firstRow;
+  RowValues row;
+  deleted_->ReadPageAt(entry.page, entry.freed, [&](const RecoveredRow& found) {
+    if (n >= whys_.size()) return false;
+    // The reason the whole read gave: whether a row is an older version of
+    // a live one is known only to it.
+    const DeletedWhy why = whys_[n++];
+    row.assign(2, Value{});
+    row[0].kind = row[1].kind = ValueKind::kString;
+    const std::string at = FoundAtText(found.at);
+    row[0].text.assign(at.begin(), at.end());
+    const std::string_view whyText = DeletedWhyText(why);
+    row[1].text.assign(whyText.begin(), whyText.end());
+    row.insert(row.end(), found.values.begin(), found.values.end());
+    return onRow(row);
+  });
+}
 
 void TableRowSource::AddPages(std::span<const PageRowCount> pages) {
   for (const PageRowCount& p : pages) {
@@ -143,7 +212,8 @@ void TableRowSource::AddPages(std::span<const PageRowCount> pages) {
   }
 }
 
-const TableRowSource::CachedPage& TableRowSource::Decoded(uint64_t page) {
+const TableRowSource::CachedPage& TableRowSource::Decoded(const IndexEntry& entry) {
+  const uint64_t page = entry.page;
   for (CachedPage& c : cache_) {
     if (c.page == page) {
       c.lastUse = ++useClock_;
@@ -154,7 +224,7 @@ const TableRowSource::CachedPage& TableRowSource::Decoded(uint64_t page) {
   fresh.page = page;
   fresh.lastUse = ++useClock_;
   uint64_t wrongText = 0;
-  reader_.ReadPageRowsAt(page, [&fresh, &wrongText](const RowValues& row) {
+  ReadIndexedPage(entry, [&fresh, &wrongText](const RowValues& row) {
     fresh.rows.push_back(row);
     for (const Value& v : row) {
       fresh.bytes += ValueBytes(v);
@@ -188,7 +258,7 @@ const RowValues* TableRowSource::Row(uint64_t n) {
                              [](uint64_t row, const IndexEntry& e) { return row < e.firstRow; });
   if (it == index_.begin()) return nullptr;
   --it;
-  const CachedPage& page = Decoded(it->page);
+  const CachedPage& page = Decoded(*it);
   const uint64_t at = n - it->firstRow;
   return at < page.rows.size() ? &page.rows[at] : nullptr;
 }
@@ -197,7 +267,7 @@ void TableRowSource::ForEachRow(
     const std::function<void(uint32_t row, const RowValues& values)>& visit) {
   for (const IndexEntry& entry : index_) {
     auto row = static_cast<uint32_t>(entry.firstRow);
-    reader_.ReadPageRowsAt(entry.page, [&](const RowValues& values) {
+    ReadIndexedPage(entry, [&](const RowValues& values) {
       visit(row++, values);
       return true;
     });

@@ -23,6 +23,7 @@
 
 #include "engine/Catalogue.h"
 #include "engine/DataFile.h"
+#include "engine/DeletedRowReader.h"
 #include "engine/TableReader.h"
 
 namespace mendora {
@@ -32,6 +33,36 @@ struct PageRowCount {
   uint64_t page = 0;
   uint32_t rows = 0;
 };
+
+// One page of a table's deleted rows: the page, whether it is a page the
+// table freed (else one its live rows are read from) and how many rows were
+// recovered from it.
+struct DeletedPageRows {
+  uint64_t page = 0;
+  bool freed = false;
+  uint32_t rows = 0;
+};
+
+// What reading a table's deleted rows found, kept so that they can be shown
+// again by row number: their pages in the order DeletedRowReader::Read gives
+// them (a page's rows come together) and each row's reason, one byte a row.
+struct DeletedRowsIndex {
+  std::vector<DeletedPageRows> pages;
+  std::vector<DeletedWhy> whys;
+  uint64_t Count() const { return whys.size(); }
+};
+
+// Reads the table's deleted rows (DeletedRowReader, the live rows read and
+// left) into an index; the values are not kept. What the read skipped goes
+// to `damage` when given. Throws FileError and JobStopped like the reader.
+DeletedRowsIndex IndexDeletedRows(const DataFile& file, const Catalogue& catalogue, int64_t tableId,
+                                  JobControl& job, DamageReport* damage = nullptr,
+                                  const std::vector<FreedPage>* freedPages = nullptr);
+
+// The two columns that lead each recovered row: where it was found and why
+// it is not live.
+inline constexpr char16_t kFoundAtColumn[] = u"_found_at";
+inline constexpr char16_t kWhyColumn[] = u"_why";
 
 // The row count the catalogue records for the table's rows (its heap or
 // clustered index); 0 when it has none. Only a guide: the count may be stale.
@@ -45,10 +76,17 @@ class TableRowSource {
   static constexpr size_t kCacheBytes = 32u << 20;
 
   TableRowSource(const DataFile& file, const Catalogue& catalogue, int64_t tableId);
+  // The table's deleted rows instead, as `deleted` found them, complete:
+  // each row is `_found_at`, `_why` and then the table's columns, and its
+  // page is walked again when it is shown.
+  TableRowSource(const DataFile& file, const Catalogue& catalogue, int64_t tableId,
+                 const DeletedRowsIndex& deleted);
 
   int64_t TableId() const { return tableId_; }
+  // Whether the rows are the table's deleted rows.
+  bool ShowsDeletedRows() const { return deleted_ != nullptr; }
   bool CanRead() const { return reader_.CanRead(); }
-  const std::vector<_SYSCOLUMNS>& Columns() const { return reader_.Columns(); }
+  const std::vector<_SYSCOLUMNS>& Columns() const { return columns_; }
   // Why the table's rows are not read (compression, a missing data file);
   // empty when they are.
   const std::string& NotReadReason() const { return reader_.NotReadReason(); }
@@ -90,6 +128,7 @@ class TableRowSource {
   struct IndexEntry {
     uint64_t page;
     uint64_t firstRow;
+    bool freed = false;  // deleted rows: a page the table freed
   };
   struct CachedPage {
     uint64_t page = 0;
@@ -97,13 +136,19 @@ class TableRowSource {
     size_t bytes = 0;
     std::vector<RowValues> rows;
   };
-  const CachedPage& Decoded(uint64_t page);
+  const CachedPage& Decoded(const IndexEntry& entry);
+  // The rows of one indexed page, live or recovered, in their order.
+  void ReadIndexedPage(const IndexEntry& entry, const TableReader::RowSink& onRow);
   // Every indexed row in order, read page by page past the cache.
   void ForEachRow(const std::function<void(uint32_t row, const RowValues& values)>& visit);
   void Evict();
 
   int64_t tableId_;
   TableReader reader_;
+  std::vector<_SYSCOLUMNS> columns_;
+  // Deleted rows: their reader and each row's reason, by row number.
+  std::unique_ptr<DeletedRowReader> deleted_;
+  std::vector<DeletedWhy> whys_;
   std::vector<IndexEntry> index_;
   uint64_t rows_ = 0;
   bool complete_ = false;

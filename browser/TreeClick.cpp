@@ -39,6 +39,8 @@ ClickShows LabelClickShows(const ObjectTreeNodes& nodes, ui::TreeHandle node, Tr
       return ClickShows::kModuleText;
     case NodeKind::kTable:
       return ClickShows::kTableRows;
+    case NodeKind::kDeletedRows:
+      return ClickShows::kDeletedRows;
   }
   return ClickShows::kNothing;
 }

@@ -13,6 +13,7 @@
 //   a key, index, foreign key or check -> its statement
 //   a procedure, function, trigger or view -> its text
 //   a table                         -> its rows
+//   a table's "Deleted rows (n)"    -> those rows
 //   anything else (a column)        -> nothing
 // A click on a node's expand button only opens or closes its branch: the
 // selection and the right pane stay as they were.
@@ -35,7 +36,14 @@ enum class TreeHit : uint8_t {
   kRight,      // right of its label
 };
 
-enum class ClickShows : uint8_t { kNothing, kWelcome, kKeyDdl, kModuleText, kTableRows };
+enum class ClickShows : uint8_t {
+  kNothing,
+  kWelcome,
+  kKeyDdl,
+  kModuleText,
+  kTableRows,
+  kDeletedRows,
+};
 
 struct TreeClickResult {
   // Whether the tree's own click handling (selection, expanding) follows.

@@ -6,7 +6,10 @@
 
 #include "engine/Collation.h"
 #include "engine/DataFile.h"
+#include "engine/PageHeader.h"
+#include "engine/Record.h"
 #include "engine/TypeCodes.h"
+#include "engine/Utf16.h"
 
 namespace mendora {
 
@@ -53,9 +56,50 @@ void CountReferencesPastEnd(Catalogue& c, uint64_t pageCount) {
     // Pages of secondary files are judged by the reader of those files.
     const bool primaryPage = r.firstFile <= kPrimaryFileId,
                primaryIam = r.firstIAMFile <= kPrimaryFileId;
-    if ((primaryPage && r.firstPage != 0 && r.firstPage >= pageCount) ||
-        (primaryIam && r.firstIAM != 0 && r.firstIAM >= pageCount)) {
-      ++c.damage.referencesPastEnd;
+    const bool pagePast = primaryPage && r.firstPage != 0 && r.firstPage >= pageCount;
+    const bool iamPast = primaryIam && r.firstIAM != 0 && r.firstIAM >= pageCount;
+    if (pagePast || iamPast) ++c.damage.referencesPastEnd;
+    const std::string table = ToUtf8(ObjectName(c, r.tableId));
+    if (pagePast) {
+      c.damage.Add(r.firstPage, std::nullopt, std::nullopt,
+                   "first page of " + table + " past the end of the file");
+    }
+    if (iamPast) {
+      c.damage.Add(r.firstIAM, std::nullopt, std::nullopt,
+                   "first IAM page of " + table + " past the end of the file");
+    }
+  }
+}
+
+void Catalogue::Damage::Add(uint64_t page, std::optional<uint16_t> slot,
+                            std::optional<uint32_t> offset, std::string reason) {
+  if (entries.size() >= DamageReport::kMaxEntries) {
+    ++entriesNotKept;
+    return;
+  }
+  entries.push_back({kPrimaryFileId, page, slot, offset, std::move(reason)});
+}
+
+void NoteDamagedSystemRecords(Bytes page, uint64_t pageNumber, std::string_view table,
+                              Catalogue::Damage& damage) {
+  const std::vector<uint16_t> slots = SlotOffsets(page);
+  const RecordLimits limits(slots);
+  const size_t bodyEnd = page.size() > 2 * slots.size() ? page.size() - 2 * slots.size() : 0;
+  Record record;
+  for (size_t k = 0; k < slots.size(); ++k) {
+    const uint16_t at = slots[k];
+    if (at == 0) continue;  // a slot the server emptied
+    const auto slot = static_cast<uint16_t>(k);
+    if (at < kPageHeaderSize || at >= bodyEnd) {
+      damage.Add(pageNumber, slot, at,
+                 std::string(table) + ": slot names offset " + std::to_string(at) +
+                     ", outside the page body");
+      continue;
+    }
+    const uint8_t type = std::to_integer<uint8_t>(page[at]) & kStatusTypeMask;
+    if (type != kRecordPrimary && type != kRecordGhostData) continue;
+    if (!ParseRecordInto(limits.Bound(page, at), at, record)) {
+      damage.Add(pageNumber, slot, at, std::string(table) + ": record past its end on the page");
     }
   }
 }
@@ -98,6 +142,15 @@ std::vector<std::string> DamageWarnings(const Catalogue& c) {
     warnings.push_back(std::to_string(c.damage.pagesThroughBootPage) +
                        " pages of the object table were found only through the boot page "
                        "(their headers are damaged)");
+  }
+  const auto records = std::count_if(c.damage.entries.begin(), c.damage.entries.end(),
+                                     [](const DamageEntry& e) { return e.slot.has_value(); });
+  if (records) {
+    warnings.push_back(records == 1 ? std::string("1 record of the system tables could not be "
+                                                  "read (skipped)")
+                                    : std::to_string(records) +
+                                          " records of the system tables could not be read "
+                                          "(skipped)");
   }
   return warnings;
 }

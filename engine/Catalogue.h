@@ -9,7 +9,9 @@
 #include <unordered_set>
 #include <vector>
 
+#include "engine/ByteReader.h"
 #include "engine/CatalogueRecords.h"
+#include "engine/DamageReport.h"
 #include "engine/RowCutter.h"
 #include "engine/Version.h"
 
@@ -49,8 +51,16 @@ struct Catalogue {
     // on) places elsewhere than the reader reads them: the catalogue read
     // through them is not to be trusted.
     uint64_t misplacedSystemFields = 0;
+    // Where the recovery skipped something: system-table records a slot
+    // names that do not parse, allocated pages that name another page,
+    // page references past the file's end; at most DamageReport::kMaxEntries.
+    std::vector<DamageEntry> entries;
+    uint64_t entriesNotKept = 0;
+    void Add(uint64_t page, std::optional<uint16_t> slot, std::optional<uint32_t> offset,
+             std::string reason);
     bool Any() const {
-      return misplacedPages || referencesPastEnd || pagesThroughBootPage || misplacedSystemFields;
+      return misplacedPages || referencesPastEnd || pagesThroughBootPage || misplacedSystemFields ||
+             !entries.empty();
     }
   } damage;
 
@@ -96,6 +106,14 @@ void ResolveCodePages(Catalogue& catalogue);
 // an application stored in another code page than the collation says.
 void UseCodePage(Catalogue& catalogue, uint16_t codePage);
 bool IsEightBitText(uint8_t xtype);
+
+// The records of a page of system table `table` that a slot names but that
+// cannot be read: a slot that points outside the page body, or a data
+// record that does not parse within its bounds. Ghosts, forwarding stubs
+// and records the decoders leave for other reasons (another table's row on
+// a shared page) are not damage. Each becomes an entry of `damage`.
+void NoteDamagedSystemRecords(Bytes page, uint64_t pageNumber, std::string_view table,
+                              Catalogue::Damage& damage);
 
 // The damage in words, one sentence per kind; empty for a healthy file.
 std::vector<std::string> DamageWarnings(const Catalogue& catalogue);

@@ -29,12 +29,35 @@ std::vector<uint64_t> SystemTablePages2000(const DataFile& file, uint64_t iam, J
   return pages;
 }
 
+constexpr uint32_t kSysComments2000 = 6;
+constexpr uint32_t kSysReferences2000 = 14;
+
+// The system table of an object id, as the damage report names it.
+std::string_view SystemTableName2000(uint32_t objectId) {
+  switch (objectId) {
+    case kSysObjects2000:
+      return "sysobjects";
+    case kSysColumns2000:
+      return "syscolumns";
+    case kSysIndexes2000:
+      return "sysindexes";
+    case kSysComments2000:
+      return "syscomments";
+    case kSysReferences2000:
+      return "sysreferences";
+    default:
+      return "system table";
+  }
+}
+
 // Visits the rows of every page of `pages` that passes the page test: a data
 // page of the table, under its 2000 object id or its 2005/2008 one.
+// `damage`: where misplaced pages are counted and the records the pages'
+// slots name that cannot be read are noted.
 template <typename Visit>
 void ForEachRow2000(const DataFile& file, const std::vector<uint64_t>& pages,
                     std::pair<uint32_t, uint32_t> objectIds, JobControl& job, Visit visit,
-                    uint64_t* misplaced = nullptr) {
+                    Catalogue::Damage* damage = nullptr) {
   PageBuffer page;
   for (uint64_t p : pages) {
     job.Checkpoint();
@@ -42,9 +65,14 @@ void ForEachRow2000(const DataFile& file, const std::vector<uint64_t>& pages,
     const std::vector<uint16_t> slots = SlotOffsets(page);
     if (slots.empty()) continue;
     PageHeader h = DecodePageHeader(page);
-    if (misplaced && h.thisPage != p && p < file.PageCount()) ++*misplaced;
+    if (damage && h.thisPage != p && p < file.PageCount()) {
+      ++damage->misplacedPages;
+      damage->Add(p, std::nullopt, std::nullopt,
+                  "allocated page whose header names page " + std::to_string(h.thisPage));
+    }
     bool ours = h.objectId == objectIds.first || h.objectId == objectIds.second;
     if (!ours || h.type != kPageTypeData) continue;
+    if (damage) NoteDamagedSystemRecords(page, p, SystemTableName2000(objectIds.first), *damage);
     const RecordLimits limits(slots);
     for (uint16_t at : slots) {
       if (at != 0) visit(limits.Bound(page, at), at);
@@ -119,9 +147,6 @@ constexpr size_t kKeyEntryColumn = 16;
 constexpr size_t kKeyEntryCarried = 30;
 // syscomments status bit: one byte per character instead of UTF-16.
 constexpr int64_t kCommentCompressed = 0x02;
-
-constexpr uint32_t kSysComments2000 = 6;
-constexpr uint32_t kSysReferences2000 = 14;
 
 // The pages of a 2000 system table found through its own sysindexes row.
 std::vector<uint64_t> PagesThroughSysIndexes(const DataFile& file, const Catalogue& c,
@@ -256,7 +281,7 @@ void RecoverCatalogue2000(const DataFile& file, Catalogue& c, JobControl& job,
         auto o = DecodeSysObjects2000(page, at);
         if (o && seen.insert(o->id).second) c.objects.push_back(std::move(*o));
       },
-      &c.damage.misplacedPages);
+      &c.damage);
   CollectUserTables(c);
   ReportProgress(progress, 1, 4);
 
@@ -281,7 +306,7 @@ void RecoverCatalogue2000(const DataFile& file, Catalogue& c, JobControl& job,
             systemColumns[static_cast<uint32_t>(col->column.tableId)].push_back(*col);
         }
       },
-      &c.damage.misplacedPages);
+      &c.damage);
   for (const auto& col : columns) c.columns.push_back(col.column);
   ReportProgress(progress, 2, 4);
 
@@ -304,7 +329,7 @@ void RecoverCatalogue2000(const DataFile& file, Catalogue& c, JobControl& job,
         }
         indexes.push_back(std::move(*s));
       },
-      &c.damage.misplacedPages);
+      &c.damage);
   // A table's row count stands on its heap or clustered row only; every index
   // row of the table carries it.
   std::unordered_map<int32_t, uint32_t> rowCounts;

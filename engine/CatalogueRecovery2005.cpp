@@ -49,6 +49,7 @@ struct Scan2005 {
   std::vector<RowsetColumnRow> rowsetColumns;
   uint64_t misplacedPages = 0;
   uint64_t pagesThroughBootPage = 0;
+  Catalogue::Damage damage;  // its entries only
   // One row per key of each system table: a row found twice (on two pages,
   // or through two slots) is taken once, so joins stay one row per key.
   std::set<std::array<uint64_t, 4>> rowKeys;
@@ -73,6 +74,36 @@ bool IsWanted2005(uint32_t objectId) {
       return true;
     default:
       return false;
+  }
+}
+
+// The system table of an object id, as the damage report names it.
+std::string_view SystemTableName2005(uint32_t objectId) {
+  switch (objectId) {
+    case kSysRscols:
+      return "sysrscols";
+    case kSysRowsetColumns:
+      return "sysrowsetcolumns";
+    case kSysRowsets:
+      return "sysrowsets";
+    case kSysAllocUnits:
+      return "sysallocunits";
+    case kSysHobtColumns:
+      return "syshobtcolumns";
+    case kSysSchObjs:
+      return "sysschobjs";
+    case kSysColPars:
+      return "syscolpars";
+    case kSysIdxStats:
+      return "sysidxstats";
+    case kSysIsCols:
+      return "sysiscols";
+    case kSysObjValues:
+      return "sysobjvalues";
+    case kSysSingleObjRefs:
+      return "syssingleobjrefs";
+    default:
+      return "system table";
   }
 }
 
@@ -187,7 +218,11 @@ void ScanFile2005(const DataFile& file, Scan2005& scan, JobControl& job,
       }
       PageHeader h = DecodePageHeader(raw);
       const auto allocated = pfs.IsAllocated(p);
-      if (allocated == true && h.thisPage != p) ++scan.misplacedPages;
+      if (allocated == true && h.thisPage != p) {
+        ++scan.misplacedPages;
+        scan.damage.Add(p, std::nullopt, std::nullopt,
+                        "allocated page whose header names page " + std::to_string(h.thisPage));
+      }
       if (!IsWanted2005(h.objectId) || h.indexId >= kFirstUserIndexId || h.type != kPageTypeData) {
         continue;
       }
@@ -195,6 +230,7 @@ void ScanFile2005(const DataFile& file, Scan2005& scan, JobControl& job,
       if (allocated == false) continue;
       std::copy(raw.begin(), raw.end(), page.begin());
       RepairTornPage(page);
+      NoteDamagedSystemRecords(page, p, SystemTableName2005(h.objectId), scan.damage);
       DecodePage2005(page, p, h.objectId, rsColsLayouts, scan);
     }
     ReportProgress(progress, base + pages, pageCount);
@@ -367,6 +403,8 @@ void RecoverCatalogue2005(const DataFile& file, Catalogue& c, JobControl& job,
   SortDependencies(c.dependencies);
   CollectTexts2005(file, c, scan.values);
   c.damage.misplacedPages = scan.misplacedPages;
+  c.damage.entries = std::move(scan.damage.entries);
+  c.damage.entriesNotKept = scan.damage.entriesNotKept;
   if (!c.objects.empty()) c.damage.pagesThroughBootPage = scan.pagesThroughBootPage;
   CountReferencesPastEnd(c, file.PageCount());
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace mendora {
 namespace {
@@ -28,6 +29,56 @@ ColumnPlace PlaceFrom(const _SYSCOLUMNS& col, int16_t offset, uint16_t nullBit, 
     p.kind = ColumnPlace::Kind::Absent;
   }
   return p;
+}
+
+// The bytes a fixed column of this type takes, from a layout row's type
+// information (type id in the low byte; the length of char, binary and
+// nchar, a decimal's precision, a time's scale above it); 0 when unknown.
+uint16_t FixedLengthOfTypeInfo(uint32_t typeInfo) {
+  const uint32_t more = typeInfo >> 8;
+  const uint32_t scale = more & 0xFF;
+  const uint16_t timeBytes = scale <= 2 ? 3 : scale <= 4 ? 4 : 5;
+  switch (typeInfo & 0xFF) {
+    case kXTinyInt:
+    case kXBit:
+      return 1;
+    case kXSmallInt:
+      return 2;
+    case kXInt:
+    case kXReal:
+    case kXSmallDateTime:
+    case kXSmallMoney:
+      return 4;
+    case kXBigInt:
+    case kXDateTime:
+    case kXMoney:
+    case kXTimestamp:
+      return 8;
+    case kXFloat:
+      return (more & 0xFF) != 0 && (more & 0xFF) <= 24 ? 4 : 8;
+    case kXUniqueIdentifier:
+      return 16;
+    case kXDate:
+      return 3;
+    case kXTime:
+      return timeBytes;
+    case kXDateTime2:
+      return static_cast<uint16_t>(timeBytes + 3);
+    case kXDateTimeOffset:
+      return static_cast<uint16_t>(timeBytes + 5);
+    case kXDecimal:
+    case kXNumeric: {
+      const uint32_t precision = more & 0xFF;
+      if (precision == 0 || precision > 38) return 0;
+      return precision <= 9 ? 5 : precision <= 19 ? 9 : precision <= 28 ? 13 : 17;
+    }
+    case kXChar:
+    case kXBinary:
+    case kXNChar:
+      return static_cast<uint16_t>(more & 0xFFFF);
+    default:
+      return 0;
+  }
 }
 
 std::unordered_map<int64_t, std::vector<_SYSCOLUMNS>> ColumnsByTable(const Catalogue& c) {
@@ -127,6 +178,7 @@ std::map<int64_t, ColumnLayout> LayoutsFromRowsets(
       continue;
     }
     ColumnLayout layout;
+    std::unordered_set<int32_t> named;
     for (const auto& col : cols) {
       auto it = rec->second.find(col.colid);
       if (it == rec->second.end()) {
@@ -134,7 +186,19 @@ std::map<int64_t, ColumnLayout> LayoutsFromRowsets(
       } else {
         const LayoutRow& r = *it->second;
         layout.columns.push_back(PlaceFrom(col, r.offset, r.nullBit, r.bitPos));
+        named.insert(col.colid);
       }
+    }
+    // In colid order, so that the layout is the same however the rows lay.
+    std::map<int32_t, const LayoutRow*> unnamed;
+    for (const auto& [colid, row] : rec->second) {
+      if (!named.count(colid)) unnamed.emplace(colid, row);
+    }
+    for (const auto& [colid, row] : unnamed) {
+      _SYSCOLUMNS kind;
+      kind.xtype = static_cast<uint8_t>(row->typeInfo & 0xFF);
+      kind.length = static_cast<int16_t>(FixedLengthOfTypeInfo(row->typeInfo));
+      layout.unnamed.push_back(PlaceFrom(kind, row->offset, row->nullBit, row->bitPos));
     }
     layouts.emplace(t.id, std::move(layout));
   }

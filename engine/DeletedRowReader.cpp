@@ -160,6 +160,24 @@ void DeletedRowReader::Read(JobControl& job, const TableReader::RowSink& onLive,
   }
 }
 
+void DeletedRowReader::ReadPageAt(uint64_t pageNumber, bool freed,
+                                  const RecoveredSink& onRecovered) {
+  if (!CanRead()) return;
+  PageBuffer page;
+  file_.ReadPage(pageNumber, page);
+  // One page on its own: its rows are given as they are found, in the
+  // order a whole Read finds them.
+  walked_.erase(pageNumber);
+  stats_ = {};
+  stop_ = false;
+  giveNow_ = true;
+  keysSorted_ = true;
+  liveKeys_.clear();
+  onRecovered_ = &onRecovered;
+  WalkPage(pageNumber, page, freed);
+  walked_.erase(pageNumber);
+}
+
 bool DeletedRowReader::Give(Found& f) {
   if (stop_) return false;
   if (!keysSorted_) {

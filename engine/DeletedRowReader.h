@@ -104,6 +104,12 @@ class DeletedRowReader {
   // stops. Throws FileError and JobStopped like TableReader::Read.
   void Read(JobControl& job, const TableReader::RowSink& onLive, const RecoveredSink& onRecovered);
 
+  // The recovered rows of one page that Read gave, again and in the same
+  // order, each with how it was found (`why` is `foundAs`: whether a row is
+  // superseded is known only to a whole Read). `freed`: a freed page of the
+  // table rather than one its live rows are read from. Throws FileError.
+  void ReadPageAt(uint64_t pageNumber, bool freed, const RecoveredSink& onRecovered);
+
   const TableReadStats& LiveStats() const { return live_.Stats(); }
   const DeletedReadStats& Stats() const { return stats_; }
 

@@ -1,6 +1,8 @@
 #include "engine/FileDamage.h"
 
 #include <array>
+#include <set>
+#include <tuple>
 
 #include "engine/PageHeader.h"
 #include "engine/PfsPage.h"
@@ -40,6 +42,13 @@ void AddCatalogueDamage(const DataFile& file, const Catalogue& catalogue, Damage
       report.Add(r.firstIAM, std::nullopt, std::nullopt,
                  "first IAM page of " + table + " past the end of the file");
     }
+  }
+  // What the recovery itself skipped (system-table records), less what the
+  // passes above said already.
+  std::set<std::tuple<uint64_t, std::optional<uint16_t>, std::string>> said;
+  for (const DamageEntry& e : report.Entries()) said.emplace(e.page, e.slot, e.reason);
+  for (const DamageEntry& e : catalogue.damage.entries) {
+    if (!said.count({e.page, e.slot, e.reason})) report.Add(e);
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "engine/TypeCodes.h"
 
@@ -56,37 +57,82 @@ size_t SignificantDigits(const std::string& digits) {
 
 RowShape ShapeOf(const ColumnLayout& layout, std::span<const _SYSCOLUMNS> columns) {
   RowShape shape;
-  size_t fixedEnd = 4;
+  // Every place a record of the table has: its columns' and the unnamed ones.
+  std::vector<ColumnPlace> places = layout.columns;
+  places.insert(places.end(), layout.unnamed.begin(), layout.unnamed.end());
   size_t lastNullBit = 0;
+  size_t firstCount = 1;  // no NOT NULL column is missing from a record of this many
   std::vector<bool> varUsed;
-  for (size_t i = 0; i < layout.columns.size(); ++i) {
-    const ColumnPlace& p = layout.columns[i];
-    switch (p.kind) {
-      case ColumnPlace::Kind::Fixed:
-      case ColumnPlace::Kind::Bit:
-        fixedEnd = std::max<size_t>(fixedEnd, size_t{p.offset} + std::max<uint16_t>(p.length, 1));
-        break;
-      case ColumnPlace::Kind::Variable:
-        if (p.varIndex >= varUsed.size()) varUsed.resize(p.varIndex + 1u);
-        varUsed[p.varIndex] = true;
-        break;
-      case ColumnPlace::Kind::Absent:
-        break;
+  for (size_t i = 0; i < places.size(); ++i) {
+    const ColumnPlace& p = places[i];
+    if (p.kind == ColumnPlace::Kind::Variable) {
+      if (p.varIndex >= varUsed.size()) varUsed.resize(p.varIndex + 1u);
+      varUsed[p.varIndex] = true;
     }
     lastNullBit = std::max<size_t>(lastNullBit, p.nullBit);
     if (i < columns.size() && (columns[i].status & 0x01) && p.nullBit != 0) {
       shape.notNullBits.push_back(p.nullBit);
+      firstCount = std::max<size_t>(firstCount, p.nullBit);
     }
   }
-  // Variable places no named column takes are hidden columns (the
-  // uniquifier of a non-unique clustered index): counted in the row's
-  // column count, and stored. A dropped column keeps its place in the NULL
-  // bitmap and in the count of the rows written before it was dropped.
+  // Variable places no column takes are hidden columns (the uniquifier of a
+  // non-unique clustered index where the layout does not record it):
+  // counted in the row's column count, and stored.
   const auto hidden = static_cast<uint16_t>(std::count(varUsed.begin(), varUsed.end(), false));
-  shape.fixedEnd = static_cast<uint16_t>(std::min<size_t>(fixedEnd, 0xFFFF));
-  shape.minColumns = static_cast<uint16_t>(layout.columns.size());
-  shape.maxColumns = static_cast<uint16_t>(std::max(layout.columns.size(), lastNullBit) + hidden);
+  const size_t lastCount = std::max(places.size(), lastNullBit) + hidden;
+  shape.minColumns = static_cast<uint16_t>(std::min<size_t>(firstCount, lastCount));
+  shape.maxColumns = static_cast<uint16_t>(std::min<size_t>(lastCount, 0xFFFF));
   shape.maxVariable = static_cast<uint16_t>(varUsed.size());
+  // The fixed part's end for each column count: the places it holds end
+  // there (a place without a NULL bit is in every record). A dropped
+  // column's length is known only from its type; where it is not, no
+  // record that holds it is taken.
+  struct FixedPlace {
+    size_t nullBit;
+    size_t end;
+    bool known;
+  };
+  // Fixed columns lie one after the other, so such a column ends where the
+  // next one starts.
+  auto isFixed = [](const ColumnPlace& p) {
+    return p.kind == ColumnPlace::Kind::Fixed || p.kind == ColumnPlace::Kind::Bit;
+  };
+  std::vector<FixedPlace> fixed;
+  for (size_t i = 0; i < places.size(); ++i) {
+    const ColumnPlace& p = places[i];
+    if (!isFixed(p)) continue;
+    size_t length = std::max<uint16_t>(p.length, 1);
+    bool known = i < layout.columns.size() || p.length != 0;
+    if (!known) {
+      size_t next = SIZE_MAX;
+      for (const ColumnPlace& q : places) {
+        if (isFixed(q) && q.offset > p.offset) next = std::min<size_t>(next, q.offset);
+      }
+      if (next != SIZE_MAX) {
+        length = next - p.offset;
+        known = true;
+      }
+    }
+    fixed.push_back({p.nullBit, size_t{p.offset} + length, known});
+  }
+  std::sort(fixed.begin(), fixed.end(),
+            [](const FixedPlace& a, const FixedPlace& b) { return a.nullBit < b.nullBit; });
+  size_t end = 4, next = 0;
+  bool known = true;
+  for (size_t count = shape.minColumns; count <= shape.maxColumns; ++count) {
+    for (; next < fixed.size() && fixed[next].nullBit <= count; ++next) {
+      end = std::max(end, fixed[next].end);
+      known = known && fixed[next].known;
+    }
+    shape.fixedEndOf.push_back(known && end <= 0xFFFF ? static_cast<uint16_t>(end) : 0);
+  }
+  if (!shape.fixedEndOf.empty()) shape.fixedEnd = shape.fixedEndOf.back();
+  for (uint16_t end : shape.fixedEndOf) {
+    if (end != 0) shape.fixedEnds.push_back(end);
+  }
+  std::sort(shape.fixedEnds.begin(), shape.fixedEnds.end());
+  shape.fixedEnds.erase(std::unique(shape.fixedEnds.begin(), shape.fixedEnds.end()),
+                        shape.fixedEnds.end());
   return shape;
 }
 
@@ -98,19 +144,20 @@ bool MayStartRow(Bytes page, size_t at, const RowShape& shape) {
       !(status & kStatusNullBitmap)) {
     return false;
   }
-  return LoadU16(page, at + 2) == shape.fixedEnd;
+  return std::binary_search(shape.fixedEnds.begin(), shape.fixedEnds.end(), LoadU16(page, at + 2));
 }
 
 bool FitsShape(const Record& record, const RowShape& shape) {
   const uint8_t type = record.statusA & kStatusTypeMask;
-  if ((type != kRecordPrimary && type != kRecordGhostData) || (record.statusA & kStatusNeverSet) ||
-      record.fixedEnd != shape.fixedEnd) {
+  if ((type != kRecordPrimary && type != kRecordGhostData) || (record.statusA & kStatusNeverSet)) {
     return false;
   }
   if (!record.hasColumnCount || record.columnCount < shape.minColumns ||
       record.columnCount > shape.maxColumns) {
     return false;
   }
+  const uint16_t fixedEnd = shape.fixedEndOf[record.columnCount - shape.minColumns];
+  if (fixedEnd == 0 || record.fixedEnd != fixedEnd) return false;
   for (uint16_t bit : shape.notNullBits) {
     if (record.IsNull(bit)) return false;
   }

@@ -34,14 +34,29 @@
 namespace mendora {
 
 // What every record of one table looks like before its values are read.
+//
+// A table altered after its rows were written keeps records of older
+// shapes until it is rebuilt, and each is a row:
+//   - a column added later (always one that may be NULL: the server writes
+//     no row again for it) is missing from the records written before: their
+//     column count stops short of its NULL bit and their fixed part ends
+//     where the fixed columns they do hold end; the column reads as NULL;
+//   - a dropped column keeps its bytes, its variable slot and its NULL bit
+//     in every record, older and newer, as the layout's unnamed places say.
+// So a record of `c` columns is a row only when every NOT NULL column's NULL
+// bit is at most `c`, and its fixed part ends exactly where the places of
+// NULL bit at most `c` (named or not) end.
 struct RowShape {
-  uint16_t fixedEnd = 4;    // record offset of the column count
+  uint16_t fixedEnd = 4;    // the fixed part's end in a record of today's shape
   uint16_t minColumns = 0;  // column counts a record of the table may carry
   uint16_t maxColumns = 0;
+  // The fixed part's end in a record of minColumns + i columns; 0 where no
+  // record of that count is a row (a fixed place of unknown length).
+  std::vector<uint16_t> fixedEndOf;
+  std::vector<uint16_t> fixedEnds;    // those ends, each once, in order
   uint16_t maxVariable = 0;           // variable columns a record may store
   std::vector<uint16_t> notNullBits;  // NULL-bitmap positions of NOT NULL columns
 };
-
 // `columns` in colid order, `layout` their places.
 RowShape ShapeOf(const ColumnLayout& layout, std::span<const _SYSCOLUMNS> columns);
 

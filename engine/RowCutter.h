@@ -34,6 +34,12 @@ struct ColumnPlace {
 // One place per column of the table, in colid order.
 struct ColumnLayout {
   std::vector<ColumnPlace> columns;
+  // Places the file records for the table's rows that no column of the
+  // table takes: a dropped column keeps its place (its bytes and its NULL
+  // bit stay in every record until the table is rebuilt), and so does a
+  // hidden uniquifier. Never cut into values; they tell what shapes the
+  // table's records may have.
+  std::vector<ColumnPlace> unnamed;
 };
 
 // The layout of a table whose physical layout the file does not record: the

@@ -158,21 +158,23 @@ struct SaveJob::State {
   int CountObjects() const;
   // Reads the table's rows into `onRow` (false: no more), showing the count
   // as it goes; `flush` before each checkpoint. The rows read. With
-  // `deleted`, the live rows come through it and the rows it recovers are
-  // added to `recovered`.
+  // `deleted`, the live rows come through it and the rows it recovers go to
+  // `onRecovered` as they are found.
   uint64_t ReadRows(const _SYSOBJECTS& table, TableReader& reader,
                     const std::function<void()>& flush,
                     const std::function<bool(const RowValues&)>& onRow,
                     DeletedRowReader* deleted = nullptr,
-                    std::vector<RecoveredRow>* recovered = nullptr);
+                    const DeletedRowReader::RecoveredSink& onRecovered = nullptr);
   // Warnings for the records and values of a table that could not be read whole.
   void NoteReadDamage(const _SYSOBJECTS& table, const TableReadStats& stats);
   void ExportTables();
   void ExportTable(const _SYSOBJECTS& table);
   void WriteTableData(const _SYSOBJECTS& table, const std::string& dataPath,
                       const std::string& deletedPath);
-  void WriteDeletedRows(const std::u16string& head, const std::vector<_SYSCOLUMNS>& columns,
-                        const std::vector<RecoveredRow>& rows, const std::string& deletedPath);
+  // One recovered row into the table's script of deleted rows, made on the
+  // first; false once it cannot be written.
+  bool WriteDeletedRow(const std::u16string& head, const std::vector<_SYSCOLUMNS>& columns,
+                       const RecoveredRow& row, const std::string& deletedPath, ScriptFile& script);
   void ExportKeys();
   void ExportTableKeys(const _SYSOBJECTS& table);
   void WriteKeyOrIndex(KeyScript script, std::u16string_view name, int64_t tableId, int mode);
@@ -258,7 +260,6 @@ void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, const std::string&
   if (!reader.NotReadReason().empty()) folder.NoteFailure(dataPath, reader.NotReadReason());
   if (!reader.CanRead()) return;
   std::optional<DeletedRowReader> deleted;
-  std::vector<RecoveredRow> recovered;
   if (request.includeDeletedRows) {
     if (!freedPages) freedPages = FindFreedDataPages(file, job);
     deleted.emplace(file, catalogue, table.id, &*freedPages);
@@ -270,6 +271,8 @@ void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, const std::string&
     return;
   }
   const std::u16string head = u"Insert into " + BracketName(table.name) + u" Values(";
+  ScriptFile deletedScript;
+  bool deletedFailed = false;
   const std::vector<_SYSCOLUMNS>& columns = reader.Columns();
   std::u16string statement;
   uint64_t nulled = 0;
@@ -291,11 +294,20 @@ void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, const std::string&
         statement += u')';
         return script.WriteLine(statement);
       },
-      deleted ? &*deleted : nullptr, &recovered);
+      deleted ? &*deleted : nullptr,
+      // Each recovered row is written as it is found: a truncated table's
+      // freed pages may hold more rows than memory.
+      [&](const RecoveredRow& row) {
+        if (deletedFailed) return true;
+        deletedFailed = !WriteDeletedRow(head, columns, row, deletedPath, deletedScript);
+        return true;
+      });
   if (!script.Close()) {
     folder.NoteFailure(dataPath, script.Error());
   }
-  if (!recovered.empty()) WriteDeletedRows(head, columns, recovered, deletedPath);
+  if (deletedScript.IsOpen() && !deletedScript.Close()) {
+    folder.NoteFailure(deletedPath, deletedScript.Error());
+  }
   report.rowsWritten += written;
   if (nulled) {
     report.warnings.push_back("table " + ToUtf8(table.name) + ": " + std::to_string(nulled) +
@@ -310,7 +322,8 @@ void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, const std::string&
 uint64_t SaveJob::State::ReadRows(const _SYSOBJECTS& table, TableReader& reader,
                                   const std::function<void()>& flush,
                                   const std::function<bool(const RowValues&)>& onRow,
-                                  DeletedRowReader* deleted, std::vector<RecoveredRow>* recovered) {
+                                  DeletedRowReader* deleted,
+                                  const DeletedRowReader::RecoveredSink& onRecovered) {
   uint64_t expected = 0;
   for (const auto& s : catalogue.tableStorage) {
     if (s.tableId == table.id) expected = s.rowCount;
@@ -337,10 +350,7 @@ uint64_t SaveJob::State::ReadRows(const _SYSOBJECTS& table, TableReader& reader,
     return true;
   };
   if (deleted) {
-    deleted->Read(flushing, counted, [&](const RecoveredRow& row) {
-      recovered->push_back(row);
-      return true;
-    });
+    deleted->Read(flushing, counted, onRecovered);
   } else {
     reader.Read(flushing, counted);
   }
@@ -361,32 +371,31 @@ void SaveJob::State::NoteReadDamage(const _SYSOBJECTS& table, const TableReadSta
   }
 }
 
-void SaveJob::State::WriteDeletedRows(const std::u16string& head,
-                                      const std::vector<_SYSCOLUMNS>& columns,
-                                      const std::vector<RecoveredRow>& rows,
-                                      const std::string& deletedPath) {
-  if (!folder.CreateScript(deletedPath)) return;
-  ScriptFile script;
-  if (!script.Open(deletedPath, ScriptFile::Mode::kExisting)) {
-    folder.NoteFailure(deletedPath, script.Error());
-    return;
-  }
-  std::u16string statement;
-  std::string why;
-  for (const RecoveredRow& row : rows) {
-    // Where the row was found and why it is not live, before its Insert.
-    statement = u"-- " + FromUtf8(FoundAtText(row.at)) + u" " + FromUtf8(DeletedWhyText(row.why));
-    if (!script.WriteLine(statement)) break;
-    statement = head;
-    for (size_t i = 0; i < row.values.size() && i < columns.size(); ++i) {
-      if (i) statement += u',';
-      AppendSqlLiteral(row.values[i], columns[i], statement, &why);
+bool SaveJob::State::WriteDeletedRow(const std::u16string& head,
+                                     const std::vector<_SYSCOLUMNS>& columns,
+                                     const RecoveredRow& row, const std::string& deletedPath,
+                                     ScriptFile& script) {
+  if (!script.IsOpen()) {
+    if (!folder.CreateScript(deletedPath)) return false;
+    if (!script.Open(deletedPath, ScriptFile::Mode::kExisting)) {
+      folder.NoteFailure(deletedPath, script.Error());
+      return false;
     }
-    statement += u')';
-    if (!script.WriteLine(statement)) break;
-    ++report.deletedRowsWritten;
   }
-  if (!script.Close()) folder.NoteFailure(deletedPath, script.Error());
+  // Where the row was found and why it is not live, before its Insert.
+  std::u16string statement =
+      u"-- " + FromUtf8(FoundAtText(row.at)) + u" " + FromUtf8(DeletedWhyText(row.why));
+  if (!script.WriteLine(statement)) return false;
+  statement = head;
+  std::string why;
+  for (size_t i = 0; i < row.values.size() && i < columns.size(); ++i) {
+    if (i) statement += u',';
+    AppendSqlLiteral(row.values[i], columns[i], statement, &why);
+  }
+  statement += u')';
+  if (!script.WriteLine(statement)) return false;
+  ++report.deletedRowsWritten;
+  return true;
 }
 
 void SaveJob::State::ExportKeys() {

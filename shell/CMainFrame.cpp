@@ -31,6 +31,7 @@
 #include "shell/CLeftView.h"
 #include "shell/CMdf_Repair.h"
 #include "shell/CMendoraSqlView.h"
+#include "shell/DamageList.h"
 #include "shell/GridFillJob.h"
 #include "shell/MessageDisplay.h"
 #include "shell/ProgramFiles.h"
@@ -265,6 +266,15 @@ void CMainFrame::CreateStatusBar() {
   // The shown table's row count, as far as it is known.
   rowCountPane_ = new QLabel(bar);
   rowCountPane_->setObjectName(QStringLiteral("RowCountPane"));
+  // Where the readers met damage, as a link to the list of it.
+  damageLink_ = new QLabel(bar);
+  damageLink_->setObjectName(QStringLiteral("DamageLink"));
+  damageLink_->setTextFormat(Qt::RichText);
+  damageLink_->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+  damageLink_->setToolTip(QStringLiteral("Show where the file is damaged"));
+  connect(damageLink_, &QLabel::linkActivated, this, [this] { ShowDamage(); });
+  damageLink_->hide();
+  bar->addPermanentWidget(damageLink_);
   bar->addPermanentWidget(rowCountPane_);
   // The keyboard indicators, drawn as the platform draws an indicator that is
   // off: the lock states are not offered to programs here.
@@ -408,6 +418,10 @@ void CMainFrame::RunFirstFileSelection(const QString& path) {
 }
 
 void CMainFrame::ClearTreeAndGrid() {
+  deletedRows_.clear();
+  tableDamage_ = {};
+  tableDamageNotKept_ = 0;
+  UpdateDamageLink();
   treeView_->Control().DeleteAllItems();
   gridView_->Clear();
   rowCountPane_->clear();
@@ -433,6 +447,10 @@ void CMainFrame::OnFileOpen(const QString& path) {
   s.saveAllowed = false;
   s.progressHalted = false;
   treeView_->Control().DeleteAllItems();
+  deletedRows_.clear();
+  tableDamage_ = {};
+  tableDamageNotKept_ = 0;
+  UpdateDamageLink();
   treeSearch_->clear();
   gridView_->ClearAndHide();
   rowCountPane_->clear();
@@ -486,6 +504,9 @@ void CMainFrame::FitTreeWidth() {
 
 void CMainFrame::OnAnalysisEnded(const JobThread::Result& result) {
   FitTreeWidth();
+  tableDamage_ = {};
+  tableDamageNotKept_ = 0;
+  UpdateDamageLink();
   if (closeFileAtJobEnd_) {
     closeFileAtJobEnd_ = false;
     doc_.catalogue.Clear();
@@ -499,6 +520,7 @@ void CMainFrame::OnAnalysisEnded(const JobThread::Result& result) {
     analysisView_->EndProgress();
     prompts_.Inform(result.error, texts::kCaption);
   }
+  UpdateDamageLink();
   UpdateCommands();
 }
 
@@ -632,6 +654,9 @@ bool CMainFrame::OnTreeClick(ui::TreeHandle node, mendora::TreeHit hit) {
     case mendora::ClickShows::kTableRows:
       StartTableLoad(node);
       break;
+    case mendora::ClickShows::kDeletedRows:
+      ShowDeletedRows(node);
+      break;
   }
   UpdateCommands();
   return click.defaultHandling;
@@ -678,6 +703,79 @@ void CMainFrame::StartTableLoad(ui::TreeHandle node) {
   UpdateCommands();
 }
 
+void CMainFrame::ShowDeletedRows(ui::TreeHandle node) {
+  const mendora::NodeObject* object = doc_.nodes.Find(node);
+  if (!object) return;
+  const auto found = deletedRows_.find(object->tableId);
+  if (found == deletedRows_.end()) return;
+  splitter_->ShowView(kGridView);
+  gridView_->Table()->show();
+  if (node == currentNode_ && gridView_->Rows()) return;
+  // The rows were found already: nothing is counted, and a count running
+  // for another table ends.
+  EndGridFill();
+  currentNode_ = node;
+  std::u16string tableName;
+  for (const auto& t : doc_.catalogue.userTables) {
+    if (t.id == object->tableId) tableName = t.name;
+  }
+  gridView_->ShowTable(std::make_unique<mendora::TableRowSource>(doc_.file, doc_.catalogue,
+                                                                 object->tableId, found->second),
+                       std::move(tableName));
+  UpdateRowCount();
+  UpdateCommands();
+}
+
+void CMainFrame::OnDeletedRowsFound(int64_t tableId, const mendora::DeletedRowsIndex& deleted,
+                                    const mendora::DamageReport& damage) {
+  deletedRows_[tableId] = deleted;
+  for (const mendora::DamageEntry& e : damage.Entries()) tableDamage_.Add(e);
+  tableDamageNotKept_ += damage.NotKept();
+  UpdateDamageLink();
+  ui::TreeControl& tree = treeView_->Control();
+  const ui::TreeHandle node =
+      mendora::AddDeletedRowsNode(tree, doc_.nodes, tableId, deleted.Count());
+  // The new node is seen where the user is looking: under the table just read.
+  if (node != ui::kNoTreeItem) tree.Expand(tree.GetParentItem(node), ui::TreeExpand::kExpand);
+  deletedSearch_.reset();
+  UpdateRowCount();
+}
+
+std::vector<mendora::DamageEntry> CMainFrame::DamageEntries() const {
+  std::vector<mendora::DamageEntry> entries = doc_.catalogue.damage.entries;
+  entries.insert(entries.end(), tableDamage_.Entries().begin(), tableDamage_.Entries().end());
+  return entries;
+}
+
+void CMainFrame::UpdateDamageLink() {
+  const uint64_t count = doc_.catalogue.damage.entries.size() +
+                         doc_.catalogue.damage.entriesNotKept + tableDamage_.Entries().size() +
+                         tableDamage_.NotKept() + tableDamageNotKept_;
+  if (count == 0) {
+    damageLink_->hide();
+  } else {
+    damageLink_->setText(QStringLiteral("<a href=\"damage\">Damage (%1)</a>")
+                             .arg(QLocale().toString(static_cast<qulonglong>(count))));
+    damageLink_->show();
+  }
+  if (damageList_) {
+    damageList_->SetEntries(DamageEntries(), doc_.catalogue.damage.entriesNotKept +
+                                                 tableDamage_.NotKept() + tableDamageNotKept_);
+  }
+}
+
+void CMainFrame::ShowDamage() {
+  if (!damageList_) {
+    damageList_ = new DamageList(this);
+    damageList_->setAttribute(Qt::WA_DeleteOnClose);
+  }
+  damageList_->SetEntries(DamageEntries(), doc_.catalogue.damage.entriesNotKept +
+                                               tableDamage_.NotKept() + tableDamageNotKept_);
+  damageList_->show();
+  damageList_->raise();
+  damageList_->activateWindow();
+}
+
 void CMainFrame::StartPendingFill() {
   // A stopped count starts the next one when it has unwound.
   if (!pendingFill_ || gridFillThread_.IsSet()) return;
@@ -685,12 +783,20 @@ void CMainFrame::StartPendingFill() {
   params.tableId = *pendingFill_;
   params.progressTimerMs = settings_.timings.gridProgressMs;
   params.progress = settings_.gridFillProgress;
+  // Each table's deleted rows are looked for once per analysed file.
+  params.findDeletedRows = !deletedRows_.count(params.tableId);
+  deletedSearch_.reset();
+  if (params.findDeletedRows) deletedSearch_ = params.tableId;
   pendingFill_.reset();
   const int64_t tableId = params.tableId;
   GridFillTargets targets{
       treeView_->GridProgressTimer(), *progressBar_, doc_,
       [this, tableId](const std::vector<mendora::PageRowCount>& pages, bool complete) {
         OnPagesCounted(tableId, pages, complete);
+      },
+      [this, tableId](const mendora::DeletedRowsIndex& deleted,
+                      const mendora::DamageReport& damage) {
+        OnDeletedRowsFound(tableId, deleted, damage);
       }};
   gridFillThread_.Start([params, targets](JobThread& job) { RunGridFillJob(job, params, targets); },
                         [this](const JobThread::Result& result) { OnGridFillEnded(result); });
@@ -703,7 +809,9 @@ void CMainFrame::OnPagesCounted(int64_t tableId, const std::vector<mendora::Page
   rows->AddPages(pages);
   if (complete) {
     rows->SetComplete();
-    doc_.state.gridFillRunning = false;
+    // The search for deleted rows that follows is part of the fill: it can
+    // be stopped, and the save waits for it.
+    if (deletedSearch_ != tableId) doc_.state.gridFillRunning = false;
   }
   UpdateRowCount();
 }
@@ -725,7 +833,14 @@ void CMainFrame::UpdateRowCount() {
   const QString count = QLocale().toString(static_cast<qulonglong>(source.RowCount()));
   const QString rows =
       source.RowCount() == 1 ? QStringLiteral("1 row") : QStringLiteral("%1 rows").arg(count);
-  QString text = source.Complete() ? rows
+  if (source.ShowsDeletedRows()) {
+    rowCountPane_->setText(source.RowCount() == 1 ? QStringLiteral("1 deleted row")
+                                                  : QStringLiteral("%1 deleted rows").arg(count));
+    return;
+  }
+  QString text = source.Complete() && deletedSearch_ == source.TableId() && gridFillThread_.IsSet()
+                     ? rows + QStringLiteral("; looking for deleted rows…")
+                 : source.Complete() ? rows
                  : gridFillThread_.IsSet() || pendingFill_
                      ? rows + QStringLiteral(" so far")
                      : rows + QStringLiteral(" (count stopped)");
@@ -738,6 +853,13 @@ void CMainFrame::UpdateRowCount() {
                       "; %1 values with bytes outside their code page (shown as "
                       "\uFFFD)")
                       .arg(QLocale().toString(static_cast<qulonglong>(wrong)));
+  }
+  if (const auto found = deletedRows_.find(source.TableId());
+      source.Complete() && found != deletedRows_.end() && found->second.Count()) {
+    const uint64_t n = found->second.Count();
+    text += n == 1 ? QStringLiteral("; 1 deleted row")
+                   : QStringLiteral("; %1 deleted rows")
+                         .arg(QLocale().toString(static_cast<qulonglong>(n)));
   }
   rowCountPane_->setText(text);
 }
@@ -838,6 +960,9 @@ void CMainFrame::RunSave(const std::string& folder, std::vector<std::u16string> 
     timings.closeTimerMs = settings_.timings.saveCloseTimerMs;
     CFileSaving dialog(s, prompts_, timings, this);
     mendora::SaveRequest request{folder, s.saveAllObjects, std::move(checkedObjectNames), format};
+    // Each saved table's deleted rows go beside its data, in a script of
+    // their own that the batch files do not run.
+    request.includeDeletedRows = true;
     mendora::SaveJob job(doc_.file, doc_.catalogue, std::move(request), dialog.Display(),
                          dialog.Pacer());
     SaveJobWork work(job);

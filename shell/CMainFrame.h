@@ -18,6 +18,7 @@
 #include <QProgressBar>
 #include <QTextBrowser>
 #include <QTimer>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,6 +26,7 @@
 #include "browser/TableRowSource.h"
 #include "browser/TreeClick.h"
 #include "shell/CMendoraSqlDoc.h"
+#include "shell/DamageList.h"
 #include "shell/JobThread.h"
 #include "shell/ShellSettings.h"
 #include "ui/Prompts.h"
@@ -41,6 +43,7 @@ class CAlphaToolBar;
 namespace shell {
 
 class CLeftView;
+
 class CMdf_Repair;
 class CMendoraSqlView;
 
@@ -111,6 +114,12 @@ class CMainFrame final : public QMainWindow {
   // A table node's label was clicked: its rows, unless they show already or
   // a grid fill runs.
   void StartTableLoad(ui::TreeHandle node);
+  // A table's "Deleted rows (n)" node was clicked: those rows in the grid,
+  // `_found_at` and `_why` leading.
+  void ShowDeletedRows(ui::TreeHandle node);
+  // What reading each table found besides its live rows, by table id: the
+  // tables whose rows have been shown since the file was analysed.
+  const std::map<int64_t, mendora::DeletedRowsIndex>& DeletedRows() const { return deletedRows_; }
   // The node whose content the right pane shows (a table, key or module).
   ui::TreeHandle CurrentNode() const { return currentNode_; }
 
@@ -128,6 +137,14 @@ class CMainFrame final : public QMainWindow {
   QLabel* MessagePane() const { return messagePane_; }
   // The shown table's row count in the status bar.
   QLabel* RowCountPane() const { return rowCountPane_; }
+  // "Damage (n)" in the status bar, a link that opens the Damage list.
+  QLabel* DamageLink() const { return damageLink_; }
+  // The Damage list, opened (or brought forward) with what is known now.
+  void ShowDamage();
+  DamageList* DamageWindow() const { return damageList_; }
+  // What the window knows of the file's damage: the catalogue recovery's,
+  // then each table's whose rows were read, in that order.
+  std::vector<mendora::DamageEntry> DamageEntries() const;
   QTimer& OpenTimer() { return openTimer_; }
   JobThread& AnalysisThread() { return analysisThread_; }
   JobThread& StartupAnalysisThread() { return startupAnalysisThread_; }
@@ -165,6 +182,10 @@ class CMainFrame final : public QMainWindow {
   void OnPagesCounted(int64_t tableId, const std::vector<mendora::PageRowCount>& pages,
                       bool complete);
   void UpdateRowCount();
+  void OnDeletedRowsFound(int64_t tableId, const mendora::DeletedRowsIndex& deleted,
+                          const mendora::DamageReport& damage);
+  // The status bar's link to the Damage list, shown while there is damage.
+  void UpdateDamageLink();
   // A preview replaces the shown table: its count ends without a question.
   void EndGridFill();
   void ShowWelcome();
@@ -193,6 +214,10 @@ class CMainFrame final : public QMainWindow {
   CMdf_Repair* analysisView_ = nullptr;
   QLabel* messagePane_ = nullptr;
   QLabel* rowCountPane_ = nullptr;
+  QLabel* damageLink_ = nullptr;
+  QPointer<DamageList> damageList_;
+  mendora::DamageReport tableDamage_;
+  uint64_t tableDamageNotKept_ = 0;
   QProgressBar* progressBar_ = nullptr;
   QTimer openTimer_;
   QTimer commandTimer_;
@@ -205,6 +230,9 @@ class CMainFrame final : public QMainWindow {
   ui::TreeHandle currentNode_ = ui::kNoTreeItem;
   // The table whose count starts when the running one has unwound.
   std::optional<int64_t> pendingFill_;
+  std::map<int64_t, mendora::DeletedRowsIndex> deletedRows_;
+  // The table whose count is followed by the search for its deleted rows.
+  std::optional<int64_t> deletedSearch_;
   QPointer<QTextBrowser> helpWindow_;
 };
 

@@ -37,6 +37,12 @@ void RunGridFillJob(JobThread& job, const GridFillParams& params, const GridFill
     return true;
   });
   flush(true);
+  if (params.findDeletedRows && reader.CanRead()) {
+    mendora::DamageReport damage;
+    const mendora::DeletedRowsIndex deleted = mendora::IndexDeletedRows(
+        targets.doc.file, targets.doc.catalogue, params.tableId, job.Job(), &damage);
+    job.OnWindowThread([&] { targets.onDeletedRows(deleted, damage); });
+  }
   job.OnWindowThread([&] {
     targets.progressTimer.stop();
     targets.progressBar.setValue(100);

@@ -137,4 +137,84 @@ TEST(TableRowSource, EveryTableOfEveryRealFile) {
   }
 }
 
+// The deleted rows as a whole read gives them: `_found_at`, `_why`, the values.
+Rows ReadDeleted(const DataFile& file, const Catalogue& catalogue, int64_t table) {
+  Rows rows;
+  NullJobControl job;
+  DeletedRowReader(file, catalogue, table).Read(job, nullptr, [&](const RecoveredRow& row) {
+    std::vector<std::string> texts = {FoundAtText(row.at), DeletedWhyText(row.why)};
+    for (const std::string& t : Texts(row.values)) texts.push_back(t);
+    rows.push_back(std::move(texts));
+    return true;
+  });
+  return rows;
+}
+
+void ExpectSameDeletedRows(const DataFile& file, const Catalogue& catalogue, int64_t table,
+                           const std::string& what) {
+  NullJobControl job;
+  const Rows expected = ReadDeleted(file, catalogue, table);
+  const DeletedRowsIndex index = IndexDeletedRows(file, catalogue, table, job);
+  ASSERT_EQ(index.Count(), expected.size()) << what;
+  TableRowSource source(file, catalogue, table, index);
+  EXPECT_TRUE(source.ShowsDeletedRows() && source.Complete());
+  ASSERT_EQ(source.Columns().size(), TableReader(file, catalogue, table).Columns().size() + 2);
+  EXPECT_EQ(source.Columns()[0].name, kFoundAtColumn);
+  EXPECT_EQ(source.Columns()[1].name, kWhyColumn);
+  ExpectSameRows(source, expected, what + " (deleted)");
+}
+
+TEST(TableRowSource, DeletedRowsOfAGhostARemovedSlotAndFreedPagesByRowNumber) {
+  TempFile path;
+  CatalogueBuilder builder(655, u"rows");
+  TableOptions options;
+  options.rowsPerPage = 4;
+  auto rows = [](const std::string& prefix, int count) {
+    std::vector<Row> out;
+    for (int i = 0; i < count; ++i) {
+      out.push_back({IntValue(i), VarCharValue(prefix + std::to_string(i))});
+    }
+    return out;
+  };
+  const int32_t kept = builder.AddTable(
+      u"Kept", {IntColumn(u"Id", true), VarCharColumn(u"Name", 20)}, rows("kept ", 12), options);
+  const int32_t gone = builder.AddTable(
+      u"Gone", {IntColumn(u"Id", true), VarCharColumn(u"Name", 20)}, rows("gone ", 9), options);
+  MdfBuilder mdf = builder.Build();
+  // Kept: slot 1 of its first page a ghost, slot 2 of its second removed.
+  const BuiltTable& k = builder.Table(kept);
+  auto page = mdf.Page(k.dataPages[0]).Build();
+  const uint16_t ghostAt = static_cast<uint16_t>(LoadU16(page, 8190 - 2));
+  mdf.Page(k.dataPages[0]).Poke(ghostAt, U8(0x3C));
+  mdf.Page(k.dataPages[1]).Poke(8190 - 4, U16(0));
+  // Gone was truncated: its pages are free.
+  for (uint32_t p : builder.Table(gone).dataPages) CatalogueBuilder::SetAllocated(mdf, p, false);
+  mdf.WriteTo(path.path());
+
+  DataFile file;
+  ASSERT_TRUE(file.Open(path.path()) && file.DetectVersion());
+  Catalogue catalogue;
+  NullJobControl job;
+  RunAnalysis(file, catalogue, job);
+  NullJobControl count;
+  EXPECT_EQ(IndexDeletedRows(file, catalogue, kept, count).Count(), 2u);
+  EXPECT_EQ(IndexDeletedRows(file, catalogue, gone, count).Count(), 9u);
+  ExpectSameDeletedRows(file, catalogue, kept, "Kept");
+  ExpectSameDeletedRows(file, catalogue, gone, "Gone");
+}
+
+TEST(TableRowSource, DeletedRowsOfEveryTableOfEveryRealFile) {
+  for (const std::string& name : RealMdfFiles()) {
+    DataFile file;
+    if (!file.Open(RealMdf(name)) || !file.DetectVersion()) continue;  // refused versions
+    Catalogue catalogue;
+    NullJobControl job;
+    RunAnalysis(file, catalogue, job);
+    for (const auto& t : catalogue.userTables) {
+      if (!TableReader(file, catalogue, t.id).CanRead()) continue;
+      ExpectSameDeletedRows(file, catalogue, t.id, name + " " + ToUtf8(t.name));
+    }
+  }
+}
+
 }  // namespace

@@ -121,6 +121,52 @@ TEST_P(CatalogueRecovery, AnObjectRowSeenOnTwoPagesIsTakenOnce) {
   EXPECT_EQ(f.c.userTables[0].name, u"Orders");
 }
 
+TEST_P(CatalogueRecovery, SystemRecordsThatCannotBeReadAreDamageWithTheirPlace) {
+  CatalogueBuilder cat(V(), u"db");
+  const int32_t t = cat.AddTable(u"Orders", {IntColumn(u"id")});
+  for (int i = 0; i < 4; ++i) cat.AddObject(u"DF_" + Repeat(u'a', i + 1), "D ", t);
+  MdfBuilder mdf = cat.Build();
+  {
+    AnalysedFile healthy(mdf);
+    EXPECT_TRUE(healthy.c.damage.entries.empty());
+  }
+  const uint32_t page = cat.SystemPages(ObjectsTable(V()))[0];
+  const ByteVec bytes = [&] {
+    auto built = mdf.Page(page).Build();
+    return ByteVec(built.begin(), built.end());
+  }();
+  // Slot 1 names an offset inside the page header; the record of slot 2
+  // says its last variable column ends past the page.
+  mdf.Page(page).Poke(8190 - 2, U16(40));
+  const uint16_t at = LoadU16(bytes, 8190 - 4);
+  const uint16_t fixedEnd = LoadU16(bytes, at + 2u);
+  const uint16_t columns = LoadU16(bytes, at + fixedEnd);
+  const size_t varCountAt = at + fixedEnd + 2u + (columns + 7u) / 8u;
+  const uint16_t vars = LoadU16(bytes, varCountAt);
+  ASSERT_GT(vars, 0);
+  mdf.Page(page).Poke(varCountAt + 2u * vars, U16(8100));
+
+  AnalysedFile f(mdf);
+  ASSERT_EQ(f.c.damage.entries.size(), 2u);
+  const std::string table = Is2000(V()) ? "sysobjects" : "sysschobjs";
+  const DamageEntry& slot = f.c.damage.entries[0];
+  EXPECT_EQ(slot.page, page);
+  EXPECT_EQ(slot.slot, std::optional<uint16_t>(1));
+  EXPECT_EQ(slot.reason, table + ": slot names offset 40, outside the page body");
+  const DamageEntry& record = f.c.damage.entries[1];
+  EXPECT_EQ(record.page, page);
+  EXPECT_EQ(record.slot, std::optional<uint16_t>(2));
+  EXPECT_EQ(record.offset, std::optional<uint32_t>(at));
+  EXPECT_EQ(record.reason, table + ": record past its end on the page");
+  EXPECT_TRUE(f.c.damage.Any());
+  // The table itself is still found, and the damage is said in words.
+  EXPECT_EQ(f.c.userTables.size(), 1u);
+  const auto warnings = DamageWarnings(f.c);
+  EXPECT_NE(std::find(warnings.begin(), warnings.end(),
+                      "2 records of the system tables could not be read (skipped)"),
+            warnings.end());
+}
+
 TEST_P(CatalogueRecovery, OnlyColumnsOfUserTablesAreKept) {
   CatalogueBuilder cat(V(), u"db");
   int32_t t = cat.AddTable(u"Orders", {IntColumn(u"id"), IntColumn(u"qty")});

@@ -17,6 +17,7 @@
 #include "engine/Utf16.h"
 #include "engine/ValueDecoder.h"
 #include "tests/engine/AnalysedFile.h"
+#include "tests/engine/RecordBytes.h"
 #include "tests/support/CatalogueBuilder.h"
 
 using namespace mdftest;
@@ -404,6 +405,100 @@ TEST(RowCandidateValues, EachTypeTakesOnlyWhatItsColumnCanHold) {
     mendora::DecodeValue(c.stored, c.column, v);
     EXPECT_EQ(mendora::StoredValueFits(c.column, c.stored, c.offRow, v), c.fits) << c.what;
   }
+}
+
+// A record written by hand: status with a NULL bitmap and variable columns,
+// the fixed bytes, `count` columns with `nulls` set in the bitmap, and the
+// variable values.
+ByteVec RecordOf(const ByteVec& fixed, uint16_t count, uint32_t nulls,
+                 const std::vector<std::string>& vars) {
+  ByteVec r =
+      Concat({U8(0x30), U8(0), U16(static_cast<uint16_t>(4 + fixed.size())), fixed, U16(count)});
+  for (size_t b = 0; b < (count + 7u) / 8u; ++b) r.push_back(std::byte((nulls >> (8 * b)) & 0xFF));
+  r = Concat({r, U16(static_cast<uint16_t>(vars.size()))});
+  size_t end = r.size() + 2 * vars.size();
+  for (const auto& v : vars) {
+    end += v.size();
+    r = Concat({r, U16(static_cast<uint16_t>(end))});
+  }
+  for (const auto& v : vars) r = Concat({r, Ascii(v)});
+  return r;
+}
+
+// A table altered after its rows were written: T(Id int NOT NULL, Name
+// varchar(20), Added int) with a dropped int between Id and Added, whose
+// place the layout keeps unnamed. Records of each shape the table had are
+// rows, read with the columns they lack as NULL; no other shape is.
+TEST(RowCandidateShapes, RecordsOfATablesOlderShapesAreRowsAndNoOtherShapeIs) {
+  mendora::_SYSCOLUMNS id, name, added;
+  id.xtype = 56, id.length = 4, id.status = 0x01, id.colid = 1;
+  name.xtype = 167, name.length = 20, name.colid = 2;
+  added.xtype = 56, added.length = 4, added.colid = 3;
+  const std::vector<mendora::_SYSCOLUMNS> columns = {id, name, added};
+  using Kind = mendora::ColumnPlace::Kind;
+  mendora::ColumnLayout layout;
+  layout.columns = {
+      {Kind::Fixed, 4, 4, 0, 0, 1}, {Kind::Variable, 0, 0, 0, 0, 2}, {Kind::Fixed, 12, 4, 0, 0, 4}};
+  layout.unnamed = {{Kind::Fixed, 8, 4, 0, 0, 3}};  // the dropped int
+  const mendora::RowShape shape = mendora::ShapeOf(layout, columns);
+  EXPECT_EQ(shape.fixedEnd, 16);
+
+  struct Case {
+    const char* what;
+    ByteVec record;
+    bool row;
+    std::string cut;  // Id|Name|Added of a row
+  };
+  const Case cases[] = {
+      {"today's shape", RecordOf(Concat({U32(7), U32(99), U32(5)}), 4, 0, {"ann"}), true,
+       "7|ann|5"},
+      {"before Added: 3 columns, the dropped int kept",
+       RecordOf(Concat({U32(8), U32(99)}), 3, 0, {"bob"}), true, "8|bob|NULL"},
+      {"before the dropped int: 2 columns", RecordOf(U32(9), 2, 0, {"cy"}), true, "9|cy|NULL"},
+      {"3 columns with today's fixed part", RecordOf(Concat({U32(8), U32(0), U32(5)}), 3, 0, {"x"}),
+       false, ""},
+      {"4 columns without Added's bytes", RecordOf(Concat({U32(8), U32(0)}), 4, 0, {"x"}), false,
+       ""},
+      {"5 columns", RecordOf(Concat({U32(8), U32(0), U32(5)}), 5, 0, {"x"}), false, ""},
+      {"Id marked NULL", RecordOf(Concat({U32(8), U32(0), U32(5)}), 4, 1, {"x"}), false, ""},
+      {"two variable columns", RecordOf(Concat({U32(8), U32(0), U32(5)}), 4, 0, {"x", "y"}), false,
+       ""},
+  };
+  for (const auto& c : cases) {
+    const auto page = recordtest::PageWith(c.record, 96, 96 + c.record.size());
+    mendora::Record record;
+    const bool row = mendora::ParseRowCandidate(page, 96, shape, record);
+    EXPECT_EQ(row, c.row) << c.what;
+    if (!row || !c.row) continue;
+    std::vector<mendora::CellValue> cells;
+    ASSERT_TRUE(mendora::CutRowInto(record, layout, cells)) << c.what;
+    std::vector<std::string> texts;
+    for (size_t i = 0; i < cells.size(); ++i) {
+      mendora::Value v;
+      if (!cells[i].isNull) mendora::DecodeValue(cells[i].Value(), columns[i], v);
+      texts.push_back(v.IsNull() ? "NULL"
+                      : i == 1   ? mendora::ToUtf8(v.text)
+                                 : std::to_string(v.integer));
+    }
+    EXPECT_EQ(texts[0] + "|" + texts[1] + "|" + texts[2], c.cut) << c.what;
+  }
+
+  // A column added NOT NULL (the server rewrote every row for it) leaves no
+  // older shape; nor does a dropped column at the end of the fixed part
+  // whose length the file does not say.
+  std::vector<mendora::_SYSCOLUMNS> notNull = columns;
+  notNull[2].status = 0x01;
+  const auto strict = mendora::ShapeOf(layout, notNull);
+  const ByteVec older = RecordOf(Concat({U32(8), U32(99)}), 3, 0, {"bob"});
+  mendora::Record record;
+  EXPECT_FALSE(mendora::ParseRowCandidate(recordtest::PageWith(older, 96, 96 + older.size()), 96,
+                                          strict, record));
+  mendora::ColumnLayout unknown = layout;
+  unknown.unnamed = {{Kind::Fixed, 16, 0, 0, 0, 5}};
+  const auto unsure = mendora::ShapeOf(unknown, columns);
+  const ByteVec full = RecordOf(Concat({U32(7), U32(0), U32(5), U32(1)}), 5, 0, {"ann"});
+  EXPECT_FALSE(mendora::ParseRowCandidate(recordtest::PageWith(full, 96, 96 + full.size()), 96,
+                                          unsure, record));
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, DeletedRowReaderTest, ::testing::Values(539, 611, 655),

@@ -14,6 +14,7 @@
 #include <QTextBrowser>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeWidget>
 #include <fstream>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -27,6 +28,7 @@
 #include "shell/CMainFrame.h"
 #include "shell/CMdf_Repair.h"
 #include "shell/CMendoraSqlView.h"
+#include "shell/DamageList.h"
 #include "shell/ProgramFiles.h"
 #include "shell/QtText.h"
 #include "shell/TableRowModel.h"
@@ -175,6 +177,8 @@ class CMainFrameTest : public QObject {
   void unsupportedFileLeavesTheProductRoot();
   void refusedFileKeepsTheShownDatabase();
   void damagedFileSaysSoInTheStatusBar();
+  void damageListOpensFromTheStatusBar();
+  void deletedRowsShowUnderTheirTableAndAreSaved();
   void openCancelledLeavesEverythingAsItWas();
   void stopAnsweredNoFinishesTheAnalysis();
   void stopAnsweredYesLeavesAnEmptyTreeAndClosesTheFile();
@@ -458,6 +462,131 @@ void CMainFrameTest::damagedFileSaysSoInTheStatusBar() {
   auto* pane = w.frame->findChild<QLabel*>(QStringLiteral("MessagePane"));
   QVERIFY(pane);
   QTRY_VERIFY(pane->text().startsWith(QStringLiteral("The file is damaged: ")));
+}
+
+void CMainFrameTest::damageListOpensFromTheStatusBar() {
+  // pubs with one slot of its object table's first page pointing into the
+  // page header: the recovery skips that record and says where.
+  std::ifstream in(qttest::RealFile("v611-pubs.mdf").toStdString(), std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  size_t damagedPage = 0;
+  for (size_t p = 0; p < bytes.size() / 8192 && !damagedPage; ++p) {
+    const char* h = bytes.data() + p * 8192;
+    if (h[1] == 1 && h[24] == 34 && h[25] == 0 && h[26] == 0 && h[27] == 0 && h[22] > 2) {
+      damagedPage = p;
+    }
+  }
+  QVERIFY(damagedPage);
+  bytes[damagedPage * 8192 + 8190 - 2] = 50;  // slot 1
+  bytes[damagedPage * 8192 + 8190 - 1] = 0;
+  mdftest::TempFile damaged;
+  std::ofstream(damaged.path(), std::ios::binary) << bytes;
+  Window w;
+  QVERIFY(w.frame->DamageLink()->isHidden());
+  w.Open(QString::fromStdString(damaged.path()));
+  QTRY_VERIFY_WITH_TIMEOUT(w.Idle(), kAnalysisTimeoutMs);
+  QTRY_VERIFY(w.frame->DamageLink()->isVisible());
+  QCOMPARE(w.frame->DamageLink()->text(), QStringLiteral("<a href=\"damage\">Damage (1)</a>"));
+  emit w.frame->DamageLink()->linkActivated(QStringLiteral("damage"));
+  shell::DamageList* list = w.frame->DamageWindow();
+  QVERIFY(list && list->isVisible());
+  QCOMPARE(list->windowTitle(), QStringLiteral("Damage"));
+  QCOMPARE(list->List()->topLevelItemCount(), 1);
+  const QTreeWidgetItem* entry = list->List()->topLevelItem(0);
+  QCOMPARE(entry->text(0), QStringLiteral("1"));
+  QCOMPARE(entry->text(1), QString::number(damagedPage));
+  QCOMPARE(entry->text(2), QStringLiteral("1"));
+  QCOMPARE(entry->text(3), QStringLiteral("50"));
+  QCOMPARE(entry->text(4),
+           QStringLiteral("sysschobjs: slot names offset 50, outside the page body"));
+}
+
+void CMainFrameTest::deletedRowsShowUnderTheirTableAndAreSaved() {
+  // People(Id, Name): slot 1 of its first page a ghost, slot 2 of its
+  // second page removed; Other has nothing deleted.
+  mdftest::CatalogueBuilder builder(655, u"Deleted");
+  mdftest::TableOptions options;
+  options.rowsPerPage = 4;
+  std::vector<mdftest::Row> rows;
+  for (int i = 0; i < 10; ++i) {
+    rows.push_back({mdftest::IntValue(i), mdftest::VarCharValue("person " + std::to_string(i))});
+  }
+  const int32_t people = builder.AddTable(
+      u"People", {mdftest::IntColumn(u"Id", true), mdftest::VarCharColumn(u"Name", 20)}, rows,
+      options);
+  builder.AddTable(u"Other", {mdftest::IntColumn(u"Id", true)}, {{mdftest::IntValue(1)}});
+  mdftest::MdfBuilder mdf = builder.Build();
+  const mdftest::BuiltTable& b = builder.Table(people);
+  auto first = mdf.Page(b.dataPages[0]).Build();
+  const auto ghostAt = static_cast<uint16_t>(mendora::LoadU16(first, 8190 - 2));
+  mdf.Page(b.dataPages[0]).Poke(ghostAt, mdftest::U8(0x3C));
+  mdf.Page(b.dataPages[1]).Poke(8190 - 4, mdftest::U16(0));
+  mdftest::TempFile path;
+  mdf.WriteTo(path.path());
+
+  QTemporaryDir destination;
+  Window w;
+  w.folder = destination.path();
+  w.Open(QString::fromStdString(path.path()));
+  QTRY_VERIFY_WITH_TIMEOUT(w.Idle(), kAnalysisTimeoutMs);
+  ui::TreeControl& tree = w.Tree();
+  const ui::TreeHandle tables = ChildStartingWith(tree, tree.GetRootItem(), "Tables(");
+  const ui::TreeHandle peopleNode = ChildStartingWith(tree, tables, "People(");
+  const ui::TreeHandle otherNode = ChildStartingWith(tree, tables, "Other(");
+  QVERIFY(peopleNode != ui::kNoTreeItem && otherNode != ui::kNoTreeItem);
+
+  // Reading a table counts its deleted rows: the node shows when there are some.
+  w.frame->OnTreeClick(otherNode, mendora::TreeHit::kLabel);
+  QTRY_VERIFY(!w.frame->GridFillThread().IsSet() && !w.doc.state.gridFillRunning);
+  QVERIFY(w.frame->DeletedRows().count(w.doc.nodes.Find(otherNode)->objectId));
+  QCOMPARE(ChildStartingWith(tree, otherNode, "Deleted rows"), ui::kNoTreeItem);
+  w.frame->OnTreeClick(peopleNode, mendora::TreeHit::kLabel);
+  QTRY_VERIFY(!w.frame->GridFillThread().IsSet() && !w.doc.state.gridFillRunning);
+  QCOMPARE(w.frame->GridView()->Rows()->rowCount(), 8);
+  QCOMPARE(w.frame->RowCountPane()->text(), QStringLiteral("8 rows; 2 deleted rows"));
+  const ui::TreeHandle deletedNode = Child(tree, peopleNode, QStringLiteral("Deleted rows (2)"));
+  QVERIFY(deletedNode != ui::kNoTreeItem);
+  QVERIFY(tree.IsExpanded(peopleNode));
+  QCOMPARE(tree.GetChildItems(peopleNode).back(), deletedNode);
+  QCOMPARE(tree.GetStateImage(deletedNode), ui::kNoCheckBox);
+
+  // Its rows in the grid, where they were found and why leading.
+  w.frame->OnTreeClick(deletedNode, mendora::TreeHit::kLabel);
+  shell::TableRowModel* model = w.frame->GridView()->Rows();
+  QVERIFY(model && model->Source().ShowsDeletedRows());
+  QVERIFY(!w.frame->GridFillThread().IsSet());
+  QCOMPARE(model->columnCount(), 4);
+  QCOMPARE(model->headerData(0, Qt::Horizontal).toString(), QStringLiteral("_found_at"));
+  QCOMPARE(model->headerData(1, Qt::Horizontal).toString(), QStringLiteral("_why"));
+  QCOMPARE(model->rowCount(), 2);
+  auto cell = [&](int r, int c) { return model->data(model->index(r, c)).toString(); };
+  QCOMPARE(cell(0, 0), QStringLiteral("1:%1/1").arg(b.dataPages[0]));
+  QCOMPARE(cell(0, 1), QStringLiteral("ghost"));
+  QCOMPARE(cell(0, 2), QStringLiteral("1"));
+  QCOMPARE(cell(0, 3), QStringLiteral("person 1"));
+  QVERIFY(cell(1, 0).startsWith(QStringLiteral("1:%1@+").arg(b.dataPages[1])));
+  QCOMPARE(cell(1, 1), QStringLiteral("unreferenced"));
+  QCOMPARE(cell(1, 3), QStringLiteral("person 6"));
+  QCOMPARE(w.frame->RowCountPane()->text(), QStringLiteral("2 deleted rows"));
+
+  // The save writes them beside the table's data, in a script no batch file runs.
+  w.CheckEverything();
+  QString used;
+  qttest::WhenModal<shell::CFileSaving>(
+      [&](shell::CFileSaving*) { used = QString::fromStdString(w.doc.state.DestinationFolder()); });
+  w.Commands().saveTool->trigger();
+  QVERIFY(w.prompts.Texts().back().starts_with("Saving Completed Successfully."));
+  QFile script(used + "Tables_Data/People_Deleted.sql");
+  QVERIFY(script.open(QIODevice::ReadOnly));
+  const QString text = QString::fromLatin1(script.readAll());
+  QCOMPARE(text.count(QStringLiteral("Insert into [People] Values(")), 2);
+  QVERIFY(text.contains(QStringLiteral("1,'person 1')")));
+  QVERIFY(!QFileInfo::exists(used + "Tables_Data/Other_Deleted.sql"));
+  for (const QString& batch : {QStringLiteral("Tables_Data.bat"), QStringLiteral("Import.bat")}) {
+    QFile bat(used + batch);
+    QVERIFY(bat.open(QIODevice::ReadOnly));
+    QVERIFY(!bat.readAll().contains("_Deleted"));
+  }
 }
 
 void CMainFrameTest::openCancelledLeavesEverythingAsItWas() {
