@@ -1268,9 +1268,10 @@ std::function<void(std::map<uint32_t, std::vector<ByteVec>>&)> MoveTableRows(
       uint32_t iam = 0;
       for (int i = 3; i >= 0; --i) iam = (iam << 8) | std::to_integer<uint32_t>(row[39 + i]);
       if (iam != t.iamPage) continue;
+      if (split.chainFromPrimary) continue;  // both stay in the primary file
       const ByteVec file = U16(split.fileId);
       std::copy(file.begin(), file.end(), row.begin() + 31);
-      if (!split.chainFromPrimary) std::copy(file.begin(), file.end(), row.begin() + 43);
+      std::copy(file.begin(), file.end(), row.begin() + 43);
     }
   };
 }
@@ -1289,7 +1290,7 @@ MdfBuilder SplitOffSecondaryFile(const CatalogueBuilder& builder, MdfBuilder& pr
   secondary.SetPage(iam);
   if (split.chainFromPrimary) {
     PageBuilder head =
-        IamPageFor(t.iamPage, iam.Header().objectId, iam.Header().indexId, 0, {}, {});
+        IamPageFor(t.iamPage, iam.Header().objectId, iam.Header().indexId, 0, {t.firstPage}, {});
     head.Header().nextPage = t.iamPage;
     head.Header().nextFile = split.fileId;
     primary.SetPage(head);
@@ -1298,8 +1299,16 @@ MdfBuilder SplitOffSecondaryFile(const CatalogueBuilder& builder, MdfBuilder& pr
   }
   for (uint32_t n : t.dataPages) {
     PageBuilder page = primary.Page(n);
+    const bool stays = split.chainFromPrimary && n == t.firstPage;
     if (page.Header().nextPage) page.Header().nextFile = split.fileId;
-    if (page.Header().prevPage) page.Header().prevFile = split.fileId;
+    if (page.Header().prevPage) {
+      const bool prevStays = split.chainFromPrimary && page.Header().prevPage == t.firstPage;
+      page.Header().prevFile = prevStays ? 1 : split.fileId;
+    }
+    if (stays) {
+      primary.SetPage(page);
+      continue;
+    }
     secondary.SetPage(page);
     primary.SetPage(PageBuilder(n));
   }

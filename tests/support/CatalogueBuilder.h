@@ -209,9 +209,10 @@ struct SecondaryFileSplit {
   uint16_t filegroup = 2;
   std::u16string logicalName = u"Second";
   std::array<std::byte, 16> bindingId{std::byte{0x8e}, std::byte{0x2d}, std::byte{0x6a}};
-  // The unit's first IAM page stays in the primary file, at the same page
-  // number, mapping nothing there; its next-page link leads to the table's
-  // IAM page in the secondary file, which maps the table's pages.
+  // The table's first data page and the unit's first IAM page stay in the
+  // primary file, where that IAM page maps only that data page; its
+  // next-page link leads to the table's IAM page in the secondary file,
+  // which maps the other pages (MoveTableRows then changes nothing).
   bool chainFromPrimary = false;
 };
 std::function<void(std::map<uint32_t, std::vector<ByteVec>>&)> MoveTableRows(
