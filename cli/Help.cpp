@@ -28,6 +28,8 @@ constexpr CommandHelp kCommands[] = {
      "FILE TABLE [--format tsv|csv|json] [--limit N] [--code-page N] [--deleted | --all] "
      "[--damage]",
      "Every row of one table (its name, or schema.name), streamed as it is read.\n"
+     "A table whose rows are not read (compressed, sparse, memory-optimized,\n"
+     "FILESTREAM, or in a data file not found) exits 1 with the reason.\n"
      "  --format tsv|csv|json  tab-separated (the default; NULL is \\N), CSV as\n"
      "                         RFC 4180, or JSON Lines\n"
      "  --limit N              at most N rows\n"

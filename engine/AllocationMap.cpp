@@ -30,6 +30,20 @@ uint64_t SingleKey(const IamPage& iam, size_t i) {
   return iam.singlePages[i] == 0 ? 0 : PageKey(iam.singlePages[i], iam.singleFiles[i]);
 }
 
+// Notes the first page of the walk that lies in a data file not found.
+void NoteIfMissing(const DataFile& file, uint64_t key, AllocationWalk& walk) {
+  if (key != 0 && walk.missingFilePage == 0 && !file.HasFile(FileIdOf(key))) {
+    walk.missingFilePage = key;
+  }
+}
+
+bool AnyExtent(const IamPage& iam) {
+  for (std::byte b : iam.extentBitmap) {
+    if (b != std::byte{0}) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 AllocationWalk WalkIAM(const DataFile& file, uint64_t iamPage, JobControl* job,
@@ -71,10 +85,15 @@ AllocationWalk WalkIAM(const DataFile& file, uint64_t iamPage, JobControl* job,
         if (iam.singlePages[i] != 0) walk.entries.push_back({SingleKey(iam, i), false});
       }
     }
-    if (!slots.empty()) AppendExtents(iam, file, walk.entries);
+    for (size_t i = 0; i < kIamSingleSlots; ++i) NoteIfMissing(file, SingleKey(iam, i), walk);
+    if (!slots.empty()) {
+      AppendExtents(iam, file, walk.entries);
+      if (AnyExtent(iam)) NoteIfMissing(file, PageKey(iam.startPage, iam.startFile), walk);
+    }
     current = PageKey(header.nextPage, header.nextFile);
     first = false;
   }
+  NoteIfMissing(file, current, walk);
   return walk;
 }
 

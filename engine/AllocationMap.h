@@ -22,6 +22,11 @@ struct AllocationEntry {
 struct AllocationWalk {
   std::vector<AllocationEntry> entries;
   uint32_t iamObjectId = 0;  // header object id of the first IAM page
+  // The first page the object's allocation names in a data file that was
+  // not found beside the primary file (the chain's next IAM page, a single
+  // page, or an interval whose extents are listed); 0 when none. The
+  // entries then hold only what the files found give.
+  uint64_t missingFilePage = 0;
 };
 
 // The allocation list of the object whose first IAM page is `iamPage`: the
@@ -31,7 +36,8 @@ struct AllocationWalk {
 // A first page whose previous-page field is set is not the head of a chain and
 // contributes nothing. A page seen before ends the chain. When the object's
 // first single-page slot is empty and `chainFallbackFrom` is not 0, the list
-// is the next-page chain from that page instead.
+// is the next-page chain from that page instead. A chain that goes on into a
+// data file that was not found ends there, and says so (missingFilePage).
 AllocationWalk WalkIAM(const DataFile& file, uint64_t iamPage, JobControl* job = nullptr,
                        uint64_t chainFallbackFrom = 0);
 

@@ -16,6 +16,9 @@ struct _SYSOBJECTS {
   int64_t parentId = 0;  // the table of a trigger, key or constraint
   std::u16string type;   // two characters as stored: "U ", "P ", "PK", ...
   int32_t schemaId = 0;  // 2000: the owner's user id; 2005/2008: the schema id
+  // 2014 on (sysschobjs status2 bit 0x08): a memory-optimized table, whose
+  // rows live in the memory-optimized filegroup's files, not in data pages.
+  bool memoryOptimized = false;
 };
 
 // The object types whose text is a module: procedures, extended procedures,
@@ -41,6 +44,11 @@ struct _SYSCOLUMNS {
   // bytes are read in (the collation's, unless the user chose another).
   uint32_t collationId = 0;
   uint16_t codePage = 1252;
+  // 2008 on, from the whole syscolpars status: a sparse column (0x1000000),
+  // the table's column set (0x2000000), a FILESTREAM column (0x20).
+  bool sparse = false;
+  bool columnSet = false;
+  bool filestream = false;
 };
 
 // Allocation unit types of 2005/2008 files.

@@ -13,7 +13,7 @@ namespace mendora {
 
 void AddCatalogueDamage(const DataFile& file, const Catalogue& catalogue, DamageReport& report,
                         JobControl& job) {
-  const uint64_t count = file.PageCount();
+  const uint64_t count = file.PageCount();  // of the primary file
   PfsPage pfs;
   std::array<std::byte, kPageHeaderSize> header{};
   for (uint64_t p = 0; p < count; ++p) {
@@ -34,13 +34,21 @@ void AddCatalogueDamage(const DataFile& file, const Catalogue& catalogue, Damage
   }
   for (const auto& r : catalogue.indexRows) {
     const std::string table = ToUtf8(ObjectName(catalogue, r.tableId));
-    if (r.firstPage != 0 && r.firstPage >= count) {
-      report.Add(r.firstPage, std::nullopt, std::nullopt,
-                 "first page of " + table + " past the end of the file");
+    // A reference into a data file that was not found is that file's
+    // absence, which the table's own entry names, not a file cut short.
+    const auto pastEnd = [&](uint32_t page, uint32_t fileId) {
+      const auto id = static_cast<uint16_t>(fileId);
+      return page != 0 && file.HasFile(id) && page >= file.PageCountOf(id);
+    };
+    if (pastEnd(r.firstPage, r.firstFile)) {
+      report.Add(DamageEntry{static_cast<uint16_t>(r.firstFile == 0 ? 1 : r.firstFile), r.firstPage,
+                             std::nullopt, std::nullopt,
+                             "first page of " + table + " past the end of the file"});
     }
-    if (r.firstIAM != 0 && r.firstIAM >= count) {
-      report.Add(r.firstIAM, std::nullopt, std::nullopt,
-                 "first IAM page of " + table + " past the end of the file");
+    if (pastEnd(r.firstIAM, r.firstIAMFile)) {
+      report.Add(DamageEntry{static_cast<uint16_t>(r.firstIAMFile == 0 ? 1 : r.firstIAMFile),
+                             r.firstIAM, std::nullopt, std::nullopt,
+                             "first IAM page of " + table + " past the end of the file"});
     }
   }
   // What the recovery itself skipped (system-table records), less what the
@@ -57,6 +65,12 @@ void CollectFileDamage(const DataFile& file, const Catalogue& catalogue, DamageR
   AddCatalogueDamage(file, catalogue, report, job);
   for (const auto& table : catalogue.userTables) {
     TableReader reader(file, catalogue, table.id);
+    // Rows in a data file that was not found are damage to the database as
+    // a whole: the entry names the file and the page the table leads to.
+    if (const uint64_t missing = reader.MissingFilePage()) {
+      report.Add(DamageEntry{FileIdOf(missing), PageNumberOf(missing), std::nullopt, std::nullopt,
+                             ToUtf8(table.name) + ": " + reader.NotReadReason()});
+    }
     reader.SetDamageReport(&report);
     reader.Read(job, [](const RowValues&) { return true; });
   }

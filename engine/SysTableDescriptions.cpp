@@ -23,6 +23,7 @@ constexpr ReadField kReadFields[] = {
     {kSysSchObjs, u"nsid", sysschobjs::kSchema, 4},
     {kSysSchObjs, u"type", sysschobjs::kType, 2},
     {kSysSchObjs, u"pid", sysschobjs::kParent, 4},
+    {kSysSchObjs, u"status2", sysschobjs::kStatus2, 4},
     {kSysColPars, u"id", syscolpars::kTableId, 4},
     {kSysColPars, u"colid", syscolpars::kColid, 4},
     {kSysColPars, u"xtype", syscolpars::kXtype, 1},

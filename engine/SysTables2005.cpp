@@ -45,6 +45,9 @@ std::optional<_SYSOBJECTS> DecodeSysSchObjs(Bytes page, uint16_t at) {
   o.type = FromCodePage(row->Slice(f::kType, f::kTypeSize));
   o.parentId = row->I32(f::kParent);
   o.schemaId = row->I32(f::kSchema);
+  if (header == kObjectRowHeader2012) {
+    o.memoryOptimized = (row->U32(f::kStatus2) & f::kMemoryOptimized) != 0;
+  }
   const std::optional<Record> record = ParseRecord(page, at);
   if (!row->Ok() || !record || record->varEnds.empty() || record->varEnds[0].offRow) {
     return std::nullopt;
@@ -65,7 +68,11 @@ std::optional<_SYSCOLUMNS> DecodeSysColPars(Bytes page, uint16_t at) {
   c.prec = row->U8(f::kPrecision);
   c.scale = row->U8(f::kScale);
   c.collationId = row->U32(f::kCollation);
-  c.status = row->U8(f::kStatus);
+  const uint32_t status = row->U32(f::kStatus);
+  c.status = static_cast<uint8_t>(status);
+  c.filestream = (status & f::kFilestream) != 0;
+  c.sparse = (status & f::kSparse) != 0;
+  c.columnSet = (status & f::kColumnSet) != 0;
   const uint16_t vars = row->U16(f::kVariableCount);
   if (!row->Ok() || (vars != 1 && vars != 2)) return std::nullopt;
   auto name =

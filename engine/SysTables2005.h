@@ -17,6 +17,7 @@
 //        8 | 4    | schema id
 //       17 | 2    | type, two single-byte characters
 //       19 | 4    | parent object id
+//       44 | 4    | status2 (2012 on): bit 0x08 a memory-optimized table
 //      ... | ...  | name, UTF-16: the first variable column
 //
 // syscolpars (41), row header 30 00 2D 00
@@ -27,7 +28,8 @@
 //       21 | 1    | precision
 //       22 | 1    | scale
 //       23 | 4    | collation id
-//       27 | 1    | status low byte: bit 0x01 NOT NULL
+//       27 | 4    | status: 0x01 NOT NULL, 0x20 FILESTREAM, 0x1000000 sparse,
+//          |      | 0x2000000 the column set (the bits sys.columns shows)
 //       49 | 2    | variable column count v (1 or 2)
 //       51 | 2    | end offset of the name
 //  53 / 55 | ...  | name, UTF-16 (after one or two end offsets)
@@ -112,6 +114,8 @@ inline constexpr size_t kSchema = 8;
 inline constexpr size_t kType = 17;
 inline constexpr size_t kTypeSize = 2;
 inline constexpr size_t kParent = 19;
+inline constexpr size_t kStatus2 = 44;  // 2012 on
+inline constexpr uint32_t kMemoryOptimized = 0x08;
 // Where rows of 2005 to 2008 R2 (11 columns, fixed part to 44) keep the
 // name's end offset and the name; 2012 rows have both 4 bytes further on.
 inline constexpr size_t kNameEnd = 50;
@@ -128,6 +132,9 @@ inline constexpr size_t kPrecision = 21;
 inline constexpr size_t kScale = 22;
 inline constexpr size_t kCollation = 23;
 inline constexpr size_t kStatus = 27;
+inline constexpr uint32_t kFilestream = 0x20;
+inline constexpr uint32_t kSparse = 0x1000000;
+inline constexpr uint32_t kColumnSet = 0x2000000;
 inline constexpr size_t kVariableCount = 49;
 inline constexpr size_t kNameEnd = 51;
 inline constexpr size_t kNameAfterOneEnd = 53;

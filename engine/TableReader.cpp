@@ -88,6 +88,23 @@ std::string RowsNotReadReason(const DataFile& file, const TableStorage& storage)
   return {};
 }
 
+std::string TableFormNotReadReason(const Catalogue& catalogue, int64_t tableId) {
+  const _SYSOBJECTS* table = ObjectById(catalogue, tableId);
+  if (table && table->memoryOptimized) {
+    return "rows of a memory-optimized table are kept outside the data file and are not read";
+  }
+  bool sparse = false;
+  for (const auto& c : catalogue.columns) {
+    if (c.tableId != tableId) continue;
+    if (c.filestream) return "rows with FILESTREAM data kept outside the data file are not read";
+    sparse = sparse || c.sparse || c.columnSet;
+  }
+  // Sparse values are kept together in one vector at the end of the record,
+  // outside the layout the file records for the other columns.
+  if (sparse) return "rows stored with sparse columns are not read";
+  return {};
+}
+
 TableReader::TableReader(const DataFile& file, const Catalogue& catalogue, int64_t tableId)
     : file_(file),
       columns_(ColumnsOf(catalogue, tableId)),
@@ -96,7 +113,22 @@ TableReader::TableReader(const DataFile& file, const Catalogue& catalogue, int64
     if (it->second.columns.size() == columns_.size()) layout_ = &it->second;
   }
   storage_ = FindTableStorage(catalogue, file.Version(), tableId);
-  if (storage_) notRead_ = RowsNotReadReason(file, *storage_);
+  notRead_ = TableFormNotReadReason(catalogue, tableId);
+  if (storage_ && notRead_.empty()) notRead_ = RowsNotReadReason(file, *storage_);
+  if (storage_ && notRead_.empty() && storage_->firstIam != 0) {
+    // Rows that begin in the files found may go on in one that was not: the
+    // rows found would be taken for the whole table.
+    missingFilePage_ = WalkIAM(file, storage_->firstIam).missingFilePage;
+    if (missingFilePage_ != 0) {
+      notRead_ = "some rows are in data file " + std::to_string(FileIdOf(missingFilePage_)) +
+                 ", which was not found beside the primary file";
+    }
+  }
+  for (uint64_t first : {storage_ ? storage_->firstIam : 0, storage_ ? storage_->firstPage : 0}) {
+    if (missingFilePage_ == 0 && first != 0 && !file.HasFile(FileIdOf(first))) {
+      missingFilePage_ = first;
+    }
+  }
   if (storage_) lobs_.emplace(file, storage_->largeValues);
   pfs_.emplace(file);
   row_.resize(columns_.size());

@@ -60,6 +60,13 @@ struct TableStorage {
 // was not found beside the primary file.
 std::string RowsNotReadReason(const DataFile& file, const TableStorage& storage);
 
+// Why the rows of a table are not read for what the catalogue says of the
+// table and its columns, in words for the user; empty when nothing does: a
+// memory-optimized table (its rows are not in data pages), a FILESTREAM
+// column (its values are files outside the data file), sparse columns or a
+// column set (their values are kept in a vector the reader does not decode).
+std::string TableFormNotReadReason(const Catalogue& catalogue, int64_t tableId);
+
 // Nothing when the catalogue has no in-row unit for the table.
 std::optional<TableStorage> FindTableStorage(const Catalogue& catalogue,
                                              const VersionFlags& version, int64_t tableId);
@@ -85,6 +92,9 @@ class TableReader {
   }
   // Why the rows of a known table are not read; empty when they are.
   const std::string& NotReadReason() const { return notRead_; }
+  // The page key the table's allocation names in a data file that was not
+  // found, when that is why its rows are not read; 0 otherwise.
+  uint64_t MissingFilePage() const { return missingFilePage_; }
   // The table's columns in colid order: the order of every row's values.
   const std::vector<_SYSCOLUMNS>& Columns() const { return columns_; }
 
@@ -126,6 +136,7 @@ class TableReader {
   const ColumnLayout* layout_ = nullptr;
   std::optional<TableStorage> storage_;
   std::string notRead_;
+  uint64_t missingFilePage_ = 0;
   std::optional<LobReader> lobs_;
   std::optional<PfsMap> pfs_;
   PageBuffer forwarded_{};

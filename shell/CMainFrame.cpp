@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QLocale>
@@ -1017,6 +1018,15 @@ void CMainFrame::OnHelp() {
 
 void CMainFrame::ShowAbout() {
   widgets::CMdSqlAboutUs about(this);
+  // The file the tree shows, and the release that wrote it.
+  if (doc_.file.IsOpen() && doc_.nodes.root != ui::kNoTreeItem) {
+    const std::string release = mendora::FileVersionText(doc_.file.Version());
+    if (!release.empty()) {
+      about.SetFileText(
+          QFileInfo(QFile::decodeName(QByteArray::fromStdString(doc_.file.Path()))).fileName() +
+          QStringLiteral(": ") + Utf8ToQString(release));
+    }
+  }
   about.exec();
 }
 

@@ -34,6 +34,7 @@ CMdSqlAboutUs::CMdSqlAboutUs(QWidget* parent)
   const QString version = QCoreApplication::applicationVersion();
   ui_->versionText->setText(version.isEmpty() ? QString() : QStringLiteral("Version ") + version);
   ui_->versionText->setVisible(!version.isEmpty());
+  ui_->fileText->setVisible(false);
   SetLink(ui_->websiteLink, kWebsiteLink);
   SetLink(ui_->salesLink, kSalesLink);
   SetLink(ui_->supportLink, kSupportLink);
@@ -42,6 +43,16 @@ CMdSqlAboutUs::CMdSqlAboutUs(QWidget* parent)
 }
 
 CMdSqlAboutUs::~CMdSqlAboutUs() = default;
+
+void CMdSqlAboutUs::SetFileText(const QString& text) {
+  ui_->fileText->setText(text);
+  ui_->fileText->setVisible(!text.isEmpty());
+  setFixedSize(sizeHint());
+}
+
+QString CMdSqlAboutUs::FileText() const {
+  return ui_->fileText->text();
+}
 
 CURLLinkButton* CMdSqlAboutUs::WebsiteLink() const {
   return ui_->websiteLink;

@@ -24,6 +24,10 @@ class CMdSqlAboutUs final : public QDialog {
   CURLLinkButton* WebsiteLink() const;
   CURLLinkButton* SalesLink() const;
   CURLLinkButton* SupportLink() const;
+  // A line about the data file the window shows (its name and release);
+  // none when empty.
+  void SetFileText(const QString& text);
+  QString FileText() const;
   // Where every link of the box goes when clicked.
   void SetOpener(const CURLLinkButton::Opener& opener);
 

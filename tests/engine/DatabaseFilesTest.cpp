@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/Analysis.h"
+#include "engine/FileDamage.h"
 #include "engine/TableReader.h"
 #include "engine/Utf16.h"
 #include "tests/support/CatalogueBuilder.h"
@@ -120,6 +121,80 @@ TEST(DatabaseFiles, AMissingSecondaryFileIsNamedByTheTablesOnIt) {
   EXPECT_EQ(o.Ids(t.kept), Count(1));
   EXPECT_EQ(o.c.userTables.size(), 2u);
   EXPECT_FALSE(o.c.damage.Any());
+}
+
+TEST(DatabaseFiles, AnAllocationChainGoingOnIntoAMissingFileIsNamedNotReadUpToIt) {
+  // The unit's first IAM page is in the primary file and maps nothing there;
+  // its chain goes on to the IAM page in file 3 that maps every row.
+  SecondaryFileSplit split;
+  split.chainFromPrimary = true;
+  {
+    TwoTables t(904);
+    TempDir dir;
+    Opened o(WriteSplit(t, dir, "db.mdf", "db_2.ndf", split));
+    std::string reason;
+    EXPECT_EQ(o.Ids(t.moved, &reason), Count(300));
+    EXPECT_EQ(reason, "");
+  }
+  TwoTables t(904);
+  TempDir dir;
+  Opened o(WriteSplit(t, dir, "db.mdf", "", split));
+  std::string reason;
+  EXPECT_TRUE(o.Ids(t.moved, &reason).empty());
+  EXPECT_EQ(reason, "some rows are in data file 3, which was not found beside the primary file");
+  EXPECT_EQ(o.Ids(t.kept), Count(1));
+  // The damage report names the file and the page the chain leads to, and
+  // no reference counts as past the end of the primary file.
+  mendora::DamageReport report;
+  mendora::NullJobControl job;
+  mendora::CollectFileDamage(o.file, o.c, report, job);
+  ASSERT_EQ(report.Entries().size(), 1u);
+  const mendora::DamageEntry& e = report.Entries()[0];
+  EXPECT_EQ(e.file, 3);
+  EXPECT_EQ(e.page, t.b.Table(t.moved).iamPage);
+  EXPECT_EQ(e.reason, "moved: " + reason);
+}
+
+TEST(UnreadStorage, TablesWhoseRowsAreKeptElsewhereAreRefusedWithTheirReason) {
+  struct Case {
+    const char* name;
+    uint32_t columnStatus;  // syscolpars status bits of the second column
+    uint32_t tableStatus2;  // sysschobjs status2 bits
+    const char* reason;
+  };
+  for (Case c :
+       {Case{"memory-optimized", 0, 0x08,
+             "rows of a memory-optimized table are kept outside the data file and are not read"},
+        Case{"FILESTREAM", 0x20, 0,
+             "rows with FILESTREAM data kept outside the data file are not read"},
+        Case{"sparse", 0x1000000, 0, "rows stored with sparse columns are not read"},
+        Case{"column set", 0x2000000, 0, "rows stored with sparse columns are not read"}}) {
+    SCOPED_TRACE(c.name);
+    CatalogueBuilder b(869, u"db");
+    ColumnDef second = VarCharColumn(u"v", 20);
+    second.statusBits = c.columnStatus;
+    TableOptions options;
+    options.status2 = c.tableStatus2;
+    const int32_t odd = b.AddTable(u"odd", {IntColumn(u"id", true), second},
+                                   {{IntValue(1), VarCharValue("a")}}, options);
+    // Other bits of the same words say nothing of where rows are.
+    ColumnDef plainSecond = VarCharColumn(u"v", 20);
+    plainSecond.statusBits = 0x02 | 0x020000;  // ANSI padded, replicated
+    TableOptions plainOptions;
+    plainOptions.status2 = 0x01;
+    const int32_t plain = b.AddTable(u"plain", {IntColumn(u"id", true), plainSecond},
+                                     {{IntValue(7), VarCharValue("b")}}, plainOptions);
+    TempDir dir;
+    b.Build().WriteTo(dir.path() + "db.mdf");
+    Opened o(dir.path() + "db.mdf");
+    std::string reason;
+    EXPECT_TRUE(o.Ids(odd, &reason).empty());
+    EXPECT_EQ(reason, c.reason);
+    // The catalogue still knows the table and its columns.
+    EXPECT_EQ(TableReader(o.file, o.c, odd).Columns().size(), 2u);
+    EXPECT_EQ(o.Ids(plain, &reason), std::vector<int64_t>{7});
+    EXPECT_EQ(reason, "");
+  }
 }
 
 TEST(UnreadStorage, CompressedAndColumnstoreRowsAreRefusedWithTheirReason) {

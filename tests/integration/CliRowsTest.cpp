@@ -260,26 +260,48 @@ TEST(CliOutput, ControlCharactersInNamesAreWrittenEscaped) {
 namespace {
 
 TEST(CliRows, RowsNotDecodedAreRefusedWithTheirReason) {
-  TempFile f;
-  CatalogueBuilder b(904, u"db");
-  TableOptions compressed;
-  compressed.compression = 2;
-  b.AddTable(u"Packed", {IntColumn(u"id", true)}, {{IntValue(1)}}, compressed);
-  b.AddTable(u"Plain", {IntColumn(u"id", true)}, {{IntValue(7)}});
-  b.WriteTo(f.path());
-  CliRun packed = RunCli({"rows", f.path(), "Packed"});
-  EXPECT_EQ(packed.status, 1);
-  EXPECT_EQ(packed.out, "");
-  EXPECT_EQ(packed.err, "Packed: rows stored with page compression are not read\n");
-  CliRun plain = RunCli({"rows", f.path(), "Plain"});
-  EXPECT_EQ(plain.status, 0) << plain.err;
-  EXPECT_EQ(plain.out, "id\n7\n");
-  // The save writes the table's definition and says its rows were not saved.
-  TempDir dest;
-  CliRun save = RunCli({"export", f.path(), dest.path()});
-  EXPECT_EQ(save.status, 1);
-  EXPECT_NE(save.err.find("rows stored with page compression are not read"), std::string::npos)
-      << save.err;
+  struct Case {
+    const char* name;
+    uint8_t compression;
+    uint32_t columnStatus;  // syscolpars status bits of the column
+    uint32_t tableStatus2;  // sysschobjs status2 bits
+    const char* reason;
+  };
+  for (Case c : {Case{"page", 2, 0, 0, "rows stored with page compression are not read"},
+                 Case{"sparse", 0, 0x1000000, 0, "rows stored with sparse columns are not read"},
+                 Case{"filestream", 0, 0x20, 0,
+                      "rows with FILESTREAM data kept outside the data file are not read"},
+                 Case{"memory", 0, 0, 0x08,
+                      "rows of a memory-optimized table are kept outside the data file and are "
+                      "not read"}}) {
+    SCOPED_TRACE(c.name);
+    TempFile f;
+    CatalogueBuilder b(904, u"db");
+    TableOptions options;
+    options.compression = c.compression;
+    options.status2 = c.tableStatus2;
+    ColumnDef column = IntColumn(u"id", true);
+    column.statusBits = c.columnStatus;
+    b.AddTable(u"Packed", {column}, {{IntValue(1)}}, options);
+    b.AddTable(u"Plain", {IntColumn(u"id", true)}, {{IntValue(7)}});
+    b.WriteTo(f.path());
+    CliRun packed = RunCli({"rows", f.path(), "Packed"});
+    EXPECT_EQ(packed.status, 1);
+    EXPECT_EQ(packed.out, "");
+    EXPECT_EQ(packed.err, std::string("Packed: ") + c.reason + "\n");
+    CliRun plain = RunCli({"rows", f.path(), "Plain"});
+    EXPECT_EQ(plain.status, 0) << plain.err;
+    EXPECT_EQ(plain.out, "id\n7\n");
+    // The tree shows the table with its columns.
+    CliRun tree = RunCli({"tree", f.path()});
+    EXPECT_NE(tree.out.find("Packed(1)\n      Columns(1)\n        id(int,"), std::string::npos)
+        << tree.out;
+    // The save writes the table's definition and says its rows were not saved.
+    TempDir dest;
+    CliRun save = RunCli({"export", f.path(), dest.path()});
+    EXPECT_EQ(save.status, 1);
+    EXPECT_NE(save.err.find(c.reason), std::string::npos) << save.err;
+  }
 }
 
 TEST(CliInfo, ADatabaseInSeveralFilesListsThemAndReadsTheirTables) {

@@ -1068,6 +1068,18 @@ void CMainFrameTest::laterReleaseOpensShowsRowsAndSaves() {
                QStringLiteral("SQL Server %1 data file (on-disk version %2)")
                    .arg(release)
                    .arg(ref["version"].get<int>()));
+  // The About box names the file and its release too.
+  QString aboutFile;
+  bool missed = false;
+  qttest::WhenModal<widgets::CMdSqlAboutUs>(
+      [&](widgets::CMdSqlAboutUs* box) {
+        aboutFile = box->FileText();
+        box->accept();
+      },
+      10000, &missed);
+  w.Commands().aboutMenu->trigger();
+  QVERIFY(!missed);
+  QCOMPARE(aboutFile, file + QStringLiteral(": ") + w.frame->MessagePane()->text());
 
   // The user tables, none of the server's own; the largest one's rows in the grid.
   const ui::TreeControl& tree = w.Tree();
@@ -1273,18 +1285,23 @@ void CMainFrameTest::helpOpensTheManualOnceAndBringsItForward() {
 void CMainFrameTest::aboutFromTheMenuAndTheToolbar() {
   Window w;
   QStringList titles;
-  for (QAction* about : {w.Commands().aboutMenu, w.Commands().aboutTool}) {
+  QStringList fileTexts;
+  const auto showAbout = [&](QAction* about) {
     bool missed = false;
     qttest::WhenModal<widgets::CMdSqlAboutUs>(
         [&](widgets::CMdSqlAboutUs* box) {
           titles << box->windowTitle();
+          fileTexts << box->FileText();
           box->accept();
         },
         10000, &missed);
     about->trigger();
     QVERIFY(!missed);
-  }
+  };
+  for (QAction* about : {w.Commands().aboutMenu, w.Commands().aboutTool}) showAbout(about);
   QCOMPARE(titles, (QStringList{"About Mendora for Sql Server", "About Mendora for Sql Server"}));
+  // No file is open: the box names none.
+  QCOMPARE(fileTexts, (QStringList{"", ""}));
 }
 
 MENDORA_QTEST_MAIN(CMainFrameTest)

@@ -501,7 +501,7 @@ int32_t CatalogueBuilder::AddGeneratedTable(const std::u16string& name,
   t.rowCount = rowCount;
   t.rows = std::move(rows);
   t.options = options;
-  objects_.push_back({t.id, name, "U ", 0});
+  objects_.push_back({t.id, name, "U ", 0, options.status2});
   tables_.push_back(std::move(t));
   return tables_.back().id;
 }
@@ -1048,7 +1048,8 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2005() const {
   rows[kObjSysColPars].push_back(
       Encode(SysColParsRow{34, 2, u"name", xtype::kNVarChar, 256, 0, 0, 1}));
   for (const auto& o : objects_) {
-    objects.push_back(Encode(SysSchObjsRow{o.id, o.name, o.type, o.parent, 0, 1, version_ >= 706}));
+    objects.push_back(
+        Encode(SysSchObjsRow{o.id, o.name, o.type, o.parent, 0, 1, version_ >= 706, o.status2}));
   }
 
   for (const auto& t : tables_) {
@@ -1064,7 +1065,7 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2005() const {
       r.length = c.length;
       r.prec = c.prec;
       r.scale = c.scale;
-      r.status = c.notNull ? 1 : 0;
+      r.status = (c.notNull ? 1 : 0) | c.statusBits;
       if (c.collation) r.collation = c.collation;
       rows[kObjSysColPars].push_back(Encode(r));
     }
@@ -1267,6 +1268,7 @@ std::function<void(std::map<uint32_t, std::vector<ByteVec>>&)> MoveTableRows(
       uint32_t iam = 0;
       for (int i = 3; i >= 0; --i) iam = (iam << 8) | std::to_integer<uint32_t>(row[39 + i]);
       if (iam != t.iamPage) continue;
+      if (split.chainFromPrimary) continue;  // both stay in the primary file
       const ByteVec file = U16(split.fileId);
       std::copy(file.begin(), file.end(), row.begin() + 31);
       std::copy(file.begin(), file.end(), row.begin() + 43);
@@ -1286,11 +1288,27 @@ MdfBuilder SplitOffSecondaryFile(const CatalogueBuilder& builder, MdfBuilder& pr
   iam.Poke(140, file);  // the interval's file, after its start page
   for (size_t i = 0; i < 8; ++i) iam.Poke(142 + 6 * i + 4, file);
   secondary.SetPage(iam);
-  primary.SetPage(PageBuilder(t.iamPage));
+  if (split.chainFromPrimary) {
+    PageBuilder head =
+        IamPageFor(t.iamPage, iam.Header().objectId, iam.Header().indexId, 0, {t.firstPage}, {});
+    head.Header().nextPage = t.iamPage;
+    head.Header().nextFile = split.fileId;
+    primary.SetPage(head);
+  } else {
+    primary.SetPage(PageBuilder(t.iamPage));
+  }
   for (uint32_t n : t.dataPages) {
     PageBuilder page = primary.Page(n);
+    const bool stays = split.chainFromPrimary && n == t.firstPage;
     if (page.Header().nextPage) page.Header().nextFile = split.fileId;
-    if (page.Header().prevPage) page.Header().prevFile = split.fileId;
+    if (page.Header().prevPage) {
+      const bool prevStays = split.chainFromPrimary && page.Header().prevPage == t.firstPage;
+      page.Header().prevFile = prevStays ? 1 : split.fileId;
+    }
+    if (stays) {
+      primary.SetPage(page);
+      continue;
+    }
     secondary.SetPage(page);
     primary.SetPage(PageBuilder(n));
   }

@@ -51,6 +51,10 @@ struct ColumnDef {
   // The collation id stored with the column; 0 leaves the builder's usual
   // one (2005 and later SQL_Latin1_General_CP1_CI_AS, 2000 none).
   uint32_t collation = 0;
+  // 2005 and later: bits added to the column's syscolpars status (0x20
+  // FILESTREAM, 0x1000000 sparse, 0x2000000 the column set); the values are
+  // written in the row's usual place all the same.
+  uint32_t statusBits = 0;
 };
 ColumnDef IntColumn(const std::u16string& name, bool notNull = false);
 ColumnDef BigIntColumn(const std::u16string& name);
@@ -144,6 +148,8 @@ struct TableOptions {
   // none, 1 row, 2 page, 3 columnstore); the rows are written uncompressed
   // all the same.
   uint8_t compression = 0;
+  // 2012 on: bits of the table's sysschobjs status2 (0x08 memory-optimized).
+  uint32_t status2 = 0;
 };
 
 // One record of a large value on a large-object page.
@@ -203,6 +209,11 @@ struct SecondaryFileSplit {
   uint16_t filegroup = 2;
   std::u16string logicalName = u"Second";
   std::array<std::byte, 16> bindingId{std::byte{0x8e}, std::byte{0x2d}, std::byte{0x6a}};
+  // The table's first data page and the unit's first IAM page stay in the
+  // primary file, where that IAM page maps only that data page; its
+  // next-page link leads to the table's IAM page in the secondary file,
+  // which maps the other pages (MoveTableRows then changes nothing).
+  bool chainFromPrimary = false;
 };
 std::function<void(std::map<uint32_t, std::vector<ByteVec>>&)> MoveTableRows(
     const CatalogueBuilder& builder, const SecondaryFileSplit& split);
@@ -318,6 +329,7 @@ class CatalogueBuilder {
     std::u16string name;
     std::string type;
     int32_t parent = 0;
+    uint32_t status2 = 0;
   };
   struct TextDef {
     int32_t objectId = 0;

@@ -243,7 +243,7 @@ ByteVec Encode(const SysSchObjsRow& r) {
       .At(24, U32(0))
       .At(28, U64(0x00009A2B00C5C1F0ull))
       .At(36, U64(0x00009A2B00C5C1F0ull));
-  if (r.status2) f.At(44, U32(0));
+  if (r.status2) f.At(44, U32(r.status2Bits));
   return RecordBuilder().Fixed(f.Bytes()).Columns(r.status2 ? 12 : 11).Var(Utf16(r.name)).Build();
 }
 

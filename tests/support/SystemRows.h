@@ -314,6 +314,7 @@ struct SysSchObjsRow {
   int32_t schema = 1;  // nsid: dbo
   // 2012 on: a twelfth column, status2 @44, so the fixed part ends at 48.
   bool status2 = false;
+  uint32_t status2Bits = 0;  // what status2 holds (0x08 memory-optimized)
 };
 ByteVec Encode(const SysSchObjsRow& r);
 
