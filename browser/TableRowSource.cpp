@@ -1,121 +1,11 @@
 #include "browser/TableRowSource.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 #include "browser/GridText.h"
-#include "ui/TreeControl.h"
 
 namespace mendora {
 namespace {
-
-std::u16string Folded(std::u16string_view text) {
-  std::u16string out(text);
-  for (char16_t& c : out) c = ui::FoldLabelCase(c);
-  return out;
-}
-
-std::u16string_view Trimmed(std::u16string_view text) {
-  while (!text.empty() && text.front() == u' ') text.remove_prefix(1);
-  while (!text.empty() && text.back() == u' ') text.remove_suffix(1);
-  return text;
-}
-
-// What a row must hold to be shown.
-struct RowFilter {
-  int column = -1;      // "column = value": that column's text is `text`
-  std::u16string text;  // folded to lower case
-  bool Empty() const { return column < 0 && text.empty(); }
-};
-
-RowFilter ParseFilter(std::u16string_view filter, const std::vector<_SYSCOLUMNS>& columns) {
-  RowFilter f;
-  filter = Trimmed(filter);
-  if (const size_t eq = filter.find(u'='); eq != std::u16string_view::npos) {
-    const std::u16string name = Folded(Trimmed(filter.substr(0, eq)));
-    for (size_t c = 0; c < columns.size(); ++c) {
-      if (Folded(columns[c].name) == name) {
-        f.column = static_cast<int>(c);
-        f.text = Folded(Trimmed(filter.substr(eq + 1)));
-        return f;
-      }
-    }
-  }
-  f.text = Folded(filter);
-  return f;
-}
-
-bool Accepts(const RowFilter& f, const RowValues& row, const std::vector<_SYSCOLUMNS>& columns) {
-  if (f.Empty()) return true;
-  if (f.column >= 0) {
-    return static_cast<size_t>(f.column) < row.size() &&
-           Folded(GridText(row[f.column], columns[f.column])) == f.text;
-  }
-  for (size_t c = 0; c < row.size() && c < columns.size(); ++c) {
-    if (Folded(GridText(row[c], columns[c])).find(f.text) != std::u16string::npos) return true;
-  }
-  return false;
-}
-
-// A value's place in a sort: NULL first, then numbers and dates by value,
-// then everything else by its text.
-struct SortKey {
-  int rank = 0;
-  double number = 0;
-  std::u16string text;
-  bool operator<(const SortKey& o) const {
-    if (rank != o.rank) return rank < o.rank;
-    if (rank == 1) return number < o.number;
-    return text < o.text;
-  }
-};
-
-double Seconds(const Value& v) {
-  double units = static_cast<double>(v.timeUnits);
-  for (int i = 0; i < v.scale; ++i) units /= 10;
-  if (v.kind == ValueKind::kDateTime) units = v.timeUnits / 1000.0;
-  if (v.kind == ValueKind::kSmallDateTime) units = static_cast<double>(v.timeUnits);
-  return static_cast<double>(v.days) * 86400.0 + units;
-}
-
-SortKey KeyOf(const Value& v, const _SYSCOLUMNS& column) {
-  SortKey k;
-  switch (v.kind) {
-    case ValueKind::kNull:
-      return k;
-    case ValueKind::kInteger:
-    case ValueKind::kBit:
-    case ValueKind::kMoney:
-      k.rank = 1;
-      k.number = static_cast<double>(v.integer);
-      return k;
-    case ValueKind::kDecimal:
-      k.rank = 1;
-      k.number = std::strtod(v.digits.c_str(), nullptr);
-      return k;
-    case ValueKind::kReal:
-      k.rank = 1;
-      k.number = v.real;
-      return k;
-    case ValueKind::kFloat:
-      k.rank = 1;
-      k.number = v.real8;
-      return k;
-    case ValueKind::kDateTime:
-    case ValueKind::kSmallDateTime:
-    case ValueKind::kDate:
-    case ValueKind::kTime:
-    case ValueKind::kDateTime2:
-    case ValueKind::kDateTimeOffset:
-      k.rank = 1;
-      k.number = Seconds(v) - v.offsetMinutes * 60.0;
-      return k;
-    default:
-      k.rank = 2;
-      k.text = Folded(GridText(v, column));
-      return k;
-  }
-}
 
 size_t ValueBytes(const Value& value) {
   return sizeof(Value) + value.bytes.size() + value.text.size() * sizeof(char16_t);
@@ -133,7 +23,7 @@ uint64_t RecordedRowCount(const Catalogue& catalogue, int64_t tableId) {
 }
 
 TableRowSource::TableRowSource(const DataFile& file, const Catalogue& catalogue, int64_t tableId)
-    : tableId_(tableId), reader_(file, catalogue, tableId) {}
+    : tableId_(tableId), file_(file), catalogue_(catalogue), reader_(file, catalogue, tableId) {}
 
 void TableRowSource::AddPages(std::span<const PageRowCount> pages) {
   for (const PageRowCount& p : pages) {
@@ -193,40 +83,11 @@ const RowValues* TableRowSource::Row(uint64_t n) {
   return at < page.rows.size() ? &page.rows[at] : nullptr;
 }
 
-void TableRowSource::ForEachRow(
-    const std::function<void(uint32_t row, const RowValues& values)>& visit) {
-  for (const IndexEntry& entry : index_) {
-    auto row = static_cast<uint32_t>(entry.firstRow);
-    reader_.ReadPageRowsAt(entry.page, [&](const RowValues& values) {
-      visit(row++, values);
-      return true;
-    });
-  }
-}
-
-std::vector<uint32_t> TableRowSource::Arranged(std::u16string_view filter, int sortColumn,
-                                               bool descending) {
-  const std::vector<_SYSCOLUMNS>& columns = Columns();
-  const RowFilter f = ParseFilter(filter, columns);
-  const bool sort = sortColumn >= 0 && static_cast<size_t>(sortColumn) < columns.size();
-  std::vector<uint32_t> rows;
-  std::vector<SortKey> keys;
-  if (rows_ > kMaxArrangedRows) return rows;
-  ForEachRow([&](uint32_t row, const RowValues& values) {
-    if (!Accepts(f, values, columns)) return;
-    rows.push_back(row);
-    if (sort) keys.push_back(KeyOf(values[sortColumn], columns[sortColumn]));
-  });
-  if (!sort) return rows;
-  std::vector<uint32_t> order(rows.size());
-  for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<uint32_t>(i);
-  std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-    return descending ? keys[b] < keys[a] : keys[a] < keys[b];
-  });
-  std::vector<uint32_t> sorted;
-  sorted.reserve(order.size());
-  for (uint32_t i : order) sorted.push_back(rows[i]);
-  return sorted;
+std::vector<PageStart> TableRowSource::PageStarts() const {
+  std::vector<PageStart> out;
+  out.reserve(index_.size());
+  for (const IndexEntry& e : index_) out.push_back({e.page, e.firstRow});
+  return out;
 }
 
 std::u16string TableRowSource::CellText(uint64_t row, size_t column) {

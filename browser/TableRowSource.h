@@ -14,13 +14,13 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <span>
 #include <string>
 #include <unordered_set>
 #include <vector>
 
+#include "browser/RowArrangement.h"
 #include "engine/Catalogue.h"
 #include "engine/DataFile.h"
 #include "engine/TableReader.h"
@@ -69,14 +69,11 @@ class TableRowSource {
   // The grid's text of one cell (GridText); "" past the rows or columns.
   std::u16string CellText(uint64_t row, size_t column);
 
-  // The rows to show in place of the stored order: those whose cells hold
-  // `filter` (any case; "column = value" compares one column's whole text),
-  // ordered by `sortColumn` (none when negative) stably, NULL first, numbers
-  // and dates by value, other values by their text. Reads every row once, so
-  // it is for tables of at most kMaxArrangedRows; empty `filter` and no sort
-  // give every row in stored order. Throws FileError when a read fails.
-  static constexpr uint64_t kMaxArrangedRows = 1'000'000;
-  std::vector<uint32_t> Arranged(std::u16string_view filter, int sortColumn, bool descending);
+  // The first row of each indexed page, for a reader on another thread
+  // (ArrangeRows) that numbers the rows as Row() does.
+  std::vector<PageStart> PageStarts() const;
+  const DataFile& File() const { return file_; }
+  const Catalogue& TableCatalogue() const { return catalogue_; }
 
   // The bytes of values the decoded pages kept hold, and how many pages.
   size_t CachedBytes() const { return cachedBytes_; }
@@ -98,11 +95,11 @@ class TableRowSource {
     std::vector<RowValues> rows;
   };
   const CachedPage& Decoded(uint64_t page);
-  // Every indexed row in order, read page by page past the cache.
-  void ForEachRow(const std::function<void(uint32_t row, const RowValues& values)>& visit);
   void Evict();
 
   int64_t tableId_;
+  const DataFile& file_;
+  const Catalogue& catalogue_;
   TableReader reader_;
   std::vector<IndexEntry> index_;
   uint64_t rows_ = 0;
