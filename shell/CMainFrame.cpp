@@ -141,6 +141,7 @@ CMainFrame::~CMainFrame() {
   analysisThread_.Shutdown();
   startupAnalysisThread_.Shutdown();
   gridFillThread_.Shutdown();
+  gridView_->ArrangeThread().Shutdown();
 }
 
 QString DefaultWindowStateFile() {
@@ -318,6 +319,20 @@ void CMainFrame::CreateClient() {
   connect(treeSearch_, &QLineEdit::textChanged, treeView_, &CLeftView::Filter);
   splitter_->SetPaneWidget(0, 0, treePane);
   gridView_ = new CMendoraSqlView;
+  // A filter or sort of a large table reports in the status bar, and Stop ends it.
+  connect(gridView_, &CMendoraSqlView::ArrangeProgress, this,
+          [this](int percent, const QString& text) {
+            if (!gridFillThread_.IsSet()) {
+              progressBar_->setValue(percent);
+              progressBar_->show();
+            }
+            messagePane_->setText(text);
+            UpdateCommands();
+          });
+  connect(gridView_, &CMendoraSqlView::ArrangeEnded, this, [this] {
+    if (!gridFillThread_.IsSet()) progressBar_->hide();
+    UpdateCommands();
+  });
   analysisView_ = new CMdf_Repair(doc_.state, progressBar_, settings_.timings.analysisProgressMs);
   const int grid = splitter_->AddView(0, 1, gridView_);
   const int welcome = splitter_->AddView(0, 1, new MessageDisplay);
@@ -339,7 +354,8 @@ void CMainFrame::CreateClient() {
 }
 
 bool CMainFrame::AnyJobSet() const {
-  return analysisThread_.IsSet() || startupAnalysisThread_.IsSet() || gridFillThread_.IsSet();
+  return analysisThread_.IsSet() || startupAnalysisThread_.IsSet() || gridFillThread_.IsSet() ||
+         gridView_->ArrangeThread().IsSet();
 }
 
 void CMainFrame::UpdateCommands() {
@@ -347,7 +363,8 @@ void CMainFrame::UpdateCommands() {
   // Open also waits for a stopped job to unwind, since the file selection
   // closes and opens the data file that job may still be reading.
   commands_.open->setEnabled(!s.analysisRunning && !s.gridFillRunning && !AnyJobSet());
-  const bool stop = s.analysisRunning || s.gridFillRunning;
+  const bool arranging = gridView_->Arranging();
+  const bool stop = s.analysisRunning || s.gridFillRunning || arranging;
   commands_.stopMenu->setEnabled(stop);
   commands_.stopTool->setEnabled(stop);
   commands_.saveMenu->setEnabled(s.saveAllowed);
@@ -357,6 +374,8 @@ void CMainFrame::UpdateCommands() {
   std::string status = s.analysisRunning   ? texts::kAnalysisInProgress
                        : s.gridFillRunning ? texts::kInsertionInProgress
                                            : "";
+  // A filter or sort shows its own progress there.
+  if (status.empty() && arranging) return;
   // While nothing runs, a damaged file says so for as long as it is shown.
   if (status.empty() && doc_.catalogue.damage.Any()) {
     const auto warnings = mendora::DamageWarnings(doc_.catalogue);
@@ -522,6 +541,9 @@ void CMainFrame::OnStop() {
     StopAnalysis(yes);
   } else if (doc_.state.gridFillRunning) {
     StopGridFill();
+  } else if (gridView_->Arranging()) {
+    // The rows found so far stay; nothing is lost by stopping, so no question.
+    gridView_->StopArrange();
   }
   UpdateCommands();
 }
@@ -592,6 +614,8 @@ void CMainFrame::StopGridFill() {
   gridFillThread_.Stop();
   pendingFill_.reset();
   UpdateRowCount();
+  // A filter or sort waiting for the count goes through the rows counted.
+  gridView_->ArrangeCountedRows();
 }
 
 bool CMainFrame::OnTreeClick(ui::TreeHandle node, mendora::TreeHit hit) {
@@ -797,6 +821,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     analysisThread_.Shutdown();
     startupAnalysisThread_.Shutdown();
     gridFillThread_.Shutdown();
+    gridView_->ArrangeThread().Shutdown();
     SaveWindowState();
     event->accept();
   }
