@@ -184,9 +184,10 @@ bool FilterAccepts(const RowFilter& f, const RowValues& row,
                    const std::vector<_SYSCOLUMNS>& columns) {
   if (f.Empty()) return true;
   if (f.column >= 0) {
+    // A char column's value is padded with spaces; the value typed is not.
     return static_cast<size_t>(f.column) < row.size() &&
            static_cast<size_t>(f.column) < columns.size() &&
-           Folded(GridText(row[f.column], columns[f.column])) == f.text;
+           Folded(Trimmed(GridText(row[f.column], columns[f.column]))) == f.text;
   }
   for (size_t c = 0; c < row.size() && c < columns.size(); ++c) {
     if (Folded(GridText(row[c], columns[c])).find(f.text) != std::u16string::npos) return true;

@@ -31,7 +31,7 @@ namespace mendora {
 
 // The memory an arrangement's lists and sort runs may hold before they go to
 // temporary files.
-inline constexpr size_t kArrangeMemoryBytes = 64u << 20;
+inline constexpr size_t kArrangeMemoryBytes = 32u << 20;
 // A text key keeps this many characters: longer values that agree so far
 // keep their stored order.
 inline constexpr size_t kSortKeyChars = 256;
@@ -83,7 +83,7 @@ class RowList {
 };
 
 // What a row must hold to be kept: text anywhere in its cells (any case), or
-// with "column = value" one column's whole text.
+// with "column = value" one column's whole text (the spaces that pad it aside).
 struct RowFilter {
   int column = -1;
   std::u16string text;  // folded to lower case

@@ -142,10 +142,11 @@ TEST(ArrangeRows, FilterAndSortAGeneratedTableInAFewRowsOfMemory) {
   TableOptions options;
   options.rowsPerPage = 9;
   const int32_t table = builder.AddGeneratedTable(
-      u"T", {IntColumn(u"Id"), VarCharColumn(u"Name", 20)}, 3000,
+      u"T", {IntColumn(u"Id"), VarCharColumn(u"Name", 20), CharColumn(u"Code", 4)}, 3000,
       [](uint64_t i) {
         return Row{IntValue(static_cast<int32_t>((i * 7919) % 1000)),
-                   i % 11 == 0 ? kNull : VarCharValue("n" + std::to_string(i % 37))};
+                   i % 11 == 0 ? kNull : VarCharValue("n" + std::to_string(i % 37)),
+                   CharValue("k" + std::to_string(i % 3), 4)};
       },
       options);
   builder.WriteTo(path.path());
@@ -181,6 +182,10 @@ TEST(ArrangeRows, FilterAndSortAGeneratedTableInAFewRowsOfMemory) {
     }
   }
   EXPECT_EQ(Arrange(file, catalogue, table, request, job).rows, filtered);
+
+  // A char column's padding is not part of the value typed.
+  request = {u" code =  K1 ", -1, false, 512};
+  EXPECT_EQ(Arrange(file, catalogue, table, request, job).rows.size(), 1000u);
 
   // A stopped job ends at its next page.
   BasicJobControl stopped;
