@@ -180,20 +180,19 @@ int main(int argc, char** argv) {
         firstMs = timer.nsecsElapsed() / 1e6;
       }
     });
-    auto ended = QObject::connect(&view, &shell::CMendoraSqlView::ArrangeEnded, &loop,
-                                  &QEventLoop::quit);
+    auto ended =
+        QObject::connect(&view, &shell::CMendoraSqlView::ArrangeEnded, &loop, &QEventLoop::quit);
     start();
     if (view.Arranging()) loop.exec();
     const double seconds = timer.nsecsElapsed() / 1e9;
     QObject::disconnect(shown);
     QObject::disconnect(ended);
-    std::printf("%-16s %llu rows, first shown %.1f ms, all in %.2f s (%.0f rows/s)%s; %s\n", what,
-                static_cast<unsigned long long>(model->ShownRows()), firstMs, seconds,
-                seconds > 0 ? rows / seconds : 0.0,
-                model->Arrangement() && model->Arrangement()->Spilled()
-                    ? ", list in a temporary file"
-                    : "",
-                view.FilterNote()->text().toUtf8().constData());
+    std::printf(
+        "%-16s %llu rows, first shown %.1f ms, all in %.2f s (%.0f rows/s)%s; %s\n", what,
+        static_cast<unsigned long long>(model->ShownRows()), firstMs, seconds,
+        seconds > 0 ? rows / seconds : 0.0,
+        model->Arrangement() && model->Arrangement()->Spilled() ? ", list in a temporary file" : "",
+        view.FilterNote()->text().toUtf8().constData());
     std::printf("                 peak memory %.1f MiB (+%.1f MiB over the pass)\n", PeakMiB(),
                 PeakMiB() - peak);
     std::fflush(stdout);

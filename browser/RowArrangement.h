@@ -68,9 +68,7 @@ class RowList {
   // Whether part of the list is in its temporary file.
   bool Spilled() const { return spill_ != nullptr; }
   // The bytes the list holds in memory.
-  size_t MemoryBytes() const {
-    return (tail_.capacity() + block_.capacity()) * sizeof(uint64_t);
-  }
+  size_t MemoryBytes() const { return (tail_.capacity() + block_.capacity()) * sizeof(uint64_t); }
 
  private:
   static constexpr size_t kBlockRows = 4096;

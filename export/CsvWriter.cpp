@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "engine/Statements.h"
 #include "engine/Utf16.h"
@@ -83,7 +84,8 @@ struct CsvWriter::State {
   OutputFile file;
   uint64_t written = 0;
   std::string text;
-  std::string modules;  // the modules' part of schema.sql
+  std::string modules;    // the modules' part of schema.sql
+  std::string tableFile;  // SetTableFile
 
   State(std::string f, const Catalogue& c, SaveNotes& n)
       : folder(std::move(f)), catalogue(c), notes(n), names(folder, c.databaseName) {}
@@ -96,11 +98,17 @@ CsvWriter::CsvWriter(std::string folder, const Catalogue& catalogue, SaveNotes& 
 
 CsvWriter::~CsvWriter() = default;
 
+void CsvWriter::SetTableFile(std::string path) {
+  state_->tableFile = std::move(path);
+}
+
 std::string CsvWriter::BeginTable(const _SYSOBJECTS& table,
                                   const std::vector<_SYSCOLUMNS>& columns) {
   State& s = *state_;
   s.written = 0;
-  const std::string path = s.names.Path(ToUtf8(s.names.UniqueFileName("", table.name, u".csv")));
+  const std::string path =
+      s.tableFile.empty() ? s.names.Path(ToUtf8(s.names.UniqueFileName("", table.name, u".csv")))
+                          : std::exchange(s.tableFile, {});
   if (!s.file.Create(path)) {
     s.NoteFileFailure();
     return {};

@@ -7,8 +7,8 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QVBoxLayout>
 #include <QLocale>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <chrono>
 #include <map>
@@ -94,7 +94,8 @@ CMendoraSqlView::CMendoraSqlView(QWidget* parent)
   copyCsv_ = new QAction(QStringLiteral("Copy as CSV"), table_);
   copySql_ = new QAction(QStringLiteral("Copy as SQL Insert"), table_);
   viewValue_ = new QAction(QStringLiteral("View value"), table_);
-  for (QAction* a : {copy_, copyCsv_, copySql_, viewValue_}) table_->addAction(a);
+  exportCsv_ = new QAction(QStringLiteral("Export table to CSV…"), table_);
+  for (QAction* a : {copy_, copyCsv_, copySql_, viewValue_, exportCsv_}) table_->addAction(a);
   table_->setContextMenuPolicy(Qt::ActionsContextMenu);
   connect(copy_, &QAction::triggered, this,
           [this] { CopySelection(mendora::CopyFormat::kTabSeparated); });
@@ -103,6 +104,9 @@ CMendoraSqlView::CMendoraSqlView(QWidget* parent)
   connect(copySql_, &QAction::triggered, this,
           [this] { CopySelection(mendora::CopyFormat::kSqlInsert); });
   connect(viewValue_, &QAction::triggered, this, &CMendoraSqlView::ViewValue);
+  connect(exportCsv_, &QAction::triggered, this, [this] {
+    if (rows_) emit ExportTableRequested();
+  });
   connect(table_, &QTableView::doubleClicked, this, &CMendoraSqlView::ViewValue);
   connect(table_->horizontalHeader(), &QHeaderView::sectionClicked, this, &CMendoraSqlView::SortBy);
   connect(filter_, &QLineEdit::returnPressed, this, &CMendoraSqlView::ApplyFilter);
@@ -370,7 +374,9 @@ void CMendoraSqlView::StartArrangement() {
         mendora::TableReader reader(*file, *catalogue, tableId);
         mendora::ArrangeRows(
             reader, *pages, request, job.Job(),
-            [&](std::span<const uint64_t> rows) { found.insert(found.end(), rows.begin(), rows.end()); },
+            [&](std::span<const uint64_t> rows) {
+              found.insert(found.end(), rows.begin(), rows.end());
+            },
             [&](const mendora::ArrangeProgress& progress) {
               last = progress;
               if ((first && !found.empty()) || found.size() >= (1u << 20) ||
@@ -395,7 +401,7 @@ void CMendoraSqlView::ShowArrangeState(const mendora::ArrangeProgress& progress,
   if (progress.total) {
     const double part = static_cast<double>(progress.done) / static_cast<double>(progress.total);
     // A sort's reading is most of its work; the merge is the rest.
-    percent = !sorting ? static_cast<int>(part * 100)
+    percent = !sorting           ? static_cast<int>(part * 100)
               : progress.sorting ? 80 + static_cast<int>(part * 20)
                                  : static_cast<int>(part * 80);
   }

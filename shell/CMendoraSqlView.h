@@ -103,12 +103,15 @@ class CMendoraSqlView final : public QWidget {
   QAction* CopyCsvAction() const { return copyCsv_; }
   QAction* CopySqlAction() const { return copySql_; }
   QAction* ViewValueAction() const { return viewValue_; }
+  QAction* ExportCsvAction() const { return exportCsv_; }
 
  signals:
   // A filter or sort's progress, for the status bar.
   void ArrangeProgress(int percent, const QString& text);
   // It has ended, been stopped, or failed.
   void ArrangeEnded();
+  // The grid's right-click menu asks for the shown table in a CSV file.
+  void ExportTableRequested();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -138,6 +141,7 @@ class CMendoraSqlView final : public QWidget {
   QAction* copyCsv_;
   QAction* copySql_;
   QAction* viewValue_;
+  QAction* exportCsv_;
   QtListControl control_;
   std::unique_ptr<TableRowModel> rows_;
   std::u16string tableName_;

@@ -56,9 +56,8 @@ TEST(SortKeyBytes, OrderAsTheValues) {
   };
   const std::string null = SortKeyBytes(mendora::Value{}, column);
   const std::vector<std::string> ascending = {
-      null,        number(-1e300), number(-2.5), number(-1), number(0),  number(1e-300),
-      number(1),   number(2),      number(1e9),  text(u""),  text(u"A"), text(u"ab"),
-      text(u"AC"), text(u"b")};
+      null,      number(-1e300), number(-2.5), number(-1), number(0),   number(1e-300), number(1),
+      number(2), number(1e9),    text(u""),    text(u"A"), text(u"ab"), text(u"AC"),    text(u"b")};
   for (size_t i = 1; i < ascending.size(); ++i) {
     EXPECT_LE(ascending[i - 1], ascending[i]) << i;
   }
@@ -74,7 +73,8 @@ TEST(SortKeyBytes, OrderAsTheValues) {
 TEST(ExternalRowSort, MergesSpilledRunsInRoundsAndKeepsTiesInStoredOrder) {
   std::mt19937 random(3);
   std::vector<std::string> keys(5000);
-  for (std::string& k : keys) k = std::string(1 + random() % 3, static_cast<char>('a' + random() % 20));
+  for (std::string& k : keys)
+    k = std::string(1 + random() % 3, static_cast<char>('a' + random() % 20));
   for (bool descending : {false, true}) {
     ExternalRowSort sort(8192, descending);
     for (uint64_t row = 0; row < keys.size(); ++row) sort.Add(keys[row], row);
@@ -120,7 +120,9 @@ Arranged Arrange(const DataFile& file, const Catalogue& catalogue, int64_t table
   TableReader reader(file, catalogue, table);
   ArrangeRows(
       reader, pages, request, job,
-      [&](std::span<const uint64_t> rows) { out.rows.insert(out.rows.end(), rows.begin(), rows.end()); },
+      [&](std::span<const uint64_t> rows) {
+        out.rows.insert(out.rows.end(), rows.begin(), rows.end());
+      },
       [&](const ArrangeProgress& p) { out.last = p; });
   return out;
 }
@@ -165,9 +167,8 @@ TEST(ArrangeRows, FilterAndSortAGeneratedTableInAFewRowsOfMemory) {
   for (uint64_t r = 0; r < all.size(); ++r) {
     if (all[r][1].kind != ValueKind::kNull && all[r][1].text == u"n5") expected.push_back(r);
   }
-  std::stable_sort(expected.begin(), expected.end(), [&](uint64_t a, uint64_t b) {
-    return all[b][0].integer < all[a][0].integer;
-  });
+  std::stable_sort(expected.begin(), expected.end(),
+                   [&](uint64_t a, uint64_t b) { return all[b][0].integer < all[a][0].integer; });
   ASSERT_FALSE(expected.empty());
   EXPECT_EQ(got.rows, expected);
   EXPECT_TRUE(got.last.sorting);
@@ -177,7 +178,8 @@ TEST(ArrangeRows, FilterAndSortAGeneratedTableInAFewRowsOfMemory) {
   request = {u"N3", -1, false, 512};
   std::vector<uint64_t> filtered;
   for (uint64_t r = 0; r < all.size(); ++r) {
-    if (all[r][1].kind == ValueKind::kString && all[r][1].text.find(u"n3") != std::u16string::npos) {
+    if (all[r][1].kind == ValueKind::kString &&
+        all[r][1].text.find(u"n3") != std::u16string::npos) {
       filtered.push_back(r);
     }
   }

@@ -180,7 +180,7 @@ void CMendoraSqlViewTest::copyAsTextCsvAndSqlInsert() {
   QCOMPARE(b.view.SelectionText(CopyFormat::kCsv),
            QStringLiteral("CategoryID,CategoryName\r\n3,\r\n,Grains/Cereals\r\n"));
   QCOMPARE(b.view.CopyAction()->text(), QStringLiteral("Copy"));
-  QCOMPARE(b.view.Table()->actions().size(), 4);
+  QCOMPARE(b.view.Table()->actions().size(), 5);
   QCOMPARE(b.view.Table()->contextMenuPolicy(), Qt::ActionsContextMenu);
 }
 
