@@ -911,6 +911,11 @@ void CMainFrame::AbortAnalysisOnExit() {
   prompts_.Inform(texts::kAbortedByUser, texts::kCaption);
 }
 
+void CMainFrame::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  if (treeView_ && doc_.nodes.root != ui::kNoTreeItem) FitTreeWidth();
+}
+
 void CMainFrame::closeEvent(QCloseEvent* event) {
   event->ignore();
   if (doc_.state.analysisRunning) {

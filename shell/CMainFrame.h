@@ -145,6 +145,8 @@ class CMainFrame final : public QMainWindow {
  protected:
   // Exit, from the menu, the toolbar or the close box.
   void closeEvent(QCloseEvent* event) override;
+  // A window made larger gives a tree whose names were cut the room they need.
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   // An analysis or an export runs: no export starts.
