@@ -1,7 +1,6 @@
 #include "browser/TableRowSource.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 #include "browser/GridText.h"
 #include "engine/TypeCodes.h"
@@ -9,114 +8,6 @@
 
 namespace mendora {
 namespace {
-
-std::u16string Folded(std::u16string_view text) {
-  std::u16string out(text);
-  for (char16_t& c : out) c = ui::FoldLabelCase(c);
-  return out;
-}
-
-std::u16string_view Trimmed(std::u16string_view text) {
-  while (!text.empty() && text.front() == u' ') text.remove_prefix(1);
-  while (!text.empty() && text.back() == u' ') text.remove_suffix(1);
-  return text;
-}
-
-// What a row must hold to be shown.
-struct RowFilter {
-  int column = -1;      // "column = value": that column's text is `text`
-  std::u16string text;  // folded to lower case
-  bool Empty() const { return column < 0 && text.empty(); }
-};
-
-RowFilter ParseFilter(std::u16string_view filter, const std::vector<_SYSCOLUMNS>& columns) {
-  RowFilter f;
-  filter = Trimmed(filter);
-  if (const size_t eq = filter.find(u'='); eq != std::u16string_view::npos) {
-    const std::u16string name = Folded(Trimmed(filter.substr(0, eq)));
-    for (size_t c = 0; c < columns.size(); ++c) {
-      if (Folded(columns[c].name) == name) {
-        f.column = static_cast<int>(c);
-        f.text = Folded(Trimmed(filter.substr(eq + 1)));
-        return f;
-      }
-    }
-  }
-  f.text = Folded(filter);
-  return f;
-}
-
-bool Accepts(const RowFilter& f, const RowValues& row, const std::vector<_SYSCOLUMNS>& columns) {
-  if (f.Empty()) return true;
-  if (f.column >= 0) {
-    return static_cast<size_t>(f.column) < row.size() &&
-           Folded(GridText(row[f.column], columns[f.column])) == f.text;
-  }
-  for (size_t c = 0; c < row.size() && c < columns.size(); ++c) {
-    if (Folded(GridText(row[c], columns[c])).find(f.text) != std::u16string::npos) return true;
-  }
-  return false;
-}
-
-// A value's place in a sort: NULL first, then numbers and dates by value,
-// then everything else by its text.
-struct SortKey {
-  int rank = 0;
-  double number = 0;
-  std::u16string text;
-  bool operator<(const SortKey& o) const {
-    if (rank != o.rank) return rank < o.rank;
-    if (rank == 1) return number < o.number;
-    return text < o.text;
-  }
-};
-
-double Seconds(const Value& v) {
-  double units = static_cast<double>(v.timeUnits);
-  for (int i = 0; i < v.scale; ++i) units /= 10;
-  if (v.kind == ValueKind::kDateTime) units = v.timeUnits / 1000.0;
-  if (v.kind == ValueKind::kSmallDateTime) units = static_cast<double>(v.timeUnits);
-  return static_cast<double>(v.days) * 86400.0 + units;
-}
-
-SortKey KeyOf(const Value& v, const _SYSCOLUMNS& column) {
-  SortKey k;
-  switch (v.kind) {
-    case ValueKind::kNull:
-      return k;
-    case ValueKind::kInteger:
-    case ValueKind::kBit:
-    case ValueKind::kMoney:
-      k.rank = 1;
-      k.number = static_cast<double>(v.integer);
-      return k;
-    case ValueKind::kDecimal:
-      k.rank = 1;
-      k.number = std::strtod(v.digits.c_str(), nullptr);
-      return k;
-    case ValueKind::kReal:
-      k.rank = 1;
-      k.number = v.real;
-      return k;
-    case ValueKind::kFloat:
-      k.rank = 1;
-      k.number = v.real8;
-      return k;
-    case ValueKind::kDateTime:
-    case ValueKind::kSmallDateTime:
-    case ValueKind::kDate:
-    case ValueKind::kTime:
-    case ValueKind::kDateTime2:
-    case ValueKind::kDateTimeOffset:
-      k.rank = 1;
-      k.number = Seconds(v) - v.offsetMinutes * 60.0;
-      return k;
-    default:
-      k.rank = 2;
-      k.text = Folded(GridText(v, column));
-      return k;
-  }
-}
 
 size_t ValueBytes(const Value& value) {
   return sizeof(Value) + value.bytes.size() + value.text.size() * sizeof(char16_t);
@@ -152,12 +43,43 @@ DeletedRowsIndex IndexDeletedRows(const DataFile& file, const Catalogue& catalog
   return index;
 }
 
+namespace {
+
+// The recovered rows of one page as the grid shows them: `_found_at`, `_why`
+// (the reason the whole read gave: whether a row is an older version of a
+// live one is known only to it), then the table's columns.
+void ReadDeletedPage(DeletedRowReader& reader, const std::vector<DeletedWhy>& whys,
+                     const PageStart& page, const TableReader::RowSink& onRow) {
+  uint64_t n = page.firstRow;
+  RowValues row;
+  reader.ReadPageAt(page.page, page.freed, [&](const RecoveredRow& found) {
+    if (n >= whys.size()) return false;
+    const DeletedWhy why = whys[n++];
+    row.assign(2, Value{});
+    row[0].kind = row[1].kind = ValueKind::kString;
+    const std::string at = FoundAtText(found.at);
+    row[0].text.assign(at.begin(), at.end());
+    const std::string_view whyText = DeletedWhyText(why);
+    row[1].text.assign(whyText.begin(), whyText.end());
+    row.insert(row.end(), found.values.begin(), found.values.end());
+    return onRow(row);
+  });
+}
+
+}  // namespace
+
 TableRowSource::TableRowSource(const DataFile& file, const Catalogue& catalogue, int64_t tableId)
-    : tableId_(tableId), reader_(file, catalogue, tableId), columns_(reader_.Columns()) {}
+    : tableId_(tableId),
+      file_(file),
+      catalogue_(catalogue),
+      reader_(file, catalogue, tableId),
+      columns_(reader_.Columns()) {}
 
 TableRowSource::TableRowSource(const DataFile& file, const Catalogue& catalogue, int64_t tableId,
                                const DeletedRowsIndex& deleted)
     : tableId_(tableId),
+      file_(file),
+      catalogue_(catalogue),
       reader_(file, catalogue, tableId),
       deleted_(std::make_unique<DeletedRowReader>(file, catalogue, tableId)),
       whys_(deleted.whys) {
@@ -186,22 +108,7 @@ void TableRowSource::ReadIndexedPage(const IndexEntry& entry, const TableReader:
     reader_.ReadPageRowsAt(entry.page, onRow);
     return;
   }
-  uint64_t n = entry.firstRow;
-  RowValues row;
-  deleted_->ReadPageAt(entry.page, entry.freed, [&](const RecoveredRow& found) {
-    if (n >= whys_.size()) return false;
-    // The reason the whole read gave: whether a row is an older version of
-    // a live one is known only to it.
-    const DeletedWhy why = whys_[n++];
-    row.assign(2, Value{});
-    row[0].kind = row[1].kind = ValueKind::kString;
-    const std::string at = FoundAtText(found.at);
-    row[0].text.assign(at.begin(), at.end());
-    const std::string_view whyText = DeletedWhyText(why);
-    row[1].text.assign(whyText.begin(), whyText.end());
-    row.insert(row.end(), found.values.begin(), found.values.end());
-    return onRow(row);
-  });
+  ReadDeletedPage(*deleted_, whys_, {entry.page, entry.firstRow, entry.freed}, onRow);
 }
 
 void TableRowSource::AddPages(std::span<const PageRowCount> pages) {
@@ -263,40 +170,32 @@ const RowValues* TableRowSource::Row(uint64_t n) {
   return at < page.rows.size() ? &page.rows[at] : nullptr;
 }
 
-void TableRowSource::ForEachRow(
-    const std::function<void(uint32_t row, const RowValues& values)>& visit) {
-  for (const IndexEntry& entry : index_) {
-    auto row = static_cast<uint32_t>(entry.firstRow);
-    ReadIndexedPage(entry, [&](const RowValues& values) {
-      visit(row++, values);
-      return true;
-    });
-  }
+std::vector<PageStart> TableRowSource::PageStarts() const {
+  std::vector<PageStart> out;
+  out.reserve(index_.size());
+  for (const IndexEntry& e : index_) out.push_back({e.page, e.firstRow, e.freed});
+  return out;
 }
 
-std::vector<uint32_t> TableRowSource::Arranged(std::u16string_view filter, int sortColumn,
-                                               bool descending) {
-  const std::vector<_SYSCOLUMNS>& columns = Columns();
-  const RowFilter f = ParseFilter(filter, columns);
-  const bool sort = sortColumn >= 0 && static_cast<size_t>(sortColumn) < columns.size();
-  std::vector<uint32_t> rows;
-  std::vector<SortKey> keys;
-  if (rows_ > kMaxArrangedRows) return rows;
-  ForEachRow([&](uint32_t row, const RowValues& values) {
-    if (!Accepts(f, values, columns)) return;
-    rows.push_back(row);
-    if (sort) keys.push_back(KeyOf(values[sortColumn], columns[sortColumn]));
-  });
-  if (!sort) return rows;
-  std::vector<uint32_t> order(rows.size());
-  for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<uint32_t>(i);
-  std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-    return descending ? keys[b] < keys[a] : keys[a] < keys[b];
-  });
-  std::vector<uint32_t> sorted;
-  sorted.reserve(order.size());
-  for (uint32_t i : order) sorted.push_back(rows[i]);
-  return sorted;
+PageRowsReader TableRowSource::ReaderForAnotherThread() const {
+  // The readers are made on the thread that reads, at its first page.
+  const DataFile* file = &file_;
+  const Catalogue* catalogue = &catalogue_;
+  const int64_t table = tableId_;
+  if (!deleted_) {
+    auto reader = std::make_shared<std::unique_ptr<TableReader>>();
+    return [=](const PageStart& page, const TableReader::RowSink& onRow) {
+      if (!*reader) *reader = std::make_unique<TableReader>(*file, *catalogue, table);
+      (*reader)->ReadPageRowsAt(page.page, onRow);
+    };
+  }
+  auto reader = std::make_shared<std::unique_ptr<DeletedRowReader>>();
+  auto whys = std::make_shared<const std::vector<DeletedWhy>>(whys_);
+  return [=](const PageStart& page, const TableReader::RowSink& onRow) {
+    if (!*reader) *reader = std::make_unique<DeletedRowReader>(*file, *catalogue, table);
+    ReadDeletedPage(**reader, *whys, page, onRow);
+  };
+}
 }
 
 std::u16string TableRowSource::CellText(uint64_t row, size_t column) {

@@ -14,13 +14,13 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <span>
 #include <string>
 #include <unordered_set>
 #include <vector>
 
+#include "browser/RowArrangement.h"
 #include "engine/Catalogue.h"
 #include "engine/DataFile.h"
 #include "engine/DeletedRowReader.h"
@@ -107,14 +107,11 @@ class TableRowSource {
   // The grid's text of one cell (GridText); "" past the rows or columns.
   std::u16string CellText(uint64_t row, size_t column);
 
-  // The rows to show in place of the stored order: those whose cells hold
-  // `filter` (any case; "column = value" compares one column's whole text),
-  // ordered by `sortColumn` (none when negative) stably, NULL first, numbers
-  // and dates by value, other values by their text. Reads every row once, so
-  // it is for tables of at most kMaxArrangedRows; empty `filter` and no sort
-  // give every row in stored order. Throws FileError when a read fails.
-  static constexpr uint64_t kMaxArrangedRows = 1'000'000;
-  std::vector<uint32_t> Arranged(std::u16string_view filter, int sortColumn, bool descending);
+  // The first row of each indexed page, and a reader of their rows for a
+  // thread other than the window's (ArrangeRows): it makes readers of its
+  // own there and numbers the rows as Row() does, live or deleted.
+  std::vector<PageStart> PageStarts() const;
+  PageRowsReader ReaderForAnotherThread() const;
 
   // The bytes of values the decoded pages kept hold, and how many pages.
   size_t CachedBytes() const { return cachedBytes_; }
@@ -139,11 +136,11 @@ class TableRowSource {
   const CachedPage& Decoded(const IndexEntry& entry);
   // The rows of one indexed page, live or recovered, in their order.
   void ReadIndexedPage(const IndexEntry& entry, const TableReader::RowSink& onRow);
-  // Every indexed row in order, read page by page past the cache.
-  void ForEachRow(const std::function<void(uint32_t row, const RowValues& values)>& visit);
   void Evict();
 
   int64_t tableId_;
+  const DataFile& file_;
+  const Catalogue& catalogue_;
   TableReader reader_;
   std::vector<_SYSCOLUMNS> columns_;
   // Deleted rows: their reader and each row's reason, by row number.

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "engine/DeletedRowReader.h"
 #include "engine/Utf16.h"
@@ -86,7 +87,8 @@ struct CsvWriter::State {
   std::u16string table;  // the table begun, and its columns
   std::vector<std::u16string> columnNames;
   std::string text;
-  std::string modules;  // the modules' part of schema.sql
+  std::string modules;    // the modules' part of schema.sql
+  std::string tableFile;  // SetTableFile
 
   State(std::string f, const Catalogue& c, SaveNotes& n)
       : folder(std::move(f)), catalogue(c), notes(n), names(folder, c.databaseName) {}
@@ -129,6 +131,10 @@ CsvWriter::CsvWriter(std::string folder, const Catalogue& catalogue, SaveNotes& 
 
 CsvWriter::~CsvWriter() = default;
 
+void CsvWriter::SetTableFile(std::string path) {
+  state_->tableFile = std::move(path);
+}
+
 std::string CsvWriter::BeginTable(const _SYSOBJECTS& table,
                                   const std::vector<_SYSCOLUMNS>& columns) {
   State& s = *state_;
@@ -137,7 +143,16 @@ std::string CsvWriter::BeginTable(const _SYSOBJECTS& table,
   s.columnNames.clear();
   for (const _SYSCOLUMNS& column : columns) s.columnNames.push_back(column.name);
   std::string path;
-  if (!s.CreateFile(table.name, path)) return {};
+  if (!s.tableFile.empty()) {
+    // One table's export to the file the user chose.
+    path = std::exchange(s.tableFile, {});
+    if (!s.file.Create(path)) {
+      s.NoteFileFailure();
+      return {};
+    }
+  } else if (!s.CreateFile(table.name, path)) {
+    return {};
+  }
   std::string& line = s.file.Buffer();
   for (size_t i = 0; i < columns.size(); ++i) {
     if (i) line.push_back(',');

@@ -32,6 +32,10 @@ class CsvWriter final : public DataWriter {
   CsvWriter(std::string folder, const Catalogue& catalogue, SaveNotes& notes);
   ~CsvWriter() override;
 
+  // The next table goes to `path`, a new file, rather than to a name in the
+  // folder (the export of one table from the window).
+  void SetTableFile(std::string path);
+
   bool Begin() override { return true; }
   std::string BeginTable(const _SYSOBJECTS& table,
                          const std::vector<_SYSCOLUMNS>& columns) override;

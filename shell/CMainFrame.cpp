@@ -5,9 +5,11 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMenu>
 #include <QMenuBar>
 #include <QScrollBar>
 #include <QSettings>
@@ -17,6 +19,7 @@
 #include <QVBoxLayout>
 #include <QWindow>
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 
@@ -26,6 +29,7 @@
 #include "browser/RefusalText.h"
 #include "engine/FileError.h"
 #include "export/SaveJob.h"
+#include "export/TableCsvExport.h"
 #include "shell/AnalysisJob.h"
 #include "shell/CBrowse.h"
 #include "shell/CFileSaving.h"
@@ -122,7 +126,8 @@ CMainFrame::CMainFrame(CMendoraSqlDoc& doc, ui::Prompts& prompts, ShellSettings 
       settings_(std::move(settings)),
       analysisThread_(this),
       startupAnalysisThread_(this),
-      gridFillThread_(this) {
+      gridFillThread_(this),
+      exportThread_(this) {
   setObjectName(QStringLiteral("CMainFrame"));
   setWindowTitle(Utf8ToQString(texts::kWindowTitle));
   setWindowIcon(widgets::ApplicationIcon());
@@ -143,6 +148,8 @@ CMainFrame::~CMainFrame() {
   analysisThread_.Shutdown();
   startupAnalysisThread_.Shutdown();
   gridFillThread_.Shutdown();
+  gridView_->ArrangeThread().Shutdown();
+  exportThread_.Shutdown();
 }
 
 QString DefaultWindowStateFile() {
@@ -329,6 +336,23 @@ void CMainFrame::CreateClient() {
   connect(treeSearch_, &QLineEdit::textChanged, treeView_, &CLeftView::Filter);
   splitter_->SetPaneWidget(0, 0, treePane);
   gridView_ = new CMendoraSqlView;
+  // A filter or sort of a large table reports in the status bar, and Stop ends it.
+  connect(gridView_, &CMendoraSqlView::ArrangeProgress, this,
+          [this](int percent, const QString& text) {
+            if (!gridFillThread_.IsSet()) {
+              progressBar_->setValue(percent);
+              progressBar_->show();
+            }
+            messagePane_->setText(text);
+            UpdateCommands();
+          });
+  connect(gridView_, &CMendoraSqlView::ExportTableRequested, this, [this] {
+    if (const TableRowModel* rows = gridView_->Rows()) ExportTableToCsv(rows->Source().TableId());
+  });
+  connect(gridView_, &CMendoraSqlView::ArrangeEnded, this, [this] {
+    if (!gridFillThread_.IsSet()) progressBar_->hide();
+    UpdateCommands();
+  });
   analysisView_ = new CMdf_Repair(doc_.state, progressBar_, settings_.timings.analysisProgressMs);
   const int grid = splitter_->AddView(0, 1, gridView_);
   const int welcome = splitter_->AddView(0, 1, new MessageDisplay);
@@ -345,12 +369,105 @@ void CMainFrame::CreateClient() {
   connect(splitter_, &QSplitter::splitterMoved, this, [this] { treeSizedByUser_ = true; });
   connect(treeView_, &CLeftView::StartupTimerTicked, this, &CMainFrame::OnStartupTimer);
   connect(treeView_, &CLeftView::GridProgressTicked, this, &CMainFrame::OnGridProgressTimer);
+  // A table's right-click menu.
+  treeView_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(treeView_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    ui::TreeHandle node = ui::kNoTreeItem;
+    treeView_->HitTest(at, &node);
+    const mendora::NodeObject* object = doc_.nodes.Find(node);
+    if (!object || object->kind != mendora::NodeKind::kTable || AnyJobSetButGridFill()) return;
+    QMenu menu(treeView_);
+    const int64_t tableId = object->objectId;
+    menu.addAction(QStringLiteral("Export to CSV…"), this,
+                   [this, tableId] { ExportTableToCsv(tableId); });
+    menu.exec(treeView_->viewport()->mapToGlobal(at));
+  });
   treeView_->SetClickHandler(
       [this](ui::TreeHandle node, mendora::TreeHit hit) { return OnTreeClick(node, hit); });
 }
 
 bool CMainFrame::AnyJobSet() const {
-  return analysisThread_.IsSet() || startupAnalysisThread_.IsSet() || gridFillThread_.IsSet();
+  return analysisThread_.IsSet() || startupAnalysisThread_.IsSet() || gridFillThread_.IsSet() ||
+         gridView_->ArrangeThread().IsSet() || exportThread_.IsSet();
+}
+
+bool CMainFrame::AnyJobSetButGridFill() const {
+  return doc_.state.analysisRunning || analysisThread_.IsSet() || startupAnalysisThread_.IsSet() ||
+         exportThread_.IsSet();
+}
+
+void CMainFrame::ExportTableToCsv(int64_t tableId) {
+  if (AnyJobSetButGridFill()) return;
+  const mendora::_SYSOBJECTS* table = nullptr;
+  for (const auto& t : doc_.catalogue.userTables) {
+    if (t.id == tableId) table = &t;
+  }
+  if (!table) return;
+  QSettings state(settings_.windowStateFile, QSettings::IniFormat);
+  const bool remember = !settings_.windowStateFile.isEmpty();
+  QString folder = remember ? state.value(QStringLiteral("files/csvFolder")).toString() : QString();
+  if (folder.isEmpty()) folder = QDir::homePath();
+  // The table's name made a file name, as the save's files are.
+  QString name = ToQString(table->name);
+  for (QChar& c : name) {
+    if (QStringLiteral("\\/:*?\"<>|").contains(c)) c = QLatin1Char('_');
+  }
+  const QString suggested = QDir(folder).filePath(name + QStringLiteral(".csv"));
+  QString path;
+  if (settings_.chooseCsvFile) {
+    path = settings_.chooseCsvFile(this, suggested);
+  } else {
+    // The question about an existing file is asked below, the same way
+    // whichever dialog picked the file.
+    path = QFileDialog::getSaveFileName(this, QStringLiteral("Export to CSV"), suggested,
+                                        QStringLiteral("CSV files (*.csv);;All files (*)"), nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
+  }
+  if (path.isEmpty()) return;
+  if (QFileInfo(path).isDir()) {
+    prompts_.Inform(QStringToUtf8(path) + " is a folder.", texts::kCaption);
+    return;
+  }
+  if (QFileInfo::exists(path) &&
+      !prompts_.AskYesNo(QStringToUtf8(path) + " already exists.\nDo you want to replace it?",
+                         texts::kCaption, ui::PromptIcon::kQuestion)) {
+    return;
+  }
+  if (remember) state.setValue(QStringLiteral("files/csvFolder"), QFileInfo(path).absolutePath());
+  const std::string target = QFile::encodeName(path).toStdString();
+  const QString tableName = ToQString(table->name);
+  auto result = std::make_shared<mendora::TableCsvResult>();
+  messagePane_->setText(QStringLiteral("Exporting %1 to CSV").arg(tableName));
+  exportThread_.Start(
+      [this, tableId, target, tableName, result](JobThread& job) {
+        using Clock = std::chrono::steady_clock;
+        Clock::time_point shown = Clock::now();
+        *result = mendora::ExportTableCsv(
+            doc_.file, doc_.catalogue, tableId, target, job.Job(), [&](uint64_t rows) {
+              if (Clock::now() - shown < std::chrono::milliseconds(50)) return;
+              shown = Clock::now();
+              job.OnWindowThread([&] {
+                messagePane_->setText(
+                    QStringLiteral("Exporting %1 to CSV: %2 rows")
+                        .arg(tableName, QLocale().toString(static_cast<qulonglong>(rows))));
+              });
+            });
+      },
+      [this, result, path](const JobThread::Result& end) {
+        if (end.outcome == JobThread::Outcome::kStopped) {
+          prompts_.Inform("The export was stopped; no file was written.", texts::kCaption);
+        } else if (end.outcome == JobThread::Outcome::kFailed || !result->error.empty()) {
+          prompts_.Inform(end.outcome == JobThread::Outcome::kFailed ? end.error : result->error,
+                          texts::kCaption);
+        } else {
+          prompts_.Inform(QStringLiteral("%1 rows exported to %2")
+                              .arg(QLocale().toString(static_cast<qulonglong>(result->rows)), path)
+                              .toStdString(),
+                          texts::kCaption);
+        }
+        UpdateCommands();
+      });
+  UpdateCommands();
 }
 
 void CMainFrame::UpdateCommands() {
@@ -358,7 +475,8 @@ void CMainFrame::UpdateCommands() {
   // Open also waits for a stopped job to unwind, since the file selection
   // closes and opens the data file that job may still be reading.
   commands_.open->setEnabled(!s.analysisRunning && !s.gridFillRunning && !AnyJobSet());
-  const bool stop = s.analysisRunning || s.gridFillRunning;
+  const bool arranging = gridView_->Arranging();
+  const bool stop = s.analysisRunning || s.gridFillRunning || arranging || exportThread_.IsSet();
   commands_.stopMenu->setEnabled(stop);
   commands_.stopTool->setEnabled(stop);
   commands_.saveMenu->setEnabled(s.saveAllowed);
@@ -368,6 +486,8 @@ void CMainFrame::UpdateCommands() {
   std::string status = s.analysisRunning   ? texts::kAnalysisInProgress
                        : s.gridFillRunning ? texts::kInsertionInProgress
                                            : "";
+  // A filter, sort or export shows its own progress there.
+  if (status.empty() && (arranging || exportThread_.IsSet())) return;
   // While nothing runs, a damaged file says so for as long as it is shown.
   if (status.empty() && doc_.catalogue.damage.Any()) {
     const auto warnings = mendora::DamageWarnings(doc_.catalogue);
@@ -545,6 +665,12 @@ void CMainFrame::OnStop() {
     StopAnalysis(yes);
   } else if (doc_.state.gridFillRunning) {
     StopGridFill();
+  } else if (exportThread_.IsSet()) {
+    // The partial file goes; a file it was to replace stays as it was.
+    exportThread_.Stop();
+  } else if (gridView_->Arranging()) {
+    // The rows found so far stay; nothing is lost by stopping, so no question.
+    gridView_->StopArrange();
   }
   UpdateCommands();
 }
@@ -615,6 +741,8 @@ void CMainFrame::StopGridFill() {
   gridFillThread_.Stop();
   pendingFill_.reset();
   UpdateRowCount();
+  // A filter or sort waiting for the count goes through the rows counted.
+  gridView_->ArrangeCountedRows();
 }
 
 bool CMainFrame::OnTreeClick(ui::TreeHandle node, mendora::TreeHit hit) {
@@ -906,6 +1034,11 @@ void CMainFrame::AbortAnalysisOnExit() {
   prompts_.Inform(texts::kAbortedByUser, texts::kCaption);
 }
 
+void CMainFrame::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  if (treeView_ && doc_.nodes.root != ui::kNoTreeItem) FitTreeWidth();
+}
+
 void CMainFrame::closeEvent(QCloseEvent* event) {
   event->ignore();
   if (doc_.state.analysisRunning) {
@@ -920,6 +1053,8 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     analysisThread_.Shutdown();
     startupAnalysisThread_.Shutdown();
     gridFillThread_.Shutdown();
+    gridView_->ArrangeThread().Shutdown();
+    exportThread_.Shutdown();
     SaveWindowState();
     event->accept();
   }

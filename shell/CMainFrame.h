@@ -86,6 +86,12 @@ class CMainFrame final : public QMainWindow {
   // Save: refused while a grid fill runs; the destination, then the save
   // dialog, then what came of it.
   void OnSave();
+  // Export to CSV of one table (the tree's and the grid's right-click menu):
+  // the destination from a save dialog, an existing file replaced only when
+  // the user says so, the rows written on a job thread with the rows so far
+  // in the status bar; Stop ends it and leaves no file.
+  void ExportTableToCsv(int64_t tableId);
+  JobThread& ExportThread() { return exportThread_; }
   // Save in one of the formats: the same check marks, destination step and
   // save dialog; "Save as SQLite…" and "Save as CSV…" come here.
   void SaveAs(ui::SaveFormat format);
@@ -156,8 +162,12 @@ class CMainFrame final : public QMainWindow {
  protected:
   // Exit, from the menu, the toolbar or the close box.
   void closeEvent(QCloseEvent* event) override;
+  // A window made larger gives a tree whose names were cut the room they need.
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
+  // An analysis or an export runs: no export starts.
+  bool AnyJobSetButGridFill() const;
   void CreateCommands();
   void CreateMenus();
   void CreateToolBar();
@@ -224,6 +234,7 @@ class CMainFrame final : public QMainWindow {
   JobThread analysisThread_;
   JobThread startupAnalysisThread_;
   JobThread gridFillThread_;
+  JobThread exportThread_;
   // Stop answered Yes: the data file is closed once the stopped job has
   // unwound, since until then it may still be reading it.
   bool closeFileAtJobEnd_ = false;

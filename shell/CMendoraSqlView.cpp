@@ -7,11 +7,14 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <chrono>
 #include <map>
 
 #include "engine/FileError.h"
+#include "engine/TableReader.h"
 #include "shell/QtText.h"
 
 namespace shell {
@@ -36,7 +39,8 @@ CMendoraSqlView::CMendoraSqlView(QWidget* parent)
       previewPane_(new QWidget(this)),
       previewHeading_(new QLabel(previewPane_)),
       preview_(new QPlainTextEdit(previewPane_)),
-      control_(table_) {
+      control_(table_),
+      arrangeThread_(this) {
   setObjectName(QStringLiteral("CMendoraSqlView"));
   table_->setObjectName(QStringLiteral("List%1").arg(kListId));
   filter_->setObjectName(QStringLiteral("RowFilter"));
@@ -90,7 +94,8 @@ CMendoraSqlView::CMendoraSqlView(QWidget* parent)
   copyCsv_ = new QAction(QStringLiteral("Copy as CSV"), table_);
   copySql_ = new QAction(QStringLiteral("Copy as SQL Insert"), table_);
   viewValue_ = new QAction(QStringLiteral("View value"), table_);
-  for (QAction* a : {copy_, copyCsv_, copySql_, viewValue_}) table_->addAction(a);
+  exportCsv_ = new QAction(QStringLiteral("Export table to CSV…"), table_);
+  for (QAction* a : {copy_, copyCsv_, copySql_, viewValue_, exportCsv_}) table_->addAction(a);
   table_->setContextMenuPolicy(Qt::ActionsContextMenu);
   connect(copy_, &QAction::triggered, this,
           [this] { CopySelection(mendora::CopyFormat::kTabSeparated); });
@@ -99,6 +104,9 @@ CMendoraSqlView::CMendoraSqlView(QWidget* parent)
   connect(copySql_, &QAction::triggered, this,
           [this] { CopySelection(mendora::CopyFormat::kSqlInsert); });
   connect(viewValue_, &QAction::triggered, this, &CMendoraSqlView::ViewValue);
+  connect(exportCsv_, &QAction::triggered, this, [this] {
+    if (rows_) emit ExportTableRequested();
+  });
   connect(table_, &QTableView::doubleClicked, this, &CMendoraSqlView::ViewValue);
   connect(table_->horizontalHeader(), &QHeaderView::sectionClicked, this, &CMendoraSqlView::SortBy);
   connect(filter_, &QLineEdit::returnPressed, this, &CMendoraSqlView::ApplyFilter);
@@ -139,6 +147,12 @@ QtListControl& CMendoraSqlView::Control() {
 }
 
 void CMendoraSqlView::DropRows() {
+  // A filter or sort of these rows ends with them.
+  arrangeThread_.Stop();
+  arrangeWaiting_ = false;
+  arrangeRestart_ = false;
+  arrangeActive_ = false;
+  ++rowsSerial_;
   table_->setModel(&control_.Model());
   disconnect(table_->selectionModel(), nullptr, this, nullptr);
   rows_.reset();
@@ -155,6 +169,9 @@ TableRowModel* CMendoraSqlView::ShowTable(std::unique_ptr<mendora::TableRowSourc
   connect(model.get(), &TableRowModel::TotalChanged, this, &CMendoraSqlView::UpdateWindowControl);
   connect(model.get(), &QAbstractItemModel::modelReset, this,
           &CMendoraSqlView::UpdateWindowControl);
+  connect(model.get(), &TableRowModel::Completed, this, [this] {
+    if (arrangeWaiting_) StartArrangement();
+  });
   table_->setModel(model.get());
   rows_ = std::move(model);
   tableName_ = std::move(tableName);
@@ -173,11 +190,11 @@ TableRowModel* CMendoraSqlView::ShowTable(std::unique_ptr<mendora::TableRowSourc
 }
 
 void CMendoraSqlView::UpdateWindowControl() {
-  const bool windowed = rows_ && !rows_->IsArranged() && rows_->TotalRows() > rows_->WindowRows();
+  const bool windowed = rows_ && rows_->ShownRows() > rows_->WindowRows();
   windowSlider_->setVisible(windowed);
   windowNote_->setVisible(windowed);
   if (!windowed) return;
-  const uint64_t last = rows_->TotalRows() - rows_->WindowRows();
+  const uint64_t last = rows_->ShownRows() - rows_->WindowRows();
   const QSignalBlocker quiet(windowSlider_);
   windowSlider_->setRange(0, static_cast<int>((last + kWindowStep - 1) / kWindowStep));
   windowSlider_->setValue(static_cast<int>(rows_->WindowStart() / kWindowStep));
@@ -185,7 +202,7 @@ void CMendoraSqlView::UpdateWindowControl() {
   windowNote_->setText(QStringLiteral("rows %L1 to %L2 of %L3")
                            .arg(static_cast<qulonglong>(first))
                            .arg(static_cast<qulonglong>(first + rows_->rowCount() - 1))
-                           .arg(static_cast<qulonglong>(rows_->TotalRows())));
+                           .arg(static_cast<qulonglong>(rows_->ShownRows())));
 }
 
 void CMendoraSqlView::ShowListAsText() {
@@ -267,43 +284,162 @@ void CMendoraSqlView::CopySelection(mendora::CopyFormat format) {
 
 bool CMendoraSqlView::Arrange() {
   if (!rows_) return false;
-  const mendora::TableRowSource& source = rows_->Source();
-  const QString filter = filter_->text().trimmed();
-  if (filter.isEmpty() && sortColumn_ < 0) {
-    rows_->Arrange(std::nullopt);
+  arrangeWaiting_ = false;
+  if (filter_->text().trimmed().isEmpty() && sortColumn_ < 0) {
+    arrangeRestart_ = false;
+    arrangeActive_ = false;
+    arrangeStopped_ = false;
+    arrangeThread_.Stop();
+    rows_->EndArrangement();
     filterNote_->clear();
+    OnCurrentChanged();
     return true;
   }
-  if (!source.Complete() || source.RowCount() > mendora::TableRowSource::kMaxArrangedRows) {
-    filterNote_->setText(source.Complete()
-                             ? QStringLiteral("Sorting and filtering take tables of up to %L1 rows")
-                                   .arg(mendora::TableRowSource::kMaxArrangedRows)
-                             : QStringLiteral("Sorting and filtering wait for the row count"));
-    return false;
+  if (!rows_->Source().Complete()) {
+    // Row numbers are only sure once every page is counted; the filter or
+    // sort starts then (Completed).
+    arrangeWaiting_ = true;
+    filterNote_->setText(QStringLiteral("Sorting and filtering wait for the row count"));
+    emit ArrangeProgress(0, filterNote_->text());
+    return true;
   }
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  try {
-    rows_->Arrange(rows_->Source().Arranged(ToU16(filter), sortColumn_, sortDescending_));
-  } catch (const mendora::FileError& e) {
-    filterNote_->setText(QString::fromUtf8(e.what()));
-  }
-  QApplication::restoreOverrideCursor();
-  OnCurrentChanged();
-  filterNote_->setText(filter.isEmpty() ? QString()
-                                        : QStringLiteral("%L1 of %L2 rows")
-                                              .arg(rows_->rowCount())
-                                              .arg(static_cast<qulonglong>(source.RowCount())));
+  StartArrangement();
   return true;
+}
+
+void CMendoraSqlView::ArrangeCountedRows() {
+  if (arrangeWaiting_ && rows_) StartArrangement();
+}
+
+void CMendoraSqlView::StopArrange() {
+  arrangeRestart_ = false;
+  if (arrangeWaiting_) {
+    arrangeWaiting_ = false;
+    filterNote_->clear();
+    emit ArrangeEnded();
+  }
+  if (!arrangeActive_) return;
+  arrangeActive_ = false;
+  arrangeStopped_ = true;
+  arrangeThread_.Stop();
+}
+
+void CMendoraSqlView::StartArrangement() {
+  arrangeWaiting_ = false;
+  if (!rows_) return;
+  arrangeActive_ = true;
+  if (arrangeThread_.IsSet()) {
+    // The previous one unwinds first; this one starts at its end.
+    arrangeRestart_ = true;
+    arrangeThread_.Stop();
+    return;
+  }
+  arrangeRestart_ = false;
+  arrangeStopped_ = false;
+  const mendora::TableRowSource& source = rows_->Source();
+  mendora::ArrangeRequest request;
+  request.filter = ToU16(filter_->text().trimmed());
+  request.sortColumn = sortColumn_;
+  request.descending = sortDescending_;
+  // Half for the sort's runs, a quarter for the list shown (the job's
+  // batches and the reader take the rest).
+  request.memoryBytes = arrangeMemory_ / 2;
+  rows_->BeginArrangement(arrangeMemory_ / 4);
+  arrangeLast_ = {};
+  arrangeLast_.total = source.IndexedPages();
+  ShowArrangeState(arrangeLast_, true);
+  auto pages = std::make_shared<const std::vector<mendora::PageStart>>(source.PageStarts());
+  auto columns = std::make_shared<const std::vector<mendora::_SYSCOLUMNS>>(source.Columns());
+  mendora::PageRowsReader readPage = source.ReaderForAnotherThread();
+  TableRowModel* model = rows_.get();
+  arrangeSerial_ = rowsSerial_;
+  arrangeThread_.Start(
+      [this, pages, columns, readPage, request, model](JobThread& job) {
+        using Clock = std::chrono::steady_clock;
+        // The rows found go over to the window at once for the first, then
+        // at most every 50 ms, with the progress.
+        std::vector<uint64_t> found;
+        mendora::ArrangeProgress last;
+        bool first = true;
+        Clock::time_point lastFlush = Clock::now();
+        auto flush = [&] {
+          job.OnWindowThread([&] {
+            model->AddArranged(found);
+            ShowArrangeState(last, true);
+          });
+          found.clear();
+          lastFlush = Clock::now();
+        };
+        mendora::ArrangeRows(
+            *columns, *pages, readPage, request, job.Job(),
+            [&](std::span<const uint64_t> rows) {
+              found.insert(found.end(), rows.begin(), rows.end());
+            },
+            [&](const mendora::ArrangeProgress& progress) {
+              last = progress;
+              if ((first && !found.empty()) || found.size() >= (1u << 20) ||
+                  Clock::now() - lastFlush >= std::chrono::milliseconds(50)) {
+                first = first && found.empty();
+                flush();
+              }
+            });
+        flush();
+      },
+      [this](const JobThread::Result& result) { OnArrangeEnded(result); });
+}
+
+void CMendoraSqlView::ShowArrangeState(const mendora::ArrangeProgress& progress, bool running) {
+  arrangeLast_ = progress;
+  if (!rows_) return;
+  const bool sorting = sortColumn_ >= 0;
+  const bool filtering = !filter_->text().trimmed().isEmpty();
+  const QString total = QLocale().toString(static_cast<qulonglong>(rows_->TotalRows()));
+  const QString matched = QLocale().toString(static_cast<qulonglong>(rows_->ShownRows()));
+  int percent = 100;
+  if (progress.total) {
+    const double part = static_cast<double>(progress.done) / static_cast<double>(progress.total);
+    // A sort's reading is most of its work; the merge is the rest.
+    percent = !sorting           ? static_cast<int>(part * 100)
+              : progress.sorting ? 80 + static_cast<int>(part * 20)
+                                 : static_cast<int>(part * 80);
+  }
+  QString note;
+  if (running) {
+    note = sorting ? QStringLiteral("Sorting (%1%)").arg(percent)
+                   : QStringLiteral("%1 of %2 rows so far (%3%)").arg(matched, total).arg(percent);
+  } else if (filtering) {
+    note = QStringLiteral("%1 of %2 rows").arg(matched, total);
+    if (arrangeStopped_) note += QStringLiteral(" (stopped)");
+  } else if (arrangeStopped_) {
+    note = QStringLiteral("Sorting stopped");
+  }
+  filterNote_->setText(note);
+  if (running) emit ArrangeProgress(percent, note);
+}
+
+void CMendoraSqlView::OnArrangeEnded(const JobThread::Result& result) {
+  if (arrangeRestart_) {
+    StartArrangement();
+    return;
+  }
+  const bool current = arrangeActive_ || arrangeStopped_;
+  arrangeActive_ = false;
+  if (rows_ && arrangeSerial_ == rowsSerial_ && current) {
+    if (result.outcome == JobThread::Outcome::kStopped) arrangeStopped_ = true;
+    ShowArrangeState(arrangeLast_, false);
+    if (result.outcome == JobThread::Outcome::kFailed) {
+      filterNote_->setText(QString::fromStdString(result.error));
+    }
+    OnCurrentChanged();
+  }
+  emit ArrangeEnded();
 }
 
 bool CMendoraSqlView::SortBy(int column) {
   if (!rows_ || column < 0 || column >= rows_->columnCount()) return false;
   sortDescending_ = column == sortColumn_ && !sortDescending_;
   sortColumn_ = column;
-  if (!Arrange()) {
-    sortColumn_ = -1;
-    return false;
-  }
+  Arrange();
   QHeaderView* header = table_->horizontalHeader();
   header->setSortIndicatorShown(true);
   header->setSortIndicator(column, sortDescending_ ? Qt::DescendingOrder : Qt::AscendingOrder);

@@ -11,6 +11,12 @@
 // current cell. A table of more rows than the grid holds at once (a million)
 // gets a slider beside the filter that moves the grid's window over it.
 //
+// A filter or a sort runs on a job thread of the view's own (ArrangeRows),
+// once the table's rows are counted, for a table of any size: a filter's
+// matches show as they are found, a sort's once its runs are merged, its
+// progress goes out as ArrangeProgress, and it ends with the table, with
+// another filter or sort, and with StopArrange().
+//
 // A key's statement and a module's text go through the list control (its own
 // model) and show in a read-only monospace text view, to select and copy.
 #pragma once
@@ -26,6 +32,7 @@
 
 #include "browser/TableRowSource.h"
 #include "export/CopyText.h"
+#include "shell/JobThread.h"
 #include "shell/QtListControl.h"
 #include "shell/TableRowModel.h"
 #include "shell/ValueViewer.h"
@@ -71,6 +78,18 @@ class CMendoraSqlView final : public QWidget {
   // Opens the value viewer on the current cell.
   void ViewValue();
 
+  // A filter or sort is running, or waits for the row count.
+  bool Arranging() const { return arrangeActive_ || arrangeWaiting_; }
+  // Stops the running filter or sort: the rows found so far stay.
+  void StopArrange();
+  // The count of the rows has ended short: a waiting filter or sort goes
+  // through the rows counted.
+  void ArrangeCountedRows();
+  // The memory a filter's or sort's lists may hold before they spill to
+  // temporary files.
+  void SetArrangeMemory(size_t bytes) { arrangeMemory_ = bytes; }
+  JobThread& ArrangeThread() { return arrangeThread_; }
+
   QLineEdit* FilterBox() const { return filter_; }
   QLabel* FilterNote() const { return filterNote_; }
   // Moves the grid's window over a table of more rows than it holds at once.
@@ -84,6 +103,15 @@ class CMendoraSqlView final : public QWidget {
   QAction* CopyCsvAction() const { return copyCsv_; }
   QAction* CopySqlAction() const { return copySql_; }
   QAction* ViewValueAction() const { return viewValue_; }
+  QAction* ExportCsvAction() const { return exportCsv_; }
+
+ signals:
+  // A filter or sort's progress, for the status bar.
+  void ArrangeProgress(int percent, const QString& text);
+  // It has ended, been stopped, or failed.
+  void ArrangeEnded();
+  // The grid's right-click menu asks for the shown table in a CSV file.
+  void ExportTableRequested();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -92,6 +120,9 @@ class CMendoraSqlView final : public QWidget {
   void DropRows();
   void SetTableStyle(bool rows);
   bool Arrange();
+  void StartArrangement();
+  void OnArrangeEnded(const JobThread::Result& result);
+  void ShowArrangeState(const mendora::ArrangeProgress& progress, bool running);
   void OnCurrentChanged();
   void UpdateWindowControl();
 
@@ -110,11 +141,25 @@ class CMendoraSqlView final : public QWidget {
   QAction* copyCsv_;
   QAction* copySql_;
   QAction* viewValue_;
+  QAction* exportCsv_;
   QtListControl control_;
   std::unique_ptr<TableRowModel> rows_;
   std::u16string tableName_;
   int sortColumn_ = -1;
   bool sortDescending_ = false;
+  JobThread arrangeThread_;
+  size_t arrangeMemory_ = mendora::kArrangeMemoryBytes;
+  // Moved on whenever the shown rows go: an arrangement's end for rows no
+  // longer shown says nothing.
+  uint64_t rowsSerial_ = 0;
+  uint64_t arrangeSerial_ = 0;
+  bool arrangeWaiting_ = false;
+  // A filter or sort of the rows shown runs (or starts once the previous
+  // one has unwound).
+  bool arrangeActive_ = false;
+  bool arrangeRestart_ = false;
+  bool arrangeStopped_ = false;
+  mendora::ArrangeProgress arrangeLast_;
 };
 
 }  // namespace shell

@@ -57,6 +57,9 @@ struct ShellSettings {
   ChooseFile chooseFile;
   // Null: the system's folder dialog.
   ChooseFolder chooseFolder;
+  // Picks the CSV file a table is exported to, from a suggested path; an
+  // empty text when the user cancels. Null: the system's save dialog.
+  std::function<QString(QWidget* parent, const QString& suggested)> chooseCsvFile;
   // Called on the analysis thread with the analysis' progress in percent.
   std::function<void(int percent)> analysisProgress;
   // The data file named on the command line: opened and analysed at start

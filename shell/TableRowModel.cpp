@@ -16,8 +16,7 @@ TableRowModel::TableRowModel(std::unique_ptr<mendora::TableRowSource> source, ui
 
 int TableRowModel::rowCount(const QModelIndex& parent) const {
   if (parent.isValid()) return 0;
-  if (arranged_) return static_cast<int>(arranged_->size());
-  const uint64_t total = source_->RowCount();
+  const uint64_t total = ShownRows();
   return static_cast<int>(total > base_ ? std::min(total - base_, windowRows_) : 0);
 }
 
@@ -46,19 +45,38 @@ QVariant TableRowModel::data(const QModelIndex& index, int role) const {
 
 QVariant TableRowModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (role != Qt::DisplayRole) return {};
-  if (orientation == Qt::Vertical) return static_cast<qulonglong>(StoredRow(section) + 1);
+  if (orientation == Qt::Vertical) {
+    try {
+      const uint64_t row = StoredRow(section);
+      return row == UINT64_MAX ? QVariant() : QVariant(static_cast<qulonglong>(row + 1));
+    } catch (const mendora::FileError&) {
+      return {};
+    }
+  }
   const auto& columns = source_->Columns();
   if (section < 0 || section >= static_cast<int>(columns.size())) return {};
   return ToQString(columns[section].name);
 }
 
+uint64_t TableRowModel::ShownRows() const {
+  return arranged_ ? arranged_->Size() : source_->RowCount();
+}
+
+void TableRowModel::SetComplete() {
+  source_->SetComplete();
+  emit Completed();
+}
+
 uint64_t TableRowModel::StoredRow(int row) const {
-  if (!arranged_) return row >= 0 ? base_ + static_cast<uint64_t>(row) : UINT64_MAX;
-  return row >= 0 && static_cast<size_t>(row) < arranged_->size() ? (*arranged_)[row] : UINT64_MAX;
+  if (row < 0) return UINT64_MAX;
+  const uint64_t at = base_ + static_cast<uint64_t>(row);
+  if (!arranged_) return at;
+  // Throws FileError when the arrangement's temporary file cannot be read.
+  return at < arranged_->Size() ? arranged_->At(at) : UINT64_MAX;
 }
 
 void TableRowModel::SetWindowStart(uint64_t first) {
-  const uint64_t total = source_->RowCount();
+  const uint64_t total = ShownRows();
   const uint64_t last = total > windowRows_ ? total - windowRows_ : 0;
   first = std::min(first, last);
   if (first == base_) return;
@@ -69,10 +87,18 @@ void TableRowModel::SetWindowStart(uint64_t first) {
 
 int TableRowModel::ShowStoredRow(uint64_t row) {
   if (arranged_) {
-    const auto it = std::find(arranged_->begin(), arranged_->end(), row);
-    return it == arranged_->end() ? -1 : static_cast<int>(it - arranged_->begin());
+    // Where the row is in the arrangement: a pass over the list.
+    uint64_t at = 0;
+    try {
+      const uint64_t size = arranged_->Size();
+      while (at < size && arranged_->At(at) != row) ++at;
+      if (at == size) return -1;
+    } catch (const mendora::FileError&) {
+      return -1;
+    }
+    row = at;
   }
-  if (row >= source_->RowCount()) return -1;
+  if (row >= ShownRows()) return -1;
   if (row < base_ || row >= base_ + windowRows_) {
     // The row lands in the middle of the window, where the view can scroll
     // both ways.
@@ -81,9 +107,32 @@ int TableRowModel::ShowStoredRow(uint64_t row) {
   return static_cast<int>(row - base_);
 }
 
-void TableRowModel::Arrange(std::optional<std::vector<uint32_t>> rows) {
+void TableRowModel::BeginArrangement(size_t memoryBytes) {
   beginResetModel();
-  arranged_ = std::move(rows);
+  arranged_ = std::make_unique<mendora::RowList>(memoryBytes);
+  base_ = 0;
+  endResetModel();
+}
+
+void TableRowModel::AddArranged(std::span<const uint64_t> rows) {
+  if (!arranged_ || rows.empty()) return;
+  const int shownBefore = rowCount();
+  const uint64_t total = arranged_->Size() + rows.size();
+  const int shownAfter = static_cast<int>(total > base_ ? std::min(total - base_, windowRows_) : 0);
+  if (shownAfter <= shownBefore) {
+    arranged_->Append(rows);
+  } else {
+    beginInsertRows(QModelIndex(), shownBefore, shownAfter - 1);
+    arranged_->Append(rows);
+    endInsertRows();
+  }
+  emit TotalChanged();
+}
+
+void TableRowModel::EndArrangement() {
+  beginResetModel();
+  arranged_.reset();
+  base_ = 0;
   endResetModel();
 }
 

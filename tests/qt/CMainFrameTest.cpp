@@ -58,6 +58,9 @@ struct Window {
   // The folder the save's folder browser answers with, and what it was asked.
   QString folder;
   QStringList folderTitles;
+  // The CSV file the export's save dialog answers with, and what it suggested.
+  QString csvFile;
+  QString csvSuggested;
   qttest::Gate gate;
   std::unique_ptr<CMainFrame> frame;
 
@@ -71,6 +74,10 @@ struct Window {
     settings.chooseFolder = [this](QWidget*, const QString& title) {
       folderTitles << title;
       return folder;
+    };
+    settings.chooseCsvFile = [this](QWidget*, const QString& suggested) {
+      csvSuggested = suggested;
+      return csvFile;
     };
     if (gated) settings.analysisProgress = [this](int) { gate.WaitHere(); };
     frame = std::make_unique<CMainFrame>(doc, prompts, settings);
@@ -190,6 +197,7 @@ class CMainFrameTest : public QObject {
   void saveDuringAGridFillIsRefused();
   void saveOfTheSampleFileCompletes();
   void saveAsSqliteAndAsCsvRunTheSameDialog();
+  void exportOfOneTableToCsvAsksBeforeReplacing();
   void textOutsideItsCodePageIsSaidInTheStatusBar();
   void aFileFromAnotherStartIsOpenedWithoutTheDialog();
   void saveOfARealFileCompletes();
@@ -957,6 +965,62 @@ void CMainFrameTest::saveAsSqliteAndAsCsvRunTheSameDialog() {
   }
   QVERIFY(!QFileInfo::exists(destination.path() + "/tempUNT.dat"));
   QCOMPARE(w.prompts.UnexpectedQuestions(), 0);
+}
+
+void CMainFrameTest::exportOfOneTableToCsvAsksBeforeReplacing() {
+  QTemporaryDir destination;
+  Window w;
+  w.Open(qttest::RealFile("v611-northwind.mdf"));
+  QTRY_VERIFY_WITH_TIMEOUT(w.Idle() && w.doc.nodes.tables != ui::kNoTreeItem, kAnalysisTimeoutMs);
+  int64_t categories = 0;
+  for (const auto& t : w.doc.catalogue.userTables) {
+    if (t.name == u"Categories") categories = t.id;
+  }
+  QVERIFY(categories);
+  const QString path = destination.filePath(QStringLiteral("cats.csv"));
+  auto exportAndWait = [&] {
+    w.prompts.Clear();
+    w.frame->ExportTableToCsv(categories);
+    QTRY_VERIFY(!w.frame->ExportThread().IsSet());
+  };
+
+  // A new file: the header line and one line per row, the save's CSV format.
+  w.csvFile = path;
+  exportAndWait();
+  QVERIFY(w.csvSuggested.endsWith(QStringLiteral("/Categories.csv")));
+  QCOMPARE(w.prompts.Texts().size(), size_t(1));
+  QCOMPARE(QString::fromStdString(w.prompts.Texts()[0]),
+           QStringLiteral("8 rows exported to ") + path);
+  QFile written(path);
+  QVERIFY(written.open(QIODevice::ReadOnly));
+  const QList<QByteArray> lines = written.readAll().split('\n');
+  written.close();
+  QCOMPARE(lines.size(), 10);  // header, 8 rows, and the end after the last CR LF
+  QVERIFY(lines[0].startsWith("CategoryID,CategoryName,Description,Picture\r"));
+  QVERIFY(lines[1].startsWith("1,Beverages,"));
+
+  // An existing file: replaced only when the user says Yes; No leaves it be.
+  QFile mine(path);
+  QVERIFY(mine.open(QIODevice::WriteOnly));
+  mine.write("mine");
+  mine.close();
+  w.prompts.Answer(false);
+  exportAndWait();
+  QCOMPARE(Questions(w.prompts).size(), size_t(1));
+  QVERIFY(Questions(w.prompts)[0].find("already exists") != std::string::npos);
+  QCOMPARE(QFileInfo(path).size(), qint64(4));
+  w.prompts.Answer(true);
+  exportAndWait();
+  QVERIFY(QFileInfo(path).size() > 1000);
+  QVERIFY(!QFileInfo::exists(path + QStringLiteral(".partial")));
+  // Cancelled in the dialog: nothing happens.
+  w.csvFile.clear();
+  exportAndWait();
+  QVERIFY(w.prompts.Texts().empty());
+  QCOMPARE(w.prompts.UnexpectedQuestions(), 0);
+  // The grid's menu offers it for the table shown.
+  QCOMPARE(w.frame->findChild<shell::CMendoraSqlView*>()->ExportCsvAction()->text(),
+           QStringLiteral("Export table to CSV…"));
 }
 
 void CMainFrameTest::theProgramsOwnTimingsHoldNothingBack() {

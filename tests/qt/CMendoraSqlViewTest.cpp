@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLocale>
+#include <QSignalSpy>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
@@ -91,6 +92,7 @@ class CMendoraSqlViewTest : public QObject {
   void copyAsTextCsvAndSqlInsert();
   void sortFilterAndRowNumbers();
   void scrollingALargeTableKeepsFewPages();
+  void sortAndFilterSpillPastTheirMemory();
 };
 
 void CMendoraSqlViewTest::picturesShowInTheGridAndTheViewer() {
@@ -178,7 +180,7 @@ void CMendoraSqlViewTest::copyAsTextCsvAndSqlInsert() {
   QCOMPARE(b.view.SelectionText(CopyFormat::kCsv),
            QStringLiteral("CategoryID,CategoryName\r\n3,\r\n,Grains/Cereals\r\n"));
   QCOMPARE(b.view.CopyAction()->text(), QStringLiteral("Copy"));
-  QCOMPARE(b.view.Table()->actions().size(), 4);
+  QCOMPARE(b.view.Table()->actions().size(), 5);
   QCOMPARE(b.view.Table()->contextMenuPolicy(), Qt::ActionsContextMenu);
 }
 
@@ -195,30 +197,38 @@ void CMendoraSqlViewTest::sortFilterAndRowNumbers() {
   QTest::mouseClick(b.view.Table()->horizontalHeader()->viewport(), Qt::LeftButton, {},
                     QPoint(b.view.Table()->horizontalHeader()->sectionViewportPosition(1) + 5, 5));
   QCOMPARE(b.view.Table()->horizontalHeader()->sortIndicatorSection(), 1);
+  QTRY_VERIFY(!b.view.Arranging());
   QCOMPARE(b.Cell(0, 1), QStringLiteral("Beverages"));
   QVERIFY(b.view.SortBy(1));
+  QTRY_VERIFY(!b.view.Arranging());
   QCOMPARE(b.Cell(0, 1), QStringLiteral("Seafood"));
   QCOMPARE(number(0), 8);
   // Numbers sort by value.
   QVERIFY(b.view.SortBy(0));
+  QTRY_VERIFY(!b.view.Arranging());
   QCOMPARE(b.Cell(0, 0), QStringLiteral("1"));
   QVERIFY(b.view.SortBy(0));
+  QTRY_VERIFY(!b.view.Arranging());
   QCOMPARE(b.Cell(0, 0), QStringLiteral("8"));
 
   // The filter: text anywhere, any case; or one column's whole text.
   b.view.FilterBox()->setText(QStringLiteral("CHEESE"));
   QVERIFY(b.view.ApplyFilter());
+  QTRY_VERIFY(!b.view.Arranging());
   QCOMPARE(model->rowCount(), 1);
   QCOMPARE(b.Cell(0, 1), QStringLiteral("Dairy Products"));
   QCOMPARE(b.view.FilterNote()->text(), QStringLiteral("1 of 8 rows"));
   b.view.FilterBox()->setText(QStringLiteral("categoryname = produce"));
   QVERIFY(b.view.ApplyFilter());
+  QTRY_VERIFY(!b.view.Arranging());
   QCOMPARE(model->rowCount(), 1);
   QCOMPARE(number(0), 7);
   b.view.FilterBox()->setText(QStringLiteral("CategoryID = 1"));
   QVERIFY(b.view.ApplyFilter());
+  QTRY_VERIFY(!b.view.Arranging());
   QCOMPARE(model->rowCount(), 1);
   b.view.FilterBox()->clear();
+  QTRY_VERIFY(!b.view.Arranging());
   QCOMPARE(model->rowCount(), 8);
   QCOMPARE(b.Cell(0, 0), QStringLiteral("8"));
 }
@@ -249,9 +259,9 @@ void CMendoraSqlViewTest::scrollingALargeTableKeepsFewPages() {
   QVERIFY(source.CachedPageCount() <= mendora::TableRowSource::kCachedPages);
   QVERIFY(source.IndexedPages() > mendora::TableRowSource::kCachedPages * 10);
   QVERIFY(b.view.WindowSlider()->isHidden());
-  // Sorting is refused past the limit only; this table sorts.
   QVERIFY(b.view.SortBy(0));
   QVERIFY(b.view.SortBy(0));
+  QTRY_VERIFY(!b.view.Arranging());
   QCOMPARE(b.Cell(0, 0), QStringLiteral("199999"));
 
   // A grid that holds 50 000 rows at a time: the window moves over the table.
@@ -272,6 +282,76 @@ void CMendoraSqlViewTest::scrollingALargeTableKeepsFewPages() {
   QCOMPARE(rows->WindowStart(), uint64_t(10000));
   QCOMPARE(windowed.Cell(0, 1), QStringLiteral("row10000"));
   QCOMPARE(rows->ShowStoredRow(10005), 5);
+}
+
+void CMendoraSqlViewTest::sortAndFilterSpillPastTheirMemory() {
+  // A table larger than the memory given to its sort and filter, shown
+  // through a window of 20 000 rows: the work spills to temporary files and
+  // the grid moves over the result as over the table.
+  mdftest::TempFile file;
+  mdftest::CatalogueBuilder builder(655, u"spill");
+  builder.AddGeneratedTable(u"T", {mdftest::IntColumn(u"Id"), mdftest::VarCharColumn(u"Name", 20)},
+                            60000, [](uint64_t i) {
+                              return mdftest::Row{
+                                  mdftest::IntValue(static_cast<int32_t>((i * 7) % 60000)),
+                                  mdftest::VarCharValue("r" + std::to_string(i % 1000))};
+                            });
+  builder.WriteTo(file.path());
+  Browse b(file.path());
+  b.view.SetArrangeMemory(64 * 1024);
+  shell::TableRowModel* model = b.Show(u"T", 20000);
+  QVERIFY(model);
+  QSignalSpy progress(&b.view, &shell::CMendoraSqlView::ArrangeProgress);
+  QSignalSpy ended(&b.view, &shell::CMendoraSqlView::ArrangeEnded);
+  QVERIFY(b.view.SortBy(0));
+  QVERIFY(b.view.Arranging());
+  QTRY_VERIFY_WITH_TIMEOUT(!b.view.Arranging(), 60000);
+  QCOMPARE(ended.count(), 1);
+  QVERIFY(!progress.isEmpty());
+  QVERIFY(model->Arrangement()->Spilled());
+  QCOMPARE(model->ShownRows(), uint64_t(60000));
+  QCOMPARE(model->rowCount(), 20000);
+  QCOMPARE(b.Cell(0, 0), QStringLiteral("0"));
+  QCOMPARE(b.Cell(19999, 0), QStringLiteral("19999"));
+  // The last rows of the sorted table, through the slider.
+  QVERIFY(b.view.WindowSlider()->isVisible());
+  b.view.WindowSlider()->setValue(b.view.WindowSlider()->maximum());
+  QCOMPARE(model->WindowStart(), uint64_t(40000));
+  QCOMPARE(b.Cell(19999, 0), QStringLiteral("59999"));
+  // Stored row 1 holds Id 7: its number stays with it.
+  QCOMPARE(model->ShowStoredRow(1), 7);
+  QCOMPARE(model->WindowStart(), uint64_t(0));
+
+  // Sorted by name and filtered: names r5, r50..r59, r500..r599, each 60
+  // times; ties in stored order.
+  b.view.FilterBox()->setText(QStringLiteral("r5"));
+  QVERIFY(b.view.ApplyFilter());
+  QTRY_VERIFY_WITH_TIMEOUT(!b.view.Arranging(), 60000);
+  QVERIFY(b.view.SortBy(1));
+  QTRY_VERIFY_WITH_TIMEOUT(!b.view.Arranging(), 60000);
+  QCOMPARE(model->ShownRows(), uint64_t(111 * 60));
+  QCOMPARE(b.Cell(0, 1), QStringLiteral("r5"));
+  QCOMPARE(model->StoredRow(0), uint64_t(5));
+  QCOMPARE(model->StoredRow(1), uint64_t(1005));
+  QCOMPARE(b.view.FilterNote()->text(), QStringLiteral("%1 of %2 rows")
+                                            .arg(QLocale().toString(111 * 60))
+                                            .arg(QLocale().toString(60000)));
+
+  // Stop keeps the rows found so far; a new table ends the work at once.
+  b.view.FilterBox()->setText(QStringLiteral("r1"));
+  QVERIFY(b.view.ApplyFilter());
+  b.view.StopArrange();
+  QTRY_VERIFY(!b.view.ArrangeThread().IsSet());
+  QVERIFY(!b.view.Arranging());
+  QVERIFY(model->ShownRows() <= uint64_t(111 * 60));
+  QVERIFY(b.view.FilterNote()->text().contains(QStringLiteral("stopped")));
+  QVERIFY(b.view.SortBy(0));
+  shell::TableRowModel* again = b.Show(u"T", 20000);
+  QVERIFY(!b.view.Arranging());
+  QCOMPARE(again->ShownRows(), uint64_t(60000));
+  QVERIFY(!again->IsArranged());
+  QTRY_VERIFY(!b.view.ArrangeThread().IsSet());
+  QCOMPARE(again->ShownRows(), uint64_t(60000));
 }
 
 MENDORA_QTEST_MAIN(CMendoraSqlViewTest)
