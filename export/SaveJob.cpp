@@ -4,6 +4,7 @@
 #include <chrono>
 #include <functional>
 #include <optional>
+#include <set>
 #include <unordered_map>
 
 #include "engine/Collation.h"
@@ -169,9 +170,11 @@ struct SaveJob::State {
   void NoteReadDamage(const _SYSOBJECTS& table, const TableReadStats& stats);
   void ExportTables();
   void ExportTable(const _SYSOBJECTS& table);
+  std::set<int32_t> aliasTypesWritten;
   void WriteTableData(const _SYSOBJECTS& table, const std::string& dataPath,
                       const std::string& deletedPath);
-  void WriteDeletedRows(const std::u16string& head, const std::vector<_SYSCOLUMNS>& columns,
+  void WriteDeletedRows(const std::u16string& tableName, const std::u16string& head,
+                        const std::vector<_SYSCOLUMNS>& columns, bool identity,
                         const std::vector<RecoveredRow>& rows, const std::string& deletedPath);
   void ExportKeys();
   void ExportTableKeys(const _SYSOBJECTS& table);
@@ -239,6 +242,20 @@ void SaveJob::State::ExportTable(const _SYSOBJECTS& table) {
 
   ShowSavedPath(createPath);
   ShowSingleRecordStep();
+  // The alias types the table's columns are declared with, each made once,
+  // in the script of the first table that uses it.
+  std::vector<const _SYSCOLUMNS*> columns;
+  for (const auto& column : catalogue.columns) {
+    if (column.tableId == table.id) columns.push_back(&column);
+  }
+  std::stable_sort(columns.begin(), columns.end(),
+                   [](const _SYSCOLUMNS* a, const _SYSCOLUMNS* b) { return a->colid < b->colid; });
+  for (const _SYSCOLUMNS* column : columns) {
+    const _AliasType* alias = AliasTypeOf(catalogue, *column);
+    if (alias && aliasTypesWritten.insert(alias->id).second) {
+      folder.AppendStatement(createPath, CreateTypeStatement(*alias));
+    }
+  }
   folder.AppendStatement(createPath,
                          WithCrLf(TableDefinitionStatement(catalogue, table.id, table.name)));
   display.SetCurrentProgress(0);
@@ -269,20 +286,31 @@ void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, const std::string&
     folder.NoteFailure(dataPath, script.Error());
     return;
   }
-  const std::u16string head = u"Insert into " + BracketName(table.name) + u" Values(";
   const std::vector<_SYSCOLUMNS>& columns = reader.Columns();
+  const std::u16string head = InsertHead(table.name, columns);
+  const _SYSCOLUMNS* identity = IdentityColumn(catalogue, table.id);
   std::u16string statement;
   uint64_t nulled = 0;
   std::string why, firstWhy;
+  // Identity values are inserted as saved: turned on before the first row,
+  // off after the last, once.
+  bool identityOn = false;
   const uint64_t written = ReadRows(
       table, reader,
       [&] {
         if (script.IsOpen()) script.Flush();
       },
       [&](const RowValues& row) {
+        if (identity && !identityOn) {
+          if (!script.WriteLine(IdentityInsertStatement(table.name, true))) return false;
+          identityOn = true;
+        }
         statement = head;
+        bool first = true;
         for (size_t i = 0; i < row.size() && i < columns.size(); ++i) {
-          if (i) statement += u',';
+          if (!InsertTakesColumn(columns[i])) continue;
+          if (!first) statement += u',';
+          first = false;
           AppendSqlLiteral(row[i], columns[i], statement, &why);
           if (!why.empty()) {
             if (nulled++ == 0) firstWhy = ToUtf8(columns[i].name) + ": " + why;
@@ -292,10 +320,16 @@ void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, const std::string&
         return script.WriteLine(statement);
       },
       deleted ? &*deleted : nullptr, &recovered);
+  if (identityOn) script.WriteLine(IdentityInsertStatement(table.name, false));
+  if (identity && identity->identityHasLast) {
+    script.WriteLine(ReseedStatement(table.name, *identity));
+  }
   if (!script.Close()) {
     folder.NoteFailure(dataPath, script.Error());
   }
-  if (!recovered.empty()) WriteDeletedRows(head, columns, recovered, deletedPath);
+  if (!recovered.empty()) {
+    WriteDeletedRows(table.name, head, columns, identity != nullptr, recovered, deletedPath);
+  }
   report.rowsWritten += written;
   if (nulled) {
     report.warnings.push_back("table " + ToUtf8(table.name) + ": " + std::to_string(nulled) +
@@ -361,8 +395,8 @@ void SaveJob::State::NoteReadDamage(const _SYSOBJECTS& table, const TableReadSta
   }
 }
 
-void SaveJob::State::WriteDeletedRows(const std::u16string& head,
-                                      const std::vector<_SYSCOLUMNS>& columns,
+void SaveJob::State::WriteDeletedRows(const std::u16string& tableName, const std::u16string& head,
+                                      const std::vector<_SYSCOLUMNS>& columns, bool identity,
                                       const std::vector<RecoveredRow>& rows,
                                       const std::string& deletedPath) {
   if (!folder.CreateScript(deletedPath)) return;
@@ -373,19 +407,24 @@ void SaveJob::State::WriteDeletedRows(const std::u16string& head,
   }
   std::u16string statement;
   std::string why;
+  bool identityOn = identity && script.WriteLine(IdentityInsertStatement(tableName, true));
   for (const RecoveredRow& row : rows) {
     // Where the row was found and why it is not live, before its Insert.
     statement = u"-- " + FromUtf8(FoundAtText(row.at)) + u" " + FromUtf8(DeletedWhyText(row.why));
     if (!script.WriteLine(statement)) break;
     statement = head;
+    bool first = true;
     for (size_t i = 0; i < row.values.size() && i < columns.size(); ++i) {
-      if (i) statement += u',';
+      if (!InsertTakesColumn(columns[i])) continue;
+      if (!first) statement += u',';
+      first = false;
       AppendSqlLiteral(row.values[i], columns[i], statement, &why);
     }
     statement += u')';
     if (!script.WriteLine(statement)) break;
     ++report.deletedRowsWritten;
   }
+  if (identityOn) script.WriteLine(IdentityInsertStatement(tableName, false));
   if (!script.Close()) folder.NoteFailure(deletedPath, script.Error());
 }
 

@@ -60,16 +60,17 @@ TEST(Statements, KeysAndIndexes) {
   m.Key(20, 3, 2, false, true);
 
   EXPECT_EQ(KeyOrIndexStatement(m.c, 10, 1, u"PK", u"PK_Orders", false, StatementUse::kScript),
-            u"Alter Table Orders Add Constraint PK_Orders Primary Key(OrderID)");
+            u"Alter Table Orders Add Constraint PK_Orders Primary Key Clustered(OrderID)");
   EXPECT_EQ(KeyOrIndexStatement(m.c, 20, 2, u"", u"IX_Name", true, StatementUse::kScript),
-            u"Create Unique Index IX_Name On Customers(LastName,FirstName)");
+            u"Create Unique Nonclustered Index IX_Name On Customers(LastName,FirstName)");
   EXPECT_EQ(KeyOrIndexStatement(m.c, 20, 2, u"", u"IX_Name", false, StatementUse::kScript),
-            u"Create Index IX_Name On Customers(LastName,FirstName)");
+            u"Create Nonclustered Index IX_Name On Customers(LastName,FirstName)");
   EXPECT_EQ(KeyOrIndexStatement(m.c, 20, 3, u"", u"IX First", false, StatementUse::kScript),
-            u"Create Index [IX First] On Customers(FirstName DESC)");
-  // The script's unique key is what the server runs; the preview keeps its words.
+            u"Create Nonclustered Index [IX First] On Customers(FirstName DESC)");
+  // The script's unique key is what the server runs, and says which index
+  // holds the rows (index 1 clustered); the preview keeps its words.
   EXPECT_EQ(KeyOrIndexStatement(m.c, 20, 2, u"UQ", u"UQ_Name", false, StatementUse::kScript),
-            u"Alter Table Customers Add Constraint UQ_Name Unique(LastName,FirstName)");
+            u"Alter Table Customers Add Constraint UQ_Name Unique Nonclustered(LastName,FirstName)");
   EXPECT_EQ(KeyOrIndexStatement(m.c, 20, 2, u"UQ", u"UQ_Name", false),
             u"Alter Table Customers Add Constraint UQ_Name Unique Key(LastName,FirstName)");
   // No key columns: nothing for a script, the bare statement for a preview.
