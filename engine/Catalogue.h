@@ -27,7 +27,7 @@ struct Catalogue {
   std::vector<_SysConstraints> dependencies;
   std::vector<_Check_Constraints> checkTexts;
   std::vector<_Check_Constraints> defaultTexts;  // of the "D " objects
-  std::vector<_AliasType> aliasTypes;             // the user's alias types
+  std::vector<_AliasType> aliasTypes;            // the user's alias types
   std::vector<_Procedures> moduleTexts;
 
   // The physical layout of each user table's rows, by table id: as the file

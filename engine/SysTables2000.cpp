@@ -58,8 +58,7 @@ std::optional<SysColumn2000> DecodeSysColumns2000(Bytes page, uint16_t at) {
   if ((colstat & f::kColStatIdentity) && record->varEnds.size() == 2 &&
       !record->varEnds[f::kIdentityVariable].offRow) {
     const Bytes value = record->Variable(f::kIdentityVariable);
-    ReadIdentityValue(reinterpret_cast<const unsigned char*>(value.data()), value.size(),
-                      c.column);
+    ReadIdentityValue(reinterpret_cast<const unsigned char*>(value.data()), value.size(), c.column);
   }
   return c;
 }

@@ -79,8 +79,8 @@ std::optional<_SYSCOLUMNS> DecodeSysColPars(Bytes page, uint16_t at) {
   if (!row->Ok()) return std::nullopt;
   // An identity column keeps its identity value in the second variable column.
   if ((status & f::kStatusIdentity) && vars == 2) {
-    if (auto record = ParseRecord(page, at); record && record->varEnds.size() == 2 &&
-                                             !record->varEnds[f::kIdentityVariable].offRow) {
+    if (auto record = ParseRecord(page, at);
+        record && record->varEnds.size() == 2 && !record->varEnds[f::kIdentityVariable].offRow) {
       const Bytes value = record->Variable(f::kIdentityVariable);
       ReadIdentityValue(reinterpret_cast<const unsigned char*>(value.data()), value.size(), c);
     }

@@ -322,7 +322,11 @@ void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, const std::string&
       deleted ? &*deleted : nullptr, &recovered);
   if (identityOn) script.WriteLine(IdentityInsertStatement(table.name, false));
   if (identity && identity->identityHasLast) {
-    script.WriteLine(ReseedStatement(table.name, *identity));
+    // A table no row was inserted into gives the reseed value itself next,
+    // one that has rows the value plus the increment.
+    _SYSCOLUMNS next = *identity;
+    if (written == 0) next.identityLast += next.identityIncrement;
+    script.WriteLine(ReseedStatement(table.name, next));
   }
   if (!script.Close()) {
     folder.NoteFailure(dataPath, script.Error());

@@ -104,8 +104,12 @@ TEST_P(CatalogueReference, KeysIndexesForeignKeysChecksAndModules) {
       EXPECT_EQ(ours[i]->prec, want["prec"].get<int>());
       EXPECT_EQ(ours[i]->scale, want["scale"].get<int>());
       EXPECT_EQ((ours[i]->status & 0x01) == 0, want["nullable"].get<bool>());
-      if (want.contains("utype")) EXPECT_EQ(ours[i]->userType, want["utype"].get<uint32_t>());
-      if (want.contains("computed")) EXPECT_EQ(ours[i]->computed, want["computed"].get<bool>());
+      if (want.contains("utype")) {
+        EXPECT_EQ(ours[i]->userType, want["utype"].get<uint32_t>());
+      }
+      if (want.contains("computed")) {
+        EXPECT_EQ(ours[i]->computed, want["computed"].get<bool>());
+      }
     }
   }
 
@@ -211,7 +215,8 @@ TEST_P(CatalogueReference, KeysIndexesForeignKeysChecksAndModules) {
 
 // The identity columns of Northwind and pubs as their public install
 // scripts declare them (every one IDENTITY(1,1)), with the last value each
-// gave: the highest id of the rows the scripts insert.
+// gave: at least the highest id of the rows the scripts insert (copies that
+// were used since gave more: Employees 15 in v611-northwind).
 TEST_P(CatalogueReference, NorthwindAndPubsIdentityColumns) {
   const std::string name = GetParam();
   std::map<std::string, std::pair<std::string, int64_t>> want;  // table -> column, last value
@@ -229,8 +234,9 @@ TEST_P(CatalogueReference, NorthwindAndPubsIdentityColumns) {
     // pubs's alias types, as its install script declares them.
     std::map<std::string, std::tuple<int, int, bool>> types;
     for (const auto& t : r.c.aliasTypes) types[ToUtf8(t.name)] = {t.xtype, t.length, t.notNull};
-    EXPECT_EQ(types, (std::map<std::string, std::tuple<int, int, bool>>{
-                         {"empid", {175, 9, true}}, {"id", {167, 11, true}}, {"tid", {167, 6, true}}}));
+    EXPECT_EQ(types,
+              (std::map<std::string, std::tuple<int, int, bool>>{
+                  {"empid", {175, 9, true}}, {"id", {167, 11, true}}, {"tid", {167, 6, true}}}));
   }
   std::map<std::string, std::pair<std::string, int64_t>> found;
   for (const auto& col : r.c.columns) {
@@ -242,7 +248,11 @@ TEST_P(CatalogueReference, NorthwindAndPubsIdentityColumns) {
     EXPECT_TRUE(col.identityHasLast) << table;
     found[table] = {ToUtf8(col.name), col.identityLast};
   }
-  EXPECT_EQ(found, want);
+  ASSERT_EQ(found.size(), want.size());
+  for (const auto& [table, column] : want) {
+    EXPECT_EQ(found[table].first, column.first) << table;
+    EXPECT_GE(found[table].second, column.second) << table;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, CatalogueReference, ::testing::ValuesIn(mdftest::ReferenceFiles()),

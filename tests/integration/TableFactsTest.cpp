@@ -5,6 +5,7 @@
 // Create Table statement, and in the data script the export writes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "browser/ObjectTree.h"
@@ -28,7 +29,8 @@ constexpr uint8_t kMoney = 60, kTimestamp = 189;
 Value MoneyValue(int64_t tenThousandths) {
   ByteVec out;
   for (int i = 0; i < 8; ++i) {
-    out.push_back(std::byte{static_cast<uint8_t>(static_cast<uint64_t>(tenThousandths) >> (8 * i))});
+    out.push_back(
+        std::byte{static_cast<uint8_t>(static_cast<uint64_t>(tenThousandths) >> (8 * i))});
   }
   return out;
 }
@@ -75,13 +77,16 @@ void Build(uint16_t version, Built& b) {
 
   ColumnDef small{u"NoteID", 52, 2, true, 5, 0};
   small.identity = ColumnDef::Identity{-1, -1, -2};
-  b.notes = builder.AddTable(u"Notes", {small, NVarCharColumn(u"Text", 20)},
-                             {{SmallIntValue(-1), NVarCharValue(u"a")},
-                              {SmallIntValue(-2), NVarCharValue(u"b")}});
+  b.notes = builder.AddTable(
+      u"Notes", {small, NVarCharColumn(u"Text", 20)},
+      {{SmallIntValue(-1), NVarCharValue(u"a")}, {SmallIntValue(-2), NVarCharValue(u"b")}});
   ColumnDef big = BigIntColumn(u"Id");
   big.notNull = true;
   big.identity = ColumnDef::Identity{1, 1, std::nullopt};
   b.empty = builder.AddTable(u"Empty", {big});
+  ColumnDef cleared = IntColumn(u"Id", true);
+  cleared.identity = ColumnDef::Identity{1, 1, 7};
+  builder.AddTable(u"Cleared", {cleared});
   b.path = b.dir.path() + "/facts.mdf";
   builder.WriteTo(b.path);
 }
@@ -114,8 +119,7 @@ TEST_P(TableFacts, CatalogueAndTableDefinition) {
   ASSERT_NE(emptyId, nullptr);
   EXPECT_FALSE(emptyId->identityHasLast);
 
-  const std::string twice =
-      GetParam() == 539 ? ",[Twice] As ([Freight]*(2))" : "";
+  const std::string twice = GetParam() == 539 ? ",[Twice] As ([Freight]*(2))" : "";
   EXPECT_EQ(ToUtf8(mendora::TableDefinitionStatement(c, b.orders, u"Orders")),
             "Create Table [Orders] ([OrderID] int Identity(1000,5) Not Null,"
             "[Freight] money Null Constraint [DF_Orders_Freight] Default ((0)),"
@@ -188,6 +192,12 @@ TEST_P(TableFacts, DataScriptsKeepIdentityValues) {
             "Create Table [Notes] ([NoteID] smallint Identity(-1,-1) Not Null,"
             "[Text] nvarchar(20) Null)\n");
 
+  // A table whose rows are all gone goes on after its last value: with no
+  // row inserted, the server gives the reseed value itself next.
+  auto cleared = Lines(data / "Cleared_Data.sql");
+  ASSERT_EQ(cleared.size(), 2u);
+  EXPECT_EQ(cleared[1], "DBCC CHECKIDENT ('[Cleared]', RESEED, 8)");
+
   // A table without rows whose identity has given nothing needs neither.
   EXPECT_EQ(Lines(data / "Empty_Data.sql").size(), 1u);
 
@@ -195,7 +205,7 @@ TEST_P(TableFacts, DataScriptsKeepIdentityValues) {
   TokenRules rules;
   rules.keywords = {"CREATE", "TABLE", "NULL",     "NOT",     "CONSTRAINT", "DEFAULT",
                     "AS",     "USE",   "IDENTITY", "COLLATE", "ON"};
-  for (const char* table : {"Orders", "Notes", "Empty"}) {
+  for (const char* table : {"Orders", "Notes", "Empty", "Cleared"}) {
     for (const std::string& line :
          Lines(top[0] / "Tables_Create" / (std::string(table) + "_Create.sql"))) {
       EXPECT_EQ(CheckStatementTokens(FromUtf8(line) + u"\r\n", rules), "") << line;
