@@ -69,6 +69,12 @@ std::u16string ColumnLabel(const _SYSCOLUMNS& column, uint32_t databaseCollation
   }
   label += u',';
   label += nullability;
+  // Where a new row's value comes from, when not from the Insert.
+  if (column.identity) {
+    label += u",Identity(" + Decimal(column.identitySeed) + u',' +
+             Decimal(column.identityIncrement) + u')';
+  }
+  if (column.computed) label += u",Computed";
   if (IsEightBitText(column.xtype) && column.collationId != 0 &&
       column.collationId != databaseCollation) {
     const std::string name = CollationName(column.collationId);

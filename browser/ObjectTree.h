@@ -101,8 +101,9 @@ std::u16string ProductRootLabel();
 // A column's label: name(type[(size)],nullability). decimal and numeric show
 // (precision,scale); time, datetime2 and datetimeoffset show (scale); the
 // character types show their display length, "max" for the (max) types.
-// An 8-bit text column whose collation differs from `databaseCollation`
-// names it after its nullability.
+// An identity column adds ",Identity(seed,increment)" and a computed one
+// ",Computed" after its nullability; an 8-bit text column whose collation
+// differs from `databaseCollation` names it after them.
 std::u16string ColumnLabel(const _SYSCOLUMNS& column, uint32_t databaseCollation = 0);
 
 // Builds the tree below the tree's first root. Lookups by object id and table

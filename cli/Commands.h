@@ -48,7 +48,7 @@ int Rows(const RowsOptions& options, std::ostream& out, std::ostream& err);
 
 struct DdlOptions {
   std::string path;
-  std::optional<std::string> name;  // a key, index, constraint or module, matched exactly
+  std::optional<std::string> name;  // a key, index, constraint, module or table, matched exactly
 };
 // Without a name: every key, index, foreign-key and check statement of the
 // file, one per line, table by table. With one: the statement or the module

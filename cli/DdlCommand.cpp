@@ -4,6 +4,7 @@
 #include "cli/Commands.h"
 #include "engine/FileError.h"
 #include "engine/Utf16.h"
+#include "sql/Statements.h"
 #include "ui/MemoryListControl.h"
 
 namespace cli {
@@ -43,6 +44,14 @@ int Ddl(const DdlOptions& options, std::ostream& out, std::ostream& err) {
       if (!lines) continue;
       found = true;
       for (const auto& line : *lines) out << mendora::ToUtf8(line) << "\n";
+    }
+    // A table asked for by name: the statement that creates it, with its
+    // identity, computed columns and defaults.
+    for (const auto& table : a.catalogue.userTables) {
+      if (!wanted || found || table.name != *wanted) continue;
+      found = true;
+      out << mendora::ToUtf8(mendora::TableDefinitionStatement(a.catalogue, table.id, table.name))
+          << "\n";
     }
     if (wanted && !found) {
       err << "No key, index, constraint or module named " << *options.name << "\n";

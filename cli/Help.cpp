@@ -43,7 +43,8 @@ constexpr CommandHelp kCommands[] = {
      "  --damage               instead of rows, what reading the table skipped\n"},
     {"ddl", "FILE [NAME]",
      "The key, index, foreign-key and check statements of the file as the\n"
-     "previews show them, or the statement or module text of the object NAME.\n"},
+     "previews show them, or the statement or module text of the object NAME\n"
+     "(a table NAME: its Create Table statement).\n"},
     {"export", "FILE DEST [--format sql|sqlite|csv] [--only NAME ...] [--code-page N] [--deleted]",
      "The window's save without windows: a new folder inside DEST with the\n"
      "scripts of every table, key, index, constraint and module; prints the folder.\n"

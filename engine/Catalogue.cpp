@@ -13,6 +13,30 @@
 
 namespace mendora {
 
+bool ReadIdentityValue(const unsigned char* bytes, size_t size, _SYSCOLUMNS& column) {
+  const bool exact = column.xtype == kXDecimal || column.xtype == kXNumeric;
+  const size_t width = column.length > 0 ? static_cast<size_t>(column.length) : 0;
+  // The digits of a decimal identity fit 64 bits up to precision 18.
+  if (width == 0 || width > (exact ? 9u : 8u) || size != 3 * width + 1) return false;
+  auto value = [&](size_t at) {
+    const unsigned char* p = bytes + at * width;
+    const size_t from = exact ? 1 : 0;
+    uint64_t u = 0;
+    for (size_t i = width; i-- > from;) u = (u << 8) | p[i];
+    if (exact) return p[0] == 1 ? static_cast<int64_t>(u) : -static_cast<int64_t>(u);
+    // Two's complement in the type's width; tinyint is unsigned.
+    const size_t bits = 8 * width;
+    if (column.xtype != kXTinyInt && bits < 64 && (u >> (bits - 1)) & 1) u |= ~uint64_t{0} << bits;
+    return static_cast<int64_t>(u);
+  };
+  column.identity = true;
+  column.identityLast = value(0);
+  column.identitySeed = value(1);
+  column.identityIncrement = value(2);
+  column.identityHasLast = (bytes[3 * width] & 0x01) == 0;
+  return true;
+}
+
 std::u16string FixedSchemaName(int32_t schemaId, const VersionFlags& version) {
   if (schemaId == 1) return u"dbo";
   if (!version.HasBaseTableCatalogue()) return {};
@@ -194,6 +218,29 @@ void CollectTableStorage(Catalogue& c) {
       c.tableStorage.push_back(c.indexRows[f->second]);
     }
   }
+}
+
+const _Check_Constraints* DefaultText(const Catalogue& catalogue, int64_t defaultId) {
+  if (defaultId == 0) return nullptr;
+  for (const auto& d : catalogue.defaultTexts) {
+    if (d.objectId == static_cast<uint32_t>(defaultId)) return &d;
+  }
+  return nullptr;
+}
+
+const _AliasType* AliasTypeOf(const Catalogue& catalogue, const _SYSCOLUMNS& column) {
+  if (column.userType < kFirstUserTypeId) return nullptr;
+  for (const auto& type : catalogue.aliasTypes) {
+    if (type.id == static_cast<int32_t>(column.userType)) return &type;
+  }
+  return nullptr;
+}
+
+const _SYSCOLUMNS* IdentityColumn(const Catalogue& catalogue, int64_t tableId) {
+  for (const auto& column : catalogue.columns) {
+    if (column.tableId == tableId && column.identity) return &column;
+  }
+  return nullptr;
 }
 
 }  // namespace mendora

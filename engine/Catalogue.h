@@ -28,6 +28,8 @@ struct Catalogue {
   std::vector<_SysIndexKeys> indexKeys;
   std::vector<_SysConstraints> dependencies;
   std::vector<_Check_Constraints> checkTexts;
+  std::vector<_Check_Constraints> defaultTexts;  // of the "D " objects
+  std::vector<_AliasType> aliasTypes;            // the user's alias types
   std::vector<_Procedures> moduleTexts;
 
   // The physical layout of each user table's rows, by table id: as the file
@@ -86,6 +88,13 @@ void SortDependencies(std::vector<_SysConstraints>& dependencies);
 const _SYSOBJECTS* ObjectById(const Catalogue& catalogue, int64_t id);
 // Its name; empty when there is no such object.
 std::u16string ObjectName(const Catalogue& catalogue, int64_t id);
+// The stored text of the default with this object id; nothing when the
+// catalogue has none.
+const _Check_Constraints* DefaultText(const Catalogue& catalogue, int64_t defaultId);
+// The alias type a column is declared with; nothing for a base type.
+const _AliasType* AliasTypeOf(const Catalogue& catalogue, const _SYSCOLUMNS& column);
+// The table's identity column; nothing when it has none.
+const _SYSCOLUMNS* IdentityColumn(const Catalogue& catalogue, int64_t tableId);
 
 // The joins both recoveries end with. The user tables are the objects of type
 // "U ", in object order.

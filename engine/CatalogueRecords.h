@@ -49,7 +49,46 @@ struct _SYSCOLUMNS {
   bool sparse = false;
   bool columnSet = false;
   bool filestream = false;
+  // The column's own type id: the base type's xtype, or an alias type's id.
+  uint32_t userType = 0;
+  // An identity column: its seed, increment and the last value it gave
+  // (`identityHasLast` false while it has given none), as the column's
+  // identity value holds them (2005/2008 syscolpars idtval, 2000
+  // syscolumns autoval).
+  bool identity = false;
+  bool identityHasLast = false;
+  int64_t identitySeed = 0;
+  int64_t identityIncrement = 0;
+  int64_t identityLast = 0;
+  // The object id of the column's default (a "D " object); 0 for none.
+  int32_t defaultId = 0;
+  // A computed column, and its definition where the file keeps it.
+  bool computed = false;
+  std::u16string computedText;
 };
+
+// The identity value stored for an identity column: the last value given,
+// the seed and the increment, each as wide as the column's type (`width`
+// bytes, little-endian; decimal and numeric: a sign byte, 1 positive, then
+// the digits' integer), then one byte of flags whose bit 0x01 says no value
+// has been given yet. Fills the column's identity fields; false when the
+// bytes do not hold that.
+bool ReadIdentityValue(const unsigned char* bytes, size_t size, _SYSCOLUMNS& column);
+
+// An alias type (2005/2008 sysscalartypes, 2000 systypes): a name for a
+// base type with its size and nullability, as pubs declares `id` for
+// varchar(11) NOT NULL. User types have ids above 256.
+struct _AliasType {
+  int32_t id = 0;
+  int32_t schemaId = 1;
+  std::u16string name;
+  uint8_t xtype = 0;
+  int16_t length = 0;
+  uint8_t prec = 0;
+  uint8_t scale = 0;
+  bool notNull = false;
+};
+inline constexpr uint32_t kFirstUserTypeId = 257;
 
 // Allocation unit types of 2005/2008 files.
 enum : uint8_t {

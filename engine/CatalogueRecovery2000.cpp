@@ -148,6 +148,10 @@ constexpr size_t kKeyEntryCarried = 30;
 // syscomments status bit: one byte per character instead of UTF-16.
 constexpr int64_t kCommentCompressed = 0x02;
 
+constexpr uint32_t kSysTypes2000 = 4;
+// systypes status bit: values of the type may not be NULL.
+constexpr int64_t kTypeNotNull2000 = 0x01;
+
 // The pages of a 2000 system table found through its own sysindexes row.
 std::vector<uint64_t> PagesThroughSysIndexes(const DataFile& file, const Catalogue& c,
                                              uint32_t tableId, JobControl& job) {
@@ -211,10 +215,23 @@ void CollectTexts2000(const DataFile& file, Catalogue& c, const std::vector<SysC
     auto object = objects.find(id);
     if (object == objects.end()) continue;
     const bool check = object->second->type == u"C ";
-    if (!check && !IsModuleType(object->second->type)) continue;
+    const bool isDefault = object->second->type == u"D ";
+    // A table's rows hold the definitions of its computed columns, each
+    // numbered by its column's colid.
+    const bool table = object->second->type == u"U ";
+    if (!check && !isDefault && !table && !IsModuleType(object->second->type)) continue;
     std::stable_sort(pieces.begin(), pieces.end(), [](const Piece& a, const Piece& b) {
       return a.number != b.number ? a.number < b.number : a.colid < b.colid;
     });
+    if (table) {
+      for (auto& column : c.columns) {
+        if (column.tableId != id || !column.computed) continue;
+        for (const auto& p : pieces) {
+          if (p.number == column.colid) column.computedText += p.text;
+        }
+      }
+      continue;
+    }
     // Each numbered part's rows run 1, 2, 3, ...; a missing row ends the text.
     std::u16string text;
     bool incomplete = false;
@@ -232,12 +249,46 @@ void CollectTexts2000(const DataFile& file, Catalogue& c, const std::vector<SysC
       text += p.text;
     }
     const auto objectId = static_cast<uint32_t>(id);
-    if (check) {
+    if (isDefault) {
+      c.defaultTexts.push_back({objectId, 0, 0, std::move(text), incomplete});
+    } else if (check) {
       c.checkTexts.push_back({objectId, 0, 0, std::move(text), incomplete});
     } else {
       c.moduleTexts.push_back({objectId, 0, 0, std::move(text), incomplete});
     }
   }
+}
+
+// The user's alias types (xusertype from 257) from systypes, cut through its
+// own description.
+void CollectAliasTypes2000(const DataFile& file, Catalogue& c,
+                           const std::vector<SysColumn2000>& layout, JobControl& job) {
+  SelfDescribedTable types(layout);
+  if (!types.Usable()) return;
+  std::set<int32_t> seen;
+  ForEachRow2000(file, PagesThroughSysIndexes(file, c, kSysTypes2000, job),
+                 {kSysTypes2000, kSysTypes2000}, job, [&](Bytes page, uint16_t at) {
+                   if (!types.Cut(page, at)) return;
+                   auto id = types.Int(u"xusertype");
+                   auto xtype = types.Int(u"xtype");
+                   auto status = types.Int(u"status");
+                   auto length = types.Int(u"length");
+                   auto name = types.Get(u"name");
+                   if (!id || !xtype || !status || !length || !name) return;
+                   const auto userType = static_cast<int32_t>(*id & 0xFFFF);
+                   if (userType < static_cast<int32_t>(kFirstUserTypeId)) return;
+                   if (!seen.insert(userType).second) return;
+                   _AliasType t;
+                   t.id = userType;
+                   t.schemaId = static_cast<int32_t>(types.Int(u"uid").value_or(1));
+                   t.name = NameFromUtf16(*name);
+                   t.xtype = static_cast<uint8_t>(*xtype);
+                   t.length = static_cast<int16_t>(*length);
+                   t.prec = static_cast<uint8_t>(types.Int(u"xprec").value_or(0));
+                   t.scale = static_cast<uint8_t>(types.Int(u"xscale").value_or(0));
+                   t.notNull = (*status & kTypeNotNull2000) != 0;
+                   if (!t.name.empty()) c.aliasTypes.push_back(std::move(t));
+                 });
 }
 
 void CollectForeignKeys2000(const DataFile& file, Catalogue& c,
@@ -303,6 +354,7 @@ void RecoverCatalogue2000(const DataFile& file, Catalogue& c, JobControl& job,
           case kSysIndexes2000:
           case kSysComments2000:
           case kSysReferences2000:
+          case kSysTypes2000:
             systemColumns[static_cast<uint32_t>(col->column.tableId)].push_back(*col);
         }
       },
@@ -346,6 +398,7 @@ void RecoverCatalogue2000(const DataFile& file, Catalogue& c, JobControl& job,
   CountReferencesPastEnd(c, file.PageCount());
   CollectTexts2000(file, c, systemColumns[kSysComments2000], job);
   CollectForeignKeys2000(file, c, systemColumns[kSysReferences2000], job);
+  CollectAliasTypes2000(file, c, systemColumns[kSysTypes2000], job);
   ReportProgress(progress, 3, 4);
 }
 

@@ -37,6 +37,7 @@ struct Scan2005 {
   std::vector<_SysIndexKeys> keys;
   std::set<std::tuple<uint32_t, uint32_t, uint32_t>> keySeen;
   std::vector<_SysConstraints> dependencies;
+  std::vector<_AliasType> aliasTypes;
   struct Value {
     ObjValueRow row;
     uint64_t rowOffset;  // absolute file offset of the row
@@ -71,6 +72,7 @@ bool IsWanted2005(uint32_t objectId) {
     case kSysIsCols:
     case kSysObjValues:
     case kSysSingleObjRefs:
+    case kSysScalarTypes:
       return true;
     default:
       return false;
@@ -156,6 +158,11 @@ void DecodePage2005(Bytes wholePage, uint64_t pageNumber, uint32_t objectId, boo
             d && scan.First(objectId, (uint64_t{d->refClass} << 32) | d->depId, d->depSubId,
                             (uint64_t{d->indepId} << 32) | d->indepSubId)) {
           scan.dependencies.push_back(*d);
+        }
+        break;
+      case kSysScalarTypes:
+        if (auto t = DecodeSysScalarTypes(page, at); t && scan.First(objectId, uint32_t(t->id))) {
+          scan.aliasTypes.push_back(std::move(*t));
         }
         break;
       case kSysObjValues:
@@ -302,7 +309,8 @@ void CollectTexts2005(const DataFile& file, Catalogue& c,
     if (it == byId.end()) continue;
     const auto& type = it->second->type;
     const bool check = type == u"C ";
-    if (!check && !(IsModuleType(type) && v.row.textMarker)) continue;
+    const bool isDefault = type == u"D ";
+    if (!check && !isDefault && !(IsModuleType(type) && v.row.textMarker)) continue;
     std::u16string text;
     uint64_t offset = 0;
     uint16_t length = 0;
@@ -313,10 +321,12 @@ void CollectTexts2005(const DataFile& file, Catalogue& c,
       text = v.row.utf16 ? Utf16FromBytes(whole) : FromCodePage(whole);
     } else {
       text = v.row.utf16 ? Utf16FromBytes(v.bytes) : FromCodePage(v.bytes);
-      offset = v.rowOffset + (check ? kValueTextStart : kValueModuleTextStart);
+      offset = v.rowOffset + (check || isDefault ? kValueTextStart : kValueModuleTextStart);
       length = static_cast<uint16_t>(v.row.textEnd - kValueTextStart);
     }
-    if (check) {
+    if (isDefault) {
+      c.defaultTexts.push_back({v.row.objectId, offset, length, std::move(text), false});
+    } else if (check) {
       c.checkTexts.push_back({v.row.objectId, offset, length, std::move(text), false});
     } else {
       c.moduleTexts.push_back({v.row.objectId, offset, length, std::move(text), false});
@@ -402,6 +412,7 @@ void RecoverCatalogue2005(const DataFile& file, Catalogue& c, JobControl& job,
   c.dependencies = std::move(scan.dependencies);
   SortDependencies(c.dependencies);
   CollectTexts2005(file, c, scan.values);
+  c.aliasTypes = std::move(scan.aliasTypes);
   c.damage.misplacedPages = scan.misplacedPages;
   c.damage.entries = std::move(scan.damage.entries);
   c.damage.entriesNotKept = scan.damage.entriesNotKept;

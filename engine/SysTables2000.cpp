@@ -49,6 +49,17 @@ std::optional<SysColumn2000> DecodeSysColumns2000(Bytes page, uint16_t at) {
   if (record->varEnds.size() == 1 || record->varEnds.size() == 2) {
     c.column.name = NameFromUtf16(record->Variable(f::kNameVariable));
   }
+  const uint16_t colstat = row.U16(f::kColStat);
+  c.column.userType = row.U16(f::kUserType);
+  c.column.defaultId = row.I32(f::kDefault);
+  if (!row.Ok()) return std::nullopt;
+  c.column.computed = (colstat & f::kColStatComputed) != 0;
+  // An identity column keeps its identity value in the second variable column.
+  if ((colstat & f::kColStatIdentity) && record->varEnds.size() == 2 &&
+      !record->varEnds[f::kIdentityVariable].offRow) {
+    const Bytes value = record->Variable(f::kIdentityVariable);
+    ReadIdentityValue(reinterpret_cast<const unsigned char*>(value.data()), value.size(), c.column);
+  }
   return c;
 }
 

@@ -20,6 +20,7 @@
 //        4 | 4    | id of the table
 //        8 | 1    | xtype
 //        9 | 1    | typestat: bit 0x01 NOT NULL
+//       10 | 2    | xusertype: the column's own type (an alias type's id)
 //       12 | 2    | length
 //       14 | 1    | xprec
 //       15 | 1    | xscale
@@ -27,8 +28,11 @@
 //       18 | 2    | xoffset: >0 fixed offset in the row, <0 minus the 1-based
 //          |      | variable column number, 0 not stored (computed)
 //       20 | 1    | bitpos: bit of a bit column within its byte
+//       22 | 2    | colstat: 0x0001 identity, 0x0004 computed
+//       24 | 4    | cdefault: the object id of the column's default
 //       38 | 4    | collation id
-//       46 | 2    | column count; the name is the first variable column
+//       46 | 2    | column count; the name is the first variable column,
+//          |      | an identity column's autoval (ReadIdentityValue) the second
 //
 // sysindexes (object id 2), no row-header test
 //        4 | 4    | id of the table
@@ -78,7 +82,13 @@ inline constexpr size_t kColid = 16;
 inline constexpr size_t kXoffset = 18;
 inline constexpr size_t kBitPos = 20;
 inline constexpr size_t kCollation = 38;
+inline constexpr size_t kUserType = 10;
+inline constexpr size_t kColStat = 22;
+inline constexpr uint16_t kColStatIdentity = 0x0001;
+inline constexpr uint16_t kColStatComputed = 0x0004;
+inline constexpr size_t kDefault = 24;
 inline constexpr size_t kNameVariable = 0;
+inline constexpr size_t kIdentityVariable = 1;
 }  // namespace syscolumns2000
 
 namespace sysindexes2000 {

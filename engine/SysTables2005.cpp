@@ -80,6 +80,18 @@ std::optional<_SYSCOLUMNS> DecodeSysColPars(Bytes page, uint16_t at) {
   if (!name) return std::nullopt;
   c.name = std::move(*name);
   c.twoVarColumns = vars == 2;
+  c.userType = static_cast<uint32_t>(row->I32(f::kUserType));
+  c.defaultId = row->I32(f::kDefault);
+  const uint32_t status = row->U32(f::kStatus);
+  if (!row->Ok()) return std::nullopt;
+  // An identity column keeps its identity value in the second variable column.
+  if ((status & f::kStatusIdentity) && vars == 2) {
+    if (auto record = ParseRecord(page, at);
+        record && record->varEnds.size() == 2 && !record->varEnds[f::kIdentityVariable].offRow) {
+      const Bytes value = record->Variable(f::kIdentityVariable);
+      ReadIdentityValue(reinterpret_cast<const unsigned char*>(value.data()), value.size(), c);
+    }
+  }
   return c;
 }
 
@@ -192,6 +204,28 @@ std::optional<ObjValueRow> DecodeSysObjValues(Bytes page, uint16_t at) {
     v.textEnd = kValueTextStart;
   }
   return v;
+}
+
+std::optional<_AliasType> DecodeSysScalarTypes(Bytes page, uint16_t at) {
+  namespace f = sysscalartypes;
+  auto row = RowAt(page, at);
+  if (!row || !IsPrimaryRow(*row, f::kFixedEnd)) return std::nullopt;
+  _AliasType t;
+  t.id = row->I32(f::kId);
+  t.schemaId = row->I32(f::kSchema);
+  t.xtype = row->U8(f::kXtype);
+  t.length = row->I16(f::kLength);
+  t.prec = row->U8(f::kPrecision);
+  t.scale = row->U8(f::kScale);
+  t.notNull = (row->U32(f::kStatus) & f::kStatusNotNull) != 0;
+  auto record = ParseRecord(page, at);
+  if (!row->Ok() || !record || record->varEnds.empty() || record->varEnds[0].offRow ||
+      t.id < static_cast<int32_t>(kFirstUserTypeId)) {
+    return std::nullopt;
+  }
+  t.name = NameFromUtf16(record->Variable(f::kNameVariable));
+  if (t.name.empty()) return std::nullopt;
+  return t;
 }
 
 std::optional<LayoutRow> DecodeSysRscols(Bytes page, uint16_t at) {

@@ -27,12 +27,17 @@
 //       19 | 2    | length (-1 for the (max) types)
 //       21 | 1    | precision
 //       22 | 1    | scale
+//       15 | 4    | utype: the column's own type (an alias type's id)
 //       23 | 4    | collation id
-//       27 | 4    | status: 0x01 NOT NULL, 0x20 FILESTREAM, 0x1000000 sparse,
-//          |      | 0x2000000 the column set (the bits sys.columns shows)
+//       27 | 4    | status: 0x01 NOT NULL, 0x04 identity, 0x20 FILESTREAM,
+//          |      | 0x1000000 sparse, 0x2000000 the column set (the bits
+//          |      | sys.columns shows)
+//       37 | 4    | dflt: the object id of the column's default
 //       49 | 2    | variable column count v (1 or 2)
 //       51 | 2    | end offset of the name
 //  53 / 55 | ...  | name, UTF-16 (after one or two end offsets)
+//      ... | ...  | idtval, an identity column's identity value: the second
+//          |      | variable column (ReadIdentityValue)
 //
 // sysrowsets (5)
 //        6 | 4    | rowset id bits 16..47
@@ -95,6 +100,7 @@ inline constexpr uint32_t kSysIdxStats = 54;
 inline constexpr uint32_t kSysIsCols = 55;
 inline constexpr uint32_t kSysObjValues = 60;
 inline constexpr uint32_t kSysSingleObjRefs = 74;
+inline constexpr uint32_t kSysScalarTypes = 50;
 
 inline constexpr uint32_t kObjectRowHeader2005 = 0x002C0030;
 inline constexpr uint32_t kObjectRowHeader2012 = 0x00300030;
@@ -135,7 +141,11 @@ inline constexpr size_t kStatus = 27;
 inline constexpr uint32_t kFilestream = 0x20;
 inline constexpr uint32_t kSparse = 0x1000000;
 inline constexpr uint32_t kColumnSet = 0x2000000;
+inline constexpr uint32_t kStatusIdentity = 0x04;
+inline constexpr size_t kUserType = 15;
+inline constexpr size_t kDefault = 37;
 inline constexpr size_t kVariableCount = 49;
+inline constexpr size_t kIdentityVariable = 1;
 inline constexpr size_t kNameEnd = 51;
 inline constexpr size_t kNameAfterOneEnd = 53;
 inline constexpr size_t kNameAfterTwoEnds = 55;
@@ -202,6 +212,19 @@ inline constexpr uint32_t kTextFormUtf16 = 0;
 inline constexpr size_t kTextVariable = 1;
 }  // namespace sysobjvalues
 
+namespace sysscalartypes {
+inline constexpr uint16_t kFixedEnd = 49;
+inline constexpr size_t kId = 4;
+inline constexpr size_t kSchema = 8;
+inline constexpr size_t kXtype = 12;
+inline constexpr size_t kLength = 13;
+inline constexpr size_t kPrecision = 15;
+inline constexpr size_t kScale = 16;
+inline constexpr size_t kStatus = 21;
+inline constexpr uint32_t kStatusNotNull = 0x01;
+inline constexpr size_t kNameVariable = 0;
+}  // namespace sysscalartypes
+
 namespace sysrscols {
 // 58 in 2008 and 2008 R2 (dbfragid @54), 54 in 2012 to 2019, 58 again in
 // 2022 (ordlock @54): the fields read end at 54 in all of them.
@@ -260,6 +283,12 @@ struct ObjValueRow {
 inline constexpr uint16_t kValueTextStart = 32;
 inline constexpr uint16_t kValueModuleTextStart = sysobjvalues::kMarker;
 std::optional<ObjValueRow> DecodeSysObjValues(Bytes page, uint16_t at);
+
+// sysscalartypes (50): 4 i32 id | 8 i32 schema id | 12 u8 xtype | 13 i16
+// length | 15 u8 precision | 16 u8 scale | 17 u32 collation | 21 u32 status
+// (0x01 NOT NULL) | fixed part to 49 | name, the first variable column. Only
+// the user's alias types (ids from 257) are given.
+std::optional<_AliasType> DecodeSysScalarTypes(Bytes page, uint16_t at);
 
 // One column's place in the rows of one rowset, as the file records it.
 struct LayoutRow {

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -226,6 +227,15 @@ void CsvWriter::Finish(const std::vector<const _SYSOBJECTS*>& tables) {
     return;
   }
   std::string& out = schema.Buffer();
+  // The alias types the tables' columns are declared with, before the tables.
+  for (const _AliasType& type : c.aliasTypes) {
+    const bool used = std::any_of(c.columns.begin(), c.columns.end(), [&](const _SYSCOLUMNS& col) {
+      return AliasTypeOf(c, col) == &type &&
+             std::any_of(tables.begin(), tables.end(),
+                         [&](const _SYSOBJECTS* t) { return t->id == col.tableId; });
+    });
+    if (used) AppendStatement(out, CreateTypeStatement(type));
+  }
   for (const _SYSOBJECTS* table : tables) {
     AppendStatement(out, TableDefinitionStatement(c, table->id, table->name));
   }

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <functional>
 #include <optional>
+#include <set>
 #include <unordered_map>
 
 #include "engine/Collation.h"
@@ -169,11 +170,14 @@ struct SaveJob::State {
   void NoteReadDamage(const _SYSOBJECTS& table, const TableReadStats& stats);
   void ExportTables();
   void ExportTable(const _SYSOBJECTS& table);
+  std::set<int32_t> aliasTypesWritten;
   void WriteTableData(const _SYSOBJECTS& table, const std::string& dataPath,
                       const std::string& deletedPath);
-  // One recovered row into the table's script of deleted rows, made on the
-  // first; false once it cannot be written.
-  bool WriteDeletedRow(const std::u16string& head, const std::vector<_SYSCOLUMNS>& columns,
+  // One recovered row into the table's script of deleted rows, made (with
+  // identity inserts turned on for an identity table) on the first; false
+  // once it cannot be written.
+  bool WriteDeletedRow(const std::u16string& tableName, const std::u16string& head,
+                       const std::vector<_SYSCOLUMNS>& columns, bool identity,
                        const RecoveredRow& row, const std::string& deletedPath, ScriptFile& script);
   void ExportKeys();
   void ExportTableKeys(const _SYSOBJECTS& table);
@@ -241,6 +245,20 @@ void SaveJob::State::ExportTable(const _SYSOBJECTS& table) {
 
   ShowSavedPath(createPath);
   ShowSingleRecordStep();
+  // The alias types the table's columns are declared with, each made once,
+  // in the script of the first table that uses it.
+  std::vector<const _SYSCOLUMNS*> columns;
+  for (const auto& column : catalogue.columns) {
+    if (column.tableId == table.id) columns.push_back(&column);
+  }
+  std::stable_sort(columns.begin(), columns.end(),
+                   [](const _SYSCOLUMNS* a, const _SYSCOLUMNS* b) { return a->colid < b->colid; });
+  for (const _SYSCOLUMNS* column : columns) {
+    const _AliasType* alias = AliasTypeOf(catalogue, *column);
+    if (alias && aliasTypesWritten.insert(alias->id).second) {
+      folder.AppendStatement(createPath, CreateTypeStatement(*alias));
+    }
+  }
   folder.AppendStatement(createPath,
                          WithCrLf(TableDefinitionStatement(catalogue, table.id, table.name)));
   display.SetCurrentProgress(0);
@@ -270,22 +288,33 @@ void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, const std::string&
     folder.NoteFailure(dataPath, script.Error());
     return;
   }
-  const std::u16string head = u"Insert into " + BracketName(table.name) + u" Values(";
   ScriptFile deletedScript;
   bool deletedFailed = false;
   const std::vector<_SYSCOLUMNS>& columns = reader.Columns();
+  const std::u16string head = InsertHead(table.name, columns);
+  const _SYSCOLUMNS* identity = IdentityColumn(catalogue, table.id);
   std::u16string statement;
   uint64_t nulled = 0;
   std::string why, firstWhy;
+  // Identity values are inserted as saved: turned on before the first row,
+  // off after the last, once.
+  bool identityOn = false;
   const uint64_t written = ReadRows(
       table, reader,
       [&] {
         if (script.IsOpen()) script.Flush();
       },
       [&](const RowValues& row) {
+        if (identity && !identityOn) {
+          if (!script.WriteLine(IdentityInsertStatement(table.name, true))) return false;
+          identityOn = true;
+        }
         statement = head;
+        bool first = true;
         for (size_t i = 0; i < row.size() && i < columns.size(); ++i) {
-          if (i) statement += u',';
+          if (!InsertTakesColumn(columns[i])) continue;
+          if (!first) statement += u',';
+          first = false;
           AppendSqlLiteral(row[i], columns[i], statement, &why);
           if (!why.empty()) {
             if (nulled++ == 0) firstWhy = ToUtf8(columns[i].name) + ": " + why;
@@ -299,14 +328,24 @@ void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, const std::string&
       // freed pages may hold more rows than memory.
       [&](const RecoveredRow& row) {
         if (deletedFailed) return true;
-        deletedFailed = !WriteDeletedRow(head, columns, row, deletedPath, deletedScript);
+        deletedFailed = !WriteDeletedRow(table.name, head, columns, identity != nullptr, row,
+                                         deletedPath, deletedScript);
         return true;
       });
+  if (identityOn) script.WriteLine(IdentityInsertStatement(table.name, false));
+  if (identity && identity->identityHasLast) {
+    // A table no row was inserted into gives the reseed value itself next,
+    // one that has rows the value plus the increment.
+    _SYSCOLUMNS next = *identity;
+    if (written == 0) next.identityLast += next.identityIncrement;
+    script.WriteLine(ReseedStatement(table.name, next));
+  }
   if (!script.Close()) {
     folder.NoteFailure(dataPath, script.Error());
   }
-  if (deletedScript.IsOpen() && !deletedScript.Close()) {
-    folder.NoteFailure(deletedPath, deletedScript.Error());
+  if (deletedScript.IsOpen()) {
+    if (identity) deletedScript.WriteLine(IdentityInsertStatement(table.name, false));
+    if (!deletedScript.Close()) folder.NoteFailure(deletedPath, deletedScript.Error());
   }
   report.rowsWritten += written;
   if (nulled) {
@@ -371,8 +410,8 @@ void SaveJob::State::NoteReadDamage(const _SYSOBJECTS& table, const TableReadSta
   }
 }
 
-bool SaveJob::State::WriteDeletedRow(const std::u16string& head,
-                                     const std::vector<_SYSCOLUMNS>& columns,
+bool SaveJob::State::WriteDeletedRow(const std::u16string& tableName, const std::u16string& head,
+                                     const std::vector<_SYSCOLUMNS>& columns, bool identity,
                                      const RecoveredRow& row, const std::string& deletedPath,
                                      ScriptFile& script) {
   if (!script.IsOpen()) {
@@ -381,6 +420,7 @@ bool SaveJob::State::WriteDeletedRow(const std::u16string& head,
       folder.NoteFailure(deletedPath, script.Error());
       return false;
     }
+    if (identity && !script.WriteLine(IdentityInsertStatement(tableName, true))) return false;
   }
   // Where the row was found and why it is not live, before its Insert.
   std::u16string statement =
@@ -388,8 +428,11 @@ bool SaveJob::State::WriteDeletedRow(const std::u16string& head,
   if (!script.WriteLine(statement)) return false;
   statement = head;
   std::string why;
+  bool first = true;
   for (size_t i = 0; i < row.values.size() && i < columns.size(); ++i) {
-    if (i) statement += u',';
+    if (!InsertTakesColumn(columns[i])) continue;
+    if (!first) statement += u',';
+    first = false;
     AppendSqlLiteral(row.values[i], columns[i], statement, &why);
   }
   statement += u')';

@@ -65,6 +65,18 @@ std::u16string SizeText(const _SYSCOLUMNS& column, std::u16string_view typeName)
   return length > 0 ? Decimal(length) : std::u16string();
 }
 
+// " Constraint [DF_x] Default (text)" for a column whose default the
+// catalogue holds with its text; empty otherwise. A default bound from
+// outside the table (2000 sp_bindefault) is an object of its own, not a
+// constraint of the table, and is left out.
+std::u16string DefaultClause(const Catalogue& c, const _SYSCOLUMNS& column) {
+  const _SYSOBJECTS* object = ObjectById(c, column.defaultId);
+  const _Check_Constraints* text = DefaultText(c, column.defaultId);
+  if (!object || !text || text->text.empty() || text->incomplete) return {};
+  if (object->parentId != column.tableId) return {};
+  return u" Constraint " + BracketName(object->name) + u" Default " + text->text;
+}
+
 }  // namespace
 
 std::u16string BracketName(std::u16string_view name) {
@@ -101,9 +113,19 @@ std::u16string TableDefinitionStatement(const Catalogue& c, int64_t tableId,
   std::u16string s = u"Create Table " + BracketName(tableName) + u" (";
   for (size_t k = 0; k < columns.size(); ++k) {
     const _SYSCOLUMNS& column = *columns[k];
+    // A computed column is its definition; without one the file keeps, it is
+    // declared as the plain column its values were read from.
+    if (column.computed && !column.computedText.empty()) {
+      s += BracketName(column.name) + u" As " + column.computedText;
+      if (k + 1 < columns.size()) s += u',';
+      continue;
+    }
     std::u16string_view word = NullabilityWord(column.status);
     if (word != u"Not Null") word = u"Null";
-    s += BracketName(column.name) + u" " + ColumnTypeText(column);
+    // A column declared with an alias type keeps it (CreateTypeStatement).
+    const _AliasType* alias = AliasTypeOf(c, column);
+    s += BracketName(column.name) + u" " +
+         (alias ? BracketName(alias->name) : ColumnTypeText(column));
     // Every 8-bit text column names its collation, so the script replays to
     // the same text in a database of any default.
     if (IsEightBitText(column.xtype)) {
@@ -112,12 +134,63 @@ std::u16string TableDefinitionStatement(const Catalogue& c, int64_t tableId,
       if (!collation.empty())
         s += u" Collate " + std::u16string(collation.begin(), collation.end());
     }
+    if (column.identity) {
+      s += u" Identity(" + Decimal(column.identitySeed) + u"," + Decimal(column.identityIncrement) +
+           u")";
+    }
     s += u" ";
     s += word;
+    s += DefaultClause(c, column);
     if (k + 1 < columns.size()) s += u',';
   }
   s += u')';
   return s;
+}
+
+std::u16string CreateTypeStatement(const _AliasType& type) {
+  _SYSCOLUMNS base;
+  base.xtype = type.xtype;
+  base.length = type.length;
+  base.prec = type.prec;
+  base.scale = type.scale;
+  return u"Create Type " + BracketName(type.name) + u" From " + ColumnTypeText(base) +
+         (type.notNull ? u" Not Null" : u" Null");
+}
+
+bool InsertTakesColumn(const _SYSCOLUMNS& column) {
+  return !column.computed && column.xtype != kXTimestamp;
+}
+
+std::u16string InsertHead(std::u16string_view tableName, const std::vector<_SYSCOLUMNS>& columns) {
+  const bool named = std::any_of(columns.begin(), columns.end(), [](const _SYSCOLUMNS& column) {
+    return column.identity || !InsertTakesColumn(column);
+  });
+  std::u16string head = u"Insert into " + BracketName(tableName) + u" ";
+  if (named) {
+    head += u"(";
+    bool first = true;
+    for (const _SYSCOLUMNS& column : columns) {
+      if (!InsertTakesColumn(column)) continue;
+      if (!first) head += u",";
+      first = false;
+      head += BracketName(column.name);
+    }
+    head += u") ";
+  }
+  return head + u"Values(";
+}
+
+std::u16string IdentityInsertStatement(std::u16string_view tableName, bool on) {
+  return u"Set Identity_Insert " + BracketName(tableName) + (on ? u" On" : u" Off");
+}
+
+std::u16string ReseedStatement(std::u16string_view tableName, const _SYSCOLUMNS& identity) {
+  std::u16string name;
+  for (char16_t ch : BracketName(tableName)) {
+    name += ch;
+    if (ch == u'\'') name += u'\'';
+  }
+  return u"DBCC CHECKIDENT ('" + name + u"', RESEED, " + Decimal(identity.identityLast) + u")";
 }
 
 std::u16string KeyOrIndexStatement(const Catalogue& c, int64_t tableId, uint16_t indid,
@@ -126,15 +199,24 @@ std::u16string KeyOrIndexStatement(const Catalogue& c, int64_t tableId, uint16_t
   const bool script = use == StatementUse::kScript;
   const std::u16string table = QuoteName(ObjectName(c, tableId));
   const bool key = kind == u"PK" || kind == u"UQ";
+  // A script says which index holds the table's rows: a key left to the
+  // server's choice would take the clustered place an index made after it
+  // needs (pubs employee: a nonclustered key, a clustered index).
+  std::u16string_view storage;
+  if (script && indid == 1) storage = u"Clustered";
+  if (script && indid > 1) storage = u"Nonclustered";
   std::u16string text;
   if (key) {
     text = u"Alter Table " + table + u" Add Constraint " + QuoteName(name) +
-           (kind == u"PK" ? u" Primary Key("
-            : script      ? u" Unique("
-                          : u" Unique Key(");
+           (kind == u"PK" ? u" Primary Key"
+            : script      ? u" Unique"
+                          : u" Unique Key");
+    if (!storage.empty()) text += u" " + std::u16string(storage);
+    text += u"(";
   } else {
-    text = std::u16string(uniqueIndex ? u"Create Unique Index " : u"Create Index ") +
-           QuoteName(name) + u" On " + table + u"(";
+    text = std::u16string(uniqueIndex ? u"Create Unique " : u"Create ");
+    if (!storage.empty()) text += std::u16string(storage) + u" ";
+    text += u"Index " + QuoteName(name) + u" On " + table + u"(";
   }
   std::vector<KeyColumn> keys, included;
   for (const auto& k : c.indexKeys) {

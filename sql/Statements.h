@@ -2,10 +2,14 @@
 // index, a foreign key, a check constraint. The right pane's previews and the
 // saved scripts both build them here, so a statement reads the same in both.
 //
-//   Create Table [T] ([a] int Not Null,[b] nvarchar(40) Null)
+//   Create Table [T] ([a] int Identity(1,1) Not Null,
+//                     [b] money Null Constraint [DF_T_b] Default (0),[c] As ([b]*(2)))
 //   Alter Table T Add Constraint N Primary Key(a,b)
 //   Alter Table T Add Constraint N Unique(a)          (the preview: Unique Key(a))
 //   Create [Unique ]Index N On T(a,b DESC)[ Include(c)]
+// (a script's key or index also says Clustered or Nonclustered before its
+// column list or the word Index: Primary Key Nonclustered(a), Create Unique
+// Clustered Index N On T(a))
 //   Alter table T Add Constraint N Foreign Key(a) References R(b)
 //   Alter Table T Add Constraint N Check <the constraint's text>
 //
@@ -44,6 +48,27 @@ std::u16string ColumnTypeText(const _SYSCOLUMNS& column);
 // statement must run.
 std::u16string TableDefinitionStatement(const Catalogue& catalogue, int64_t tableId,
                                         std::u16string_view tableName);
+
+// "Create Type [id] From varchar(11) Not Null": an alias type, made before
+// the first table whose columns are declared with it.
+std::u16string CreateTypeStatement(const _AliasType& type);
+
+// Whether an Insert gives the column a value: computed and rowversion
+// (timestamp) columns take none; the server makes theirs.
+bool InsertTakesColumn(const _SYSCOLUMNS& column);
+
+// "Insert into [T] Values(", or, where an Insert must name its columns (an
+// identity column, or a column that takes no value), "Insert into [T]
+// ([a],[b]) Values(" naming every column InsertTakesColumn takes.
+std::u16string InsertHead(std::u16string_view tableName, const std::vector<_SYSCOLUMNS>& columns);
+
+// "Set Identity_Insert [T] On" / "Off": the table's identity values are
+// inserted as saved, not made anew.
+std::u16string IdentityInsertStatement(std::u16string_view tableName, bool on);
+
+// "DBCC CHECKIDENT ('[T]', RESEED, n)": the identity goes on from the last
+// value the file records, not from the highest value inserted.
+std::u16string ReseedStatement(std::u16string_view tableName, const _SYSCOLUMNS& identity);
 
 // `kind` "PK" or "UQ" for a key, anything else for an index. Empty for a
 // script when the key or index has no column the catalogue knows.

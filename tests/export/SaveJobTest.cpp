@@ -86,7 +86,8 @@ TEST(SaveJob, EverythingIsWritten) {
             "echo OFF. \r\ncd Tables_Data\r\nsqlcmd -S localhost -i Orders_Data.sql\r\n"
             "sqlcmd -S localhost -i Customers_Data.sql\r\n");
   EXPECT_EQ(files["PrimaryKey/PrimaryKeys.sql"],
-            "Use Sales\r\nAlter Table Orders Add Constraint PK_Orders Primary Key(OrderID)\r\n");
+            "Use Sales\r\nAlter Table Orders Add Constraint PK_Orders Primary Key "
+            "Clustered(OrderID)\r\n");
   EXPECT_EQ(files["Indexes/Indexes.sql"], "Use Sales\r\n");
   EXPECT_EQ(files["Constraints/Constraints.sql"],
             "Use Sales\r\nAlter Table Customers Add Constraint CK_Customers Check ([Id]>(0))\r\n");

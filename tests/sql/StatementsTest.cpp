@@ -44,6 +44,45 @@ TEST(Statements, TableDefinitions) {
   EXPECT_EQ(BracketName(u"a]]b"), u"[a]]]]b]");
 }
 
+TEST(Statements, AliasTypesDefaultsAndTheInsertsOfIdentityTables) {
+  Maker m;
+  m.Object(u"titles", 10, 0, u"U ");
+  m.Object(u"DF_x", 11, 10, u"D ");
+  m.Object(u"bound", 12, 0, u"D ");
+  _SYSCOLUMNS& id = m.Column(10, u"title_id", 1, kXVarChar, 6, 1);
+  id.userType = 258;
+  id.collationId = 0x3400D008;
+  _SYSCOLUMNS& n = m.Column(10, u"n", 2, kXTinyInt, 1, 1);
+  n.identity = true;
+  n.identitySeed = 200;
+  n.identityIncrement = 1;
+  n.identityLast = 255;
+  _SYSCOLUMNS& price = m.Column(10, u"price", 3, kXMoney, 8, 0);
+  price.defaultId = 11;
+  _SYSCOLUMNS& other = m.Column(10, u"other", 4, kXInt, 4, 0);
+  other.defaultId = 12;  // a default bound from outside is not the table's
+  m.c.defaultTexts.push_back({11, 0, 0, u"((0))", false});
+  m.c.defaultTexts.push_back({12, 0, 0, u"create default bound as 1", false});
+  m.c.aliasTypes.push_back({258, 1, u"tid", kXVarChar, 6, 0, 0, true});
+  EXPECT_EQ(CreateTypeStatement(m.c.aliasTypes[0]), u"Create Type [tid] From varchar(6) Not Null");
+  EXPECT_EQ(TableDefinitionStatement(m.c, 10, u"titles"),
+            u"Create Table [titles] ([title_id] [tid] Collate SQL_Latin1_General_CP1_CI_AS Not "
+            u"Null,[n] tinyint Identity(200,1) Not Null,"
+            u"[price] money Null Constraint [DF_x] Default ((0)),[other] int Null)");
+
+  std::vector<_SYSCOLUMNS> columns = m.c.columns;
+  EXPECT_EQ(InsertHead(u"titles", columns),
+            u"Insert into [titles] ([title_id],[n],[price],[other]) Values(");
+  columns[1].identity = false;
+  EXPECT_EQ(InsertHead(u"titles", columns), u"Insert into [titles] Values(");
+  columns[3].xtype = kXTimestamp;
+  columns[0].computed = true;
+  EXPECT_EQ(InsertHead(u"titles", columns), u"Insert into [titles] ([n],[price]) Values(");
+  EXPECT_EQ(IdentityInsertStatement(u"It's]", true), u"Set Identity_Insert [It's]]] On");
+  EXPECT_EQ(ReseedStatement(u"It's]", m.c.columns[1]),
+            u"DBCC CHECKIDENT ('[It''s]]]', RESEED, 255)");
+}
+
 TEST(Statements, KeysAndIndexes) {
   Maker m;
   m.Object(u"Orders", 10, 0, u"U ");
@@ -60,16 +99,18 @@ TEST(Statements, KeysAndIndexes) {
   m.Key(20, 3, 2, false, true);
 
   EXPECT_EQ(KeyOrIndexStatement(m.c, 10, 1, u"PK", u"PK_Orders", false, StatementUse::kScript),
-            u"Alter Table Orders Add Constraint PK_Orders Primary Key(OrderID)");
+            u"Alter Table Orders Add Constraint PK_Orders Primary Key Clustered(OrderID)");
   EXPECT_EQ(KeyOrIndexStatement(m.c, 20, 2, u"", u"IX_Name", true, StatementUse::kScript),
-            u"Create Unique Index IX_Name On Customers(LastName,FirstName)");
+            u"Create Unique Nonclustered Index IX_Name On Customers(LastName,FirstName)");
   EXPECT_EQ(KeyOrIndexStatement(m.c, 20, 2, u"", u"IX_Name", false, StatementUse::kScript),
-            u"Create Index IX_Name On Customers(LastName,FirstName)");
+            u"Create Nonclustered Index IX_Name On Customers(LastName,FirstName)");
   EXPECT_EQ(KeyOrIndexStatement(m.c, 20, 3, u"", u"IX First", false, StatementUse::kScript),
-            u"Create Index [IX First] On Customers(FirstName DESC)");
-  // The script's unique key is what the server runs; the preview keeps its words.
-  EXPECT_EQ(KeyOrIndexStatement(m.c, 20, 2, u"UQ", u"UQ_Name", false, StatementUse::kScript),
-            u"Alter Table Customers Add Constraint UQ_Name Unique(LastName,FirstName)");
+            u"Create Nonclustered Index [IX First] On Customers(FirstName DESC)");
+  // The script's unique key is what the server runs, and says which index
+  // holds the rows (index 1 clustered); the preview keeps its words.
+  EXPECT_EQ(
+      KeyOrIndexStatement(m.c, 20, 2, u"UQ", u"UQ_Name", false, StatementUse::kScript),
+      u"Alter Table Customers Add Constraint UQ_Name Unique Nonclustered(LastName,FirstName)");
   EXPECT_EQ(KeyOrIndexStatement(m.c, 20, 2, u"UQ", u"UQ_Name", false),
             u"Alter Table Customers Add Constraint UQ_Name Unique Key(LastName,FirstName)");
   // No key columns: nothing for a script, the bare statement for a preview.

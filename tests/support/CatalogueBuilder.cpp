@@ -568,6 +568,14 @@ int32_t CatalogueBuilder::AddCheck(int32_t tableId, const std::u16string& name,
   return id;
 }
 
+int32_t CatalogueBuilder::AddDefault(int32_t tableId, int16_t colid, const std::u16string& name,
+                                     const std::string& text) {
+  const int32_t id = AddCheck(tableId, name, text);
+  objects_.back().type = "D ";
+  TableOf(tableId).defaults[colid] = id;
+  return id;
+}
+
 int32_t CatalogueBuilder::AddModule(const std::string& type, const std::u16string& name,
                                     const std::string& text, int32_t parent,
                                     const CommentOptions& options) {
@@ -975,6 +983,17 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2000() const {
       r.xoffset = p.variable ? static_cast<int16_t>(-p.varNumber) : static_cast<int16_t>(p.offset);
       r.bitpos = p.bitPos;
       r.collation = c.collation;
+      if (c.identity) {
+        r.colstat |= 0x0001;
+        r.autoval = IdentityValue(static_cast<size_t>(c.length), c.identity->seed,
+                                  c.identity->increment, c.identity->last);
+      }
+      if (!c.computedText.empty()) {
+        r.colstat |= 0x0004;
+        r.xoffset = 0;
+        CommentRows2000({t.id, c.computedText, r.colid, {}}, comments);
+      }
+      if (auto d = t.defaults.find(r.colid); d != t.defaults.end()) r.cdefault = d->second;
       columns.push_back(Encode(r));
     }
     const BuiltTable& b = built_.at(t.id);
@@ -1067,6 +1086,14 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2005() const {
       r.scale = c.scale;
       r.status = (c.notNull ? 1 : 0) | c.statusBits;
       if (c.collation) r.collation = c.collation;
+      if (c.identity) {
+        r.status |= 0x04;
+        r.idtval = IdentityValue(static_cast<size_t>(c.length), c.identity->seed,
+                                 c.identity->increment, c.identity->last);
+      }
+      if (auto d = t.defaults.find(static_cast<int16_t>(r.colid)); d != t.defaults.end()) {
+        r.dflt = d->second;
+      }
       rows[kObjSysColPars].push_back(Encode(r));
     }
     uint64_t count = t.options.recordedRowCount.value_or(t.rowCount);

@@ -55,6 +55,17 @@ struct ColumnDef {
   // FILESTREAM, 0x1000000 sparse, 0x2000000 the column set); the values are
   // written in the row's usual place all the same.
   uint32_t statusBits = 0;
+  // An identity column: its identity value holds the last value given
+  // (none: no value yet), the seed and the increment, as wide as the type.
+  struct Identity {
+    int64_t seed = 1;
+    int64_t increment = 1;
+    std::optional<int64_t> last;
+  };
+  std::optional<Identity> identity;
+  // 539: a computed column with this definition (kept in syscomments under
+  // the table's id, numbered by the colid); it has no place in the rows.
+  std::u16string computedText;
 };
 ColumnDef IntColumn(const std::u16string& name, bool notNull = false);
 ColumnDef BigIntColumn(const std::u16string& name);
@@ -268,6 +279,10 @@ class CatalogueBuilder {
   // ...), kept under the first one's object id.
   void AddNumberedText(int32_t moduleId, const std::u16string& text,
                        const CommentOptions& options = {});
+  // A default constraint ("D ", parent `tableId`) on the column `colid`
+  // (from 1): the column names it, its text is kept as a check's.
+  int32_t AddDefault(int32_t tableId, int16_t colid, const std::u16string& name,
+                     const std::string& text);
   // Any other object row (a foreign key "F ", a default "D ", ...).
   int32_t AddObject(const std::u16string& name, const std::string& type, int32_t parent = 0);
   void AddDependency(uint8_t refClass, int32_t depId, int32_t depSubId, int32_t indepId,
@@ -316,6 +331,7 @@ class CatalogueBuilder {
     std::u16string clusteredName;
     uint32_t clusteredStatus = 0;
     int32_t nextIndexId = 2;
+    std::map<int16_t, int32_t> defaults;  // colid -> default object id
   };
   struct IndexDef {
     int32_t tableId = 0;

@@ -65,11 +65,17 @@ ByteVec Encode(const SysColumnsRow& r) {
       .At(16, U16(static_cast<uint16_t>(r.colid)))
       .At(18, U16(static_cast<uint16_t>(r.xoffset)))
       .At(20, U8(r.bitpos))
+      .At(22, U16(r.colstat))
+      .At(24, U32(static_cast<uint32_t>(r.cdefault)))
       .At(34, U16(static_cast<uint16_t>(r.colid)))
       .At(38, U32(r.collation));
   RecordBuilder b;
   b.Fixed(f.Bytes()).Columns(20).Var(Utf16(r.name));
-  if (r.secondVariable) b.Var(U32(0x00010001));
+  if (!r.autoval.empty()) {
+    b.Var(r.autoval);
+  } else if (r.secondVariable) {
+    b.Var(U32(0x00010001));
+  }
   return b.Build();
 }
 
@@ -259,11 +265,26 @@ ByteVec Encode(const SysColParsRow& r) {
       .At(22, U8(r.scale))
       .At(23, U32(r.collation))
       .At(27, U32(r.status))
-      .At(31, U16(static_cast<uint16_t>(r.length)));
+      .At(31, U16(static_cast<uint16_t>(r.length)))
+      .At(37, U32(static_cast<uint32_t>(r.dflt)));
   RecordBuilder b;
   b.Fixed(f.Bytes()).Columns(15).Var(Utf16(r.name));
-  if (r.secondVariable) b.Var(Ascii("<x/>"));
+  if (!r.idtval.empty()) {
+    b.Var(r.idtval);
+  } else if (r.secondVariable) {
+    b.Var(Ascii("<x/>"));
+  }
   return b.Build();
+}
+
+ByteVec IdentityValue(size_t width, int64_t seed, int64_t increment, std::optional<int64_t> last) {
+  ByteVec out;
+  for (int64_t v : {last.value_or(seed), seed, increment}) {
+    const auto u = static_cast<uint64_t>(v);
+    for (size_t i = 0; i < width; ++i) out.push_back(std::byte{static_cast<uint8_t>(u >> (8 * i))});
+  }
+  out.push_back(std::byte{static_cast<uint8_t>(last ? 0x00 : 0x01)});
+  return out;
 }
 
 ByteVec Encode(const SysRowsetsRow& r) {

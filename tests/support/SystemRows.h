@@ -258,6 +258,9 @@ struct SysColumnsRow {
   uint8_t bitpos = 0;
   bool secondVariable = false;  // an autoval-style second variable column
   uint32_t collation = 0;
+  uint16_t colstat = 0;  // 0x0001 identity, 0x0004 computed
+  int32_t cdefault = 0;
+  ByteVec autoval;  // when not empty, the second variable column
 };
 ByteVec Encode(const SysColumnsRow& r);
 
@@ -329,8 +332,14 @@ struct SysColParsRow {
   uint32_t status = 0;
   bool secondVariable = false;
   uint32_t collation = 0x3400D008;  // SQL_Latin1_General_CP1_CI_AS
+  int32_t dflt = 0;
+  ByteVec idtval;  // when not empty, the second variable column
 };
 ByteVec Encode(const SysColParsRow& r);
+// An identity value (syscolpars idtval, 2000 syscolumns autoval): last,
+// seed, increment, each `width` bytes, then the flags byte (0x01: no value
+// given yet).
+ByteVec IdentityValue(size_t width, int64_t seed, int64_t increment, std::optional<int64_t> last);
 
 struct SysRowsetsRow {
   uint64_t rowsetId = 0;
