@@ -196,7 +196,6 @@ PageRowsReader TableRowSource::ReaderForAnotherThread() const {
     ReadDeletedPage(**reader, *whys, page, onRow);
   };
 }
-}
 
 std::u16string TableRowSource::CellText(uint64_t row, size_t column) {
   const RowValues* values = Row(row);

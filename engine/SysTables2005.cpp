@@ -82,7 +82,6 @@ std::optional<_SYSCOLUMNS> DecodeSysColPars(Bytes page, uint16_t at) {
   c.twoVarColumns = vars == 2;
   c.userType = static_cast<uint32_t>(row->I32(f::kUserType));
   c.defaultId = row->I32(f::kDefault);
-  const uint32_t status = row->U32(f::kStatus);
   if (!row->Ok()) return std::nullopt;
   // An identity column keeps its identity value in the second variable column.
   if ((status & f::kStatusIdentity) && vars == 2) {

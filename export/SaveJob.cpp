@@ -576,7 +576,10 @@ void SaveJob::State::SaveData(DataWriter& writer) {
       ReadRows(
           *table, reader, [&] { writer.Flush(); },
           [&](const RowValues& row) { return writer.WriteRow(row); }, deleted ? &*deleted : nullptr,
-          &recovered);
+          [&](const RecoveredRow& row) {
+            recovered.push_back(row);
+            return true;
+          });
       NoteReadDamage(*table, deleted ? deleted->LiveStats() : reader.Stats());
     } else if (!reader.NotReadReason().empty()) {
       folder.NoteFailure(shown, reader.NotReadReason());
