@@ -33,8 +33,16 @@
 #include <span>
 #include <string>
 
+#include "engine/Value.h"
+
 namespace mendora {
 
 std::optional<std::u16string> DecodeBinaryXml(std::span<const std::byte> stored);
+
+// The text of an xml value: its stored bytes decoded, each time it is asked
+// for (a value is shown or saved once, and most are never asked).
+inline std::optional<std::u16string> XmlText(const Value& value) {
+  return DecodeBinaryXml(value.bytes);
+}
 
 }  // namespace mendora

@@ -28,9 +28,8 @@ enum class ValueKind : uint8_t {
   kGuid,            // `bytes`: the 16 bytes as stored
   kBinary,          // binary, varbinary, image, timestamp: `bytes`
   kString,          // char, varchar, text, nchar, nvarchar, ntext: `text`
-  kXml,             // `bytes`: the stored binary XML; `text`: the XML text it
-                    // decodes to, or, when it could not be decoded, empty
-                    // with `error` saying so
+  kXml,             // `bytes`: the stored binary XML, decoded to its text
+                    // only where it is shown or saved (XmlText)
   kUnreadable,      // the value could not be read: `error` says why
 };
 

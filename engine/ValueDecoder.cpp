@@ -253,17 +253,12 @@ void DecodeValue(std::span<const std::byte> stored, const _SYSCOLUMNS& column, V
       out.kind = ValueKind::kString;
       AppendUtf16FromBytes(stored, out.text);
       return;
-    case kXXml: {
+    case kXXml:
+      // Decoded to its text only where it is shown or saved (XmlText): the
+      // grid shows XML-DATA, and counting or sorting never needs the text.
       out.kind = ValueKind::kXml;
       out.bytes.assign(stored.begin(), stored.end());
-      auto text = DecodeBinaryXml(stored);
-      if (text) {
-        out.text = std::move(*text);
-      } else {
-        out.error = "binary XML not decoded";
-      }
       return;
-    }
     case kXSqlVariant:
       return DecodeVariant(stored, out);
     default:

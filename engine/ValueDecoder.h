@@ -18,8 +18,8 @@
 //   173, 165, 34, 189 binary, varbinary, image, timestamp: the bytes
 //   175, 167, 35      char, varchar, text: single-byte code page
 //   239, 231, 99      nchar, nvarchar, ntext: UTF-16
-//   241 xml           binary XML, kept as bytes and decoded to its text where
-//                     it can be (engine/BinaryXml.h)
+//   241 xml           binary XML, kept as bytes; XmlText decodes it to its
+//                     text where it can be (engine/BinaryXml.h)
 //   98 sql_variant    base type, version, the base type's properties, value
 #pragma once
 

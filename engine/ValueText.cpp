@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "engine/BinaryXml.h"
 #include "engine/Utf16.h"
 
 namespace mendora {
@@ -119,7 +120,7 @@ void AppendExactText(const Value& v, std::string& out) {
     case ValueKind::kGuid:
       return AppendGuidText(out, v.bytes);
     case ValueKind::kXml:
-      if (v.error.empty()) return AppendUtf8(v.text, out);
+      if (auto text = XmlText(v)) return AppendUtf8(*text, out);
       [[fallthrough]];
     case ValueKind::kBinary:
       out += "0x";

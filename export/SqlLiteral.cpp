@@ -5,6 +5,7 @@
 #include <cmath>
 #include <string_view>
 
+#include "engine/BinaryXml.h"
 #include "engine/CodePage.h"
 #include "engine/TypeCodes.h"
 #include "engine/ValueText.h"
@@ -188,19 +189,21 @@ bool AppendPlain(const Value& v, uint8_t xtype, std::u16string& out, std::string
     case ValueKind::kString:
       AppendSqlString(v.text, IsUnicodeStringType(xtype) || !FitsWindows1252(v.text), out);
       return true;
-    case ValueKind::kXml:
-      if (!v.error.empty()) {
+    case ValueKind::kXml: {
+      const auto xml = XmlText(v);
+      if (!xml) {
         why = "an xml value whose binary XML was not decoded";
         return false;
       }
-      if (!HasBlankTextNode(v.text)) {
-        AppendSqlString(v.text, true, out);
+      if (!HasBlankTextNode(*xml)) {
+        AppendSqlString(*xml, true, out);
         return true;
       }
       AppendAscii(out, "CONVERT(xml,");
-      AppendSqlString(v.text, true, out);
+      AppendSqlString(*xml, true, out);
       AppendAscii(out, ",1)");
       return true;
+    }
   }
   return false;
 }

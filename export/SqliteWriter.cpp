@@ -12,6 +12,7 @@
 #include <mutex>
 #include <thread>
 
+#include "engine/BinaryXml.h"
 #include "engine/Collation.h"
 #include "engine/DeletedRowReader.h"
 #include "engine/IndexEntry.h"
@@ -852,10 +853,13 @@ void SqliteWriter::State::AddValue(Cell& cell, const Value& v, const _SYSCOLUMNS
       return;
     }
     case ValueKind::kString:
-    case ValueKind::kXml:
-      if (v.kind == ValueKind::kString || v.error.empty()) {
-        char* start = batch.Room(v.text.size() * 3);
-        cell.size = static_cast<size_t>(WriteUtf8(v.text, start) - start);
+    case ValueKind::kXml: {
+      std::optional<std::u16string> xml;
+      if (v.kind == ValueKind::kXml) xml = XmlText(v);
+      if (v.kind == ValueKind::kString || xml) {
+        const std::u16string& text = xml ? *xml : v.text;
+        char* start = batch.Room(text.size() * 3);
+        cell.size = static_cast<size_t>(WriteUtf8(text, start) - start);
         if (tooLong(cell.size)) return;
         cell.kind = Cell::Kind::kText;
         cell.offset = batch.used;
@@ -864,6 +868,7 @@ void SqliteWriter::State::AddValue(Cell& cell, const Value& v, const _SYSCOLUMNS
       }
       change("an xml value whose binary XML was not decoded kept as its bytes");
       [[fallthrough]];
+    }
     case ValueKind::kBinary:
       if (tooLong(v.bytes.size())) return;
       cell.kind = Cell::Kind::kBlob;

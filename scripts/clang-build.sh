@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
 # Builds the program, mendora-cli and every library with clang
-# (build-clang/), so that the tree stays free of what only gcc accepts.
-# Unoptimised and without debug information: the point is the compiler's
-# verdict, quickly. The tests are left to the two gcc builds of
-# scripts/test.sh, which compile and run them; CLANG_TESTS=ON builds them
-# here too. Exits non-zero when the build fails.
+# (build-clang/), unoptimised and without debug information: the compiler's
+# verdict, quickly, while working. scripts/test.sh compiles everything, tests
+# included, with clang in its sanitizer build; CLANG_TESTS=ON builds the tests
+# and benchmarks here too. Exits non-zero when the build fails.
 # Idempotent; run from anywhere, as root (or with sudo at hand).
 #   CLANG_BUILD_DIR  build folder (default: build-clang)
 #   CLANG_TESTS      ON to build the tests and benchmarks as well (default: OFF)

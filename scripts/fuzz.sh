@@ -11,7 +11,8 @@
 # them, and their first pages as small files), plus any cases the fuzzer found
 # and kept in build-fuzz/corpus/. A crash, leak, hang (a case over 10 s) or
 # sanitizer report fails the run; the case is left in build-fuzz/.
-#   FUZZ_BUILD_DIR   build folder (default: build-fuzz)
+#   FUZZ_BUILD_DIR   build folder (default: build-fuzz); one configured with
+#                    MENDORA_FUZZ=ON already is used as it is
 #   MENDORA_MDF_DIR  real data files (default: ../shared/mdf beside the clone)
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -24,8 +25,16 @@ FUZZ_BUILD_DIR="${FUZZ_BUILD_DIR:-$ROOT/build-fuzz}"
 MDF_DIR="${MENDORA_MDF_DIR:-$ROOT/../shared/mdf}"
 
 install_packages
-configure_and_build "$FUZZ_BUILD_DIR" -DCMAKE_CXX_COMPILER=clang++ -DMENDORA_FUZZ=ON \
-  -DMENDORA_GUI=OFF -DMENDORA_TESTS=OFF -DMENDORA_SANITIZE=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
+fuzz_targets=(fuzz_page fuzz_value fuzz_xml fuzz_file)
+if grep -qs '^MENDORA_FUZZ:BOOL=ON' "$FUZZ_BUILD_DIR/CMakeCache.txt"; then
+  # A build already instrumented for fuzzing (scripts/test.sh's sanitizer
+  # build is): only the targets are built, with the build's own settings.
+  echo "== build the fuzz targets in $FUZZ_BUILD_DIR"
+  cmake --build "$FUZZ_BUILD_DIR" --parallel "$(build_jobs)" --target "${fuzz_targets[@]}"
+else
+  configure_and_build "$FUZZ_BUILD_DIR" -DCMAKE_CXX_COMPILER=clang++ -DMENDORA_FUZZ=ON \
+    -DMENDORA_GUI=OFF -DMENDORA_TESTS=OFF -DMENDORA_SANITIZE=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
+fi
 
 # Seeds: every 7th page of each supported real file for the page decoders, the
 # first 48 pages of each as a small file for the whole-file target, and a
@@ -67,7 +76,26 @@ run_one() {
 export ASAN_OPTIONS="${ASAN_OPTIONS:-halt_on_error=1:detect_leaks=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}"
 if [[ "$TARGET" == all ]]; then
-  for t in fuzz_page fuzz_value fuzz_xml fuzz_file; do run_one "$t"; done
+  # As many targets at once as there are cores; each one's report is printed
+  # whole when it ends, and any that fails fails the run.
+  targets=("${fuzz_targets[@]}")
+  jobs="$(build_jobs)"
+  status=0
+  for ((i = 0; i < ${#targets[@]}; i += jobs)); do
+    pids=()
+    for t in "${targets[@]:i:jobs}"; do
+      run_one "$t" >"$FUZZ_BUILD_DIR/$t.log" 2>&1 &
+      pids+=("$!:$t")
+    done
+    for p in "${pids[@]}"; do
+      if ! wait "${p%%:*}"; then
+        status=1
+        echo "== fuzz ${p#*:} FAILED" >&2
+      fi
+      cat "$FUZZ_BUILD_DIR/${p#*:}.log"
+    done
+  done
+  ((status == 0)) || exit 1
 else
   run_one "$TARGET"
 fi

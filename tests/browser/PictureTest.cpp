@@ -10,7 +10,7 @@
 namespace mendora {
 namespace {
 
-std::vector<std::byte> Bytes(std::initializer_list<int> values, size_t padTo = 0) {
+std::vector<std::byte> PictureBytes(std::initializer_list<int> values, size_t padTo = 0) {
   std::vector<std::byte> out;
   for (int v : values) out.push_back(static_cast<std::byte>(v));
   out.resize(std::max(out.size(), padTo));
@@ -19,7 +19,7 @@ std::vector<std::byte> Bytes(std::initializer_list<int> values, size_t padTo = 0
 
 // "BM", the file size (u32 LE), then zeros up to that size.
 std::vector<std::byte> Bmp(uint32_t size, size_t stored) {
-  auto out = Bytes({'B', 'M', int(size & 0xFF), int((size >> 8) & 0xFF), 0, 0});
+  auto out = PictureBytes({'B', 'M', int(size & 0xFF), int((size >> 8) & 0xFF), 0, 0});
   out.resize(stored);
   return out;
 }
@@ -29,18 +29,18 @@ TEST(FindPicture, KnowsEachFormatBySignature) {
     std::vector<std::byte> bytes;
     PictureFormat format;
   } cases[] = {
-      {Bytes({0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A}), PictureFormat::kPng},
-      {Bytes({0xFF, 0xD8, 0xFF, 0xE0}), PictureFormat::kJpeg},
-      {Bytes({'G', 'I', 'F', '8', '7', 'a'}), PictureFormat::kGif},
-      {Bytes({'G', 'I', 'F', '8', '9', 'a'}), PictureFormat::kGif},
+      {PictureBytes({0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A}), PictureFormat::kPng},
+      {PictureBytes({0xFF, 0xD8, 0xFF, 0xE0}), PictureFormat::kJpeg},
+      {PictureBytes({'G', 'I', 'F', '8', '7', 'a'}), PictureFormat::kGif},
+      {PictureBytes({'G', 'I', 'F', '8', '9', 'a'}), PictureFormat::kGif},
       {Bmp(20, 20), PictureFormat::kBmp},
       // Bytes that only start like one.
       {Bmp(21, 20), PictureFormat::kNone},
       {Bmp(4, 20), PictureFormat::kNone},
-      {Bytes({'B', 'M', 1}), PictureFormat::kNone},
-      {Bytes({0x89, 'P', 'N', 'G'}), PictureFormat::kNone},
-      {Bytes({'G', 'I', 'F', '8', '8', 'a'}), PictureFormat::kNone},
-      {Bytes({}), PictureFormat::kNone},
+      {PictureBytes({'B', 'M', 1}), PictureFormat::kNone},
+      {PictureBytes({0x89, 'P', 'N', 'G'}), PictureFormat::kNone},
+      {PictureBytes({'G', 'I', 'F', '8', '8', 'a'}), PictureFormat::kNone},
+      {PictureBytes({}), PictureFormat::kNone},
   };
   for (const auto& c : cases) {
     const PictureSpan found = FindPicture(c.bytes);
@@ -51,7 +51,7 @@ TEST(FindPicture, KnowsEachFormatBySignature) {
 
 TEST(FindPicture, FindsTheBmpBehindAnOleHeader) {
   // The header as Northwind's Categories.Picture begins, the BMP at 78.
-  std::vector<std::byte> value = Bytes({0x15, 0x1C, 0x2F, 0x00, 0x02, 0x00}, 78);
+  std::vector<std::byte> value = PictureBytes({0x15, 0x1C, 0x2F, 0x00, 0x02, 0x00}, 78);
   const std::vector<std::byte> bmp = Bmp(40, 40);
   value.insert(value.end(), bmp.begin(), bmp.end());
   PictureSpan found = FindPicture(value);

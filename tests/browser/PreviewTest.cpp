@@ -18,7 +18,7 @@ namespace {
 using Maker = mdftest::CatalogueMaker;
 
 // Orders(10): A colid 1, B colid 2, "Order Date" colid 3; Customers(20): Id.
-Maker Shop() {
+Maker PreviewShop() {
   Maker m;
   m.Object(u"Orders", 10, 0, u"U ");
   m.Object(u"Customers", 20, 0, u"U ");
@@ -35,7 +35,7 @@ std::string Statement(const Catalogue& c, NodeObject node) {
 }
 
 TEST(KeyPreview, PrimaryKeyColumnsComeInKeyOrderNotColidOrder) {
-  Maker m = Shop();
+  Maker m = PreviewShop();
   m.Object(u"PK_Orders", 11, 10, u"PK");
   m.Index(10, 1, u"PK_Orders", true, true);
   m.Key(10, 1, 2);
@@ -47,7 +47,7 @@ TEST(KeyPreview, PrimaryKeyColumnsComeInKeyOrderNotColidOrder) {
 }
 
 TEST(KeyPreview, UniqueKeyAndIndexesWithTheirWording) {
-  Maker m = Shop();
+  Maker m = PreviewShop();
   m.Object(u"UQ_Code", 12, 10, u"UQ");
   m.Index(10, 2, u"UQ_Code", true);
   m.Key(10, 2, 1);
@@ -88,7 +88,7 @@ TEST(KeyPreview, NamesThatAreNotRegularIdentifiersAreBracketed) {
 }
 
 TEST(KeyPreview, ForeignKeyNamesBothColumnListsInKeyOrder) {
-  Maker m = Shop();
+  Maker m = PreviewShop();
   m.Object(u"FK_Orders_Customers", 40, 10, u"F ");
   m.c.dependencies.push_back({kReferencingColumn, 40, 10, 2, 1});
   m.c.dependencies.push_back({kReferencedColumn, 40, 20, 1, 1});
@@ -104,7 +104,7 @@ TEST(KeyPreview, ForeignKeyNamesBothColumnListsInKeyOrder) {
 }
 
 TEST(KeyPreview, CheckShowsTheWholeRecoveredTextOrNothingAfterCheck) {
-  Maker m = Shop();
+  Maker m = PreviewShop();
   m.Object(u"CK_A", 50, 10, u"C ");
   m.Object(u"CK_B", 51, 10, u"C ");
   const std::u16string longText = u"([A] > 0 and " + std::u16string(5000, u'x') + u")";
@@ -118,7 +118,7 @@ TEST(KeyPreview, CheckShowsTheWholeRecoveredTextOrNothingAfterCheck) {
 }
 
 TEST(KeyPreview, TheNodesObjectIsShownWhenAnotherSharesItsName) {
-  Maker m = Shop();
+  Maker m = PreviewShop();
   m.Object(u"FK_Same", 60, 10, u"F ");
   m.Object(u"FK_Same", 61, 20, u"F ");
   m.c.dependencies.push_back({kReferencingColumn, 60, 10, 1, 1});
@@ -146,7 +146,7 @@ TEST(KeyPreview, ShowStatementLeavesOneColumnAndOneRow) {
 }
 
 TEST(KeyPreview, EachKindShowsUnderItsHeading) {
-  Maker m = Shop();
+  Maker m = PreviewShop();
   m.Object(u"FK", 40, 10, u"F ");
   m.Object(u"CK", 50, 10, u"C ");
   m.Index(10, 3, u"IX");
@@ -208,7 +208,7 @@ TEST(ModulePreview, ShowsTheTextOrLeavesTheListAsItWas) {
 }
 
 TEST(ModulePreview, AnIncompleteTextSaysSoInACommentLine) {
-  Maker m = Shop();
+  Maker m = PreviewShop();
   m.Object(u"CK_A", 50, 10, u"C ");
   m.CheckText(50, u"([A] >", true);
   EXPECT_EQ(Statement(m.c, {NodeKind::kCheck, 50, 10, 0}),
@@ -244,7 +244,7 @@ TEST(ModulePreview, ShowModuleTextTakesTheNodesModule) {
 }
 
 TEST(PreviewObjects, ListsKeysIndexesChecksAndModulesButNotAKeysOwnIndex) {
-  Maker m = Shop();
+  Maker m = PreviewShop();
   m.Object(u"PK_Orders", 11, 10, u"PK");
   m.Index(10, 1, u"PK_Orders", true, true);
   m.Index(10, 2, u"Customers");  // named like a table: still an index

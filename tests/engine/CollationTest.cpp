@@ -164,7 +164,7 @@ TEST(CodePage, BuilderMadeColumnsOfEveryFamilyReadAsTheServerWould) {
       }
     }
     // 0xFF leads no character in Big5 or GBK; nothing around it is lost.
-    const Value& wrong = rows[0].back();
+    const mendora::Value& wrong = rows[0].back();
     EXPECT_TRUE(wrong.codePageError);
     if (version != 539) {
       EXPECT_EQ(wrong.text, u"\u5C0F\uFFFD0");

@@ -284,7 +284,7 @@ TEST_P(TableReaderTest, DamagedLargeValueChainsMarkOnlyTheirCell) {
     id = cat.AddGeneratedTable(
         u"Docs", {IntColumn(u"Id", true), NTextColumn(u"Body"), VarCharColumn(u"Label", 20)}, 5,
         [&](uint64_t i) -> Row {
-          Value body;
+          mdftest::Value body;
           switch (i) {
             case 0:
               body = LargeValue(Utf16(good), LobShape::kSmallRoot);

@@ -173,7 +173,7 @@ const Case kCases[] = {
 };
 
 TEST(ValueDecoder, EachTypeGivesItsValueAndExactText) {
-  Value v;
+  mendora::Value v;
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.what);
     // An exact-size copy: a read past the value shows under AddressSanitizer.
@@ -190,7 +190,7 @@ TEST(ValueDecoder, EachTypeGivesItsValueAndExactText) {
 }
 
 TEST(ValueDecoder, AVariantRemembersItsBaseType) {
-  Value v;
+  mendora::Value v;
   const std::vector<std::byte> stored = {std::byte{56}, std::byte{1}, std::byte{7},
                                          std::byte{0},  std::byte{0}, std::byte{0}};
   _SYSCOLUMNS variant;
@@ -207,7 +207,7 @@ TEST(ValueDecoder, AVariantRemembersItsBaseType) {
 }
 
 TEST(ValueText, JsonNumbersAreOnlyTheFiniteNumericKinds) {
-  Value v;
+  mendora::Value v;
   v.kind = ValueKind::kInteger;
   EXPECT_TRUE(IsJsonNumber(v));
   v.kind = ValueKind::kFloat;

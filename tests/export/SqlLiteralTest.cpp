@@ -14,6 +14,7 @@
 #include "engine/TypeCodes.h"
 #include "engine/Utf16.h"
 #include "export/SqlLiteral.h"
+#include "tests/support/BinaryXmlBuilder.h"
 #include "tests/support/SqlStatementReader.h"
 
 using namespace mendora;
@@ -81,12 +82,14 @@ Value Text(std::u16string text) {
   v.text = std::move(text);
   return v;
 }
-Value Xml(std::u16string text, const char* error = "") {
+Value Xml(const mdftest::Xml& stored) {
   Value v = Of(ValueKind::kXml);
-  v.text = std::move(text);
-  v.error = error;
-  v.bytes = {std::byte{0xDF}, std::byte{0xFF}};
+  v.bytes = stored.Stored();
   return v;
+}
+// An element <a> with the given content built inside it; b is name 2.
+mdftest::Xml ElementA() {
+  return mdftest::Xml().Name(u"a").QName(0, 0, 1).Name(u"b").QName(0, 0, 2).Element(1);
 }
 Value Variant(Value v, uint8_t base) {
   v.variantType = base;
@@ -167,14 +170,18 @@ std::vector<Case> Cases() {
             u"b"),
        u"N'a'+NCHAR(55296)+N'b'"},
       {"a whole surrogate pair stays quoted", kXNVarChar, Text(u"\U0001F600"), u"N'\U0001F600'"},
-      {"xml", kXXml, Xml(u"<a x=\"it's\"/>"), u"N'<a x=\"it''s\"/>'"},
-      {"xml with a line", kXXml, Xml(u"<a>x\ny</a>"), u"N'<a>x'+NCHAR(10)+N'y</a>'"},
-      {"xml whose blank text the server would drop", kXXml, Xml(u"<a> <b/>\t</a>"),
+      {"xml", kXXml, Xml(ElementA().Attribute(2, u"it's").End()), u"N'<a b=\"it''s\"/>'"},
+      {"xml with a line", kXXml, Xml(ElementA().Text(u"x\ny").End()),
+       u"N'<a>x'+NCHAR(10)+N'y</a>'"},
+      {"xml whose blank text the server would drop", kXXml,
+       Xml(ElementA().Text(u" ").Element(2).End().Text(u"\t").End()),
        u"CONVERT(xml,N'<a> <b/>'+NCHAR(9)+N'</a>',1)"},
-      {"xml fragment starting with blanks", kXXml, Xml(u" <a/>"), u"CONVERT(xml,N' <a/>',1)"},
-      {"xml with blanks inside a text", kXXml, Xml(u"<a>x y</a><b>z </b>"),
-       u"N'<a>x y</a><b>z </b>'"},
-      {"xml not decoded", kXXml, Xml(u"", "binary XML not decoded"), u"NULL", true},
+      {"xml fragment starting with blanks", kXXml,
+       Xml(mdftest::Xml().Text(u" ").Name(u"a").QName(0, 0, 1).Element(1).End()),
+       u"CONVERT(xml,N' <a/>',1)"},
+      {"xml with blanks inside a text", kXXml,
+       Xml(ElementA().Text(u"x y").End().Element(2).Text(u"z ").End()), u"N'<a>x y</a><b>z </b>'"},
+      {"xml not decoded", kXXml, Xml(mdftest::Xml().Raw({0x02})), u"NULL", true},
       {"unreadable", kXInt, unreadable, u"NULL", true},
       {"sql_variant int", kXSqlVariant, Variant(Int(7), kXInt), u"CAST(7 AS int)"},
       {"sql_variant tinyint", kXSqlVariant, Variant(Int(255), kXTinyInt), u"CAST(255 AS tinyint)"},
