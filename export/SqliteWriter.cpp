@@ -545,7 +545,12 @@ struct SqliteWriter::State {
   std::vector<TableSchema> tables;  // the tables made, in order
   TableSchema* current = nullptr;
   std::vector<_SYSCOLUMNS> columns;
-  uint64_t written = 0, changed = 0;
+  // Which rows of the current table go in: its live rows, then (when the
+  // save asks for them) the rows a plain read leaves behind.
+  enum class Phase { kNone, kRows, kDeleted };
+  Phase phase = Phase::kNone;
+  std::u16string deletedName;  // the table the recovered rows go into
+  uint64_t written = 0, deletedWritten = 0, changed = 0;
   std::string firstChange;
   std::string text;  // a value's exact text, before it goes into a batch
 
@@ -598,6 +603,22 @@ struct SqliteWriter::State {
   // was refused. `abandon`: without the rows still waiting, and rolled
   // back (a stop). The rows inserted.
   uint64_t StopInserting(bool abandon);
+  // StopInserting, then the transaction committed and what was changed
+  // noted: the rows in the file.
+  uint64_t EndInserting(const std::string& table) {
+    uint64_t n = StopInserting(false);
+    if (inTransaction && !Exec("COMMIT")) {
+      notes.failures.push_back("table " + table + ": " + Error());
+      Exec("ROLLBACK");
+      n = 0;
+    }
+    inTransaction = false;
+    NoteChanges(table);
+    return n;
+  }
+  // The table of the current table's recovered rows made and its inserting
+  // started; false (noted) when SQLite refuses.
+  bool StartDeleted();
   void AddText(Cell& cell, std::string_view text);
   // The values not written as they are, in one warning for the table.
   void NoteChanges(const std::string& table) {
@@ -646,6 +667,36 @@ bool SqliteWriter::State::StartInserting(std::u16string_view table, size_t count
     sqlite3_reset(insert.get());
   });
   return true;
+}
+
+// "_found_at" and "_why" (where each row was found and why it is no live
+// row) before the table's columns; no key and no NOT NULL, so that no row
+// found is refused: older versions of one row repeat its key.
+bool SqliteWriter::State::StartDeleted() {
+  deletedName = DeletedTableName(current->name);
+  std::u16string foundAt = u"_found_at", why = u"_why";
+  auto taken = [&](const std::u16string& n) {
+    return std::any_of(columns.begin(), columns.end(),
+                       [&](const _SYSCOLUMNS& c) { return Lower(c.name) == Lower(n); });
+  };
+  while (taken(foundAt) || taken(why)) {
+    foundAt.insert(0, 1, u'_');
+    why.insert(0, 1, u'_');
+  }
+  std::string sql = "CREATE TABLE " + SqliteName(deletedName) + " (" + SqliteName(foundAt) +
+                    " TEXT, " + SqliteName(why) + " TEXT";
+  for (const _SYSCOLUMNS& column : columns) {
+    sql += ", " + SqliteName(column.name);
+    if (const std::string type = SqliteDeclaredType(column); !type.empty()) sql += " " + type;
+  }
+  inTransaction = Exec("BEGIN");
+  if (inTransaction && Exec(sql + ")") && StartInserting(deletedName, columns.size() + 2)) {
+    return true;
+  }
+  notes.failures.push_back("table " + Utf8(deletedName) + ": " + Error());
+  if (inTransaction) Exec("ROLLBACK");
+  inTransaction = false;
+  return false;
 }
 
 std::u16string SqliteWriter::State::DeletedTableName(const std::u16string& table) {
@@ -1054,6 +1105,7 @@ std::string SqliteWriter::BeginTable(const _SYSOBJECTS& table,
                                      const std::vector<_SYSCOLUMNS>& columns) {
   State& s = *state_;
   s.current = nullptr;
+  s.phase = State::Phase::kNone;
   if (!s.db) return {};
   if (columns.empty()) {
     s.notes.failures.push_back("table " + Utf8(table.name) + ": no columns were recovered");
@@ -1089,6 +1141,8 @@ std::string SqliteWriter::BeginTable(const _SYSOBJECTS& table,
     return {};
   }
   s.columns = columns;
+  s.written = s.deletedWritten = 0;
+  s.phase = State::Phase::kRows;
   s.changed = 0;
   s.firstChange.clear();
   s.tables.push_back(std::move(schema));
@@ -1098,7 +1152,7 @@ std::string SqliteWriter::BeginTable(const _SYSOBJECTS& table,
 
 bool SqliteWriter::WriteRow(const RowValues& row) {
   State& s = *state_;
-  if (!s.inserter.joinable()) return false;
+  if (s.phase != State::Phase::kRows || !s.inserter.joinable()) return false;
   Cell* cells = s.queue.NextRow();
   for (size_t i = 0; i < s.columns.size(); ++i) {
     if (i < row.size()) {
@@ -1110,71 +1164,35 @@ bool SqliteWriter::WriteRow(const RowValues& row) {
   return s.queue.EndRow();
 }
 
-uint64_t SqliteWriter::EndTable() {
+bool SqliteWriter::WriteDeletedRow(const RecoveredRow& row) {
   State& s = *state_;
-  if (!s.current) return 0;
-  const std::string table = Utf8(s.current->name);
-  s.written = s.StopInserting(false);
-  if (s.inTransaction && !s.Exec("COMMIT")) {
-    s.notes.failures.push_back("table " + table + ": " + s.Error());
-    s.Exec("ROLLBACK");
-    s.written = 0;
+  if (s.phase == State::Phase::kRows) {
+    // The table's live rows are all in: committed before the first
+    // recovered row, which goes into a table of its own.
+    s.written = s.EndInserting(Utf8(s.current->name));
+    s.phase = s.StartDeleted() ? State::Phase::kDeleted : State::Phase::kNone;
   }
-  s.inTransaction = false;
-  s.NoteChanges(table);
-  return s.written;
+  if (s.phase != State::Phase::kDeleted || !s.inserter.joinable()) return false;
+  Cell* cells = s.queue.NextRow();
+  s.AddText(cells[0], FoundAtText(row.at));
+  s.AddText(cells[1], DeletedWhyText(row.why));
+  const Value null;
+  for (size_t i = 0; i < s.columns.size(); ++i) {
+    s.AddValue(cells[i + 2], i < row.values.size() ? row.values[i] : null, s.columns[i]);
+  }
+  return s.queue.EndRow();
 }
 
-uint64_t SqliteWriter::WriteDeletedRows(const std::vector<RecoveredRow>& rows) {
+TableWritten SqliteWriter::EndTable() {
   State& s = *state_;
-  if (!s.db || !s.current || rows.empty()) return 0;
-  const std::u16string name = s.DeletedTableName(s.current->name);
-  // Where each row was found and why it is no live row, before its columns;
-  // no key and no NOT NULL, so that no row found is refused: older versions
-  // of one row repeat its key.
-  std::u16string foundAt = u"_found_at", why = u"_why";
-  auto taken = [&](const std::u16string& n) {
-    return std::any_of(s.columns.begin(), s.columns.end(),
-                       [&](const _SYSCOLUMNS& c) { return Lower(c.name) == Lower(n); });
-  };
-  while (taken(foundAt) || taken(why)) {
-    foundAt.insert(0, 1, u'_');
-    why.insert(0, 1, u'_');
+  if (!s.current) return {};
+  if (s.phase == State::Phase::kRows) {
+    s.written = s.EndInserting(Utf8(s.current->name));
+  } else if (s.phase == State::Phase::kDeleted) {
+    s.deletedWritten = s.EndInserting(Utf8(s.deletedName));
   }
-  std::string sql = "CREATE TABLE " + SqliteName(name) + " (" + SqliteName(foundAt) + " TEXT, " +
-                    SqliteName(why) + " TEXT";
-  for (const _SYSCOLUMNS& column : s.columns) {
-    sql += ", " + SqliteName(column.name);
-    if (const std::string type = SqliteDeclaredType(column); !type.empty()) sql += " " + type;
-  }
-  const std::string shown = Utf8(name);
-  if (!s.Exec("BEGIN")) return 0;
-  s.inTransaction = true;
-  if (!s.Exec(sql + ")") || !s.StartInserting(name, s.columns.size() + 2)) {
-    s.notes.failures.push_back("table " + shown + ": " + s.Error());
-    s.Exec("ROLLBACK");
-    s.inTransaction = false;
-    return 0;
-  }
-  const Value null;
-  for (const RecoveredRow& row : rows) {
-    Cell* cells = s.queue.NextRow();
-    s.AddText(cells[0], FoundAtText(row.at));
-    s.AddText(cells[1], DeletedWhyText(row.why));
-    for (size_t i = 0; i < s.columns.size(); ++i) {
-      s.AddValue(cells[i + 2], i < row.values.size() ? row.values[i] : null, s.columns[i]);
-    }
-    if (!s.queue.EndRow()) break;
-  }
-  uint64_t written = s.StopInserting(false);
-  if (!s.Exec("COMMIT")) {
-    s.notes.failures.push_back("table " + shown + ": " + s.Error());
-    s.Exec("ROLLBACK");
-    written = 0;
-  }
-  s.inTransaction = false;
-  s.NoteChanges(shown);
-  return written;
+  s.phase = State::Phase::kNone;
+  return {s.written, s.deletedWritten};
 }
 
 void SqliteWriter::WriteModule(const _SYSOBJECTS& module, std::u16string_view text) {
