@@ -153,6 +153,36 @@ TEST(SqliteWriter, RulesStayWhereTheRowsMeetThemAndMoveAsideOtherwise) {
             std::vector<std::string>{"decimal(38,0)"});
 }
 
+// A check is tried on each row as it goes in; a row SQLite refuses (its key
+// repeated) is not in the table, so what it breaks does not count: the
+// check is then tried on the table's rows and kept, as they meet it.
+TEST(SqliteWriter, AChecksFailuresCountOnlyTheRowsThatWentIn) {
+  Family family;
+  family.Object(u"CK_Small", 13, 10, u"C ");
+  family.CheckText(13, u"([Code]<(8))");
+  mdftest::TempDir dir;
+  const std::string path = dir.path() + "copy.sqlite";
+  SaveNotes notes;
+  {
+    SqliteWriter writer(path, family.c, VersionFlags{}, notes);
+    ASSERT_TRUE(writer.Begin());
+    ASSERT_EQ(writer.BeginTable(family.c.userTables[0],
+                                {family.c.columns.begin(), family.c.columns.begin() + 2}),
+              path);
+    for (auto row :
+         {RowValues{Int(1), Int(7)}, RowValues{Int(2), Int(6)}, RowValues{Int(1), Int(8)}}) {
+      ASSERT_TRUE(writer.WriteRow(row));
+    }
+    EXPECT_EQ(writer.EndTable().rows, 2u);
+    writer.Finish({&family.c.userTables[0]});
+  }
+  EXPECT_TRUE(notes.failures.empty()) << notes.failures.front();
+  EXPECT_NE(
+      Query(path, "SELECT sql FROM sqlite_schema WHERE name = 'Parents'").at(0).find("CK_Small"),
+      std::string::npos);
+  EXPECT_TRUE(Query(path, "SELECT name FROM _mendora_constraints WHERE name = 'CK_Small'").empty());
+}
+
 // A table's deleted rows, given one at a time after its live rows: every
 // version of a key kept (no key, no NOT NULL), led by where each was found
 // and why, under a name no table of the file has. A stop while a table's
