@@ -21,6 +21,7 @@
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -66,6 +67,18 @@ double CpuSeconds(int who) {
   ::getrusage(who, &usage);
   auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
   return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// The machine's load average over the last minute, as /proc/loadavg has
+// it; empty where there is none. On a machine busy with other programs the
+// two sides' wall times say more about those programs than about these two.
+std::string LoadAverage() {
+  std::FILE* in = std::fopen("/proc/loadavg", "rb");
+  if (!in) return {};
+  char text[64] = {};
+  const bool read = std::fscanf(in, "%63s", text) == 1;
+  std::fclose(in);
+  return read ? text : "";
 }
 
 std::string Quoted(const std::string& text, char quote) {
@@ -189,6 +202,10 @@ int main(int argc, char** argv) {
   std::printf(
       "speed ratio      %8.2f                   %8.2f   (export / shell copy; target 0.5)\n",
       shellSeconds / oursSeconds, shellCpu / oursCpu);
+  if (const std::string load = LoadAverage(); !load.empty()) {
+    std::printf("machine load     %s (1-minute load average, %ld processors)\n", load.c_str(),
+                ::sysconf(_SC_NPROCESSORS_ONLN));
+  }
   for (const std::string& f : report.failures) std::printf("failed: %s\n", f.c_str());
   if (status != 0) std::printf("failed: the sqlite3 shell exited with %d\n", status);
   return report.Ok() && status == 0 ? 0 : 1;

@@ -84,8 +84,9 @@ struct CsvWriter::State {
   SaveNotes& notes;
   ExportFolder names;
   OutputFile file;
-  uint64_t written = 0;
-  std::u16string table;  // the table begun, and its columns
+  uint64_t written = 0, deletedWritten = 0;
+  bool deletedRows = false;  // the table's recovered rows have begun
+  std::u16string table;      // the table begun, and its columns
   std::vector<std::u16string> columnNames;
   std::string text;
   std::string modules;    // the modules' part of schema.sql
@@ -139,7 +140,8 @@ void CsvWriter::SetTableFile(std::string path) {
 std::string CsvWriter::BeginTable(const _SYSOBJECTS& table,
                                   const std::vector<_SYSCOLUMNS>& columns) {
   State& s = *state_;
-  s.written = 0;
+  s.written = s.deletedWritten = 0;
+  s.deletedRows = false;
   s.table = table.name;
   s.columnNames.clear();
   for (const _SYSCOLUMNS& column : columns) s.columnNames.push_back(column.name);
@@ -165,7 +167,7 @@ std::string CsvWriter::BeginTable(const _SYSOBJECTS& table,
 
 bool CsvWriter::WriteRow(const RowValues& row) {
   State& s = *state_;
-  if (!s.file.IsOpen()) return false;
+  if (!s.file.IsOpen() || s.deletedRows) return false;
   s.AppendFields(row);
   ++s.written;
   return s.EndLine();
@@ -176,42 +178,45 @@ void CsvWriter::Flush() {
   if (s.file.IsOpen() && !s.file.Flush()) s.NoteFileFailure();
 }
 
-uint64_t CsvWriter::EndTable() {
+// "<table>_deleted.csv", made at the first: the columns "_found_at" and
+// "_why", as `rows --deleted` prints them, then the table's.
+bool CsvWriter::WriteDeletedRow(const RecoveredRow& row) {
   State& s = *state_;
-  if (s.file.IsOpen() && !s.file.Close()) s.NoteFileFailure();
-  return s.written;
+  if (s.table.empty()) return false;
+  if (!s.deletedRows) {
+    s.deletedRows = true;
+    // The table's own file is whole: the recovered rows go to one of their own.
+    if (s.file.IsOpen() && !s.file.Close()) s.NoteFileFailure();
+    std::string path;
+    if (!s.CreateFile(s.table + u"_deleted", path)) return false;
+    std::string& header = s.file.Buffer();
+    header += "_found_at,_why";
+    for (const std::u16string& name : s.columnNames) {
+      header.push_back(',');
+      AppendCsvField(header, ToUtf8(name));
+    }
+    header += "\r\n";
+  }
+  if (!s.file.IsOpen()) return false;
+  std::string& line = s.file.Buffer();
+  AppendCsvField(line, FoundAtText(row.at));
+  line.push_back(',');
+  AppendCsvField(line, DeletedWhyText(row.why));
+  if (!row.values.empty()) line.push_back(',');
+  s.AppendFields(row.values);
+  if (!s.EndLine()) return false;
+  ++s.deletedWritten;
+  return true;
 }
 
-// "<table>_deleted.csv": the columns "_found_at" and "_why", as
-// `rows --deleted` prints them, then the table's.
-uint64_t CsvWriter::WriteDeletedRows(const std::vector<RecoveredRow>& rows) {
+TableWritten CsvWriter::EndTable() {
   State& s = *state_;
-  if (rows.empty() || s.table.empty()) return 0;
-  std::string path;
-  if (!s.CreateFile(s.table + u"_deleted", path)) return 0;
-  std::string& header = s.file.Buffer();
-  header += "_found_at,_why";
-  for (const std::u16string& name : s.columnNames) {
-    header.push_back(',');
-    AppendCsvField(header, ToUtf8(name));
-  }
-  header += "\r\n";
-  uint64_t written = 0;
-  for (const RecoveredRow& row : rows) {
-    std::string& line = s.file.Buffer();
-    AppendCsvField(line, FoundAtText(row.at));
-    line.push_back(',');
-    AppendCsvField(line, DeletedWhyText(row.why));
-    if (!row.values.empty()) line.push_back(',');
-    s.AppendFields(row.values);
-    if (!s.EndLine()) return written;
-    ++written;
-  }
-  if (!s.file.Close()) {
+  if (s.file.IsOpen() && !s.file.Close()) {
     s.NoteFileFailure();
-    return 0;
+    // The recovered rows' file cut short: none of them is counted.
+    if (s.deletedRows) s.deletedWritten = 0;
   }
-  return written;
+  return {s.written, s.deletedWritten};
 }
 
 void CsvWriter::WriteModule(const _SYSOBJECTS&, std::u16string_view text) {

@@ -41,8 +41,8 @@ class CsvWriter final : public DataWriter {
                          const std::vector<_SYSCOLUMNS>& columns) override;
   bool WriteRow(const RowValues& row) override;
   void Flush() override;
-  uint64_t EndTable() override;
-  uint64_t WriteDeletedRows(const std::vector<RecoveredRow>& rows) override;
+  bool WriteDeletedRow(const RecoveredRow& row) override;
+  TableWritten EndTable() override;
   void WriteModule(const _SYSOBJECTS& module, std::u16string_view text) override;
   void Finish(const std::vector<const _SYSOBJECTS*>& tables) override;
 

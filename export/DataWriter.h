@@ -12,6 +12,7 @@
 // written when it came is left out or cut where the stop was.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,11 @@ struct RecoveredRow;
 struct SaveNotes {
   std::vector<std::string> failures;
   std::vector<std::string> warnings;
+};
+
+struct TableWritten {
+  uint64_t rows = 0;
+  uint64_t deletedRows = 0;
 };
 
 class DataWriter {
@@ -44,13 +50,15 @@ class DataWriter {
   // Puts what was written so far on disk; called before each checkpoint of
   // the table reader, so that a hold finds it there.
   virtual void Flush() = 0;
-  // How many rows of the table were written.
-  virtual uint64_t EndTable() = 0;
-  // After EndTable, when the save is asked for them: the rows of that table
-  // a plain read leaves behind (deleted, superseded, on freed pages), each
-  // with where it was found and why it is no live row. How many were
-  // written.
-  virtual uint64_t WriteDeletedRows(const std::vector<RecoveredRow>& rows) = 0;
+  // One row of the table that a plain read leaves behind (deleted,
+  // superseded, on freed pages), with where it was found and why it is no
+  // live row, when the save is asked for them: given as the reader finds it,
+  // after the table's last live row, so that no table's recovered rows are
+  // ever held whole. The first ends the table's live rows. False ends them:
+  // what follows could not be written either (noted).
+  virtual bool WriteDeletedRow(const RecoveredRow& row) = 0;
+  // How many rows of the table, live and recovered, were written.
+  virtual TableWritten EndTable() = 0;
   // A module's stored text (empty when the catalogue holds none).
   virtual void WriteModule(const _SYSOBJECTS& module, std::u16string_view text) = 0;
   // The keys, indexes, foreign keys and checks of `tables`, then closing.

@@ -567,7 +567,6 @@ void SaveJob::State::SaveData(DataWriter& writer) {
     ShowSavedPath(shown);
     display.SetCurrentProgress(0);
     std::optional<DeletedRowReader> deleted;
-    std::vector<RecoveredRow> recovered;
     if (reader.CanRead()) {
       if (request.includeDeletedRows) {
         if (!freedPages) freedPages = FindFreedDataPages(file, job);
@@ -576,16 +575,16 @@ void SaveJob::State::SaveData(DataWriter& writer) {
       ReadRows(
           *table, reader, [&] { writer.Flush(); },
           [&](const RowValues& row) { return writer.WriteRow(row); }, deleted ? &*deleted : nullptr,
-          [&](const RecoveredRow& row) {
-            recovered.push_back(row);
-            return true;
-          });
+          // Each recovered row is written as it is found: a truncated
+          // table's freed pages may hold more rows than memory.
+          [&](const RecoveredRow& row) { return writer.WriteDeletedRow(row); });
       NoteReadDamage(*table, deleted ? deleted->LiveStats() : reader.Stats());
     } else if (!reader.NotReadReason().empty()) {
       folder.NoteFailure(shown, reader.NotReadReason());
     }
-    report.rowsWritten += writer.EndTable();
-    if (!recovered.empty()) report.deletedRowsWritten += writer.WriteDeletedRows(recovered);
+    const TableWritten written = writer.EndTable();
+    report.rowsWritten += written.rows;
+    report.deletedRowsWritten += written.deletedRows;
     Wait(500);
     display.SetCurrentProgress(100);
     Wait(500);

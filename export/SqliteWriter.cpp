@@ -91,6 +91,8 @@ struct Rule {
   std::u16string referencedTable;
   std::vector<std::u16string> columns, referencedColumns;
   bool dropped = false;
+  // A check tried on every row as the rows went in: nothing left to try.
+  bool checked = false;
 };
 
 struct IndexSpec {
@@ -237,6 +239,10 @@ class RowQueue {
   static constexpr size_t kBatchesAhead = 8;
   static constexpr size_t kBytesAhead = size_t{32} << 20;
 
+  // The virtual table's definition, as sqlite3_declare_vtab takes it: set
+  // before it is made.
+  std::string declaration;
+
   // The reading thread, before a table's rows.
   void Start(size_t columns) {
     std::lock_guard lock(mutex_);
@@ -349,7 +355,7 @@ class RowQueue {
 // The virtual table "_mendora_rows" that the queue's rows are selected
 // from: a table's rows go in by one statement, INSERT ... SELECT from it,
 // rather than one statement run per row, which costs SQLite far more.
-// Its argument is the number of columns.
+// Its columns are the queue's declaration.
 struct RowsTable {
   sqlite3_vtab base{};
   RowQueue* queue = nullptr;
@@ -370,19 +376,16 @@ struct RowsCursor {
   }
 };
 
-int RowsConnect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_vtab** out,
-                char** error) {
-  const long columns = argc > 3 ? std::strtol(argv[3], nullptr, 10) : 0;
-  if (columns <= 0 || columns > sqlite3_limit(db, SQLITE_LIMIT_COLUMN, -1)) {
-    *error = sqlite3_mprintf("a number of columns is wanted");
+int RowsConnect(sqlite3* db, void* aux, int, const char* const*, sqlite3_vtab** out, char** error) {
+  auto* queue = static_cast<RowQueue*>(aux);
+  if (queue->declaration.empty()) {
+    *error = sqlite3_mprintf("the rows' columns are not known");
     return SQLITE_ERROR;
   }
-  std::string sql = "CREATE TABLE x(";
-  for (long i = 0; i < columns; ++i) sql += (i ? ",c" : "c") + std::to_string(i);
-  const int rc = sqlite3_declare_vtab(db, (sql + ")").c_str());
+  const int rc = sqlite3_declare_vtab(db, queue->declaration.c_str());
   if (rc != SQLITE_OK) return rc;
   auto* table = new RowsTable;
-  table->queue = static_cast<RowQueue*>(aux);
+  table->queue = queue;
   *out = &table->base;
   return SQLITE_OK;
 }
@@ -546,7 +549,12 @@ struct SqliteWriter::State {
   std::vector<TableSchema> tables;  // the tables made, in order
   TableSchema* current = nullptr;
   std::vector<_SYSCOLUMNS> columns;
-  uint64_t written = 0, changed = 0;
+  // Which rows of the current table go in: its live rows, then (when the
+  // save asks for them) the rows a plain read leaves behind.
+  enum class Phase { kNone, kRows, kDeleted };
+  Phase phase = Phase::kNone;
+  std::u16string deletedName;  // the table the recovered rows go into
+  uint64_t written = 0, deletedWritten = 0, changed = 0;
   std::string firstChange;
   std::string text;  // a value's exact text, before it goes into a batch
 
@@ -560,7 +568,10 @@ struct SqliteWriter::State {
   std::thread inserter;
   std::string failure;  // why the insert failed, from the inserting thread
   uint64_t inserted = 0;
-  std::string inserting;  // the table, for what is noted
+  uint64_t refused = 0;           // rows SQLite left out
+  std::string inserting;          // the table, for what is noted
+  std::vector<uint64_t> tallies;  // per check tried while inserting
+  bool tallying = false;
 
   State(std::string p, const Catalogue& c, const VersionFlags& v, SaveNotes& n)
       : path(std::move(p)), catalogue(c), version(v), notes(n) {}
@@ -592,13 +603,39 @@ struct SqliteWriter::State {
 
   TableSchema Schema(const _SYSOBJECTS& table, const std::vector<_SYSCOLUMNS>& cols) const;
   void ProbeChecks(TableSchema& schema);
-  // Starts inserting rows of `columns` values into `table`, in a
-  // transaction of its own; false (and nothing started) when SQLite refuses.
-  bool StartInserting(std::u16string_view table, size_t columns);
+  // Starts inserting rows of `count` values into `table`, in the
+  // transaction begun; false (and nothing started) when SQLite refuses.
+  // `columns`: the rows' columns, named and typed as the table's, so that an
+  // expression over them reads each value as the table would; nameless and
+  // untyped when empty. `checks`: expressions tried on each row as it goes
+  // in, tallies[i] counting the rows checks[i] fails; none is tried when
+  // SQLite refuses them there.
+  bool StartInserting(std::u16string_view table, size_t count,
+                      const std::vector<_SYSCOLUMNS>& columns = {},
+                      const std::vector<std::string>& checks = {});
   // Waits for the rows handed over to be inserted, commits, and says what
   // was refused. `abandon`: without the rows still waiting, and rolled
   // back (a stop). The rows inserted.
   uint64_t StopInserting(bool abandon);
+  // The current table's live rows all given: in, committed, and its checks
+  // settled from the tallies where they can be.
+  void EndRows();
+  // StopInserting, then the transaction committed and what was changed
+  // noted: the rows in the file.
+  uint64_t EndInserting(const std::string& table) {
+    uint64_t n = StopInserting(false);
+    if (inTransaction && !Exec("COMMIT")) {
+      notes.failures.push_back("table " + table + ": " + Error());
+      Exec("ROLLBACK");
+      n = 0;
+    }
+    inTransaction = false;
+    NoteChanges(table);
+    return n;
+  }
+  // The table of the current table's recovered rows made and its inserting
+  // started; false (noted) when SQLite refuses.
+  bool StartDeleted();
   void AddText(Cell& cell, std::string_view text);
   // The values not written as they are, in one warning for the table.
   void NoteChanges(const std::string& table) {
@@ -619,21 +656,68 @@ struct SqliteWriter::State {
   bool Rewrite(const TableSchema& schema);
 };
 
-bool SqliteWriter::State::StartInserting(std::u16string_view table, size_t count) {
-  if (!Exec("CREATE VIRTUAL TABLE temp.\"_mendora_rows\" USING mendora_rows(" +
-            std::to_string(count) + ")")) {
-    return false;
+namespace {
+
+// A check's result as the rows go in, "mendora_tally(i, result)": counts
+// the rows it fails, as a CHECK constraint reads its result (a number equal
+// to zero; NULL passes), and lets every row through.
+void Tally(sqlite3_context* context, int, sqlite3_value** argv) {
+  auto& tallies = *static_cast<std::vector<uint64_t>*>(sqlite3_user_data(context));
+  const auto i = static_cast<size_t>(sqlite3_value_int64(argv[0]));
+  sqlite3_value* result = argv[1];
+  bool fails = false;
+  switch (sqlite3_value_numeric_type(result)) {
+    case SQLITE_NULL:
+      break;
+    case SQLITE_INTEGER:
+      fails = sqlite3_value_int64(result) == 0;
+      break;
+    default:
+      fails = sqlite3_value_double(result) == 0.0;
+      break;
   }
+  if (fails && i < tallies.size()) ++tallies[i];
+  sqlite3_result_int(context, 1);
+}
+
+}  // namespace
+
+bool SqliteWriter::State::StartInserting(std::u16string_view table, size_t count,
+                                         const std::vector<_SYSCOLUMNS>& typed,
+                                         const std::vector<std::string>& checks) {
+  std::string& declaration = queue.declaration;
+  declaration = "CREATE TABLE x(";
+  for (size_t i = 0; i < count; ++i) {
+    if (i) declaration += ", ";
+    if (i < typed.size()) {
+      declaration += SqliteName(typed[i].name);
+      if (const std::string type = SqliteDeclaredType(typed[i]); !type.empty()) {
+        declaration += " " + type;
+      }
+    } else {
+      declaration += "c" + std::to_string(i);
+    }
+  }
+  declaration += ")";
+  if (!Exec("CREATE VIRTUAL TABLE temp.\"_mendora_rows\" USING mendora_rows")) return false;
   // A row SQLite refuses (a primary key repeated, a NULL in a NOT NULL
   // column: damaged files only) is left out and counted, not the end of the
   // table.
-  if (!insert.Prepare(db, "INSERT OR IGNORE INTO " + SqliteName(table) +
-                              " SELECT * FROM temp.\"_mendora_rows\"")) {
+  const std::string sql =
+      "INSERT OR IGNORE INTO " + SqliteName(table) + " SELECT * FROM temp.\"_mendora_rows\"";
+  std::string tried;
+  for (size_t i = 0; i < checks.size(); ++i) {
+    tried += (i ? " AND " : " WHERE ") + std::string("mendora_tally(") + std::to_string(i) + ", (" +
+             checks[i] + "))";
+  }
+  tallies.assign(checks.size(), 0);
+  tallying = !checks.empty() && insert.Prepare(db, sql + tried);
+  if (!tallying && !insert.Prepare(db, sql)) {
     Exec("DROP TABLE temp.\"_mendora_rows\"");
     return false;
   }
   failure.clear();
-  inserted = 0;
+  inserted = refused = 0;
   inserting = Utf8(table);
   queue.Start(count);
   inserter = std::thread([this] {
@@ -647,6 +731,53 @@ bool SqliteWriter::State::StartInserting(std::u16string_view table, size_t count
     sqlite3_reset(insert.get());
   });
   return true;
+}
+
+void SqliteWriter::State::EndRows() {
+  written = EndInserting(Utf8(current->name));
+  // The tallies speak for the table's rows only when every row given went
+  // in; otherwise the checks are tried on the table in Finish.
+  if (!tallying || refused != 0 || written == 0) return;
+  size_t i = 0;
+  for (Rule& rule : current->rules) {
+    if (rule.kind != "check" || rule.dropped || i >= tallies.size()) continue;
+    rule.checked = true;
+    if (const uint64_t n = tallies[i++]) {
+      rule.dropped = true;
+      NoteConstraint(current->name, rule.name, rule.kind, rule.original,
+                     std::to_string(n) + " rows do not meet it as SQLite reads it");
+    }
+  }
+}
+
+// "_found_at" and "_why" (where each row was found and why it is no live
+// row) before the table's columns; no key and no NOT NULL, so that no row
+// found is refused: older versions of one row repeat its key.
+bool SqliteWriter::State::StartDeleted() {
+  deletedName = DeletedTableName(current->name);
+  std::u16string foundAt = u"_found_at", why = u"_why";
+  auto taken = [&](const std::u16string& n) {
+    return std::any_of(columns.begin(), columns.end(),
+                       [&](const _SYSCOLUMNS& c) { return Lower(c.name) == Lower(n); });
+  };
+  while (taken(foundAt) || taken(why)) {
+    foundAt.insert(0, 1, u'_');
+    why.insert(0, 1, u'_');
+  }
+  std::string sql = "CREATE TABLE " + SqliteName(deletedName) + " (" + SqliteName(foundAt) +
+                    " TEXT, " + SqliteName(why) + " TEXT";
+  for (const _SYSCOLUMNS& column : columns) {
+    sql += ", " + SqliteName(column.name);
+    if (const std::string type = SqliteDeclaredType(column); !type.empty()) sql += " " + type;
+  }
+  inTransaction = Exec("BEGIN");
+  if (inTransaction && Exec(sql + ")") && StartInserting(deletedName, columns.size() + 2)) {
+    return true;
+  }
+  notes.failures.push_back("table " + Utf8(deletedName) + ": " + Error());
+  if (inTransaction) Exec("ROLLBACK");
+  inTransaction = false;
+  return false;
 }
 
 std::u16string SqliteWriter::State::DeletedTableName(const std::u16string& table) {
@@ -677,7 +808,8 @@ uint64_t SqliteWriter::State::StopInserting(bool abandon) {
     notes.failures.push_back("table " + table + ": " + failure);
     return 0;
   }
-  if (const uint64_t refused = queue.Sent() - inserted) {
+  refused = queue.Sent() - inserted;
+  if (refused) {
     notes.warnings.push_back("table " + table + ": " + std::to_string(refused) +
                              " rows were refused by SQLite (a key repeated or a NULL in a "
                              "column that takes none)");
@@ -936,7 +1068,7 @@ void SqliteWriter::State::MakeIndexes(TableSchema& schema) {
 // every row meets it.
 void SqliteWriter::State::CheckRules(TableSchema& schema) {
   for (Rule& rule : schema.rules) {
-    if (rule.kind != "check" || rule.dropped) continue;
+    if (rule.kind != "check" || rule.dropped || rule.checked) continue;
     Statement s;
     std::string reason;
     if (!s.Prepare(db, "SELECT count(*) FROM " + SqliteName(schema.name) + " WHERE NOT (" +
@@ -1039,6 +1171,15 @@ bool SqliteWriter::Begin() {
     s.Fail("cannot open the database: " + s.Error());
     return false;
   }
+  // Tables of many rows go into larger pages: SQLite's work for each page,
+  // and the file system's for each write, is shared by more rows. A file of
+  // small tables keeps the default pages, so that each of its tables and
+  // indexes does not take a large page for a few rows.
+  uint64_t rows = 0;
+  for (const auto& t : s.catalogue.tableStorage) rows += t.rowCount;
+  if (!s.catalogue.tableStorage.empty() && rows / s.catalogue.tableStorage.size() >= 4096) {
+    s.Exec("PRAGMA page_size=32768");
+  }
   // A new file of our own that nothing else reads while it is written: no
   // fsync per table, and the rollback journal in memory, enough to take
   // back the table under way when the save is stopped. What the save
@@ -1048,6 +1189,8 @@ bool SqliteWriter::Begin() {
   s.Exec("PRAGMA temp_store=MEMORY");
   s.maxLength = static_cast<size_t>(sqlite3_limit(s.db, SQLITE_LIMIT_LENGTH, -1));
   if (sqlite3_create_module(s.db, "mendora_rows", &RowsModule(), &s.queue) != SQLITE_OK ||
+      sqlite3_create_function(s.db, "mendora_tally", 2, SQLITE_UTF8, &s.tallies, Tally, nullptr,
+                              nullptr) != SQLITE_OK ||
       !s.Exec(std::string(kBookkeeping))) {
     s.Fail("cannot write the database: " + s.Error());
     return false;
@@ -1059,6 +1202,7 @@ std::string SqliteWriter::BeginTable(const _SYSOBJECTS& table,
                                      const std::vector<_SYSCOLUMNS>& columns) {
   State& s = *state_;
   s.current = nullptr;
+  s.phase = State::Phase::kNone;
   if (!s.db) return {};
   if (columns.empty()) {
     s.notes.failures.push_back("table " + Utf8(table.name) + ": no columns were recovered");
@@ -1087,13 +1231,21 @@ std::string SqliteWriter::BeginTable(const _SYSOBJECTS& table,
     }
   }
   note.Finalize();
-  if (!s.StartInserting(table.name, columns.size())) {
+  // The checks SQLite reads are tried on each row as it goes in, rather
+  // than on the whole table once it is in.
+  std::vector<std::string> checks;
+  for (const Rule& rule : schema.rules) {
+    if (rule.kind == "check" && !rule.dropped) checks.push_back(rule.expression);
+  }
+  if (!s.StartInserting(table.name, columns.size(), columns, checks)) {
     s.notes.failures.push_back("table " + Utf8(table.name) + ": " + s.Error());
     s.Exec("ROLLBACK");
     s.inTransaction = false;
     return {};
   }
   s.columns = columns;
+  s.written = s.deletedWritten = 0;
+  s.phase = State::Phase::kRows;
   s.changed = 0;
   s.firstChange.clear();
   s.tables.push_back(std::move(schema));
@@ -1103,7 +1255,7 @@ std::string SqliteWriter::BeginTable(const _SYSOBJECTS& table,
 
 bool SqliteWriter::WriteRow(const RowValues& row) {
   State& s = *state_;
-  if (!s.inserter.joinable()) return false;
+  if (s.phase != State::Phase::kRows || !s.inserter.joinable()) return false;
   Cell* cells = s.queue.NextRow();
   for (size_t i = 0; i < s.columns.size(); ++i) {
     if (i < row.size()) {
@@ -1115,71 +1267,35 @@ bool SqliteWriter::WriteRow(const RowValues& row) {
   return s.queue.EndRow();
 }
 
-uint64_t SqliteWriter::EndTable() {
+bool SqliteWriter::WriteDeletedRow(const RecoveredRow& row) {
   State& s = *state_;
-  if (!s.current) return 0;
-  const std::string table = Utf8(s.current->name);
-  s.written = s.StopInserting(false);
-  if (s.inTransaction && !s.Exec("COMMIT")) {
-    s.notes.failures.push_back("table " + table + ": " + s.Error());
-    s.Exec("ROLLBACK");
-    s.written = 0;
+  if (s.phase == State::Phase::kRows) {
+    // The table's live rows are all in: committed before the first
+    // recovered row, which goes into a table of its own.
+    s.EndRows();
+    s.phase = s.StartDeleted() ? State::Phase::kDeleted : State::Phase::kNone;
   }
-  s.inTransaction = false;
-  s.NoteChanges(table);
-  return s.written;
+  if (s.phase != State::Phase::kDeleted || !s.inserter.joinable()) return false;
+  Cell* cells = s.queue.NextRow();
+  s.AddText(cells[0], FoundAtText(row.at));
+  s.AddText(cells[1], DeletedWhyText(row.why));
+  const Value null;
+  for (size_t i = 0; i < s.columns.size(); ++i) {
+    s.AddValue(cells[i + 2], i < row.values.size() ? row.values[i] : null, s.columns[i]);
+  }
+  return s.queue.EndRow();
 }
 
-uint64_t SqliteWriter::WriteDeletedRows(const std::vector<RecoveredRow>& rows) {
+TableWritten SqliteWriter::EndTable() {
   State& s = *state_;
-  if (!s.db || !s.current || rows.empty()) return 0;
-  const std::u16string name = s.DeletedTableName(s.current->name);
-  // Where each row was found and why it is no live row, before its columns;
-  // no key and no NOT NULL, so that no row found is refused: older versions
-  // of one row repeat its key.
-  std::u16string foundAt = u"_found_at", why = u"_why";
-  auto taken = [&](const std::u16string& n) {
-    return std::any_of(s.columns.begin(), s.columns.end(),
-                       [&](const _SYSCOLUMNS& c) { return Lower(c.name) == Lower(n); });
-  };
-  while (taken(foundAt) || taken(why)) {
-    foundAt.insert(0, 1, u'_');
-    why.insert(0, 1, u'_');
+  if (!s.current) return {};
+  if (s.phase == State::Phase::kRows) {
+    s.EndRows();
+  } else if (s.phase == State::Phase::kDeleted) {
+    s.deletedWritten = s.EndInserting(Utf8(s.deletedName));
   }
-  std::string sql = "CREATE TABLE " + SqliteName(name) + " (" + SqliteName(foundAt) + " TEXT, " +
-                    SqliteName(why) + " TEXT";
-  for (const _SYSCOLUMNS& column : s.columns) {
-    sql += ", " + SqliteName(column.name);
-    if (const std::string type = SqliteDeclaredType(column); !type.empty()) sql += " " + type;
-  }
-  const std::string shown = Utf8(name);
-  if (!s.Exec("BEGIN")) return 0;
-  s.inTransaction = true;
-  if (!s.Exec(sql + ")") || !s.StartInserting(name, s.columns.size() + 2)) {
-    s.notes.failures.push_back("table " + shown + ": " + s.Error());
-    s.Exec("ROLLBACK");
-    s.inTransaction = false;
-    return 0;
-  }
-  const Value null;
-  for (const RecoveredRow& row : rows) {
-    Cell* cells = s.queue.NextRow();
-    s.AddText(cells[0], FoundAtText(row.at));
-    s.AddText(cells[1], DeletedWhyText(row.why));
-    for (size_t i = 0; i < s.columns.size(); ++i) {
-      s.AddValue(cells[i + 2], i < row.values.size() ? row.values[i] : null, s.columns[i]);
-    }
-    if (!s.queue.EndRow()) break;
-  }
-  uint64_t written = s.StopInserting(false);
-  if (!s.Exec("COMMIT")) {
-    s.notes.failures.push_back("table " + shown + ": " + s.Error());
-    s.Exec("ROLLBACK");
-    written = 0;
-  }
-  s.inTransaction = false;
-  s.NoteChanges(shown);
-  return written;
+  s.phase = State::Phase::kNone;
+  return {s.written, s.deletedWritten};
 }
 
 void SqliteWriter::WriteModule(const _SYSOBJECTS& module, std::u16string_view text) {

@@ -116,12 +116,12 @@ TEST(SqliteWriter, RulesStayWhereTheRowsMeetThemAndMoveAsideOtherwise) {
          {RowValues{Int(1), Int(7)}, RowValues{Int(2), Int(7)}, RowValues{Int(1), Int(8)}}) {
       ASSERT_TRUE(writer.WriteRow(row));
     }
-    EXPECT_EQ(writer.EndTable(), 2u);
+    EXPECT_EQ(writer.EndTable().rows, 2u);
     ASSERT_EQ(writer.BeginTable(family.c.userTables[1], children), path);
     ASSERT_TRUE(
         writer.WriteRow({Int(5), Int(1), Digits("12345678901234567890.1234567"), Float(0.1)}));
     ASSERT_TRUE(writer.WriteRow({Int(6), Value{}, Digits("-0.50"), Float(std::nan(""))}));
-    EXPECT_EQ(writer.EndTable(), 2u);
+    EXPECT_EQ(writer.EndTable().rows, 2u);
     writer.Finish(tables);
   }
   EXPECT_TRUE(notes.failures.empty()) << notes.failures.front();
@@ -153,9 +153,41 @@ TEST(SqliteWriter, RulesStayWhereTheRowsMeetThemAndMoveAsideOtherwise) {
             std::vector<std::string>{"decimal(38,0)"});
 }
 
-// A table's deleted rows: every version of a key kept (no key, no NOT NULL),
-// led by where each was found and why, under a name no table of the file
-// has. A stop while a table's rows go in leaves nothing of that table.
+// A check is tried on each row as it goes in; a row SQLite refuses (its key
+// repeated) is not in the table, so what it breaks does not count: the
+// check is then tried on the table's rows and kept, as they meet it.
+TEST(SqliteWriter, AChecksFailuresCountOnlyTheRowsThatWentIn) {
+  Family family;
+  family.Object(u"CK_Small", 13, 10, u"C ");
+  family.CheckText(13, u"([Code]<(8))");
+  mdftest::TempDir dir;
+  const std::string path = dir.path() + "copy.sqlite";
+  SaveNotes notes;
+  {
+    SqliteWriter writer(path, family.c, VersionFlags{}, notes);
+    ASSERT_TRUE(writer.Begin());
+    ASSERT_EQ(writer.BeginTable(family.c.userTables[0],
+                                {family.c.columns.begin(), family.c.columns.begin() + 2}),
+              path);
+    for (auto row :
+         {RowValues{Int(1), Int(7)}, RowValues{Int(2), Int(6)}, RowValues{Int(1), Int(8)}}) {
+      ASSERT_TRUE(writer.WriteRow(row));
+    }
+    EXPECT_EQ(writer.EndTable().rows, 2u);
+    writer.Finish({&family.c.userTables[0]});
+  }
+  EXPECT_TRUE(notes.failures.empty()) << notes.failures.front();
+  EXPECT_NE(
+      Query(path, "SELECT sql FROM sqlite_schema WHERE name = 'Parents'").at(0).find("CK_Small"),
+      std::string::npos);
+  EXPECT_TRUE(Query(path, "SELECT name FROM _mendora_constraints WHERE name = 'CK_Small'").empty());
+}
+
+// A table's deleted rows, given one at a time after its live rows: every
+// version of a key kept (no key, no NOT NULL), led by where each was found
+// and why, under a name no table of the file has. A stop while a table's
+// rows go in leaves nothing of what was under way: not the table, not the
+// recovered rows of one whose live rows are in.
 TEST(SqliteWriter, DeletedRowsKeepEveryVersionUnderAFreeName) {
   Family family;
   family.Object(u"PARENTS_DELETED", 40, 0, u"U ");
@@ -176,18 +208,36 @@ TEST(SqliteWriter, DeletedRowsKeepEveryVersionUnderAFreeName) {
     ASSERT_TRUE(writer.Begin());
     ASSERT_EQ(writer.BeginTable(family.c.userTables[0], parents), path);
     ASSERT_TRUE(writer.WriteRow({Int(1), Int(7)}));
-    EXPECT_EQ(writer.EndTable(), 1u);
-    EXPECT_EQ(writer.WriteDeletedRows({recovered(1, Int(6), DeletedWhy::kSuperseded, 2),
-                                       recovered(1, Value{}, DeletedWhy::kGhost, 3)}),
-              2u);
+    EXPECT_TRUE(writer.WriteDeletedRow(recovered(1, Int(6), DeletedWhy::kSuperseded, 2)));
+    // The first recovered row ended the live rows.
+    EXPECT_FALSE(writer.WriteRow({Int(2), Int(8)}));
+    EXPECT_TRUE(writer.WriteDeletedRow(recovered(1, Value{}, DeletedWhy::kGhost, 3)));
+    const TableWritten written = writer.EndTable();
+    EXPECT_EQ(written.rows, 1u);
+    EXPECT_EQ(written.deletedRows, 2u);
     writer.Finish({&family.c.userTables[0]});
   }
   EXPECT_TRUE(notes.failures.empty()) << notes.failures.front();
+  EXPECT_EQ(Query(path, "SELECT count(*) FROM Parents"), std::vector<std::string>{"1"});
   EXPECT_EQ(Query(path,
                   "SELECT _found_at || ' ' || _why || ' ' || Id || ' ' || "
                   "ifnull(Code, 'NULL') FROM Parents_deleted_2 ORDER BY _found_at"),
             (std::vector<std::string>{"1:153/2 superseded 1 6", "1:153/3 ghost 1 NULL"}));
   EXPECT_EQ(Query(path, "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
+
+  // Stopped during a table's recovered rows: its live rows stay, whole.
+  const std::string cut = dir.path() + "cut.sqlite";
+  {
+    SqliteWriter writer(cut, family.c, VersionFlags{}, notes);
+    ASSERT_TRUE(writer.Begin());
+    ASSERT_EQ(writer.BeginTable(family.c.userTables[0], parents), cut);
+    ASSERT_TRUE(writer.WriteRow({Int(1), Int(7)}));
+    ASSERT_TRUE(writer.WriteRow({Int(2), Int(8)}));
+    EXPECT_TRUE(writer.WriteDeletedRow(recovered(3, Int(6), DeletedWhy::kGhost, 2)));
+  }
+  EXPECT_EQ(Query(cut, "SELECT count(*) FROM Parents"), std::vector<std::string>{"2"});
+  EXPECT_TRUE(Query(cut, "SELECT name FROM sqlite_schema WHERE name LIKE '%deleted%'").empty());
+  EXPECT_EQ(Query(cut, "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
 
   // Stopped during the second table: the first stays whole, no half table.
   const std::string stopped = dir.path() + "stopped.sqlite";
@@ -196,7 +246,7 @@ TEST(SqliteWriter, DeletedRowsKeepEveryVersionUnderAFreeName) {
     ASSERT_TRUE(writer.Begin());
     ASSERT_EQ(writer.BeginTable(family.c.userTables[0], parents), stopped);
     ASSERT_TRUE(writer.WriteRow({Int(1), Int(7)}));
-    EXPECT_EQ(writer.EndTable(), 1u);
+    EXPECT_EQ(writer.EndTable().rows, 1u);
     ASSERT_EQ(writer.BeginTable(family.c.userTables[1],
                                 {family.c.columns.begin() + 2, family.c.columns.begin() + 6}),
               stopped);
