@@ -17,7 +17,16 @@
 #include "tests/support/CatalogueBuilder.h"
 #include "tests/support/TempDir.h"
 
-using namespace mdftest;
+using mdftest::CatalogueBuilder;
+using mdftest::IntColumn;
+using mdftest::IntValue;
+using mdftest::MdfBuilder;
+using mdftest::Row;
+using mdftest::TableOptions;
+using mdftest::TempDir;
+using mdftest::U8;
+using mdftest::VarCharColumn;
+using mdftest::VarCharValue;
 
 namespace {
 
