@@ -1,5 +1,6 @@
 #include <cstdio>
 #include <iostream>
+#include <sstream>
 
 #include "cli/AnalysedFile.h"
 #include "cli/Commands.h"
@@ -10,6 +11,7 @@
 #include "engine/Utf16.h"
 #include "engine/ValueText.h"
 #include "export/CsvField.h"
+#include "export/TablePool.h"
 
 namespace cli {
 namespace {
@@ -103,21 +105,10 @@ void PrintReadCounts(const mendora::TableReadStats& stats, std::ostream& err) {
   }
 }
 
-}  // namespace
-
-int Rows(const RowsOptions& options, std::ostream& out, std::ostream& err) {
-  try {
-    AnalysedFile a;
-    OpenAndAnalyse(options.path, a, err);
-    if (!a.supported) return 1;
-    if (options.codePage) mendora::UseCodePage(a.catalogue, *options.codePage);
-    std::vector<std::u16string> caseOnly;
-    const mendora::_SYSOBJECTS* table = FindTable(a, mendora::FromUtf8(options.table), caseOnly);
-    if (!table) {
-      err << "No table named " << options.table << "\n";
-      for (const auto& name : caseOnly) err << "  " << mendora::ToUtf8(name) << "\n";
-      return 1;
-    }
+// One table's rows, as `rows` writes them; 1 when they are not read.
+int RowsOfTable(const AnalysedFile& a, const mendora::_SYSOBJECTS* table,
+                const RowsOptions& options, mendora::JobControl& job, std::ostream& out,
+                std::ostream& err) {
     const bool recovered = options.deleted || options.all;
     {
       const mendora::TableReader probe(a.file, a.catalogue, table->id);
@@ -221,7 +212,7 @@ int Rows(const RowsOptions& options, std::ostream& out, std::ostream& err) {
     auto onLive = [&](const mendora::RowValues& row) { return writeRow(nullptr, nullptr, row); };
     if (recovered) {
       std::string foundAt;
-      reader.Read(a.job,
+      reader.Read(job,
                   options.all || options.damage ? mendora::TableReader::RowSink(onLive) : nullptr,
                   [&](const mendora::RecoveredRow& row) {
                     foundAt = mendora::FoundAtText(row.at);
@@ -230,7 +221,7 @@ int Rows(const RowsOptions& options, std::ostream& out, std::ostream& err) {
     } else {
       mendora::TableReader live(a.file, a.catalogue, table->id);
       live.SetDamageReport(&damage);
-      live.Read(a.job, onLive);
+      live.Read(job, onLive);
       if (!options.damage) PrintReadCounts(live.Stats(), err);
     }
     if (options.damage) {
@@ -239,12 +230,114 @@ int Rows(const RowsOptions& options, std::ostream& out, std::ostream& err) {
     } else if (recovered) {
       PrintReadCounts(reader.LiveStats(), err);
     }
+  return 0;
+}
+
+
+// Output of one table cut into pieces of about 64 KiB for the pool.
+struct RowsPiece {
+  std::string out;
+  std::string err;
+  int status = 0;
+  bool last = false;
+};
+
+class PieceBuffer final : public std::streambuf {
+ public:
+  explicit PieceBuffer(const mendora::TablePool<RowsPiece>::Put& put) : put_(put) {}
+  void Hand() {
+    if (text_.empty()) return;
+    RowsPiece piece;
+    piece.out = std::move(text_);
+    text_ = std::string();
+    put_(std::move(piece));
+  }
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (c != traits_type::eof()) text_.push_back(static_cast<char>(c));
+    if (text_.size() >= kPieceBytes) Hand();
+    return traits_type::not_eof(c);
+  }
+  std::streamsize xsputn(const char* data, std::streamsize n) override {
+    text_.append(data, static_cast<size_t>(n));
+    if (text_.size() >= kPieceBytes) Hand();
+    return n;
+  }
+
+ private:
+  static constexpr size_t kPieceBytes = 64 * 1024;
+  const mendora::TablePool<RowsPiece>::Put& put_;
+  std::string text_;
+};
+
+// Several tables, read at once by a pool of workers and written one after
+// the other in the order named, each exactly as it would be alone.
+int RowsOfTables(const AnalysedFile& a, const std::vector<const mendora::_SYSOBJECTS*>& tables,
+                 const RowsOptions& options, std::ostream& out, std::ostream& err) {
+  int status = 0;
+  mendora::TablePool<RowsPiece> pool(options.jobs);
+  mendora::TablePool<RowsPiece>::Steps steps;
+  steps.make = [&](size_t i, mendora::JobControl& job,
+                   const mendora::TablePool<RowsPiece>::Put& put) {
+    PieceBuffer buffer(put);
+    std::ostream tableOut(&buffer);
+    std::ostringstream tableErr;
+    RowsPiece last;
+    last.last = true;
+    last.status = RowsOfTable(a, tables[i], options, job, tableOut, tableErr);
+    buffer.Hand();
+    last.err = tableErr.str();
+    put(std::move(last));
+  };
+  steps.take = [&](size_t, RowsPiece& piece) {
+    out << piece.out;
+    err << piece.err;
+    if (piece.status) status = piece.status;
+    // The output is gone: nothing more to write to.
+    if (!out) throw mendora::JobStopped();
+  };
+  mendora::NullJobControl job;
+  try {
+    pool.Run(tables.size(), job, steps);
+  } catch (const mendora::JobStopped&) {
+    return 1;
+  }
+  return status;
+}
+
+}  // namespace
+
+int Rows(const RowsOptions& options, std::ostream& out, std::ostream& err) {
+  try {
+    AnalysedFile a;
+    OpenAndAnalyse(options.path, a, err);
+    if (!a.supported) return 1;
+    if (options.codePage) mendora::UseCodePage(a.catalogue, *options.codePage);
+    // Every name is found before any row is written.
+    std::vector<const mendora::_SYSOBJECTS*> tables;
+    for (const std::string& name : options.tables) {
+      std::vector<std::u16string> caseOnly;
+      const mendora::_SYSOBJECTS* table = FindTable(a, mendora::FromUtf8(name), caseOnly);
+      if (!table) {
+        err << "No table named " << name << "\n";
+        for (const auto& other : caseOnly) err << "  " << mendora::ToUtf8(other) << "\n";
+        return 1;
+      }
+      tables.push_back(table);
+    }
+    int status = 0;
+    if (tables.size() == 1) {
+      status = RowsOfTable(a, tables[0], options, a.job, out, err);
+    } else {
+      status = RowsOfTables(a, tables, options, out, err);
+    }
     if (!WroteAll(out, err)) return 1;
+    return status;
   } catch (const mendora::FileError& e) {
     err << e.what() << "\n";
     return 1;
   }
-  return 0;
 }
 
 }  // namespace cli
