@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <iostream>
 #include <sstream>
 
@@ -105,10 +107,68 @@ void PrintReadCounts(const mendora::TableReadStats& stats, std::ostream& err) {
   }
 }
 
+// The live rows of one table read by a pool of workers, each a run of the
+// pages Read goes through, formatted by `format` and written in Read's
+// order. The counts of all runs together.
+using FormatRow = std::function<void(const mendora::RowValues& row, std::string& into,
+                                     std::string& scratch)>;
+mendora::TableReadStats ReadInPageRuns(const AnalysedFile& a, int64_t tableId, unsigned workers,
+                                       mendora::JobControl& job, std::ostream& out,
+                                       const FormatRow& format) {
+  std::vector<uint64_t> pages;
+  {
+    mendora::TableReader list(a.file, a.catalogue, tableId);
+    list.ListPages(job, [&](uint64_t page) { pages.push_back(page); });
+  }
+  constexpr size_t kRunPages = 64;
+  struct Run {
+    std::string text;
+    mendora::TableReadStats stats;
+  };
+  mendora::TableReadStats total;
+  mendora::TablePool<Run> pool(workers, 4);
+  mendora::TablePool<Run>::Steps steps;
+  steps.make = [&](size_t run, mendora::JobControl& worker,
+                   const mendora::TablePool<Run>::Put& put) {
+    mendora::TableReader reader(a.file, a.catalogue, tableId);
+    Run piece;
+    std::string scratch;
+    const size_t end = std::min(pages.size(), (run + 1) * kRunPages);
+    for (size_t k = run * kRunPages; k < end; ++k) {
+      worker.Checkpoint();
+      reader.ReadPageRowsAt(pages[k], [&](const mendora::RowValues& row) {
+        format(row, piece.text, scratch);
+        return true;
+      });
+    }
+    piece.stats = reader.Stats();
+    put(std::move(piece));
+  };
+  steps.take = [&](size_t, Run& piece) {
+    out << piece.text;
+    total.rows += piece.stats.rows;
+    total.pages += piece.stats.pages;
+    total.forwardedRows += piece.stats.forwardedRows;
+    total.skippedRecords += piece.stats.skippedRecords;
+    total.unreadableCells += piece.stats.unreadableCells;
+    total.codePageErrors += piece.stats.codePageErrors;
+    // The output is gone: nothing more to write to.
+    if (!out) throw mendora::JobStopped();
+  };
+  try {
+    pool.Run((pages.size() + kRunPages - 1) / kRunPages, job, steps);
+  } catch (const mendora::JobStopped&) {
+    if (out) throw;
+  }
+  return total;
+}
+
 // One table's rows, as `rows` writes them; 1 when they are not read.
+// `pageWorkers` other than 1: the live rows of the table are read by that
+// many workers (0: one per hardware thread), a run of pages each.
 int RowsOfTable(const AnalysedFile& a, const mendora::_SYSOBJECTS* table,
-                const RowsOptions& options, mendora::JobControl& job, std::ostream& out,
-                std::ostream& err) {
+                const RowsOptions& options, unsigned pageWorkers, mendora::JobControl& job,
+                std::ostream& out, std::ostream& err) {
     const bool recovered = options.deleted || options.all;
     {
       const mendora::TableReader probe(a.file, a.catalogue, table->id);
@@ -139,12 +199,10 @@ int RowsOfTable(const AnalysedFile& a, const mendora::_SYSOBJECTS* table,
     }
     uint64_t written = 0;
     std::string text;
-    // One row: the two leading texts (with --deleted or --all), then the values.
-    auto writeRow = [&](const std::string* foundAt, const char* why,
-                        const mendora::RowValues& row) {
-      if (options.damage) return true;
-      if (options.limit && written >= *options.limit) return false;
-      line.clear();
+    // One row appended to `line`: the two leading texts (with --deleted or
+    // --all), then the values; `text` is scratch.
+    auto formatRow = [&](const std::string* foundAt, const char* why,
+                         const mendora::RowValues& row, std::string& line, std::string& text) {
       if (options.format == RowsFormat::kJson) line.push_back('{');
       size_t field = 0;
       auto lead = [&](std::string_view value) {
@@ -204,8 +262,22 @@ int RowsOfTable(const AnalysedFile& a, const mendora::_SYSOBJECTS* table,
       line += options.format == RowsFormat::kJson  ? "}\n"
               : options.format == RowsFormat::kCsv ? "\r\n"
                                                    : "\n";
+    };
+    // Lines go out in blocks of about 64 KiB.
+    constexpr size_t kOutBytes = 64 * 1024;
+    line.clear();
+    auto emit = [&] {
       out << line;
-      if (!out) return false;  // the output is gone: nothing more to write to
+      line.clear();
+      return static_cast<bool>(out);
+    };
+    auto writeRow = [&](const std::string* foundAt, const char* why,
+                        const mendora::RowValues& row) {
+      if (options.damage) return true;
+      if (options.limit && written >= *options.limit) return false;
+      formatRow(foundAt, why, row, line, text);
+      // The output is gone: nothing more to write to.
+      if (line.size() >= kOutBytes && !emit()) return false;
       ++written;
       return !options.limit || written < *options.limit;
     };
@@ -218,12 +290,21 @@ int RowsOfTable(const AnalysedFile& a, const mendora::_SYSOBJECTS* table,
                     foundAt = mendora::FoundAtText(row.at);
                     return writeRow(&foundAt, mendora::DeletedWhyText(row.why), row.values);
                   });
+    } else if (pageWorkers != 1 && !options.damage && !options.limit) {
+      const mendora::TableReadStats stats =
+          ReadInPageRuns(a, table->id, pageWorkers, job, out, [&](const mendora::RowValues& row,
+                                                                  std::string& into,
+                                                                  std::string& scratch) {
+            formatRow(nullptr, nullptr, row, into, scratch);
+          });
+      PrintReadCounts(stats, err);
     } else {
       mendora::TableReader live(a.file, a.catalogue, table->id);
       live.SetDamageReport(&damage);
       live.Read(job, onLive);
       if (!options.damage) PrintReadCounts(live.Stats(), err);
     }
+    emit();
     if (options.damage) {
       for (const auto& e : damage.Entries()) out << mendora::DamageLine(e) << "\n";
       if (damage.NotKept()) err << "damage entries not kept: " << damage.NotKept() << "\n";
@@ -285,7 +366,7 @@ int RowsOfTables(const AnalysedFile& a, const std::vector<const mendora::_SYSOBJ
     std::ostringstream tableErr;
     RowsPiece last;
     last.last = true;
-    last.status = RowsOfTable(a, tables[i], options, job, tableOut, tableErr);
+    last.status = RowsOfTable(a, tables[i], options, 1, job, tableOut, tableErr);
     buffer.Hand();
     last.err = tableErr.str();
     put(std::move(last));
@@ -328,7 +409,7 @@ int Rows(const RowsOptions& options, std::ostream& out, std::ostream& err) {
     }
     int status = 0;
     if (tables.size() == 1) {
-      status = RowsOfTable(a, tables[0], options, a.job, out, err);
+      status = RowsOfTable(a, tables[0], options, options.jobs, a.job, out, err);
     } else {
       status = RowsOfTables(a, tables, options, out, err);
     }
