@@ -120,21 +120,21 @@ mendora::TableReadStats ReadInPageRuns(const AnalysedFile& a, int64_t tableId, u
     mendora::TableReader list(a.file, a.catalogue, tableId);
     list.ListPages(job, [&](uint64_t page) { pages.push_back(page); });
   }
-  constexpr size_t kRunPages = 64;
   struct Run {
     std::string text;
     mendora::TableReadStats stats;
   };
   mendora::TableReadStats total;
   mendora::TablePool<Run> pool(workers, 4);
+  const size_t runPages = mendora::RunPages(pages.size(), pool.Workers());
   mendora::TablePool<Run>::Steps steps;
   steps.make = [&](size_t run, mendora::JobControl& worker,
                    const mendora::TablePool<Run>::Put& put) {
     mendora::TableReader reader(a.file, a.catalogue, tableId);
     Run piece;
     std::string scratch;
-    const size_t end = std::min(pages.size(), (run + 1) * kRunPages);
-    for (size_t k = run * kRunPages; k < end; ++k) {
+    const size_t end = std::min(pages.size(), (run + 1) * runPages);
+    for (size_t k = run * runPages; k < end; ++k) {
       worker.Checkpoint();
       reader.ReadPageRowsAt(pages[k], [&](const mendora::RowValues& row) {
         format(row, piece.text, scratch);
@@ -156,7 +156,7 @@ mendora::TableReadStats ReadInPageRuns(const AnalysedFile& a, int64_t tableId, u
     if (!out) throw mendora::JobStopped();
   };
   try {
-    pool.Run((pages.size() + kRunPages - 1) / kRunPages, job, steps);
+    pool.Run((pages.size() + runPages - 1) / runPages, job, steps);
   } catch (const mendora::JobStopped&) {
     if (out) throw;
   }

@@ -209,8 +209,21 @@ struct SaveJob::State {
   void WriteCreateScript(const _SYSOBJECTS& table, const std::string& createPath);
   void NoteOutcome(const TableOutcome& outcome);
   std::set<int32_t> aliasTypesWritten;
+  // `pageRuns`: the rows are read by a pool of workers of their own, a run
+  // of pages each (a save of one table).
   void WriteTableData(const _SYSOBJECTS& table, TableScripts& scripts, JobControl& worker,
-                      const TablePool<ScriptPiece>::Put& put, bool inlineRows);
+                      const TablePool<ScriptPiece>::Put& put, bool inlineRows, bool pageRuns);
+  // The live rows of one table in runs of pages, each run's statements made
+  // by `format` on a worker and handed to `write` in the rows' order (false:
+  // nothing more is written), its notes to `noted`; `flush` before a
+  // checkpoint. The read's counts.
+  TableReadStats WriteInPageRuns(
+      const _SYSOBJECTS& table, JobControl& worker, std::atomic<uint64_t>& rowsRead,
+      const std::function<bool(const std::u16string& text, uint64_t rows)>& write,
+      const std::function<void(const RowValues& row, std::u16string& into, uint64_t& nulled,
+                               std::string& firstWhy)>& format,
+      const std::function<void(uint64_t nulled, const std::string& firstWhy)>& noted,
+      const std::function<void()>& flush);
   // Reads the table's rows into `onRow` (false: no more), keeping their count
   // in `rowsRead`; `flush` before each checkpoint. The rows read. With
   // `deleted`, the live rows come through it and the rows it recovers go to
@@ -284,7 +297,8 @@ void SaveJob::State::ExportTables() {
   const bool inlineRows = pool.Workers() <= 1;
   TablePool<ScriptPiece>::Steps steps;
   steps.make = [&](size_t i, JobControl& worker, const TablePool<ScriptPiece>::Put& put) {
-    WriteTableData(*tables[i], scripts[i], worker, put, inlineRows);
+    WriteTableData(*tables[i], scripts[i], worker, put, inlineRows,
+                   tables.size() == 1 && !inlineRows);
   };
   steps.begin = [&](size_t i) {
     display.SetObjectName(tables[i]->name);
@@ -414,7 +428,8 @@ const std::vector<FreedPage>& SaveJob::State::FreedPages(JobControl& worker) {
 // Nothing here touches the display or the folder's notes: the outcome goes
 // to the job's thread in the pieces.
 void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, TableScripts& s, JobControl& worker,
-                                    const TablePool<ScriptPiece>::Put& put, bool inlineRows) {
+                                    const TablePool<ScriptPiece>::Put& put, bool inlineRows,
+                                    bool pageRuns) {
   ScriptPiece made;
   for (const std::string* path : {&s.createPath, &s.dataPath}) {
     std::string error;
@@ -456,7 +471,43 @@ void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, TableScripts& s, J
   // on before the first row (none for a table without rows) and turned
   // off after the last, once.
   bool identityOn = false;
-  const uint64_t written = ReadRows(
+  // One statement a row, appended to `into`.
+  auto appendInsert = [&](const RowValues& row, std::u16string& into, std::string& rowWhy,
+                          uint64_t& rowNulled, std::string& rowFirstWhy) {
+    into += head;
+    bool first = true;
+    for (size_t i = 0; i < row.size() && i < columns.size(); ++i) {
+      if (!InsertTakesColumn(columns[i])) continue;
+      if (!first) into += u',';
+      first = false;
+      AppendSqlLiteral(row[i], columns[i], into, &rowWhy);
+      if (!rowWhy.empty()) {
+        if (rowNulled++ == 0) rowFirstWhy = ToUtf8(columns[i].name) + ": " + rowWhy;
+      }
+    }
+    into += u')';
+  };
+  uint64_t written = 0;
+  std::optional<TableReadStats> runStats;
+  if (!deleted && pageRuns) {
+    runStats = WriteInPageRuns(table, worker, s.rowsRead, [&](const std::u16string& text,
+                                                               uint64_t rows) {
+      if (rows && identity && !identityOn) {
+        if (!script.WriteLine(IdentityInsertStatement(table.name, true))) return false;
+        identityOn = true;
+      }
+      written += rows;
+      return script.Write(text);
+    }, [&](const RowValues& row, std::u16string& into, uint64_t& runNulled,
+           std::string& runFirstWhy) {
+      std::string rowWhy;
+      appendInsert(row, into, rowWhy, runNulled, runFirstWhy);
+      into += u"\r\n";
+    }, [&](uint64_t runNulled, const std::string& runFirstWhy) {
+      if (runNulled && nulled == 0) firstWhy = runFirstWhy;
+      nulled += runNulled;
+    }, [&] { script.Flush(); });
+  } else written = ReadRows(
       reader, worker, s.rowsRead, inlineRows,
       [&] {
         if (script.IsOpen()) script.Flush();
@@ -466,18 +517,8 @@ void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, TableScripts& s, J
           if (!script.WriteLine(IdentityInsertStatement(table.name, true))) return false;
           identityOn = true;
         }
-        statement = head;
-        bool first = true;
-        for (size_t i = 0; i < row.size() && i < columns.size(); ++i) {
-          if (!InsertTakesColumn(columns[i])) continue;
-          if (!first) statement += u',';
-          first = false;
-          AppendSqlLiteral(row[i], columns[i], statement, &why);
-          if (!why.empty()) {
-            if (nulled++ == 0) firstWhy = ToUtf8(columns[i].name) + ": " + why;
-          }
-        }
-        statement += u')';
+        statement.clear();
+        appendInsert(row, statement, why, nulled, firstWhy);
         return script.WriteLine(statement);
       },
       deleted ? &*deleted : nullptr,
@@ -509,8 +550,74 @@ void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, TableScripts& s, J
     outcome.warnings.push_back("table " + ToUtf8(table.name) + ": " + std::to_string(nulled) +
                                " values were written as NULL (first: " + firstWhy + ")");
   }
-  ReadDamageWarnings(table, deleted ? deleted->LiveStats() : reader.Stats(), outcome.warnings);
+  ReadDamageWarnings(table,
+                     runStats ? *runStats : deleted ? deleted->LiveStats() : reader.Stats(),
+                     outcome.warnings);
   put(std::move(done));
+}
+
+TableReadStats SaveJob::State::WriteInPageRuns(
+    const _SYSOBJECTS& table, JobControl& worker, std::atomic<uint64_t>& rowsRead,
+    const std::function<bool(const std::u16string& text, uint64_t rows)>& write,
+    const std::function<void(const RowValues& row, std::u16string& into, uint64_t& nulled,
+                             std::string& firstWhy)>& format,
+    const std::function<void(uint64_t nulled, const std::string& firstWhy)>& noted,
+    const std::function<void()>& flush) {
+  std::vector<uint64_t> pages;
+  {
+    TableReader list(file, catalogue, table.id);
+    list.ListPages(worker, [&](uint64_t page) { pages.push_back(page); });
+  }
+  struct Run {
+    std::u16string text;
+    uint64_t rows = 0;
+    uint64_t nulled = 0;
+    std::string firstWhy;
+    TableReadStats stats;
+  };
+  TableReadStats total;
+  uint64_t taken = 0;
+  bool writing = true;
+  TablePool<Run> pool(request.workers, 4);
+  const size_t runPages = RunPages(pages.size(), pool.Workers());
+  TablePool<Run>::Steps steps;
+  steps.make = [&](size_t r, JobControl& runWorker, const TablePool<Run>::Put& put) {
+    TableReader reader(file, catalogue, table.id);
+    Run run;
+    const size_t end = std::min(pages.size(), (r + 1) * runPages);
+    for (size_t k = r * runPages; k < end; ++k) {
+      runWorker.Checkpoint();
+      reader.ReadPageRowsAt(pages[k], [&](const RowValues& row) {
+        format(row, run.text, run.nulled, run.firstWhy);
+        ++run.rows;
+        return true;
+      });
+    }
+    run.stats = reader.Stats();
+    put(std::move(run));
+  };
+  steps.take = [&](size_t, Run& run) {
+    // Once stopped, nothing more is written.
+    if (worker.Stopped()) throw JobStopped();
+    if (writing) writing = write(run.text, run.rows);
+    if (!writing) return;
+    noted(run.nulled, run.firstWhy);
+    taken += run.rows;
+    rowsRead.store(taken, std::memory_order_relaxed);
+    total.rows += run.stats.rows;
+    total.pages += run.stats.pages;
+    total.forwardedRows += run.stats.forwardedRows;
+    total.skippedRecords += run.stats.skippedRecords;
+    total.unreadableCells += run.stats.unreadableCells;
+    total.codePageErrors += run.stats.codePageErrors;
+  };
+  steps.idle = [&](size_t) {
+    // Whatever was read before a hold is on disk while the job waits.
+    flush();
+    worker.Checkpoint();
+  };
+  pool.Run((pages.size() + runPages - 1) / runPages, worker, steps);
+  return total;
 }
 
 uint64_t SaveJob::State::ReadRows(TableReader& reader, JobControl& worker,
@@ -763,7 +870,11 @@ void SaveJob::State::SaveData(DataWriter& writer) {
     };
     if (piece.row) write(*piece.row);
     for (const RowValues& row : piece.rows) write(row);
-    if (piece.flush) writer.Flush();
+    // Without workers the reader asks for the flush before its checkpoint;
+    // with them each batch ends with one, so that a hold stops the writing
+    // as soon as the readers.
+    if (piece.flush || !inlineRows) writer.Flush();
+    if (!inlineRows) job->Checkpoint();
     if (piece.finished) {
       ShowRowsRead(false);
       std::vector<std::string> warnings;

@@ -43,6 +43,13 @@ inline unsigned DefaultWorkerCount() {
   return std::max(1u, std::thread::hardware_concurrency());
 }
 
+// How many pages of one table a worker reads at a time: enough runs for
+// every worker several times over, and at most 64 pages, so that the pieces
+// waiting to be written stay small.
+inline size_t RunPages(size_t pages, unsigned workers) {
+  return std::clamp<size_t>(pages / (4 * std::max(workers, 1u)), 1, 64);
+}
+
 template <class Piece>
 class TablePool {
  public:
