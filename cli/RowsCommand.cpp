@@ -110,8 +110,8 @@ void PrintReadCounts(const mendora::TableReadStats& stats, std::ostream& err) {
 // The live rows of one table read by a pool of workers, each a run of the
 // pages Read goes through, formatted by `format` and written in Read's
 // order. The counts of all runs together.
-using FormatRow = std::function<void(const mendora::RowValues& row, std::string& into,
-                                     std::string& scratch)>;
+using FormatRow =
+    std::function<void(const mendora::RowValues& row, std::string& into, std::string& scratch)>;
 mendora::TableReadStats ReadInPageRuns(const AnalysedFile& a, int64_t tableId, unsigned workers,
                                        mendora::JobControl& job, std::ostream& out,
                                        const FormatRow& format) {
@@ -169,151 +169,148 @@ mendora::TableReadStats ReadInPageRuns(const AnalysedFile& a, int64_t tableId, u
 int RowsOfTable(const AnalysedFile& a, const mendora::_SYSOBJECTS* table,
                 const RowsOptions& options, unsigned pageWorkers, mendora::JobControl& job,
                 std::ostream& out, std::ostream& err) {
-    const bool recovered = options.deleted || options.all;
-    {
-      const mendora::TableReader probe(a.file, a.catalogue, table->id);
-      if (!probe.NotReadReason().empty()) {
-        err << mendora::ToUtf8(table->name) << ": " << probe.NotReadReason() << "\n";
-        return 1;
-      }
+  const bool recovered = options.deleted || options.all;
+  {
+    const mendora::TableReader probe(a.file, a.catalogue, table->id);
+    if (!probe.NotReadReason().empty()) {
+      err << mendora::ToUtf8(table->name) << ": " << probe.NotReadReason() << "\n";
+      return 1;
     }
-    mendora::DamageReport damage;
-    mendora::DeletedRowReader reader(a.file, a.catalogue, table->id);
-    reader.SetDamageReport(&damage);
-    std::vector<std::string> names;
-    if (recovered) names = {"_found_at", "_why"};
-    for (const auto& c : reader.Columns()) names.push_back(mendora::ToUtf8(c.name));
+  }
+  mendora::DamageReport damage;
+  mendora::DeletedRowReader reader(a.file, a.catalogue, table->id);
+  reader.SetDamageReport(&damage);
+  std::vector<std::string> names;
+  if (recovered) names = {"_found_at", "_why"};
+  for (const auto& c : reader.Columns()) names.push_back(mendora::ToUtf8(c.name));
 
-    std::string line;
-    if (options.format != RowsFormat::kJson && !options.damage) {
-      for (size_t i = 0; i < names.size(); ++i) {
-        if (i) line.push_back(options.format == RowsFormat::kCsv ? ',' : '\t');
-        if (options.format == RowsFormat::kCsv) {
-          mendora::AppendCsvField(line, names[i]);
-        } else {
-          AppendTsvField(line, names[i]);
-        }
+  std::string line;
+  if (options.format != RowsFormat::kJson && !options.damage) {
+    for (size_t i = 0; i < names.size(); ++i) {
+      if (i) line.push_back(options.format == RowsFormat::kCsv ? ',' : '\t');
+      if (options.format == RowsFormat::kCsv) {
+        mendora::AppendCsvField(line, names[i]);
+      } else {
+        AppendTsvField(line, names[i]);
       }
-      line += options.format == RowsFormat::kCsv ? "\r\n" : "\n";
-      out << line;
     }
-    uint64_t written = 0;
-    std::string text;
-    // One row appended to `line`: the two leading texts (with --deleted or
-    // --all), then the values; `text` is scratch.
-    auto formatRow = [&](const std::string* foundAt, const char* why,
-                         const mendora::RowValues& row, std::string& line, std::string& text) {
-      if (options.format == RowsFormat::kJson) line.push_back('{');
-      size_t field = 0;
-      auto lead = [&](std::string_view value) {
-        switch (options.format) {
-          case RowsFormat::kCsv:
-            if (field) line.push_back(',');
-            mendora::AppendCsvField(line, value);
-            break;
-          case RowsFormat::kTsv:
-            if (field) line.push_back('\t');
-            AppendTsvField(line, value);
-            break;
-          case RowsFormat::kJson:
-            if (field) line.push_back(',');
-            AppendJsonString(line, names[field]);
-            line.push_back(':');
-            AppendJsonString(line, value);
-            break;
-        }
-        ++field;
-      };
-      if (recovered) {
-        lead(foundAt ? *foundAt : std::string());
-        lead(why ? why : "");
+    line += options.format == RowsFormat::kCsv ? "\r\n" : "\n";
+    out << line;
+  }
+  uint64_t written = 0;
+  std::string text;
+  // One row appended to `line`: the two leading texts (with --deleted or
+  // --all), then the values; `text` is scratch.
+  auto formatRow = [&](const std::string* foundAt, const char* why, const mendora::RowValues& row,
+                       std::string& line, std::string& text) {
+    if (options.format == RowsFormat::kJson) line.push_back('{');
+    size_t field = 0;
+    auto lead = [&](std::string_view value) {
+      switch (options.format) {
+        case RowsFormat::kCsv:
+          if (field) line.push_back(',');
+          mendora::AppendCsvField(line, value);
+          break;
+        case RowsFormat::kTsv:
+          if (field) line.push_back('\t');
+          AppendTsvField(line, value);
+          break;
+        case RowsFormat::kJson:
+          if (field) line.push_back(',');
+          AppendJsonString(line, names[field]);
+          line.push_back(':');
+          AppendJsonString(line, value);
+          break;
       }
-      for (size_t i = 0; i < row.size(); ++i, ++field) {
-        const mendora::Value& v = row[i];
-        text.clear();
-        mendora::AppendExactText(v, text);
-        switch (options.format) {
-          case RowsFormat::kCsv:
-            if (field) line.push_back(',');
-            if (!v.IsNull()) mendora::AppendCsvField(line, text);
-            break;
-          case RowsFormat::kTsv:
-            if (field) line.push_back('\t');
-            if (v.IsNull()) {
-              line += "\\N";
-            } else {
-              AppendTsvField(line, text);
-            }
-            break;
-          case RowsFormat::kJson:
-            if (field) line.push_back(',');
-            AppendJsonString(line, names[field]);
-            line.push_back(':');
-            if (v.IsNull()) {
-              line += "null";
-            } else if (mendora::IsJsonNumber(v)) {
-              line += text;
-            } else {
-              AppendJsonString(line, text);
-            }
-            break;
-        }
-      }
-      line += options.format == RowsFormat::kJson  ? "}\n"
-              : options.format == RowsFormat::kCsv ? "\r\n"
-                                                   : "\n";
+      ++field;
     };
-    // Lines go out in blocks of about 64 KiB.
-    constexpr size_t kOutBytes = 64 * 1024;
-    line.clear();
-    auto emit = [&] {
-      out << line;
-      line.clear();
-      return static_cast<bool>(out);
-    };
-    auto writeRow = [&](const std::string* foundAt, const char* why,
-                        const mendora::RowValues& row) {
-      if (options.damage) return true;
-      if (options.limit && written >= *options.limit) return false;
-      formatRow(foundAt, why, row, line, text);
-      // The output is gone: nothing more to write to.
-      if (line.size() >= kOutBytes && !emit()) return false;
-      ++written;
-      return !options.limit || written < *options.limit;
-    };
-    auto onLive = [&](const mendora::RowValues& row) { return writeRow(nullptr, nullptr, row); };
     if (recovered) {
-      std::string foundAt;
-      reader.Read(job,
-                  options.all || options.damage ? mendora::TableReader::RowSink(onLive) : nullptr,
-                  [&](const mendora::RecoveredRow& row) {
-                    foundAt = mendora::FoundAtText(row.at);
-                    return writeRow(&foundAt, mendora::DeletedWhyText(row.why), row.values);
-                  });
-    } else if (pageWorkers != 1 && !options.damage && !options.limit) {
-      const mendora::TableReadStats stats =
-          ReadInPageRuns(a, table->id, pageWorkers, job, out, [&](const mendora::RowValues& row,
-                                                                  std::string& into,
-                                                                  std::string& scratch) {
-            formatRow(nullptr, nullptr, row, into, scratch);
-          });
-      PrintReadCounts(stats, err);
-    } else {
-      mendora::TableReader live(a.file, a.catalogue, table->id);
-      live.SetDamageReport(&damage);
-      live.Read(job, onLive);
-      if (!options.damage) PrintReadCounts(live.Stats(), err);
+      lead(foundAt ? *foundAt : std::string());
+      lead(why ? why : "");
     }
-    emit();
-    if (options.damage) {
-      for (const auto& e : damage.Entries()) out << mendora::DamageLine(e) << "\n";
-      if (damage.NotKept()) err << "damage entries not kept: " << damage.NotKept() << "\n";
-    } else if (recovered) {
-      PrintReadCounts(reader.LiveStats(), err);
+    for (size_t i = 0; i < row.size(); ++i, ++field) {
+      const mendora::Value& v = row[i];
+      text.clear();
+      mendora::AppendExactText(v, text);
+      switch (options.format) {
+        case RowsFormat::kCsv:
+          if (field) line.push_back(',');
+          if (!v.IsNull()) mendora::AppendCsvField(line, text);
+          break;
+        case RowsFormat::kTsv:
+          if (field) line.push_back('\t');
+          if (v.IsNull()) {
+            line += "\\N";
+          } else {
+            AppendTsvField(line, text);
+          }
+          break;
+        case RowsFormat::kJson:
+          if (field) line.push_back(',');
+          AppendJsonString(line, names[field]);
+          line.push_back(':');
+          if (v.IsNull()) {
+            line += "null";
+          } else if (mendora::IsJsonNumber(v)) {
+            line += text;
+          } else {
+            AppendJsonString(line, text);
+          }
+          break;
+      }
     }
+    line += options.format == RowsFormat::kJson  ? "}\n"
+            : options.format == RowsFormat::kCsv ? "\r\n"
+                                                 : "\n";
+  };
+  // Lines go out in blocks of about 64 KiB.
+  constexpr size_t kOutBytes = 64 * 1024;
+  line.clear();
+  auto emit = [&] {
+    out << line;
+    line.clear();
+    return static_cast<bool>(out);
+  };
+  auto writeRow = [&](const std::string* foundAt, const char* why, const mendora::RowValues& row) {
+    if (options.damage) return true;
+    if (options.limit && written >= *options.limit) return false;
+    formatRow(foundAt, why, row, line, text);
+    // The output is gone: nothing more to write to.
+    if (line.size() >= kOutBytes && !emit()) return false;
+    ++written;
+    return !options.limit || written < *options.limit;
+  };
+  auto onLive = [&](const mendora::RowValues& row) { return writeRow(nullptr, nullptr, row); };
+  if (recovered) {
+    std::string foundAt;
+    reader.Read(job,
+                options.all || options.damage ? mendora::TableReader::RowSink(onLive) : nullptr,
+                [&](const mendora::RecoveredRow& row) {
+                  foundAt = mendora::FoundAtText(row.at);
+                  return writeRow(&foundAt, mendora::DeletedWhyText(row.why), row.values);
+                });
+  } else if (pageWorkers != 1 && !options.damage && !options.limit) {
+    const mendora::TableReadStats stats =
+        ReadInPageRuns(a, table->id, pageWorkers, job, out,
+                       [&](const mendora::RowValues& row, std::string& into, std::string& scratch) {
+                         formatRow(nullptr, nullptr, row, into, scratch);
+                       });
+    PrintReadCounts(stats, err);
+  } else {
+    mendora::TableReader live(a.file, a.catalogue, table->id);
+    live.SetDamageReport(&damage);
+    live.Read(job, onLive);
+    if (!options.damage) PrintReadCounts(live.Stats(), err);
+  }
+  emit();
+  if (options.damage) {
+    for (const auto& e : damage.Entries()) out << mendora::DamageLine(e) << "\n";
+    if (damage.NotKept()) err << "damage entries not kept: " << damage.NotKept() << "\n";
+  } else if (recovered) {
+    PrintReadCounts(reader.LiveStats(), err);
+  }
   return 0;
 }
-
 
 // Output of one table cut into pieces of about 64 KiB for the pool.
 struct RowsPiece {

@@ -294,18 +294,21 @@ void SaveJob::State::ExportTables() {
   std::vector<TableScripts> scripts(tables.size());
   for (size_t i = 0; i < tables.size(); ++i) NameScripts(*tables[i], scripts[i]);
   TablePool<ScriptPiece> pool(request.workers);
-  const bool inlineRows = pool.Workers() <= 1;
+  // Without workers, or with one table, the tables' pool runs on this thread.
+  const bool inlineRows = pool.Workers() <= 1 || tables.size() <= 1;
   TablePool<ScriptPiece>::Steps steps;
   steps.make = [&](size_t i, JobControl& worker, const TablePool<ScriptPiece>::Put& put) {
     WriteTableData(*tables[i], scripts[i], worker, put, inlineRows,
-                   tables.size() == 1 && !inlineRows);
+                   tables.size() == 1 && pool.Workers() > 1);
   };
   steps.begin = [&](size_t i) {
     display.SetObjectName(tables[i]->name);
     AdvanceObjectCounter();
     shownRows = nullptr;
   };
-  steps.take = [&](size_t i, ScriptPiece& piece) { TakeScriptPiece(*tables[i], scripts[i], piece); };
+  steps.take = [&](size_t i, ScriptPiece& piece) {
+    TakeScriptPiece(*tables[i], scripts[i], piece);
+  };
   steps.end = [&](size_t i) {
     shownRows = nullptr;
     if (!scripts[i].made) return;
@@ -490,46 +493,52 @@ void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, TableScripts& s, J
   uint64_t written = 0;
   std::optional<TableReadStats> runStats;
   if (!deleted && pageRuns) {
-    runStats = WriteInPageRuns(table, worker, s.rowsRead, [&](const std::u16string& text,
-                                                               uint64_t rows) {
-      if (rows && identity && !identityOn) {
-        if (!script.WriteLine(IdentityInsertStatement(table.name, true))) return false;
-        identityOn = true;
-      }
-      written += rows;
-      return script.Write(text);
-    }, [&](const RowValues& row, std::u16string& into, uint64_t& runNulled,
-           std::string& runFirstWhy) {
-      std::string rowWhy;
-      appendInsert(row, into, rowWhy, runNulled, runFirstWhy);
-      into += u"\r\n";
-    }, [&](uint64_t runNulled, const std::string& runFirstWhy) {
-      if (runNulled && nulled == 0) firstWhy = runFirstWhy;
-      nulled += runNulled;
-    }, [&] { script.Flush(); });
-  } else written = ReadRows(
-      reader, worker, s.rowsRead, inlineRows,
-      [&] {
-        if (script.IsOpen()) script.Flush();
-      },
-      [&](const RowValues& row) {
-        if (identity && !identityOn) {
-          if (!script.WriteLine(IdentityInsertStatement(table.name, true))) return false;
-          identityOn = true;
-        }
-        statement.clear();
-        appendInsert(row, statement, why, nulled, firstWhy);
-        return script.WriteLine(statement);
-      },
-      deleted ? &*deleted : nullptr,
-      // Each recovered row is written as it is found: a truncated table's
-      // freed pages may hold more rows than memory.
-      [&](const RecoveredRow& row) {
-        if (deletedFailed) return true;
-        deletedFailed = !WriteDeletedRow(table.name, head, columns, identity != nullptr, row,
-                                         s.deletedPath, deletedScript, outcome);
-        return true;
-      });
+    runStats = WriteInPageRuns(
+        table, worker, s.rowsRead,
+        [&](const std::u16string& text, uint64_t rows) {
+          if (rows && identity && !identityOn) {
+            if (!script.WriteLine(IdentityInsertStatement(table.name, true))) return false;
+            identityOn = true;
+          }
+          written += rows;
+          return script.Write(text);
+        },
+        [&](const RowValues& row, std::u16string& into, uint64_t& runNulled,
+            std::string& runFirstWhy) {
+          std::string rowWhy;
+          appendInsert(row, into, rowWhy, runNulled, runFirstWhy);
+          into += u"\r\n";
+        },
+        [&](uint64_t runNulled, const std::string& runFirstWhy) {
+          if (runNulled && nulled == 0) firstWhy = runFirstWhy;
+          nulled += runNulled;
+        },
+        [&] { script.Flush(); });
+  } else {
+    written = ReadRows(
+        reader, worker, s.rowsRead, inlineRows,
+        [&] {
+          if (script.IsOpen()) script.Flush();
+        },
+        [&](const RowValues& row) {
+          if (identity && !identityOn) {
+            if (!script.WriteLine(IdentityInsertStatement(table.name, true))) return false;
+            identityOn = true;
+          }
+          statement.clear();
+          appendInsert(row, statement, why, nulled, firstWhy);
+          return script.WriteLine(statement);
+        },
+        deleted ? &*deleted : nullptr,
+        // Each recovered row is written as it is found: a truncated table's
+        // freed pages may hold more rows than memory.
+        [&](const RecoveredRow& row) {
+          if (deletedFailed) return true;
+          deletedFailed = !WriteDeletedRow(table.name, head, columns, identity != nullptr, row,
+                                           s.deletedPath, deletedScript, outcome);
+          return true;
+        });
+  }
   // Once stopped, a worker writes nothing more.
   if (worker.Stopped()) throw JobStopped();
   if (identityOn) script.WriteLine(IdentityInsertStatement(table.name, false));
@@ -551,7 +560,9 @@ void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, TableScripts& s, J
                                " values were written as NULL (first: " + firstWhy + ")");
   }
   ReadDamageWarnings(table,
-                     runStats ? *runStats : deleted ? deleted->LiveStats() : reader.Stats(),
+                     runStats  ? *runStats
+                     : deleted ? deleted->LiveStats()
+                               : reader.Stats(),
                      outcome.warnings);
   put(std::move(done));
 }
@@ -604,6 +615,9 @@ TableReadStats SaveJob::State::WriteInPageRuns(
     noted(run.nulled, run.firstWhy);
     taken += run.rows;
     rowsRead.store(taken, std::memory_order_relaxed);
+    // A save of one table runs this on the job's thread: the count is shown
+    // from here.
+    ShowRowsRead(true);
     total.rows += run.stats.rows;
     total.pages += run.stats.pages;
     total.forwardedRows += run.stats.forwardedRows;
@@ -651,8 +665,8 @@ uint64_t SaveJob::State::ReadRows(TableReader& reader, JobControl& worker,
 void SaveJob::State::ReadDamageWarnings(const _SYSOBJECTS& table, const TableReadStats& stats,
                                         std::vector<std::string>& warnings) {
   if (stats.skippedRecords) {
-    warnings.push_back("table " + ToUtf8(table.name) + ": " +
-                       std::to_string(stats.skippedRecords) + " damaged records could not be read");
+    warnings.push_back("table " + ToUtf8(table.name) + ": " + std::to_string(stats.skippedRecords) +
+                       " damaged records could not be read");
   }
   if (stats.codePageErrors) {
     warnings.push_back("table " + ToUtf8(table.name) + ": " + std::to_string(stats.codePageErrors) +
@@ -816,13 +830,14 @@ void SaveJob::State::SaveData(DataWriter& writer) {
   objectTotal = CountObjects();
   const std::vector<const _SYSOBJECTS*> tables = SelectedTables();
   TablePool<RowPiece> pool(request.workers);
-  const bool inlineRows = pool.Workers() <= 1;
+  // Without workers, or with one table, the tables' pool runs on this thread.
+  const bool inlineRows = pool.Workers() <= 1 || tables.size() <= 1;
   // The table being written: its rows read and whether the writer takes them.
   struct Taking {
     std::atomic<uint64_t> rowsRead{0};
     uint64_t expectedRows = 0;
-    bool shown = false;   // the writer took the table
-    bool ended = false;   // the writer refused a row: the rest is dropped
+    bool shown = false;  // the writer took the table
+    bool ended = false;  // the writer refused a row: the rest is dropped
     std::vector<RecoveredRow> recovered;
   } taking;
   TablePool<RowPiece>::Steps steps;

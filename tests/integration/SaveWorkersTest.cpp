@@ -3,8 +3,8 @@
 // what one worker writes, on real files with many tables and large values.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <algorithm>
+#include <filesystem>
 #include <map>
 #include <sstream>
 
