@@ -372,9 +372,12 @@ void SaveJob::State::TakeScriptPiece(const _SYSOBJECTS& table, TableScripts& s,
     lastShown = std::chrono::steady_clock::now();
     return;
   }
+  if (!piece.opened) {
+    shownRows = nullptr;
+    return;
+  }
   ShowRowsRead(false);
   shownRows = nullptr;
-  if (!piece.opened) return;
   Wait(500);
   display.SetCurrentProgress(100);
   Wait(500);
