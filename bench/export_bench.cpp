@@ -3,8 +3,10 @@
 // as scripts, against a plain sequential read of the same file; and the
 // process's peak memory.
 //
-//   export_bench FILE.mdf [SCRATCH_FOLDER]
+//   export_bench FILE.mdf [SCRATCH_FOLDER] [--jobs N]
 //
+// --jobs: the tables read at once (default: one per hardware thread); run
+// with 1 and with 2 in turn to see what the second core gives.
 // The scripts go into a fresh folder inside SCRATCH_FOLDER (default: the
 // system's temporary folder), removed at the end. The file is read once,
 // unmeasured, first; run the program twice to see the figures with the file
@@ -20,6 +22,7 @@
 #include "bench/BenchFile.h"
 #include "engine/Analysis.h"
 #include "export/SaveJob.h"
+#include "export/TablePool.h"
 
 using namespace mendora;
 
@@ -39,8 +42,13 @@ uint64_t FolderBytes(const std::string& folder) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  unsigned jobs = 0;
+  if (argc >= 4 && std::string(argv[argc - 2]) == "--jobs") {
+    jobs = static_cast<unsigned>(std::stoul(argv[argc - 1]));
+    argc -= 2;
+  }
   if (argc != 2 && argc != 3) {
-    std::fprintf(stderr, "usage: export_bench FILE.mdf [SCRATCH_FOLDER]\n");
+    std::fprintf(stderr, "usage: export_bench FILE.mdf [SCRATCH_FOLDER] [--jobs N]\n");
     return 2;
   }
   const char* path = argv[1];
@@ -60,7 +68,9 @@ int main(int argc, char** argv) {
   }
   ui::NoDisplay display;
   ui::NoPacing pacer;
-  SaveJob save(file, catalogue, {scratch + "/", true, {}}, display, pacer);
+  SaveRequest request{scratch + "/", true, {}};
+  request.workers = jobs;
+  SaveJob save(file, catalogue, request, display, pacer);
   const auto start = Clock::now();
   save.PrepareDestination();
   save.Run(job);
@@ -71,8 +81,9 @@ int main(int argc, char** argv) {
 
   struct rusage usage {};
   ::getrusage(RUSAGE_SELF, &usage);
-  std::printf("file             %s, version %u, %.1f MB, %zu user tables\n", path,
-              file.Version().Number(), mb, catalogue.userTables.size());
+  std::printf("file             %s, version %u, %.1f MB, %zu user tables, %u workers\n", path,
+              file.Version().Number(), mb, catalogue.userTables.size(),
+              jobs ? jobs : DefaultWorkerCount());
   std::printf("sequential read  %8.3f s  %8.1f MB/s\n", readSeconds, mb / readSeconds);
   std::printf(
       "export           %8.3f s  %8.1f MB/s of file  %11llu rows  %6.2f M rows/s  "

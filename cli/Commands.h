@@ -27,7 +27,9 @@ int Tree(const std::string& path, std::ostream& out, std::ostream& err);
 enum class RowsFormat { kTsv, kCsv, kJson };
 struct RowsOptions {
   std::string path;
-  std::string table;  // name or schema.name, matched exactly
+  // Names or schema.names, matched exactly; several are written one after
+  // the other in this order.
+  std::vector<std::string> tables;
   RowsFormat format = RowsFormat::kTsv;
   std::optional<uint64_t> limit;
   // Every char, varchar and text column read in this code page instead of
@@ -40,10 +42,13 @@ struct RowsOptions {
   bool all = false;
   // --damage: instead of the rows, what reading them skipped, one line each.
   bool damage = false;
+  // Tables read at once when several are named; 0: one per hardware thread.
+  unsigned jobs = 0;
 };
 // The table's rows as they are read: tsv or csv with a header line of column
 // names, or JSON Lines. An unknown table exits 1 naming the tables whose
-// names differ only in case.
+// names differ only in case. Several tables are read by a pool of workers
+// and written one after the other, each as it would be alone.
 int Rows(const RowsOptions& options, std::ostream& out, std::ostream& err);
 
 struct DdlOptions {
@@ -64,6 +69,8 @@ struct ExportOptions {
   ui::SaveFormat format = ui::SaveFormat::kSql;
   // --deleted: each table's recovered rows also, in Tables_Data/<table>_Deleted.sql.
   bool deleted = false;
+  // Tables read at once; 0: one per hardware thread.
+  unsigned jobs = 0;
 };
 // The save: prints the folder it wrote (the database file for sqlite),
 // progress and failures on `err`; exits 1 when anything could not be written.

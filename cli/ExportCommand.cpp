@@ -116,6 +116,7 @@ int Export(const ExportOptions& options, std::ostream& out, std::ostream& err) {
     }
     request.destinationFolder = folder;
     request.format = options.format;
+    request.workers = options.jobs;
 
     ProgressDisplay display(err, ::isatty(STDERR_FILENO) == 1);
     ui::NoPacing pacer;

@@ -25,9 +25,11 @@ constexpr CommandHelp kCommands[] = {
      "The object tree exactly as the main window builds it, one node per line,\n"
      "two spaces of indent per level.\n"},
     {"rows",
-     "FILE TABLE [--format tsv|csv|json] [--limit N] [--code-page N] [--deleted | --all] "
-     "[--damage]",
+     "FILE TABLE [TABLE ...] [--format tsv|csv|json] [--limit N] [--code-page N] "
+     "[--deleted | --all] [--damage] [--jobs N]",
      "Every row of one table (its name, or schema.name), streamed as it is read.\n"
+     "Several tables are read at once and written one after the other, in the\n"
+     "order named, each exactly as alone (header line included).\n"
      "A table whose rows are not read (compressed, sparse, memory-optimized,\n"
      "FILESTREAM, or in a data file not found) exits 1 with the reason.\n"
      "  --format tsv|csv|json  tab-separated (the default; NULL is \\N), CSV as\n"
@@ -40,12 +42,16 @@ constexpr CommandHelp kCommands[] = {
      "                         unreferenced, on freed pages, superseded), led by\n"
      "                         _found_at and _why\n"
      "  --all                  the live rows, then those, with the same two columns\n"
-     "  --damage               instead of rows, what reading the table skipped\n"},
+     "  --damage               instead of rows, what reading the table skipped\n"
+     "  --jobs N               tables read at once (default: one per processor\n"
+     "                         thread)\n"},
     {"ddl", "FILE [NAME]",
      "The key, index, foreign-key and check statements of the file as the\n"
      "previews show them, or the statement or module text of the object NAME\n"
      "(a table NAME: its Create Table statement).\n"},
-    {"export", "FILE DEST [--format sql|sqlite|csv] [--only NAME ...] [--code-page N] [--deleted]",
+    {"export",
+     "FILE DEST [--format sql|sqlite|csv] [--only NAME ...] [--code-page N] [--deleted] "
+     "[--jobs N]",
      "The window's save without windows: a new folder inside DEST with the\n"
      "scripts of every table, key, index, constraint and module; prints the folder.\n"
      "  --format sql|sqlite|csv  the scripts (the default), one SQLite database\n"
@@ -54,7 +60,9 @@ constexpr CommandHelp kCommands[] = {
      "  --only NAME            only this table or module (may be repeated)\n"
      "  --code-page N          as for rows\n"
      "  --deleted              also each table's recovered rows, in\n"
-     "                         Tables_Data/<table>_Deleted.sql (not run by Import.bat)\n"},
+     "                         Tables_Data/<table>_Deleted.sql (not run by Import.bat)\n"
+     "  --jobs N               tables read at once (default: one per processor\n"
+     "                         thread); the files are the same for any N\n"},
 };
 
 constexpr std::string_view kProgram = "mendora-cli";

@@ -1,5 +1,8 @@
+#include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <iostream>
+#include <sstream>
 
 #include "cli/AnalysedFile.h"
 #include "cli/Commands.h"
@@ -10,6 +13,7 @@
 #include "engine/Utf16.h"
 #include "engine/ValueText.h"
 #include "export/CsvField.h"
+#include "export/TablePool.h"
 
 namespace cli {
 namespace {
@@ -103,6 +107,283 @@ void PrintReadCounts(const mendora::TableReadStats& stats, std::ostream& err) {
   }
 }
 
+// The live rows of one table read by a pool of workers, each a run of the
+// pages Read goes through, formatted by `format` and written in Read's
+// order. The counts of all runs together.
+using FormatRow =
+    std::function<void(const mendora::RowValues& row, std::string& into, std::string& scratch)>;
+mendora::TableReadStats ReadInPageRuns(const AnalysedFile& a, int64_t tableId, unsigned workers,
+                                       mendora::JobControl& job, std::ostream& out,
+                                       const FormatRow& format) {
+  std::vector<uint64_t> pages;
+  {
+    mendora::TableReader list(a.file, a.catalogue, tableId);
+    list.ListPages(job, [&](uint64_t page) { pages.push_back(page); });
+  }
+  struct Run {
+    std::string text;
+    mendora::TableReadStats stats;
+  };
+  mendora::TableReadStats total;
+  mendora::TablePool<Run> pool(workers, 4);
+  const size_t runPages = mendora::RunPages(pages.size(), pool.Workers());
+  mendora::TablePool<Run>::Steps steps;
+  steps.make = [&](size_t run, mendora::JobControl& worker,
+                   const mendora::TablePool<Run>::Put& put) {
+    mendora::TableReader reader(a.file, a.catalogue, tableId);
+    Run piece;
+    std::string scratch;
+    const size_t end = std::min(pages.size(), (run + 1) * runPages);
+    for (size_t k = run * runPages; k < end; ++k) {
+      worker.Checkpoint();
+      reader.ReadPageRowsAt(pages[k], [&](const mendora::RowValues& row) {
+        format(row, piece.text, scratch);
+        return true;
+      });
+    }
+    piece.stats = reader.Stats();
+    put(std::move(piece));
+  };
+  steps.take = [&](size_t, Run& piece) {
+    out << piece.text;
+    total.rows += piece.stats.rows;
+    total.pages += piece.stats.pages;
+    total.forwardedRows += piece.stats.forwardedRows;
+    total.skippedRecords += piece.stats.skippedRecords;
+    total.unreadableCells += piece.stats.unreadableCells;
+    total.codePageErrors += piece.stats.codePageErrors;
+    // The output is gone: nothing more to write to.
+    if (!out) throw mendora::JobStopped();
+  };
+  try {
+    pool.Run((pages.size() + runPages - 1) / runPages, job, steps);
+  } catch (const mendora::JobStopped&) {
+    if (out) throw;
+  }
+  return total;
+}
+
+// One table's rows, as `rows` writes them; 1 when they are not read.
+// `pageWorkers` other than 1: the live rows of the table are read by that
+// many workers (0: one per hardware thread), a run of pages each.
+int RowsOfTable(const AnalysedFile& a, const mendora::_SYSOBJECTS* table,
+                const RowsOptions& options, unsigned pageWorkers, mendora::JobControl& job,
+                std::ostream& out, std::ostream& err) {
+  const bool recovered = options.deleted || options.all;
+  {
+    const mendora::TableReader probe(a.file, a.catalogue, table->id);
+    if (!probe.NotReadReason().empty()) {
+      err << mendora::ToUtf8(table->name) << ": " << probe.NotReadReason() << "\n";
+      return 1;
+    }
+  }
+  mendora::DamageReport damage;
+  mendora::DeletedRowReader reader(a.file, a.catalogue, table->id);
+  reader.SetDamageReport(&damage);
+  std::vector<std::string> names;
+  if (recovered) names = {"_found_at", "_why"};
+  for (const auto& c : reader.Columns()) names.push_back(mendora::ToUtf8(c.name));
+
+  std::string line;
+  if (options.format != RowsFormat::kJson && !options.damage) {
+    for (size_t i = 0; i < names.size(); ++i) {
+      if (i) line.push_back(options.format == RowsFormat::kCsv ? ',' : '\t');
+      if (options.format == RowsFormat::kCsv) {
+        mendora::AppendCsvField(line, names[i]);
+      } else {
+        AppendTsvField(line, names[i]);
+      }
+    }
+    line += options.format == RowsFormat::kCsv ? "\r\n" : "\n";
+    out << line;
+  }
+  uint64_t written = 0;
+  std::string text;
+  // One row appended to `line`: the two leading texts (with --deleted or
+  // --all), then the values; `text` is scratch.
+  auto formatRow = [&](const std::string* foundAt, const char* why, const mendora::RowValues& row,
+                       std::string& line, std::string& text) {
+    if (options.format == RowsFormat::kJson) line.push_back('{');
+    size_t field = 0;
+    auto lead = [&](std::string_view value) {
+      switch (options.format) {
+        case RowsFormat::kCsv:
+          if (field) line.push_back(',');
+          mendora::AppendCsvField(line, value);
+          break;
+        case RowsFormat::kTsv:
+          if (field) line.push_back('\t');
+          AppendTsvField(line, value);
+          break;
+        case RowsFormat::kJson:
+          if (field) line.push_back(',');
+          AppendJsonString(line, names[field]);
+          line.push_back(':');
+          AppendJsonString(line, value);
+          break;
+      }
+      ++field;
+    };
+    if (recovered) {
+      lead(foundAt ? *foundAt : std::string());
+      lead(why ? why : "");
+    }
+    for (size_t i = 0; i < row.size(); ++i, ++field) {
+      const mendora::Value& v = row[i];
+      text.clear();
+      mendora::AppendExactText(v, text);
+      switch (options.format) {
+        case RowsFormat::kCsv:
+          if (field) line.push_back(',');
+          if (!v.IsNull()) mendora::AppendCsvField(line, text);
+          break;
+        case RowsFormat::kTsv:
+          if (field) line.push_back('\t');
+          if (v.IsNull()) {
+            line += "\\N";
+          } else {
+            AppendTsvField(line, text);
+          }
+          break;
+        case RowsFormat::kJson:
+          if (field) line.push_back(',');
+          AppendJsonString(line, names[field]);
+          line.push_back(':');
+          if (v.IsNull()) {
+            line += "null";
+          } else if (mendora::IsJsonNumber(v)) {
+            line += text;
+          } else {
+            AppendJsonString(line, text);
+          }
+          break;
+      }
+    }
+    line += options.format == RowsFormat::kJson  ? "}\n"
+            : options.format == RowsFormat::kCsv ? "\r\n"
+                                                 : "\n";
+  };
+  // Lines go out in blocks of about 64 KiB.
+  constexpr size_t kOutBytes = 64 * 1024;
+  line.clear();
+  auto emit = [&] {
+    out << line;
+    line.clear();
+    return static_cast<bool>(out);
+  };
+  auto writeRow = [&](const std::string* foundAt, const char* why, const mendora::RowValues& row) {
+    if (options.damage) return true;
+    if (options.limit && written >= *options.limit) return false;
+    formatRow(foundAt, why, row, line, text);
+    // The output is gone: nothing more to write to.
+    if (line.size() >= kOutBytes && !emit()) return false;
+    ++written;
+    return !options.limit || written < *options.limit;
+  };
+  auto onLive = [&](const mendora::RowValues& row) { return writeRow(nullptr, nullptr, row); };
+  if (recovered) {
+    std::string foundAt;
+    reader.Read(job,
+                options.all || options.damage ? mendora::TableReader::RowSink(onLive) : nullptr,
+                [&](const mendora::RecoveredRow& row) {
+                  foundAt = mendora::FoundAtText(row.at);
+                  return writeRow(&foundAt, mendora::DeletedWhyText(row.why), row.values);
+                });
+  } else if (pageWorkers != 1 && !options.damage && !options.limit) {
+    const mendora::TableReadStats stats =
+        ReadInPageRuns(a, table->id, pageWorkers, job, out,
+                       [&](const mendora::RowValues& row, std::string& into, std::string& scratch) {
+                         formatRow(nullptr, nullptr, row, into, scratch);
+                       });
+    PrintReadCounts(stats, err);
+  } else {
+    mendora::TableReader live(a.file, a.catalogue, table->id);
+    live.SetDamageReport(&damage);
+    live.Read(job, onLive);
+    if (!options.damage) PrintReadCounts(live.Stats(), err);
+  }
+  emit();
+  if (options.damage) {
+    for (const auto& e : damage.Entries()) out << mendora::DamageLine(e) << "\n";
+    if (damage.NotKept()) err << "damage entries not kept: " << damage.NotKept() << "\n";
+  } else if (recovered) {
+    PrintReadCounts(reader.LiveStats(), err);
+  }
+  return 0;
+}
+
+// Output of one table cut into pieces of about 64 KiB for the pool.
+struct RowsPiece {
+  std::string out;
+  std::string err;
+  int status = 0;
+  bool last = false;
+};
+
+class PieceBuffer final : public std::streambuf {
+ public:
+  explicit PieceBuffer(const mendora::TablePool<RowsPiece>::Put& put) : put_(put) {}
+  void Hand() {
+    if (text_.empty()) return;
+    RowsPiece piece;
+    piece.out = std::move(text_);
+    text_ = std::string();
+    put_(std::move(piece));
+  }
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (c != traits_type::eof()) text_.push_back(static_cast<char>(c));
+    if (text_.size() >= kPieceBytes) Hand();
+    return traits_type::not_eof(c);
+  }
+  std::streamsize xsputn(const char* data, std::streamsize n) override {
+    text_.append(data, static_cast<size_t>(n));
+    if (text_.size() >= kPieceBytes) Hand();
+    return n;
+  }
+
+ private:
+  static constexpr size_t kPieceBytes = 64 * 1024;
+  const mendora::TablePool<RowsPiece>::Put& put_;
+  std::string text_;
+};
+
+// Several tables, read at once by a pool of workers and written one after
+// the other in the order named, each exactly as it would be alone.
+int RowsOfTables(const AnalysedFile& a, const std::vector<const mendora::_SYSOBJECTS*>& tables,
+                 const RowsOptions& options, std::ostream& out, std::ostream& err) {
+  int status = 0;
+  mendora::TablePool<RowsPiece> pool(options.jobs);
+  mendora::TablePool<RowsPiece>::Steps steps;
+  steps.make = [&](size_t i, mendora::JobControl& job,
+                   const mendora::TablePool<RowsPiece>::Put& put) {
+    PieceBuffer buffer(put);
+    std::ostream tableOut(&buffer);
+    std::ostringstream tableErr;
+    RowsPiece last;
+    last.last = true;
+    last.status = RowsOfTable(a, tables[i], options, 1, job, tableOut, tableErr);
+    buffer.Hand();
+    last.err = tableErr.str();
+    put(std::move(last));
+  };
+  steps.take = [&](size_t, RowsPiece& piece) {
+    out << piece.out;
+    err << piece.err;
+    if (piece.status) status = piece.status;
+    // The output is gone: nothing more to write to.
+    if (!out) throw mendora::JobStopped();
+  };
+  mendora::NullJobControl job;
+  try {
+    pool.Run(tables.size(), job, steps);
+  } catch (const mendora::JobStopped&) {
+    return 1;
+  }
+  return status;
+}
+
 }  // namespace
 
 int Rows(const RowsOptions& options, std::ostream& out, std::ostream& err) {
@@ -111,140 +392,30 @@ int Rows(const RowsOptions& options, std::ostream& out, std::ostream& err) {
     OpenAndAnalyse(options.path, a, err);
     if (!a.supported) return 1;
     if (options.codePage) mendora::UseCodePage(a.catalogue, *options.codePage);
-    std::vector<std::u16string> caseOnly;
-    const mendora::_SYSOBJECTS* table = FindTable(a, mendora::FromUtf8(options.table), caseOnly);
-    if (!table) {
-      err << "No table named " << options.table << "\n";
-      for (const auto& name : caseOnly) err << "  " << mendora::ToUtf8(name) << "\n";
-      return 1;
-    }
-    const bool recovered = options.deleted || options.all;
-    {
-      const mendora::TableReader probe(a.file, a.catalogue, table->id);
-      if (!probe.NotReadReason().empty()) {
-        err << mendora::ToUtf8(table->name) << ": " << probe.NotReadReason() << "\n";
+    // Every name is found before any row is written.
+    std::vector<const mendora::_SYSOBJECTS*> tables;
+    for (const std::string& name : options.tables) {
+      std::vector<std::u16string> caseOnly;
+      const mendora::_SYSOBJECTS* table = FindTable(a, mendora::FromUtf8(name), caseOnly);
+      if (!table) {
+        err << "No table named " << name << "\n";
+        for (const auto& other : caseOnly) err << "  " << mendora::ToUtf8(other) << "\n";
         return 1;
       }
+      tables.push_back(table);
     }
-    mendora::DamageReport damage;
-    mendora::DeletedRowReader reader(a.file, a.catalogue, table->id);
-    reader.SetDamageReport(&damage);
-    std::vector<std::string> names;
-    if (recovered) names = {"_found_at", "_why"};
-    for (const auto& c : reader.Columns()) names.push_back(mendora::ToUtf8(c.name));
-
-    std::string line;
-    if (options.format != RowsFormat::kJson && !options.damage) {
-      for (size_t i = 0; i < names.size(); ++i) {
-        if (i) line.push_back(options.format == RowsFormat::kCsv ? ',' : '\t');
-        if (options.format == RowsFormat::kCsv) {
-          mendora::AppendCsvField(line, names[i]);
-        } else {
-          AppendTsvField(line, names[i]);
-        }
-      }
-      line += options.format == RowsFormat::kCsv ? "\r\n" : "\n";
-      out << line;
-    }
-    uint64_t written = 0;
-    std::string text;
-    // One row: the two leading texts (with --deleted or --all), then the values.
-    auto writeRow = [&](const std::string* foundAt, const char* why,
-                        const mendora::RowValues& row) {
-      if (options.damage) return true;
-      if (options.limit && written >= *options.limit) return false;
-      line.clear();
-      if (options.format == RowsFormat::kJson) line.push_back('{');
-      size_t field = 0;
-      auto lead = [&](std::string_view value) {
-        switch (options.format) {
-          case RowsFormat::kCsv:
-            if (field) line.push_back(',');
-            mendora::AppendCsvField(line, value);
-            break;
-          case RowsFormat::kTsv:
-            if (field) line.push_back('\t');
-            AppendTsvField(line, value);
-            break;
-          case RowsFormat::kJson:
-            if (field) line.push_back(',');
-            AppendJsonString(line, names[field]);
-            line.push_back(':');
-            AppendJsonString(line, value);
-            break;
-        }
-        ++field;
-      };
-      if (recovered) {
-        lead(foundAt ? *foundAt : std::string());
-        lead(why ? why : "");
-      }
-      for (size_t i = 0; i < row.size(); ++i, ++field) {
-        const mendora::Value& v = row[i];
-        text.clear();
-        mendora::AppendExactText(v, text);
-        switch (options.format) {
-          case RowsFormat::kCsv:
-            if (field) line.push_back(',');
-            if (!v.IsNull()) mendora::AppendCsvField(line, text);
-            break;
-          case RowsFormat::kTsv:
-            if (field) line.push_back('\t');
-            if (v.IsNull()) {
-              line += "\\N";
-            } else {
-              AppendTsvField(line, text);
-            }
-            break;
-          case RowsFormat::kJson:
-            if (field) line.push_back(',');
-            AppendJsonString(line, names[field]);
-            line.push_back(':');
-            if (v.IsNull()) {
-              line += "null";
-            } else if (mendora::IsJsonNumber(v)) {
-              line += text;
-            } else {
-              AppendJsonString(line, text);
-            }
-            break;
-        }
-      }
-      line += options.format == RowsFormat::kJson  ? "}\n"
-              : options.format == RowsFormat::kCsv ? "\r\n"
-                                                   : "\n";
-      out << line;
-      if (!out) return false;  // the output is gone: nothing more to write to
-      ++written;
-      return !options.limit || written < *options.limit;
-    };
-    auto onLive = [&](const mendora::RowValues& row) { return writeRow(nullptr, nullptr, row); };
-    if (recovered) {
-      std::string foundAt;
-      reader.Read(a.job,
-                  options.all || options.damage ? mendora::TableReader::RowSink(onLive) : nullptr,
-                  [&](const mendora::RecoveredRow& row) {
-                    foundAt = mendora::FoundAtText(row.at);
-                    return writeRow(&foundAt, mendora::DeletedWhyText(row.why), row.values);
-                  });
+    int status = 0;
+    if (tables.size() == 1) {
+      status = RowsOfTable(a, tables[0], options, options.jobs, a.job, out, err);
     } else {
-      mendora::TableReader live(a.file, a.catalogue, table->id);
-      live.SetDamageReport(&damage);
-      live.Read(a.job, onLive);
-      if (!options.damage) PrintReadCounts(live.Stats(), err);
-    }
-    if (options.damage) {
-      for (const auto& e : damage.Entries()) out << mendora::DamageLine(e) << "\n";
-      if (damage.NotKept()) err << "damage entries not kept: " << damage.NotKept() << "\n";
-    } else if (recovered) {
-      PrintReadCounts(reader.LiveStats(), err);
+      status = RowsOfTables(a, tables, options, out, err);
     }
     if (!WroteAll(out, err)) return 1;
+    return status;
   } catch (const mendora::FileError& e) {
     err << e.what() << "\n";
     return 1;
   }
-  return 0;
 }
 
 }  // namespace cli

@@ -45,6 +45,15 @@ bool ParseCodePage(const std::string& text, std::optional<uint16_t>& codePage) {
   return true;
 }
 
+// --jobs N: a whole number from 1 to 256.
+bool ParseJobs(const std::string& text, unsigned& jobs) {
+  unsigned n = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+  if (ec != std::errc() || end != text.data() + text.size() || n < 1 || n > 256) return false;
+  jobs = n;
+  return true;
+}
+
 bool ParseRows(const std::vector<std::string>& args, cli::RowsOptions& options) {
   std::vector<std::string> positional;
   for (size_t i = 1; i < args.size(); ++i) {
@@ -68,6 +77,8 @@ bool ParseRows(const std::vector<std::string>& args, cli::RowsOptions& options) 
       auto [end, ec] = std::from_chars(n.data(), n.data() + n.size(), limit);
       if (ec != std::errc() || end != n.data() + n.size()) return false;
       options.limit = limit;
+    } else if (a == "--jobs" && i + 1 < args.size()) {
+      if (!ParseJobs(args[++i], options.jobs)) return false;
     } else if (a == "--deleted") {
       options.deleted = true;
     } else if (a == "--all") {
@@ -80,9 +91,9 @@ bool ParseRows(const std::vector<std::string>& args, cli::RowsOptions& options) 
       positional.push_back(a);
     }
   }
-  if (positional.size() != 2 || (options.deleted && options.all)) return false;
+  if (positional.size() < 2 || (options.deleted && options.all)) return false;
   options.path = positional[0];
-  options.table = positional[1];
+  options.tables.assign(positional.begin() + 1, positional.end());
   return true;
 }
 
@@ -136,6 +147,8 @@ int main(int argc, char** argv) {
         options.format = *format;
       } else if (args[i] == "--deleted") {
         options.deleted = true;
+      } else if (args[i] == "--jobs" && i + 1 < args.size()) {
+        if (!ParseJobs(args[++i], options.jobs)) return Usage();
       } else {
         return Usage();
       }

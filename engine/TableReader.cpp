@@ -205,6 +205,14 @@ void TableReader::CountPageRows(JobControl& job, const PageRowCount& onPage) {
   countOnly_ = false;
 }
 
+void TableReader::ListPages(JobControl& job,
+                            const std::function<void(uint64_t pageNumber)>& onPage) {
+  WalkPages(job, [&](const PageBuffer&, uint64_t pageNumber) {
+    onPage(pageNumber);
+    return true;
+  });
+}
+
 void TableReader::ReadPageRowsAt(uint64_t pageNumber, const RowSink& onRow) {
   countOnly_ = false;
   if (!CanRead() || PageNumberOf(pageNumber) == 0 || !file_.HasPage(pageNumber)) return;

@@ -117,6 +117,9 @@ class TableReader {
   // exceptions as Read.
   using PageRowCount = std::function<bool(uint64_t pageNumber, uint32_t rows)>;
   void CountPageRows(JobControl& job, const PageRowCount& onPage);
+  // The pages Read goes through, in its order, without cutting a record:
+  // only each page's header is read. Same checkpoints and exceptions as Read.
+  void ListPages(JobControl& job, const std::function<void(uint64_t pageNumber)>& onPage);
   // The rows of one page that CountPageRows named, as Read gives them; none
   // when the page is not the table's. Throws FileError when a read fails.
   void ReadPageRowsAt(uint64_t pageNumber, const RowSink& onRow);

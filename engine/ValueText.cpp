@@ -21,10 +21,29 @@ void AppendShortest(std::string& out, T v) {
   out.append(buffer.data(), result.ptr);
 }
 
+// `width` decimal digits of `value` at `at`, zeros in front.
+void PutDigits(char* at, int width, uint64_t value) {
+  for (int i = width - 1; i >= 0; --i) {
+    at[i] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  }
+}
+
 }  // namespace
 
 void AppendIsoDate(std::string& out, int64_t days) {
   const CivilDay c = CivilFromDays0001(days);
+  if (c.year >= 0 && c.year <= 9999) {
+    // The common case without a format string: yyyy-mm-dd.
+    char text[10];
+    PutDigits(text, 4, static_cast<uint64_t>(c.year));
+    text[4] = '-';
+    PutDigits(text + 5, 2, static_cast<uint64_t>(c.month));
+    text[7] = '-';
+    PutDigits(text + 8, 2, static_cast<uint64_t>(c.day));
+    out.append(text, sizeof text);
+    return;
+  }
   std::array<char, 32> buffer{};
   std::snprintf(buffer.data(), buffer.size(), "%04lld-%02d-%02d", static_cast<long long>(c.year),
                 c.month, c.day);
@@ -36,6 +55,23 @@ void AppendIsoTime(std::string& out, int64_t units, int scale) {
   int64_t perSecond = 1;
   for (int i = 0; i < scale; ++i) perSecond *= 10;
   const int64_t seconds = units / perSecond;
+  if (units >= 0 && seconds < 100 * 3600) {
+    // The common case without a format string: hh:mm:ss[.fraction].
+    char text[20];
+    PutDigits(text, 2, static_cast<uint64_t>(seconds / 3600));
+    text[2] = ':';
+    PutDigits(text + 3, 2, static_cast<uint64_t>(seconds / 60 % 60));
+    text[5] = ':';
+    PutDigits(text + 6, 2, static_cast<uint64_t>(seconds % 60));
+    size_t size = 8;
+    if (scale > 0) {
+      text[size++] = '.';
+      PutDigits(text + size, scale, static_cast<uint64_t>(units % perSecond));
+      size += static_cast<size_t>(scale);
+    }
+    out.append(text, size);
+    return;
+  }
   std::array<char, 32> buffer{};
   std::snprintf(buffer.data(), buffer.size(), "%02lld:%02d:%02d",
                 static_cast<long long>(seconds / 3600), static_cast<int>(seconds / 60 % 60),
@@ -59,11 +95,11 @@ void AppendUtcOffset(std::string& out, int offsetMinutes) {
 void AppendMoneyText(std::string& out, int64_t stored) {
   const uint64_t magnitude =
       stored < 0 ? 0 - static_cast<uint64_t>(stored) : static_cast<uint64_t>(stored);
-  std::array<char, 48> buffer{};
-  std::snprintf(buffer.data(), buffer.size(), "%s%llu.%04llu", stored < 0 ? "-" : "",
-                static_cast<unsigned long long>(magnitude / 10000),
-                static_cast<unsigned long long>(magnitude % 10000));
-  out += buffer.data();
+  if (stored < 0) out.push_back('-');
+  AppendShortest(out, magnitude / 10000);
+  char fraction[5] = {'.'};
+  PutDigits(fraction + 1, 4, magnitude % 10000);
+  out.append(fraction, sizeof fraction);
 }
 
 void AppendGuidText(std::string& out, std::span<const std::byte> stored) {
@@ -91,8 +127,7 @@ void AppendExactText(const Value& v, std::string& out) {
       return;
     case ValueKind::kInteger:
     case ValueKind::kBit:
-      out += std::to_string(v.integer);
-      return;
+      return AppendShortest(out, v.integer);
     case ValueKind::kDecimal:
       out += v.digits;
       return;

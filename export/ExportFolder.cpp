@@ -184,13 +184,22 @@ bool ExportFolder::AppendToFile(std::u16string_view text, std::string_view fileN
 }
 
 bool ExportFolder::CreateScript(const std::string& path) {
-  ScriptFile file;
-  if (!file.Open(path, ScriptFile::Mode::kCreate) || !file.WriteLine(HeaderLine()) ||
-      !file.Close()) {
-    NoteFailure(path, file.Error());
+  std::string error;
+  if (!MakeScript(path, error)) {
+    NoteFailure(path, error);
     return false;
   }
   ++filesCreated_;
+  return true;
+}
+
+bool ExportFolder::MakeScript(const std::string& path, std::string& error) const {
+  ScriptFile file;
+  if (!file.Open(path, ScriptFile::Mode::kCreate) || !file.WriteLine(HeaderLine()) ||
+      !file.Close()) {
+    error = file.Error();
+    return false;
+  }
   return true;
 }
 

@@ -50,6 +50,11 @@ class ExportFolder {
   bool AppendToFile(std::u16string_view text, std::string_view fileName);
   // Creates or empties the script at `path` with its header line.
   bool CreateScript(const std::string& path);
+  // The same without noting anything, for a worker of the save: false with
+  // `error` set when it fails. The caller notes the outcome (NoteFailure,
+  // NoteCreated) in the save's order.
+  bool MakeScript(const std::string& path, std::string& error) const;
+  void NoteCreated() { ++filesCreated_; }
   // Appends the statement and CR LF to the existing script at `path`.
   bool AppendStatement(const std::string& path, std::u16string_view statement);
 

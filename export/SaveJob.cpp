@@ -1,8 +1,10 @@
 #include "export/SaveJob.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <unordered_map>
@@ -19,6 +21,7 @@
 #include "export/ScriptFile.h"
 #include "export/SqlLiteral.h"
 #include "export/SqliteWriter.h"
+#include "export/TablePool.h"
 #include "sql/Statements.h"
 
 namespace mendora {
@@ -81,6 +84,8 @@ class FlushingJob final : public JobControl {
   void Stop() override { job_.Stop(); }
   bool Stopped() const override { return job_.Stopped(); }
   void Checkpoint() override {
+    // A stopped job puts nothing more on disk.
+    if (job_.Stopped()) throw JobStopped();
     flush_();
     job_.Checkpoint();
   }
@@ -105,6 +110,7 @@ struct SaveJob::State {
   int objectTotal = 0;
   // The freed data pages of the file, found once for every table's deleted rows.
   std::optional<std::vector<FreedPage>> freedPages;
+  std::mutex freedMutex;
 
   State(const DataFile& f, const Catalogue& c, SaveRequest r, ui::ExportDisplay& d, ui::Pacer& p)
       : file(f),
@@ -157,28 +163,98 @@ struct SaveJob::State {
 
   std::vector<const _SYSOBJECTS*> SelectedTables() const;
   int CountObjects() const;
-  // Reads the table's rows into `onRow` (false: no more), showing the count
-  // as it goes; `flush` before each checkpoint. The rows read. With
+
+  // A table's two scripts and the one of its deleted rows, named in the
+  // tables' order; the rows its worker has read so far.
+  struct TableScripts {
+    std::u16string createName, dataName;
+    std::string createPath, dataPath, deletedPath;
+    uint64_t expectedRows = 0;
+    bool made = false;  // both scripts were created
+    std::atomic<uint64_t> rowsRead{0};
+  };
+  // What a worker did that the job's thread notes, in the tables' order.
+  struct TableOutcome {
+    std::vector<std::pair<std::string, std::string>> failures;  // subject, words
+    std::vector<std::string> warnings;
+    uint64_t filesCreated = 0;
+    uint64_t rowsWritten = 0;
+    uint64_t deletedRowsWritten = 0;
+  };
+  // A worker's word on a table's scripts: first that they were made (or
+  // not) and whether its rows are read, then that they are written.
+  struct ScriptPiece {
+    bool finished = false;
+    bool made = false;
+    bool canRead = false;
+    bool opened = false;  // the data script took the rows
+    std::string notRead;
+    TableOutcome outcome;
+  };
+  // Rows of a table for a data writer: one row as it is read (`row`, only
+  // without workers), or a batch; the last piece has the read's counts and
+  // the recovered rows.
+  struct RowPiece {
+    const RowValues* row = nullptr;
+    std::vector<RowValues> rows;
+    bool flush = false;  // the reader is at a checkpoint: the writer flushes
+    bool finished = false;
+    TableReadStats stats;
+    // Recovered rows come after every live row of the table, one at a time
+    // or in batches as live rows do.
+    const RecoveredRow* recoveredRow = nullptr;
+    std::vector<RecoveredRow> recovered;
+  };
+
+  void ExportTables();
+  void NameScripts(const _SYSOBJECTS& table, TableScripts& scripts);
+  void TakeScriptPiece(const _SYSOBJECTS& table, TableScripts& scripts, ScriptPiece& piece);
+  void WriteCreateScript(const _SYSOBJECTS& table, const std::string& createPath);
+  void NoteOutcome(const TableOutcome& outcome);
+  std::set<int32_t> aliasTypesWritten;
+  // `pageRuns`: the rows are read by a pool of workers of their own, a run
+  // of pages each (a save of one table).
+  void WriteTableData(const _SYSOBJECTS& table, TableScripts& scripts, JobControl& worker,
+                      const TablePool<ScriptPiece>::Put& put, bool inlineRows, bool pageRuns);
+  // The live rows of one table in runs of pages, each run's statements made
+  // by `format` on a worker and handed to `write` in the rows' order (false:
+  // nothing more is written), its notes to `noted`; `flush` before a
+  // checkpoint. The read's counts.
+  TableReadStats WriteInPageRuns(
+      const _SYSOBJECTS& table, JobControl& worker, std::atomic<uint64_t>& rowsRead,
+      const std::function<bool(const std::u16string& text, uint64_t rows)>& write,
+      const std::function<void(const RowValues& row, std::u16string& into, uint64_t& nulled,
+                               std::string& firstWhy)>& format,
+      const std::function<void(uint64_t nulled, const std::string& firstWhy)>& noted,
+      const std::function<void()>& flush);
+  // Reads the table's rows into `onRow` (false: no more), keeping their count
+  // in `rowsRead`; `flush` before each checkpoint. The rows read. With
   // `deleted`, the live rows come through it and the rows it recovers go to
   // `onRecovered` as they are found.
-  uint64_t ReadRows(const _SYSOBJECTS& table, TableReader& reader,
-                    const std::function<void()>& flush,
+  uint64_t ReadRows(TableReader& reader, JobControl& worker, std::atomic<uint64_t>& rowsRead,
+                    bool inlineRows, const std::function<void()>& flush,
                     const std::function<bool(const RowValues&)>& onRow,
                     DeletedRowReader* deleted = nullptr,
                     const DeletedRowReader::RecoveredSink& onRecovered = nullptr);
-  // Warnings for the records and values of a table that could not be read whole.
-  void NoteReadDamage(const _SYSOBJECTS& table, const TableReadStats& stats);
-  void ExportTables();
-  void ExportTable(const _SYSOBJECTS& table);
-  std::set<int32_t> aliasTypesWritten;
-  void WriteTableData(const _SYSOBJECTS& table, const std::string& dataPath,
-                      const std::string& deletedPath);
   // One recovered row into the table's script of deleted rows, made (with
   // identity inserts turned on for an identity table) on the first; false
   // once it cannot be written.
   bool WriteDeletedRow(const std::u16string& tableName, const std::u16string& head,
                        const std::vector<_SYSCOLUMNS>& columns, bool identity,
-                       const RecoveredRow& row, const std::string& deletedPath, ScriptFile& script);
+                       const RecoveredRow& row, const std::string& deletedPath, ScriptFile& script,
+                       TableOutcome& outcome);
+  // Warnings for the records and values of a table that could not be read whole.
+  static void ReadDamageWarnings(const _SYSOBJECTS& table, const TableReadStats& stats,
+                                 std::vector<std::string>& warnings);
+  void ReadTableRows(const _SYSOBJECTS& table, JobControl& worker,
+                     const TablePool<RowPiece>::Put& put, bool inlineRows);
+  // The freed data pages, found once for every table's deleted rows.
+  const std::vector<FreedPage>& FreedPages(JobControl& worker);
+  void ShowRowsRead(bool paced);
+  // The rows read of the table the dialog shows, and when they were shown.
+  const std::atomic<uint64_t>* shownRows = nullptr;
+  uint64_t shownExpected = 0;
+  std::chrono::steady_clock::time_point lastShown;
   void ExportKeys();
   void ExportTableKeys(const _SYSOBJECTS& table);
   void WriteKeyOrIndex(KeyScript script, std::u16string_view name, int64_t tableId, int mode);
@@ -215,7 +291,40 @@ void SaveJob::State::ExportTables() {
   folder.AppendToFile(u"echo OFF. \r\ncd Tables_Data", "Tables_Data.bat");
   folder.AppendToFile(u"\r\n", "Tables_Data.bat");
   objectTotal = CountObjects();
-  for (const _SYSOBJECTS* table : SelectedTables()) ExportTable(*table);
+  const std::vector<const _SYSOBJECTS*> tables = SelectedTables();
+  // The script names depend on the names taken before them: given in the
+  // tables' order before any worker starts.
+  std::vector<TableScripts> scripts(tables.size());
+  for (size_t i = 0; i < tables.size(); ++i) NameScripts(*tables[i], scripts[i]);
+  TablePool<ScriptPiece> pool(request.workers);
+  // Without workers, or with one table, the tables' pool runs on this thread.
+  const bool inlineRows = pool.Workers() <= 1 || tables.size() <= 1;
+  TablePool<ScriptPiece>::Steps steps;
+  steps.make = [&](size_t i, JobControl& worker, const TablePool<ScriptPiece>::Put& put) {
+    WriteTableData(*tables[i], scripts[i], worker, put, inlineRows,
+                   tables.size() == 1 && pool.Workers() > 1);
+  };
+  steps.begin = [&](size_t i) {
+    display.SetObjectName(tables[i]->name);
+    AdvanceObjectCounter();
+    shownRows = nullptr;
+  };
+  steps.take = [&](size_t i, ScriptPiece& piece) {
+    TakeScriptPiece(*tables[i], scripts[i], piece);
+  };
+  steps.end = [&](size_t i) {
+    shownRows = nullptr;
+    if (!scripts[i].made) return;
+    folder.AppendToFile(ExportFolder::SqlcmdLine(scripts[i].createName), "Tables_Create.bat");
+    folder.AppendToFile(u"\r\n", "Tables_Create.bat");
+    folder.AppendToFile(ExportFolder::SqlcmdLine(scripts[i].dataName), "Tables_Data.bat");
+    folder.AppendToFile(u"\r\n", "Tables_Data.bat");
+  };
+  steps.idle = [&](size_t) {
+    ShowRowsRead(true);
+    job->Checkpoint();
+  };
+  pool.Run(tables.size(), *job, steps);
 }
 
 int SaveJob::State::CountObjects() const {
@@ -225,26 +334,59 @@ int SaveJob::State::CountObjects() const {
   return static_cast<int>(catalogue.userTables.size() + modules);
 }
 
-void SaveJob::State::ExportTable(const _SYSOBJECTS& table) {
-  display.SetObjectName(table.name);
-  AdvanceObjectCounter();
+void SaveJob::State::NameScripts(const _SYSOBJECTS& table, TableScripts& s) {
   std::u16string stem = table.name;
   std::replace(stem.begin(), stem.end(), u' ', u'_');
   // One stem for both scripts, so that they keep the same name.
-  const std::u16string createName = folder.UniqueFileName("Tables_Create", stem, u"_Create.sql");
-  const std::u16string dataName =
-      createName.substr(0, createName.size() - std::u16string_view(u"_Create.sql").size()) +
+  s.createName = folder.UniqueFileName("Tables_Create", stem, u"_Create.sql");
+  s.dataName =
+      s.createName.substr(0, s.createName.size() - std::u16string_view(u"_Create.sql").size()) +
       u"_Data.sql";
-  const std::string createPath = folder.Path("Tables_Create/" + ToUtf8(createName));
-  const std::string dataPath = folder.Path("Tables_Data/" + ToUtf8(dataName));
-  const std::string deletedPath = folder.Path(
+  s.createPath = folder.Path("Tables_Create/" + ToUtf8(s.createName));
+  s.dataPath = folder.Path("Tables_Data/" + ToUtf8(s.dataName));
+  s.deletedPath = folder.Path(
       "Tables_Data/" +
-      ToUtf8(dataName.substr(0, dataName.size() - std::u16string_view(u"_Data.sql").size())) +
+      ToUtf8(s.dataName.substr(0, s.dataName.size() - std::u16string_view(u"_Data.sql").size())) +
       "_Deleted.sql");
-  if (!folder.CreateScript(createPath) || !folder.CreateScript(dataPath)) return;
+  for (const auto& st : catalogue.tableStorage) {
+    if (st.tableId == table.id) s.expectedRows = st.rowCount;
+  }
+}
 
-  ShowSavedPath(createPath);
-  ShowSingleRecordStep();
+// The job's thread: what a worker did with a table, shown and noted in the
+// tables' order.
+void SaveJob::State::TakeScriptPiece(const _SYSOBJECTS& table, TableScripts& s,
+                                     ScriptPiece& piece) {
+  NoteOutcome(piece.outcome);
+  if (!piece.finished) {
+    s.made = piece.made;
+    if (!s.made) return;
+    ShowSavedPath(s.createPath);
+    ShowSingleRecordStep();
+    WriteCreateScript(table, s.createPath);
+    display.SetCurrentProgress(0);
+    // Rows the reader does not decode are not saved, and the save says so
+    // rather than leave an empty script for a table that has rows.
+    if (!piece.notRead.empty()) folder.NoteFailure(s.dataPath, piece.notRead);
+    if (!piece.canRead) return;
+    ShowSavedPath(s.dataPath);
+    shownRows = &s.rowsRead;
+    shownExpected = s.expectedRows;
+    lastShown = std::chrono::steady_clock::now();
+    return;
+  }
+  if (!piece.opened) {
+    shownRows = nullptr;
+    return;
+  }
+  ShowRowsRead(false);
+  shownRows = nullptr;
+  Wait(500);
+  display.SetCurrentProgress(100);
+  Wait(500);
+}
+
+void SaveJob::State::WriteCreateScript(const _SYSOBJECTS& table, const std::string& createPath) {
   // The alias types the table's columns are declared with, each made once,
   // in the script of the first table that uses it.
   std::vector<const _SYSCOLUMNS*> columns;
@@ -261,33 +403,71 @@ void SaveJob::State::ExportTable(const _SYSOBJECTS& table) {
   }
   folder.AppendStatement(createPath,
                          WithCrLf(TableDefinitionStatement(catalogue, table.id, table.name)));
-  display.SetCurrentProgress(0);
-  WriteTableData(table, dataPath, deletedPath);
-
-  folder.AppendToFile(ExportFolder::SqlcmdLine(createName), "Tables_Create.bat");
-  folder.AppendToFile(u"\r\n", "Tables_Create.bat");
-  folder.AppendToFile(ExportFolder::SqlcmdLine(dataName), "Tables_Data.bat");
-  folder.AppendToFile(u"\r\n", "Tables_Data.bat");
 }
 
-void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, const std::string& dataPath,
-                                    const std::string& deletedPath) {
+void SaveJob::State::NoteOutcome(const TableOutcome& outcome) {
+  for (uint64_t n = 0; n < outcome.filesCreated; ++n) folder.NoteCreated();
+  for (const auto& [subject, what] : outcome.failures) folder.NoteFailure(subject, what);
+  report.warnings.insert(report.warnings.end(), outcome.warnings.begin(), outcome.warnings.end());
+  report.rowsWritten += outcome.rowsWritten;
+  report.deletedRowsWritten += outcome.deletedRowsWritten;
+}
+
+// The rows read of the table being shown, as "read/expected" and a percentage;
+// with `paced`, at most every 100 ms.
+void SaveJob::State::ShowRowsRead(bool paced) {
+  if (!shownRows) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (paced && now - lastShown < std::chrono::milliseconds(100)) return;
+  lastShown = now;
+  const uint64_t written = shownRows->load(std::memory_order_relaxed);
+  const uint64_t of = std::max(shownExpected, written);
+  display.SetCurrentProgress(of ? static_cast<int>(written * 100 / of) : 100);
+  display.SetRecords(Decimal(static_cast<int64_t>(written)) + u"/" +
+                     Decimal(static_cast<int64_t>(of)));
+}
+
+const std::vector<FreedPage>& SaveJob::State::FreedPages(JobControl& worker) {
+  std::lock_guard lock(freedMutex);
+  if (!freedPages) freedPages = FindFreedDataPages(file, &worker);
+  return *freedPages;
+}
+
+// A worker: the table's two scripts made, then its rows into the data script.
+// Nothing here touches the display or the folder's notes: the outcome goes
+// to the job's thread in the pieces.
+void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, TableScripts& s, JobControl& worker,
+                                    const TablePool<ScriptPiece>::Put& put, bool inlineRows,
+                                    bool pageRuns) {
+  ScriptPiece made;
+  for (const std::string* path : {&s.createPath, &s.dataPath}) {
+    std::string error;
+    if (!folder.MakeScript(*path, error)) {
+      made.outcome.failures.emplace_back(*path, error);
+      put(std::move(made));
+      return;
+    }
+    ++made.outcome.filesCreated;
+  }
+  made.made = true;
   TableReader reader(file, catalogue, table.id);
-  // Rows the reader does not decode are not saved, and the save says so
-  // rather than leave an empty script for a table that has rows.
-  if (!reader.NotReadReason().empty()) folder.NoteFailure(dataPath, reader.NotReadReason());
+  made.notRead = reader.NotReadReason();
+  made.canRead = reader.CanRead();
+  put(std::move(made));
   if (!reader.CanRead()) return;
   std::optional<DeletedRowReader> deleted;
-  if (request.includeDeletedRows) {
-    if (!freedPages) freedPages = FindFreedDataPages(file, job);
-    deleted.emplace(file, catalogue, table.id, &*freedPages);
-  }
-  ShowSavedPath(dataPath);
+  if (request.includeDeletedRows) deleted.emplace(file, catalogue, table.id, &FreedPages(worker));
+
+  ScriptPiece done;
+  done.finished = true;
+  TableOutcome& outcome = done.outcome;
   ScriptFile script;
-  if (!script.Open(dataPath, ScriptFile::Mode::kExisting)) {
-    folder.NoteFailure(dataPath, script.Error());
+  if (!script.Open(s.dataPath, ScriptFile::Mode::kExisting)) {
+    outcome.failures.emplace_back(s.dataPath, script.Error());
+    put(std::move(done));
     return;
   }
+  done.opened = true;
   ScriptFile deletedScript;
   bool deletedFailed = false;
   const std::vector<_SYSCOLUMNS>& columns = reader.Columns();
@@ -296,42 +476,77 @@ void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, const std::string&
   std::u16string statement;
   uint64_t nulled = 0;
   std::string why, firstWhy;
-  // Identity values are inserted as saved: turned on before the first row,
+  // An identity table's values are inserted as they were: identity inserts
+  // on before the first row (none for a table without rows) and turned
   // off after the last, once.
   bool identityOn = false;
-  const uint64_t written = ReadRows(
-      table, reader,
-      [&] {
-        if (script.IsOpen()) script.Flush();
-      },
-      [&](const RowValues& row) {
-        if (identity && !identityOn) {
-          if (!script.WriteLine(IdentityInsertStatement(table.name, true))) return false;
-          identityOn = true;
-        }
-        statement = head;
-        bool first = true;
-        for (size_t i = 0; i < row.size() && i < columns.size(); ++i) {
-          if (!InsertTakesColumn(columns[i])) continue;
-          if (!first) statement += u',';
-          first = false;
-          AppendSqlLiteral(row[i], columns[i], statement, &why);
-          if (!why.empty()) {
-            if (nulled++ == 0) firstWhy = ToUtf8(columns[i].name) + ": " + why;
+  // One statement a row, appended to `into`.
+  auto appendInsert = [&](const RowValues& row, std::u16string& into, std::string& rowWhy,
+                          uint64_t& rowNulled, std::string& rowFirstWhy) {
+    into += head;
+    bool first = true;
+    for (size_t i = 0; i < row.size() && i < columns.size(); ++i) {
+      if (!InsertTakesColumn(columns[i])) continue;
+      if (!first) into += u',';
+      first = false;
+      AppendSqlLiteral(row[i], columns[i], into, &rowWhy);
+      if (!rowWhy.empty()) {
+        if (rowNulled++ == 0) rowFirstWhy = ToUtf8(columns[i].name) + ": " + rowWhy;
+      }
+    }
+    into += u')';
+  };
+  uint64_t written = 0;
+  std::optional<TableReadStats> runStats;
+  if (!deleted && pageRuns) {
+    runStats = WriteInPageRuns(
+        table, worker, s.rowsRead,
+        [&](const std::u16string& text, uint64_t rows) {
+          if (rows && identity && !identityOn) {
+            if (!script.WriteLine(IdentityInsertStatement(table.name, true))) return false;
+            identityOn = true;
           }
-        }
-        statement += u')';
-        return script.WriteLine(statement);
-      },
-      deleted ? &*deleted : nullptr,
-      // Each recovered row is written as it is found: a truncated table's
-      // freed pages may hold more rows than memory.
-      [&](const RecoveredRow& row) {
-        if (deletedFailed) return true;
-        deletedFailed = !WriteDeletedRow(table.name, head, columns, identity != nullptr, row,
-                                         deletedPath, deletedScript);
-        return true;
-      });
+          written += rows;
+          return script.Write(text);
+        },
+        [&](const RowValues& row, std::u16string& into, uint64_t& runNulled,
+            std::string& runFirstWhy) {
+          std::string rowWhy;
+          appendInsert(row, into, rowWhy, runNulled, runFirstWhy);
+          into += u"\r\n";
+        },
+        [&](uint64_t runNulled, const std::string& runFirstWhy) {
+          if (runNulled && nulled == 0) firstWhy = runFirstWhy;
+          nulled += runNulled;
+        },
+        [&] { script.Flush(); });
+  } else {
+    written = ReadRows(
+        reader, worker, s.rowsRead, inlineRows,
+        [&] {
+          if (script.IsOpen()) script.Flush();
+        },
+        [&](const RowValues& row) {
+          if (identity && !identityOn) {
+            if (!script.WriteLine(IdentityInsertStatement(table.name, true))) return false;
+            identityOn = true;
+          }
+          statement.clear();
+          appendInsert(row, statement, why, nulled, firstWhy);
+          return script.WriteLine(statement);
+        },
+        deleted ? &*deleted : nullptr,
+        // Each recovered row is written as it is found: a truncated table's
+        // freed pages may hold more rows than memory.
+        [&](const RecoveredRow& row) {
+          if (deletedFailed) return true;
+          deletedFailed = !WriteDeletedRow(table.name, head, columns, identity != nullptr, row,
+                                           s.deletedPath, deletedScript, outcome);
+          return true;
+        });
+  }
+  // Once stopped, a worker writes nothing more.
+  if (worker.Stopped()) throw JobStopped();
   if (identityOn) script.WriteLine(IdentityInsertStatement(table.name, false));
   if (identity && identity->identityHasLast) {
     // A table no row was inserted into gives the reseed value itself next,
@@ -340,51 +555,107 @@ void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, const std::string&
     if (written == 0) next.identityLast += next.identityIncrement;
     script.WriteLine(ReseedStatement(table.name, next));
   }
-  if (!script.Close()) {
-    folder.NoteFailure(dataPath, script.Error());
-  }
+  if (!script.Close()) outcome.failures.emplace_back(s.dataPath, script.Error());
   if (deletedScript.IsOpen()) {
     if (identity) deletedScript.WriteLine(IdentityInsertStatement(table.name, false));
-    if (!deletedScript.Close()) folder.NoteFailure(deletedPath, deletedScript.Error());
+    if (!deletedScript.Close()) outcome.failures.emplace_back(s.deletedPath, deletedScript.Error());
   }
-  report.rowsWritten += written;
+  outcome.rowsWritten += written;
   if (nulled) {
-    report.warnings.push_back("table " + ToUtf8(table.name) + ": " + std::to_string(nulled) +
-                              " values were written as NULL (first: " + firstWhy + ")");
+    outcome.warnings.push_back("table " + ToUtf8(table.name) + ": " + std::to_string(nulled) +
+                               " values were written as NULL (first: " + firstWhy + ")");
   }
-  NoteReadDamage(table, deleted ? deleted->LiveStats() : reader.Stats());
-  Wait(500);
-  display.SetCurrentProgress(100);
-  Wait(500);
+  ReadDamageWarnings(table,
+                     runStats  ? *runStats
+                     : deleted ? deleted->LiveStats()
+                               : reader.Stats(),
+                     outcome.warnings);
+  put(std::move(done));
 }
 
-uint64_t SaveJob::State::ReadRows(const _SYSOBJECTS& table, TableReader& reader,
+TableReadStats SaveJob::State::WriteInPageRuns(
+    const _SYSOBJECTS& table, JobControl& worker, std::atomic<uint64_t>& rowsRead,
+    const std::function<bool(const std::u16string& text, uint64_t rows)>& write,
+    const std::function<void(const RowValues& row, std::u16string& into, uint64_t& nulled,
+                             std::string& firstWhy)>& format,
+    const std::function<void(uint64_t nulled, const std::string& firstWhy)>& noted,
+    const std::function<void()>& flush) {
+  std::vector<uint64_t> pages;
+  {
+    TableReader list(file, catalogue, table.id);
+    list.ListPages(worker, [&](uint64_t page) { pages.push_back(page); });
+  }
+  struct Run {
+    std::u16string text;
+    uint64_t rows = 0;
+    uint64_t nulled = 0;
+    std::string firstWhy;
+    TableReadStats stats;
+  };
+  TableReadStats total;
+  uint64_t taken = 0;
+  bool writing = true;
+  TablePool<Run> pool(request.workers, 4);
+  const size_t runPages = RunPages(pages.size(), pool.Workers());
+  TablePool<Run>::Steps steps;
+  steps.make = [&](size_t r, JobControl& runWorker, const TablePool<Run>::Put& put) {
+    TableReader reader(file, catalogue, table.id);
+    Run run;
+    const size_t end = std::min(pages.size(), (r + 1) * runPages);
+    for (size_t k = r * runPages; k < end; ++k) {
+      runWorker.Checkpoint();
+      reader.ReadPageRowsAt(pages[k], [&](const RowValues& row) {
+        format(row, run.text, run.nulled, run.firstWhy);
+        ++run.rows;
+        return true;
+      });
+    }
+    run.stats = reader.Stats();
+    put(std::move(run));
+  };
+  steps.take = [&](size_t, Run& run) {
+    // Once stopped, nothing more is written.
+    if (worker.Stopped()) throw JobStopped();
+    if (writing) writing = write(run.text, run.rows);
+    if (!writing) return;
+    noted(run.nulled, run.firstWhy);
+    taken += run.rows;
+    rowsRead.store(taken, std::memory_order_relaxed);
+    // A save of one table runs this on the job's thread: the count is shown
+    // from here.
+    ShowRowsRead(true);
+    total.rows += run.stats.rows;
+    total.pages += run.stats.pages;
+    total.forwardedRows += run.stats.forwardedRows;
+    total.skippedRecords += run.stats.skippedRecords;
+    total.unreadableCells += run.stats.unreadableCells;
+    total.codePageErrors += run.stats.codePageErrors;
+  };
+  steps.idle = [&](size_t) {
+    // Whatever was read before a hold is on disk while the job waits.
+    flush();
+    worker.Checkpoint();
+  };
+  pool.Run((pages.size() + runPages - 1) / runPages, worker, steps);
+  return total;
+}
+
+uint64_t SaveJob::State::ReadRows(TableReader& reader, JobControl& worker,
+                                  std::atomic<uint64_t>& rowsRead, bool inlineRows,
                                   const std::function<void()>& flush,
                                   const std::function<bool(const RowValues&)>& onRow,
                                   DeletedRowReader* deleted,
                                   const DeletedRowReader::RecoveredSink& onRecovered) {
-  uint64_t expected = 0;
-  for (const auto& s : catalogue.tableStorage) {
-    if (s.tableId == table.id) expected = s.rowCount;
-  }
   uint64_t written = 0;
-  auto lastShown = std::chrono::steady_clock::now();
-  auto showCount = [&] {
-    const uint64_t of = std::max(expected, written);
-    display.SetCurrentProgress(of ? static_cast<int>(written * 100 / of) : 100);
-    display.SetRecords(Decimal(static_cast<int64_t>(written)) + u"/" +
-                       Decimal(static_cast<int64_t>(of)));
-  };
-  FlushingJob flushing(*job, flush);
+  FlushingJob flushing(worker, flush);
   auto counted = [&](const RowValues& row) {
     if (!onRow(row)) return false;
     ++written;
     if ((written & 0xFF) == 0) {
-      const auto now = std::chrono::steady_clock::now();
-      if (now - lastShown >= std::chrono::milliseconds(100)) {
-        lastShown = now;
-        showCount();
-      }
+      rowsRead.store(written, std::memory_order_relaxed);
+      // Without workers the count is shown from here; with them the job's
+      // thread shows it while it waits.
+      if (inlineRows) ShowRowsRead(true);
     }
     return true;
   };
@@ -393,31 +664,35 @@ uint64_t SaveJob::State::ReadRows(const _SYSOBJECTS& table, TableReader& reader,
   } else {
     reader.Read(flushing, counted);
   }
-  showCount();
+  rowsRead.store(written, std::memory_order_relaxed);
   return written;
 }
 
-void SaveJob::State::NoteReadDamage(const _SYSOBJECTS& table, const TableReadStats& stats) {
+void SaveJob::State::ReadDamageWarnings(const _SYSOBJECTS& table, const TableReadStats& stats,
+                                        std::vector<std::string>& warnings) {
   if (stats.skippedRecords) {
-    report.warnings.push_back("table " + ToUtf8(table.name) + ": " +
-                              std::to_string(stats.skippedRecords) +
-                              " damaged records could not be read");
+    warnings.push_back("table " + ToUtf8(table.name) + ": " + std::to_string(stats.skippedRecords) +
+                       " damaged records could not be read");
   }
   if (stats.codePageErrors) {
-    report.warnings.push_back("table " + ToUtf8(table.name) + ": " +
-                              std::to_string(stats.codePageErrors) +
-                              " values hold bytes outside their code page (written as U+FFFD)");
+    warnings.push_back("table " + ToUtf8(table.name) + ": " + std::to_string(stats.codePageErrors) +
+                       " values hold bytes outside their code page (written as U+FFFD)");
   }
 }
 
 bool SaveJob::State::WriteDeletedRow(const std::u16string& tableName, const std::u16string& head,
                                      const std::vector<_SYSCOLUMNS>& columns, bool identity,
                                      const RecoveredRow& row, const std::string& deletedPath,
-                                     ScriptFile& script) {
+                                     ScriptFile& script, TableOutcome& outcome) {
   if (!script.IsOpen()) {
-    if (!folder.CreateScript(deletedPath)) return false;
+    std::string error;
+    if (!folder.MakeScript(deletedPath, error)) {
+      outcome.failures.emplace_back(deletedPath, error);
+      return false;
+    }
+    ++outcome.filesCreated;
     if (!script.Open(deletedPath, ScriptFile::Mode::kExisting)) {
-      folder.NoteFailure(deletedPath, script.Error());
+      outcome.failures.emplace_back(deletedPath, script.Error());
       return false;
     }
     if (identity && !script.WriteLine(IdentityInsertStatement(tableName, true))) return false;
@@ -437,7 +712,7 @@ bool SaveJob::State::WriteDeletedRow(const std::u16string& tableName, const std:
   }
   statement += u')';
   if (!script.WriteLine(statement)) return false;
-  ++report.deletedRowsWritten;
+  ++outcome.deletedRowsWritten;
   return true;
 }
 
@@ -553,42 +828,106 @@ std::unique_ptr<DataWriter> SaveJob::State::MakeDataWriter() {
 
 // The data formats: the tables and their rows, the modules, then the keys
 // and constraints, with the dialog showing each object as the scripts do.
+// Workers read the tables; the writer takes their rows on the job's thread,
+// table by table in order.
 void SaveJob::State::SaveData(DataWriter& writer) {
   if (!writer.Begin()) return;
   display.SetObjectType(u"Tables");
   objectTotal = CountObjects();
   const std::vector<const _SYSOBJECTS*> tables = SelectedTables();
-  for (const _SYSOBJECTS* table : tables) {
-    display.SetObjectName(table->name);
+  TablePool<RowPiece> pool(request.workers);
+  // Without workers, or with one table, the tables' pool runs on this thread.
+  const bool inlineRows = pool.Workers() <= 1 || tables.size() <= 1;
+  // The table being written: its rows read and whether the writer takes them.
+  struct Taking {
+    std::atomic<uint64_t> rowsRead{0};
+    uint64_t expectedRows = 0;
+    bool shown = false;         // the writer took the table
+    bool ended = false;         // the writer refused a row: the rest is dropped
+    bool deletedEnded = false;  // the same for recovered rows
+  } taking;
+  TablePool<RowPiece>::Steps steps;
+  steps.make = [&](size_t i, JobControl& worker, const TablePool<RowPiece>::Put& put) {
+    ReadTableRows(*tables[i], worker, put, inlineRows);
+  };
+  steps.begin = [&](size_t i) {
+    const _SYSOBJECTS& table = *tables[i];
+    display.SetObjectName(table.name);
     AdvanceObjectCounter();
-    TableReader reader(file, catalogue, table->id);
-    const std::string shown = writer.BeginTable(*table, reader.Columns());
-    if (shown.empty()) continue;
+    taking.shown = taking.ended = taking.deletedEnded = false;
+    taking.rowsRead = 0;
+    shownRows = nullptr;
+    const TableReader reader(file, catalogue, table.id);
+    const std::string shown = writer.BeginTable(table, reader.Columns());
+    if (shown.empty()) return;
+    taking.shown = true;
     ShowSavedPath(shown);
     display.SetCurrentProgress(0);
-    std::optional<DeletedRowReader> deleted;
-    if (reader.CanRead()) {
-      if (request.includeDeletedRows) {
-        if (!freedPages) freedPages = FindFreedDataPages(file, job);
-        deleted.emplace(file, catalogue, table->id, &*freedPages);
-      }
-      ReadRows(
-          *table, reader, [&] { writer.Flush(); },
-          [&](const RowValues& row) { return writer.WriteRow(row); }, deleted ? &*deleted : nullptr,
-          // Each recovered row is written as it is found: a truncated
-          // table's freed pages may hold more rows than memory.
-          [&](const RecoveredRow& row) { return writer.WriteDeletedRow(row); });
-      NoteReadDamage(*table, deleted ? deleted->LiveStats() : reader.Stats());
-    } else if (!reader.NotReadReason().empty()) {
+    if (!reader.CanRead() && !reader.NotReadReason().empty()) {
       folder.NoteFailure(shown, reader.NotReadReason());
     }
+    taking.expectedRows = 0;
+    for (const auto& st : catalogue.tableStorage) {
+      if (st.tableId == table.id) taking.expectedRows = st.rowCount;
+    }
+    if (reader.CanRead()) {
+      shownRows = &taking.rowsRead;
+      shownExpected = taking.expectedRows;
+      lastShown = std::chrono::steady_clock::now();
+    }
+  };
+  steps.take = [&](size_t i, RowPiece& piece) {
+    if (!taking.shown) return;
+    // After a stop nothing more is written, also of rows already read.
+    if (job->Stopped()) throw JobStopped();
+    auto write = [&](const RowValues& row) {
+      if (taking.ended) return;
+      if (!writer.WriteRow(row)) {
+        taking.ended = true;
+        return;
+      }
+      taking.rowsRead.fetch_add(1, std::memory_order_relaxed);
+    };
+    if (piece.row) write(*piece.row);
+    for (const RowValues& row : piece.rows) write(row);
+    // Each recovered row is written as it comes: a truncated table's freed
+    // pages may hold more rows than memory.
+    auto writeRecovered = [&](const RecoveredRow& row) {
+      if (!taking.deletedEnded && !writer.WriteDeletedRow(row)) taking.deletedEnded = true;
+    };
+    if (piece.recoveredRow) writeRecovered(*piece.recoveredRow);
+    for (const RecoveredRow& row : piece.recovered) writeRecovered(row);
+    // Without workers the reader asks for the flush before its checkpoint;
+    // with them each batch ends with one, so that a hold stops the writing
+    // as soon as the readers.
+    if (piece.flush || !inlineRows) writer.Flush();
+    if (!inlineRows) job->Checkpoint();
+    if (piece.finished) {
+      ShowRowsRead(false);
+      std::vector<std::string> warnings;
+      ReadDamageWarnings(*tables[i], piece.stats, warnings);
+      report.warnings.insert(report.warnings.end(), warnings.begin(), warnings.end());
+    } else {
+      ShowRowsRead(true);
+    }
+  };
+  steps.end = [&](size_t) {
+    shownRows = nullptr;
+    if (!taking.shown) return;
     const TableWritten written = writer.EndTable();
     report.rowsWritten += written.rows;
     report.deletedRowsWritten += written.deletedRows;
     Wait(500);
     display.SetCurrentProgress(100);
     Wait(500);
-  }
+  };
+  steps.idle = [&](size_t) {
+    // Whatever was read before a hold is on disk while the job waits.
+    writer.Flush();
+    ShowRowsRead(true);
+    job->Checkpoint();
+  };
+  pool.Run(tables.size(), *job, steps);
   for (const auto& o : catalogue.objects) {
     const ModuleKind* kind = KindOfModule(o.type);
     if (!kind || !ModuleChecked(o)) continue;
@@ -604,6 +943,63 @@ void SaveJob::State::SaveData(DataWriter& writer) {
   job->Checkpoint();
   display.SetObjectType(u"Constraints");
   writer.Finish(tables);
+}
+
+// A worker: the rows of one table in batches. Without workers each row goes
+// to the writer as it is read, and what the writer holds is put on disk
+// before each checkpoint of the reader.
+void SaveJob::State::ReadTableRows(const _SYSOBJECTS& table, JobControl& worker,
+                                   const TablePool<RowPiece>::Put& put, bool inlineRows) {
+  TableReader reader(file, catalogue, table.id);
+  RowPiece finished;
+  finished.finished = true;
+  if (!reader.CanRead()) {
+    put(std::move(finished));
+    return;
+  }
+  std::optional<DeletedRowReader> deleted;
+  if (request.includeDeletedRows) deleted.emplace(file, catalogue, table.id, &FreedPages(worker));
+  constexpr size_t kBatchRows = 256;
+  RowPiece batch;
+  auto putBatch = [&](bool flush) {
+    if (batch.rows.empty() && batch.recovered.empty() && !flush) return;
+    batch.flush = flush;
+    put(std::move(batch));
+    batch = RowPiece();
+  };
+  FlushingJob flushing(worker, [&] {
+    if (inlineRows) putBatch(true);
+  });
+  auto onRow = [&](const RowValues& row) {
+    if (inlineRows) {
+      RowPiece one;
+      one.row = &row;
+      put(std::move(one));
+      return true;
+    }
+    batch.rows.push_back(row);
+    if (batch.rows.size() >= kBatchRows) putBatch(false);
+    return true;
+  };
+  auto onRecovered = [&](const RecoveredRow& row) {
+    if (inlineRows) {
+      RowPiece one;
+      one.recoveredRow = &row;
+      put(std::move(one));
+      return true;
+    }
+    batch.recovered.push_back(row);
+    if (batch.recovered.size() >= kBatchRows) putBatch(false);
+    return true;
+  };
+  if (deleted) {
+    deleted->Read(flushing, onRow, onRecovered);
+  } else {
+    reader.Read(flushing, onRow);
+  }
+  putBatch(false);
+  finished.stats = deleted ? deleted->LiveStats() : reader.Stats();
+  put(std::move(finished));
 }
 
 void SaveJob::State::WriteModule(const _SYSOBJECTS& module, const ModuleKind& kind) {

@@ -13,6 +13,13 @@
 //                         the modules; job.Checkpoint() between steps, so that
 //                         a hold waits there and a stop writes nothing more.
 //
+// The tables are read by a pool of workers (TablePool.h), several at once,
+// each with its own reader and page buffers over the shared data file (pages
+// are read with pread, which keeps no file position). The job's thread takes
+// their work in the tables' order: it shows each table, writes its create
+// script, batch lines and notes, and hands the rows to a data writer, so that
+// every file and the dialog's steps are the same for any number of workers.
+//
 // A file that cannot be written does not end the save: it is noted in the
 // report and the save goes on with the next object. A read of the data file
 // that fails ends the save and is noted the same way.
@@ -46,6 +53,9 @@ struct SaveRequest {
   // the data formats, beside the table's rows: a table "<table>_deleted" in
   // the SQLite file, a file "<table>_deleted.csv" in the CSV folder.
   bool includeDeletedRows = false;
+  // The threads that read tables at once; 0: one per hardware thread. The
+  // output is the same for any number.
+  unsigned workers = 0;
 };
 
 struct SaveReport {

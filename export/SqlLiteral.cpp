@@ -125,15 +125,20 @@ void AppendDecimalType(std::u16string& out, std::string_view name, std::string_v
 // The literal of a value that is not NULL and not unreadable, of type `xtype`
 // (the column's, or a sql_variant's base type). False when it has none.
 bool AppendPlain(const Value& v, uint8_t xtype, std::u16string& out, std::string& why) {
-  std::string text;
+  // The text of a date, a time or a number, kept from value to value.
+  thread_local std::string text;
+  text.clear();
   switch (v.kind) {
     case ValueKind::kNull:
     case ValueKind::kUnreadable:
       return false;
     case ValueKind::kInteger:
-    case ValueKind::kBit:
-      AppendAscii(out, std::to_string(v.integer));
+    case ValueKind::kBit: {
+      char digits[24];
+      const auto end = std::to_chars(digits, digits + sizeof digits, v.integer).ptr;
+      AppendAscii(out, std::string_view(digits, static_cast<size_t>(end - digits)));
       return true;
+    }
     case ValueKind::kDecimal:
       AppendAscii(out, v.digits);
       return true;

@@ -144,6 +144,9 @@ TEST(SaveDeletedRows, EachRecoveredRowIsOnDiskAsFoundAndReadsBackFromBothFormats
   TempDir csv;
   Watch watch(csv.path());
   mendora::SaveRequest request{csv.path(), true, {}, ui::SaveFormat::kCsv, true};
+  // One reader, so that the rows reach the writer as they are read; workers
+  // hand them over in batches of a few hundred, just as bounded.
+  request.workers = 1;
   mendora::SaveJob csvSave(file.file, file.c, request, display, pacer);
   csvSave.PrepareDestination();
   csvSave.Run(watch);
@@ -167,6 +170,7 @@ TEST(SaveDeletedRows, EachRecoveredRowIsOnDiskAsFoundAndReadsBackFromBothFormats
   const std::string db = dir.path() + "copy.sqlite";
   std::ofstream(db).close();
   request = {db, true, {}, ui::SaveFormat::kSqlite, true};
+  request.workers = 2;  // the batches of recovered rows
   mendora::SaveJob sqliteSave(file.file, file.c, request, display, pacer);
   mendora::NullJobControl job;
   sqliteSave.PrepareDestination();

@@ -179,7 +179,10 @@ TEST(SaveJob, NothingIsWrittenAfterAStop) {
     ShownDisplay display;
     DataFile file;
     ui::NoPacing pacer;
-    SaveJob job(file, shop.c, {dir.path(), true, {}}, display, pacer);
+    // One worker: the stop is seen by the one thread that writes.
+    SaveRequest request{dir.path(), true, {}};
+    request.workers = 1;
+    SaveJob job(file, shop.c, request, display, pacer);
     job.PrepareDestination();
     StopAt stop(n, dir.path());
     EXPECT_THROW(job.Run(stop), JobStopped) << n;
