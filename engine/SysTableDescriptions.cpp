@@ -21,6 +21,7 @@ struct ReadField {
 constexpr ReadField kReadFields[] = {
     {kSysSchObjs, u"id", sysschobjs::kId, 4},
     {kSysSchObjs, u"nsid", sysschobjs::kSchema, 4},
+    {kSysSchObjs, u"status", sysschobjs::kStatus, 4},
     {kSysSchObjs, u"type", sysschobjs::kType, 2},
     {kSysSchObjs, u"pid", sysschobjs::kParent, 4},
     {kSysSchObjs, u"status2", sysschobjs::kStatus2, 4},

@@ -45,6 +45,16 @@ std::optional<_SYSOBJECTS> DecodeSysSchObjs(Bytes page, uint16_t at) {
   o.type = FromCodePage(row->Slice(f::kType, f::kTypeSize));
   o.parentId = row->I32(f::kParent);
   o.schemaId = row->I32(f::kSchema);
+  o.status = row->U32(f::kStatus);
+  if (o.type == u"F " || o.type == u"C ") {
+    o.disabled = (o.status & f::kConstraintDisabled) != 0;
+    o.notForReplication = (o.status & f::kConstraintNotForReplication) != 0;
+    o.notTrusted = (o.status & f::kConstraintNotTrusted) != 0;
+  }
+  if (o.type == u"F ") {
+    o.updateAction = static_cast<uint8_t>((o.status >> f::kUpdateActionShift) & 3);
+    o.deleteAction = static_cast<uint8_t>((o.status >> f::kDeleteActionShift) & 3);
+  }
   if (header == kObjectRowHeader2012) {
     o.memoryOptimized = (row->U32(f::kStatus2) & f::kMemoryOptimized) != 0;
   }

@@ -15,6 +15,10 @@
 //   OFFSET | SIZE | FIELD
 //        4 | 4    | id
 //        8 | 4    | schema id
+//       13 | 4    | status; of a foreign key or check: 0x100 disabled,
+//          |      | 0x200 NOT FOR REPLICATION, 0x400 not trusted, bits
+//          |      | 12-13 the update action, 14-15 the delete action (1
+//          |      | cascade, 2 set null, 3 set default)
 //       17 | 2    | type, two single-byte characters
 //       19 | 4    | parent object id
 //       44 | 4    | status2 (2012 on): bit 0x08 a memory-optimized table
@@ -117,6 +121,12 @@ namespace sysschobjs {
 inline constexpr size_t kHeader = 0;
 inline constexpr size_t kId = 4;
 inline constexpr size_t kSchema = 8;
+inline constexpr size_t kStatus = 13;
+inline constexpr uint32_t kConstraintDisabled = 0x100;
+inline constexpr uint32_t kConstraintNotForReplication = 0x200;
+inline constexpr uint32_t kConstraintNotTrusted = 0x400;
+inline constexpr int kUpdateActionShift = 12;
+inline constexpr int kDeleteActionShift = 14;
 inline constexpr size_t kType = 17;
 inline constexpr size_t kTypeSize = 2;
 inline constexpr size_t kParent = 19;

@@ -7,11 +7,13 @@
 //   Alter Table T Add Constraint N Primary Key(a,b)
 //   Alter Table T Add Constraint N Unique(a)          (the preview: Unique Key(a))
 //   Create [Unique ]Index N On T(a,b DESC)[ Include(c)]
-// (a script's key or index also says Clustered or Nonclustered before its
-// column list or the word Index: Primary Key Nonclustered(a), Create Unique
-// Clustered Index N On T(a))
-//   Alter table T Add Constraint N Foreign Key(a) References R(b)
-//   Alter Table T Add Constraint N Check <the constraint's text>
+// (a key or index also says Clustered or Nonclustered before its column
+// list or the word Index: Primary Key Nonclustered(a), Create Unique
+// Clustered Index N On T(a); the preview as the script)
+//   Alter table T [With Nocheck] Add Constraint N Foreign Key(a) References R(b)
+//     [On Delete Cascade|Set Null|Set Default] [On Update ...] [Not For Replication]
+//   Alter Table T [With Nocheck] Add Constraint N Check [Not For Replication] <text>
+//   Alter Table T Nocheck Constraint N           (after a disabled constraint)
 //
 // Keys and foreign keys list their columns in key order. Names go through
 // QuoteName, except in the table definition, which brackets every name (a "]"
@@ -79,6 +81,9 @@ std::u16string KeyOrIndexStatement(const Catalogue& catalogue, int64_t tableId, 
 std::u16string ForeignKeyStatement(const Catalogue& catalogue, int64_t constraintId,
                                    StatementUse use = StatementUse::kPreview);
 std::u16string CheckConstraintStatement(const Catalogue& catalogue, int64_t constraintId);
+// "Alter Table T Nocheck Constraint N" for a disabled foreign key or check,
+// written after the statement that makes it; empty for an enabled one.
+std::u16string DisableConstraintStatement(const Catalogue& catalogue, int64_t constraintId);
 
 // The lines of a module's stored text: leading line breaks dropped, cut at
 // each CR LF, and at a CR or LF standing alone (texts written by other tools

@@ -107,16 +107,18 @@ TEST(Statements, KeysAndIndexes) {
   EXPECT_EQ(KeyOrIndexStatement(m.c, 20, 3, u"", u"IX First", false, StatementUse::kScript),
             u"Create Nonclustered Index [IX First] On Customers(FirstName DESC)");
   // The script's unique key is what the server runs, and says which index
-  // holds the rows (index 1 clustered); the preview keeps its words.
+  // holds the rows (index 1 clustered); the preview keeps its words and says
+  // the same of the index.
   EXPECT_EQ(
       KeyOrIndexStatement(m.c, 20, 2, u"UQ", u"UQ_Name", false, StatementUse::kScript),
       u"Alter Table Customers Add Constraint UQ_Name Unique Nonclustered(LastName,FirstName)");
   EXPECT_EQ(KeyOrIndexStatement(m.c, 20, 2, u"UQ", u"UQ_Name", false),
-            u"Alter Table Customers Add Constraint UQ_Name Unique Key(LastName,FirstName)");
+            u"Alter Table Customers Add Constraint UQ_Name Unique Key "
+            u"Nonclustered(LastName,FirstName)");
   // No key columns: nothing for a script, the bare statement for a preview.
   EXPECT_EQ(KeyOrIndexStatement(m.c, 20, 9, u"", u"IX_None", false, StatementUse::kScript), u"");
   EXPECT_EQ(KeyOrIndexStatement(m.c, 20, 9, u"", u"IX_None", false),
-            u"Create Index IX_None On Customers()");
+            u"Create Nonclustered Index IX_None On Customers()");
 }
 
 TEST(Statements, ForeignKeys) {

@@ -285,6 +285,9 @@ class CatalogueBuilder {
                      const std::string& text);
   // Any other object row (a foreign key "F ", a default "D ", ...).
   int32_t AddObject(const std::u16string& name, const std::string& type, int32_t parent = 0);
+  // The status word of an object's row (2000 sysobjects, 2005 on
+  // sysschobjs), in place of the builder's usual one.
+  void SetObjectStatus(int32_t objectId, uint32_t status);
   void AddDependency(uint8_t refClass, int32_t depId, int32_t depSubId, int32_t indepId,
                      int32_t indepSubId);
   // 539: a foreign key object ("F ", parent `tableId`) and its sysreferences
@@ -346,6 +349,7 @@ class CatalogueBuilder {
     std::string type;
     int32_t parent = 0;
     uint32_t status2 = 0;
+    std::optional<uint32_t> status;  // the row's usual status when not set
   };
   struct TextDef {
     int32_t objectId = 0;
