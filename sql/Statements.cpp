@@ -80,7 +80,7 @@ std::u16string DefaultClause(const Catalogue& c, const _SYSCOLUMNS& column) {
 // " With Nocheck" for a constraint the server never checked the rows
 // against: made again with a check, it could refuse the very rows it was
 // saved with.
-std::u16string_view NocheckWords(const _SYSOBJECTS* constraint) {
+std::u16string NocheckWords(const _SYSOBJECTS* constraint) {
   return constraint && (constraint->notTrusted || constraint->disabled) ? u" With Nocheck" : u"";
 }
 

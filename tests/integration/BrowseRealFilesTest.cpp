@@ -183,6 +183,25 @@ TEST_P(BrowseRealFiles, DdlListsEveryKeyIndexForeignKeyAndCheck) {
                 ("\n" + run.out).find(head + " With Nocheck" + tail) != std::string::npos)
         << head + tail;
   }
+  // A disabled constraint is disabled again on the line after its statement,
+  // which was made With Nocheck.
+  static const std::regex kDisable("Alter Table (.+) Nocheck Constraint (.+)");
+  std::string previous;
+  std::istringstream again(run.out);
+  for (std::string line; std::getline(again, line);) {
+    std::smatch m;
+    if (std::regex_match(line, m, kDisable)) {
+      ++statements;
+      EXPECT_TRUE(previous.starts_with("Alter table " + m[1].str() +
+                                       " With Nocheck Add Constraint " + m[2].str() +
+                                       " Foreign Key(") ||
+                  previous.starts_with("Alter Table " + m[1].str() +
+                                       " With Nocheck Add Constraint " + m[2].str() + " Check "))
+          << previous << "\n"
+          << line;
+    }
+    previous = line;
+  }
   // Nothing but these statements: one line each.
   EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), static_cast<long>(statements));
 }

@@ -267,28 +267,28 @@ TEST_P(TableFacts, ConstraintActionsAndStates) {
   auto holds = [](const std::vector<std::string>& lines, const std::string& line) {
     return std::find(lines.begin(), lines.end(), line) != lines.end();
   };
-  const std::string fk = " Foreign Key([ParentId]) References [Parent]([Id])";
+  const std::string fk = " Foreign Key(ParentId) References Parent(Id)";
   const std::string ck = " Check ([ParentId]>(0))";
   std::vector<std::pair<const std::vector<std::string>*, std::string>> wanted;
   if (v2000) {
-    wanted = {{&keys, "Alter table [Child] With Nocheck Add Constraint [FK_Loose]" + fk},
-              {&keys, "Alter table [Child] With Nocheck Add Constraint [FK_Off]" + fk},
-              {&keys, "Alter Table [Child] Nocheck Constraint [FK_Off]"},
-              {&checks, "Alter Table [Child] Add Constraint [CK_Plain]" + ck},
-              {&checks, "Alter Table [Child] With Nocheck Add Constraint [CK_Off]" + ck},
-              {&checks, "Alter Table [Child] Nocheck Constraint [CK_Off]"}};
+    wanted = {{&keys, "Alter table Child With Nocheck Add Constraint FK_Loose" + fk},
+              {&keys, "Alter table Child With Nocheck Add Constraint FK_Off" + fk},
+              {&keys, "Alter Table Child Nocheck Constraint FK_Off"},
+              {&checks, "Alter Table Child Add Constraint CK_Plain" + ck},
+              {&checks, "Alter Table Child With Nocheck Add Constraint CK_Off" + ck},
+              {&checks, "Alter Table Child Nocheck Constraint CK_Off"}};
   } else {
-    wanted = {{&keys, "Alter table [Child] Add Constraint [FK_Cascade]" + fk +
+    wanted = {{&keys, "Alter table Child Add Constraint FK_Cascade" + fk +
                           " On Delete Cascade On Update Cascade"},
-              {&keys, "Alter table [Child] Add Constraint [FK_Null]" + fk +
+              {&keys, "Alter table Child Add Constraint FK_Null" + fk +
                           " On Delete Set Null On Update Set Default"},
-              {&keys, "Alter table [Child] With Nocheck Add Constraint [FK_Repl]" + fk +
+              {&keys, "Alter table Child With Nocheck Add Constraint FK_Repl" + fk +
                           " Not For Replication"},
-              {&keys, "Alter table [Child] With Nocheck Add Constraint [FK_Off]" + fk},
-              {&keys, "Alter Table [Child] Nocheck Constraint [FK_Off]"},
-              {&checks, "Alter Table [Child] Add Constraint [CK_Plain]" + ck},
+              {&keys, "Alter table Child With Nocheck Add Constraint FK_Off" + fk},
+              {&keys, "Alter Table Child Nocheck Constraint FK_Off"},
+              {&checks, "Alter Table Child Add Constraint CK_Plain" + ck},
               {&checks,
-               "Alter Table [Child] With Nocheck Add Constraint [CK_Repl] Check Not For "
+               "Alter Table Child With Nocheck Add Constraint CK_Repl Check Not For "
                "Replication ([ParentId]>(0))"}};
   }
   for (const auto& [lines, line] : wanted) EXPECT_TRUE(holds(*lines, line)) << line;
@@ -306,8 +306,8 @@ TEST_P(TableFacts, ConstraintActionsAndStates) {
   // The preview and mendora-cli ddl say the same, the disabling on its own line.
   const CliRun ddl = RunCli({"ddl", path, "FK_Off"});
   EXPECT_EQ(ddl.status, 0) << ddl.err;
-  EXPECT_EQ(ddl.out, "Alter table [Child] With Nocheck Add Constraint [FK_Off]" + fk +
-                         "\nAlter Table [Child] Nocheck Constraint [FK_Off]\n");
+  EXPECT_EQ(ddl.out, "Alter table Child With Nocheck Add Constraint FK_Off" + fk +
+                         "\nAlter Table Child Nocheck Constraint FK_Off\n");
 }
 
 // The given files' foreign keys and checks as their install scripts left
