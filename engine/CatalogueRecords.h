@@ -78,9 +78,14 @@ struct _SYSCOLUMNS {
   int64_t identityLast = 0;
   // The object id of the column's default (a "D " object); 0 for none.
   int32_t defaultId = 0;
-  // A computed column, and its definition where the file keeps it.
+  // A computed column, and its definition where the file keeps it; 2005 on
+  // also whether its values are kept in the rows (PERSISTED).
   bool computed = false;
+  bool persisted = false;
   std::u16string computedText;
+  // 2005 on: the table's ROWGUIDCOL, the uniqueidentifier column that
+  // names its rows.
+  bool rowGuidCol = false;
 };
 
 // The identity value stored for an identity column: the last value given,

@@ -10,6 +10,8 @@
 namespace mendora {
 namespace {
 
+constexpr uint8_t kStatusNotNull = 0x01;
+
 const _SYSCOLUMNS* Column(const Catalogue& c, int64_t tableId, uint32_t colid) {
   for (const auto& column : c.columns) {
     if (column.tableId == tableId && column.colid == static_cast<int64_t>(colid)) return &column;
@@ -138,11 +140,13 @@ std::u16string TableDefinitionStatement(const Catalogue& c, int64_t tableId,
     // declared as the plain column its values were read from.
     if (column.computed && !column.computedText.empty()) {
       s += BracketName(column.name) + u" As " + column.computedText;
+      if (column.persisted) s += u" Persisted";
       if (k + 1 < columns.size()) s += u',';
       continue;
     }
-    std::u16string_view word = NullabilityWord(column.status);
-    if (word != u"Not Null") word = u"Null";
+    // The NOT NULL bit alone: a status word with other bits too (an
+    // identity, a ROWGUIDCOL) still says whether the column takes NULL.
+    std::u16string_view word = (column.status & kStatusNotNull) ? u"Not Null" : u"Null";
     // A column declared with an alias type keeps it (CreateTypeStatement).
     const _AliasType* alias = AliasTypeOf(c, column);
     s += BracketName(column.name) + u" " +
@@ -159,6 +163,7 @@ std::u16string TableDefinitionStatement(const Catalogue& c, int64_t tableId,
       s += u" Identity(" + Decimal(column.identitySeed) + u"," + Decimal(column.identityIncrement) +
            u")";
     }
+    if (column.rowGuidCol) s += u" Rowguidcol";
     s += u" ";
     s += word;
     s += DefaultClause(c, column);
@@ -179,7 +184,7 @@ std::u16string CreateTypeStatement(const _AliasType& type) {
 }
 
 bool InsertTakesColumn(const _SYSCOLUMNS& column) {
-  return !column.computed && column.xtype != kXTimestamp;
+  return !(column.computed && !column.computedText.empty()) && column.xtype != kXTimestamp;
 }
 
 std::u16string InsertHead(std::u16string_view tableName, const std::vector<_SYSCOLUMNS>& columns) {

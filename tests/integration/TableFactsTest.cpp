@@ -27,7 +27,7 @@ namespace fs = std::filesystem;
 using mendora::FromUtf8;
 using mendora::ToUtf8;
 
-constexpr uint8_t kMoney = 60, kTimestamp = 189;
+constexpr uint8_t kMoney = 60, kTimestamp = 189, kUniqueIdentifier = 36;
 
 Value MoneyValue(int64_t tenThousandths) {
   ByteVec out;
@@ -63,17 +63,15 @@ void Build(uint16_t version, Built& b) {
   id.identity = ColumnDef::Identity{1000, 5, 1015};
   ColumnDef freight{u"Freight", kMoney, 8, false, 19, 4};
   ColumnDef stamp{u"Stamp", kTimestamp, 8, true};
-  std::vector<ColumnDef> columns{id, freight, stamp};
-  if (version == 539) {
-    ColumnDef twice{u"Twice", kMoney, 8, false, 19, 4};
-    twice.computedText = u"([Freight]*(2))";
-    columns.push_back(twice);
-  }
+  ColumnDef twice{u"Twice", kMoney, 8, false, 19, 4};
+  twice.computedText = u"([Freight]*(2))";
+  // 2005 on the values of a persisted one stand in the rows.
+  twice.persisted = version != 539;
+  std::vector<ColumnDef> columns{id, freight, stamp, twice};
   std::vector<Row> rows;
   for (int i = 0; i < 3; ++i) {
-    Row row{IntValue(1000 + 5 * i), MoneyValue(32380 * (i + 1)), StampValue(uint8_t(i + 1))};
-    if (version == 539) row.push_back(kNull);
-    rows.push_back(row);
+    rows.push_back({IntValue(1000 + 5 * i), MoneyValue(32380 * (i + 1)), StampValue(uint8_t(i + 1)),
+                    version == 539 ? kNull : MoneyValue(64760 * (i + 1))});
   }
   b.orders = builder.AddTable(u"Orders", columns, rows);
   builder.AddDefault(b.orders, 2, u"DF_Orders_Freight", "((0))");
@@ -90,6 +88,11 @@ void Build(uint16_t version, Built& b) {
   ColumnDef cleared = IntColumn(u"Id", true);
   cleared.identity = ColumnDef::Identity{1, 1, 7};
   builder.AddTable(u"Cleared", {cleared});
+  if (version != 539) {
+    ColumnDef guid{u"RowId", kUniqueIdentifier, 16, true};
+    guid.statusBits = 0x08;  // ROWGUIDCOL
+    builder.AddTable(u"Tagged", {guid});
+  }
   b.path = b.dir.path() + "/facts.mdf";
   builder.WriteTo(b.path);
 }
@@ -122,7 +125,8 @@ TEST_P(TableFacts, CatalogueAndTableDefinition) {
   ASSERT_NE(emptyId, nullptr);
   EXPECT_FALSE(emptyId->identityHasLast);
 
-  const std::string twice = GetParam() == 539 ? ",[Twice] As ([Freight]*(2))" : "";
+  const std::string twice =
+      std::string(",[Twice] As ([Freight]*(2))") + (GetParam() == 539 ? "" : " Persisted");
   EXPECT_EQ(ToUtf8(mendora::TableDefinitionStatement(c, b.orders, u"Orders")),
             "Create Table [Orders] ([OrderID] int Identity(1000,5) Not Null,"
             "[Freight] money Null Constraint [DF_Orders_Freight] Default ((0)),"
@@ -131,11 +135,24 @@ TEST_P(TableFacts, CatalogueAndTableDefinition) {
   // The tree marks identity and computed columns.
   EXPECT_EQ(ToUtf8(mendora::ColumnLabel(*orderId)), "OrderID(int,Not Null,Identity(1000,5))");
   EXPECT_EQ(ToUtf8(mendora::ColumnLabel(*noteId)), "NoteID(smallint,Not Null,Identity(-1,-1))");
-  if (GetParam() == 539) {
-    auto computed = std::find_if(c.columns.begin(), c.columns.end(),
-                                 [](const auto& col) { return col.name == u"Twice"; });
-    ASSERT_NE(computed, c.columns.end());
-    EXPECT_EQ(ToUtf8(mendora::ColumnLabel(*computed)), "Twice(money,Null,Computed)");
+  auto computed = std::find_if(c.columns.begin(), c.columns.end(),
+                               [](const auto& col) { return col.name == u"Twice"; });
+  ASSERT_NE(computed, c.columns.end());
+  const std::string computedLabel = ToUtf8(mendora::ColumnLabel(*computed));
+  EXPECT_TRUE(computedLabel.starts_with("Twice(money,") && computedLabel.ends_with(",Computed)"))
+      << computedLabel;
+  // The column's tooltip holds its default's text.
+  auto freight = std::find_if(c.columns.begin(), c.columns.end(),
+                              [](const auto& col) { return col.name == u"Freight"; });
+  ASSERT_NE(freight, c.columns.end());
+  EXPECT_EQ(ToUtf8(mendora::ColumnToolTip(c, *freight)), "Freight(money,Null)\nDefault ((0))");
+  EXPECT_EQ(ToUtf8(mendora::ColumnToolTip(c, *orderId)), "");
+  if (GetParam() != 539) {
+    for (const auto& table : c.userTables) {
+      if (table.name != u"Tagged") continue;
+      EXPECT_EQ(ToUtf8(mendora::TableDefinitionStatement(c, table.id, u"Tagged")),
+                "Create Table [Tagged] ([RowId] uniqueidentifier Rowguidcol Not Null)");
+    }
   }
   EXPECT_EQ(ToUtf8(mendora::TableDefinitionStatement(c, b.notes, u"Notes")),
             "Create Table [Notes] ([NoteID] smallint Identity(-1,-1) Not Null,"

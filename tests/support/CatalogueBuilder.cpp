@@ -1102,6 +1102,13 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2005() const {
       if (auto d = t.defaults.find(static_cast<int16_t>(r.colid)); d != t.defaults.end()) {
         r.dflt = d->second;
       }
+      if (!c.computedText.empty()) {
+        r.status |= 0x10 | (c.persisted ? 0x200 : 0);
+        SysObjValuesRow text = ObjValuesRowOf(TextDef{t.id, c.computedText, 0, {}});
+        text.valueClass = 2;
+        text.subId = r.colid;
+        rows[kObjSysObjValues].push_back(Encode(text));
+      }
       rows[kObjSysColPars].push_back(Encode(r));
     }
     uint64_t count = t.options.recordedRowCount.value_or(t.rowCount);

@@ -65,7 +65,12 @@ struct ColumnDef {
   std::optional<Identity> identity;
   // 539: a computed column with this definition (kept in syscomments under
   // the table's id, numbered by the colid); it has no place in the rows.
+  // 2005 on: syscolpars status 0x10 (0x200 more when `persisted`) and a
+  // sysobjvalues row of value class 2 (the table's id, sub id the colid)
+  // holding the definition; its values stand in the rows as a persisted
+  // column's do.
   std::u16string computedText;
+  bool persisted = false;
 };
 ColumnDef IntColumn(const std::u16string& name, bool notNull = false);
 ColumnDef BigIntColumn(const std::u16string& name);
