@@ -18,6 +18,14 @@ const _SYSINDEXES* IndexRow(const Catalogue& c, int64_t tableId, uint16_t indid)
   return nullptr;
 }
 
+// A disabled constraint's preview also says so, as the script does: the
+// statement that disables it on the next line.
+std::u16string WithDisable(const Catalogue& c, int64_t constraintId, std::u16string statement) {
+  const std::u16string disable = DisableConstraintStatement(c, constraintId);
+  if (!disable.empty()) statement += u"\n" + disable;
+  return statement;
+}
+
 }  // namespace
 
 std::optional<Preview> KeyObjectPreview(const Catalogue& c, const NodeObject& node) {
@@ -45,9 +53,11 @@ std::optional<Preview> KeyObjectPreview(const Catalogue& c, const NodeObject& no
                      KeyOrIndexStatement(c, node.tableId, node.indid, u"", row->name, row->unique)};
     }
     case NodeKind::kForeignKey:
-      return Preview{u"DDL For Foreign Key", ForeignKeyStatement(c, node.objectId)};
+      return Preview{u"DDL For Foreign Key",
+                     WithDisable(c, node.objectId, ForeignKeyStatement(c, node.objectId))};
     case NodeKind::kCheck:
-      return Preview{u"DDL For Check Constraint", CheckConstraintStatement(c, node.objectId)};
+      return Preview{u"DDL For Check Constraint",
+                     WithDisable(c, node.objectId, CheckConstraintStatement(c, node.objectId))};
     default:
       return std::nullopt;
   }
@@ -103,11 +113,13 @@ void ShowKeyOrIndexDdl(ui::ListControl& list, const Catalogue& c, int64_t tableI
 }
 
 void ShowForeignKeyDdl(ui::ListControl& list, const Catalogue& c, int64_t constraintId) {
-  ShowStatement(list, u"DDL For Foreign Key", ForeignKeyStatement(c, constraintId));
+  ShowStatement(list, u"DDL For Foreign Key",
+                WithDisable(c, constraintId, ForeignKeyStatement(c, constraintId)));
 }
 
 void ShowCheckConstraintDdl(ui::ListControl& list, const Catalogue& c, int64_t constraintId) {
-  ShowStatement(list, u"DDL For Check Constraint", CheckConstraintStatement(c, constraintId));
+  ShowStatement(list, u"DDL For Check Constraint",
+                WithDisable(c, constraintId, CheckConstraintStatement(c, constraintId)));
 }
 
 bool ShowKeyObjectDdl(ui::ListControl& list, const Catalogue& c, const NodeObject& node) {

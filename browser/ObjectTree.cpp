@@ -85,6 +85,13 @@ std::u16string ColumnLabel(const _SYSCOLUMNS& column, uint32_t databaseCollation
   return label;
 }
 
+std::u16string ColumnToolTip(const Catalogue& catalogue, const _SYSCOLUMNS& column) {
+  const _Check_Constraints* text =
+      column.defaultId ? DefaultText(catalogue, column.defaultId) : nullptr;
+  if (!text || text->text.empty()) return {};
+  return ColumnLabel(column, catalogue.databaseCollation) + u"\nDefault " + text->text;
+}
+
 // Everything the per-table steps look up, keyed once per build. Each entry
 // keeps the catalogue's list order, so taking the first or last element gives
 // what a walk from the list head would find.
@@ -256,8 +263,12 @@ void ObjectTreeBuilder::AddColumnNodes(const TableGroupNodes& groups, int64_t ta
   // The same stable colid order the table script uses.
   std::stable_sort(columns.begin(), columns.end(),
                    [](const _SYSCOLUMNS* a, const _SYSCOLUMNS* b) { return a->colid < b->colid; });
-  for (const _SYSCOLUMNS* column : columns)
-    Insert(groups.columns, ColumnLabel(*column, catalogue_.databaseCollation));
+  for (const _SYSCOLUMNS* column : columns) {
+    const ui::TreeHandle node =
+        Insert(groups.columns, ColumnLabel(*column, catalogue_.databaseCollation));
+    if (std::u16string tip = ColumnToolTip(catalogue_, *column); !tip.empty())
+      tree_.SetItemToolTip(node, tip);
+  }
 }
 
 void ObjectTreeBuilder::AddIndexAndPrimaryKeyNodes(const TableGroupNodes& groups, int64_t tableId) {

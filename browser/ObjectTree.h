@@ -105,6 +105,11 @@ std::u16string ProductRootLabel();
 // ",Computed" after its nullability; an 8-bit text column whose collation
 // differs from `databaseCollation` names it after them.
 std::u16string ColumnLabel(const _SYSCOLUMNS& column, uint32_t databaseCollation = 0);
+// What a column's node says when the pointer rests on it: its label and,
+// for a column with a default, "Default " and the default's text on the
+// next line ("Freight(money,Null)\nDefault ((0))"); empty when the label
+// says it all.
+std::u16string ColumnToolTip(const Catalogue& catalogue, const _SYSCOLUMNS& column);
 
 // Builds the tree below the tree's first root. Lookups by object id and table
 // id are made once per build; every count, order and choice (first primary

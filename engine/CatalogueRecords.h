@@ -16,10 +16,26 @@ struct _SYSOBJECTS {
   int64_t parentId = 0;  // the table of a trigger, key or constraint
   std::u16string type;   // two characters as stored: "U ", "P ", "PK", ...
   int32_t schemaId = 0;  // 2000: the owner's user id; 2005/2008: the schema id
+  // The object's status word as stored (2000 sysobjects status, 2005 on
+  // sysschobjs status).
+  uint32_t status = 0;
+  // What the status word says of a foreign key or check constraint: its
+  // actions on a delete or update of the referenced key (kNoAction ...),
+  // whether it was made NOT FOR REPLICATION, whether it is disabled
+  // (NOCHECK CONSTRAINT), and whether the server has not checked the rows
+  // it holds (made or enabled WITH NOCHECK).
+  uint8_t deleteAction = 0;
+  uint8_t updateAction = 0;
+  bool notForReplication = false;
+  bool disabled = false;
+  bool notTrusted = false;
   // 2014 on (sysschobjs status2 bit 0x08): a memory-optimized table, whose
   // rows live in the memory-optimized filegroup's files, not in data pages.
   bool memoryOptimized = false;
 };
+
+// A foreign key's action on a delete or an update of the key it references.
+enum : uint8_t { kNoAction = 0, kCascade = 1, kSetNull = 2, kSetDefault = 3 };
 
 // The object types whose text is a module: procedures, extended procedures,
 // functions, triggers and views.
@@ -62,9 +78,14 @@ struct _SYSCOLUMNS {
   int64_t identityLast = 0;
   // The object id of the column's default (a "D " object); 0 for none.
   int32_t defaultId = 0;
-  // A computed column, and its definition where the file keeps it.
+  // A computed column, and its definition where the file keeps it; 2005 on
+  // also whether its values are kept in the rows (PERSISTED).
   bool computed = false;
+  bool persisted = false;
   std::u16string computedText;
+  // 2005 on: the table's ROWGUIDCOL, the uniqueidentifier column that
+  // names its rows.
+  bool rowGuidCol = false;
 };
 
 // The identity value stored for an identity column: the last value given,

@@ -304,10 +304,15 @@ void CollectTexts2005(const DataFile& file, Catalogue& c,
   LobReader lobs(file, {});
   std::vector<std::byte> whole;
   std::string error;
+  std::vector<const Scan2005::Value*> computed;
   for (const auto& v : values) {
     auto it = byId.find(static_cast<int32_t>(v.row.objectId));
     if (it == byId.end()) continue;
     const auto& type = it->second->type;
+    if (type == u"U " && v.row.valueClass == sysobjvalues::kComputedColumnValue) {
+      computed.push_back(&v);
+      continue;
+    }
     const bool check = type == u"C ";
     const bool isDefault = type == u"D ";
     if (!check && !isDefault && !(IsModuleType(type) && v.row.textMarker)) continue;
@@ -330,6 +335,21 @@ void CollectTexts2005(const DataFile& file, Catalogue& c,
       c.checkTexts.push_back({v.row.objectId, offset, length, std::move(text), false});
     } else {
       c.moduleTexts.push_back({v.row.objectId, offset, length, std::move(text), false});
+    }
+  }
+  // A computed column's definition, given to the column of that colid.
+  for (const Scan2005::Value* v : computed) {
+    if (v->row.offRow) {
+      if (!lobs.Read(v->bytes, v->bytes.size() == 16, whole, error)) continue;
+    } else {
+      whole = v->bytes;
+    }
+    std::u16string text = v->row.utf16 ? Utf16FromBytes(whole) : FromCodePage(whole);
+    for (auto& column : c.columns) {
+      if (column.tableId == static_cast<int32_t>(v->row.objectId) && column.colid == v->row.subId) {
+        column.computedText = std::move(text);
+        break;
+      }
     }
   }
 }

@@ -21,6 +21,7 @@ struct ReadField {
 constexpr ReadField kReadFields[] = {
     {kSysSchObjs, u"id", sysschobjs::kId, 4},
     {kSysSchObjs, u"nsid", sysschobjs::kSchema, 4},
+    {kSysSchObjs, u"status", sysschobjs::kStatus, 4},
     {kSysSchObjs, u"type", sysschobjs::kType, 2},
     {kSysSchObjs, u"pid", sysschobjs::kParent, 4},
     {kSysSchObjs, u"status2", sysschobjs::kStatus2, 4},
@@ -54,7 +55,9 @@ constexpr ReadField kReadFields[] = {
     {kSysSingleObjRefs, u"depsubid", syssingleobjrefs::kDependentSubId, 4},
     {kSysSingleObjRefs, u"indepid", syssingleobjrefs::kReferencedId, 4},
     {kSysSingleObjRefs, u"indepsubid", syssingleobjrefs::kReferencedSubId, 4},
+    {kSysObjValues, u"valclass", sysobjvalues::kValueClass, 1},
     {kSysObjValues, u"objid", sysobjvalues::kObjectId, 4},
+    {kSysObjValues, u"subobjid", sysobjvalues::kSubId, 4},
     {kSysRscols, u"rsid", sysrscols::kRowsetId, 8},
     {kSysRscols, u"rscolid", sysrscols::kColumnId, 4},
     {kSysRscols, u"offset", sysrscols::kOffset, 4},

@@ -22,6 +22,11 @@ std::optional<_SYSOBJECTS> DecodeSysObjects2000(Bytes page, uint16_t at) {
   o.type = FromCodePage(row.Slice(f::kType, f::kTypeSize));
   o.parentId = row.I32(f::kParent);
   o.schemaId = row.I16(f::kOwner);
+  o.status = row.U32(f::kStatus);
+  if (o.type == u"F " || o.type == u"C ") {
+    o.disabled = (o.status & f::kConstraintDisabled) != 0;
+    o.notTrusted = (o.status & f::kConstraintNotTrusted) != 0;
+  }
   if (!record || !row.Ok()) return std::nullopt;
   o.name = NameFromUtf16(record->Variable(f::kNameVariable));
   return o;

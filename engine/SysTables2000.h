@@ -9,7 +9,8 @@
 //        8 | 2    | xtype, two single-byte characters ("U ", "PK", ...)
 //       12 | 2    | uid
 //       14 | 2    | info
-//       16 | 4    | status
+//       16 | 4    | status; of a foreign key or check: 0x100 disabled,
+//          |      | 0x800 not trusted
 //       20 | 4    | base_schema_ver
 //       24 | 4    | replinfo
 //       28 | 4    | parent_obj
@@ -66,6 +67,9 @@ inline constexpr size_t kId = 4;
 inline constexpr size_t kType = 8;
 inline constexpr size_t kTypeSize = 2;
 inline constexpr size_t kOwner = 12;
+inline constexpr size_t kStatus = 16;
+inline constexpr uint32_t kConstraintDisabled = 0x100;
+inline constexpr uint32_t kConstraintNotTrusted = 0x800;
 inline constexpr size_t kParent = 28;
 inline constexpr size_t kNameVariable = 0;
 }  // namespace sysobjects2000

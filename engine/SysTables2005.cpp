@@ -45,6 +45,16 @@ std::optional<_SYSOBJECTS> DecodeSysSchObjs(Bytes page, uint16_t at) {
   o.type = FromCodePage(row->Slice(f::kType, f::kTypeSize));
   o.parentId = row->I32(f::kParent);
   o.schemaId = row->I32(f::kSchema);
+  o.status = row->U32(f::kStatus);
+  if (o.type == u"F " || o.type == u"C ") {
+    o.disabled = (o.status & f::kConstraintDisabled) != 0;
+    o.notForReplication = (o.status & f::kConstraintNotForReplication) != 0;
+    o.notTrusted = (o.status & f::kConstraintNotTrusted) != 0;
+  }
+  if (o.type == u"F ") {
+    o.updateAction = static_cast<uint8_t>((o.status >> f::kUpdateActionShift) & 3);
+    o.deleteAction = static_cast<uint8_t>((o.status >> f::kDeleteActionShift) & 3);
+  }
   if (header == kObjectRowHeader2012) {
     o.memoryOptimized = (row->U32(f::kStatus2) & f::kMemoryOptimized) != 0;
   }
@@ -73,6 +83,9 @@ std::optional<_SYSCOLUMNS> DecodeSysColPars(Bytes page, uint16_t at) {
   c.filestream = (status & f::kFilestream) != 0;
   c.sparse = (status & f::kSparse) != 0;
   c.columnSet = (status & f::kColumnSet) != 0;
+  c.rowGuidCol = (status & f::kStatusRowGuidCol) != 0;
+  c.computed = (status & f::kStatusComputed) != 0;
+  c.persisted = c.computed && (status & f::kStatusPersisted) != 0;
   const uint16_t vars = row->U16(f::kVariableCount);
   if (!row->Ok() || (vars != 1 && vars != 2)) return std::nullopt;
   auto name =
@@ -188,6 +201,8 @@ std::optional<ObjValueRow> DecodeSysObjValues(Bytes page, uint16_t at) {
   if (!row || row->U8(f::kStatus) != kObjValueStatus || !row->Ok()) return std::nullopt;
   ObjValueRow v;
   v.objectId = static_cast<uint32_t>(row->I32(f::kObjectId));
+  v.valueClass = row->U8(f::kValueClass);
+  v.subId = row->I32(f::kSubId);
   auto record = ParseRecord(page, at);
   if (!row->Ok() || !record) return std::nullopt;
   // The marker is looked at only where the row holds it.

@@ -15,6 +15,10 @@
 //   OFFSET | SIZE | FIELD
 //        4 | 4    | id
 //        8 | 4    | schema id
+//       13 | 4    | status; of a foreign key or check: 0x100 disabled,
+//          |      | 0x200 NOT FOR REPLICATION, 0x400 not trusted, bits
+//          |      | 12-13 the update action, 14-15 the delete action (1
+//          |      | cascade, 2 set null, 3 set default)
 //       17 | 2    | type, two single-byte characters
 //       19 | 4    | parent object id
 //       44 | 4    | status2 (2012 on): bit 0x08 a memory-optimized table
@@ -29,7 +33,8 @@
 //       22 | 1    | scale
 //       15 | 4    | utype: the column's own type (an alias type's id)
 //       23 | 4    | collation id
-//       27 | 4    | status: 0x01 NOT NULL, 0x04 identity, 0x20 FILESTREAM,
+//       27 | 4    | status: 0x01 NOT NULL, 0x04 identity, 0x08 ROWGUIDCOL,
+//          |      | 0x10 computed, 0x200 computed PERSISTED, 0x20 FILESTREAM,
 //          |      | 0x1000000 sparse, 0x2000000 the column set (the bits
 //          |      | sys.columns shows)
 //       37 | 4    | dflt: the object id of the column's default
@@ -74,7 +79,10 @@
 //                        17 u16 referenced sub id
 //
 // sysobjvalues (60), status 0x30
+//        4 | 1    | value class: 2 a computed column's definition (object
+//          |      | id the table, sub id the colid)
 //        5 | 4    | object id
+//        9 | 4    | sub id
 //       26 | 2    | 38 01 on a module or check text row: a sql_variant int
 //       28 | 4    | the int: 2 the text is one byte per character, 0 UTF-16LE
 //       32 | ...  | the text, single-byte, to the end of the second variable
@@ -117,6 +125,12 @@ namespace sysschobjs {
 inline constexpr size_t kHeader = 0;
 inline constexpr size_t kId = 4;
 inline constexpr size_t kSchema = 8;
+inline constexpr size_t kStatus = 13;
+inline constexpr uint32_t kConstraintDisabled = 0x100;
+inline constexpr uint32_t kConstraintNotForReplication = 0x200;
+inline constexpr uint32_t kConstraintNotTrusted = 0x400;
+inline constexpr int kUpdateActionShift = 12;
+inline constexpr int kDeleteActionShift = 14;
 inline constexpr size_t kType = 17;
 inline constexpr size_t kTypeSize = 2;
 inline constexpr size_t kParent = 19;
@@ -142,6 +156,9 @@ inline constexpr uint32_t kFilestream = 0x20;
 inline constexpr uint32_t kSparse = 0x1000000;
 inline constexpr uint32_t kColumnSet = 0x2000000;
 inline constexpr uint32_t kStatusIdentity = 0x04;
+inline constexpr uint32_t kStatusRowGuidCol = 0x08;
+inline constexpr uint32_t kStatusComputed = 0x10;
+inline constexpr uint32_t kStatusPersisted = 0x200;
 inline constexpr size_t kUserType = 15;
 inline constexpr size_t kDefault = 37;
 inline constexpr size_t kVariableCount = 49;
@@ -202,7 +219,10 @@ inline constexpr size_t kReferencedSubId = 17;
 
 namespace sysobjvalues {
 inline constexpr size_t kStatus = 0;
+inline constexpr size_t kValueClass = 4;
+inline constexpr uint8_t kComputedColumnValue = 2;
 inline constexpr size_t kObjectId = 5;
+inline constexpr size_t kSubId = 9;
 inline constexpr size_t kMarker = 26;  // 38 01 on a module or check text row
 inline constexpr uint8_t kMarkerFirst = 0x38;
 inline constexpr uint8_t kMarkerSecond = 0x01;
@@ -272,6 +292,8 @@ std::optional<_SysConstraints> DecodeSysSingleObjRefs(Bytes page, uint16_t at);
 
 struct ObjValueRow {
   uint32_t objectId = 0;
+  uint8_t valueClass = 0;   // kComputedColumnValue: a computed column's definition
+  int32_t subId = 0;        // of a computed column: its colid
   bool textMarker = false;  // bytes 26, 27 are 38 01
   bool utf16 = false;       // the marker's int says the text is UTF-16LE
   uint16_t textEnd = 0;     // record offset where the text ends

@@ -260,6 +260,8 @@ struct SaveJob::State {
   void WriteKeyOrIndex(KeyScript script, std::u16string_view name, int64_t tableId, int mode);
   void ExportConstraints();
   void ExportConstraintsOf(const _SYSOBJECTS& object);
+  // A disabled constraint is made, then disabled, as the file keeps it.
+  void AppendDisable(const std::string& path, const _SYSOBJECTS& object);
   void ExportModules();
   void WriteModule(const _SYSOBJECTS& module, const ModuleKind& kind);
   bool ModuleChecked(const _SYSOBJECTS& module) const;
@@ -776,7 +778,10 @@ void SaveJob::State::ExportConstraintsOf(const _SYSOBJECTS& o) {
     const std::string path = folder.KeyScriptPath(KeyScript::kForeignKeys);
     ShowSavedPath(path);
     const std::u16string statement = ForeignKeyStatement(catalogue, o.id, StatementUse::kScript);
-    if (!statement.empty()) folder.AppendStatement(path, statement);
+    if (!statement.empty()) {
+      folder.AppendStatement(path, statement);
+      AppendDisable(path, o);
+    }
   } else if (o.type == u"UQ") {
     ShowSingleRecordStep();
     ShowObject(u"UniqueKeys", o.name);
@@ -787,7 +792,13 @@ void SaveJob::State::ExportConstraintsOf(const _SYSOBJECTS& o) {
     const std::string path = folder.KeyScriptPath(KeyScript::kConstraints);
     ShowSavedPath(path);
     folder.AppendStatement(path, WithCrLf(CheckConstraintStatement(catalogue, o.id)));
+    AppendDisable(path, o);
   }
+}
+
+void SaveJob::State::AppendDisable(const std::string& path, const _SYSOBJECTS& o) {
+  const std::u16string statement = DisableConstraintStatement(catalogue, o.id);
+  if (!statement.empty()) folder.AppendStatement(path, statement);
 }
 
 void SaveJob::State::ExportConstraints() {

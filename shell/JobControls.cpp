@@ -31,6 +31,12 @@ ui::TreeHandle JobTreeControl::InsertItem(ui::TreeHandle parent, std::u16string_
 void JobTreeControl::SetItemText(ui::TreeHandle item, std::u16string_view text) {
   OnWindow([&] { tree_.SetItemText(item, text); });
 }
+void JobTreeControl::SetItemToolTip(ui::TreeHandle item, std::u16string_view text) {
+  OnWindow([&] { tree_.SetItemToolTip(item, text); });
+}
+std::u16string JobTreeControl::GetItemToolTip(ui::TreeHandle item) const {
+  return OnWindow([&] { return tree_.GetItemToolTip(item); });
+}
 std::u16string JobTreeControl::GetItemText(ui::TreeHandle item) const {
   return OnWindow([&] { return tree_.GetItemText(item); });
 }

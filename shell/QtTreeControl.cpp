@@ -48,6 +48,16 @@ void QtTreeControl::SetItemText(ui::TreeHandle item, std::u16string_view text) {
   }
 }
 
+void QtTreeControl::SetItemToolTip(ui::TreeHandle item, std::u16string_view text) {
+  if (QTreeWidgetItem* i = Item(item))
+    i->setToolTip(0, text.empty() ? i->text(0) : ToQString(text));
+}
+
+std::u16string QtTreeControl::GetItemToolTip(ui::TreeHandle item) const {
+  const QTreeWidgetItem* i = Item(item);
+  return i ? ToU16(i->toolTip(0)) : std::u16string();
+}
+
 std::u16string QtTreeControl::GetItemText(ui::TreeHandle item) const {
   const QTreeWidgetItem* i = Item(item);
   return i ? ToU16(i->text(0)) : std::u16string();

@@ -23,6 +23,8 @@ class QtTreeControl final : public ui::TreeControl {
 
   ui::TreeHandle InsertItem(ui::TreeHandle parent, std::u16string_view text) override;
   void SetItemText(ui::TreeHandle item, std::u16string_view text) override;
+  void SetItemToolTip(ui::TreeHandle item, std::u16string_view text) override;
+  std::u16string GetItemToolTip(ui::TreeHandle item) const override;
   std::u16string GetItemText(ui::TreeHandle item) const override;
 
   ui::TreeHandle GetRootItem() const override;

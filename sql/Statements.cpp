@@ -10,6 +10,8 @@
 namespace mendora {
 namespace {
 
+constexpr uint8_t kStatusNotNull = 0x01;
+
 const _SYSCOLUMNS* Column(const Catalogue& c, int64_t tableId, uint32_t colid) {
   for (const auto& column : c.columns) {
     if (column.tableId == tableId && column.colid == static_cast<int64_t>(colid)) return &column;
@@ -77,6 +79,27 @@ std::u16string DefaultClause(const Catalogue& c, const _SYSCOLUMNS& column) {
   return u" Constraint " + BracketName(object->name) + u" Default " + text->text;
 }
 
+// " With Nocheck" for a constraint the server never checked the rows
+// against: made again with a check, it could refuse the very rows it was
+// saved with.
+std::u16string NocheckWords(const _SYSOBJECTS* constraint) {
+  return constraint && (constraint->notTrusted || constraint->disabled) ? u" With Nocheck" : u"";
+}
+
+// `words` and the action's name; empty for no action.
+std::u16string ActionClause(std::u16string_view words, uint8_t action) {
+  switch (action) {
+    case kCascade:
+      return std::u16string(words) + u"Cascade";
+    case kSetNull:
+      return std::u16string(words) + u"Set Null";
+    case kSetDefault:
+      return std::u16string(words) + u"Set Default";
+    default:
+      return {};
+  }
+}
+
 }  // namespace
 
 std::u16string BracketName(std::u16string_view name) {
@@ -117,11 +140,13 @@ std::u16string TableDefinitionStatement(const Catalogue& c, int64_t tableId,
     // declared as the plain column its values were read from.
     if (column.computed && !column.computedText.empty()) {
       s += BracketName(column.name) + u" As " + column.computedText;
+      if (column.persisted) s += u" Persisted";
       if (k + 1 < columns.size()) s += u',';
       continue;
     }
-    std::u16string_view word = NullabilityWord(column.status);
-    if (word != u"Not Null") word = u"Null";
+    // The NOT NULL bit alone: a status word with other bits too (an
+    // identity, a ROWGUIDCOL) still says whether the column takes NULL.
+    std::u16string_view word = (column.status & kStatusNotNull) ? u"Not Null" : u"Null";
     // A column declared with an alias type keeps it (CreateTypeStatement).
     const _AliasType* alias = AliasTypeOf(c, column);
     s += BracketName(column.name) + u" " +
@@ -138,6 +163,7 @@ std::u16string TableDefinitionStatement(const Catalogue& c, int64_t tableId,
       s += u" Identity(" + Decimal(column.identitySeed) + u"," + Decimal(column.identityIncrement) +
            u")";
     }
+    if (column.rowGuidCol) s += u" Rowguidcol";
     s += u" ";
     s += word;
     s += DefaultClause(c, column);
@@ -158,7 +184,7 @@ std::u16string CreateTypeStatement(const _AliasType& type) {
 }
 
 bool InsertTakesColumn(const _SYSCOLUMNS& column) {
-  return !column.computed && column.xtype != kXTimestamp;
+  return !(column.computed && !column.computedText.empty()) && column.xtype != kXTimestamp;
 }
 
 std::u16string InsertHead(std::u16string_view tableName, const std::vector<_SYSCOLUMNS>& columns) {
@@ -199,12 +225,13 @@ std::u16string KeyOrIndexStatement(const Catalogue& c, int64_t tableId, uint16_t
   const bool script = use == StatementUse::kScript;
   const std::u16string table = QuoteName(ObjectName(c, tableId));
   const bool key = kind == u"PK" || kind == u"UQ";
-  // A script says which index holds the table's rows: a key left to the
-  // server's choice would take the clustered place an index made after it
-  // needs (pubs employee: a nonclustered key, a clustered index).
+  // A key or index says which index holds the table's rows: a key left to
+  // the server's choice would take the clustered place an index made after
+  // it needs (pubs employee: a nonclustered key, a clustered index). The
+  // preview says it too, so it reads as the script does.
   std::u16string_view storage;
-  if (script && indid == 1) storage = u"Clustered";
-  if (script && indid > 1) storage = u"Nonclustered";
+  if (indid == 1) storage = u"Clustered";
+  if (indid > 1) storage = u"Nonclustered";
   std::u16string text;
   if (key) {
     text = u"Alter Table " + table + u" Add Constraint " + QuoteName(name) +
@@ -251,8 +278,22 @@ std::u16string ForeignKeyStatement(const Catalogue& c, int64_t constraintId, Sta
   const std::u16string from = ColumnList(c, referencing);
   const std::u16string to = ColumnList(c, referenced);
   if (use == StatementUse::kScript && (from.empty() || to.empty())) return {};
-  return u"Alter table " + QuoteName(table) + u" Add Constraint " + QuoteName(name) +
-         u" Foreign Key(" + from + u") References " + referencedTable + u"(" + to + u")";
+  std::u16string statement = u"Alter table " + QuoteName(table) + NocheckWords(constraint) +
+                             u" Add Constraint " + QuoteName(name) + u" Foreign Key(" + from +
+                             u") References " + referencedTable + u"(" + to + u")";
+  if (constraint) {
+    statement += ActionClause(u" On Delete ", constraint->deleteAction);
+    statement += ActionClause(u" On Update ", constraint->updateAction);
+    if (constraint->notForReplication) statement += u" Not For Replication";
+  }
+  return statement;
+}
+
+std::u16string DisableConstraintStatement(const Catalogue& c, int64_t constraintId) {
+  const _SYSOBJECTS* constraint = ObjectById(c, constraintId);
+  if (!constraint || !constraint->disabled) return {};
+  return u"Alter Table " + QuoteName(ObjectName(c, constraint->parentId)) +
+         u" Nocheck Constraint " + QuoteName(constraint->name);
 }
 
 std::u16string CheckConstraintStatement(const Catalogue& c, int64_t constraintId) {
@@ -268,8 +309,10 @@ std::u16string CheckConstraintStatement(const Catalogue& c, int64_t constraintId
       break;
     }
   }
-  std::u16string statement = u"Alter Table " + QuoteName(table) + u" Add Constraint " +
-                             QuoteName(name) + u" Check " + text;
+  std::u16string statement =
+      u"Alter Table " + QuoteName(table) + NocheckWords(constraint) + u" Add Constraint " +
+      QuoteName(name) + u" Check " +
+      (constraint && constraint->notForReplication ? u"Not For Replication " : u"") + text;
   // A comment to the end of the line: the statement still runs as far as it goes.
   if (incomplete) statement += u" " + std::u16string(kIncompleteTextComment);
   return statement;

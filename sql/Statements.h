@@ -3,15 +3,18 @@
 // saved scripts both build them here, so a statement reads the same in both.
 //
 //   Create Table [T] ([a] int Identity(1,1) Not Null,
-//                     [b] money Null Constraint [DF_T_b] Default (0),[c] As ([b]*(2)))
+//                     [b] money Null Constraint [DF_T_b] Default (0),[c] As ([b]*(2)),
+//                     [d] As ([b]+(1)) Persisted,[e] uniqueidentifier Rowguidcol Not Null)
 //   Alter Table T Add Constraint N Primary Key(a,b)
 //   Alter Table T Add Constraint N Unique(a)          (the preview: Unique Key(a))
 //   Create [Unique ]Index N On T(a,b DESC)[ Include(c)]
-// (a script's key or index also says Clustered or Nonclustered before its
-// column list or the word Index: Primary Key Nonclustered(a), Create Unique
-// Clustered Index N On T(a))
-//   Alter table T Add Constraint N Foreign Key(a) References R(b)
-//   Alter Table T Add Constraint N Check <the constraint's text>
+// (a key or index also says Clustered or Nonclustered before its column
+// list or the word Index: Primary Key Nonclustered(a), Create Unique
+// Clustered Index N On T(a); the preview as the script)
+//   Alter table T [With Nocheck] Add Constraint N Foreign Key(a) References R(b)
+//     [On Delete Cascade|Set Null|Set Default] [On Update ...] [Not For Replication]
+//   Alter Table T [With Nocheck] Add Constraint N Check [Not For Replication] <text>
+//   Alter Table T Nocheck Constraint N           (after a disabled constraint)
 //
 // Keys and foreign keys list their columns in key order. Names go through
 // QuoteName, except in the table definition, which brackets every name (a "]"
@@ -44,8 +47,8 @@ std::u16string BracketName(std::u16string_view name);
 std::u16string ColumnTypeText(const _SYSCOLUMNS& column);
 
 // The Create Table statement of the table with this id, its columns in colid
-// order. Nullability other than Null or Not Null is written Null: the
-// statement must run.
+// order. A column is Not Null where its status has the NOT NULL bit (0x01),
+// whatever other bits it has, and Null otherwise: the statement must run.
 std::u16string TableDefinitionStatement(const Catalogue& catalogue, int64_t tableId,
                                         std::u16string_view tableName);
 
@@ -54,7 +57,9 @@ std::u16string TableDefinitionStatement(const Catalogue& catalogue, int64_t tabl
 std::u16string CreateTypeStatement(const _AliasType& type);
 
 // Whether an Insert gives the column a value: computed and rowversion
-// (timestamp) columns take none; the server makes theirs.
+// (timestamp) columns take none; the server makes theirs. A computed
+// column whose definition the file no longer holds is declared as a plain
+// column (TableDefinitionStatement) and keeps its saved values.
 bool InsertTakesColumn(const _SYSCOLUMNS& column);
 
 // "Insert into [T] Values(", or, where an Insert must name its columns (an
@@ -79,6 +84,9 @@ std::u16string KeyOrIndexStatement(const Catalogue& catalogue, int64_t tableId, 
 std::u16string ForeignKeyStatement(const Catalogue& catalogue, int64_t constraintId,
                                    StatementUse use = StatementUse::kPreview);
 std::u16string CheckConstraintStatement(const Catalogue& catalogue, int64_t constraintId);
+// "Alter Table T Nocheck Constraint N" for a disabled foreign key or check,
+// written after the statement that makes it; empty for an enabled one.
+std::u16string DisableConstraintStatement(const Catalogue& catalogue, int64_t constraintId);
 
 // The lines of a module's stored text: leading line breaks dropped, cut at
 // each CR LF, and at a CR or LF standing alone (texts written by other tools

@@ -34,6 +34,16 @@ void MemoryTreeControl::SetItemText(TreeHandle item, std::u16string_view text) {
   if (Node* n = Find(item)) n->text = text;
 }
 
+void MemoryTreeControl::SetItemToolTip(TreeHandle item, std::u16string_view text) {
+  if (Node* n = Find(item)) n->toolTip = text;
+}
+
+std::u16string MemoryTreeControl::GetItemToolTip(TreeHandle item) const {
+  const Node* n = Find(item);
+  if (!n) return {};
+  return n->toolTip.empty() ? n->text : n->toolTip;
+}
+
 std::u16string MemoryTreeControl::GetItemText(TreeHandle item) const {
   const Node* n = Find(item);
   return n ? n->text : std::u16string();

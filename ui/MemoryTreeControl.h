@@ -14,6 +14,8 @@ class MemoryTreeControl final : public TreeControl {
   TreeHandle InsertItem(TreeHandle parent, std::u16string_view text) override;
   void SetItemText(TreeHandle item, std::u16string_view text) override;
   std::u16string GetItemText(TreeHandle item) const override;
+  void SetItemToolTip(TreeHandle item, std::u16string_view text) override;
+  std::u16string GetItemToolTip(TreeHandle item) const override;
 
   TreeHandle GetRootItem() const override;
   std::vector<TreeHandle> GetRootItems() const override { return roots_; }
@@ -43,6 +45,7 @@ class MemoryTreeControl final : public TreeControl {
  private:
   struct Node {
     std::u16string text;
+    std::u16string toolTip;  // empty: the text
     TreeHandle parent = kNoTreeItem;
     std::vector<TreeHandle> children;
     int stateImage = kNoCheckBox;

@@ -40,6 +40,10 @@ class TreeControl {
   virtual TreeHandle InsertItem(TreeHandle parent, std::u16string_view text) = 0;
   virtual void SetItemText(TreeHandle item, std::u16string_view text) = 0;
   virtual std::u16string GetItemText(TreeHandle item) const = 0;
+  // What the node says when the pointer rests on it, in place of its text;
+  // an empty text gives back the node's own.
+  virtual void SetItemToolTip(TreeHandle item, std::u16string_view text) = 0;
+  virtual std::u16string GetItemToolTip(TreeHandle item) const = 0;
 
   // The first root; kNoTreeItem for an empty tree.
   virtual TreeHandle GetRootItem() const = 0;

@@ -43,7 +43,8 @@ TEST(KeyPreview, PrimaryKeyColumnsComeInKeyOrderNotColidOrder) {
   auto preview = KeyObjectPreview(m.c, {NodeKind::kPrimaryKey, 11, 10, 0});
   ASSERT_TRUE(preview);
   EXPECT_EQ(ToUtf8(preview->heading), "DDL For Primary Key");
-  EXPECT_EQ(ToUtf8(preview->text), "Alter Table Orders Add Constraint PK_Orders Primary Key(B,A)");
+  EXPECT_EQ(ToUtf8(preview->text),
+            "Alter Table Orders Add Constraint PK_Orders Primary Key Clustered(B,A)");
 }
 
 TEST(KeyPreview, UniqueKeyAndIndexesWithTheirWording) {
@@ -59,13 +60,14 @@ TEST(KeyPreview, UniqueKeyAndIndexesWithTheirWording) {
   auto uq = KeyObjectPreview(m.c, {NodeKind::kUniqueKey, 12, 10, 0});
   ASSERT_TRUE(uq);
   EXPECT_EQ(ToUtf8(uq->heading), "DDL For Unique Key");
-  EXPECT_EQ(ToUtf8(uq->text), "Alter Table Orders Add Constraint UQ_Code Unique Key(A)");
+  EXPECT_EQ(ToUtf8(uq->text),
+            "Alter Table Orders Add Constraint UQ_Code Unique Key Nonclustered(A)");
   auto plain = KeyObjectPreview(m.c, {NodeKind::kIndex, 0, 10, 3});
   ASSERT_TRUE(plain);
   EXPECT_EQ(ToUtf8(plain->heading), "DDL For Indexes");
-  EXPECT_EQ(ToUtf8(plain->text), "Create Index IX_Plain On Orders(B)");
+  EXPECT_EQ(ToUtf8(plain->text), "Create Nonclustered Index IX_Plain On Orders(B)");
   EXPECT_EQ(Statement(m.c, {NodeKind::kIndex, 0, 10, 4}),
-            "Create Unique Index IX_Unique On Orders(A) Include(B)");
+            "Create Unique Nonclustered Index IX_Unique On Orders(A) Include(B)");
 }
 
 TEST(KeyPreview, NamesThatAreNotRegularIdentifiersAreBracketed) {
@@ -79,7 +81,7 @@ TEST(KeyPreview, NamesThatAreNotRegularIdentifiersAreBracketed) {
   m.Key(30, 2, 2);
   m.Key(30, 2, 3);
   EXPECT_EQ(Statement(m.c, {NodeKind::kIndex, 0, 30, 2}),
-            "Create Index [IX Details] On [Order Details]([WHERE],[a]]b],[1st])");
+            "Create Nonclustered Index [IX Details] On [Order Details]([WHERE],[a]]b],[1st])");
   EXPECT_EQ(ToUtf8(QuoteName(u"Customers")), "Customers");
   EXPECT_EQ(ToUtf8(QuoteName(u"_x@1#$")), "_x@1#$");
   EXPECT_EQ(ToUtf8(QuoteName(u"select")), "[select]");
@@ -156,9 +158,10 @@ TEST(KeyPreview, EachKindShowsUnderItsHeading) {
     return ToUtf8(list.GetColumnHeading(0)) + "|" + ToUtf8(list.GetItemText(0, 0));
   };
   ShowKeyOrIndexDdl(list, m.c, 10, 3, u"", u"IX", false);
-  EXPECT_EQ(shown(), "DDL For Indexes|Create Index IX On Orders(A)");
+  EXPECT_EQ(shown(), "DDL For Indexes|Create Nonclustered Index IX On Orders(A)");
   ShowKeyOrIndexDdl(list, m.c, 10, 3, u"UQ", u"IX", false);
-  EXPECT_EQ(shown(), "DDL For Unique Key|Alter Table Orders Add Constraint IX Unique Key(A)");
+  EXPECT_EQ(shown(),
+            "DDL For Unique Key|Alter Table Orders Add Constraint IX Unique Key Nonclustered(A)");
   ShowForeignKeyDdl(list, m.c, 40);
   EXPECT_EQ(shown(),
             "DDL For Foreign Key|Alter table Orders Add Constraint FK Foreign Key() "

@@ -64,7 +64,7 @@ TEST(LaterVersions, ASystemTableDescribedOtherwiseThanItIsReadIsDamage) {
         {34, 5, u"type", 175, 2},
         {34, 6, u"status"},
         {34, 7, u"pid"}},
-       1},
+       2},  // both are read: the type and the status (a constraint's state)
       {"a narrower schema id", {{34, 3, u"nsid", 52, 2}}, 1},
   };
   for (const Case& c : cases) {

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
+#include <sstream>
 
 #include "browser/ObjectTree.h"
 #include "engine/Analysis.h"
@@ -14,6 +16,7 @@
 #include "sql/Statements.h"
 #include "tests/integration/CliRun.h"
 #include "tests/support/CatalogueBuilder.h"
+#include "tests/support/RealFiles.h"
 #include "tests/support/SqlStatementReader.h"
 #include "tests/support/TempDir.h"
 
@@ -24,7 +27,7 @@ namespace fs = std::filesystem;
 using mendora::FromUtf8;
 using mendora::ToUtf8;
 
-constexpr uint8_t kMoney = 60, kTimestamp = 189;
+constexpr uint8_t kMoney = 60, kTimestamp = 189, kUniqueIdentifier = 36;
 
 Value MoneyValue(int64_t tenThousandths) {
   ByteVec out;
@@ -60,17 +63,15 @@ void Build(uint16_t version, Built& b) {
   id.identity = ColumnDef::Identity{1000, 5, 1015};
   ColumnDef freight{u"Freight", kMoney, 8, false, 19, 4};
   ColumnDef stamp{u"Stamp", kTimestamp, 8, true};
-  std::vector<ColumnDef> columns{id, freight, stamp};
-  if (version == 539) {
-    ColumnDef twice{u"Twice", kMoney, 8, false, 19, 4};
-    twice.computedText = u"([Freight]*(2))";
-    columns.push_back(twice);
-  }
+  ColumnDef twice{u"Twice", kMoney, 8, false, 19, 4};
+  twice.computedText = u"([Freight]*(2))";
+  // 2005 on the values of a persisted one stand in the rows.
+  twice.persisted = version != 539;
+  std::vector<ColumnDef> columns{id, freight, stamp, twice};
   std::vector<Row> rows;
   for (int i = 0; i < 3; ++i) {
-    Row row{IntValue(1000 + 5 * i), MoneyValue(32380 * (i + 1)), StampValue(uint8_t(i + 1))};
-    if (version == 539) row.push_back(kNull);
-    rows.push_back(row);
+    rows.push_back({IntValue(1000 + 5 * i), MoneyValue(32380 * (i + 1)), StampValue(uint8_t(i + 1)),
+                    version == 539 ? kNull : MoneyValue(64760 * (i + 1))});
   }
   b.orders = builder.AddTable(u"Orders", columns, rows);
   builder.AddDefault(b.orders, 2, u"DF_Orders_Freight", "((0))");
@@ -87,6 +88,11 @@ void Build(uint16_t version, Built& b) {
   ColumnDef cleared = IntColumn(u"Id", true);
   cleared.identity = ColumnDef::Identity{1, 1, 7};
   builder.AddTable(u"Cleared", {cleared});
+  if (version != 539) {
+    ColumnDef guid{u"RowId", kUniqueIdentifier, 16, true};
+    guid.statusBits = 0x08;  // ROWGUIDCOL
+    builder.AddTable(u"Tagged", {guid});
+  }
   b.path = b.dir.path() + "/facts.mdf";
   builder.WriteTo(b.path);
 }
@@ -119,7 +125,8 @@ TEST_P(TableFacts, CatalogueAndTableDefinition) {
   ASSERT_NE(emptyId, nullptr);
   EXPECT_FALSE(emptyId->identityHasLast);
 
-  const std::string twice = GetParam() == 539 ? ",[Twice] As ([Freight]*(2))" : "";
+  const std::string twice =
+      std::string(",[Twice] As ([Freight]*(2))") + (GetParam() == 539 ? "" : " Persisted");
   EXPECT_EQ(ToUtf8(mendora::TableDefinitionStatement(c, b.orders, u"Orders")),
             "Create Table [Orders] ([OrderID] int Identity(1000,5) Not Null,"
             "[Freight] money Null Constraint [DF_Orders_Freight] Default ((0)),"
@@ -128,11 +135,24 @@ TEST_P(TableFacts, CatalogueAndTableDefinition) {
   // The tree marks identity and computed columns.
   EXPECT_EQ(ToUtf8(mendora::ColumnLabel(*orderId)), "OrderID(int,Not Null,Identity(1000,5))");
   EXPECT_EQ(ToUtf8(mendora::ColumnLabel(*noteId)), "NoteID(smallint,Not Null,Identity(-1,-1))");
-  if (GetParam() == 539) {
-    auto computed = std::find_if(c.columns.begin(), c.columns.end(),
-                                 [](const auto& col) { return col.name == u"Twice"; });
-    ASSERT_NE(computed, c.columns.end());
-    EXPECT_EQ(ToUtf8(mendora::ColumnLabel(*computed)), "Twice(money,Null,Computed)");
+  auto computed = std::find_if(c.columns.begin(), c.columns.end(),
+                               [](const auto& col) { return col.name == u"Twice"; });
+  ASSERT_NE(computed, c.columns.end());
+  const std::string computedLabel = ToUtf8(mendora::ColumnLabel(*computed));
+  EXPECT_TRUE(computedLabel.starts_with("Twice(money,") && computedLabel.ends_with(",Computed)"))
+      << computedLabel;
+  // The column's tooltip holds its default's text.
+  auto freight = std::find_if(c.columns.begin(), c.columns.end(),
+                              [](const auto& col) { return col.name == u"Freight"; });
+  ASSERT_NE(freight, c.columns.end());
+  EXPECT_EQ(ToUtf8(mendora::ColumnToolTip(c, *freight)), "Freight(money,Null)\nDefault ((0))");
+  EXPECT_EQ(ToUtf8(mendora::ColumnToolTip(c, *orderId)), "");
+  if (GetParam() != 539) {
+    for (const auto& table : c.userTables) {
+      if (table.name != u"Tagged") continue;
+      EXPECT_EQ(ToUtf8(mendora::TableDefinitionStatement(c, table.id, u"Tagged")),
+                "Create Table [Tagged] ([RowId] uniqueidentifier Rowguidcol Not Null)");
+    }
   }
   EXPECT_EQ(ToUtf8(mendora::TableDefinitionStatement(c, b.notes, u"Notes")),
             "Create Table [Notes] ([NoteID] smallint Identity(-1,-1) Not Null,"
@@ -210,6 +230,168 @@ TEST_P(TableFacts, DataScriptsKeepIdentityValues) {
          Lines(top[0] / "Tables_Create" / (std::string(table) + "_Create.sql"))) {
       EXPECT_EQ(CheckStatementTokens(FromUtf8(line) + u"\r\n", rules), "") << line;
     }
+  }
+}
+
+// Foreign keys and checks as the file keeps them: their actions, NOT FOR
+// REPLICATION, and whether they are disabled or were never checked against
+// the rows. 2000 keeps only the last two.
+TEST_P(TableFacts, ConstraintActionsAndStates) {
+  const uint16_t version = GetParam();
+  const bool v2000 = version == 539;
+  CatalogueBuilder builder(version, u"Rules");
+  const int32_t parent = builder.AddTable(u"Parent", {IntColumn(u"Id", true)});
+  builder.AddKey(parent, u"PK_Parent", "PK", {1}, true);
+  const int32_t child =
+      builder.AddTable(u"Child", {IntColumn(u"Id", true), IntColumn(u"ParentId")});
+  auto foreignKey = [&](const std::u16string& name, uint32_t status) {
+    int32_t id = 0;
+    if (v2000) {
+      id = builder.AddForeignKey(child, name, {2}, parent, {1});
+    } else {
+      id = builder.AddObject(name, "F ", child);
+      builder.AddDependency(28, id, 1, child, 2);
+      builder.AddDependency(29, id, 1, parent, 1);
+    }
+    builder.SetObjectStatus(id, status);
+  };
+  auto check = [&](const std::u16string& name, uint32_t status) {
+    builder.SetObjectStatus(builder.AddCheck(child, name, "([ParentId]>(0))"), status);
+  };
+  if (v2000) {
+    foreignKey(u"FK_Loose", 0x802);
+    foreignKey(u"FK_Off", 0x902);
+    check(u"CK_Plain", 0x2);
+    check(u"CK_Off", 0x902);
+  } else {
+    foreignKey(u"FK_Cascade", 0x5000);
+    foreignKey(u"FK_Null", 0xB000);
+    foreignKey(u"FK_Repl", 0x600);
+    foreignKey(u"FK_Off", 0x500);
+    check(u"CK_Plain", 0x120000);
+    check(u"CK_Repl", 0x120600);
+  }
+  TempDir dir;
+  const std::string path = dir.path() + "/rules.mdf";
+  builder.WriteTo(path);
+  TempDir dest;
+  const CliRun run = RunCli({"export", path, dest.path()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::vector<fs::path> top(fs::directory_iterator(dest.path()), fs::directory_iterator());
+  ASSERT_EQ(top.size(), 1u);
+  auto keys = Lines(top[0] / "ForeignKey" / "ForeignKeys.sql");
+  auto checks = Lines(top[0] / "Constraints" / "Constraints.sql");
+  auto holds = [](const std::vector<std::string>& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+  };
+  const std::string fk = " Foreign Key(ParentId) References Parent(Id)";
+  const std::string ck = " Check ([ParentId]>(0))";
+  std::vector<std::pair<const std::vector<std::string>*, std::string>> wanted;
+  if (v2000) {
+    wanted = {{&keys, "Alter table Child With Nocheck Add Constraint FK_Loose" + fk},
+              {&keys, "Alter table Child With Nocheck Add Constraint FK_Off" + fk},
+              {&keys, "Alter Table Child Nocheck Constraint FK_Off"},
+              {&checks, "Alter Table Child Add Constraint CK_Plain" + ck},
+              {&checks, "Alter Table Child With Nocheck Add Constraint CK_Off" + ck},
+              {&checks, "Alter Table Child Nocheck Constraint CK_Off"}};
+  } else {
+    wanted = {{&keys, "Alter table Child Add Constraint FK_Cascade" + fk +
+                          " On Delete Cascade On Update Cascade"},
+              {&keys, "Alter table Child Add Constraint FK_Null" + fk +
+                          " On Delete Set Null On Update Set Default"},
+              {&keys, "Alter table Child With Nocheck Add Constraint FK_Repl" + fk +
+                          " Not For Replication"},
+              {&keys, "Alter table Child With Nocheck Add Constraint FK_Off" + fk},
+              {&keys, "Alter Table Child Nocheck Constraint FK_Off"},
+              {&checks, "Alter Table Child Add Constraint CK_Plain" + ck},
+              {&checks,
+               "Alter Table Child With Nocheck Add Constraint CK_Repl Check Not For "
+               "Replication ([ParentId]>(0))"}};
+  }
+  for (const auto& [lines, line] : wanted) EXPECT_TRUE(holds(*lines, line)) << line;
+  // Only a disabled constraint is disabled again.
+  const auto disables = std::count_if(keys.begin(), keys.end(), [](const std::string& line) {
+    return line.find("Nocheck Constraint") != std::string::npos;
+  });
+  EXPECT_EQ(disables, 1);
+  EXPECT_EQ(std::count_if(checks.begin(), checks.end(),
+                          [](const std::string& line) {
+                            return line.find("Nocheck Constraint") != std::string::npos;
+                          }),
+            v2000 ? 1 : 0);
+
+  // The preview and mendora-cli ddl say the same, the disabling on its own line.
+  const CliRun ddl = RunCli({"ddl", path, "FK_Off"});
+  EXPECT_EQ(ddl.status, 0) << ddl.err;
+  EXPECT_EQ(ddl.out, "Alter table Child With Nocheck Add Constraint FK_Off" + fk +
+                         "\nAlter Table Child Nocheck Constraint FK_Off\n");
+}
+
+// The given files' foreign keys and checks as their install scripts left
+// them. Northwind's scripts load its rows with eight keys and eight checks
+// switched off and switch them on again without a check of the rows; its
+// other keys and pubs' constraints were made on empty tables.
+TEST(RealFileConstraints, ActionsAndStatesOfTheGivenFiles) {
+  struct Expect {
+    std::string file, name;
+    bool nocheck = false;
+    std::string end;
+  };
+  const std::vector<std::string> nocheck = {"FK_Employees_Employees",
+                                            "FK_Order_Details_Orders",
+                                            "FK_Order_Details_Products",
+                                            "FK_Orders_Customers",
+                                            "FK_Orders_Employees",
+                                            "FK_Orders_Shippers",
+                                            "FK_Products_Categories",
+                                            "FK_Products_Suppliers",
+                                            "CK_Birthdate",
+                                            "CK_Discount",
+                                            "CK_Products_UnitPrice",
+                                            "CK_Quantity",
+                                            "CK_ReorderLevel",
+                                            "CK_UnitPrice",
+                                            "CK_UnitsInStock",
+                                            "CK_UnitsOnOrder"};
+  const std::vector<std::string> checked = {
+      "FK_CustomerCustomerDemo", "FK_CustomerCustomerDemo_Customers",
+      "FK_EmployeeTerritories_Employees", "FK_EmployeeTerritories_Territories",
+      "FK_Territories_Region"};
+  std::vector<Expect> expects;
+  for (const char* file : {"v539-northwind.mdf", "v611-northwind.mdf", "v655-northwind.mdf"}) {
+    for (const auto& name : nocheck) expects.push_back({file, name, true, ")"});
+    for (const auto& name : checked) expects.push_back({file, name, false, ")"});
+  }
+  // BLToolkit's test database: a person's rows go with the person.
+  for (const char* name : {"FK_Doctor_Person", "FK_Patient_Person"}) {
+    expects.push_back({"v611-bltoolkit.mdf", name, false, ") On Delete Cascade On Update Cascade"});
+  }
+  expects.push_back({"v655-students.mdf", "FK_SinhVien_Lop", true, ") Not For Replication"});
+
+  std::map<std::string, std::vector<std::string>> lines;
+  for (const Expect& e : expects) {
+    if (!lines.count(e.file)) {
+      const CliRun ddl = RunCli({"ddl", RealMdf(e.file)}, nullptr, 240);
+      ASSERT_EQ(ddl.status, 0) << e.file << ": " << ddl.err;
+      std::istringstream in(ddl.out);
+      for (std::string line; std::getline(in, line);) lines[e.file].push_back(line);
+    }
+    const auto& all = lines[e.file];
+    auto line = std::find_if(all.begin(), all.end(), [&](const std::string& l) {
+      return l.find("Add Constraint " + e.name + " ") != std::string::npos;
+    });
+    ASSERT_NE(line, all.end()) << e.file << ": " << e.name;
+    EXPECT_EQ(line->find(" With Nocheck Add Constraint " + e.name + " ") != std::string::npos,
+              e.nocheck)
+        << e.file << ": " << *line;
+    EXPECT_TRUE(line->ends_with(e.end)) << e.file << ": " << *line;
+  }
+  // pubs: every foreign key and check as made, none disabled.
+  for (const char* file : {"v539-pubs.mdf", "v611-pubs.mdf"}) {
+    const CliRun ddl = RunCli({"ddl", RealMdf(file)}, nullptr, 240);
+    ASSERT_EQ(ddl.status, 0) << ddl.err;
+    EXPECT_EQ(ddl.out.find("Nocheck"), std::string::npos) << file;
+    EXPECT_EQ(ddl.out.find(" On Delete"), std::string::npos) << file;
   }
 }
 

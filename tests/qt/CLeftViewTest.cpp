@@ -434,22 +434,26 @@ void CLeftViewTest::previewsOfARealFile() {
   const json& pk = Named(ref["keys"], "PK_Customers");
   const ui::TreeHandle customers = w.Table("Customers");
   shows(w.Child(w.Child(customers, "Primary Keys("), "PK_Customers"), "DDL For Primary Key",
-        "Alter Table Customers Add Constraint PK_Customers Primary Key(" + Joined(pk["columns"]) +
-            ")");
+        "Alter Table Customers Add Constraint PK_Customers Primary Key Clustered(" +
+            Joined(pk["columns"]) + ")");
   const json& city = Named(ref["indexes"], "City");
   shows(w.Child(w.Child(customers, "Indexes("), "City"), "DDL For Indexes",
-        "Create Index City On Customers(" + Joined(city["columns"]) + ")");
+        "Create Nonclustered Index City On Customers(" + Joined(city["columns"]) + ")");
   const json& fk = Named(ref["foreign_keys"], "FK_Orders_Customers");
   shows(w.Child(w.Child(w.Table("Orders"), "Foreign Keys("), "FK_Orders_Customers"),
         "DDL For Foreign Key",
-        "Alter table Orders Add Constraint FK_Orders_Customers Foreign Key(" +
+        "Alter table Orders With Nocheck Add Constraint FK_Orders_Customers Foreign Key(" +
             Joined(fk["columns"]) + ") References Customers(" + Joined(fk["referenced_columns"]) +
             ")");
   const json& check = Named(ref["checks"], "CK_Products_UnitPrice");
   shows(w.Child(w.Child(w.Table("Products"), "Constraints("), "CK_Products_UnitPrice"),
         "DDL For Check Constraint",
-        "Alter Table Products Add Constraint CK_Products_UnitPrice Check " +
+        "Alter Table Products With Nocheck Add Constraint CK_Products_UnitPrice Check " +
             QString::fromStdString(check["text"].get<std::string>()));
+  // A column with a default says its text when the pointer rests on it.
+  const ui::TreeHandle freight = w.Child(w.Child(w.Table("Orders"), "Columns("), "Freight(");
+  QCOMPARE(QString::fromStdU16String(w.Tree().GetItemToolTip(freight)),
+           QStringLiteral("Freight(money,Null)\nDefault (0)"));
 
   // A procedure's text, one row per line (a line ends at CR LF, or at a CR or
   // LF alone), tabs as blanks.

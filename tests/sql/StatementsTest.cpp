@@ -35,10 +35,11 @@ TEST(Statements, TableDefinitions) {
   n.Column(2, u"Bytes", 6, kXVarBinary, 50, 0);
   n.Column(2, u"Odd]Name", 7, kXChar, 3, 9);
   n.Column(2, u"Geo", 8, 200, 16, 0);
+  // Status 9 has the NOT NULL bit beside another: the column is Not Null.
   EXPECT_EQ(TableDefinitionStatement(n.c, 2, u"My Table"),
             u"Create Table [My Table] ([Price] decimal(10,2) Not Null,[Notes] varchar(max) Null,"
             u"[At] datetime2(7) Null,[Blob] varbinary(max) Null,[Hash] binary(20) Not Null,"
-            u"[Bytes] varbinary(50) Null,[Odd]]Name] char(3) Null,[Geo] varbinary(max) Null)");
+            u"[Bytes] varbinary(50) Null,[Odd]]Name] char(3) Not Null,[Geo] varbinary(max) Null)");
 
   EXPECT_EQ(TableDefinitionStatement(n.c, 3, u"T"), u"Create Table [T] ()");
   EXPECT_EQ(BracketName(u"a]]b"), u"[a]]]]b]");
@@ -76,7 +77,12 @@ TEST(Statements, AliasTypesDefaultsAndTheInsertsOfIdentityTables) {
   columns[1].identity = false;
   EXPECT_EQ(InsertHead(u"titles", columns), u"Insert into [titles] Values(");
   columns[3].xtype = kXTimestamp;
+  // A computed column whose definition is lost is declared plain and keeps
+  // its values; with its definition it takes none.
   columns[0].computed = true;
+  EXPECT_EQ(InsertHead(u"titles", columns),
+            u"Insert into [titles] ([title_id],[n],[price]) Values(");
+  columns[0].computedText = u"([n]*(2))";
   EXPECT_EQ(InsertHead(u"titles", columns), u"Insert into [titles] ([n],[price]) Values(");
   EXPECT_EQ(IdentityInsertStatement(u"It's]", true), u"Set Identity_Insert [It's]]] On");
   EXPECT_EQ(ReseedStatement(u"It's]", m.c.columns[1]),
@@ -107,16 +113,18 @@ TEST(Statements, KeysAndIndexes) {
   EXPECT_EQ(KeyOrIndexStatement(m.c, 20, 3, u"", u"IX First", false, StatementUse::kScript),
             u"Create Nonclustered Index [IX First] On Customers(FirstName DESC)");
   // The script's unique key is what the server runs, and says which index
-  // holds the rows (index 1 clustered); the preview keeps its words.
+  // holds the rows (index 1 clustered); the preview keeps its words and says
+  // the same of the index.
   EXPECT_EQ(
       KeyOrIndexStatement(m.c, 20, 2, u"UQ", u"UQ_Name", false, StatementUse::kScript),
       u"Alter Table Customers Add Constraint UQ_Name Unique Nonclustered(LastName,FirstName)");
   EXPECT_EQ(KeyOrIndexStatement(m.c, 20, 2, u"UQ", u"UQ_Name", false),
-            u"Alter Table Customers Add Constraint UQ_Name Unique Key(LastName,FirstName)");
+            u"Alter Table Customers Add Constraint UQ_Name Unique Key "
+            u"Nonclustered(LastName,FirstName)");
   // No key columns: nothing for a script, the bare statement for a preview.
   EXPECT_EQ(KeyOrIndexStatement(m.c, 20, 9, u"", u"IX_None", false, StatementUse::kScript), u"");
   EXPECT_EQ(KeyOrIndexStatement(m.c, 20, 9, u"", u"IX_None", false),
-            u"Create Index IX_None On Customers()");
+            u"Create Nonclustered Index IX_None On Customers()");
 }
 
 TEST(Statements, ForeignKeys) {

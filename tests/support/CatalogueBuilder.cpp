@@ -602,6 +602,12 @@ void CatalogueBuilder::AddNumberedText(int32_t moduleId, const std::u16string& t
   modules_.push_back({moduleId, text, static_cast<int16_t>(last + 1), options});
 }
 
+void CatalogueBuilder::SetObjectStatus(int32_t objectId, uint32_t status) {
+  for (ObjectDef& o : objects_) {
+    if (o.id == objectId) o.status = status;
+  }
+}
+
 int32_t CatalogueBuilder::AddObject(const std::u16string& name, const std::string& type,
                                     int32_t parent) {
   int32_t id = NextObjectId();
@@ -964,7 +970,9 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2000() const {
   }
 
   for (const auto& o : objects_) {
-    objects.push_back(Encode(SysObjectsRow{o.id, o.type, o.parent, o.name}));
+    SysObjectsRow row{o.id, o.type, o.parent, o.name};
+    if (o.status) row.status = *o.status;
+    objects.push_back(Encode(row));
   }
   for (const auto& t : tables_) {
     auto places = PlacesOf(t);
@@ -1067,8 +1075,8 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2005() const {
   rows[kObjSysColPars].push_back(
       Encode(SysColParsRow{34, 2, u"name", xtype::kNVarChar, 256, 0, 0, 1}));
   for (const auto& o : objects_) {
-    objects.push_back(
-        Encode(SysSchObjsRow{o.id, o.name, o.type, o.parent, 0, 1, version_ >= 706, o.status2}));
+    objects.push_back(Encode(SysSchObjsRow{o.id, o.name, o.type, o.parent, o.status.value_or(0), 1,
+                                           version_ >= 706, o.status2}));
   }
 
   for (const auto& t : tables_) {
@@ -1093,6 +1101,13 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2005() const {
       }
       if (auto d = t.defaults.find(static_cast<int16_t>(r.colid)); d != t.defaults.end()) {
         r.dflt = d->second;
+      }
+      if (!c.computedText.empty()) {
+        r.status |= 0x10 | (c.persisted ? 0x200 : 0);
+        SysObjValuesRow text = ObjValuesRowOf(TextDef{t.id, c.computedText, 0, {}});
+        text.valueClass = 2;
+        text.subId = r.colid;
+        rows[kObjSysObjValues].push_back(Encode(text));
       }
       rows[kObjSysColPars].push_back(Encode(r));
     }

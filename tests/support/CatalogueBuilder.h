@@ -65,7 +65,12 @@ struct ColumnDef {
   std::optional<Identity> identity;
   // 539: a computed column with this definition (kept in syscomments under
   // the table's id, numbered by the colid); it has no place in the rows.
+  // 2005 on: syscolpars status 0x10 (0x200 more when `persisted`) and a
+  // sysobjvalues row of value class 2 (the table's id, sub id the colid)
+  // holding the definition; its values stand in the rows as a persisted
+  // column's do.
   std::u16string computedText;
+  bool persisted = false;
 };
 ColumnDef IntColumn(const std::u16string& name, bool notNull = false);
 ColumnDef BigIntColumn(const std::u16string& name);
@@ -285,6 +290,9 @@ class CatalogueBuilder {
                      const std::string& text);
   // Any other object row (a foreign key "F ", a default "D ", ...).
   int32_t AddObject(const std::u16string& name, const std::string& type, int32_t parent = 0);
+  // The status word of an object's row (2000 sysobjects, 2005 on
+  // sysschobjs), in place of the builder's usual one.
+  void SetObjectStatus(int32_t objectId, uint32_t status);
   void AddDependency(uint8_t refClass, int32_t depId, int32_t depSubId, int32_t indepId,
                      int32_t indepSubId);
   // 539: a foreign key object ("F ", parent `tableId`) and its sysreferences
@@ -346,6 +354,7 @@ class CatalogueBuilder {
     std::string type;
     int32_t parent = 0;
     uint32_t status2 = 0;
+    std::optional<uint32_t> status;  // the row's usual status when not set
   };
   struct TextDef {
     int32_t objectId = 0;

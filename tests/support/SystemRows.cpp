@@ -365,7 +365,10 @@ ByteVec Encode(const SysSingleObjRefsRow& r) {
 
 ByteVec Encode(const SysObjValuesRow& r) {
   FixedPart f(17);
-  f.At(4, U8(1)).At(5, U32(static_cast<uint32_t>(r.objectId))).At(9, U32(0)).At(13, U32(0));
+  f.At(4, U8(r.valueClass))
+      .At(5, U32(static_cast<uint32_t>(r.objectId)))
+      .At(9, U32(static_cast<uint32_t>(r.subId)))
+      .At(13, U32(0));
   // The value: a sql_variant int (base type 0x38, version 1) saying how the
   // text is kept, 2 one byte per character, 0 UTF-16LE; a row that is not a
   // text row holds some other value there.

@@ -396,6 +396,8 @@ struct SysObjValuesRow {
   // character (int 2); `wideText` is then written.
   bool utf16 = false;
   std::u16string wideText{};
+  uint8_t valueClass = 1;  // 2: a computed column's definition
+  int32_t subId = 0;       // of a computed column: its colid
 };
 ByteVec Encode(const SysObjValuesRow& r);
 // Where the text starts, counted from the row's start.
