@@ -12,7 +12,7 @@
 #include "browser/TableRowSource.h"
 #include "engine/Analysis.h"
 #include "engine/Utf16.h"
-#include "tests/integration/ReferenceFiles.h"
+#include "tests/integration/RealFile.h"
 #include "tests/support/CatalogueBuilder.h"
 
 using namespace mendora;

@@ -9,7 +9,7 @@
 #include "engine/Analysis.h"
 #include "engine/Utf16.h"
 #include "engine/ValueText.h"
-#include "tests/integration/ReferenceFiles.h"
+#include "tests/integration/RealFile.h"
 #include "tests/support/CatalogueBuilder.h"
 
 using namespace mendora;

@@ -18,7 +18,7 @@
 #include "engine/Utf16.h"
 #include "sql/SqlName.h"
 #include "tests/integration/CliRun.h"
-#include "tests/integration/ReferenceFiles.h"
+#include "tests/integration/RealFile.h"
 #include "tests/support/RealFiles.h"
 
 using namespace mendora;

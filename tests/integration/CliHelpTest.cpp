@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "tests/integration/CliRun.h"
-#include "tests/integration/ReferenceFiles.h"
+#include "tests/integration/RealFile.h"
 #include "tests/support/RealFiles.h"
 
 using namespace mdftest;

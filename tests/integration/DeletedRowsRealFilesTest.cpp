@@ -12,7 +12,7 @@
 
 #include "engine/Analysis.h"
 #include "engine/DeletedRowReader.h"
-#include "tests/integration/ReferenceFiles.h"
+#include "tests/integration/RealFile.h"
 #include "tests/support/RealFiles.h"
 
 using namespace mendora;

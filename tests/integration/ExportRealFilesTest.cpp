@@ -12,7 +12,7 @@
 #include "sql/SqlName.h"
 #include "sql/Statements.h"
 #include "tests/integration/CliRun.h"
-#include "tests/integration/ReferenceFiles.h"
+#include "tests/integration/RealFile.h"
 #include "tests/support/RealFiles.h"
 #include "tests/support/ReferenceLiteral.h"
 #include "tests/support/SqlStatementReader.h"

@@ -29,7 +29,7 @@
 #include "engine/Utf16.h"
 #include "engine/ValueText.h"
 #include "tests/integration/CliRun.h"
-#include "tests/integration/ReferenceFiles.h"
+#include "tests/integration/RealFile.h"
 #include "tests/support/RealFiles.h"
 #include "ui/ProductTexts.h"
 

@@ -19,7 +19,7 @@
 #include "export/FileNames.h"
 #include "export/SaveJob.h"
 #include "tests/integration/CliRun.h"
-#include "tests/integration/ReferenceFiles.h"
+#include "tests/integration/RealFile.h"
 #include "tests/support/RealFiles.h"
 #include "tests/support/TempDir.h"
 
