@@ -12,8 +12,8 @@
 #include "browser/TableRowSource.h"
 #include "engine/Analysis.h"
 #include "engine/Utf16.h"
+#include "tests/integration/RealFile.h"
 #include "tests/support/CatalogueBuilder.h"
-#include "tests/support/RealFiles.h"
 
 using namespace mendora;
 using namespace mdftest;
@@ -201,32 +201,28 @@ TEST(ArrangeRows, FilterAndSortAGeneratedTableInAFewRowsOfMemory) {
 
 // Every table of every real file by its first and its last column, with runs
 // of a few rows: each row once, keys in order, ties in stored order.
-TEST(ArrangeRows, EveryTableOfEveryRealFileSorts) {
-  for (const std::string& name : RealMdfFiles()) {
-    DataFile file;
-    if (!file.Open(RealMdf(name)) || !file.DetectVersion()) continue;  // refused versions
-    Catalogue catalogue;
-    NullJobControl job;
-    RunAnalysis(file, catalogue, job);
-    for (const auto& t : catalogue.userTables) {
-      TableReader probe(file, catalogue, t.id);
-      if (!probe.CanRead()) continue;
-      const std::vector<_SYSCOLUMNS> columns = probe.Columns();
-      const std::vector<RowValues> all = ReadAll(file, catalogue, t.id);
-      for (int column : {0, static_cast<int>(columns.size()) - 1}) {
-        const std::string what = name + " " + ToUtf8(t.name) + " column " + std::to_string(column);
-        const Arranged got = Arrange(file, catalogue, t.id, {u"", column, false, 16384}, job);
-        ASSERT_EQ(got.rows.size(), all.size()) << what;
-        std::vector<bool> seen(all.size());
-        for (size_t i = 0; i < got.rows.size(); ++i) {
-          ASSERT_LT(got.rows[i], all.size()) << what;
-          ASSERT_FALSE(seen[got.rows[i]]) << what;
-          seen[got.rows[i]] = true;
-          if (i == 0) continue;
-          const std::string a = SortKeyBytes(all[got.rows[i - 1]][column], columns[column]);
-          const std::string b = SortKeyBytes(all[got.rows[i]][column], columns[column]);
-          ASSERT_TRUE(a < b || (a == b && got.rows[i - 1] < got.rows[i])) << what << " at " << i;
-        }
+TEST_P(RealFile, EveryTableSorts) {
+  const DataFile& file = Analysis().file;
+  const Catalogue& catalogue = Recovered();
+  NullJobControl job;
+  for (const auto& t : catalogue.userTables) {
+    TableReader probe(file, catalogue, t.id);
+    if (!probe.CanRead()) continue;
+    const std::vector<_SYSCOLUMNS> columns = probe.Columns();
+    const std::vector<RowValues> all = ReadAll(file, catalogue, t.id);
+    for (int column : {0, static_cast<int>(columns.size()) - 1}) {
+      const std::string what = ToUtf8(t.name) + " column " + std::to_string(column);
+      const Arranged got = Arrange(file, catalogue, t.id, {u"", column, false, 16384}, job);
+      ASSERT_EQ(got.rows.size(), all.size()) << what;
+      std::vector<bool> seen(all.size());
+      for (size_t i = 0; i < got.rows.size(); ++i) {
+        ASSERT_LT(got.rows[i], all.size()) << what;
+        ASSERT_FALSE(seen[got.rows[i]]) << what;
+        seen[got.rows[i]] = true;
+        if (i == 0) continue;
+        const std::string a = SortKeyBytes(all[got.rows[i - 1]][column], columns[column]);
+        const std::string b = SortKeyBytes(all[got.rows[i]][column], columns[column]);
+        ASSERT_TRUE(a < b || (a == b && got.rows[i - 1] < got.rows[i])) << what << " at " << i;
       }
     }
   }

@@ -9,8 +9,8 @@
 #include "engine/Analysis.h"
 #include "engine/Utf16.h"
 #include "engine/ValueText.h"
+#include "tests/integration/RealFile.h"
 #include "tests/support/CatalogueBuilder.h"
-#include "tests/support/RealFiles.h"
 
 using namespace mendora;
 using namespace mdftest;
@@ -122,21 +122,6 @@ TEST(TableRowSource, PagesWithoutRowsAreLeftOutOfTheIndex) {
   EXPECT_FALSE(source.Complete());
 }
 
-TEST(TableRowSource, EveryTableOfEveryRealFile) {
-  for (const std::string& name : RealMdfFiles()) {
-    DataFile file;
-    if (!file.Open(RealMdf(name)) || !file.DetectVersion()) continue;  // refused versions
-    Catalogue catalogue;
-    NullJobControl job;
-    RunAnalysis(file, catalogue, job);
-    for (const auto& t : catalogue.userTables) {
-      const Rows expected = ReadAll(file, catalogue, t.id);
-      auto source = Indexed(file, catalogue, t.id);
-      ExpectSameRows(*source, expected, name + " " + ToUtf8(t.name));
-    }
-  }
-}
-
 // The deleted rows as a whole read gives them: `_found_at`, `_why`, the values.
 Rows ReadDeleted(const DataFile& file, const Catalogue& catalogue, int64_t table) {
   Rows rows;
@@ -203,18 +188,20 @@ TEST(TableRowSource, DeletedRowsOfAGhostARemovedSlotAndFreedPagesByRowNumber) {
   ExpectSameDeletedRows(file, catalogue, gone, "Gone");
 }
 
-TEST(TableRowSource, DeletedRowsOfEveryTableOfEveryRealFile) {
-  for (const std::string& name : RealMdfFiles()) {
-    DataFile file;
-    if (!file.Open(RealMdf(name)) || !file.DetectVersion()) continue;  // refused versions
-    Catalogue catalogue;
-    NullJobControl job;
-    RunAnalysis(file, catalogue, job);
-    for (const auto& t : catalogue.userTables) {
-      if (!TableReader(file, catalogue, t.id).CanRead()) continue;
-      ExpectSameDeletedRows(file, catalogue, t.id, name + " " + ToUtf8(t.name));
+// Every table of every real file, its rows and its deleted rows.
+TEST_P(RealFile, EveryTableByRowNumber) {
+  const DataFile& file = Analysis().file;
+  const Catalogue& catalogue = Recovered();
+  for (const auto& t : catalogue.userTables) {
+    const std::string what = ToUtf8(t.name);
+    auto source = Indexed(file, catalogue, t.id);
+    ExpectSameRows(*source, ReadAll(file, catalogue, t.id), what);
+    if (TableReader(file, catalogue, t.id).CanRead()) {
+      ExpectSameDeletedRows(file, catalogue, t.id, what);
     }
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Files, RealFile, ::testing::ValuesIn(ReferenceFiles()), FileTestName());
 
 }  // namespace

@@ -19,10 +19,11 @@
 #include "engine/Utf16.h"
 #include "sql/SqlName.h"
 #include "tests/integration/CliRun.h"
-#include "tests/integration/ReferenceFiles.h"
+#include "tests/integration/RealFile.h"
 #include "tests/support/RealFiles.h"
 
 using namespace mendora;
+using mdftest::RealFile;
 using nlohmann::json;
 
 namespace {
@@ -65,17 +66,11 @@ std::string ShownText(const std::string& value, const std::string& type) {
   return ToUtf8(text);
 }
 
-class BrowseRealFiles : public ::testing::TestWithParam<std::string> {};
-
-TEST_P(BrowseRealFiles, EveryTablesGridHoldsItsRowsWithNullOnlyWhereNull) {
-  const std::string name = GetParam();
-  const json expected = mdftest::Reference(name);
-  DataFile file;
-  ASSERT_TRUE(file.Open(mdftest::RealMdf(name)));
-  ASSERT_TRUE(file.DetectVersion());
-  Catalogue catalogue;
+TEST_P(RealFile, EveryTablesGridHoldsItsRowsWithNullOnlyWhereNull) {
+  const json& expected = Expected();
+  const DataFile& file = Analysis().file;
+  const Catalogue& catalogue = Recovered();
   NullJobControl job;
-  RunAnalysis(file, catalogue, job);
 
   for (const auto& table : expected["tables"]) {
     if (mdftest::IsBuiltInSchema(table)) continue;
@@ -121,9 +116,9 @@ TEST_P(BrowseRealFiles, EveryTablesGridHoldsItsRowsWithNullOnlyWhereNull) {
   }
 }
 
-TEST_P(BrowseRealFiles, DdlListsEveryKeyIndexForeignKeyAndCheck) {
+TEST_P(RealFile, DdlListsEveryKeyIndexForeignKeyAndCheck) {
   const std::string name = GetParam();
-  const json expected = mdftest::Reference(name);
+  const json& expected = Expected();
   const mdftest::CliRun run = mdftest::RunCli({"ddl", mdftest::RealMdf(name)});
   ASSERT_EQ(run.status, 0) << run.err;
   std::set<std::string> lines;
@@ -206,9 +201,9 @@ TEST_P(BrowseRealFiles, DdlListsEveryKeyIndexForeignKeyAndCheck) {
   EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), static_cast<long>(statements));
 }
 
-TEST_P(BrowseRealFiles, DdlOfAModuleIsItsTextLineByLine) {
+TEST_P(RealFile, DdlOfAModuleIsItsTextLineByLine) {
   const std::string name = GetParam();
-  const json expected = mdftest::Reference(name);
+  const json& expected = Expected();
   std::map<std::string, int> named;
   for (const auto& m : expected["modules"]) ++named[m["name"].get<std::string>()];
   int shown = 0;
@@ -245,8 +240,5 @@ TEST(BrowseRealFilesCli, DdlOfAnUnknownNameExitsOne) {
   EXPECT_EQ(run.out, "");
   EXPECT_NE(run.err.find("NoSuchObject"), std::string::npos);
 }
-
-INSTANTIATE_TEST_SUITE_P(Files, BrowseRealFiles, ::testing::ValuesIn(mdftest::ReferenceFiles()),
-                         mdftest::FileTestName());
 
 }  // namespace

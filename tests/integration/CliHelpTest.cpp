@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "tests/integration/CliRun.h"
-#include "tests/integration/ReferenceFiles.h"
+#include "tests/integration/RealFile.h"
 #include "tests/support/RealFiles.h"
 
 using namespace mdftest;
@@ -109,10 +109,8 @@ TEST(CliHelp, AWrongOptionIsAUsageErrorNotAName) {
   }
 }
 
-class CliTablesRealFile : public ::testing::TestWithParam<std::string> {};
-
 // Every user table of the reference, once, as rows takes it.
-TEST_P(CliTablesRealFile, ListsEveryTableOfTheReference) {
+TEST_P(RealFile, ListsEveryTableOfTheReference) {
   const auto reference = Reference(GetParam());
   CliRun run = RunCli({"tables", RealMdf(GetParam())});
   ASSERT_EQ(run.status, 0) << run.err;
@@ -126,6 +124,3 @@ TEST_P(CliTablesRealFile, ListsEveryTableOfTheReference) {
   }
   EXPECT_EQ(listed, wanted);
 }
-
-INSTANTIATE_TEST_SUITE_P(RealFiles, CliTablesRealFile, ::testing::ValuesIn(ReferenceFiles()),
-                         FileTestName());

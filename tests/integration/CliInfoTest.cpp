@@ -1,22 +1,19 @@
-// `mendora-cli info` run as a separate program on every real data file, on a
-// file another process holds, and with wrong arguments.
+// `mendora-cli info` run as a separate program on a file another process
+// holds, a file without a catalogue, a missing file, and with wrong
+// arguments (the real files: RealFileTest).
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "tests/integration/CliRun.h"
-#include "tests/integration/ManifestTable.h"
 #include "tests/support/CatalogueBuilder.h"
 #include "tests/support/MdfBuilder.h"
-#include "tests/support/RealFiles.h"
 #include "ui/ProductTexts.h"
 
 using namespace mdftest;
@@ -36,79 +33,10 @@ bool HasLine(const std::string& text, const std::string& line) {
   return false;
 }
 
-// The releases and their on-disk versions, written out here rather than
-// taken from the program's own table, so that a wrong entry there shows.
-std::string ReleaseOf(int version) {
-  switch (version) {
-    case 539:
-      return "SQL Server 2000";
-    case 611:
-      return "SQL Server 2005";
-    case 655:
-      return "SQL Server 2008";
-    case 660:
-    case 661:
-    case 665:
-      return "SQL Server 2008 R2";
-    case 706:
-      return "SQL Server 2012";
-    case 782:
-      return "SQL Server 2014";
-    case 852:
-      return "SQL Server 2016";
-    case 868:
-    case 869:
-      return "SQL Server 2017";
-    case 904:
-      return "SQL Server 2019";
-    case 957:
-      return "SQL Server 2022";
-    default:
-      return "";  // pre-release builds and versions not seen with content
-  }
-}
-
 }  // namespace
 
 TEST(CliInfo, TheProgramWasBuilt) {
   ASSERT_EQ(access(MENDORA_CLI_PATH, X_OK), 0) << MENDORA_CLI_PATH;
-}
-
-TEST(CliInfo, EveryRealFileGivesItsVersionAndReleaseOrIsRefused) {
-  // Both throw, and so fail this test, when the folder or the manifest is missing.
-  const auto files = RealMdfFiles();
-  const auto manifest = ManifestFirstTable(RealManifest());
-  ASSERT_FALSE(manifest.empty());
-
-  std::set<std::string> seen;
-  int supported = 0, refused = 0;
-  for (const auto& name : files) {
-    SCOPED_TRACE(name);
-    seen.insert(name);
-    auto row = manifest.find(name);
-    ASSERT_NE(row, manifest.end()) << "MANIFEST.md does not list " << name;
-    const int version = std::stoi(ManifestCell(manifest, name, "on-disk version"));
-
-    CliRun run = RunCli({"info", RealMdf(name)});
-    const std::string release = ReleaseOf(version);
-    if (!release.empty()) {
-      ++supported;
-      EXPECT_EQ(run.status, 0) << run.err;
-      EXPECT_EQ(FirstLine(run.out), "version: " + std::to_string(version)) << run.out;
-      EXPECT_TRUE(HasLine(run.out, "release: " + release)) << run.out;
-      EXPECT_EQ(run.err.find(texts::kVersionNotAppropriate), std::string::npos) << run.err;
-    } else {
-      ++refused;
-      EXPECT_EQ(run.status, 1) << run.out << run.err;
-      EXPECT_TRUE(HasLine(run.err, texts::kVersionNotAppropriate)) << run.err;
-      EXPECT_EQ(run.out.find("version:"), std::string::npos) << run.out;
-    }
-  }
-  for (const auto& [name, row] : manifest) {
-    EXPECT_TRUE(seen.count(name)) << "MANIFEST.md lists " << name << " but the folder lacks it";
-  }
-  EXPECT_GT(supported, 0);
-  EXPECT_GT(refused, 0);
 }
 
 TEST(CliInfo, AFileAnotherProcessHoldsIsRefused) {

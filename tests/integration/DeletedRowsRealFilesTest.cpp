@@ -12,24 +12,20 @@
 
 #include "engine/Analysis.h"
 #include "engine/DeletedRowReader.h"
-#include "tests/integration/ReferenceFiles.h"
+#include "tests/integration/RealFile.h"
 #include "tests/support/RealFiles.h"
 
 using namespace mendora;
+using mdftest::RealFile;
 
 namespace {
 
-class DeletedRowsRealFiles : public ::testing::TestWithParam<std::string> {};
-
-TEST_P(DeletedRowsRealFiles, LiveRowsStayAndEveryLiveRecordPassesTheRules) {
+TEST_P(RealFile, LiveRowsStayAndEveryLiveRecordPassesTheRules) {
   const std::string name = GetParam();
-  const nlohmann::json expected = mdftest::Reference(name);
-  DataFile file;
-  ASSERT_TRUE(file.Open(mdftest::RealMdf(name)));
-  ASSERT_TRUE(file.DetectVersion());
-  Catalogue catalogue;
+  const nlohmann::json& expected = Expected();
+  const DataFile& file = Analysis().file;
+  const Catalogue& catalogue = Recovered();
   NullJobControl job;
-  RunAnalysis(file, catalogue, job);
   const std::vector<FreedPage> freed = FindFreedDataPages(file, &job);
 
   for (const auto& table : expected["tables"]) {
@@ -66,8 +62,5 @@ TEST_P(DeletedRowsRealFiles, LiveRowsStayAndEveryLiveRecordPassesTheRules) {
     }
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(Files, DeletedRowsRealFiles,
-                         ::testing::ValuesIn(mdftest::ReferenceFiles()), mdftest::FileTestName());
 
 }  // namespace

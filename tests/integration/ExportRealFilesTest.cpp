@@ -13,7 +13,7 @@
 #include "sql/SqlName.h"
 #include "sql/Statements.h"
 #include "tests/integration/CliRun.h"
-#include "tests/integration/ReferenceFiles.h"
+#include "tests/integration/RealFile.h"
 #include "tests/support/RealFiles.h"
 #include "tests/support/ReferenceLiteral.h"
 #include "tests/support/SqlStatementReader.h"
@@ -98,11 +98,9 @@ const std::vector<std::string> kStatementWords = {
     "AS",     "CLUSTERED", "NONCLUSTERED", "FROM",     "WITH",       "NOCHECK",  "DELETE",
     "UPDATE", "CASCADE",   "SET",          "FOR",      "REPLICATION"};
 
-class ExportRealFile : public ::testing::TestWithParam<std::string> {};
-
-TEST_P(ExportRealFile, EveryObjectOfTheReferenceIsSaved) {
+TEST_P(RealFile, EveryObjectOfTheReferenceIsSaved) {
   const std::string file = GetParam();
-  const nlohmann::json ref = Reference(file);
+  const nlohmann::json& ref = Expected();
   TempDir dest;
   const CliRun run = RunCli({"export", RealMdf(GetParam()), dest.path()}, nullptr, 240);
   ASSERT_EQ(run.status, 0) << run.err;
@@ -367,9 +365,6 @@ TEST_P(ExportRealFile, EveryObjectOfTheReferenceIsSaved) {
     EXPECT_TRUE(found) << module["name"];
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(RealFiles, ExportRealFile, ::testing::ValuesIn(ReferenceFiles()),
-                         FileTestName());
 
 }  // namespace
 }  // namespace mdftest

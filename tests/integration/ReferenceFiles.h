@@ -46,12 +46,27 @@ inline bool IsBuiltInSchema(const nlohmann::json& object) {
   return schema == "sys" || schema == "INFORMATION_SCHEMA";
 }
 
+// The entries of a reference list (tables, keys, modules...) that belong to
+// the user's objects.
+inline std::vector<nlohmann::json> UserEntries(const nlohmann::json& list) {
+  std::vector<nlohmann::json> out;
+  for (const auto& entry : list) {
+    if (!IsBuiltInSchema(entry)) out.push_back(entry);
+  }
+  return out;
+}
+
 // What the independent reader recovered from `name` (expected/README.md
 // gives the notation).
 inline nlohmann::json Reference(const std::string& name) {
   std::ifstream in(RealMdfDir() + "/expected/" + name + ".json");
   if (!in) throw std::runtime_error("no reference content for " + name);
   return nlohmann::json::parse(in);
+}
+
+// The number of user tables of `name`.
+inline size_t UserTableCount(const std::string& name) {
+  return UserEntries(Reference(name)["tables"]).size();
 }
 
 // "v611-northwind.mdf" as a test name: "v611_northwind".

@@ -1,7 +1,7 @@
 // The main window driven as a user would: Open with the file selection, the
 // analysis on its thread, Stop and Exit during an analysis, command enabling
 // and the status texts. Message boxes are answered from a script; facts
-// about the real files come from MANIFEST.md.
+// about the real files come from their reference content (expected/).
 #include <QAction>
 #include <QDir>
 #include <QDirIterator>
@@ -32,8 +32,8 @@
 #include "shell/ProgramFiles.h"
 #include "shell/QtText.h"
 #include "shell/TableRowModel.h"
+#include "tests/integration/ReferenceFiles.h"
 #include "tests/support/CatalogueBuilder.h"
-#include "tests/support/Manifest.h"
 #include "tests/support/MdfBuilder.h"
 #include "tests/support/RealFiles.h"
 #include "ui/ProductTexts.h"
@@ -148,10 +148,9 @@ ui::TreeHandle ChildStartingWith(const ui::TreeControl& tree, ui::TreeHandle nod
   return ui::kNoTreeItem;
 }
 
-// "Tables(n)" with the number of user tables MANIFEST.md lists for the file.
-QString TablesLabel(const std::map<std::string, mdftest::ManifestFile>& manifest,
-                    const std::string& file) {
-  return QStringLiteral("Tables(%1)").arg(manifest.at(file).tables.size());
+// "Tables(n)" with the number of user tables the file's reference lists.
+QString TablesLabel(const std::string& file) {
+  return QStringLiteral("Tables(%1)").arg(mdftest::UserTableCount(file));
 }
 
 std::vector<std::string> Questions(const ui::ScriptedPrompts& prompts) {
@@ -211,15 +210,10 @@ class CMainFrameTest : public QObject {
   void saveIntoAMissingFolderIsRefused();
   void helpOpensTheManualOnceAndBringsItForward();
   void aboutFromTheMenuAndTheToolbar();
-
- private:
-  std::map<std::string, mdftest::ManifestFile> manifest_;
 };
 
 void CMainFrameTest::initTestCase() {
   QCOMPARE(QGuiApplication::platformName(), QStringLiteral("offscreen"));
-  manifest_ = mdftest::ReadManifest();
-  QVERIFY(!manifest_.empty());
 }
 
 void CMainFrameTest::layoutToolbarAndMenus() {
@@ -308,7 +302,8 @@ void CMainFrameTest::openRealFileShowsItsTree_data() {
 
 void CMainFrameTest::openRealFileShowsItsTree() {
   QFETCH(QString, file);
-  const mdftest::ManifestFile& facts = manifest_.at(file.toStdString());
+  const nlohmann::json facts = mdftest::Reference(file.toStdString());
+  const std::vector<nlohmann::json> tableFacts = mdftest::UserEntries(facts["tables"]);
   Window w;
   const QString path = qttest::RealFile(file.toStdString());
   w.Open(path);
@@ -330,31 +325,31 @@ void CMainFrameTest::openRealFileShowsItsTree() {
   QCOMPARE(Text(tree, root), path.toUpper());
   QCOMPARE(tree.GetSelectedItem(), root);
   const ui::TreeHandle tables =
-      Child(tree, root, QStringLiteral("Tables(%1)").arg(facts.tables.size()));
+      Child(tree, root, QStringLiteral("Tables(%1)").arg(tableFacts.size()));
   QVERIFY(tables != ui::kNoTreeItem);
   QVERIFY(tree.IsExpanded(tables));
-  for (const auto& table : facts.tables) {
-    const QString name = QString::fromStdString(table.name);
-    const ui::TreeHandle node =
-        Child(tree, tables, QStringLiteral("%1(%2)").arg(name).arg(table.rowCount));
+  for (const auto& table : tableFacts) {
+    const QString name = QString::fromStdString(table["name"].get<std::string>());
+    const ui::TreeHandle node = Child(
+        tree, tables, QStringLiteral("%1(%2)").arg(name).arg(table["row_count"].get<qint64>()));
     QVERIFY2(node != ui::kNoTreeItem, qPrintable(name));
-    QVERIFY(Child(tree, node, QStringLiteral("Columns(%1)").arg(table.columnCount)));
+    QVERIFY(Child(tree, node, QStringLiteral("Columns(%1)").arg(table["columns"].size())));
     QCOMPARE(tree.GetStateImage(node), ui::kUnchecked);
   }
   const ui::TreeHandle programmability = Child(tree, root, QStringLiteral("Programmability"));
   QVERIFY(programmability != ui::kNoTreeItem);
-  for (const auto& module : facts.modules) {
-    const QString group = module.type == "P"    ? QStringLiteral("Procedures(")
-                          : module.type == "V"  ? QStringLiteral("Views(")
-                          : module.type == "TR" ? QStringLiteral("Triggers(")
-                                                : QStringLiteral("Functions(");
+  for (const auto& module : mdftest::UserEntries(facts["modules"])) {
+    const std::string type = module["type"], name = module["name"];
+    const QString group = type == "P" || type == "X" ? QStringLiteral("Procedures(")
+                          : type == "V"              ? QStringLiteral("Views(")
+                          : type == "TR"             ? QStringLiteral("Triggers(")
+                                                     : QStringLiteral("Functions(");
     const ui::TreeHandle groupNode = ChildStartingWith(tree, programmability, group);
     QVERIFY(groupNode != ui::kNoTreeItem);
-    QVERIFY2(Child(tree, groupNode, QString::fromStdString(module.name)) != ui::kNoTreeItem,
-             module.name.c_str());
+    QVERIFY2(Child(tree, groupNode, QString::fromStdString(name)) != ui::kNoTreeItem, name.c_str());
   }
   // The window shows what the command-line tool prints for the same file.
-  QVERIFY(w.doc.catalogue.userTables.size() == facts.tables.size());
+  QVERIFY(w.doc.catalogue.userTables.size() == tableFacts.size());
   QVERIFY(!w.doc.handles.empty());
   QCOMPARE(w.doc.nodes.root, root);
   QVERIFY(w.doc.file.IsOpen());
@@ -602,7 +597,7 @@ void CMainFrameTest::openCancelledLeavesEverythingAsItWas() {
   w.Open(qttest::RealFile("v539-northwind.mdf"));
   QTRY_VERIFY_WITH_TIMEOUT(w.Idle(), kAnalysisTimeoutMs);
   const std::string before = mendora::TreeText(w.Tree());
-  QVERIFY(Child(w.Tree(), w.Tree().GetRootItem(), TablesLabel(manifest_, "v539-northwind.mdf")));
+  QVERIFY(Child(w.Tree(), w.Tree().GetRootItem(), TablesLabel("v539-northwind.mdf")));
   // Open, pick another file, then Cancel without Start.
   w.Open(qttest::RealFile("v539-pubs.mdf"), false);
   QCOMPARE(mendora::TreeText(w.Tree()), before);
@@ -642,7 +637,7 @@ void CMainFrameTest::stopAnsweredNoFinishesTheAnalysis() {
   QTRY_VERIFY_WITH_TIMEOUT(w.Idle(), kAnalysisTimeoutMs);
   // The analysis went on where it was and built the whole tree.
   QCOMPARE(Text(w.Tree(), w.Tree().GetRootItem()), path.toUpper());
-  QVERIFY(Child(w.Tree(), w.Tree().GetRootItem(), TablesLabel(manifest_, "v611-northwind.mdf")));
+  QVERIFY(Child(w.Tree(), w.Tree().GetRootItem(), TablesLabel("v611-northwind.mdf")));
   QCOMPARE(Questions(w.prompts).size(), size_t(1));
   QVERIFY(w.doc.file.IsOpen());
 }
@@ -1084,7 +1079,7 @@ void CMainFrameTest::saveOfARealFileCompletes_data() {
 
 void CMainFrameTest::saveOfARealFileCompletes() {
   QFETCH(QString, file);
-  const mdftest::ManifestFile& facts = manifest_.at(file.toStdString());
+  const size_t tables = mdftest::UserTableCount(file.toStdString());
   QTemporaryDir destination;
   Window w;
   w.folder = destination.path();
@@ -1100,8 +1095,7 @@ void CMainFrameTest::saveOfARealFileCompletes() {
   const QDir out(used);
   for (const QString& fixed : kFixedFiles) QVERIFY2(out.exists(fixed), qPrintable(fixed));
   // One definition script per table of the file.
-  QCOMPARE(QDir(used + "Tables_Create").entryList(QDir::Files).size(),
-           qsizetype(facts.tables.size()));
+  QCOMPARE(QDir(used + "Tables_Create").entryList(QDir::Files).size(), qsizetype(tables));
   QVERIFY(!out.exists("tempUNT.dat"));
 }
 

@@ -19,7 +19,7 @@
 #include "shell/QtText.h"
 #include "shell/ReadRegistryString.h"
 #include "shell/SingleInstance.h"
-#include "tests/support/Manifest.h"
+#include "tests/integration/ReferenceFiles.h"
 #include "ui/ProductTexts.h"
 #include "ui/ScriptedPrompts.h"
 
@@ -117,7 +117,7 @@ void CMendoraSqlAppTest::firstSelectionStartsTheAnalysisOnTheTreeViewsTimer() {
   QVERIFY(!frame->TreeView()->StartupTimer().isActive());
   const ui::TreeControl& tree = frame->TreeView()->Control();
   QCOMPARE(shell::ToQString(tree.GetItemText(tree.GetRootItem())), s.chosen.toUpper());
-  const size_t tables = mdftest::ReadManifest().at("v539-northwind.mdf").tables.size();
+  const size_t tables = mdftest::UserTableCount("v539-northwind.mdf");
   QVERIFY(mendora::TreeText(tree).find("\n  Tables(" + std::to_string(tables) + ")\n") !=
           std::string::npos);
   QCOMPARE(tree.GetRootItems().size(), size_t(1));
@@ -145,7 +145,7 @@ void CMendoraSqlAppTest::fileOnTheCommandLineIsAnalysedWithoutTheSelection() {
   const ui::TreeControl& tree = frame->TreeView()->Control();
   QCOMPARE(shell::ToQString(tree.GetItemText(tree.GetRootItem())),
            QFileInfo(real).absoluteFilePath().toUpper());
-  const size_t tables = mdftest::ReadManifest().at("v655-northwind.mdf").tables.size();
+  const size_t tables = mdftest::UserTableCount("v655-northwind.mdf");
   QVERIFY(mendora::TreeText(tree).find("\n  Tables(" + std::to_string(tables) + ")\n") !=
           std::string::npos);
 }

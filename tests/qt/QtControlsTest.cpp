@@ -17,7 +17,7 @@
 #include "shell/QtPrompts.h"
 #include "shell/QtText.h"
 #include "shell/QtTreeControl.h"
-#include "tests/support/Manifest.h"
+#include "tests/integration/ReferenceFiles.h"
 #include "ui/MemoryListControl.h"
 #include "ui/MemoryTreeControl.h"
 
@@ -183,7 +183,7 @@ void QtControlsTest::objectTreeOfARealFileIsTheSameInBoth() {
     QCOMPARE(Describe(qt), Describe(memory));
     QCOMPARE(mendora::TreeText(qt), mendora::TreeText(memory));
     QCOMPARE(qtHandles.size(), memoryHandles.size());
-    const size_t tables = mdftest::ReadManifest().at(name).tables.size();
+    const size_t tables = mdftest::UserTableCount(name);
     QVERIFY(mendora::TreeText(qt).find("Tables(" + std::to_string(tables) + ")") !=
             std::string::npos);
     // The widget shows the same: as many items as nodes.

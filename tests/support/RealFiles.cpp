@@ -41,12 +41,4 @@ std::vector<std::string> RealMdfFiles() {
   return out;
 }
 
-std::string RealManifest() {
-  std::ifstream in(fs::path(RealMdfDir()) / "MANIFEST.md");
-  if (!in) throw std::runtime_error("MANIFEST.md missing in " + RealMdfDir());
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
 }  // namespace mdftest

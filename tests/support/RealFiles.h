@@ -15,7 +15,5 @@ std::string RealMdfDir();
 std::string RealMdf(const std::string& name);
 // The .mdf files of the folder, sorted by name.
 std::vector<std::string> RealMdfFiles();
-// The text of MANIFEST.md.
-std::string RealManifest();
 
 }  // namespace mdftest
