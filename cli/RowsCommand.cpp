@@ -146,12 +146,7 @@ mendora::TableReadStats ReadInPageRuns(const AnalysedFile& a, int64_t tableId, u
   };
   steps.take = [&](size_t, Run& piece) {
     out << piece.text;
-    total.rows += piece.stats.rows;
-    total.pages += piece.stats.pages;
-    total.forwardedRows += piece.stats.forwardedRows;
-    total.skippedRecords += piece.stats.skippedRecords;
-    total.unreadableCells += piece.stats.unreadableCells;
-    total.codePageErrors += piece.stats.codePageErrors;
+    total += piece.stats;
     // The output is gone: nothing more to write to.
     if (!out) throw mendora::JobStopped();
   };

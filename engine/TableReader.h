@@ -41,6 +41,17 @@ struct TableReadStats {
   uint64_t skippedRecords = 0;   // damaged records and stubs leading nowhere
   uint64_t unreadableCells = 0;  // values marked unreadable
   uint64_t codePageErrors = 0;   // text values with bytes outside their code page
+
+  // The counts of two reads of one table together (runs of its pages).
+  TableReadStats& operator+=(const TableReadStats& other) {
+    rows += other.rows;
+    pages += other.pages;
+    forwardedRows += other.forwardedRows;
+    skippedRecords += other.skippedRecords;
+    unreadableCells += other.unreadableCells;
+    codePageErrors += other.codePageErrors;
+    return *this;
+  }
 };
 
 // Where a table's rows are: its in-row unit and the units of its large values.

@@ -626,12 +626,7 @@ TableReadStats SaveJob::State::WriteInPageRuns(
     // A save of one table runs this on the job's thread: the count is shown
     // from here.
     ShowRowsRead(true);
-    total.rows += run.stats.rows;
-    total.pages += run.stats.pages;
-    total.forwardedRows += run.stats.forwardedRows;
-    total.skippedRecords += run.stats.skippedRecords;
-    total.unreadableCells += run.stats.unreadableCells;
-    total.codePageErrors += run.stats.codePageErrors;
+    total += run.stats;
   };
   steps.idle = [&](size_t) {
     // Whatever was read before a hold is on disk while the job waits.

@@ -43,20 +43,6 @@ std::string Columns(const json& list, const json& descending = json::array()) {
   return out;
 }
 
-// Whether `line` is the foreign key statement `head` + `tail` as the file
-// keeps the key: " With Nocheck" after the table where the server never
-// checked its rows, its actions and NOT FOR REPLICATION after the columns.
-bool IsForeignKeyLine(const std::string& line, const std::string& head, const std::string& tail) {
-  static const std::regex kClauses(
-      "( On Delete (Cascade|Set Null|Set Default))?( On Update (Cascade|Set Null|Set "
-      "Default))?( Not For Replication)?");
-  for (const std::string& start : {head + tail, head + " With Nocheck" + tail}) {
-    if (line.starts_with(start) && std::regex_match(line.substr(start.size()), kClauses))
-      return true;
-  }
-  return false;
-}
-
 // The text a character cell shows for the reference's value.
 std::string ShownText(const std::string& value, const std::string& type) {
   std::u16string text = FromUtf8(value);
@@ -162,7 +148,7 @@ TEST_P(RealFile, DdlListsEveryKeyIndexForeignKeyAndCheck) {
                              Quote(fk["referenced_table"]) + "(" +
                              Columns(fk["referenced_columns"]) + ")";
     EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
-      return IsForeignKeyLine(line, head, tail);
+      return mdftest::IsForeignKeyLine(line, head, tail);
     })) << head + tail;
     ++statements;
   }

@@ -75,20 +75,6 @@ std::vector<std::u16string> ScriptLines(const std::string& utf8) {
 }
 
 // The words the statements and the check texts of the real files use bare.
-// Whether `line` is the foreign key statement `head` + `tail` as the file
-// keeps the key: " With Nocheck" after the table where the server never
-// checked its rows, its actions and NOT FOR REPLICATION after the columns.
-bool IsForeignKeyLine(const std::string& line, const std::string& head, const std::string& tail) {
-  static const std::regex kClauses(
-      "( On Delete (Cascade|Set Null|Set Default))?( On Update (Cascade|Set Null|Set "
-      "Default))?( Not For Replication)?");
-  for (const std::string& start : {head + tail, head + " With Nocheck" + tail}) {
-    if (line.starts_with(start) && std::regex_match(line.substr(start.size()), kClauses))
-      return true;
-  }
-  return false;
-}
-
 const std::vector<std::string> kStatementWords = {
     "USE",    "MASTER",    "CREATE",       "DATABASE", "TABLE",      "NULL",     "NOT",
     "ALTER",  "ADD",       "CONSTRAINT",   "PRIMARY",  "KEY",        "UNIQUE",   "INDEX",
@@ -335,7 +321,7 @@ TEST_P(RealFile, EveryObjectOfTheReferenceIsSaved) {
                              Joined(fk["referenced_columns"]) + ")";
     const auto keys = ScriptLines(files["ForeignKey/ForeignKeys.sql"]);
     EXPECT_TRUE(std::any_of(keys.begin(), keys.end(), [&](const std::u16string& line) {
-      return IsForeignKeyLine(ToUtf8(line), head, tail);
+      return mdftest::IsForeignKeyLine(ToUtf8(line), head, tail);
     })) << head + tail;
   }
   for (const auto& check : ref["checks"]) {

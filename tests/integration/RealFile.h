@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <regex>
 #include <stdexcept>
 #include <string>
 
@@ -15,6 +16,21 @@
 #include "tests/support/RealFiles.h"
 
 namespace mdftest {
+
+// Whether `line` is the foreign key statement `head` + `tail` as the file
+// keeps the key: " With Nocheck" after the table where the server never
+// checked its rows, its actions and NOT FOR REPLICATION after the columns.
+inline bool IsForeignKeyLine(const std::string& line, const std::string& head,
+                             const std::string& tail) {
+  static const std::regex kClauses(
+      "( On Delete (Cascade|Set Null|Set Default))?( On Update (Cascade|Set Null|Set "
+      "Default))?( Not For Replication)?");
+  for (const std::string& start : {head + tail, head + " With Nocheck" + tail}) {
+    if (line.starts_with(start) && std::regex_match(line.substr(start.size()), kClauses))
+      return true;
+  }
+  return false;
+}
 
 // A real file opened and analysed.
 struct AnalysedRealFile {
