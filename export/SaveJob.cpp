@@ -255,6 +255,7 @@ struct SaveJob::State {
   const std::atomic<uint64_t>* shownRows = nullptr;
   uint64_t shownExpected = 0;
   std::chrono::steady_clock::time_point lastShown;
+  unsigned rowPieces = 0;  // of one row each, taken: the clock is read every 32nd
   void ExportKeys();
   void ExportTableKeys(const _SYSOBJECTS& table);
   void WriteKeyOrIndex(KeyScript script, std::u16string_view name, int64_t tableId, int mode);
@@ -913,7 +914,7 @@ void SaveJob::State::SaveData(DataWriter& writer) {
       std::vector<std::string> warnings;
       ReadDamageWarnings(*tables[i], piece.stats, warnings);
       report.warnings.insert(report.warnings.end(), warnings.begin(), warnings.end());
-    } else {
+    } else if (!piece.row || (++rowPieces & 31) == 0) {
       ShowRowsRead(true);
     }
   };
