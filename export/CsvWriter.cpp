@@ -254,10 +254,13 @@ void CsvWriter::Finish(const std::vector<const _SYSOBJECTS*>& tables) {
                                                    StatementUse::kScript));
           break;
         }
-      } else if (o.type == u"F ") {
-        AppendStatement(out, ForeignKeyStatement(c, o.id, StatementUse::kScript));
-      } else if (o.type == u"C ") {
-        AppendStatement(out, CheckConstraintStatement(c, o.id));
+      } else if (o.type == u"F " || o.type == u"C ") {
+        AppendStatement(out, o.type == u"F " ? ForeignKeyStatement(c, o.id, StatementUse::kScript)
+                                             : CheckConstraintStatement(c, o.id));
+        // A disabled constraint stays disabled in the copy.
+        if (const std::u16string off = DisableConstraintStatement(c, o.id); !off.empty()) {
+          AppendStatement(out, off);
+        }
       }
     }
   }

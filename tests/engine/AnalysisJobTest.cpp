@@ -64,7 +64,8 @@ class AnalysisJob : public ::testing::TestWithParam<uint16_t> {
 TEST_P(AnalysisJob, AHeldAnalysisWaitsUntilReleased) {
   job_.Hold();
   Start();
-  std::this_thread::sleep_for(100ms);
+  // Parked at its first checkpoint: it goes no further until released.
+  while (!job_.Parked() && !finished_) std::this_thread::yield();
   EXPECT_FALSE(finished_);
   EXPECT_EQ(maxProgress_, 0) << "no page is read while the job is held";
   job_.Release();

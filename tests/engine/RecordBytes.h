@@ -15,6 +15,7 @@
 #include "engine/PageLayout.h"
 #include "engine/Record.h"
 #include "engine/RowCutter.h"
+#include "engine/TypeCodes.h"
 #include "tests/support/MdfBuilder.h"
 
 namespace recordtest {
@@ -95,11 +96,18 @@ inline mendora::_SYSCOLUMNS Col(uint8_t xtype, int16_t length) {
 
 // Column type codes (syscolumns.xtype) used by the tests.
 namespace xt {
-inline constexpr uint8_t kImage = 34, kText = 35, kUniqueId = 36, kTinyInt = 48, kSmallInt = 52,
-                         kInt = 56, kDateTime = 61, kSqlVariant = 98, kNText = 99, kBit = 104,
-                         kVarBinary = 165, kVarChar = 167, kBinary = 173, kChar = 175,
-                         kTimestamp = 189, kNVarChar = 231, kNChar = 239, kXml = 241, kBigInt = 127,
-                         kMoney = 60, kReal = 59, kFloat = 62, kDecimal = 106;
+inline constexpr uint8_t kImage = mendora::kXImage, kText = mendora::kXText,
+                         kUniqueId = mendora::kXUniqueIdentifier, kTinyInt = mendora::kXTinyInt,
+                         kSmallInt = mendora::kXSmallInt, kInt = mendora::kXInt,
+                         kDateTime = mendora::kXDateTime, kSqlVariant = mendora::kXSqlVariant,
+                         kNText = mendora::kXNText, kBit = mendora::kXBit,
+                         kVarBinary = mendora::kXVarBinary, kVarChar = mendora::kXVarChar,
+                         kBinary = mendora::kXBinary, kChar = mendora::kXChar,
+                         kTimestamp = mendora::kXTimestamp, kNVarChar = mendora::kXNVarChar,
+                         kNChar = mendora::kXNChar, kXml = mendora::kXXml,
+                         kBigInt = mendora::kXBigInt, kMoney = mendora::kXMoney,
+                         kReal = mendora::kXReal, kFloat = mendora::kXFloat,
+                         kDecimal = mendora::kXDecimal;
 }  // namespace xt
 
 // Numbers the columns 1, 2, ... in the order given.

@@ -7,11 +7,13 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <sstream>
 
 #include "browser/ObjectTree.h"
 #include "engine/Analysis.h"
+#include "engine/TypeCodes.h"
 #include "engine/Utf16.h"
 #include "sql/Statements.h"
 #include "tests/integration/CliRun.h"
@@ -27,7 +29,8 @@ namespace fs = std::filesystem;
 using mendora::FromUtf8;
 using mendora::ToUtf8;
 
-constexpr uint8_t kMoney = 60, kTimestamp = 189, kUniqueIdentifier = 36;
+constexpr uint8_t kMoney = mendora::kXMoney, kTimestamp = mendora::kXTimestamp,
+                  kUniqueIdentifier = mendora::kXUniqueIdentifier;
 
 Value MoneyValue(int64_t tenThousandths) {
   ByteVec out;
@@ -325,6 +328,23 @@ TEST_P(TableFacts, ConstraintActionsAndStates) {
   EXPECT_EQ(ddl.status, 0) << ddl.err;
   EXPECT_EQ(ddl.out, "Alter table Child With Nocheck Add Constraint FK_Off" + fk +
                          "\nAlter Table Child Nocheck Constraint FK_Off\n");
+
+  // The CSV save's schema.sql disables the same constraints.
+  TempDir csv;
+  ASSERT_EQ(RunCli({"export", path, csv.path(), "--format", "csv"}).status, 0);
+  std::vector<fs::path> made(fs::directory_iterator(csv.path()), fs::directory_iterator());
+  ASSERT_EQ(made.size(), 1u);
+  std::ifstream schema(made[0] / "schema.sql");
+  std::vector<std::string> off;
+  for (std::string line; std::getline(schema, line);) {
+    if (line.ends_with('\r')) line.pop_back();
+    if (line.find("Nocheck Constraint") != std::string::npos) off.push_back(line);
+  }
+  std::vector<std::string> wantedOff = {"Alter Table Child Nocheck Constraint FK_Off"};
+  if (v2000) wantedOff.push_back("Alter Table Child Nocheck Constraint CK_Off");
+  std::sort(off.begin(), off.end());
+  std::sort(wantedOff.begin(), wantedOff.end());
+  EXPECT_EQ(off, wantedOff);
 }
 
 // The given files' foreign keys and checks as their install scripts left

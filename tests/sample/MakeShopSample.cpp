@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <string>
 
+#include "engine/TypeCodes.h"
 #include "tests/support/CatalogueBuilder.h"
 
 using namespace mdftest;
@@ -21,8 +22,10 @@ using namespace mdftest;
 namespace {
 
 // Type codes the builder has no name for.
-constexpr uint8_t kUniqueIdentifier = 36, kSmallDateTime = 58, kReal = 59, kMoney = 60, kFloat = 62,
-                  kDecimal = 106;
+constexpr uint8_t kUniqueIdentifier = mendora::kXUniqueIdentifier,
+                  kSmallDateTime = mendora::kXSmallDateTime, kReal = mendora::kXReal,
+                  kMoney = mendora::kXMoney, kFloat = mendora::kXFloat,
+                  kDecimal = mendora::kXDecimal;
 
 ColumnDef Column(const std::u16string& name, uint8_t type, int16_t length, bool notNull,
                  uint8_t prec = 0, uint8_t scale = 0) {

@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/TypeCodes.h"
 #include "tests/support/MdfBuilder.h"
 #include "tests/support/SystemRows.h"
 
@@ -36,9 +37,13 @@ namespace mdftest {
 
 // Type codes of the columns a test uses most.
 namespace xtype {
-inline constexpr uint8_t kImage = 34, kText = 35, kTinyInt = 48, kSmallInt = 52, kInt = 56,
-                         kDateTime = 61, kNText = 99, kBit = 104, kBigInt = 127, kVarBinary = 165,
-                         kVarChar = 167, kChar = 175, kNVarChar = 231, kNChar = 239;
+inline constexpr uint8_t kImage = mendora::kXImage, kText = mendora::kXText,
+                         kTinyInt = mendora::kXTinyInt, kSmallInt = mendora::kXSmallInt,
+                         kInt = mendora::kXInt, kDateTime = mendora::kXDateTime,
+                         kNText = mendora::kXNText, kBit = mendora::kXBit,
+                         kBigInt = mendora::kXBigInt, kVarBinary = mendora::kXVarBinary,
+                         kVarChar = mendora::kXVarChar, kChar = mendora::kXChar,
+                         kNVarChar = mendora::kXNVarChar, kNChar = mendora::kXNChar;
 }
 
 struct ColumnDef {

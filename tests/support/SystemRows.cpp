@@ -4,6 +4,8 @@
 #include <map>
 #include <stdexcept>
 
+#include "engine/TypeCodes.h"
+
 namespace mdftest {
 namespace {
 
@@ -152,8 +154,10 @@ std::vector<SysColumnsRow> SystemTableColumns2000() {
     uint8_t prec;
     int16_t xoffset;
   };
-  constexpr uint8_t kInt = 56, kSmall = 52, kTiny = 48, kBig = 127, kBinary = 173, kVarBinary = 165,
-                    kNVarChar = 231, kImage = 34, kBit = 104;
+  constexpr uint8_t kInt = mendora::kXInt, kSmall = mendora::kXSmallInt, kTiny = mendora::kXTinyInt,
+                    kBig = mendora::kXBigInt, kBinary = mendora::kXBinary,
+                    kVarBinary = mendora::kXVarBinary, kNVarChar = mendora::kXNVarChar,
+                    kImage = mendora::kXImage, kBit = mendora::kXBit;
   const C columns[] = {
       {2, u"id", kInt, 1, 4, 10, 4},
       {2, u"status", kInt, 1, 4, 10, 8},
