@@ -15,8 +15,8 @@
 #include "engine/PageLayout.h"
 #include "engine/Record.h"
 #include "engine/RowCutter.h"
-#include "engine/TypeCodes.h"
 #include "tests/support/MdfBuilder.h"
+#include "tests/support/TypeCodeNames.h"
 
 namespace recordtest {
 
@@ -95,20 +95,7 @@ inline mendora::_SYSCOLUMNS Col(uint8_t xtype, int16_t length) {
 }
 
 // Column type codes (syscolumns.xtype) used by the tests.
-namespace xt {
-inline constexpr uint8_t kImage = mendora::kXImage, kText = mendora::kXText,
-                         kUniqueId = mendora::kXUniqueIdentifier, kTinyInt = mendora::kXTinyInt,
-                         kSmallInt = mendora::kXSmallInt, kInt = mendora::kXInt,
-                         kDateTime = mendora::kXDateTime, kSqlVariant = mendora::kXSqlVariant,
-                         kNText = mendora::kXNText, kBit = mendora::kXBit,
-                         kVarBinary = mendora::kXVarBinary, kVarChar = mendora::kXVarChar,
-                         kBinary = mendora::kXBinary, kChar = mendora::kXChar,
-                         kTimestamp = mendora::kXTimestamp, kNVarChar = mendora::kXNVarChar,
-                         kNChar = mendora::kXNChar, kXml = mendora::kXXml,
-                         kBigInt = mendora::kXBigInt, kMoney = mendora::kXMoney,
-                         kReal = mendora::kXReal, kFloat = mendora::kXFloat,
-                         kDecimal = mendora::kXDecimal;
-}  // namespace xt
+namespace xt = mdftest::xtype;
 
 // Numbers the columns 1, 2, ... in the order given.
 inline std::vector<mendora::_SYSCOLUMNS> Table(std::initializer_list<mendora::_SYSCOLUMNS> cols) {

@@ -29,22 +29,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/TypeCodes.h"
 #include "tests/support/MdfBuilder.h"
 #include "tests/support/SystemRows.h"
+#include "tests/support/TypeCodeNames.h"
 
 namespace mdftest {
-
-// Type codes of the columns a test uses most.
-namespace xtype {
-inline constexpr uint8_t kImage = mendora::kXImage, kText = mendora::kXText,
-                         kTinyInt = mendora::kXTinyInt, kSmallInt = mendora::kXSmallInt,
-                         kInt = mendora::kXInt, kDateTime = mendora::kXDateTime,
-                         kNText = mendora::kXNText, kBit = mendora::kXBit,
-                         kBigInt = mendora::kXBigInt, kVarBinary = mendora::kXVarBinary,
-                         kVarChar = mendora::kXVarChar, kChar = mendora::kXChar,
-                         kNVarChar = mendora::kXNVarChar, kNChar = mendora::kXNChar;
-}
 
 struct ColumnDef {
   std::u16string name;
