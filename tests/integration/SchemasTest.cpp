@@ -26,8 +26,8 @@ using mendora::FromUtf8;
 using mendora::ToUtf8;
 
 // dbo.Customers; Sales.Orders (an identity, a key, a foreign key to
-// Customers); Sales.Lines (a foreign key to Sales.Orders); Stock.Items, whose
-// schema row is lost. Objects are made in that order.
+// Customers); Sales.Lines (a foreign key to Sales.Orders); Items, in a
+// schema whose row is lost; dbo.Orders. Objects are made in that order.
 struct Shop {
   TempDir dir;
   std::string path;
@@ -47,6 +47,7 @@ void BuildShop(uint16_t version, Shop& s) {
   const int32_t key = b.AddKey(s.orders, u"PK_Orders", "PK", {1}, true);
   s.lines = b.AddTable(u"Lines", {IntColumn(u"OrderID", true)}, {{IntValue(2)}});
   s.items = b.AddTable(u"Items", {IntColumn(u"Id", true)});
+  b.AddTable(u"Orders", {IntColumn(u"Id", true)});
   auto foreignKey = [&](int32_t table, const std::u16string& name, int32_t referenced) {
     if (v2000)
       return b.AddForeignKey(table, name, {table == s.orders ? int16_t(2) : int16_t(1)}, referenced,
@@ -93,11 +94,10 @@ TEST_P(Schemas, CatalogueStatementsAndScripts) {
   mendora::RunAnalysis(file, c, job);
 
   // A schema the file does not name leaves its table in dbo, not lost.
-  std::map<std::string, std::string> schemaOf;
-  for (const auto& t : c.userTables) schemaOf[ToUtf8(t.name)] = ToUtf8(t.schemaName);
-  EXPECT_EQ(schemaOf,
-            (std::map<std::string, std::string>{
-                {"Customers", "dbo"}, {"Orders", "Sales"}, {"Lines", "Sales"}, {"Items", "dbo"}}));
+  std::vector<std::string> names;
+  for (const auto& t : c.userTables) names.push_back(ToUtf8(t.schemaName + u"." + t.name));
+  EXPECT_EQ(names, (std::vector<std::string>{"dbo.Customers", "Sales.Orders", "Sales.Lines",
+                                             "dbo.Items", "dbo.Orders"}));
   EXPECT_EQ(ToUtf8(mendora::TableDefinitionStatement(c, s.customers, u"Customers")),
             "Create Table [Customers] ([Id] int Not Null)");
   EXPECT_EQ(ToUtf8(mendora::TableDefinitionStatement(c, s.orders, u"Orders")),
@@ -161,6 +161,21 @@ TEST_P(Schemas, CatalogueStatementsAndScripts) {
   const std::string tree = RunCli({"tree", s.path}).out;
   EXPECT_NE(tree.find("  Sales.Orders(2)\n"), std::string::npos) << tree;
   EXPECT_NE(tree.find("  Customers(1)\n"), std::string::npos) << tree;
+  EXPECT_NE(tree.find("  Orders(0)\n"), std::string::npos) << tree;
+
+  // SQLite has no schemas: the table that shares its name with another is
+  // named with its schema, and references follow it.
+  TempDir lite;
+  const CliRun sqlite = RunCli({"export", s.path, lite.path(), "--format", "sqlite"});
+  ASSERT_EQ(sqlite.status, 0) << sqlite.err;
+  const std::string db = sqlite.out.substr(0, sqlite.out.find('\n'));
+  const CliRun tables = RunProgram(
+      {"sqlite3", "-batch", "-bail", db,
+       "SELECT name FROM sqlite_schema WHERE type = 'table' AND name NOT LIKE '\\_%' ESCAPE "
+       "'\\' ORDER BY name; SELECT count(*) FROM \"Sales.Orders\"; SELECT \"table\" FROM "
+       "pragma_foreign_key_list('Lines');"});
+  EXPECT_EQ(tables.out, "Customers\nItems\nLines\nOrders\nSales.Orders\n2\nSales.Orders\n")
+      << tables.err;
 
   // A save of the table checked by its label, in CSV: schema.sql makes the
   // schema before the table.
