@@ -59,6 +59,7 @@ void BuildShop(uint16_t version, Shop& s) {
   };
   const int32_t toCustomers = foreignKey(s.orders, u"FK_Orders_Customers", s.customers);
   const int32_t toOrders = foreignKey(s.lines, u"FK_Lines_Orders", s.orders);
+  b.AddCheck(s.orders, u"CK_Orders", "([CustomerId]>(0))");
   for (int32_t id : {s.orders, key, s.lines, toCustomers, toOrders}) b.SetSchema(id, 5);
   b.SetSchema(s.items, 9);
   s.path = s.dir.path() + "/shop.mdf";
@@ -144,6 +145,8 @@ TEST_P(Schemas, CatalogueStatementsAndScripts) {
   EXPECT_TRUE(Holds(keys,
                     "Alter table Sales.Lines Add Constraint FK_Lines_Orders Foreign Key(OrderID) "
                     "References Sales.Orders(OrderID)"));
+  EXPECT_TRUE(Holds(Lines(top[0] / "Constraints" / "Constraints.sql"),
+                    "Alter Table Sales.Orders Add Constraint CK_Orders Check ([CustomerId]>(0))"));
   const auto primary = Lines(top[0] / "PrimaryKey" / "PrimaryKeys.sql");
   EXPECT_TRUE(Holds(primary,
                     "Alter Table Sales.Orders Add Constraint PK_Orders Primary Key "
