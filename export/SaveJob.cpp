@@ -53,7 +53,8 @@ std::u16string Decimal(int64_t n) {
 }
 
 // The table name a checked tree label stands for (schema.name outside dbo):
-// a table's label ends with its row count in parentheses. A label without one names no table.
+// a table's label ends with its row count in parentheses. A label without
+// one names no table.
 std::u16string TableOfLabel(std::u16string_view label) {
   if (label.empty() || label.back() != u')') return {};
   const size_t open = label.rfind(u'(');
