@@ -79,10 +79,11 @@ int Export(const ExportOptions& options, std::ostream& out, std::ostream& err) {
       const std::u16string name = mendora::FromUtf8(wanted);
       bool found = false;
       // A table is checked in the tree by its label, which ends with its row
-      // count; a table outside dbo is named as its label names it, with or
-      // without its schema.
-      for (const auto& t : c.userTables) {
-        if ((t.name == name || mendora::QualifiedName(t) == name) && !found) {
+      // count; a table outside dbo is named as its label names it
+      // (Sales.Orders), or by its bare name where no label is that name.
+      for (bool bare : {false, true}) {
+        for (const auto& t : c.userTables) {
+          if (found || (bare ? t.name : mendora::QualifiedName(t)) != name) continue;
           request.checkedObjectNames.push_back(mendora::QualifiedName(t) + u"()");
           found = true;
         }

@@ -197,6 +197,20 @@ TEST_P(Schemas, CatalogueStatementsAndScripts) {
   EXPECT_FALSE(Holds(schema,
                      "Create Table [Sales].[Orders] ([OrderID] int Identity(1,1) Not "
                      "Null,[CustomerId] int Null)"));
+
+  // The bare name is the dbo table's label, not the other schema's table of
+  // that name.
+  TempDir bare;
+  ASSERT_EQ(RunCli({"export", s.path, bare.path(), "--only", "Orders"}).status, 0);
+  std::vector<fs::path> bareTop(fs::directory_iterator(bare.path()), fs::directory_iterator());
+  ASSERT_EQ(bareTop.size(), 1u);
+  std::vector<std::string> created;
+  for (const auto& f : fs::directory_iterator(bareTop[0] / "Tables_Create")) {
+    for (const std::string& line : Lines(f.path())) {
+      if (line.starts_with("Create")) created.push_back(line);
+    }
+  }
+  EXPECT_EQ(created, (std::vector<std::string>{"Create Table [Orders] ([Id] int Not Null)"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, Schemas, ::testing::Values(539, 611, 655, 869),
