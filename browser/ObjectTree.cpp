@@ -171,7 +171,7 @@ ObjectTreeNodes ObjectTreeBuilder::BuildObjectTree() {
     Checkpoint();
     const uint32_t* rowCount = Lookups::Find(lookups_->rowCountByTable, table.id);
     ui::TreeHandle node =
-        Insert(nodes_.tables, table.name + Counted(u"", rowCount ? *rowCount : 0));
+        Insert(nodes_.tables, QualifiedName(table) + Counted(u"", rowCount ? *rowCount : 0));
     handles_.push_back({node});
     Remember(node, {NodeKind::kTable, table.id, table.id, 0});
     tree_.Expand(node, ui::TreeExpand::kExpand);

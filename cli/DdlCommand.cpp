@@ -48,7 +48,8 @@ int Ddl(const DdlOptions& options, std::ostream& out, std::ostream& err) {
     // A table asked for by name: the statement that creates it, with its
     // identity, computed columns and defaults.
     for (const auto& table : a.catalogue.userTables) {
-      if (!wanted || found || table.name != *wanted) continue;
+      if (!wanted || found) continue;
+      if (table.name != *wanted && mendora::QualifiedName(table) != *wanted) continue;
       found = true;
       out << mendora::ToUtf8(mendora::TableDefinitionStatement(a.catalogue, table.id, table.name))
           << "\n";

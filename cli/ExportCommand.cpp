@@ -78,10 +78,13 @@ int Export(const ExportOptions& options, std::ostream& out, std::ostream& err) {
     for (const std::string& wanted : options.only) {
       const std::u16string name = mendora::FromUtf8(wanted);
       bool found = false;
-      // A table is checked in the tree by its label, which ends with its row count.
-      for (const auto& t : c.userTables) {
-        if (t.name == name && !found) {
-          request.checkedObjectNames.push_back(name + u"()");
+      // A table is checked in the tree by its label, which ends with its row
+      // count; a table outside dbo is named as its label names it
+      // (Sales.Orders), or by its bare name where no label is that name.
+      for (bool bare : {false, true}) {
+        for (const auto& t : c.userTables) {
+          if (found || (bare ? t.name : mendora::QualifiedName(t)) != name) continue;
+          request.checkedObjectNames.push_back(mendora::QualifiedName(t) + u"()");
           found = true;
         }
       }

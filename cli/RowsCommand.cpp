@@ -30,7 +30,7 @@ const mendora::_SYSOBJECTS* FindTable(const AnalysedFile& a, const std::u16strin
                                       std::vector<std::u16string>& caseOnly) {
   const mendora::_SYSOBJECTS* found = nullptr;
   for (const auto& t : a.catalogue.userTables) {
-    std::u16string schema = mendora::FixedSchemaName(t.schemaId, a.file.Version());
+    const std::u16string& schema = t.schemaName;
     std::u16string qualified = schema.empty() ? std::u16string() : schema + u"." + t.name;
     if (t.name == wanted || (!qualified.empty() && qualified == wanted)) {
       if (!found) found = &t;

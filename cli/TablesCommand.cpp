@@ -11,8 +11,8 @@ int Tables(const std::string& path, std::ostream& out, std::ostream& err) {
     OpenAndAnalyse(path, a, err);
     if (!a.supported) return 1;
     for (const auto& table : a.catalogue.userTables) {
-      const std::u16string schema = mendora::FixedSchemaName(table.schemaId, a.file.Version());
-      out << mendora::ToPrintableUtf8(schema.empty() ? table.name : schema + u"." + table.name)
+      out << mendora::ToPrintableUtf8(
+                 table.schemaName.empty() ? table.name : table.schemaName + u"." + table.name)
           << "\n";
     }
     if (!WroteAll(out, err)) return 1;

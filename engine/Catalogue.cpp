@@ -52,6 +52,20 @@ std::u16string FixedSchemaName(int32_t schemaId, const VersionFlags& version) {
   }
 }
 
+void ResolveSchemaNames(Catalogue& c, const VersionFlags& version) {
+  auto resolve = [&](_SYSOBJECTS& o) {
+    auto listed = c.schemas.find(o.schemaId);
+    if (listed != c.schemas.end() && !listed->second.empty()) {
+      o.schemaName = listed->second;
+      return;
+    }
+    o.schemaName = FixedSchemaName(o.schemaId, version);
+    if (o.schemaName.empty()) o.schemaName = u"dbo";
+  };
+  for (auto& o : c.objects) resolve(o);
+  for (auto& t : c.userTables) resolve(t);
+}
+
 void SortIndexKeys(std::vector<_SysIndexKeys>& keys) {
   std::map<std::pair<uint32_t, uint32_t>, size_t> firstSeen;
   for (const auto& k : keys) firstSeen.try_emplace({k.objectId, k.indexId}, firstSeen.size());

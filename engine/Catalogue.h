@@ -31,6 +31,9 @@ struct Catalogue {
   std::vector<_Check_Constraints> defaultTexts;  // of the "D " objects
   std::vector<_AliasType> aliasTypes;            // the user's alias types
   std::vector<_Procedures> moduleTexts;
+  // The schemas (2005 on: sysclsobjs class 50) or users (2000: sysusers) the
+  // file lists, by id: what the objects' schema ids name.
+  std::map<int32_t, std::u16string> schemas;
 
   // The physical layout of each user table's rows, by table id: as the file
   // records it where it does, otherwise the colid-order layout.
@@ -77,6 +80,12 @@ inline constexpr int32_t kSchemaSys = 4;
 // name: 1 is dbo in every version; 2005 and later also fix guest (2),
 // INFORMATION_SCHEMA (3) and sys (4). Empty for any other id.
 std::u16string FixedSchemaName(int32_t schemaId, const VersionFlags& version);
+
+// Gives every object and user table the name of its schema id: the file's
+// own (`schemas`), else the fixed one of the version (FixedSchemaName), else
+// dbo. A damaged or missing schema row loses the object no table: it is
+// made in dbo.
+void ResolveSchemaNames(Catalogue& catalogue, const VersionFlags& version);
 
 // Each index's columns in key order, its included columns after them; the
 // indexes in the order they were found.

@@ -16,6 +16,10 @@ struct _SYSOBJECTS {
   int64_t parentId = 0;  // the table of a trigger, key or constraint
   std::u16string type;   // two characters as stored: "U ", "P ", "PK", ...
   int32_t schemaId = 0;  // 2000: the owner's user id; 2005/2008: the schema id
+  // The name of that schema or owner, as the file lists it (ResolveSchemaNames);
+  // "dbo" where the file does not name it. Empty in a record the recovery
+  // did not make, which reads as dbo too.
+  std::u16string schemaName;
   // The object's status word as stored (2000 sysobjects status, 2005 on
   // sysschobjs status).
   uint32_t status = 0;
@@ -33,6 +37,17 @@ struct _SYSOBJECTS {
   // rows live in the memory-optimized filegroup's files, not in data pages.
   bool memoryOptimized = false;
 };
+
+// Whether the object is in the schema a name without one means: dbo. Only
+// the objects of other schemas are named with their schema in statements.
+inline bool InDefaultSchema(const _SYSOBJECTS& object) {
+  return object.schemaName.empty() || object.schemaName == u"dbo";
+}
+// The name the user knows the object by: "Orders" in dbo, "Sales.Orders"
+// in another schema (the tree's label, `mendora-cli export --only`).
+inline std::u16string QualifiedName(const _SYSOBJECTS& object) {
+  return InDefaultSchema(object) ? object.name : object.schemaName + u"." + object.name;
+}
 
 // A foreign key's action on a delete or an update of the key it references.
 enum : uint8_t { kNoAction = 0, kCascade = 1, kSetNull = 2, kSetDefault = 3 };

@@ -30,6 +30,7 @@ std::vector<uint64_t> SystemTablePages2000(const DataFile& file, uint64_t iam, J
 }
 
 constexpr uint32_t kSysComments2000 = 6;
+constexpr uint32_t kSysUsers2000 = 10;
 constexpr uint32_t kSysReferences2000 = 14;
 
 // The system table of an object id, as the damage report names it.
@@ -45,6 +46,8 @@ std::string_view SystemTableName2000(uint32_t objectId) {
       return "syscomments";
     case kSysReferences2000:
       return "sysreferences";
+    case kSysUsers2000:
+      return "sysusers";
     default:
       return "system table";
   }
@@ -291,6 +294,24 @@ void CollectAliasTypes2000(const DataFile& file, Catalogue& c,
                  });
 }
 
+// The users that own objects (sysusers uid and name, dbo uid 1), cut
+// through the table's own description, and each object's owner named.
+void CollectOwners2000(const DataFile& file, Catalogue& c, const std::vector<SysColumn2000>& layout,
+                       JobControl& job) {
+  SelfDescribedTable users(layout);
+  if (users.Usable()) {
+    ForEachRow2000(file, PagesThroughSysIndexes(file, c, kSysUsers2000, job),
+                   {kSysUsers2000, kSysUsers2000}, job, [&](Bytes page, uint16_t at) {
+                     if (!users.Cut(page, at)) return;
+                     auto uid = users.Int(u"uid");
+                     auto name = users.Get(u"name");
+                     if (!uid || !name) return;
+                     c.schemas.try_emplace(static_cast<int32_t>(*uid), NameFromUtf16(*name));
+                   });
+  }
+  ResolveSchemaNames(c, file.Version());
+}
+
 void CollectForeignKeys2000(const DataFile& file, Catalogue& c,
                             const std::vector<SysColumn2000>& layout, JobControl& job) {
   SelfDescribedTable refs(layout);
@@ -355,6 +376,7 @@ void RecoverCatalogue2000(const DataFile& file, Catalogue& c, JobControl& job,
           case kSysComments2000:
           case kSysReferences2000:
           case kSysTypes2000:
+          case kSysUsers2000:
             systemColumns[static_cast<uint32_t>(col->column.tableId)].push_back(*col);
         }
       },
@@ -399,6 +421,7 @@ void RecoverCatalogue2000(const DataFile& file, Catalogue& c, JobControl& job,
   CollectTexts2000(file, c, systemColumns[kSysComments2000], job);
   CollectForeignKeys2000(file, c, systemColumns[kSysReferences2000], job);
   CollectAliasTypes2000(file, c, systemColumns[kSysTypes2000], job);
+  CollectOwners2000(file, c, systemColumns[kSysUsers2000], job);
   ReportProgress(progress, 3, 4);
 }
 

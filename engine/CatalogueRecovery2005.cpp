@@ -38,6 +38,7 @@ struct Scan2005 {
   std::set<std::tuple<uint32_t, uint32_t, uint32_t>> keySeen;
   std::vector<_SysConstraints> dependencies;
   std::vector<_AliasType> aliasTypes;
+  std::map<int32_t, std::u16string> schemas;
   struct Value {
     ObjValueRow row;
     uint64_t rowOffset;  // absolute file offset of the row
@@ -73,6 +74,7 @@ bool IsWanted2005(uint32_t objectId) {
     case kSysObjValues:
     case kSysSingleObjRefs:
     case kSysScalarTypes:
+    case kSysClsObjs:
       return true;
     default:
       return false;
@@ -104,6 +106,8 @@ std::string_view SystemTableName2005(uint32_t objectId) {
       return "sysobjvalues";
     case kSysSingleObjRefs:
       return "syssingleobjrefs";
+    case kSysClsObjs:
+      return "sysclsobjs";
     default:
       return "system table";
   }
@@ -163,6 +167,12 @@ void DecodePage2005(Bytes wholePage, uint64_t pageNumber, uint32_t objectId, boo
       case kSysScalarTypes:
         if (auto t = DecodeSysScalarTypes(page, at); t && scan.First(objectId, uint32_t(t->id))) {
           scan.aliasTypes.push_back(std::move(*t));
+        }
+        break;
+      case kSysClsObjs:
+        // A schema listed twice keeps the name first found.
+        if (auto schema = DecodeSysClsObjs(page, at)) {
+          scan.schemas.try_emplace(schema->id, std::move(schema->name));
         }
         break;
       case kSysObjValues:
@@ -415,6 +425,8 @@ void RecoverCatalogue2005(const DataFile& file, Catalogue& c, JobControl& job,
   FindObjectsThroughBootPage(file, scan, job);
   c.objects = std::move(scan.objects);
   DropBuiltInObjects(c.objects);
+  c.schemas = std::move(scan.schemas);
+  ResolveSchemaNames(c, file.Version());
   CollectUserTables(c);
   c.damage.misplacedSystemFields = MisplacedSystemFields(scan.columns).size();
   auto tables = UserTableIds(c);

@@ -58,6 +58,8 @@ constexpr ReadField kReadFields[] = {
     {kSysObjValues, u"valclass", sysobjvalues::kValueClass, 1},
     {kSysObjValues, u"objid", sysobjvalues::kObjectId, 4},
     {kSysObjValues, u"subobjid", sysobjvalues::kSubId, 4},
+    {kSysClsObjs, u"class", sysclsobjs::kClass, 1},
+    {kSysClsObjs, u"id", sysclsobjs::kId, 4},
     {kSysRscols, u"rsid", sysrscols::kRowsetId, 8},
     {kSysRscols, u"rscolid", sysrscols::kColumnId, 4},
     {kSysRscols, u"offset", sysrscols::kOffset, 4},

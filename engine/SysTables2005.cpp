@@ -242,6 +242,23 @@ std::optional<_AliasType> DecodeSysScalarTypes(Bytes page, uint16_t at) {
   return t;
 }
 
+std::optional<SchemaRow> DecodeSysClsObjs(Bytes page, uint16_t at) {
+  namespace f = sysclsobjs;
+  auto row = RowAt(page, at);
+  if (!row || !IsPrimaryRow(*row, f::kFixedEnd) || row->U8(f::kClass) != f::kSchemaClass) {
+    return std::nullopt;
+  }
+  SchemaRow r;
+  r.id = row->I32(f::kId);
+  auto record = ParseRecord(page, at);
+  if (!row->Ok() || !record || record->varEnds.empty() || record->varEnds[0].offRow) {
+    return std::nullopt;
+  }
+  r.name = NameFromUtf16(record->Variable(f::kNameVariable));
+  if (r.name.empty()) return std::nullopt;
+  return r;
+}
+
 std::optional<LayoutRow> DecodeSysRscols(Bytes page, uint16_t at) {
   namespace f = sysrscols;
   auto row = RowAt(page, at);

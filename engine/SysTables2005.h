@@ -109,6 +109,7 @@ inline constexpr uint32_t kSysIsCols = 55;
 inline constexpr uint32_t kSysObjValues = 60;
 inline constexpr uint32_t kSysSingleObjRefs = 74;
 inline constexpr uint32_t kSysScalarTypes = 50;
+inline constexpr uint32_t kSysClsObjs = 64;
 
 inline constexpr uint32_t kObjectRowHeader2005 = 0x002C0030;
 inline constexpr uint32_t kObjectRowHeader2012 = 0x00300030;
@@ -245,6 +246,16 @@ inline constexpr uint32_t kStatusNotNull = 0x01;
 inline constexpr size_t kNameVariable = 0;
 }  // namespace sysscalartypes
 
+namespace sysclsobjs {
+// class, id, status, type, intprop, created, modified: the same in every
+// given file of 2005 to 2022.
+inline constexpr uint16_t kFixedEnd = 35;
+inline constexpr size_t kClass = 4;
+inline constexpr size_t kId = 5;
+inline constexpr uint8_t kSchemaClass = 50;
+inline constexpr size_t kNameVariable = 0;
+}  // namespace sysclsobjs
+
 namespace sysrscols {
 // 58 in 2008 and 2008 R2 (dbfragid @54), 54 in 2012 to 2019, 58 again in
 // 2022 (ordlock @54): the fields read end at 54 in all of them.
@@ -311,6 +322,17 @@ std::optional<ObjValueRow> DecodeSysObjValues(Bytes page, uint16_t at);
 // (0x01 NOT NULL) | fixed part to 49 | name, the first variable column. Only
 // the user's alias types (ids from 257) are given.
 std::optional<_AliasType> DecodeSysScalarTypes(Bytes page, uint16_t at);
+
+// sysclsobjs (64), status 0x30: 4 u8 class (50 a schema) | 5 i32 id | 9 i32
+// status | 13 char(2) type | 15 i32 intprop (a schema's owner) | 19, 27
+// created, modified | fixed part to 35 | name, the first variable column.
+// Only the schema rows are given; every database lists dbo (1), guest (2),
+// INFORMATION_SCHEMA (3), sys (4) and the fixed roles' schemas (16384 on).
+struct SchemaRow {
+  int32_t id = 0;
+  std::u16string name;
+};
+std::optional<SchemaRow> DecodeSysClsObjs(Bytes page, uint16_t at);
 
 // One column's place in the rows of one rowset, as the file records it.
 struct LayoutRow {

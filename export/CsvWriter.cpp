@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <set>
 #include <utility>
 
 #include "engine/DeletedRowReader.h"
@@ -241,7 +242,12 @@ void CsvWriter::Finish(const std::vector<const _SYSOBJECTS*>& tables) {
     });
     if (used) AppendStatement(out, CreateTypeStatement(type));
   }
+  // A schema other than dbo once, before its first table.
+  std::set<std::u16string> schemas;
   for (const _SYSOBJECTS* table : tables) {
+    if (!InDefaultSchema(*table) && schemas.insert(table->schemaName).second) {
+      AppendStatement(out, CreateSchemaStatement(table->schemaName));
+    }
     AppendStatement(out, TableDefinitionStatement(c, table->id, table->name));
   }
   for (const _SYSOBJECTS* table : tables) {

@@ -52,8 +52,9 @@ std::u16string Decimal(int64_t n) {
   return WidenAscii(std::to_string(n));
 }
 
-// The table name a checked tree label stands for: a table's label ends with
-// its row count in parentheses. A label without one names no table.
+// The table name a checked tree label stands for (schema.name outside dbo):
+// a table's label ends with its row count in parentheses. A label without
+// one names no table.
 std::u16string TableOfLabel(std::u16string_view label) {
   if (label.empty() || label.back() != u')') return {};
   const size_t open = label.rfind(u'(');
@@ -212,6 +213,7 @@ struct SaveJob::State {
   void WriteCreateScript(const _SYSOBJECTS& table, const std::string& createPath);
   void NoteOutcome(const TableOutcome& outcome);
   std::set<int32_t> aliasTypesWritten;
+  std::set<std::u16string> schemasWritten;
   // `pageRuns`: the rows are read by a pool of workers of their own, a run
   // of pages each (a save of one table).
   void WriteTableData(const _SYSOBJECTS& table, TableScripts& scripts, JobControl& worker,
@@ -239,7 +241,7 @@ struct SaveJob::State {
   // One recovered row into the table's script of deleted rows, made (with
   // identity inserts turned on for an identity table) on the first; false
   // once it cannot be written.
-  bool WriteDeletedRow(const std::u16string& tableName, const std::u16string& head,
+  bool WriteDeletedRow(const _SYSOBJECTS& table, const std::u16string& head,
                        const std::vector<_SYSCOLUMNS>& columns, bool identity,
                        const RecoveredRow& row, const std::string& deletedPath, ScriptFile& script,
                        TableOutcome& outcome);
@@ -281,7 +283,7 @@ std::vector<const _SYSOBJECTS*> SaveJob::State::SelectedTables() const {
     const std::u16string name = TableOfLabel(label);
     if (name.empty()) continue;
     for (const auto& t : catalogue.userTables) {
-      if (t.name == name) tables.push_back(&t);
+      if (QualifiedName(t) == name) tables.push_back(&t);
     }
   }
   return tables;
@@ -390,6 +392,13 @@ void SaveJob::State::TakeScriptPiece(const _SYSOBJECTS& table, TableScripts& s,
 }
 
 void SaveJob::State::WriteCreateScript(const _SYSOBJECTS& table, const std::string& createPath) {
+  // A schema other than dbo is made once, in the script of its first table,
+  // in a batch of its own: the server takes Create Schema only as the first
+  // statement of a batch.
+  if (!InDefaultSchema(table) && schemasWritten.insert(table.schemaName).second) {
+    folder.AppendStatement(createPath,
+                           u"GO\r\n" + CreateSchemaStatement(table.schemaName) + u"\r\nGO");
+  }
   // The alias types the table's columns are declared with, each made once,
   // in the script of the first table that uses it.
   std::vector<const _SYSCOLUMNS*> columns;
@@ -474,7 +483,7 @@ void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, TableScripts& s, J
   ScriptFile deletedScript;
   bool deletedFailed = false;
   const std::vector<_SYSCOLUMNS>& columns = reader.Columns();
-  const std::u16string head = InsertHead(table.name, columns);
+  const std::u16string head = InsertHead(table, columns);
   const _SYSCOLUMNS* identity = IdentityColumn(catalogue, table.id);
   std::u16string statement;
   uint64_t nulled = 0;
@@ -506,7 +515,7 @@ void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, TableScripts& s, J
         table, worker, s.rowsRead,
         [&](const std::u16string& text, uint64_t rows) {
           if (rows && identity && !identityOn) {
-            if (!script.WriteLine(IdentityInsertStatement(table.name, true))) return false;
+            if (!script.WriteLine(IdentityInsertStatement(table, true))) return false;
             identityOn = true;
           }
           written += rows;
@@ -531,7 +540,7 @@ void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, TableScripts& s, J
         },
         [&](const RowValues& row) {
           if (identity && !identityOn) {
-            if (!script.WriteLine(IdentityInsertStatement(table.name, true))) return false;
+            if (!script.WriteLine(IdentityInsertStatement(table, true))) return false;
             identityOn = true;
           }
           statement.clear();
@@ -543,24 +552,24 @@ void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, TableScripts& s, J
         // freed pages may hold more rows than memory.
         [&](const RecoveredRow& row) {
           if (deletedFailed) return true;
-          deletedFailed = !WriteDeletedRow(table.name, head, columns, identity != nullptr, row,
+          deletedFailed = !WriteDeletedRow(table, head, columns, identity != nullptr, row,
                                            s.deletedPath, deletedScript, outcome);
           return true;
         });
   }
   // Once stopped, a worker writes nothing more.
   if (worker.Stopped()) throw JobStopped();
-  if (identityOn) script.WriteLine(IdentityInsertStatement(table.name, false));
+  if (identityOn) script.WriteLine(IdentityInsertStatement(table, false));
   if (identity && identity->identityHasLast) {
     // A table no row was inserted into gives the reseed value itself next,
     // one that has rows the value plus the increment.
     _SYSCOLUMNS next = *identity;
     if (written == 0) next.identityLast += next.identityIncrement;
-    script.WriteLine(ReseedStatement(table.name, next));
+    script.WriteLine(ReseedStatement(table, next));
   }
   if (!script.Close()) outcome.failures.emplace_back(s.dataPath, script.Error());
   if (deletedScript.IsOpen()) {
-    if (identity) deletedScript.WriteLine(IdentityInsertStatement(table.name, false));
+    if (identity) deletedScript.WriteLine(IdentityInsertStatement(table, false));
     if (!deletedScript.Close()) outcome.failures.emplace_back(s.deletedPath, deletedScript.Error());
   }
   outcome.rowsWritten += written;
@@ -678,7 +687,7 @@ void SaveJob::State::ReadDamageWarnings(const _SYSOBJECTS& table, const TableRea
   }
 }
 
-bool SaveJob::State::WriteDeletedRow(const std::u16string& tableName, const std::u16string& head,
+bool SaveJob::State::WriteDeletedRow(const _SYSOBJECTS& table, const std::u16string& head,
                                      const std::vector<_SYSCOLUMNS>& columns, bool identity,
                                      const RecoveredRow& row, const std::string& deletedPath,
                                      ScriptFile& script, TableOutcome& outcome) {
@@ -693,7 +702,7 @@ bool SaveJob::State::WriteDeletedRow(const std::u16string& tableName, const std:
       outcome.failures.emplace_back(deletedPath, script.Error());
       return false;
     }
-    if (identity && !script.WriteLine(IdentityInsertStatement(tableName, true))) return false;
+    if (identity && !script.WriteLine(IdentityInsertStatement(table, true))) return false;
   }
   // Where the row was found and why it is not live, before its Insert.
   std::u16string statement =

@@ -146,6 +146,17 @@ std::u16string Lower(std::u16string text) {
   return text;
 }
 
+// A table's name in the SQLite database: its own, and schema.name for a
+// table outside dbo whose name another table of the file has too, so that
+// neither is lost to the other.
+std::u16string SqliteTableName(const Catalogue& c, const _SYSOBJECTS& table) {
+  if (InDefaultSchema(table)) return table.name;
+  const bool shared = std::any_of(c.userTables.begin(), c.userTables.end(), [&](const auto& t) {
+    return t.id != table.id && Lower(t.name) == Lower(table.name);
+  });
+  return shared ? QualifiedName(table) : table.name;
+}
+
 bool SameColumnSet(std::vector<std::u16string> a, std::vector<std::u16string> b) {
   for (auto& n : a) n = Lower(n);
   for (auto& n : b) n = Lower(n);
@@ -834,7 +845,7 @@ uint64_t SqliteWriter::State::StopInserting(bool abandon) {
 TableSchema SqliteWriter::State::Schema(const _SYSOBJECTS& table,
                                         const std::vector<_SYSCOLUMNS>& cols) const {
   TableSchema schema;
-  schema.name = table.name;
+  schema.name = SqliteTableName(catalogue, table);
   schema.id = table.id;
   for (const _SYSCOLUMNS& column : cols) {
     std::string definition = SqliteName(column.name);
@@ -883,7 +894,8 @@ TableSchema SqliteWriter::State::Schema(const _SYSOBJECTS& table,
         if (d.refClass == kReferencingColumn) rule.columns.push_back(column->name);
         if (d.refClass == kReferencedColumn) {
           rule.referencedColumns.push_back(column->name);
-          rule.referencedTable = ObjectName(c, tableId);
+          const _SYSOBJECTS* referenced = ObjectById(c, tableId);
+          rule.referencedTable = referenced ? SqliteTableName(c, *referenced) : std::u16string();
         }
       }
       rule.clause = "CONSTRAINT " + SqliteName(o.name) + " FOREIGN KEY (" +
@@ -1237,7 +1249,7 @@ std::string SqliteWriter::BeginTable(const _SYSOBJECTS& table,
   Statement note;
   if (note.Prepare(s.db, "INSERT INTO \"_mendora_columns\" VALUES (?,?,?,?)")) {
     for (const _SYSCOLUMNS& column : columns) {
-      note.BindText(1, Utf8(table.name));
+      note.BindText(1, Utf8(schema.name));
       note.BindText(2, Utf8(column.name));
       note.BindText(3, Utf8(ColumnTypeText(column)));
       note.BindText(4, CollationOf(s.catalogue, column));
@@ -1251,7 +1263,7 @@ std::string SqliteWriter::BeginTable(const _SYSOBJECTS& table,
   for (const Rule& rule : schema.rules) {
     if (rule.kind == "check" && !rule.dropped) checks.push_back(rule.expression);
   }
-  if (!s.StartInserting(table.name, columns.size(), columns, checks)) {
+  if (!s.StartInserting(schema.name, columns.size(), columns, checks)) {
     s.notes.failures.push_back("table " + Utf8(table.name) + ": " + s.Error());
     s.Exec("ROLLBACK");
     s.inTransaction = false;
@@ -1321,8 +1333,8 @@ void SqliteWriter::WriteModule(const _SYSOBJECTS& module, std::u16string_view te
   while (!type.empty() && type.back() == u' ') type.pop_back();
   insert.BindText(1, Utf8(module.name));
   insert.BindText(2, Utf8(type));
-  if (module.parentId != 0) {
-    insert.BindText(3, Utf8(ObjectName(s.catalogue, module.parentId)));
+  if (const _SYSOBJECTS* table = ObjectById(s.catalogue, module.parentId); module.parentId != 0) {
+    insert.BindText(3, Utf8(table ? SqliteTableName(s.catalogue, *table) : std::u16string()));
   }
   insert.BindText(4, Utf8(text));
   if (insert.Run() != SQLITE_DONE) s.Fail("cannot write module " + Utf8(module.name));

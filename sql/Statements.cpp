@@ -100,7 +100,28 @@ std::u16string ActionClause(std::u16string_view words, uint8_t action) {
   }
 }
 
+// The table of this id as keys and constraints name it; an id the catalogue
+// does not know gives what an empty name gives.
+std::u16string QuotedTable(const Catalogue& c, int64_t tableId) {
+  const _SYSOBJECTS* table = ObjectById(c, tableId);
+  return table ? QuoteTableName(*table) : QuoteName(std::u16string());
+}
+
 }  // namespace
+
+std::u16string BracketTableName(const _SYSOBJECTS& table) {
+  if (InDefaultSchema(table)) return BracketName(table.name);
+  return BracketName(table.schemaName) + u"." + BracketName(table.name);
+}
+
+std::u16string QuoteTableName(const _SYSOBJECTS& table) {
+  if (InDefaultSchema(table)) return QuoteName(table.name);
+  return QuoteName(table.schemaName) + u"." + QuoteName(table.name);
+}
+
+std::u16string CreateSchemaStatement(std::u16string_view schema) {
+  return u"Create Schema " + BracketName(schema);
+}
 
 std::u16string BracketName(std::u16string_view name) {
   std::u16string out = u"[";
@@ -133,7 +154,10 @@ std::u16string TableDefinitionStatement(const Catalogue& c, int64_t tableId,
   }
   std::stable_sort(columns.begin(), columns.end(),
                    [](const _SYSCOLUMNS* a, const _SYSCOLUMNS* b) { return a->colid < b->colid; });
-  std::u16string s = u"Create Table " + BracketName(tableName) + u" (";
+  const _SYSOBJECTS* table = ObjectById(c, tableId);
+  std::u16string s = u"Create Table ";
+  if (table && !InDefaultSchema(*table)) s += BracketName(table->schemaName) + u".";
+  s += BracketName(tableName) + u" (";
   for (size_t k = 0; k < columns.size(); ++k) {
     const _SYSCOLUMNS& column = *columns[k];
     // A computed column is its definition; without one the file keeps, it is
@@ -187,11 +211,11 @@ bool InsertTakesColumn(const _SYSCOLUMNS& column) {
   return !(column.computed && !column.computedText.empty()) && column.xtype != kXTimestamp;
 }
 
-std::u16string InsertHead(std::u16string_view tableName, const std::vector<_SYSCOLUMNS>& columns) {
+std::u16string InsertHead(const _SYSOBJECTS& table, const std::vector<_SYSCOLUMNS>& columns) {
   const bool named = std::any_of(columns.begin(), columns.end(), [](const _SYSCOLUMNS& column) {
     return column.identity || !InsertTakesColumn(column);
   });
-  std::u16string head = u"Insert into " + BracketName(tableName) + u" ";
+  std::u16string head = u"Insert into " + BracketTableName(table) + u" ";
   if (named) {
     head += u"(";
     bool first = true;
@@ -206,13 +230,13 @@ std::u16string InsertHead(std::u16string_view tableName, const std::vector<_SYSC
   return head + u"Values(";
 }
 
-std::u16string IdentityInsertStatement(std::u16string_view tableName, bool on) {
-  return u"Set Identity_Insert " + BracketName(tableName) + (on ? u" On" : u" Off");
+std::u16string IdentityInsertStatement(const _SYSOBJECTS& table, bool on) {
+  return u"Set Identity_Insert " + BracketTableName(table) + (on ? u" On" : u" Off");
 }
 
-std::u16string ReseedStatement(std::u16string_view tableName, const _SYSCOLUMNS& identity) {
+std::u16string ReseedStatement(const _SYSOBJECTS& table, const _SYSCOLUMNS& identity) {
   std::u16string name;
-  for (char16_t ch : BracketName(tableName)) {
+  for (char16_t ch : BracketTableName(table)) {
     name += ch;
     if (ch == u'\'') name += u'\'';
   }
@@ -223,7 +247,7 @@ std::u16string KeyOrIndexStatement(const Catalogue& c, int64_t tableId, uint16_t
                                    std::u16string_view kind, std::u16string_view name,
                                    bool uniqueIndex, StatementUse use) {
   const bool script = use == StatementUse::kScript;
-  const std::u16string table = QuoteName(ObjectName(c, tableId));
+  const std::u16string table = QuotedTable(c, tableId);
   const bool key = kind == u"PK" || kind == u"UQ";
   // A key or index says which index holds the table's rows: a key left to
   // the server's choice would take the clustered place an index made after
@@ -265,7 +289,8 @@ std::u16string KeyOrIndexStatement(const Catalogue& c, int64_t tableId, uint16_t
 std::u16string ForeignKeyStatement(const Catalogue& c, int64_t constraintId, StatementUse use) {
   const _SYSOBJECTS* constraint = ObjectById(c, constraintId);
   const std::u16string name = constraint ? constraint->name : std::u16string();
-  const std::u16string table = constraint ? ObjectName(c, constraint->parentId) : std::u16string();
+  const std::u16string table =
+      constraint ? QuotedTable(c, constraint->parentId) : QuoteName(std::u16string());
   std::vector<KeyColumn> referencing, referenced;
   for (const auto& d : c.dependencies) {
     if (d.depId != static_cast<uint32_t>(constraintId)) continue;
@@ -274,11 +299,11 @@ std::u16string ForeignKeyStatement(const Catalogue& c, int64_t constraintId, Sta
     if (d.refClass == kReferencedColumn) referenced.push_back({tableId, d.indepSubId, false});
   }
   const std::u16string referencedTable =
-      referenced.empty() ? std::u16string() : QuoteName(ObjectName(c, referenced.front().tableId));
+      referenced.empty() ? std::u16string() : QuotedTable(c, referenced.front().tableId);
   const std::u16string from = ColumnList(c, referencing);
   const std::u16string to = ColumnList(c, referenced);
   if (use == StatementUse::kScript && (from.empty() || to.empty())) return {};
-  std::u16string statement = u"Alter table " + QuoteName(table) + NocheckWords(constraint) +
+  std::u16string statement = u"Alter table " + table + NocheckWords(constraint) +
                              u" Add Constraint " + QuoteName(name) + u" Foreign Key(" + from +
                              u") References " + referencedTable + u"(" + to + u")";
   if (constraint) {
@@ -292,14 +317,15 @@ std::u16string ForeignKeyStatement(const Catalogue& c, int64_t constraintId, Sta
 std::u16string DisableConstraintStatement(const Catalogue& c, int64_t constraintId) {
   const _SYSOBJECTS* constraint = ObjectById(c, constraintId);
   if (!constraint || !constraint->disabled) return {};
-  return u"Alter Table " + QuoteName(ObjectName(c, constraint->parentId)) +
-         u" Nocheck Constraint " + QuoteName(constraint->name);
+  return u"Alter Table " + QuotedTable(c, constraint->parentId) + u" Nocheck Constraint " +
+         QuoteName(constraint->name);
 }
 
 std::u16string CheckConstraintStatement(const Catalogue& c, int64_t constraintId) {
   const _SYSOBJECTS* constraint = ObjectById(c, constraintId);
   const std::u16string name = constraint ? constraint->name : std::u16string();
-  const std::u16string table = constraint ? ObjectName(c, constraint->parentId) : std::u16string();
+  const std::u16string table =
+      constraint ? QuotedTable(c, constraint->parentId) : QuoteName(std::u16string());
   std::u16string text;
   bool incomplete = false;
   for (const auto& check : c.checkTexts) {
@@ -310,9 +336,9 @@ std::u16string CheckConstraintStatement(const Catalogue& c, int64_t constraintId
     }
   }
   std::u16string statement =
-      u"Alter Table " + QuoteName(table) + NocheckWords(constraint) + u" Add Constraint " +
-      QuoteName(name) + u" Check " +
-      (constraint && constraint->notForReplication ? u"Not For Replication " : u"") + text;
+      u"Alter Table " + table + NocheckWords(constraint) + u" Add Constraint " + QuoteName(name) +
+      u" Check " + (constraint && constraint->notForReplication ? u"Not For Replication " : u"") +
+      text;
   // A comment to the end of the line: the statement still runs as far as it goes.
   if (incomplete) statement += u" " + std::u16string(kIncompleteTextComment);
   return statement;

@@ -18,7 +18,8 @@
 //
 // Keys and foreign keys list their columns in key order. Names go through
 // QuoteName, except in the table definition, which brackets every name (a "]"
-// in a name doubled).
+// in a name doubled). A table outside dbo is named with its schema, in every
+// statement that names it (Sales.Orders, [Sales].[Orders]).
 #pragma once
 
 #include <cstdint>
@@ -42,13 +43,25 @@ enum class StatementUse { kPreview, kScript };
 // "[" + name + "]" with each "]" doubled.
 std::u16string BracketName(std::u16string_view name);
 
+// A table's name as the statements write it: "[Orders]", and for a table
+// outside dbo its schema before it, "[Sales].[Orders]". Objects in dbo keep
+// the bare name, as they always have.
+std::u16string BracketTableName(const _SYSOBJECTS& table);
+// The same through QuoteName: "Orders", "Sales.Orders".
+std::u16string QuoteTableName(const _SYSOBJECTS& table);
+
+// "Create Schema [Sales]": a schema other than dbo, made before the first
+// table in it. The server takes it only as the first statement of a batch.
+std::u16string CreateSchemaStatement(std::u16string_view schema);
+
 // A column's type as the table definition declares it, with its size:
 // "nvarchar(40)", "decimal(10,2)", "varbinary(max)".
 std::u16string ColumnTypeText(const _SYSCOLUMNS& column);
 
 // The Create Table statement of the table with this id, its columns in colid
-// order. A column is Not Null where its status has the NOT NULL bit (0x01),
-// whatever other bits it has, and Null otherwise: the statement must run.
+// order, the name qualified with the table's schema outside dbo. A column is Not Null where its
+// status has the NOT NULL bit (0x01), whatever other bits it has, and Null otherwise: the statement
+// must run.
 std::u16string TableDefinitionStatement(const Catalogue& catalogue, int64_t tableId,
                                         std::u16string_view tableName);
 
@@ -65,15 +78,15 @@ bool InsertTakesColumn(const _SYSCOLUMNS& column);
 // "Insert into [T] Values(", or, where an Insert must name its columns (an
 // identity column, or a column that takes no value), "Insert into [T]
 // ([a],[b]) Values(" naming every column InsertTakesColumn takes.
-std::u16string InsertHead(std::u16string_view tableName, const std::vector<_SYSCOLUMNS>& columns);
+std::u16string InsertHead(const _SYSOBJECTS& table, const std::vector<_SYSCOLUMNS>& columns);
 
 // "Set Identity_Insert [T] On" / "Off": the table's identity values are
 // inserted as saved, not made anew.
-std::u16string IdentityInsertStatement(std::u16string_view tableName, bool on);
+std::u16string IdentityInsertStatement(const _SYSOBJECTS& table, bool on);
 
 // "DBCC CHECKIDENT ('[T]', RESEED, n)": the identity goes on from the last
 // value the file records, not from the highest value inserted.
-std::u16string ReseedStatement(std::u16string_view tableName, const _SYSCOLUMNS& identity);
+std::u16string ReseedStatement(const _SYSOBJECTS& table, const _SYSCOLUMNS& identity);
 
 // `kind` "PK" or "UQ" for a key, anything else for an index. Empty for a
 // script when the key or index has no column the catalogue knows.

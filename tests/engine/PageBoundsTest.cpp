@@ -60,4 +60,22 @@ TEST(PageBounds, ANameEndPastItsRecordIsDamageNotTheNextRowsName) {
   EXPECT_EQ(next->name, u"Lastname") << "the neighbour keeps its own row";
 }
 
+// A schema row (sysclsobjs) cut short at any length is no row; a row of
+// another class is none either.
+TEST(PageBounds, ASchemaRowIsReadWholeOrNotAtAll) {
+  PageBuilder page(20);
+  const ByteVec row = Encode(SysClsObjsRow{50, 5, u"Sales"});
+  const uint16_t a = page.AddRecord(row);
+  const uint16_t other = page.AddRecord(Encode(SysClsObjsRow{1, 6, u"Thing"}));
+  const PageBuffer bytes = Built(page);
+  for (size_t length = 0; length < row.size(); ++length) {
+    EXPECT_FALSE(DecodeSysClsObjs(Bytes(bytes).first(a + length), a).has_value()) << length;
+  }
+  auto whole = DecodeSysClsObjs(Bytes(bytes).first(a + row.size()), a);
+  ASSERT_TRUE(whole.has_value());
+  EXPECT_EQ(whole->id, 5);
+  EXPECT_EQ(whole->name, u"Sales");
+  EXPECT_FALSE(DecodeSysClsObjs(bytes, other).has_value());
+}
+
 }  // namespace

@@ -42,7 +42,8 @@ std::vector<size_t> CataloguePages(const std::string& file) {
   for (size_t p = 0; (p + 1) * 8192 <= file.size(); ++p) {
     const auto* h = reinterpret_cast<const unsigned char*>(file.data() + p * 8192);
     const uint32_t object = h[24] | (h[25] << 8) | (h[26] << 16) | (uint32_t{h[27]} << 24);
-    if (h[1] == 1 && (object <= 14 || object == 34 || object == 41 || object == 54 || object == 60))
+    if (h[1] == 1 && (object <= 14 || object == 34 || object == 41 || object == 54 ||
+                      object == 60 || object == 64))
       pages.push_back(p);
   }
   return pages;

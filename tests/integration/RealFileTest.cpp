@@ -187,9 +187,24 @@ TEST_P(RealFile, CatalogueIsTheReferences) {
 
   // Every column of every user table, in colid order, and the row count the
   // catalogue records for the table.
+  // The schemas every database lists (2005 on sysclsobjs, 2000 the users
+  // in sysusers), and each table's schema by name.
+  const std::map<int32_t, std::u16string> fixed =
+      file.Version().HasBaseTableCatalogue()
+          ? std::map<int32_t, std::u16string>{{1, u"dbo"},
+                                              {2, u"guest"},
+                                              {3, u"INFORMATION_SCHEMA"},
+                                              {4, u"sys"}}
+          : std::map<int32_t, std::u16string>{{1, u"dbo"}, {2, u"guest"}};
+  for (const auto& [id, name] : fixed) {
+    EXPECT_EQ(c.schemas.count(id) ? ToUtf8(c.schemas.at(id)) : "", ToUtf8(name)) << id;
+  }
   for (const auto& t : UserEntries(expected["tables"])) {
     SCOPED_TRACE("table " + t["name"].get<std::string>());
     const int64_t id = t["id"];
+    const _SYSOBJECTS* table = ObjectById(c, id);
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(ToUtf8(table->schemaName), t["schema"].get<std::string>());
     std::vector<const _SYSCOLUMNS*> ours;
     for (const auto& col : c.columns) {
       if (col.tableId == id) ours.push_back(&col);
@@ -365,6 +380,19 @@ TEST(RealFileCatalogue, NorthwindAndPubsIdentityColumnsAndAliasTypes) {
   }
   // Northwind in 539, 611 and 655 (two files), pubs in 539 and 611 (two files).
   EXPECT_EQ(checked, 7u);
+}
+
+// x904-hotel lists two schemas of its own besides the fixed ones (its
+// tables are all in dbo): the schema rows are read, not assumed.
+TEST(RealFileCatalogue, HotelListsItsOwnSchemas) {
+  const auto files = ReferenceFiles();
+  const auto hotel = std::find_if(files.begin(), files.end(), [](const std::string& name) {
+    return name.find("x904-hotel") != std::string::npos;
+  });
+  ASSERT_NE(hotel, files.end());
+  const Catalogue& c = Analysed(*hotel).catalogue;
+  EXPECT_EQ(c.schemas.count(5) ? ToUtf8(c.schemas.at(5)) : "", "production");
+  EXPECT_EQ(c.schemas.count(6) ? ToUtf8(c.schemas.at(6)) : "", "sales");
 }
 
 // ----------------------------------------------------------------- rows

@@ -72,21 +72,21 @@ TEST(Statements, AliasTypesDefaultsAndTheInsertsOfIdentityTables) {
             u"[price] money Null Constraint [DF_x] Default ((0)),[other] int Null)");
 
   std::vector<_SYSCOLUMNS> columns = m.c.columns;
-  EXPECT_EQ(InsertHead(u"titles", columns),
+  const _SYSOBJECTS titles{.name = u"titles"};
+  EXPECT_EQ(InsertHead(titles, columns),
             u"Insert into [titles] ([title_id],[n],[price],[other]) Values(");
   columns[1].identity = false;
-  EXPECT_EQ(InsertHead(u"titles", columns), u"Insert into [titles] Values(");
+  EXPECT_EQ(InsertHead(titles, columns), u"Insert into [titles] Values(");
   columns[3].xtype = kXTimestamp;
   // A computed column whose definition is lost is declared plain and keeps
   // its values; with its definition it takes none.
   columns[0].computed = true;
-  EXPECT_EQ(InsertHead(u"titles", columns),
-            u"Insert into [titles] ([title_id],[n],[price]) Values(");
+  EXPECT_EQ(InsertHead(titles, columns), u"Insert into [titles] ([title_id],[n],[price]) Values(");
   columns[0].computedText = u"([n]*(2))";
-  EXPECT_EQ(InsertHead(u"titles", columns), u"Insert into [titles] ([n],[price]) Values(");
-  EXPECT_EQ(IdentityInsertStatement(u"It's]", true), u"Set Identity_Insert [It's]]] On");
-  EXPECT_EQ(ReseedStatement(u"It's]", m.c.columns[1]),
-            u"DBCC CHECKIDENT ('[It''s]]]', RESEED, 255)");
+  EXPECT_EQ(InsertHead(titles, columns), u"Insert into [titles] ([n],[price]) Values(");
+  const _SYSOBJECTS quoted{.name = u"It's]"};
+  EXPECT_EQ(IdentityInsertStatement(quoted, true), u"Set Identity_Insert [It's]]] On");
+  EXPECT_EQ(ReseedStatement(quoted, m.c.columns[1]), u"DBCC CHECKIDENT ('[It''s]]]', RESEED, 255)");
 }
 
 TEST(Statements, KeysAndIndexes) {

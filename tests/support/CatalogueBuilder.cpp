@@ -608,6 +608,16 @@ void CatalogueBuilder::SetObjectStatus(int32_t objectId, uint32_t status) {
   }
 }
 
+void CatalogueBuilder::AddSchema(int32_t id, const std::u16string& name) {
+  schemas_.emplace_back(id, name);
+}
+
+void CatalogueBuilder::SetSchema(int32_t objectId, int32_t schemaId) {
+  for (ObjectDef& o : objects_) {
+    if (o.id == objectId) o.schema = schemaId;
+  }
+}
+
 int32_t CatalogueBuilder::AddObject(const std::u16string& name, const std::string& type,
                                     int32_t parent) {
   int32_t id = NextObjectId();
@@ -972,7 +982,27 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2000() const {
   for (const auto& o : objects_) {
     SysObjectsRow row{o.id, o.type, o.parent, o.name};
     if (o.status) row.status = *o.status;
+    row.uid = static_cast<int16_t>(o.schema);
     objects.push_back(Encode(row));
+  }
+  if (!schemas_.empty()) {
+    auto& users = rows[kObjSysUsers];
+    users.push_back(Encode(SysUsersRow{1, u"dbo"}));
+    users.push_back(Encode(SysUsersRow{2, u"guest"}));
+    for (const auto& [id, name] : schemas_) {
+      users.push_back(Encode(SysUsersRow{static_cast<int16_t>(id), name}));
+    }
+    auto [iam, first] = systemIamAndFirst_.at(kObjSysUsers);
+    indexes.push_back(Encode(SysIndexesRow{static_cast<int32_t>(kObjSysUsers),
+                                           0x12,
+                                           first,
+                                           1,
+                                           0,
+                                           users.size(),
+                                           iam,
+                                           u"sysusers",
+                                           {}}));
+    for (const auto& c : SysUsersColumns2000()) columns.push_back(Encode(c));
   }
   for (const auto& t : tables_) {
     auto places = PlacesOf(t);
@@ -1075,8 +1105,15 @@ CatalogueBuilder::SystemRowLists CatalogueBuilder::SystemRows2005() const {
   rows[kObjSysColPars].push_back(
       Encode(SysColParsRow{34, 2, u"name", xtype::kNVarChar, 256, 0, 0, 1}));
   for (const auto& o : objects_) {
-    objects.push_back(Encode(SysSchObjsRow{o.id, o.name, o.type, o.parent, o.status.value_or(0), 1,
-                                           version_ >= 706, o.status2}));
+    objects.push_back(Encode(SysSchObjsRow{o.id, o.name, o.type, o.parent, o.status.value_or(0),
+                                           o.schema, version_ >= 706, o.status2}));
+  }
+  if (!schemas_.empty()) {
+    auto& classes = rows[kObjSysClsObjs];
+    const std::pair<int32_t, const char16_t*> fixed[] = {
+        {1, u"dbo"}, {2, u"guest"}, {3, u"INFORMATION_SCHEMA"}, {4, u"sys"}};
+    for (const auto& [id, name] : fixed) classes.push_back(Encode(SysClsObjsRow{50, id, name}));
+    for (const auto& [id, name] : schemas_) classes.push_back(Encode(SysClsObjsRow{50, id, name}));
   }
 
   for (const auto& t : tables_) {
@@ -1248,6 +1285,10 @@ void CatalogueBuilder::Emit(const Sink& sink) {
     for (uint32_t id : {kObjSysComments, kObjSysReferences}) {
       uint32_t iam = layout.Single();
       systemIamAndFirst_[id] = {iam, layout.Single()};
+    }
+    if (!schemas_.empty()) {
+      uint32_t iam = layout.Single();
+      systemIamAndFirst_[kObjSysUsers] = {iam, layout.Single()};
     }
   }
   SystemRowLists rows = Is2000() ? SystemRows2000() : SystemRows2005();

@@ -287,6 +287,16 @@ class CatalogueBuilder {
   // The status word of an object's row (2000 sysobjects, 2005 on
   // sysschobjs), in place of the builder's usual one.
   void SetObjectStatus(int32_t objectId, uint32_t status);
+  // A schema other than dbo with the id objects name it by (SetSchema):
+  // 2005 on a sysclsobjs row of class 50, written with those of dbo (1),
+  // guest (2), INFORMATION_SCHEMA (3) and sys (4); 539 an owner, a sysusers
+  // row written with dbo's (1) and guest's (2), sysusers described in
+  // syscolumns and found through its sysindexes row. A file without added
+  // schemas has neither table.
+  void AddSchema(int32_t id, const std::u16string& name);
+  // The object's schema id (2005 on: sysschobjs nsid) or owner's uid (539:
+  // sysobjects uid); 1, dbo, when not set.
+  void SetSchema(int32_t objectId, int32_t schemaId);
   void AddDependency(uint8_t refClass, int32_t depId, int32_t depSubId, int32_t indepId,
                      int32_t indepSubId);
   // 539: a foreign key object ("F ", parent `tableId`) and its sysreferences
@@ -349,6 +359,7 @@ class CatalogueBuilder {
     int32_t parent = 0;
     uint32_t status2 = 0;
     std::optional<uint32_t> status;  // the row's usual status when not set
+    int32_t schema = 1;
   };
   struct TextDef {
     int32_t objectId = 0;
@@ -392,6 +403,7 @@ class CatalogueBuilder {
   static constexpr uint32_t kFirstMid = 0x4D2;
   uint32_t nextMid_ = kFirstMid;
   std::vector<ObjectDef> objects_;
+  std::vector<std::pair<int32_t, std::u16string>> schemas_;
   std::vector<TableDef> tables_;
   std::vector<IndexDef> indexes_;
   std::vector<TextDef> checks_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <stdexcept>
+#include <tuple>
 
 #include "engine/TypeCodes.h"
 
@@ -44,7 +45,7 @@ ByteVec Encode(const SysObjectsRow& r) {
   FixedPart f(42);
   f.At(4, U32(static_cast<uint32_t>(r.id)))
       .At(8, TypeCode(r.type))
-      .At(12, U16(1))
+      .At(12, U16(static_cast<uint16_t>(r.uid)))
       .At(14, U16(0))
       .At(16, U32(r.status))
       .At(20, U32(r.schemaVersion))
@@ -241,6 +242,55 @@ std::vector<SysColumnsRow> SystemTableColumns2000() {
   return rows;
 }
 
+ByteVec Encode(const SysUsersRow& r) {
+  FixedPart f(26);
+  f.At(4, U16(static_cast<uint16_t>(r.uid)))
+      .At(6, U16(0))
+      .At(8, U64(0x0000915A00C5C1F0ull))
+      .At(16, U64(0x0000915A00C5C1F0ull))
+      .At(24, U16(0));
+  return RecordBuilder().Fixed(f.Bytes()).Columns(9).Var(Utf16(r.name)).Build();
+}
+
+std::vector<SysColumnsRow> SysUsersColumns2000() {
+  constexpr uint8_t kSmall = 52, kDateTime = 61, kVarBinary = 165, kNVarChar = 231;
+  const std::tuple<const char16_t*, uint8_t, int16_t, int16_t> columns[] = {
+      {u"uid", kSmall, 2, 4},
+      {u"status", kSmall, 2, 6},
+      {u"name", kNVarChar, 256, -1},
+      {u"sid", kVarBinary, 85, -2},
+      {u"roles", kVarBinary, 2048, -3},
+      {u"createdate", kDateTime, 8, 8},
+      {u"updatedate", kDateTime, 8, 16},
+      {u"altuid", kSmall, 2, 24},
+      {u"password", kVarBinary, 256, -4}};
+  std::vector<SysColumnsRow> rows;
+  int16_t colid = 0;
+  for (const auto& [name, type, length, xoffset] : columns) {
+    SysColumnsRow r;
+    r.tableId = static_cast<int32_t>(kObjSysUsers);
+    r.name = name;
+    r.xtype = type;
+    r.length = length;
+    r.prec = 0;
+    r.colid = ++colid;
+    r.xoffset = xoffset;
+    rows.push_back(r);
+  }
+  return rows;
+}
+
+ByteVec Encode(const SysClsObjsRow& r) {
+  FixedPart f(35);
+  f.At(4, U8(r.cls))
+      .At(5, U32(static_cast<uint32_t>(r.id)))
+      .At(9, U32(0))
+      .At(15, U32(0))
+      .At(19, U64(0x00009A2B00C5C1F0ull))
+      .At(27, U64(0x00009A2B00C5C1F0ull));
+  return RecordBuilder().Fixed(f.Bytes()).Columns(8).Var(Utf16(r.name)).Build();
+}
+
 ByteVec Encode(const SysSchObjsRow& r) {
   FixedPart f(r.status2 ? 48 : 44);
   f.At(4, U32(static_cast<uint32_t>(r.id)))
@@ -352,7 +402,8 @@ ByteVec Encode(const SysIsColsRow& r) {
       .At(8, U32(static_cast<uint32_t>(r.indexId)))
       .At(12, U32(static_cast<uint32_t>(r.ordinal)))
       .At(16, U32(2))
-      .At(20, U32(static_cast<uint32_t>(r.columnId)));
+      .At(20, U32(static_cast<uint32_t>(r.columnId)))
+      .At(24, U8(static_cast<uint8_t>(r.ordinal)));
   return RecordBuilder().Fixed(f.Bytes()).Columns(7).NoVariablePart().Build();
 }
 

@@ -155,7 +155,8 @@
 //       12 | 4    | subid (key ordinal)
 //       16 | 4    | status
 //       20 | 4    | intprop: the column id
-//       24 | 2    | tinyprop1, tinyprop2
+//       24 | 2    | tinyprop1 (the key ordinal again; 0 for an included
+//          |      | column), tinyprop2
 //
 // syssingleobjrefs (74): 0x10, fixed part to 25
 //        4 | 1    | class: 27 referenced table, 28 referencing columns, 29
@@ -242,6 +243,7 @@ struct SysObjectsRow {
   std::u16string name;
   uint32_t status = 0x40000001;  // its high byte lands at offset 19
   uint32_t schemaVersion = 0x00A5A500;
+  int16_t uid = 1;  // the owner: dbo
 };
 ByteVec Encode(const SysObjectsRow& r);
 
@@ -308,6 +310,18 @@ ByteVec Encode(const SysReferencesRow& r);
 // syscomments and sysreferences, as the server writes them.
 std::vector<SysColumnsRow> SystemTableColumns2000();
 
+// sysusers (object id 10): 30 00 1A 00, 9 stored columns, name = variable
+// column 1: 4 uid (smallint) | 6 status | 8 createdate | 16 updatedate | 24
+// altuid. dbo is uid 1, guest 2.
+inline constexpr uint32_t kObjSysUsers = 10;
+struct SysUsersRow {
+  int16_t uid = 1;
+  std::u16string name;
+};
+ByteVec Encode(const SysUsersRow& r);
+// The syscolumns rows that describe sysusers, as the server writes them.
+std::vector<SysColumnsRow> SysUsersColumns2000();
+
 struct SysSchObjsRow {
   int32_t id = 0;
   std::u16string name;
@@ -320,6 +334,17 @@ struct SysSchObjsRow {
   uint32_t status2Bits = 0;  // what status2 holds (0x08 memory-optimized)
 };
 ByteVec Encode(const SysSchObjsRow& r);
+
+// sysclsobjs (64): 30 00 23 00, 8 columns, name = variable column 1: 4
+// class (50 a schema) | 5 id | 9 status | 13 type | 15 intprop | 19 created |
+// 27 modified.
+inline constexpr uint32_t kObjSysClsObjs = 64;
+struct SysClsObjsRow {
+  uint8_t cls = 50;
+  int32_t id = 1;
+  std::u16string name;
+};
+ByteVec Encode(const SysClsObjsRow& r);
 
 struct SysColParsRow {
   int32_t objectId = 0;
