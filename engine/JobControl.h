@@ -25,6 +25,14 @@ class JobControl {
   virtual void Stop() = 0;
   virtual bool Stopped() const = 0;
   virtual void Checkpoint() = 0;
+  // Threads that work for the job besides the one that runs it, and the
+  // waits in which one of them stands still though not at a checkpoint (for
+  // room in a queue, for its next piece of work): a held job counts as
+  // parked only once every one of its threads stands still.
+  virtual void ThreadStarted() {}
+  virtual void ThreadEnded() {}
+  virtual void WaitStarted() {}
+  virtual void WaitEnded() {}
 };
 
 // The thread-safe control every job uses: the window's jobs, the command
@@ -36,11 +44,13 @@ class BasicJobControl : public JobControl {
   void Hold() override {
     std::lock_guard lock(mutex_);
     held_ = true;
+    Settle();
   }
   void Release() override {
     {
       std::lock_guard lock(mutex_);
       held_ = false;
+      Settle();
     }
     wake_.notify_all();
   }
@@ -49,6 +59,7 @@ class BasicJobControl : public JobControl {
       std::lock_guard lock(mutex_);
       stopped_ = true;
       held_ = false;
+      Settle();
     }
     wake_.notify_all();
   }
@@ -56,18 +67,25 @@ class BasicJobControl : public JobControl {
   void Checkpoint() override {
     std::unique_lock lock(mutex_);
     if (held_ && !stopped_) {
-      parked_ = true;
+      ++atCheckpoint_;
+      Settle();
       wake_.wait(lock, [this] { return !held_ || stopped_; });
-      parked_ = false;
+      --atCheckpoint_;
+      Settle();
     }
     if (stopped_) throw JobStopped();
   }
+  void ThreadStarted() override { Count(threads_, +1); }
+  void ThreadEnded() override { Count(threads_, -1); }
+  void WaitStarted() override { Count(waiting_, +1); }
+  void WaitEnded() override { Count(waiting_, -1); }
 
   bool Held() const {
     std::lock_guard lock(mutex_);
     return held_;
   }
-  // True while the job waits at a checkpoint because it is held.
+  // True while the job is held and every thread of it stands still, one at
+  // least at a checkpoint: nothing of it is written until it is released.
   bool Parked() const { return parked_.load(); }
   // Waits `duration`, or less when the job is stopped; then a checkpoint.
   void Pause(std::chrono::milliseconds duration) {
@@ -79,9 +97,22 @@ class BasicJobControl : public JobControl {
   }
 
  private:
+  void Count(int& n, int by) {
+    std::lock_guard lock(mutex_);
+    n += by;
+    Settle();
+  }
+  // Under the mutex.
+  void Settle() {
+    parked_ = held_ && !stopped_ && atCheckpoint_ > 0 && atCheckpoint_ + waiting_ >= threads_;
+  }
+
   mutable std::mutex mutex_;
   std::condition_variable wake_;
   bool held_ = false;
+  int threads_ = 1;  // the job's own and those ThreadStarted counts
+  int atCheckpoint_ = 0;
+  int waiting_ = 0;
   std::atomic<bool> stopped_{false};
   std::atomic<bool> parked_{false};
 };

@@ -90,6 +90,10 @@ class FlushingJob final : public JobControl {
     flush_();
     job_.Checkpoint();
   }
+  void ThreadStarted() override { job_.ThreadStarted(); }
+  void ThreadEnded() override { job_.ThreadEnded(); }
+  void WaitStarted() override { job_.WaitStarted(); }
+  void WaitEnded() override { job_.WaitEnded(); }
 
  private:
   JobControl& job_;
@@ -440,7 +444,14 @@ void SaveJob::State::ShowRowsRead(bool paced) {
 }
 
 const std::vector<FreedPage>& SaveJob::State::FreedPages(JobControl& worker) {
-  std::lock_guard lock(freedMutex);
+  // A worker that waits here while another lists them (and may be parked
+  // doing so) stands still.
+  std::unique_lock lock(freedMutex, std::try_to_lock);
+  if (!lock.owns_lock()) {
+    worker.WaitStarted();
+    lock.lock();
+    worker.WaitEnded();
+  }
   if (!freedPages) freedPages = FindFreedDataPages(file, &worker);
   return *freedPages;
 }

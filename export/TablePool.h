@@ -95,7 +95,20 @@ class TablePool {
     void Run(const Steps& steps) {
       std::vector<std::thread> threads;
       try {
-        for (size_t w = 0; w < workers_; ++w) threads.emplace_back([&] { Work(steps); });
+        for (size_t w = 0; w < workers_; ++w) {
+          // Counted before it starts, so that the job is never parked
+          // without it.
+          job_.ThreadStarted();
+          try {
+            threads.emplace_back([&] {
+              Work(steps);
+              job_.ThreadEnded();
+            });
+          } catch (...) {
+            job_.ThreadEnded();
+            throw;
+          }
+        }
         for (size_t i = 0; i < slots_.size(); ++i) TakeTable(i, steps);
       } catch (...) {
         Abandon();
@@ -115,6 +128,10 @@ class TablePool {
       if (Abandoned()) throw JobStopped();
       job_.Checkpoint();
     }
+    void ThreadStarted() override { job_.ThreadStarted(); }
+    void ThreadEnded() override { job_.ThreadEnded(); }
+    void WaitStarted() override { job_.WaitStarted(); }
+    void WaitEnded() override { job_.WaitEnded(); }
 
    private:
     struct Slot {
@@ -140,7 +157,7 @@ class TablePool {
         size_t i = 0;
         {
           std::unique_lock lock(mutex_);
-          changed_.wait(lock, [&] { return abandoned_ || next_ < taking_ + 2 * workers_; });
+          StandStill(lock, [&] { return abandoned_ || next_ < taking_ + 2 * workers_; });
           if (abandoned_ || next_ >= slots_.size()) return;
           i = next_++;
         }
@@ -159,10 +176,21 @@ class TablePool {
       }
     }
 
+    // A worker's wait, counted by the job as standing still. Nothing that
+    // stands still can end it while the job is parked: only the calling
+    // thread's taking does, and that thread parks at a checkpoint.
+    template <class Ready>
+    void StandStill(std::unique_lock<std::mutex>& lock, Ready ready) {
+      if (ready()) return;
+      job_.WaitStarted();
+      changed_.wait(lock, ready);
+      job_.WaitEnded();
+    }
+
     void Put(size_t i, Piece&& piece) {
       {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return abandoned_ || slots_[i].pieces.size() < depth_; });
+        StandStill(lock, [&] { return abandoned_ || slots_[i].pieces.size() < depth_; });
         if (abandoned_) throw JobStopped();
         slots_[i].pieces.push_back(std::move(piece));
       }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <stdexcept>
 #include <thread>
 
@@ -73,6 +74,41 @@ TEST(TablePool, AWorkersFailureComesOutAtItsTableAndGivingUpEndsTheWorkers) {
     // Workers run at most twice their number of tables ahead of the one taken.
     EXPECT_LE(started.load(), 5 + 2 * workers + 1) << workers;
   }
+}
+
+// A held job is parked only once every thread of it stands still: the
+// calling thread parked, the other workers parked or waiting for room, and
+// the worker in the middle of a piece at its next checkpoint.
+TEST(TablePool, AHeldJobIsParkedOnlyWhenEveryWorkerStandsStill) {
+  TablePool<std::pair<size_t, int>> pool(3, 1);
+  BasicJobControl job;
+  std::atomic<bool> busy{false}, letGo{false};
+  size_t pieces = 0;
+  TablePool<std::pair<size_t, int>>::Steps s;
+  s.make = [&](size_t table, JobControl& worker,
+               const TablePool<std::pair<size_t, int>>::Put& put) {
+    if (table == 0) {
+      busy = true;
+      while (!letGo) std::this_thread::yield();
+    }
+    MakePieces(table, worker, put);
+  };
+  s.take = [&](size_t, std::pair<size_t, int>&) { ++pieces; };
+  s.idle = [&](size_t) { job.Checkpoint(); };
+  std::thread runner([&] { pool.Run(6, job, s); });
+  while (!busy) std::this_thread::yield();
+  job.Hold();
+  // The calling thread parks within its 100 ms idle step, the others at
+  // their next piece: none of that makes the job parked.
+  for (int i = 0; i < 40; ++i) {
+    EXPECT_FALSE(job.Parked());
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  letGo = true;
+  while (!job.Parked()) std::this_thread::yield();
+  job.Release();
+  runner.join();
+  EXPECT_EQ(pieces, 1u + 2 + 3 + 4 + 5 + 6);
 }
 
 }  // namespace
