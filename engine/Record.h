@@ -34,9 +34,7 @@ inline constexpr uint8_t kStatusVariablePart = 0x20;
 inline constexpr uint8_t kRecordPrimary = 0x00;
 inline constexpr uint8_t kRecordForwarded = 0x02;
 inline constexpr uint8_t kRecordForwardingStub = 0x04;
-inline constexpr uint8_t kRecordIndex = 0x06;
 inline constexpr uint8_t kRecordBlobFragment = 0x08;
-inline constexpr uint8_t kRecordGhostIndex = 0x0A;
 inline constexpr uint8_t kRecordGhostData = 0x0C;
 
 inline constexpr uint16_t kOffRowBit = 0x8000;

@@ -12,7 +12,7 @@
 #include "browser/TreeClick.h"
 #include "engine/Utf16.h"
 #include "ui/MemoryTreeControl.h"
-#include "ui/ScriptedPrompts.h"
+#include "tests/support/ScriptedPrompts.h"
 
 using namespace mendora;
 using ui::TreeHandle;

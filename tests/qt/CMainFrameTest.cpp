@@ -37,7 +37,7 @@
 #include "tests/support/MdfBuilder.h"
 #include "tests/support/RealFiles.h"
 #include "ui/ProductTexts.h"
-#include "ui/ScriptedPrompts.h"
+#include "tests/support/ScriptedPrompts.h"
 #include "widgets/AW_CMultiViewSplitter.h"
 #include "widgets/CAlphaToolBar.h"
 #include "widgets/CMdSqlAboutUs.h"

@@ -21,7 +21,7 @@
 #include "shell/SingleInstance.h"
 #include "tests/integration/ReferenceFiles.h"
 #include "ui/ProductTexts.h"
-#include "ui/ScriptedPrompts.h"
+#include "tests/support/ScriptedPrompts.h"
 
 using shell::CMendoraSqlApp;
 
