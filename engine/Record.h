@@ -48,7 +48,6 @@ struct VariableEnd {
 struct Record {
   size_t start = 0;  // page offset of the record
   uint8_t statusA = 0;
-  uint8_t statusB = 0;
   uint16_t fixedEnd = 0;
   bool hasColumnCount = false;
   uint16_t columnCount = 0;
