@@ -104,24 +104,6 @@ void ShowStatement(ui::ListControl& list, std::u16string_view heading, std::u16s
   list.SetItemText(0, 0, text);
 }
 
-void ShowKeyOrIndexDdl(ui::ListControl& list, const Catalogue& c, int64_t tableId, uint16_t indid,
-                       std::u16string_view kind, std::u16string_view name, bool uniqueIndex) {
-  const std::u16string_view heading = kind == u"PK"   ? u"DDL For Primary Key"
-                                      : kind == u"UQ" ? u"DDL For Unique Key"
-                                                      : u"DDL For Indexes";
-  ShowStatement(list, heading, KeyOrIndexStatement(c, tableId, indid, kind, name, uniqueIndex));
-}
-
-void ShowForeignKeyDdl(ui::ListControl& list, const Catalogue& c, int64_t constraintId) {
-  ShowStatement(list, u"DDL For Foreign Key",
-                WithDisable(c, constraintId, ForeignKeyStatement(c, constraintId)));
-}
-
-void ShowCheckConstraintDdl(ui::ListControl& list, const Catalogue& c, int64_t constraintId) {
-  ShowStatement(list, u"DDL For Check Constraint",
-                WithDisable(c, constraintId, CheckConstraintStatement(c, constraintId)));
-}
-
 bool ShowKeyObjectDdl(ui::ListControl& list, const Catalogue& c, const NodeObject& node) {
   std::optional<Preview> preview = KeyObjectPreview(c, node);
   if (!preview) return false;

@@ -46,14 +46,6 @@ std::vector<std::pair<std::u16string, NodeObject>> PreviewObjects(const Catalogu
 // wide, one row.
 void ShowStatement(ui::ListControl& list, std::u16string_view heading, std::u16string_view text);
 
-// The previews of one kind, shown in the list.
-void ShowKeyOrIndexDdl(ui::ListControl& list, const Catalogue& catalogue, int64_t tableId,
-                       uint16_t indid, std::u16string_view kind, std::u16string_view name,
-                       bool uniqueIndex);
-void ShowForeignKeyDdl(ui::ListControl& list, const Catalogue& catalogue, int64_t constraintId);
-void ShowCheckConstraintDdl(ui::ListControl& list, const Catalogue& catalogue,
-                            int64_t constraintId);
-
 // Shows the node's preview; false (the list untouched) when it has none.
 bool ShowKeyObjectDdl(ui::ListControl& list, const Catalogue& catalogue, const NodeObject& node);
 

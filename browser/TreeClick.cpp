@@ -19,7 +19,7 @@ void ForEachDescendant(ui::TreeControl& tree, ui::TreeHandle node,
   }
 }
 
-ClickShows LabelClickShows(const ObjectTreeNodes& nodes, ui::TreeHandle node, TreeHit hit) {
+ClickShows LabelClickShows(const ObjectTreeNodes& nodes, ui::TreeHandle node) {
   for (ui::TreeHandle fixed : {nodes.root, nodes.tables, nodes.programmability, nodes.procedures,
                                nodes.functions, nodes.triggers, nodes.views}) {
     if (node == fixed) return ClickShows::kWelcome;
@@ -111,7 +111,7 @@ TreeClickResult OnTreeClick(ui::TreeControl& tree, const ObjectTreeNodes& nodes,
     return result;
   }
   result.defaultHandling = true;
-  if (!gridLoadRunning) result.shows = LabelClickShows(nodes, node, hit);
+  if (!gridLoadRunning) result.shows = LabelClickShows(nodes, node);
   return result;
 }
 

@@ -54,8 +54,4 @@ BootPage ReadBootPage(const DataFile& file) {
   return DecodeBootPage(page);
 }
 
-std::u16string ReadDatabaseName(const DataFile& file) {
-  return CutDatabaseName(ReadBootPage(file).name);
-}
-
 }  // namespace mendora

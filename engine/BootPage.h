@@ -38,7 +38,6 @@ BootPage DecodeBootPage(Bytes page);
 // The database name from the 128 UTF-16 units of the boot page's name field:
 // padding cut, blanks made "_".
 std::u16string CutDatabaseName(std::u16string_view units);
-std::u16string ReadDatabaseName(const DataFile& file);
 BootPage ReadBootPage(const DataFile& file);
 
 }  // namespace mendora

@@ -84,8 +84,6 @@ class RowReader {
 
   // True while every read so far found its bytes.
   bool Ok() const { return !firstFailure_; }
-  // The offset of the first read that did not.
-  std::optional<size_t> FirstFailure() const { return firstFailure_; }
   const ByteReader& Row() const { return reader_; }
 
  private:

@@ -22,18 +22,6 @@ bool CLongInt::IsNegative() const {
   return (digits_.back() & 0x8000) != 0;
 }
 
-CLongInt CLongInt::Negated() const {
-  // Invert every digit and add one, carrying upwards.
-  CLongInt result;
-  uint32_t carry = 1;
-  for (size_t i = 0; i < digits_.size(); ++i) {
-    const uint32_t sum = static_cast<uint32_t>(static_cast<uint16_t>(~digits_[i])) + carry;
-    result.digits_[i] = static_cast<uint16_t>(sum & 0xFFFF);
-    carry = sum >> 16;
-  }
-  return result;
-}
-
 void CLongInt::AppendUnsignedDigits(std::string& out) const {
   // Repeated division by 10 000 from the most significant digit down; the
   // remainder stays below 10 000, so (remainder << 16 | digit) fits 32 bits.
@@ -59,19 +47,6 @@ void CLongInt::AppendUnsignedDigits(std::string& out) const {
   }
   while (n > 1 && reversed[n - 1] == '0') --n;
   while (n > 0) out.push_back(reversed[--n]);
-}
-
-std::string CLongInt::UnsignedDigits() const {
-  std::string digits;
-  AppendUnsignedDigits(digits);
-  return digits;
-}
-
-std::string CLongInt::ToDecimal() const {
-  if (!IsNegative()) return UnsignedDigits();
-  // For -2^127 the negation is the same bit pattern, which read as unsigned
-  // is exactly 2^127: the absolute value still prints correctly.
-  return "-" + Negated().UnsignedDigits();
 }
 
 }  // namespace mendora

@@ -5,7 +5,7 @@
 // The value is held as eight 16-bit digits, least significant first, and all
 // arithmetic goes through 32-bit intermediates. Only what the value text of a
 // decimal needs is offered: building from the stored magnitude bytes, the
-// tests against zero, negation and conversion to decimal digits.
+// tests against zero and the sign, and conversion to decimal digits.
 #pragma once
 
 #include <array>
@@ -33,21 +33,11 @@ class CLongInt {
   // The top bit set: the value is below zero.
   bool IsNegative() const;
 
-  // The two's-complement negation; the smallest value (-2^127) negates to itself.
-  CLongInt Negated() const;
-
-  // The value in base 10 without leading zeros ("0" for zero); a negative
-  // value prints as "-" followed by its absolute value.
-  std::string ToDecimal() const;
-  // The digits of the value read as unsigned, appended to `out`.
+  // The digits of the value read as unsigned, in base 10 without leading
+  // zeros ("0" for zero), appended to `out`.
   void AppendUnsignedDigits(std::string& out) const;
 
-  bool operator==(const CLongInt&) const = default;
-
  private:
-  // Base-10 digits of the value read as unsigned.
-  std::string UnsignedDigits() const;
-
   std::array<uint16_t, 8> digits_{};
 };
 

@@ -160,20 +160,4 @@ std::u16string FromCodePage(std::string_view bytes) {
   return FromCodePage(std::as_bytes(std::span(bytes.data(), bytes.size())));
 }
 
-std::string ToCodePage(std::u16string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    char16_t u = text[i];
-    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      ++i;
-      out.push_back('?');
-      continue;
-    }
-    out.push_back(static_cast<char>(UnicodeToCodePage(u)));
-  }
-  return out;
-}
-
 }  // namespace mendora

@@ -28,7 +28,5 @@ bool AppendFromCodePage(std::span<const std::byte> bytes, uint16_t codePage, std
 bool IsKnownCodePage(uint16_t codePage);
 void AppendFromCodePage(std::span<const std::byte> bytes, std::u16string& out);
 std::u16string FromCodePage(std::string_view bytes);
-// Surrogate pairs become one '?'.
-std::string ToCodePage(std::u16string_view text);
 
 }  // namespace mendora

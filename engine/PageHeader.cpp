@@ -9,7 +9,6 @@ PageHeader DecodePageHeader(Bytes page) {
   PageHeader h;
   if (page.size() < kPageHeaderSize) return h;
   h.type = static_cast<uint8_t>(page[kHeaderPageType]);
-  h.flagBits = LoadU16(page, kHeaderFlagBits);
   h.indexId = LoadU16(page, kHeaderIndexId);
   h.prevPage = LoadU32(page, kHeaderPrevPage);
   h.prevFile = LoadU16(page, kHeaderPrevFile);
@@ -17,7 +16,6 @@ PageHeader DecodePageHeader(Bytes page) {
   h.nextFile = LoadU16(page, kHeaderNextFile);
   h.slotCount = LoadU16(page, kHeaderSlotCount);
   h.objectId = LoadU32(page, kHeaderObjectId);
-  h.tornBits = LoadU32(page, kHeaderTornBits);
   h.thisPage = LoadU32(page, kHeaderThisPage);
   return h;
 }

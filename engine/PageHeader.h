@@ -11,7 +11,6 @@ namespace mendora {
 
 struct PageHeader {
   uint8_t type = 0;
-  uint16_t flagBits = 0;
   uint16_t indexId = 0;
   uint32_t prevPage = 0;
   uint16_t prevFile = 0;
@@ -19,7 +18,6 @@ struct PageHeader {
   uint16_t nextFile = 0;
   uint16_t slotCount = 0;
   uint32_t objectId = 0;
-  uint32_t tornBits = 0;
   uint32_t thisPage = 0;
 };
 

@@ -32,10 +32,8 @@ bool ParseRecordInto(Bytes page, size_t at, Record& r) {
   r.nullBitmap = {};
   r.start = at;
   r.statusA = *row.u8(0);
-  auto statusB = row.u8(1);
   auto fixedEnd = row.u16(2);
-  if (!statusB || !fixedEnd || *fixedEnd < 4) return false;
-  r.statusB = *statusB;
+  if (!fixedEnd || *fixedEnd < 4) return false;
   r.fixedEnd = *fixedEnd;
   size_t cursor = r.fixedEnd;
   if (!row.Has(0, cursor)) return false;

@@ -34,9 +34,7 @@ inline constexpr uint8_t kStatusVariablePart = 0x20;
 inline constexpr uint8_t kRecordPrimary = 0x00;
 inline constexpr uint8_t kRecordForwarded = 0x02;
 inline constexpr uint8_t kRecordForwardingStub = 0x04;
-inline constexpr uint8_t kRecordIndex = 0x06;
 inline constexpr uint8_t kRecordBlobFragment = 0x08;
-inline constexpr uint8_t kRecordGhostIndex = 0x0A;
 inline constexpr uint8_t kRecordGhostData = 0x0C;
 
 inline constexpr uint16_t kOffRowBit = 0x8000;
@@ -50,7 +48,6 @@ struct VariableEnd {
 struct Record {
   size_t start = 0;  // page offset of the record
   uint8_t statusA = 0;
-  uint8_t statusB = 0;
   uint16_t fixedEnd = 0;
   bool hasColumnCount = false;
   uint16_t columnCount = 0;

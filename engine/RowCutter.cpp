@@ -97,10 +97,4 @@ std::optional<std::vector<CellValue>> CutRow(const Record& r, const ColumnLayout
   return cells;
 }
 
-std::optional<std::vector<CellValue>> CutRow(Bytes page, size_t at, const ColumnLayout& layout) {
-  auto record = ParseRecord(page, at);
-  if (!record) return std::nullopt;
-  return CutRow(*record, layout);
-}
-
 }  // namespace mendora

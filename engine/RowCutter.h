@@ -61,14 +61,13 @@ struct CellValue {
   Bytes Value() const { return isBit ? Bytes(&bitValue, 1) : bytes; }
 };
 
-// The values of the row at page offset `at`, one per layout column, or nothing
+// The values of the row of `record`, one per layout column, or nothing
 // when the slot holds no live row (empty, ghost, forwarding stub, not a data
 // record) or the row is damaged: a column whose bytes would lie outside the
 // row is damage, never read. Columns the row does not store (added to the
 // table after the row was written, or trailing variable columns the row
 // omits) read as NULL when the bitmap says so or is too short to say, and as
 // empty otherwise.
-std::optional<std::vector<CellValue>> CutRow(Bytes page, size_t at, const ColumnLayout& layout);
 std::optional<std::vector<CellValue>> CutRow(const Record& record, const ColumnLayout& layout);
 // The same into `cells`, whose room is kept from row to row; false when the
 // slot holds no live row or the row is damaged.

@@ -189,7 +189,6 @@ bool ExportFolder::CreateScript(const std::string& path) {
     NoteFailure(path, error);
     return false;
   }
-  ++filesCreated_;
   return true;
 }
 
@@ -236,8 +235,6 @@ void ExportFolder::WriteFixedFiles() {
                                                              databaseCollation_.end()))) ||
         !file.Close()) {
       NoteFailure(path, file.Error());
-    } else {
-      ++filesCreated_;
     }
   }
   for (std::u16string_view line : kImportLines) {

@@ -51,10 +51,9 @@ class ExportFolder {
   // Creates or empties the script at `path` with its header line.
   bool CreateScript(const std::string& path);
   // The same without noting anything, for a worker of the save: false with
-  // `error` set when it fails. The caller notes the outcome (NoteFailure,
-  // NoteCreated) in the save's order.
+  // `error` set when it fails. The caller notes a failure (NoteFailure) in the
+  // save's order.
   bool MakeScript(const std::string& path, std::string& error) const;
-  void NoteCreated() { ++filesCreated_; }
   // Appends the statement and CR LF to the existing script at `path`.
   bool AppendStatement(const std::string& path, std::u16string_view statement);
 
@@ -72,7 +71,6 @@ class ExportFolder {
   // Notes a failure once per subject (a path or a table).
   void NoteFailure(const std::string& subject, const std::string& what);
   const std::vector<std::string>& Failures() const { return failures_; }
-  uint64_t FilesCreated() const { return filesCreated_; }
 
  private:
   std::string destination_;
@@ -81,7 +79,6 @@ class ExportFolder {
   std::map<std::string, std::set<std::u16string>> taken_;  // per folder, names in upper case
   std::set<std::string> failedSubjects_;
   std::vector<std::string> failures_;
-  uint64_t filesCreated_ = 0;
 };
 
 }  // namespace mendora

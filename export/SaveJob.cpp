@@ -182,7 +182,6 @@ struct SaveJob::State {
   struct TableOutcome {
     std::vector<std::pair<std::string, std::string>> failures;  // subject, words
     std::vector<std::string> warnings;
-    uint64_t filesCreated = 0;
     uint64_t rowsWritten = 0;
     uint64_t deletedRowsWritten = 0;
   };
@@ -422,7 +421,6 @@ void SaveJob::State::WriteCreateScript(const _SYSOBJECTS& table, const std::stri
 }
 
 void SaveJob::State::NoteOutcome(const TableOutcome& outcome) {
-  for (uint64_t n = 0; n < outcome.filesCreated; ++n) folder.NoteCreated();
   for (const auto& [subject, what] : outcome.failures) folder.NoteFailure(subject, what);
   report.warnings.insert(report.warnings.end(), outcome.warnings.begin(), outcome.warnings.end());
   report.rowsWritten += outcome.rowsWritten;
@@ -470,7 +468,6 @@ void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, TableScripts& s, J
       put(std::move(made));
       return;
     }
-    ++made.outcome.filesCreated;
   }
   made.made = true;
   TableReader reader(file, catalogue, table.id);
@@ -708,7 +705,6 @@ bool SaveJob::State::WriteDeletedRow(const _SYSOBJECTS& table, const std::u16str
       outcome.failures.emplace_back(deletedPath, error);
       return false;
     }
-    ++outcome.filesCreated;
     if (!script.Open(deletedPath, ScriptFile::Mode::kExisting)) {
       outcome.failures.emplace_back(deletedPath, script.Error());
       return false;
@@ -1088,7 +1084,6 @@ void SaveJob::Run(JobControl& job) {
   } catch (const FileError& e) {
     s.folder.NoteFailure("data file", std::string("reading the data file failed: ") + e.what());
   }
-  s.report.filesWritten = s.folder.FilesCreated();
 }
 
 const SaveReport& SaveJob::Report() const {

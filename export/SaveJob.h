@@ -61,7 +61,6 @@ struct SaveRequest {
 struct SaveReport {
   std::vector<std::string> failures;  // what could not be written or read, in words
   std::vector<std::string> warnings;  // values written as NULL because they could not be read
-  uint64_t filesWritten = 0;
   uint64_t rowsWritten = 0;
   uint64_t deletedRowsWritten = 0;
   bool completed = false;  // the job ran to its end (it may still have failures)

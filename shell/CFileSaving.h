@@ -87,7 +87,6 @@ class CFileSaving final : public QDialog {
   QLabel* Objects() const;
   QProgressBar* CurrentBar() const;
   QProgressBar* OverallBar() const;
-  QTimer& CloseTimer() { return closeTimer_; }
   JobThread& Worker() { return worker_; }
   bool Paused() const { return paused_; }
 

@@ -98,11 +98,7 @@ class CMendoraSqlView final : public QWidget {
   ValueViewer* Viewer() const { return viewer_; }
   QPlainTextEdit* PreviewText() const { return preview_; }
   QLabel* PreviewHeading() const { return previewHeading_; }
-  QWidget* PreviewPane() const { return previewPane_; }
   QAction* CopyAction() const { return copy_; }
-  QAction* CopyCsvAction() const { return copyCsv_; }
-  QAction* CopySqlAction() const { return copySql_; }
-  QAction* ViewValueAction() const { return viewValue_; }
   QAction* ExportCsvAction() const { return exportCsv_; }
 
  signals:

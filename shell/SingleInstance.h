@@ -36,8 +36,6 @@ class SingleInstance final : public QObject {
   bool TakeNotice();
   void ReleaseNotice();
 
-  QString Folder() const { return folder_; }
-
  signals:
   // Another copy was started and asks this one to come forward.
   void ComeForwardRequested();

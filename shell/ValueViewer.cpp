@@ -74,9 +74,6 @@ ValueViewer::ValueViewer(QWidget* parent)
   layout->addWidget(text_, 1);
   layout->addWidget(save_);
   save_->setEnabled(false);
-  chooseSaveFile_ = [](QWidget* parent, const QString& suggested) {
-    return QFileDialog::getSaveFileName(parent, QStringLiteral("Save value to file"), suggested);
-  };
   connect(save_, &QPushButton::clicked, this, &ValueViewer::OnSave);
 }
 
@@ -144,7 +141,8 @@ bool ValueViewer::SaveTo(const QString& path) const {
 }
 
 void ValueViewer::OnSave() {
-  const QString path = chooseSaveFile_(this, QStringLiteral("value") + suffix_);
+  const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save value to file"),
+                                                    QStringLiteral("value") + suffix_);
   if (path.isEmpty()) return;
   if (!SaveTo(path)) {
     caption_->setText(caption_->text() + QStringLiteral("\nCould not write ") + path);

@@ -9,7 +9,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QWidget>
-#include <functional>
 
 #include "engine/CatalogueRecords.h"
 #include "engine/Value.h"
@@ -22,20 +21,14 @@ class ValueViewer final : public QWidget {
   Q_OBJECT
 
  public:
-  // Picks the file a value is saved to; an empty text when the user cancels.
-  using ChooseSaveFile = std::function<QString(QWidget* parent, const QString& suggested)>;
-
   explicit ValueViewer(QWidget* parent = nullptr);
 
   // Shows `value` of `column`; null shows nothing.
   void Show(const mendora::Value* value, const mendora::_SYSCOLUMNS& column);
   void Clear();
-  void SetChooseSaveFile(ChooseSaveFile choose) { chooseSaveFile_ = std::move(choose); }
 
-  QLabel* Caption() const { return caption_; }
   QLabel* Picture() const { return picture_; }
   QPlainTextEdit* Text() const { return text_; }
-  QPushButton* SaveButton() const { return save_; }
   // Whether a picture shows, and its format's name ("BMP").
   bool ShowsPicture() const { return !pictureFormat_.isEmpty(); }
   QString PictureFormat() const { return pictureFormat_; }
@@ -50,7 +43,6 @@ class ValueViewer final : public QWidget {
   QLabel* picture_;
   QPlainTextEdit* text_;
   QPushButton* save_;
-  ChooseSaveFile chooseSaveFile_;
   QByteArray saved_;  // what Save value to file writes
   QString suffix_;
   QString pictureFormat_;

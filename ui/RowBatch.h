@@ -18,9 +18,6 @@ class RowBatch {
     text_.append(text);
     cellEnds_.push_back(text_.size());
   }
-  // The text of the cell being written is built in place through this.
-  std::u16string& OpenCell() { return text_; }
-  void CloseCell() { cellEnds_.push_back(text_.size()); }
   void EndRow() { rowEnds_.push_back(cellEnds_.size()); }
 
   size_t RowCount() const { return rowEnds_.size(); }
@@ -30,8 +27,6 @@ class RowBatch {
     const size_t begin = cell == 0 ? 0 : cellEnds_[cell - 1];
     return std::u16string_view(text_).substr(begin, cellEnds_[cell] - begin);
   }
-  // UTF-16 units of every cell's text.
-  size_t TextSize() const { return text_.size(); }
   bool Empty() const { return rowEnds_.empty(); }
   // Empties the batch, keeping its room for the next one.
   void Clear() {

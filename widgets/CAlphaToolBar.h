@@ -31,7 +31,6 @@ class CAlphaToolBar final : public QToolBar {
 
   // Appends the action as a button showing image `index` of the list.
   void AddButton(QAction* action, const CAlphaImageList& images, int index);
-  QSize ButtonSize() const { return buttonSize_; }
 
  private:
   QSize buttonSize_;

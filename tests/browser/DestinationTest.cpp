@@ -11,8 +11,8 @@
 #include "browser/Destination.h"
 #include "browser/TreeClick.h"
 #include "engine/Utf16.h"
+#include "tests/support/ScriptedPrompts.h"
 #include "ui/MemoryTreeControl.h"
-#include "ui/ScriptedPrompts.h"
 
 using namespace mendora;
 using ui::TreeHandle;

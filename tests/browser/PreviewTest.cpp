@@ -157,16 +157,16 @@ TEST(KeyPreview, EachKindShowsUnderItsHeading) {
   auto shown = [&] {
     return ToUtf8(list.GetColumnHeading(0)) + "|" + ToUtf8(list.GetItemText(0, 0));
   };
-  ShowKeyOrIndexDdl(list, m.c, 10, 3, u"", u"IX", false);
+  ASSERT_TRUE(ShowKeyObjectDdl(list, m.c, {NodeKind::kIndex, 0, 10, 3}));
   EXPECT_EQ(shown(), "DDL For Indexes|Create Nonclustered Index IX On Orders(A)");
-  ShowKeyOrIndexDdl(list, m.c, 10, 3, u"UQ", u"IX", false);
-  EXPECT_EQ(shown(),
-            "DDL For Unique Key|Alter Table Orders Add Constraint IX Unique Key Nonclustered(A)");
-  ShowForeignKeyDdl(list, m.c, 40);
+  ASSERT_TRUE(ShowKeyObjectDdl(list, m.c, {NodeKind::kForeignKey, 40, 10, 0}));
   EXPECT_EQ(shown(),
             "DDL For Foreign Key|Alter table Orders Add Constraint FK Foreign Key() "
             "References ()");
-  ShowCheckConstraintDdl(list, m.c, 50);
+  ASSERT_TRUE(ShowKeyObjectDdl(list, m.c, {NodeKind::kCheck, 50, 10, 0}));
+  EXPECT_EQ(shown(), "DDL For Check Constraint|Alter Table Orders Add Constraint CK Check ");
+  // A node without a preview leaves the list as it was.
+  EXPECT_FALSE(ShowKeyObjectDdl(list, m.c, {NodeKind::kTable, 10, 10, 0}));
   EXPECT_EQ(shown(), "DDL For Check Constraint|Alter Table Orders Add Constraint CK Check ");
   EXPECT_EQ(list.GetColumnCount(), 1);
   EXPECT_EQ(list.GetItemCount(), 1);

@@ -63,7 +63,7 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{"ChineseKeptAsUtf16", Field(u"會員", u'\u2020'), u"會員"}),
     [](const auto& info) { return std::string(info.param.label); });
 
-TEST(ReadDatabaseNameTest, ReadsTheWholeFieldOfTheBootPage) {
+TEST(BootPageNameTest, TheWholeFieldOfTheBootPageIsCut) {
   for (uint16_t version : {539, 611, 655}) {
     MdfBuilder b(version, u"");
     b.SetRawName(kAspNetContents);
@@ -72,7 +72,7 @@ TEST(ReadDatabaseNameTest, ReadsTheWholeFieldOfTheBootPage) {
     DataFile file;
     ASSERT_TRUE(file.Open(f.path()));
     ASSERT_TRUE(file.DetectVersion());
-    EXPECT_EQ(ReadDatabaseName(file), Underscored(kAspNetContents)) << version;
+    EXPECT_EQ(CutDatabaseName(ReadBootPage(file).name), Underscored(kAspNetContents)) << version;
   }
 }
 

@@ -104,4 +104,13 @@ inline std::vector<mendora::_SYSCOLUMNS> Table(std::initializer_list<mendora::_S
   return out;
 }
 
+// The row of the record at `at` of `page`, read as the table readers read it:
+// the record parsed, then cut.
+inline std::optional<std::vector<mendora::CellValue>> CutRow(Bytes page, size_t at,
+                                                             const mendora::ColumnLayout& layout) {
+  auto record = mendora::ParseRecord(page, at);
+  if (!record) return std::nullopt;
+  return mendora::CutRow(*record, layout);
+}
+
 }  // namespace recordtest

@@ -11,7 +11,7 @@
 #include "QtTestSupport.h"
 #include "shell/CBrowse.h"
 #include "tests/support/MdfBuilder.h"
-#include "ui/ScriptedPrompts.h"
+#include "tests/support/ScriptedPrompts.h"
 #include "widgets/CTransparentStatic.h"
 
 using shell::CBrowse;

@@ -15,7 +15,7 @@
 
 #include "QtTestSupport.h"
 #include "shell/CFileSaving.h"
-#include "ui/ScriptedPrompts.h"
+#include "tests/support/ScriptedPrompts.h"
 
 using shell::CFileSaving;
 using ui::PromptRecord;

@@ -21,7 +21,7 @@
 #include "shell/CMendoraSqlView.h"
 #include "shell/QtText.h"
 #include "tests/support/CatalogueBuilder.h"
-#include "ui/ScriptedPrompts.h"
+#include "tests/support/ScriptedPrompts.h"
 #include "widgets/AW_CMultiViewSplitter.h"
 
 using nlohmann::json;

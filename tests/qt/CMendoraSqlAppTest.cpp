@@ -20,8 +20,8 @@
 #include "shell/ReadRegistryString.h"
 #include "shell/SingleInstance.h"
 #include "tests/integration/ReferenceFiles.h"
+#include "tests/support/ScriptedPrompts.h"
 #include "ui/ProductTexts.h"
-#include "ui/ScriptedPrompts.h"
 
 using shell::CMendoraSqlApp;
 

@@ -1,4 +1,4 @@
-#include "ui/ScriptedPrompts.h"
+#include "tests/support/ScriptedPrompts.h"
 
 namespace ui {
 

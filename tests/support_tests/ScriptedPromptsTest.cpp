@@ -2,7 +2,7 @@
 // questions beyond the script answered No and counted.
 #include <gtest/gtest.h>
 
-#include "ui/ScriptedPrompts.h"
+#include "tests/support/ScriptedPrompts.h"
 
 namespace {
 
