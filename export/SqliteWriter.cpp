@@ -360,7 +360,7 @@ class RowQueue {
   std::deque<std::unique_ptr<Batch>> full_, spare_;
   std::unique_ptr<Batch> filling_;  // the reading thread's
   std::unique_ptr<Batch> taken_;    // the inserting thread's
-  size_t bytesAhead_ = 0;  // in the batches handed over and not yet taken
+  size_t bytesAhead_ = 0;           // in the batches handed over and not yet taken
   bool closing_ = false;
   std::atomic<bool> failed_ = false;
   // The reading thread's own, on a cache line of their own: the inserting
