@@ -28,7 +28,9 @@ class JobControl {
   // Threads that work for the job besides the one that runs it, and the
   // waits in which one of them stands still though not at a checkpoint (for
   // room in a queue, for its next piece of work): a held job counts as
-  // parked only once every one of its threads stands still.
+  // parked only once every one of its threads stands still. A wait ends as
+  // a checkpoint does, except that it never throws: a thread woken while
+  // the job is held stays still until it is released or stopped.
   virtual void ThreadStarted() {}
   virtual void ThreadEnded() {}
   virtual void WaitStarted() {}
@@ -78,7 +80,19 @@ class BasicJobControl : public JobControl {
   void ThreadStarted() override { Count(threads_, +1); }
   void ThreadEnded() override { Count(threads_, -1); }
   void WaitStarted() override { Count(waiting_, +1); }
-  void WaitEnded() override { Count(waiting_, -1); }
+  void WaitEnded() override {
+    // Still from the wait to the checkpoint: never counted as moving while
+    // the job is held, not even for an instant.
+    std::unique_lock lock(mutex_);
+    --waiting_;
+    if (held_ && !stopped_) {
+      ++atCheckpoint_;
+      Settle();
+      wake_.wait(lock, [this] { return !held_ || stopped_; });
+      --atCheckpoint_;
+    }
+    Settle();
+  }
 
   bool Held() const {
     std::lock_guard lock(mutex_);

@@ -448,7 +448,10 @@ const std::vector<FreedPage>& SaveJob::State::FreedPages(JobControl& worker) {
   if (!lock.owns_lock()) {
     worker.WaitStarted();
     lock.lock();
+    // The wait ends without the lock: a worker held there holds no other up.
+    lock.unlock();
     worker.WaitEnded();
+    lock.lock();
   }
   if (!freedPages) freedPages = FindFreedDataPages(file, &worker);
   return *freedPages;

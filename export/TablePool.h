@@ -155,14 +155,22 @@ class TablePool {
     void Work(const Steps& steps) {
       for (;;) {
         size_t i = 0;
+        bool waited = false;
         {
           std::unique_lock lock(mutex_);
-          StandStill(lock, [&] { return abandoned_ || next_ < taking_ + 2 * workers_; });
-          if (abandoned_ || next_ >= slots_.size()) return;
+          waited = StandStill(lock, [&] { return abandoned_ || next_ < taking_ + 2 * workers_; });
+          if (abandoned_ || next_ >= slots_.size()) {
+            if (waited) job_.WaitEnded();
+            return;
+          }
           i = next_++;
         }
+        if (waited) job_.WaitEnded();
         std::exception_ptr error;
         try {
+          // A table is not begun once the job is stopped: woken by the stop,
+          // a worker writes nothing more.
+          if (Stopped()) throw JobStopped();
           steps.make(i, *this, [&](Piece&& piece) { Put(i, std::move(piece)); });
         } catch (...) {
           error = std::current_exception();
@@ -176,25 +184,29 @@ class TablePool {
       }
     }
 
-    // A worker's wait, counted by the job as standing still. Nothing that
-    // stands still can end it while the job is parked: only the calling
-    // thread's taking does, and that thread parks at a checkpoint.
+    // A worker's wait, counted by the job as standing still; true when it
+    // waited. The caller ends it with job_.WaitEnded() once the mutex is
+    // released: woken while the job is held, it stays still there.
     template <class Ready>
-    void StandStill(std::unique_lock<std::mutex>& lock, Ready ready) {
-      if (ready()) return;
+    bool StandStill(std::unique_lock<std::mutex>& lock, Ready ready) {
+      if (ready()) return false;
       job_.WaitStarted();
       changed_.wait(lock, ready);
-      job_.WaitEnded();
+      return true;
     }
 
     void Put(size_t i, Piece&& piece) {
+      bool waited = false;
+      bool abandoned = false;
       {
         std::unique_lock lock(mutex_);
-        StandStill(lock, [&] { return abandoned_ || slots_[i].pieces.size() < depth_; });
-        if (abandoned_) throw JobStopped();
-        slots_[i].pieces.push_back(std::move(piece));
+        waited = StandStill(lock, [&] { return abandoned_ || slots_[i].pieces.size() < depth_; });
+        abandoned = abandoned_;
+        if (!abandoned) slots_[i].pieces.push_back(std::move(piece));
       }
       changed_.notify_all();
+      if (waited) job_.WaitEnded();
+      if (abandoned || job_.Stopped()) throw JobStopped();
     }
 
     void TakeTable(size_t i, const Steps& steps) {

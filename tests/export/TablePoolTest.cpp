@@ -111,5 +111,29 @@ TEST(TablePool, AHeldJobIsParkedOnlyWhenEveryWorkerStandsStill) {
   EXPECT_EQ(pieces, 1u + 2 + 3 + 4 + 5 + 6);
 }
 
+// A worker woken from a wait while the job is held (room made just before
+// the hold) stays still and counted so until the job is released.
+TEST(TablePool, AWaitEndedWhileHeldLastsUntilTheRelease) {
+  BasicJobControl job;
+  job.ThreadStarted();
+  job.WaitStarted();
+  job.Hold();
+  std::thread own([&] { job.Checkpoint(); });
+  while (!job.Parked()) std::this_thread::yield();
+  std::atomic<bool> moved{false};
+  std::thread worker([&] {
+    job.WaitEnded();
+    moved = true;
+    job.ThreadEnded();
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_FALSE(moved);
+  EXPECT_TRUE(job.Parked());
+  job.Release();
+  worker.join();
+  own.join();
+  EXPECT_TRUE(moved);
+}
+
 }  // namespace
 }  // namespace mendora
