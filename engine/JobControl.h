@@ -68,13 +68,7 @@ class BasicJobControl : public JobControl {
   bool Stopped() const override { return stopped_.load(); }
   void Checkpoint() override {
     std::unique_lock lock(mutex_);
-    if (held_ && !stopped_) {
-      ++atCheckpoint_;
-      Settle();
-      wake_.wait(lock, [this] { return !held_ || stopped_; });
-      --atCheckpoint_;
-      Settle();
-    }
+    ParkWhileHeld(lock);
     if (stopped_) throw JobStopped();
   }
   void ThreadStarted() override { Count(threads_, +1); }
@@ -85,12 +79,7 @@ class BasicJobControl : public JobControl {
     // the job is held, not even for an instant.
     std::unique_lock lock(mutex_);
     --waiting_;
-    if (held_ && !stopped_) {
-      ++atCheckpoint_;
-      Settle();
-      wake_.wait(lock, [this] { return !held_ || stopped_; });
-      --atCheckpoint_;
-    }
+    ParkWhileHeld(lock);
     Settle();
   }
 
@@ -114,6 +103,16 @@ class BasicJobControl : public JobControl {
   void Count(int& n, int by) {
     std::lock_guard lock(mutex_);
     n += by;
+    Settle();
+  }
+  // Under the mutex: counted at a checkpoint while the job is held, until
+  // it is released or stopped.
+  void ParkWhileHeld(std::unique_lock<std::mutex>& lock) {
+    if (!held_ || stopped_) return;
+    ++atCheckpoint_;
+    Settle();
+    wake_.wait(lock, [this] { return !held_ || stopped_; });
+    --atCheckpoint_;
     Settle();
   }
   // Under the mutex.
