@@ -53,7 +53,7 @@ std::u16string FixedSchemaName(int32_t schemaId, const VersionFlags& version) {
 }
 
 void ResolveSchemaNames(Catalogue& c, const VersionFlags& version) {
-  auto resolve = [&](_SYSOBJECTS& o) {
+  auto resolve = [&](auto& o) {
     auto listed = c.schemas.find(o.schemaId);
     if (listed != c.schemas.end() && !listed->second.empty()) {
       o.schemaName = listed->second;
@@ -64,6 +64,7 @@ void ResolveSchemaNames(Catalogue& c, const VersionFlags& version) {
   };
   for (auto& o : c.objects) resolve(o);
   for (auto& t : c.userTables) resolve(t);
+  for (auto& t : c.aliasTypes) resolve(t);
 }
 
 void SortIndexKeys(std::vector<_SysIndexKeys>& keys) {

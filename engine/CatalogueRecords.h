@@ -123,6 +123,7 @@ struct _AliasType {
   uint8_t prec = 0;
   uint8_t scale = 0;
   bool notNull = false;
+  std::u16string schemaName;  // that schema's name (ResolveSchemaNames)
 };
 inline constexpr uint32_t kFirstUserTypeId = 257;
 

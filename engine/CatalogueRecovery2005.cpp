@@ -426,6 +426,7 @@ void RecoverCatalogue2005(const DataFile& file, Catalogue& c, JobControl& job,
   c.objects = std::move(scan.objects);
   DropBuiltInObjects(c.objects);
   c.schemas = std::move(scan.schemas);
+  c.aliasTypes = std::move(scan.aliasTypes);
   ResolveSchemaNames(c, file.Version());
   CollectUserTables(c);
   c.damage.misplacedSystemFields = MisplacedSystemFields(scan.columns).size();
@@ -444,7 +445,6 @@ void RecoverCatalogue2005(const DataFile& file, Catalogue& c, JobControl& job,
   c.dependencies = std::move(scan.dependencies);
   SortDependencies(c.dependencies);
   CollectTexts2005(file, c, scan.values);
-  c.aliasTypes = std::move(scan.aliasTypes);
   c.damage.misplacedPages = scan.misplacedPages;
   c.damage.entries = std::move(scan.damage.entries);
   c.damage.entriesNotKept = scan.damage.entriesNotKept;

@@ -90,7 +90,8 @@ struct CsvWriter::State {
   std::u16string table;      // the table begun, and its columns
   std::vector<std::u16string> columnNames;
   std::string text;
-  std::string modules;    // the modules' part of schema.sql
+  std::string modules;  // the modules' part of schema.sql
+  std::vector<std::u16string> moduleSchemas;
   std::string tableFile;  // SetTableFile
 
   State(std::string f, const Catalogue& c, SaveNotes& n)
@@ -220,7 +221,8 @@ TableWritten CsvWriter::EndTable() {
   return {s.written, s.deletedWritten};
 }
 
-void CsvWriter::WriteModule(const _SYSOBJECTS&, std::u16string_view text) {
+void CsvWriter::WriteModule(const _SYSOBJECTS& module, std::u16string_view text) {
+  state_->moduleSchemas.push_back(module.schemaName);
   AppendStatement(state_->modules, text);
 }
 
@@ -233,21 +235,27 @@ void CsvWriter::Finish(const std::vector<const _SYSOBJECTS*>& tables) {
     return;
   }
   std::string& out = schema.Buffer();
-  // The alias types the tables' columns are declared with, before the tables.
+  // The alias types the tables' columns are declared with.
+  std::vector<const _AliasType*> types;
   for (const _AliasType& type : c.aliasTypes) {
     const bool used = std::any_of(c.columns.begin(), c.columns.end(), [&](const _SYSCOLUMNS& col) {
       return AliasTypeOf(c, col) == &type &&
              std::any_of(tables.begin(), tables.end(),
                          [&](const _SYSOBJECTS* t) { return t->id == col.tableId; });
     });
-    if (used) AppendStatement(out, CreateTypeStatement(type));
+    if (used) types.push_back(&type);
   }
-  // A schema other than dbo once, before its first table.
-  std::set<std::u16string> schemas;
+  // Every schema other than dbo that a type, a table or a module is in, once,
+  // before them all.
+  std::set<std::u16string> schemas{u"", u"dbo"};
+  auto makeSchema = [&](const std::u16string& name) {
+    if (schemas.insert(name).second) AppendStatement(out, CreateSchemaStatement(name));
+  };
+  for (const _AliasType* type : types) makeSchema(type->schemaName);
+  for (const _SYSOBJECTS* table : tables) makeSchema(table->schemaName);
+  for (const std::u16string& name : s.moduleSchemas) makeSchema(name);
+  for (const _AliasType* type : types) AppendStatement(out, CreateTypeStatement(*type));
   for (const _SYSOBJECTS* table : tables) {
-    if (!InDefaultSchema(*table) && schemas.insert(table->schemaName).second) {
-      AppendStatement(out, CreateSchemaStatement(table->schemaName));
-    }
     AppendStatement(out, TableDefinitionStatement(c, table->id, table->name));
   }
   for (const _SYSOBJECTS* table : tables) {

@@ -217,6 +217,7 @@ struct SaveJob::State {
   void NoteOutcome(const TableOutcome& outcome);
   std::set<int32_t> aliasTypesWritten;
   std::set<std::u16string> schemasWritten;
+  std::u16string NewSchemas(const std::u16string& schema);
   // `pageRuns`: the rows are read by a pool of workers of their own, a run
   // of pages each (a save of one table).
   void WriteTableData(const _SYSOBJECTS& table, TableScripts& scripts, JobControl& worker,
@@ -395,13 +396,6 @@ void SaveJob::State::TakeScriptPiece(const _SYSOBJECTS& table, TableScripts& s,
 }
 
 void SaveJob::State::WriteCreateScript(const _SYSOBJECTS& table, const std::string& createPath) {
-  // A schema other than dbo is made once, in the script of its first table,
-  // in a batch of its own: the server takes Create Schema only as the first
-  // statement of a batch.
-  if (!InDefaultSchema(table) && schemasWritten.insert(table.schemaName).second) {
-    folder.AppendStatement(createPath,
-                           u"GO\r\n" + CreateSchemaStatement(table.schemaName) + u"\r\nGO");
-  }
   // The alias types the table's columns are declared with, each made once,
   // in the script of the first table that uses it.
   std::vector<const _SYSCOLUMNS*> columns;
@@ -410,14 +404,32 @@ void SaveJob::State::WriteCreateScript(const _SYSOBJECTS& table, const std::stri
   }
   std::stable_sort(columns.begin(), columns.end(),
                    [](const _SYSCOLUMNS* a, const _SYSCOLUMNS* b) { return a->colid < b->colid; });
+  std::vector<const _AliasType*> types;
   for (const _SYSCOLUMNS* column : columns) {
     const _AliasType* alias = AliasTypeOf(catalogue, *column);
-    if (alias && aliasTypesWritten.insert(alias->id).second) {
-      folder.AppendStatement(createPath, CreateTypeStatement(*alias));
-    }
+    if (alias && aliasTypesWritten.insert(alias->id).second) types.push_back(alias);
+  }
+  // The schemas of the table and of those types, each made once, in batches
+  // of their own: the server takes Create Schema only as the first statement
+  // of a batch.
+  std::u16string made = NewSchemas(table.schemaName);
+  for (const _AliasType* type : types) {
+    const std::u16string more = NewSchemas(type->schemaName);
+    if (!more.empty()) made += (made.empty() ? u"" : u"\r\n") + more;
+  }
+  if (!made.empty()) folder.AppendStatement(createPath, u"GO\r\n" + made);
+  for (const _AliasType* type : types) {
+    folder.AppendStatement(createPath, CreateTypeStatement(*type));
   }
   folder.AppendStatement(createPath,
                          WithCrLf(TableDefinitionStatement(catalogue, table.id, table.name)));
+}
+
+// "Create Schema [S]" and a GO line for a schema other than dbo that no
+// script has made yet; nothing otherwise.
+std::u16string SaveJob::State::NewSchemas(const std::u16string& schema) {
+  if (schema.empty() || schema == u"dbo" || !schemasWritten.insert(schema).second) return {};
+  return CreateSchemaStatement(schema) + u"\r\nGO";
 }
 
 void SaveJob::State::NoteOutcome(const TableOutcome& outcome) {
@@ -1039,6 +1051,10 @@ void SaveJob::State::WriteModule(const _SYSOBJECTS& module, const ModuleKind& ki
     ShowSingleRecordStep();
     script.WriteLine(folder.HeaderLine());
     script.WriteLine(u"GO");
+    // A schema that no table of the save has made.
+    if (const std::u16string made = NewSchemas(module.schemaName); !made.empty()) {
+      script.WriteLine(made);
+    }
     const auto text = std::find_if(
         catalogue.moduleTexts.begin(), catalogue.moduleTexts.end(),
         [&](const _Procedures& p) { return p.objectId == static_cast<uint32_t>(module.id); });

@@ -119,6 +119,11 @@ std::u16string QuoteTableName(const _SYSOBJECTS& table) {
   return QuoteName(table.schemaName) + u"." + QuoteName(table.name);
 }
 
+std::u16string BracketTypeName(const _AliasType& type) {
+  if (type.schemaName.empty() || type.schemaName == u"dbo") return BracketName(type.name);
+  return BracketName(type.schemaName) + u"." + BracketName(type.name);
+}
+
 std::u16string CreateSchemaStatement(std::u16string_view schema) {
   return u"Create Schema " + BracketName(schema);
 }
@@ -174,7 +179,7 @@ std::u16string TableDefinitionStatement(const Catalogue& c, int64_t tableId,
     // A column declared with an alias type keeps it (CreateTypeStatement).
     const _AliasType* alias = AliasTypeOf(c, column);
     s += BracketName(column.name) + u" " +
-         (alias ? BracketName(alias->name) : ColumnTypeText(column));
+         (alias ? BracketTypeName(*alias) : ColumnTypeText(column));
     // Every 8-bit text column names its collation, so the script replays to
     // the same text in a database of any default.
     if (IsEightBitText(column.xtype)) {
@@ -203,7 +208,7 @@ std::u16string CreateTypeStatement(const _AliasType& type) {
   base.length = type.length;
   base.prec = type.prec;
   base.scale = type.scale;
-  return u"Create Type " + BracketName(type.name) + u" From " + ColumnTypeText(base) +
+  return u"Create Type " + BracketTypeName(type) + u" From " + ColumnTypeText(base) +
          (type.notNull ? u" Not Null" : u" Null");
 }
 

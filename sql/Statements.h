@@ -50,6 +50,10 @@ std::u16string BracketTableName(const _SYSOBJECTS& table);
 // The same through QuoteName: "Orders", "Sales.Orders".
 std::u16string QuoteTableName(const _SYSOBJECTS& table);
 
+// An alias type's name as the statements write it: "[tid]", and
+// "[Sales].[tid]" for a type of another schema.
+std::u16string BracketTypeName(const _AliasType& type);
+
 // "Create Schema [Sales]": a schema other than dbo, made before the first
 // table in it. The server takes it only as the first statement of a batch.
 std::u16string CreateSchemaStatement(std::u16string_view schema);

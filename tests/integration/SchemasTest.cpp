@@ -27,7 +27,8 @@ using mendora::ToUtf8;
 
 // dbo.Customers; Sales.Orders (an identity, a key, a foreign key to
 // Customers); Sales.Lines (a foreign key to Sales.Orders); Items, in a
-// schema whose row is lost; dbo.Orders. Objects are made in that order.
+// schema whose row is lost; dbo.Orders; Reports.Totals, a view in a schema
+// that holds no table. Objects are made in that order.
 struct Shop {
   TempDir dir;
   std::string path;
@@ -38,6 +39,7 @@ void BuildShop(uint16_t version, Shop& s) {
   const bool v2000 = version == 539;
   CatalogueBuilder b(version, u"Shop");
   b.AddSchema(5, u"Sales");
+  b.AddSchema(6, u"Reports");
   s.customers = b.AddTable(u"Customers", {IntColumn(u"Id", true)}, {{IntValue(7)}});
   b.AddKey(s.customers, u"PK_Customers", "PK", {1}, true);
   ColumnDef orderId = IntColumn(u"OrderID", true);
@@ -62,6 +64,9 @@ void BuildShop(uint16_t version, Shop& s) {
   b.AddCheck(s.orders, u"CK_Orders", "([CustomerId]>(0))");
   for (int32_t id : {s.orders, key, s.lines, toCustomers, toOrders}) b.SetSchema(id, 5);
   b.SetSchema(s.items, 9);
+  b.SetSchema(b.AddModule("V ", u"Totals",
+                          "Create View Reports.Totals As Select Count(*) n From Sales.Orders"),
+              6);
   s.path = s.dir.path() + "/shop.mdf";
   b.WriteTo(s.path);
 }
@@ -121,6 +126,13 @@ TEST_P(Schemas, CatalogueStatementsAndScripts) {
                                       "Create Table [Sales].[Lines] ([OrderID] int Not Null)"}));
   EXPECT_EQ(Lines(create / "Customers_Create.sql"),
             (std::vector<std::string>{"Use Shop", "Create Table [Customers] ([Id] int Not Null)"}));
+  // A view's schema that no table made is made by the view's script.
+  const auto view = Lines(top[0] / "Programmability" / "View" / "Totals.sql");
+  ASSERT_GE(view.size(), 5u);
+  EXPECT_EQ(std::vector<std::string>(view.begin(), view.begin() + 5),
+            (std::vector<std::string>{
+                "Use Shop", "GO", "Create Schema [Reports]", "GO",
+                "Create View Reports.Totals As Select Count(*) n From Sales.Orders"}));
   TokenRules rules;
   rules.keywords = {"CREATE", "TABLE", "NOT", "NULL", "USE", "IDENTITY", "SCHEMA"};
   for (const std::string& line : Lines(create / "Orders_Create.sql")) {
@@ -183,8 +195,8 @@ TEST_P(Schemas, CatalogueStatementsAndScripts) {
   // A save of the table checked by its label, in CSV: schema.sql makes the
   // schema before the table.
   TempDir csv;
-  const CliRun only =
-      RunCli({"export", s.path, csv.path(), "--format", "csv", "--only", "Sales.Lines"});
+  const CliRun only = RunCli({"export", s.path, csv.path(), "--format", "csv", "--only",
+                              "Sales.Lines", "--only", "Totals"});
   ASSERT_EQ(only.status, 0) << only.err;
   std::vector<fs::path> csvTop(fs::directory_iterator(csv.path()), fs::directory_iterator());
   ASSERT_EQ(csvTop.size(), 1u);
@@ -194,6 +206,11 @@ TEST_P(Schemas, CatalogueStatementsAndScripts) {
                                "Create Table [Sales].[Lines] ([OrderID] int Not Null)");
   EXPECT_TRUE(made < table && table != schema.end())
       << ToUtf8(ScriptText((csvTop[0] / "schema.sql").string()));
+  const auto reports = std::find(schema.begin(), schema.end(), "Create Schema [Reports]");
+  const auto totals = std::find_if(schema.begin(), schema.end(), [](const std::string& line) {
+    return line.starts_with("Create View Reports.Totals");
+  });
+  EXPECT_TRUE(reports < totals && totals != schema.end());
   EXPECT_FALSE(Holds(schema,
                      "Create Table [Sales].[Orders] ([OrderID] int Identity(1,1) Not "
                      "Null,[CustomerId] int Null)"));

@@ -66,6 +66,9 @@ TEST(Statements, AliasTypesDefaultsAndTheInsertsOfIdentityTables) {
   m.c.defaultTexts.push_back({12, 0, 0, u"create default bound as 1", false});
   m.c.aliasTypes.push_back({258, 1, u"tid", kXVarChar, 6, 0, 0, true});
   EXPECT_EQ(CreateTypeStatement(m.c.aliasTypes[0]), u"Create Type [tid] From varchar(6) Not Null");
+  _AliasType sales = m.c.aliasTypes[0];
+  sales.schemaName = u"Sales";
+  EXPECT_EQ(CreateTypeStatement(sales), u"Create Type [Sales].[tid] From varchar(6) Not Null");
   EXPECT_EQ(TableDefinitionStatement(m.c, 10, u"titles"),
             u"Create Table [titles] ([title_id] [tid] Collate SQL_Latin1_General_CP1_CI_AS Not "
             u"Null,[n] tinyint Identity(200,1) Not Null,"
