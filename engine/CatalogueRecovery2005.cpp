@@ -429,7 +429,7 @@ void RecoverCatalogue2005(const DataFile& file, Catalogue& c, JobControl& job,
   c.aliasTypes = std::move(scan.aliasTypes);
   ResolveSchemaNames(c, file.Version());
   CollectUserTables(c);
-  c.damage.misplacedSystemFields = MisplacedSystemFields(scan.columns).size();
+  c.damage.misplacedSystemFields = CountMisplacedSystemFields(scan.columns);
   auto tables = UserTableIds(c);
   for (auto& col : scan.columns) {
     if (tables.count(col.tableId)) c.columns.push_back(std::move(col));

@@ -27,7 +27,7 @@ bool ParseRecordInto(Bytes page, size_t at, Record& r) {
   if (at < kPageHeaderSize || at >= page.size()) return false;
   ByteReader row(page.subspan(at));
   r.varEnds.clear();
-  r.hasColumnCount = r.hasVariablePart = false;
+  r.hasColumnCount = false;
   r.columnCount = r.varDataStart = 0;
   r.nullBitmap = {};
   r.start = at;
@@ -55,7 +55,6 @@ bool ParseRecordInto(Bytes page, size_t at, Record& r) {
     if (!v) return false;
     cursor += 2;
     if (!row.Has(cursor, 2u * *v)) return false;
-    r.hasVariablePart = true;
     r.varDataStart = static_cast<uint16_t>(cursor + 2u * *v);
     size_t previous = r.varDataStart;
     r.varEnds.reserve(*v);

@@ -52,7 +52,6 @@ struct Record {
   bool hasColumnCount = false;
   uint16_t columnCount = 0;
   Bytes nullBitmap;
-  bool hasVariablePart = false;
   std::vector<VariableEnd> varEnds;
   uint16_t varDataStart = 0;  // record offset of the first variable column's bytes
   Bytes bytes;                // from the record start to the end of its last variable column

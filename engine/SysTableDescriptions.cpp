@@ -74,7 +74,7 @@ struct Described {
 
 }  // namespace
 
-std::vector<MisplacedSystemField> MisplacedSystemFields(const std::vector<_SYSCOLUMNS>& columns) {
+size_t CountMisplacedSystemFields(const std::vector<_SYSCOLUMNS>& columns) {
   // Each described system table's columns in colid order.
   std::map<uint32_t, std::vector<const _SYSCOLUMNS*>> tables;
   for (const auto& c : columns) {
@@ -95,14 +95,14 @@ std::vector<MisplacedSystemField> MisplacedSystemFields(const std::vector<_SYSCO
       offset += c->length > 0 ? static_cast<size_t>(c->length) : 0;
     }
   }
-  std::vector<MisplacedSystemField> misplaced;
+  size_t misplaced = 0;
   for (const auto& f : kReadFields) {
     auto it = described.find({f.table, f.column});
     if (it == described.end()) continue;
     // A field read as fewer bytes than described (an id's low 32 bits) is
     // where it is read; one described shorter than it is read is not.
     if (it->second.offset != f.offset || it->second.length < f.length) {
-      misplaced.push_back({f.table, f.column, f.offset, it->second.offset});
+      ++misplaced;
     }
   }
   return misplaced;

@@ -17,16 +17,10 @@
 
 namespace mendora {
 
-struct MisplacedSystemField {
-  uint32_t table = 0;      // the system table's object id
-  std::u16string column;   // the column's name in its description
-  size_t readAt = 0;       // where the decoder reads it
-  size_t describedAt = 0;  // where the description places it
-};
-
-// The fields the decoders read whose description among `columns` (syscolpars
-// rows of any object) places them at another offset or gives them another
-// length. A table or field the file does not describe is not judged.
-std::vector<MisplacedSystemField> MisplacedSystemFields(const std::vector<_SYSCOLUMNS>& columns);
+// How many of the fields the decoders read have a description among
+// `columns` (syscolpars rows of any object) that places them at another
+// offset or gives them another length. A table or field the file does not
+// describe is not judged.
+size_t CountMisplacedSystemFields(const std::vector<_SYSCOLUMNS>& columns);
 
 }  // namespace mendora

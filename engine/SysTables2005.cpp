@@ -270,7 +270,6 @@ std::optional<LayoutRow> DecodeSysRscols(Bytes page, uint16_t at) {
   l.nullBit = row->U16(f::kNullBit);
   l.bitPos = row->U16(f::kBitPos);
   l.typeInfo = row->U32(f::kTypeInfo);
-  l.maxInRowLength = row->U16(f::kMaxInRowLength);
   if (!row->Ok()) return std::nullopt;
   return l;
 }

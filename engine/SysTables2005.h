@@ -262,8 +262,7 @@ namespace sysrscols {
 inline constexpr uint16_t kFixedEnd = 0x36;
 inline constexpr size_t kRowsetId = 4;
 inline constexpr size_t kColumnId = 12;
-inline constexpr size_t kTypeInfo = 28;        // u32: the type id in its low byte
-inline constexpr size_t kMaxInRowLength = 38;  // u16: a fixed column's length
+inline constexpr size_t kTypeInfo = 28;  // u32: the type id in its low byte
 inline constexpr size_t kOffset = 44;
 inline constexpr size_t kNullBit = 48;
 inline constexpr size_t kBitPos = 52;
@@ -341,11 +340,9 @@ struct LayoutRow {
   int16_t offset = 0;     // >0 fixed offset, <0 minus the 1-based variable column number
   uint16_t nullBit = 0;
   uint16_t bitPos = 0;
-  // 655 on: the column's type id and its longest length in the row (a
-  // fixed column's length), which a dropped column keeps here alone; 0 when
-  // not recorded (611).
+  // 655 on: the column's type id, which a dropped column keeps here alone;
+  // 0 when not recorded (611).
   uint32_t typeInfo = 0;
-  uint16_t maxInRowLength = 0;
 };
 // 655 sysrscols:        4 u64 rowset id | 12 i32 rscolid | 28 u32 type info (type
 //                       id in the low byte) | 38 u16 longest in-row length | 44
