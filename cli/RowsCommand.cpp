@@ -127,11 +127,13 @@ mendora::TableReadStats ReadInPageRuns(const AnalysedFile& a, int64_t tableId, u
   mendora::TableReadStats total;
   mendora::TablePool<Run> pool(workers, 4);
   const size_t runPages = mendora::RunPages(pages.size(), pool.Workers());
+  mendora::SpareTexts<std::string> spare;
   mendora::TablePool<Run>::Steps steps;
   steps.make = [&](size_t run, mendora::JobControl& worker,
                    const mendora::TablePool<Run>::Put& put) {
     mendora::TableReader reader(a.file, a.catalogue, tableId);
     Run piece;
+    piece.text = spare.Take();
     std::string scratch;
     const size_t end = std::min(pages.size(), (run + 1) * runPages);
     for (size_t k = run * runPages; k < end; ++k) {
@@ -146,6 +148,7 @@ mendora::TableReadStats ReadInPageRuns(const AnalysedFile& a, int64_t tableId, u
   };
   steps.take = [&](size_t, Run& piece) {
     out << piece.text;
+    spare.Give(std::move(piece.text));
     total += piece.stats;
     // The output is gone: nothing more to write to.
     if (!out) throw mendora::JobStopped();
@@ -323,6 +326,7 @@ class PieceBuffer final : public std::streambuf {
     RowsPiece piece;
     piece.out = std::move(text_);
     text_ = std::string();
+    text_.reserve(kPieceBytes + kPieceBytes / 4);
     put_(std::move(piece));
   }
 

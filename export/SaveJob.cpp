@@ -632,10 +632,12 @@ TableReadStats SaveJob::State::WriteInPageRuns(
   bool writing = true;
   TablePool<Run> pool(request.workers, 4);
   const size_t runPages = RunPages(pages.size(), pool.Workers());
+  SpareTexts<std::u16string> spare;
   TablePool<Run>::Steps steps;
   steps.make = [&](size_t r, JobControl& runWorker, const TablePool<Run>::Put& put) {
     TableReader reader(file, catalogue, table.id);
     Run run;
+    run.text = spare.Take();
     const size_t end = std::min(pages.size(), (r + 1) * runPages);
     for (size_t k = r * runPages; k < end; ++k) {
       runWorker.Checkpoint();
@@ -652,6 +654,7 @@ TableReadStats SaveJob::State::WriteInPageRuns(
     // Once stopped, nothing more is written.
     if (worker.Stopped()) throw JobStopped();
     if (writing) writing = write(run.text, run.rows);
+    spare.Give(std::move(run.text));
     if (!writing) return;
     noted(run.nulled, run.firstWhy);
     taken += run.rows;
