@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <bit>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -17,10 +19,47 @@ constexpr size_t kBufferSize = 1 << 16;
 constexpr char kByteOrderMark[] = {'\xFF', '\xFE'};
 
 void AppendUtf16Le(std::u16string_view text, std::string& out) {
-  for (char16_t unit : text) {
-    out += static_cast<char>(unit & 0xFF);
-    out += static_cast<char>(unit >> 8);
+  const size_t start = out.size();
+  out.resize(start + 2 * text.size());
+  char* to = out.data() + start;
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(to, text.data(), 2 * text.size());
+    return;
   }
+  for (char16_t unit : text) {
+    *to++ = static_cast<char>(unit & 0xFF);
+    *to++ = static_cast<char>(unit >> 8);
+  }
+}
+
+// Whether every character is ASCII, looked at four at a time.
+bool AllAscii(std::u16string_view text) {
+  uint64_t seen = 0;
+  size_t i = 0;
+  for (; i + 4 <= text.size(); i += 4) {
+    uint64_t four;
+    std::memcpy(&four, text.data() + i, sizeof four);
+    seen |= four;
+  }
+  for (; i < text.size(); ++i) seen |= text[i];
+  return (seen & 0xFF80FF80FF80FF80ULL) == 0;
+}
+
+// ASCII text to its bytes, four characters at a time where the host is
+// little-endian.
+void NarrowAscii(std::u16string_view text, char* out) {
+  size_t i = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    for (; i + 4 <= text.size(); i += 4) {
+      uint64_t four;
+      std::memcpy(&four, text.data() + i, sizeof four);
+      const auto bytes =
+          static_cast<uint32_t>((four & 0xFF) | ((four >> 8) & 0xFF00) | ((four >> 16) & 0xFF0000) |
+                                ((four >> 24) & 0xFF000000));
+      std::memcpy(out + i, &bytes, sizeof bytes);
+    }
+  }
+  for (; i < text.size(); ++i) out[i] = static_cast<char>(text[i]);
 }
 
 }  // namespace
@@ -118,6 +157,12 @@ bool ScriptFile::Write(std::u16string_view text) {
     const size_t start = buffer_.size();
     buffer_.resize(start + text.size());
     char* out = buffer_.data() + start;
+    // Most text is ASCII: seen so in one pass, it is copied in another,
+    // both without a branch for each character.
+    if (AllAscii(text)) {
+      NarrowAscii(text, out);
+      return buffer_.size() < kBufferSize || Flush();
+    }
     bool fits = true;
     for (char16_t unit : text) {
       if (unit < 0x80) {
