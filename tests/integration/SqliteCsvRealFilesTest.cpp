@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -327,7 +328,8 @@ TEST_P(RealFile, EveryCellReadsBackAsTheReference) {
   }
 }
 
-// Stops the job at its n-th checkpoint.
+// Stops the job at its n-th checkpoint, whichever of the save's threads
+// reaches it.
 class StopAt final : public mendora::JobControl {
  public:
   explicit StopAt(int n) : n_(n) {}
@@ -340,7 +342,7 @@ class StopAt final : public mendora::JobControl {
   }
 
  private:
-  int n_;
+  std::atomic<int> n_;
 };
 
 // A stop, wherever it comes, leaves a sound database: the tables finished
