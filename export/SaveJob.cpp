@@ -217,7 +217,7 @@ struct SaveJob::State {
   void NoteOutcome(const TableOutcome& outcome);
   std::set<int32_t> aliasTypesWritten;
   std::set<std::u16string> schemasWritten;
-  std::u16string NewSchemas(const std::u16string& schema);
+  std::u16string NewSchema(const std::u16string& schema);
   // `pageRuns`: the rows are read by a pool of workers of their own, a run
   // of pages each (a save of one table).
   void WriteTableData(const _SYSOBJECTS& table, TableScripts& scripts, JobControl& worker,
@@ -412,9 +412,9 @@ void SaveJob::State::WriteCreateScript(const _SYSOBJECTS& table, const std::stri
   // The schemas of the table and of those types, each made once, in batches
   // of their own: the server takes Create Schema only as the first statement
   // of a batch.
-  std::u16string made = NewSchemas(table.schemaName);
+  std::u16string made = NewSchema(table.schemaName);
   for (const _AliasType* type : types) {
-    const std::u16string more = NewSchemas(type->schemaName);
+    const std::u16string more = NewSchema(type->schemaName);
     if (!more.empty()) made += (made.empty() ? u"" : u"\r\n") + more;
   }
   if (!made.empty()) folder.AppendStatement(createPath, u"GO\r\n" + made);
@@ -427,7 +427,7 @@ void SaveJob::State::WriteCreateScript(const _SYSOBJECTS& table, const std::stri
 
 // "Create Schema [S]" and a GO line for a schema other than dbo that no
 // script has made yet; nothing otherwise.
-std::u16string SaveJob::State::NewSchemas(const std::u16string& schema) {
+std::u16string SaveJob::State::NewSchema(const std::u16string& schema) {
   if (schema.empty() || schema == u"dbo" || !schemasWritten.insert(schema).second) return {};
   return CreateSchemaStatement(schema) + u"\r\nGO";
 }
@@ -1055,7 +1055,7 @@ void SaveJob::State::WriteModule(const _SYSOBJECTS& module, const ModuleKind& ki
     script.WriteLine(folder.HeaderLine());
     script.WriteLine(u"GO");
     // A schema that no table of the save has made.
-    if (const std::u16string made = NewSchemas(module.schemaName); !made.empty()) {
+    if (const std::u16string made = NewSchema(module.schemaName); !made.empty()) {
       script.WriteLine(made);
     }
     const auto text = std::find_if(

@@ -26,8 +26,11 @@ install_packages
 
 launcher=()
 command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-# Unoptimised, so that every line counts where it is written.
-configure_and_build "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS="--coverage -O0" \
+# Unoptimised, so that every line counts where it is written; the counters
+# updated atomically, as the save's workers run the same lines at once (plain
+# updates lose counts and can leave a count gcovr refuses).
+configure_and_build "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Debug \
+  -DCMAKE_CXX_FLAGS="--coverage -O0 -fprofile-update=atomic" \
   -DCMAKE_EXE_LINKER_FLAGS=--coverage -DMENDORA_GUI=ON -DMENDORA_SANITIZE=OFF -DMENDORA_TESTS=ON \
   "${launcher[@]}" "$@"
 
