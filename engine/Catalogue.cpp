@@ -52,6 +52,15 @@ std::u16string FixedSchemaName(int32_t schemaId, const VersionFlags& version) {
   }
 }
 
+std::vector<std::u16string> UserSchemaNames(const Catalogue& c, const VersionFlags& version) {
+  std::vector<std::u16string> names;
+  if (!version.HasBaseTableCatalogue()) return names;
+  for (const auto& [id, name] : c.schemas) {
+    if (id > kSchemaSys && id < kFirstRoleSchema && !name.empty()) names.push_back(name);
+  }
+  return names;
+}
+
 void ResolveSchemaNames(Catalogue& c, const VersionFlags& version) {
   auto resolve = [&](auto& o) {
     auto listed = c.schemas.find(o.schemaId);

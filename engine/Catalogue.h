@@ -75,6 +75,14 @@ struct Catalogue {
 // Schema ids that 2005 and later fix in every database.
 inline constexpr int32_t kSchemaInformationSchema = 3;
 inline constexpr int32_t kSchemaSys = 4;
+// The fixed database roles' schemas (db_owner and the others) from here on;
+// the schemas the database's users made lie between sys and them.
+inline constexpr int32_t kFirstRoleSchema = 16384;
+
+// The schemas the database's users made (2005 on), in id order, whether or
+// not an object is in them; none in 2000, whose owners are users.
+std::vector<std::u16string> UserSchemaNames(const Catalogue& catalogue,
+                                            const VersionFlags& version);
 
 // The name of a schema (2005 on) or owner (2000) the file does not need to
 // name: 1 is dbo in every version; 2005 and later also fix guest (2),

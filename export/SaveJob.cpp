@@ -217,7 +217,8 @@ struct SaveJob::State {
   void NoteOutcome(const TableOutcome& outcome);
   std::set<int32_t> aliasTypesWritten;
   std::set<std::u16string> schemasWritten;
-  std::u16string NewSchema(const std::u16string& schema);
+  void MakeSchema(const std::u16string& schema, std::u16string& made);
+  void MakeEveryUserSchema(std::u16string& made);
   // `pageRuns`: the rows are read by a pool of workers of their own, a run
   // of pages each (a save of one table).
   void WriteTableData(const _SYSOBJECTS& table, TableScripts& scripts, JobControl& worker,
@@ -412,11 +413,10 @@ void SaveJob::State::WriteCreateScript(const _SYSOBJECTS& table, const std::stri
   // The schemas of the table and of those types, each made once, in batches
   // of their own: the server takes Create Schema only as the first statement
   // of a batch.
-  std::u16string made = NewSchema(table.schemaName);
-  for (const _AliasType* type : types) {
-    const std::u16string more = NewSchema(type->schemaName);
-    if (!more.empty()) made += (made.empty() ? u"" : u"\r\n") + more;
-  }
+  std::u16string made;
+  MakeEveryUserSchema(made);
+  MakeSchema(table.schemaName, made);
+  for (const _AliasType* type : types) MakeSchema(type->schemaName, made);
   if (!made.empty()) folder.AppendStatement(createPath, u"GO\r\n" + made);
   for (const _AliasType* type : types) {
     folder.AppendStatement(createPath, CreateTypeStatement(*type));
@@ -425,11 +425,22 @@ void SaveJob::State::WriteCreateScript(const _SYSOBJECTS& table, const std::stri
                          WithCrLf(TableDefinitionStatement(catalogue, table.id, table.name)));
 }
 
-// "Create Schema [S]" and a GO line for a schema other than dbo that no
-// script has made yet; nothing otherwise.
-std::u16string SaveJob::State::NewSchema(const std::u16string& schema) {
-  if (schema.empty() || schema == u"dbo" || !schemasWritten.insert(schema).second) return {};
-  return CreateSchemaStatement(schema) + u"\r\nGO";
+// Appends "Create Schema [S]" and a GO line to `made` for a schema other
+// than dbo that no script has made yet.
+void SaveJob::State::MakeSchema(const std::u16string& schema, std::u16string& made) {
+  if (schema.empty() || schema == u"dbo" || !schemasWritten.insert(schema).second) return;
+  if (!made.empty()) made += u"\r\n";
+  made += CreateSchemaStatement(schema) + u"\r\nGO";
+}
+
+// A save of the whole database makes every schema its users made in its
+// first script, those that hold nothing included: the copy has the same
+// schemas.
+void SaveJob::State::MakeEveryUserSchema(std::u16string& made) {
+  if (!request.saveAllObjects) return;
+  for (const std::u16string& schema : UserSchemaNames(catalogue, file.Version())) {
+    MakeSchema(schema, made);
+  }
 }
 
 void SaveJob::State::NoteOutcome(const TableOutcome& outcome) {
@@ -1055,9 +1066,10 @@ void SaveJob::State::WriteModule(const _SYSOBJECTS& module, const ModuleKind& ki
     script.WriteLine(folder.HeaderLine());
     script.WriteLine(u"GO");
     // A schema that no table of the save has made.
-    if (const std::u16string made = NewSchema(module.schemaName); !made.empty()) {
-      script.WriteLine(made);
-    }
+    std::u16string made;
+    MakeEveryUserSchema(made);
+    MakeSchema(module.schemaName, made);
+    if (!made.empty()) script.WriteLine(made);
     const auto text = std::find_if(
         catalogue.moduleTexts.begin(), catalogue.moduleTexts.end(),
         [&](const _Procedures& p) { return p.objectId == static_cast<uint32_t>(module.id); });

@@ -76,13 +76,13 @@ std::vector<std::u16string> ScriptLines(const std::string& utf8) {
 
 // The words the statements and the check texts of the real files use bare.
 const std::vector<std::string> kStatementWords = {
-    "USE",    "MASTER",    "CREATE",       "DATABASE", "TABLE",      "NULL",     "NOT",
-    "ALTER",  "ADD",       "CONSTRAINT",   "PRIMARY",  "KEY",        "UNIQUE",   "INDEX",
-    "ON",     "FOREIGN",   "REFERENCES",   "CHECK",    "INCLUDE",    "DESC",     "AND",
-    "OR",     "LIKE",      "IN",           "IS",       "BETWEEN",    "CONVERT",  "CASE",
-    "WHEN",   "THEN",      "ELSE",         "END",      "COLLATE",    "IDENTITY", "DEFAULT",
-    "AS",     "CLUSTERED", "NONCLUSTERED", "FROM",     "WITH",       "NOCHECK",  "DELETE",
-    "UPDATE", "CASCADE",   "SET",          "FOR",      "REPLICATION"};
+    "USE",    "MASTER",    "CREATE",       "DATABASE", "TABLE",       "NULL",     "NOT",
+    "ALTER",  "ADD",       "CONSTRAINT",   "PRIMARY",  "KEY",         "UNIQUE",   "INDEX",
+    "ON",     "FOREIGN",   "REFERENCES",   "CHECK",    "INCLUDE",     "DESC",     "AND",
+    "OR",     "LIKE",      "IN",           "IS",       "BETWEEN",     "CONVERT",  "CASE",
+    "WHEN",   "THEN",      "ELSE",         "END",      "COLLATE",     "IDENTITY", "DEFAULT",
+    "AS",     "CLUSTERED", "NONCLUSTERED", "FROM",     "WITH",        "NOCHECK",  "DELETE",
+    "UPDATE", "CASCADE",   "SET",          "FOR",      "REPLICATION", "SCHEMA"};
 
 TEST_P(RealFile, EveryObjectOfTheReferenceIsSaved) {
   const std::string file = GetParam();
@@ -277,6 +277,20 @@ TEST_P(RealFile, EveryObjectOfTheReferenceIsSaved) {
     for (const std::u16string& line : ScriptLines(text)) {
       EXPECT_EQ(CheckStatementTokens(line + u"\r\n", rules), "") << path << ": " << ToUtf8(line);
     }
+  }
+
+  // Every schema the database's users made comes back, once, whether or not
+  // anything is in it (x904-hotel's two schemas hold nothing).
+  for (const std::u16string& schema :
+       mendora::UserSchemaNames(Recovered(), Analysis().file.Version())) {
+    const std::string made = "\r\nCreate Schema " + ToUtf8(mendora::BracketName(schema)) + "\r\n";
+    size_t count = 0;
+    for (const auto& [path, text] : files) {
+      for (size_t at = text.find(made); at != std::string::npos; at = text.find(made, at + 1)) {
+        ++count;
+      }
+    }
+    EXPECT_EQ(count, 1u) << ToUtf8(schema);
   }
 
   auto holds = [&](const std::string& file, const std::string& statement) {

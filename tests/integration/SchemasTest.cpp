@@ -116,23 +116,45 @@ TEST_P(Schemas, CatalogueStatementsAndScripts) {
   std::vector<fs::path> top(fs::directory_iterator(dest.path()), fs::directory_iterator());
   ASSERT_EQ(top.size(), 1u);
   const fs::path create = top[0] / "Tables_Create";
-  // The schema is made in a batch of its own before its first table, once.
+  // A schema is made in a batch of its own before its first table, once.
+  // A save of a whole 2005+ database makes every schema its users made in
+  // its first script, the view's schema that holds no table included; 2000
+  // has owners, made where an object needs them.
+  const bool v2000 = GetParam() == 539;
+  const std::vector<std::string> customers = {"Use Shop",
+                                              "GO",
+                                              "Create Schema [Sales]",
+                                              "GO",
+                                              "Create Schema [Reports]",
+                                              "GO",
+                                              "Create Table [Customers] ([Id] int Not Null)"};
+  EXPECT_EQ(Lines(create / "Customers_Create.sql"),
+            (v2000 ? std::vector<std::string>{customers.front(), customers.back()} : customers));
+  const std::vector<std::string> orders = {
+      "Use Shop", "GO", "Create Schema [Sales]", "GO",
+      "Create Table [Sales].[Orders] ([OrderID] int Identity(1,1) Not Null,[CustomerId] int "
+      "Null)"};
   EXPECT_EQ(Lines(create / "Orders_Create.sql"),
-            (std::vector<std::string>{"Use Shop", "GO", "Create Schema [Sales]", "GO",
-                                      "Create Table [Sales].[Orders] ([OrderID] int "
-                                      "Identity(1,1) Not Null,[CustomerId] int Null)"}));
+            (v2000 ? orders : std::vector<std::string>{orders.front(), orders.back()}));
   EXPECT_EQ(Lines(create / "Lines_Create.sql"),
             (std::vector<std::string>{"Use Shop",
                                       "Create Table [Sales].[Lines] ([OrderID] int Not Null)"}));
-  EXPECT_EQ(Lines(create / "Customers_Create.sql"),
-            (std::vector<std::string>{"Use Shop", "Create Table [Customers] ([Id] int Not Null)"}));
-  // A view's schema that no table made is made by the view's script.
-  const auto view = Lines(top[0] / "Programmability" / "View" / "Totals.sql");
-  ASSERT_GE(view.size(), 5u);
-  EXPECT_EQ(std::vector<std::string>(view.begin(), view.begin() + 5),
-            (std::vector<std::string>{
-                "Use Shop", "GO", "Create Schema [Reports]", "GO",
-                "Create View Reports.Totals As Select Count(*) n From Sales.Orders"}));
+  // A view's schema that no earlier script made is made by the view's script:
+  // in 2000 here, and in every version when the view is saved alone.
+  const std::vector<std::string> view = {
+      "Use Shop", "GO", "Create Schema [Reports]", "GO",
+      "Create View Reports.Totals As Select Count(*) n From Sales.Orders"};
+  auto viewHead = [](const fs::path& folder) {
+    auto lines = Lines(folder / "Programmability" / "View" / "Totals.sql");
+    lines.resize(std::min<size_t>(lines.size(), 5));
+    return lines;
+  };
+  EXPECT_EQ(viewHead(top[0]), (v2000 ? view : std::vector<std::string>{view[0], view[1], view[4]}));
+  TempDir alone;
+  ASSERT_EQ(RunCli({"export", s.path, alone.path(), "--only", "Totals"}).status, 0);
+  std::vector<fs::path> aloneTop(fs::directory_iterator(alone.path()), fs::directory_iterator());
+  ASSERT_EQ(aloneTop.size(), 1u);
+  EXPECT_EQ(viewHead(aloneTop[0]), view);
   TokenRules rules;
   rules.keywords = {"CREATE", "TABLE", "NOT", "NULL", "USE", "IDENTITY", "SCHEMA"};
   for (const std::string& line : Lines(create / "Orders_Create.sql")) {
