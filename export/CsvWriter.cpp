@@ -92,7 +92,8 @@ struct CsvWriter::State {
   std::string text;
   std::string modules;  // the modules' part of schema.sql
   std::vector<std::u16string> moduleSchemas;
-  std::string tableFile;  // SetTableFile
+  std::vector<std::u16string> otherSchemas;  // AlsoMakeSchemas
+  std::string tableFile;                     // SetTableFile
 
   State(std::string f, const Catalogue& c, SaveNotes& n)
       : folder(std::move(f)), catalogue(c), notes(n), names(folder, c.databaseName) {}
@@ -221,6 +222,10 @@ TableWritten CsvWriter::EndTable() {
   return {s.written, s.deletedWritten};
 }
 
+void CsvWriter::AlsoMakeSchemas(std::vector<std::u16string> schemas) {
+  state_->otherSchemas = std::move(schemas);
+}
+
 void CsvWriter::WriteModule(const _SYSOBJECTS& module, std::u16string_view text) {
   state_->moduleSchemas.push_back(module.schemaName);
   AppendStatement(state_->modules, text);
@@ -251,6 +256,7 @@ void CsvWriter::Finish(const std::vector<const _SYSOBJECTS*>& tables) {
   auto makeSchema = [&](const std::u16string& name) {
     if (schemas.insert(name).second) AppendStatement(out, CreateSchemaStatement(name));
   };
+  for (const std::u16string& name : s.otherSchemas) makeSchema(name);
   for (const _AliasType* type : types) makeSchema(type->schemaName);
   for (const _SYSOBJECTS* table : tables) makeSchema(table->schemaName);
   for (const std::u16string& name : s.moduleSchemas) makeSchema(name);

@@ -35,6 +35,9 @@ class CsvWriter final : public DataWriter {
   // The next table goes to `path`, a new file, rather than to a name in the
   // folder (the export of one table from the window).
   void SetTableFile(std::string path);
+  // Schemas schema.sql makes besides those of the saved objects (a save of
+  // the whole database: every schema its users made).
+  void AlsoMakeSchemas(std::vector<std::u16string> schemas);
 
   bool Begin() override { return true; }
   std::string BeginTable(const _SYSOBJECTS& table,

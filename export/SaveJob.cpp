@@ -875,7 +875,9 @@ std::unique_ptr<DataWriter> SaveJob::State::MakeDataWriter() {
     return std::make_unique<SqliteWriter>(request.destinationFolder, catalogue, file.Version(),
                                           notes);
   }
-  return std::make_unique<CsvWriter>(request.destinationFolder, catalogue, notes);
+  auto csv = std::make_unique<CsvWriter>(request.destinationFolder, catalogue, notes);
+  if (request.saveAllObjects) csv->AlsoMakeSchemas(UserSchemaNames(catalogue, file.Version()));
+  return csv;
 }
 
 // The data formats: the tables and their rows, the modules, then the keys

@@ -28,7 +28,8 @@ using mendora::ToUtf8;
 // dbo.Customers; Sales.Orders (an identity, a key, a foreign key to
 // Customers); Sales.Lines (a foreign key to Sales.Orders); Items, in a
 // schema whose row is lost; dbo.Orders; Reports.Totals, a view in a schema
-// that holds no table. Objects are made in that order.
+// that holds no table; the schema Empty, with nothing in it. Objects are
+// made in that order.
 struct Shop {
   TempDir dir;
   std::string path;
@@ -40,6 +41,7 @@ void BuildShop(uint16_t version, Shop& s) {
   CatalogueBuilder b(version, u"Shop");
   b.AddSchema(5, u"Sales");
   b.AddSchema(6, u"Reports");
+  b.AddSchema(7, u"Empty");
   s.customers = b.AddTable(u"Customers", {IntColumn(u"Id", true)}, {{IntValue(7)}});
   b.AddKey(s.customers, u"PK_Customers", "PK", {1}, true);
   ColumnDef orderId = IntColumn(u"OrderID", true);
@@ -126,6 +128,8 @@ TEST_P(Schemas, CatalogueStatementsAndScripts) {
                                               "Create Schema [Sales]",
                                               "GO",
                                               "Create Schema [Reports]",
+                                              "GO",
+                                              "Create Schema [Empty]",
                                               "GO",
                                               "Create Table [Customers] ([Id] int Not Null)"};
   EXPECT_EQ(Lines(create / "Customers_Create.sql"),
@@ -233,6 +237,13 @@ TEST_P(Schemas, CatalogueStatementsAndScripts) {
     return line.starts_with("Create View Reports.Totals");
   });
   EXPECT_TRUE(reports < totals && totals != schema.end());
+  // Only a save of the whole database makes the schema that holds nothing.
+  EXPECT_FALSE(Holds(schema, "Create Schema [Empty]"));
+  TempDir wholeCsv;
+  ASSERT_EQ(RunCli({"export", s.path, wholeCsv.path(), "--format", "csv"}).status, 0);
+  std::vector<fs::path> wholeTop(fs::directory_iterator(wholeCsv.path()), fs::directory_iterator());
+  ASSERT_EQ(wholeTop.size(), 1u);
+  EXPECT_EQ(Holds(Lines(wholeTop[0] / "schema.sql"), "Create Schema [Empty]"), !v2000);
   EXPECT_FALSE(Holds(schema,
                      "Create Table [Sales].[Orders] ([OrderID] int Identity(1,1) Not "
                      "Null,[CustomerId] int Null)"));
