@@ -19,14 +19,21 @@ namespace analysedtest {
 
 using mendora::Catalogue;
 
+// Opens the data file at `path` into `file` and analyses it into `c`; false,
+// with a test failure, when it cannot be opened or its version is refused.
+inline bool OpenAndAnalyse(const std::string& path, mendora::DataFile& file, Catalogue& c) {
+  EXPECT_TRUE(file.Open(path));
+  const bool accepted = file.DetectVersion();
+  EXPECT_TRUE(accepted) << "the version test refuses the file";
+  mendora::NullJobControl job;
+  if (accepted) mendora::RunAnalysis(file, c, job);
+  return accepted;
+}
+
 struct AnalysedFile {
   explicit AnalysedFile(const mdftest::MdfBuilder& builder) {
     builder.WriteTo(tmp.path());
-    EXPECT_TRUE(file.Open(tmp.path()));
-    accepted = file.DetectVersion();
-    EXPECT_TRUE(accepted) << "the version test refuses the file";
-    mendora::NullJobControl job;
-    if (accepted) mendora::RunAnalysis(file, c, job);
+    accepted = OpenAndAnalyse(tmp.path(), file, c);
   }
 
   const mendora::_SYSOBJECTS* Object(const std::u16string& name) const {

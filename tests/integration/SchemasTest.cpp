@@ -12,6 +12,7 @@
 #include "engine/Analysis.h"
 #include "engine/Utf16.h"
 #include "sql/Statements.h"
+#include "tests/engine/AnalysedFile.h"
 #include "tests/integration/CliRun.h"
 #include "tests/support/CatalogueBuilder.h"
 #include "tests/support/RealFiles.h"
@@ -95,11 +96,8 @@ TEST_P(Schemas, CatalogueStatementsAndScripts) {
   Shop s;
   BuildShop(GetParam(), s);
   mendora::DataFile file;
-  ASSERT_TRUE(file.Open(s.path));
-  ASSERT_TRUE(file.DetectVersion());
   mendora::Catalogue c;
-  mendora::NullJobControl job;
-  mendora::RunAnalysis(file, c, job);
+  ASSERT_TRUE(analysedtest::OpenAndAnalyse(s.path, file, c));
 
   // A schema the file does not name leaves its table in dbo, not lost.
   std::vector<std::string> names;

@@ -16,6 +16,7 @@
 #include "engine/TypeCodes.h"
 #include "engine/Utf16.h"
 #include "sql/Statements.h"
+#include "tests/engine/AnalysedFile.h"
 #include "tests/integration/CliRun.h"
 #include "tests/support/CatalogueBuilder.h"
 #include "tests/support/RealFiles.h"
@@ -106,11 +107,8 @@ TEST_P(TableFacts, CatalogueAndTableDefinition) {
   Built b;
   Build(GetParam(), b);
   mendora::DataFile file;
-  ASSERT_TRUE(file.Open(b.path));
-  ASSERT_TRUE(file.DetectVersion());
   mendora::Catalogue c;
-  mendora::NullJobControl job;
-  mendora::RunAnalysis(file, c, job);
+  ASSERT_TRUE(analysedtest::OpenAndAnalyse(b.path, file, c));
 
   const mendora::_SYSCOLUMNS* orderId = mendora::IdentityColumn(c, b.orders);
   ASSERT_NE(orderId, nullptr);
