@@ -9,6 +9,10 @@
 #                       (default: COVERAGE_BUILD_DIR/coverage.json)
 #   COVERAGE_BASELINE   an earlier COVERAGE_JSON: names every product line it
 #                       covered that this run does not, and fails if any
+#   COVERAGE_BASELINE_REV  the git revision that report was made from, when
+#                       the sources have changed since: lines are matched
+#                       through the text at that revision
+#                       (scripts/coverage_compare.py)
 # Arguments are further cmake options (e.g. -DMENDORA_REAL_MDF_DIR=...).
 # Run from anywhere; installs gcovr when it is missing.
 set -euo pipefail
@@ -51,24 +55,9 @@ echo "== line-by-line report: $JSON"
 
 if [[ -n "${COVERAGE_BASELINE:-}" ]]; then
   echo "== product lines covered by $COVERAGE_BASELINE and not now"
-  python3 - "$COVERAGE_BASELINE" "$JSON" <<'EOF' || status=1
-import json, sys
-
-def covered(path):
-    lines = set()
-    for f in json.load(open(path))["files"]:
-        for line in f["lines"]:
-            if line["count"] > 0 and not line.get("gcovr/noncode"):
-                lines.add((f["file"], line["line_number"]))
-    return lines
-
-before, after = covered(sys.argv[1]), covered(sys.argv[2])
-lost = sorted(before - after)
-for name, number in lost:
-    print(f"{name}:{number}")
-print(f"{len(before)} lines covered before, {len(after)} now, {len(lost)} lost, "
-      f"{len(after - before)} gained")
-sys.exit(1 if lost else 0)
-EOF
+  rev=()
+  [[ -n "${COVERAGE_BASELINE_REV:-}" ]] && rev=(--rev "$COVERAGE_BASELINE_REV")
+  python3 "$ROOT/scripts/coverage_compare.py" "$COVERAGE_BASELINE" "$JSON" --root "$ROOT" \
+    "${rev[@]}" || status=1
 fi
 exit "$status"
