@@ -14,6 +14,7 @@ file that is gone, is counted apart and never called lost.
 import argparse
 import difflib
 import json
+import re
 import subprocess
 import sys
 
@@ -40,12 +41,33 @@ def text_at(root, rev, name):
     return shown.stdout.decode("utf-8", "replace").splitlines()
 
 
+# Lines that say nothing of where they stand: the same text closes or
+# ends many blocks.
+COMMON = {"} else {", "return;", "break;", "default:", "continue;", "return true;",
+          "return false;", "} else", "else", "};", "});"}
+
+
+def substantive(line):
+    text = line.strip()
+    return text not in COMMON and re.search(r"[A-Za-z_][A-Za-z0-9_]{2,}", text) is not None
+
+
 def line_map(old, new):
-    """{old line number: new line number} for the lines left unchanged."""
+    """{old line number: new line number} for the lines left unchanged:
+    inside runs that hold two or more lines of substance, from the first of
+    them to the last, and with the same lines on either side. A brace or
+    `break;` that matches inside a rewritten stretch, or the last line of a
+    rewritten function that matches the last line of another, is not the
+    same line."""
     matcher = difflib.SequenceMatcher(None, old, new, autojunk=False)
     mapped = {}
     for a, b, size in matcher.get_matching_blocks():
-        for i in range(size):
+        kept = [i for i in range(size) if substantive(old[a + i])]
+        if len(kept) < 2:
+            continue
+        first = max(kept[0], 1 if a > 0 else 0)
+        last = min(kept[-1], size - 2 if a + size < len(old) else size - 1)
+        for i in range(first, last + 1):
             mapped[a + i + 1] = b + i + 1
     return mapped
 
@@ -75,7 +97,9 @@ def main():
         for number, was in sorted(lines.items()):
             if not was:
                 continue
-            if number not in mapped:
+            # Changed, removed, or no longer code where it stands (a branch
+            # compiled out, a member no longer initialised there).
+            if number not in mapped or mapped[number] not in now:
                 changed += 1
             elif now.get(mapped[number], False):
                 kept += 1

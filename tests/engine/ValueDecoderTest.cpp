@@ -89,6 +89,15 @@ const Case kCases[] = {
      {1, 0, 0, 0, 0, 0, 0, 0},
      ValueKind::kDateTime,
      "1900-01-01 00:00:00.003"},
+    // Damage: a datetime beyond its type's range still has a text, the
+    // year past 9999 and the hours past a day written in full.
+    {"datetime past its range",
+     61,
+     8,
+     0,
+     {0xff, 0xff, 0xff, 0xff, 0x80, 0x24, 0x2d, 0x00},
+     ValueKind::kDateTime,
+     "10000-01-01 3976:49:17.650"},
     {"smalldatetime",
      58,
      4,

@@ -155,11 +155,14 @@ TEST(SqliteWriter, RulesStayWhereTheRowsMeetThemAndMoveAsideOtherwise) {
 
 // A check is tried on each row as it goes in; a row SQLite refuses (its key
 // repeated) is not in the table, so what it breaks does not count: the
-// check is then tried on the table's rows and kept, as they meet it.
+// checks are then tried on the table's rows. CK_Small, broken only by the
+// refused row, is kept; CK_Large, broken by a row that went in, moves aside.
 TEST(SqliteWriter, AChecksFailuresCountOnlyTheRowsThatWentIn) {
   Family family;
   family.Object(u"CK_Small", 13, 10, u"C ");
   family.CheckText(13, u"([Code]<(8))");
+  family.Object(u"CK_Large", 14, 10, u"C ");
+  family.CheckText(14, u"([Code]>(6))");
   mdftest::TempDir dir;
   const std::string path = dir.path() + "copy.sqlite";
   SaveNotes notes;
@@ -181,6 +184,8 @@ TEST(SqliteWriter, AChecksFailuresCountOnlyTheRowsThatWentIn) {
       Query(path, "SELECT sql FROM sqlite_schema WHERE name = 'Parents'").at(0).find("CK_Small"),
       std::string::npos);
   EXPECT_TRUE(Query(path, "SELECT name FROM _mendora_constraints WHERE name = 'CK_Small'").empty());
+  EXPECT_EQ(Query(path, "SELECT reason FROM _mendora_constraints WHERE name = 'CK_Large'"),
+            std::vector<std::string>{"1 rows do not meet it as SQLite reads it"});
 }
 
 // A table's deleted rows, given one at a time after its live rows: every
