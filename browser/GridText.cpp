@@ -13,10 +13,6 @@
 namespace mendora {
 namespace {
 
-void AppendAscii(std::u16string& out, std::string_view ascii) {
-  out.append(ascii.begin(), ascii.end());
-}
-
 void AppendFixedSix(std::u16string& out, double v) {
   // "%f" whatever the C locale says of the decimal point.
   std::array<char, 400> buffer{};
@@ -52,12 +48,6 @@ void AppendExact(std::u16string& out, const Value& value) {
   AppendAscii(out, text);
 }
 
-void AppendHex(std::u16string& out, std::span<const std::byte> bytes) {
-  std::string hex;
-  AppendHexBytes(hex, bytes);
-  AppendAscii(out, hex);
-}
-
 void AppendString(std::u16string& out, const Value& value, uint8_t xtype) {
   const bool cut = value.text.size() > kMaxCellText;
   const size_t from = out.size();
@@ -78,7 +68,7 @@ void AppendImage(std::u16string& out, const Value& v) {
   }
   const bool cut = v.bytes.size() > kImageCellBytes;
   AppendAscii(out, "0x");
-  AppendHex(out, std::span(v.bytes).first(cut ? kImageCellBytes : v.bytes.size()));
+  AppendHexBytes(out, std::span(v.bytes).first(cut ? kImageCellBytes : v.bytes.size()));
   if (cut) out.push_back(u'\u2026');
 }
 
@@ -125,7 +115,7 @@ void AppendTyped(const Value& v, uint8_t xtype, std::u16string& out) {
       return AppendAscii(out, offset);
     }
     case ValueKind::kBinary:
-      return AppendHex(out, v.bytes);
+      return AppendHexBytes(out, v.bytes);
     case ValueKind::kXml:
       return AppendAscii(out, "XML-DATA");
     case ValueKind::kString:

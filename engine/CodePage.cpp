@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace mendora {
 namespace {
 
@@ -115,9 +119,19 @@ unsigned char UnicodeToCodePage(char16_t unit) {
 void AppendFromCodePage(std::span<const std::byte> bytes, std::u16string& out) {
   const size_t at = out.size();
   out.resize(at + bytes.size());
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    out[at + i] = CodePageToUnicode(static_cast<unsigned char>(bytes[i]));
+  char16_t* to = out.data() + at;
+  size_t i = 0;
+#if defined(__SSE2__)
+  // Sixteen at a time while they are ASCII, which stands for itself.
+  const __m128i zero = _mm_setzero_si128();
+  for (; i + 16 <= bytes.size(); i += 16) {
+    const __m128i sixteen = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data() + i));
+    if (_mm_movemask_epi8(sixteen) != 0) break;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), _mm_unpacklo_epi8(sixteen, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i + 8), _mm_unpackhi_epi8(sixteen, zero));
   }
+#endif
+  for (; i < bytes.size(); ++i) to[i] = CodePageToUnicode(static_cast<unsigned char>(bytes[i]));
 }
 
 bool AppendFromCodePage(std::span<const std::byte> bytes, uint16_t codePage, std::u16string& out) {

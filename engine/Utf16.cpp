@@ -1,6 +1,10 @@
 #include "engine/Utf16.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstdint>
+#include <cstring>
+#include <iterator>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -12,6 +16,10 @@ void AppendUtf16FromBytes(std::span<const std::byte> bytes, std::u16string& out)
   const size_t at = out.size();
   const size_t units = bytes.size() / 2;
   out.resize(at + units);
+  if constexpr (std::endian::native == std::endian::little) {
+    if (units) std::memcpy(out.data() + at, bytes.data(), 2 * units);
+    return;
+  }
   for (size_t i = 0; i < units; ++i) {
     out[at + i] = static_cast<char16_t>(static_cast<uint8_t>(bytes[2 * i]) |
                                         (static_cast<uint8_t>(bytes[2 * i + 1]) << 8));
@@ -49,7 +57,59 @@ std::string ToPrintableUtf8(std::u16string_view text) {
 }
 
 std::u16string WidenAscii(std::string_view ascii) {
-  return std::u16string(ascii.begin(), ascii.end());
+  std::u16string out;
+  AppendAscii(out, ascii);
+  return out;
+}
+
+void AppendAscii(std::u16string& out, std::string_view ascii) {
+  // Widened through a small block and appended whole: append(first, last)
+  // from another character type makes a temporary string first, and
+  // resize() clears what is then written over.
+  char16_t wide[64];
+  while (!ascii.empty()) {
+    const size_t n = std::min(ascii.size(), std::size(wide));
+    for (size_t i = 0; i < n; ++i) wide[i] = static_cast<unsigned char>(ascii[i]);
+    out.append(wide, n);
+    ascii.remove_prefix(n);
+  }
+}
+
+#if defined(__SSE2__)
+namespace {
+
+// Whether the eight units at `units` are all ASCII, and the eight as they are.
+bool EightAscii(const char16_t* units, __m128i& eight) {
+  eight = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units));
+  const __m128i high = _mm_and_si128(eight, _mm_set1_epi16(static_cast<short>(0xFF80)));
+  return _mm_movemask_epi8(_mm_cmpeq_epi16(high, _mm_setzero_si128())) == 0xFFFF;
+}
+
+}  // namespace
+#endif
+
+size_t AsciiLength(std::u16string_view text) {
+  size_t i = 0;
+#if defined(__SSE2__)
+  __m128i eight;
+  while (i + 8 <= text.size() && EightAscii(text.data() + i, eight)) i += 8;
+#endif
+  while (i < text.size() && text[i] < 0x80) ++i;
+  return i;
+}
+
+size_t NarrowAscii(std::u16string_view text, char* out) {
+  const char16_t* units = text.data();
+  size_t i = 0;
+#if defined(__SSE2__)
+  // Eight at a time: most text is ASCII.
+  __m128i eight;
+  for (; i + 8 <= text.size() && EightAscii(units + i, eight); i += 8) {
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(eight, eight));
+  }
+#endif
+  for (; i < text.size() && units[i] < 0x80; ++i) out[i] = static_cast<char>(units[i]);
+  return i;
 }
 
 std::string ToUtf8(std::u16string_view text) {
@@ -68,30 +128,12 @@ void AppendUtf8(std::u16string_view text, std::string& out) {
 
 char* WriteUtf8(std::u16string_view text, char* p) {
   // No check per byte: the room holds three bytes a unit.
-  const char16_t* units = text.data();
   for (size_t i = 0; i < text.size(); ++i) {
-    // Eight ASCII units at a time: most text is.
-    while (i + 8 <= text.size()) {
-#if defined(__SSE2__)
-      const __m128i eight = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + i));
-      const __m128i high = _mm_and_si128(eight, _mm_set1_epi16(static_cast<short>(0xFF80)));
-      if (_mm_movemask_epi8(_mm_cmpeq_epi16(high, _mm_setzero_si128())) != 0xFFFF) break;
-      _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_packus_epi16(eight, eight));
-#else
-      char16_t any = 0;
-      for (size_t k = 0; k < 8; ++k) any |= units[i + k];
-      if (any >= 0x80) break;
-      for (size_t k = 0; k < 8; ++k) p[k] = static_cast<char>(units[i + k]);
-#endif
-      p += 8;
-      i += 8;
-    }
+    const size_t ascii = NarrowAscii(text.substr(i), p);
+    p += ascii;
+    i += ascii;
     if (i >= text.size()) break;
     uint32_t cp = text[i];
-    if (cp < 0x80) {
-      *p++ = static_cast<char>(cp);
-      continue;
-    }
     if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
         text[i + 1] <= 0xDFFF) {
       cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);

@@ -17,6 +17,12 @@ void AppendUtf16FromBytes(std::span<const std::byte> bytes, std::u16string& out)
 
 // ASCII text (the program's own texts, numbers) as UTF-16.
 std::u16string WidenAscii(std::string_view ascii);
+void AppendAscii(std::u16string& out, std::string_view ascii);
+// How many characters at the front of `text` are ASCII.
+size_t AsciiLength(std::u16string_view text);
+// The ASCII characters at the front of `text` written to `out` as bytes, up
+// to the first that is not ASCII: how many were.
+size_t NarrowAscii(std::u16string_view text, char* out);
 
 // UTF-16 to UTF-8 and back. A lone surrogate becomes U+FFFD; so do malformed,
 // overlong and surrogate-encoding UTF-8 sequences.

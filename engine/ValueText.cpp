@@ -111,14 +111,28 @@ void AppendGuidText(std::string& out, std::span<const std::byte> stored) {
   }
 }
 
-void AppendHexBytes(std::string& out, std::span<const std::byte> bytes) {
-  size_t at = out.size();
+namespace {
+
+template <typename String>
+void AppendHex(String& out, std::span<const std::byte> bytes) {
+  const size_t at = out.size();
   out.resize(at + 2 * bytes.size());
+  auto* to = out.data() + at;
   for (std::byte b : bytes) {
     const auto x = static_cast<uint8_t>(b);
-    out[at++] = kHex[x >> 4];
-    out[at++] = kHex[x & 0x0F];
+    *to++ = static_cast<typename String::value_type>(kHex[x >> 4]);
+    *to++ = static_cast<typename String::value_type>(kHex[x & 0x0F]);
   }
+}
+
+}  // namespace
+
+void AppendHexBytes(std::string& out, std::span<const std::byte> bytes) {
+  AppendHex(out, bytes);
+}
+
+void AppendHexBytes(std::u16string& out, std::span<const std::byte> bytes) {
+  AppendHex(out, bytes);
 }
 
 void AppendExactText(const Value& v, std::string& out) {

@@ -47,5 +47,6 @@ void AppendUtcOffset(std::string& out, int offsetMinutes);
 void AppendMoneyText(std::string& out, int64_t tenThousandths);
 void AppendGuidText(std::string& out, std::span<const std::byte> stored);
 void AppendHexBytes(std::string& out, std::span<const std::byte> bytes);
+void AppendHexBytes(std::u16string& out, std::span<const std::byte> bytes);
 
 }  // namespace mendora

@@ -4,13 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <vector>
 
 #include "engine/CodePage.h"
+#include "engine/Utf16.h"
 
 namespace mendora {
 namespace {
@@ -18,10 +19,8 @@ namespace {
 constexpr size_t kBufferSize = 1 << 16;
 constexpr char kByteOrderMark[] = {'\xFF', '\xFE'};
 
-void AppendUtf16Le(std::u16string_view text, std::string& out) {
-  const size_t start = out.size();
-  out.resize(start + 2 * text.size());
-  char* to = out.data() + start;
+void PutUtf16Le(std::u16string_view text, char* to) {
+  if (text.empty()) return;
   if constexpr (std::endian::native == std::endian::little) {
     std::memcpy(to, text.data(), 2 * text.size());
     return;
@@ -32,36 +31,6 @@ void AppendUtf16Le(std::u16string_view text, std::string& out) {
   }
 }
 
-// Whether every character is ASCII, looked at four at a time.
-bool AllAscii(std::u16string_view text) {
-  uint64_t seen = 0;
-  size_t i = 0;
-  for (; i + 4 <= text.size(); i += 4) {
-    uint64_t four;
-    std::memcpy(&four, text.data() + i, sizeof four);
-    seen |= four;
-  }
-  for (; i < text.size(); ++i) seen |= text[i];
-  return (seen & 0xFF80FF80FF80FF80ULL) == 0;
-}
-
-// ASCII text to its bytes, four characters at a time where the host is
-// little-endian.
-void NarrowAscii(std::u16string_view text, char* out) {
-  size_t i = 0;
-  if constexpr (std::endian::native == std::endian::little) {
-    for (; i + 4 <= text.size(); i += 4) {
-      uint64_t four;
-      std::memcpy(&four, text.data() + i, sizeof four);
-      const auto bytes =
-          static_cast<uint32_t>((four & 0xFF) | ((four >> 8) & 0xFF00) | ((four >> 16) & 0xFF0000) |
-                                ((four >> 24) & 0xFF000000));
-      std::memcpy(out + i, &bytes, sizeof bytes);
-    }
-  }
-  for (; i < text.size(); ++i) out[i] = static_cast<char>(text[i]);
-}
-
 }  // namespace
 
 ScriptFile::~ScriptFile() {
@@ -70,7 +39,7 @@ ScriptFile::~ScriptFile() {
 
 bool ScriptFile::Fail(const std::string& what, int error) {
   if (error_.empty()) error_ = what + " " + path_ + ": " + std::strerror(error);
-  buffer_.clear();
+  used_ = 0;
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
   return false;
@@ -82,7 +51,7 @@ bool ScriptFile::Open(const std::string& path, Mode mode, Text text) {
   text_ = text;
   unicode_ = false;
   error_.clear();
-  buffer_.clear();
+  used_ = 0;
   int flags = O_RDWR | O_CLOEXEC;
   if (mode == Mode::kCreate) flags |= O_CREAT | O_TRUNC;
   if (mode == Mode::kAppend) {
@@ -121,11 +90,28 @@ bool ScriptFile::WriteBytes(const char* data, size_t size) {
   return true;
 }
 
+char* ScriptFile::Room(size_t n) {
+  if (!buffer_ || room_ - used_ < n) {
+    const size_t grown = std::max({room_ * 2, used_ + n, 2 * kBufferSize});
+    auto bigger = std::make_unique_for_overwrite<char[]>(grown);
+    if (used_) std::memcpy(bigger.get(), buffer_.get(), used_);
+    buffer_ = std::move(bigger);
+    room_ = grown;
+  }
+  return buffer_.get() + used_;
+}
+
 bool ScriptFile::Flush() {
   if (fd_ < 0) return false;
-  if (buffer_.empty()) return true;
-  const bool ok = WriteBytes(buffer_.data(), buffer_.size());
-  buffer_.clear();
+  if (used_ == 0) return true;
+  const bool ok = WriteBytes(buffer_.get(), used_);
+  used_ = 0;
+  // A value of many megabytes leaves a large block: not kept for the
+  // small writes that follow.
+  if (room_ > 16 * kBufferSize) {
+    buffer_.reset();
+    room_ = 0;
+  }
   return ok;
 }
 
@@ -140,8 +126,10 @@ bool ScriptFile::SwitchToUnicode() {
     if (n <= 0) return Fail("cannot read back", n < 0 ? errno : EIO);
     done += static_cast<size_t>(n);
   }
+  const std::u16string text = FromCodePage(std::string_view(bytes));
   std::string converted(kByteOrderMark, sizeof kByteOrderMark);
-  AppendUtf16Le(FromCodePage(std::string_view(bytes)), converted);
+  converted.resize(converted.size() + 2 * text.size());
+  PutUtf16Le(text, converted.data() + sizeof kByteOrderMark);
   if (::ftruncate(fd_, 0) != 0 || ::lseek(fd_, 0, SEEK_SET) != 0) {
     return Fail("cannot rewrite", errno);
   }
@@ -152,21 +140,15 @@ bool ScriptFile::SwitchToUnicode() {
 bool ScriptFile::Write(std::u16string_view text) {
   if (fd_ < 0) return false;
   if (!unicode_) {
-    // One pass: each character into the code page, until one has no place
-    // there; then the file turns into UTF-16 and takes the text whole.
-    const size_t start = buffer_.size();
-    buffer_.resize(start + text.size());
-    char* out = buffer_.data() + start;
-    // Most text is ASCII: seen so in one pass, it is copied in another,
-    // both without a branch for each character.
-    if (AllAscii(text)) {
-      NarrowAscii(text, out);
-      return buffer_.size() < kBufferSize || Flush();
-    }
+    // Each character into the code page, until one has no place there; then
+    // the file turns into UTF-16 and takes the text whole. Most text is
+    // ASCII, taken eight characters at a time.
+    char* const start = Room(text.size());
     bool fits = true;
-    for (char16_t unit : text) {
+    for (size_t i = NarrowAscii(text, start); i < text.size(); ++i) {
+      const char16_t unit = text[i];
       if (unit < 0x80) {
-        *out++ = static_cast<char>(unit);
+        start[i] = static_cast<char>(unit);
         continue;
       }
       const bool surrogate = unit >= 0xD800 && unit <= 0xDFFF;
@@ -175,15 +157,19 @@ bool ScriptFile::Write(std::u16string_view text) {
         fits = false;
         break;
       }
-      *out++ = static_cast<char>(byte);
+      start[i] = static_cast<char>(byte);
     }
-    if (!fits) {
-      buffer_.resize(start);
-      if (!SwitchToUnicode()) return false;
+    if (fits) {
+      used_ += text.size();
+    } else if (!SwitchToUnicode()) {
+      return false;
     }
   }
-  if (unicode_) AppendUtf16Le(text, buffer_);
-  return buffer_.size() < kBufferSize || Flush();
+  if (unicode_) {
+    PutUtf16Le(text, Room(2 * text.size()));
+    used_ += 2 * text.size();
+  }
+  return used_ < kBufferSize || Flush();
 }
 
 bool ScriptFile::Close() {

@@ -11,6 +11,7 @@
 // writes nothing after the stop.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -47,12 +48,18 @@ class ScriptFile {
   bool Fail(const std::string& what, int error);
   bool WriteBytes(const char* data, size_t size);
   bool SwitchToUnicode();
+  // Room for `n` more bytes after those waiting to be written.
+  char* Room(size_t n);
 
   int fd_ = -1;
   std::string path_;
   Text text_ = Text::kUnicodeWhenNeeded;
   bool unicode_ = false;
-  std::string buffer_;
+  // The bytes waiting to be written, at the front of a block that is
+  // grown without being cleared.
+  std::unique_ptr<char[]> buffer_;
+  size_t used_ = 0;
+  size_t room_ = 0;
   std::string error_;
 };
 
