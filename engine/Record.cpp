@@ -4,25 +4,6 @@
 
 namespace mendora {
 
-bool Record::IsNull(unsigned columnNumber) const {
-  if (columnNumber == 0) return false;
-  size_t bit = columnNumber - 1;
-  if (bit / 8 >= nullBitmap.size()) return false;
-  return (static_cast<uint8_t>(nullBitmap[bit / 8]) >> (bit % 8)) & 1;
-}
-
-Bytes Record::Variable(size_t i) const {
-  if (i >= varEnds.size()) return {};
-  size_t from = i == 0 ? varDataStart : varEnds[i - 1].end;
-  size_t to = varEnds[i].end;
-  return bytes.subspan(from, to - from);
-}
-
-std::optional<Bytes> Record::Fixed(size_t offset, size_t length) const {
-  if (offset < 4 || offset > fixedEnd || length > fixedEnd - offset) return std::nullopt;
-  return bytes.subspan(offset, length);
-}
-
 bool ParseRecordInto(Bytes page, size_t at, Record& r) {
   if (at < kPageHeaderSize || at >= page.size()) return false;
   ByteReader row(page.subspan(at));

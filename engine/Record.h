@@ -59,13 +59,26 @@ struct Record {
   uint8_t Type() const { return statusA & kStatusTypeMask; }
   // Column numbers are 1-based, in NULL-bitmap order. A column beyond the
   // bitmap is not NULL by the bitmap's word.
-  bool IsNull(unsigned columnNumber) const;
+  // Defined here, as every column of every row asks.
+  bool IsNull(unsigned columnNumber) const {
+    if (columnNumber == 0) return false;
+    const size_t bit = columnNumber - 1;
+    if (bit / 8 >= nullBitmap.size()) return false;
+    return (static_cast<uint8_t>(nullBitmap[bit / 8]) >> (bit % 8)) & 1;
+  }
   // The in-row bytes of variable column i (0-based), empty when i is past the
   // columns the row stores.
-  Bytes Variable(size_t i) const;
+  Bytes Variable(size_t i) const {
+    if (i >= varEnds.size()) return {};
+    const size_t from = i == 0 ? varDataStart : varEnds[i - 1].end;
+    return bytes.subspan(from, varEnds[i].end - from);
+  }
   // Fixed-part bytes at a record offset, or nothing when they are not all in
   // the fixed part.
-  std::optional<Bytes> Fixed(size_t offset, size_t length) const;
+  std::optional<Bytes> Fixed(size_t offset, size_t length) const {
+    if (offset < 4 || offset > fixedEnd || length > fixedEnd - offset) return std::nullopt;
+    return bytes.subspan(offset, length);
+  }
 };
 
 // Checks and decodes the record at page offset `at`. Nothing when the offset

@@ -527,12 +527,14 @@ void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, TableScripts& s, J
   // off after the last, once.
   bool identityOn = false;
   // One statement a row, appended to `into`.
+  std::vector<char> takes(columns.size());
+  for (size_t i = 0; i < columns.size(); ++i) takes[i] = InsertTakesColumn(columns[i]);
   auto appendInsert = [&](const RowValues& row, std::u16string& into, std::string& rowWhy,
                           uint64_t& rowNulled, std::string& rowFirstWhy) {
     into += head;
     bool first = true;
     for (size_t i = 0; i < row.size() && i < columns.size(); ++i) {
-      if (!InsertTakesColumn(columns[i])) continue;
+      if (!takes[i]) continue;
       if (!first) into += u',';
       first = false;
       AppendSqlLiteral(row[i], columns[i], into, &rowWhy);

@@ -396,7 +396,10 @@ void AppendSqlString(std::u16string_view text, bool unicode, std::u16string& out
 
 void AppendSqlLiteral(const Value& value, const _SYSCOLUMNS& column, std::u16string& out,
                       std::string* warning) {
-  std::string why;
+  // Written into the caller's text, which is not moved into for every value.
+  std::string scratch;
+  std::string& why = warning ? *warning : scratch;
+  why.clear();
   bool written = false;
   if (column.xtype == kXTimestamp) {
     AppendAscii(out, "DEFAULT");
@@ -412,7 +415,6 @@ void AppendSqlLiteral(const Value& value, const _SYSCOLUMNS& column, std::u16str
     written = AppendPlain(value, column.xtype, out, why);
   }
   if (!written) AppendAscii(out, "NULL");
-  if (warning) *warning = std::move(why);
 }
 
 }  // namespace mendora
