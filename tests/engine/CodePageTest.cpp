@@ -158,3 +158,27 @@ TEST(Utf8Test, OverlongFormsAndEncodedSurrogatesAreNotCharacters) {
     EXPECT_FALSE(u >= 0xD800 && u <= 0xDFFF) << "an encoded surrogate decoded as a lone surrogate";
   }
 }
+
+// Text is taken in blocks of eight or sixteen while it is ASCII: a character
+// that is not, anywhere in a text of any length, ends the block where it
+// stands and the rest reads as before.
+TEST(CodePageTest, ACharacterOutsideAsciiIsFoundWhereverItStands) {
+  for (size_t length = 1; length <= 40; ++length) {
+    for (size_t at = 0; at < length; ++at) {
+      SCOPED_TRACE(std::to_string(length) + " characters, the one at " + std::to_string(at));
+      std::string bytes(length, 'q');
+      bytes[at] = '\x80';
+      std::u16string text(length, u'q');
+      text[at] = u'\u20AC';
+      EXPECT_EQ(FromCodePage(bytes), text);
+      EXPECT_EQ(AsciiLength(text), at);
+      std::string narrow(length, '\0');
+      EXPECT_EQ(NarrowAscii(text, narrow.data()), at);
+      EXPECT_EQ(narrow.substr(0, at), bytes.substr(0, at));
+      std::string utf8(length - 1, 'q');
+      utf8.insert(at, "\xE2\x82\xAC");
+      EXPECT_EQ(ToUtf8(text), utf8);
+      EXPECT_EQ(FromUtf8(utf8), text);
+    }
+  }
+}

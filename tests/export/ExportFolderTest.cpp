@@ -197,6 +197,10 @@ TEST(ScriptFile, TurnsUnicodeInTheMiddleOfALongScriptWithoutLosingWhatWasWritten
   EXPECT_FALSE(file.Unicode());
   ASSERT_TRUE(file.WriteLine(u"Insert into [T] Values(N'\U0001F600\u6703')"));
   expected += u"Insert into [T] Values(N'\U0001F600\u6703')\r\n";
+  // A value of megabytes in one write, and lines after it.
+  const std::u16string large = u"N'" + std::u16string(1 << 21, u'\u6703') + u"'";
+  ASSERT_TRUE(file.WriteLine(large));
+  expected += large + u"\r\n";
   ASSERT_TRUE(file.WriteLine(u"done"));
   expected += u"done\r\n";
   EXPECT_TRUE(file.Unicode());
