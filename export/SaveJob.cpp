@@ -526,9 +526,10 @@ void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, TableScripts& s, J
   // on before the first row (none for a table without rows) and turned
   // off after the last, once.
   bool identityOn = false;
-  // One statement a row, appended to `into`.
+  // The columns an insert names (not computed ones, not rowversions).
   std::vector<char> takes(columns.size());
   for (size_t i = 0; i < columns.size(); ++i) takes[i] = InsertTakesColumn(columns[i]);
+  // One statement a row, appended to `into`.
   auto appendInsert = [&](const RowValues& row, std::u16string& into, std::string& rowWhy,
                           uint64_t& rowNulled, std::string& rowFirstWhy) {
     into += head;
