@@ -130,6 +130,25 @@ class BasicJobControl : public JobControl {
   std::atomic<bool> parked_{false};
 };
 
+// A control that passes every call on to another: the base of those that
+// add to what a checkpoint or a stop means.
+class ForwardingJobControl : public JobControl {
+ public:
+  explicit ForwardingJobControl(JobControl& job) : job_(job) {}
+  void Hold() override { job_.Hold(); }
+  void Release() override { job_.Release(); }
+  void Stop() override { job_.Stop(); }
+  bool Stopped() const override { return job_.Stopped(); }
+  void Checkpoint() override { job_.Checkpoint(); }
+  void ThreadStarted() override { job_.ThreadStarted(); }
+  void ThreadEnded() override { job_.ThreadEnded(); }
+  void WaitStarted() override { job_.WaitStarted(); }
+  void WaitEnded() override { job_.WaitEnded(); }
+
+ protected:
+  JobControl& job_;
+};
+
 // For the command-line tool and tests: never holds, never stops.
 class NullJobControl : public JobControl {
  public:

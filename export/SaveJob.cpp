@@ -77,26 +77,18 @@ std::u16string WithCrLf(std::u16string_view text) {
 // A job control that puts the buffered rows on disk before each checkpoint
 // of the table reader: whatever was read before a hold is written, and after
 // a stop nothing more is.
-class FlushingJob final : public JobControl {
+class FlushingJob final : public ForwardingJobControl {
  public:
-  FlushingJob(JobControl& job, std::function<void()> flush) : job_(job), flush_(std::move(flush)) {}
-  void Hold() override { job_.Hold(); }
-  void Release() override { job_.Release(); }
-  void Stop() override { job_.Stop(); }
-  bool Stopped() const override { return job_.Stopped(); }
+  FlushingJob(JobControl& job, std::function<void()> flush)
+      : ForwardingJobControl(job), flush_(std::move(flush)) {}
   void Checkpoint() override {
     // A stopped job puts nothing more on disk.
     if (job_.Stopped()) throw JobStopped();
     flush_();
     job_.Checkpoint();
   }
-  void ThreadStarted() override { job_.ThreadStarted(); }
-  void ThreadEnded() override { job_.ThreadEnded(); }
-  void WaitStarted() override { job_.WaitStarted(); }
-  void WaitEnded() override { job_.WaitEnded(); }
 
  private:
-  JobControl& job_;
   std::function<void()> flush_;
 };
 

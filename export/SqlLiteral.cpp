@@ -343,7 +343,13 @@ bool AppendVariant(const Value& v, std::u16string& out, std::string& why) {
 }  // namespace
 
 void AppendSqlString(std::u16string_view text, bool unicode, std::u16string& out) {
-  const std::u16string_view quote = unicode ? u"N'" : u"'";
+  const std::u16string_view quote =
+      unicode ? std::u16string_view(u"N'") : std::u16string_view(u"'");
+  // Most text is one quoted part: no quote, control character or surrogate.
+  if (PlainRunEnd(text, 0) == text.size()) {
+    out.append(quote).append(text).push_back(u'\'');
+    return;
+  }
   const std::u16string_view character = unicode ? u"NCHAR(" : u"CHAR(";
   const size_t joinLimit = unicode ? kJoinLimitBytes / 2 : kJoinLimitBytes;
   const size_t start = out.size();

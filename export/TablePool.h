@@ -112,10 +112,10 @@ class TablePool {
   }
 
   // The state the workers and the calling thread share, under one mutex.
-  class Shared final : public JobControl {
+  class Shared final : public ForwardingJobControl {
    public:
     Shared(size_t count, JobControl& job, size_t workers, size_t depth)
-        : job_(job), slots_(count), workers_(workers), depth_(depth) {}
+        : ForwardingJobControl(job), slots_(count), workers_(workers), depth_(depth) {}
 
     void Run(const Steps& steps) {
       std::vector<std::thread> threads;
@@ -145,18 +145,11 @@ class TablePool {
 
     // The control the workers see: the save's, and a stop once the calling
     // thread has given up.
-    void Hold() override { job_.Hold(); }
-    void Release() override { job_.Release(); }
-    void Stop() override { job_.Stop(); }
     bool Stopped() const override { return job_.Stopped() || Abandoned(); }
     void Checkpoint() override {
       if (Abandoned()) throw JobStopped();
       job_.Checkpoint();
     }
-    void ThreadStarted() override { job_.ThreadStarted(); }
-    void ThreadEnded() override { job_.ThreadEnded(); }
-    void WaitStarted() override { job_.WaitStarted(); }
-    void WaitEnded() override { job_.WaitEnded(); }
 
    private:
     struct Slot {
@@ -263,7 +256,6 @@ class TablePool {
       changed_.notify_all();
     }
 
-    JobControl& job_;
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<Slot> slots_;
