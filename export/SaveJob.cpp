@@ -209,6 +209,7 @@ struct SaveJob::State {
   void NoteOutcome(const TableOutcome& outcome);
   std::set<int32_t> aliasTypesWritten;
   std::set<std::u16string> schemasWritten;
+  bool everyUserSchemaMade = false;
   void MakeSchema(const std::u16string& schema, std::u16string& made);
   void MakeEveryUserSchema(std::u16string& made);
   // `pageRuns`: the rows are read by a pool of workers of their own, a run
@@ -429,7 +430,8 @@ void SaveJob::State::MakeSchema(const std::u16string& schema, std::u16string& ma
 // first script, those that hold nothing included: the copy has the same
 // schemas.
 void SaveJob::State::MakeEveryUserSchema(std::u16string& made) {
-  if (!request.saveAllObjects) return;
+  if (!request.saveAllObjects || everyUserSchemaMade) return;
+  everyUserSchemaMade = true;
   for (const std::u16string& schema : UserSchemaNames(catalogue, file.Version())) {
     MakeSchema(schema, made);
   }
