@@ -22,10 +22,8 @@ std::vector<std::u16string> ModuleLines(std::u16string_view text) {
 }
 
 bool ShowModuleTextById(ui::ListControl& list, const Catalogue& catalogue, int64_t objectId) {
-  const auto entry = std::find_if(
-      catalogue.moduleTexts.begin(), catalogue.moduleTexts.end(),
-      [&](const _Procedures& p) { return p.objectId == static_cast<uint32_t>(objectId); });
-  if (entry == catalogue.moduleTexts.end()) return false;
+  const _Procedures* entry = ModuleText(catalogue, objectId);
+  if (!entry) return false;
   list.DeleteAllItems();
   for (int n = list.GetColumnCount(); n > 0; --n) list.DeleteColumn(0);
   list.InsertColumn(0, u"DDL For Programmability", kTextWidth);

@@ -13,6 +13,7 @@
 #include "engine/Utf16.h"
 #include "engine/ValueText.h"
 #include "export/CsvField.h"
+#include "export/PageRuns.h"
 #include "export/TablePool.h"
 
 namespace cli {
@@ -107,58 +108,31 @@ void PrintReadCounts(const mendora::TableReadStats& stats, std::ostream& err) {
   }
 }
 
-// The live rows of one table read by a pool of workers, each a run of the
-// pages Read goes through, formatted by `format` and written in Read's
-// order. The counts of all runs together.
+// The live rows of one table read by a pool of workers, a run of pages
+// each, formatted by `format` and written in Read's order. The counts of all
+// runs together.
 using FormatRow =
     std::function<void(const mendora::RowValues& row, std::string& into, std::string& scratch)>;
 mendora::TableReadStats ReadInPageRuns(const AnalysedFile& a, int64_t tableId, unsigned workers,
                                        mendora::JobControl& job, std::ostream& out,
                                        const FormatRow& format) {
-  std::vector<uint64_t> pages;
-  {
-    mendora::TableReader list(a.file, a.catalogue, tableId);
-    list.ListPages(job, [&](uint64_t page) { pages.push_back(page); });
-  }
   struct Run {
     std::string text;
-    mendora::TableReadStats stats;
-  };
-  mendora::TableReadStats total;
-  mendora::TablePool<Run> pool(workers, 4);
-  const size_t runPages = mendora::RunPages(pages.size(), pool.Workers());
-  mendora::SpareTexts<std::string> spare;
-  mendora::TablePool<Run>::Steps steps;
-  steps.make = [&](size_t run, mendora::JobControl& worker,
-                   const mendora::TablePool<Run>::Put& put) {
-    mendora::TableReader reader(a.file, a.catalogue, tableId);
-    Run piece;
-    piece.text = spare.Take();
     std::string scratch;
-    const size_t end = std::min(pages.size(), (run + 1) * runPages);
-    for (size_t k = run * runPages; k < end; ++k) {
-      worker.Checkpoint();
-      reader.ReadPageRowsAt(pages[k], [&](const mendora::RowValues& row) {
-        format(row, piece.text, scratch);
-        return true;
-      });
-    }
-    piece.stats = reader.Stats();
-    put(std::move(piece));
-  };
-  steps.take = [&](size_t, Run& piece) {
-    out << piece.text;
-    spare.Give(std::move(piece.text));
-    total += piece.stats;
-    // The output is gone: nothing more to write to.
-    if (!out) throw mendora::JobStopped();
   };
   try {
-    pool.Run((pages.size() + runPages - 1) / runPages, job, steps);
+    return mendora::ReadInPageRuns<Run>(
+        a.file, a.catalogue, tableId, workers, job,
+        [&](const mendora::RowValues& row, Run& run) { format(row, run.text, run.scratch); },
+        [&](Run& run) {
+          out << run.text;
+          // The output is gone: nothing more to write to.
+          if (!out) throw mendora::JobStopped();
+        });
   } catch (const mendora::JobStopped&) {
     if (out) throw;
   }
-  return total;
+  return {};
 }
 
 // One table's rows, as `rows` writes them; 1 when they are not read.

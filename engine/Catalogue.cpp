@@ -252,6 +252,13 @@ const _Check_Constraints* DefaultText(const Catalogue& catalogue, int64_t defaul
   return nullptr;
 }
 
+const _Check_Constraints* CheckText(const Catalogue& catalogue, int64_t checkId) {
+  for (const auto& check : catalogue.checkTexts) {
+    if (check.objectId == static_cast<uint32_t>(checkId)) return &check;
+  }
+  return nullptr;
+}
+
 const _AliasType* AliasTypeOf(const Catalogue& catalogue, const _SYSCOLUMNS& column) {
   if (column.userType < kFirstUserTypeId) return nullptr;
   for (const auto& type : catalogue.aliasTypes) {
@@ -265,6 +272,21 @@ const _SYSCOLUMNS* IdentityColumn(const Catalogue& catalogue, int64_t tableId) {
     if (column.tableId == tableId && column.identity) return &column;
   }
   return nullptr;
+}
+
+const _Procedures* ModuleText(const Catalogue& catalogue, int64_t moduleId) {
+  for (const auto& text : catalogue.moduleTexts) {
+    if (text.objectId == static_cast<uint32_t>(moduleId)) return &text;
+  }
+  return nullptr;
+}
+
+uint64_t StoredRowCount(const Catalogue& catalogue, int64_t tableId) {
+  uint64_t rows = 0;
+  for (const auto& storage : catalogue.tableStorage) {
+    if (storage.tableId == tableId) rows = storage.rowCount;
+  }
+  return rows;
 }
 
 }  // namespace mendora

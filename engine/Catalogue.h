@@ -108,10 +108,17 @@ std::u16string ObjectName(const Catalogue& catalogue, int64_t id);
 // The stored text of the default with this object id; nothing when the
 // catalogue has none.
 const _Check_Constraints* DefaultText(const Catalogue& catalogue, int64_t defaultId);
+// The stored text of the check constraint with this object id; nothing when
+// the catalogue has none.
+const _Check_Constraints* CheckText(const Catalogue& catalogue, int64_t checkId);
 // The alias type a column is declared with; nothing for a base type.
 const _AliasType* AliasTypeOf(const Catalogue& catalogue, const _SYSCOLUMNS& column);
 // The table's identity column; nothing when it has none.
 const _SYSCOLUMNS* IdentityColumn(const Catalogue& catalogue, int64_t tableId);
+// The module's text; nothing when the catalogue has none.
+const _Procedures* ModuleText(const Catalogue& catalogue, int64_t moduleId);
+// The rows the table's storage row counts; 0 when it has none.
+uint64_t StoredRowCount(const Catalogue& catalogue, int64_t tableId);
 
 // The joins both recoveries end with. The user tables are the objects of type
 // "U ", in object order.

@@ -18,6 +18,7 @@
 #include "export/CsvWriter.h"
 #include "export/DataWriter.h"
 #include "export/ExportFolder.h"
+#include "export/PageRuns.h"
 #include "export/ScriptFile.h"
 #include "export/SqlLiteral.h"
 #include "export/SqliteWriter.h"
@@ -72,6 +73,24 @@ std::u16string WithCrLf(std::u16string_view text) {
     out += text[i];
   }
   return out;
+}
+
+// A row's Insert: `head`, the values of the columns it `takes`, ")". A
+// value written as NULL is counted in `nulled`, the first with its reason.
+void AppendInsert(const std::u16string& head, const std::vector<_SYSCOLUMNS>& columns,
+                  const std::vector<char>& takes, const RowValues& row, std::u16string& into,
+                  uint64_t& nulled, std::string& firstWhy) {
+  into += head;
+  std::string why;
+  bool first = true;
+  for (size_t i = 0; i < row.size() && i < columns.size(); ++i) {
+    if (!takes[i]) continue;
+    if (!first) into += u',';
+    first = false;
+    AppendSqlLiteral(row[i], columns[i], into, &why);
+    if (!why.empty() && nulled++ == 0) firstWhy = ToUtf8(columns[i].name) + ": " + why;
+  }
+  into += u')';
 }
 
 // A job control that puts the buffered rows on disk before each checkpoint
@@ -216,17 +235,6 @@ struct SaveJob::State {
   // of pages each (a save of one table).
   void WriteTableData(const _SYSOBJECTS& table, TableScripts& scripts, JobControl& worker,
                       const TablePool<ScriptPiece>::Put& put, bool inlineRows, bool pageRuns);
-  // The live rows of one table in runs of pages, each run's statements made
-  // by `format` on a worker and handed to `write` in the rows' order (false:
-  // nothing more is written), its notes to `noted`; `flush` before a
-  // checkpoint. The read's counts.
-  TableReadStats WriteInPageRuns(
-      const _SYSOBJECTS& table, JobControl& worker, std::atomic<uint64_t>& rowsRead,
-      const std::function<bool(const std::u16string& text, uint64_t rows)>& write,
-      const std::function<void(const RowValues& row, std::u16string& into, uint64_t& nulled,
-                               std::string& firstWhy)>& format,
-      const std::function<void(uint64_t nulled, const std::string& firstWhy)>& noted,
-      const std::function<void()>& flush);
   // Reads the table's rows into `onRow` (false: no more), keeping their count
   // in `rowsRead`; `flush` before each checkpoint. The rows read. With
   // `deleted`, the live rows come through it and the rows it recovers go to
@@ -240,9 +248,9 @@ struct SaveJob::State {
   // identity inserts turned on for an identity table) on the first; false
   // once it cannot be written.
   bool WriteDeletedRow(const _SYSOBJECTS& table, const std::u16string& head,
-                       const std::vector<_SYSCOLUMNS>& columns, bool identity,
-                       const RecoveredRow& row, const std::string& deletedPath, ScriptFile& script,
-                       TableOutcome& outcome);
+                       const std::vector<_SYSCOLUMNS>& columns, const std::vector<char>& takes,
+                       bool identity, const RecoveredRow& row, const std::string& deletedPath,
+                       ScriptFile& script, TableOutcome& outcome);
   // Warnings for the records and values of a table that could not be read whole.
   static void ReadDamageWarnings(const _SYSOBJECTS& table, const TableReadStats& stats,
                                  std::vector<std::string>& warnings);
@@ -351,9 +359,7 @@ void SaveJob::State::NameScripts(const _SYSOBJECTS& table, TableScripts& s) {
       "Tables_Data/" +
       ToUtf8(s.dataName.substr(0, s.dataName.size() - std::u16string_view(u"_Data.sql").size())) +
       "_Deleted.sql");
-  for (const auto& st : catalogue.tableStorage) {
-    if (st.tableId == table.id) s.expectedRows = st.rowCount;
-  }
+  s.expectedRows = StoredRowCount(catalogue, table.id);
 }
 
 // The job's thread: what a worker did with a table, shown and noted in the
@@ -515,7 +521,7 @@ void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, TableScripts& s, J
   const _SYSCOLUMNS* identity = IdentityColumn(catalogue, table.id);
   std::u16string statement;
   uint64_t nulled = 0;
-  std::string why, firstWhy;
+  std::string firstWhy;
   // An identity table's values are inserted as they were: identity inserts
   // on before the first row (none for a table without rows) and turned
   // off after the last, once.
@@ -523,46 +529,48 @@ void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, TableScripts& s, J
   // The columns an insert names (not computed ones, not rowversions).
   std::vector<char> takes(columns.size());
   for (size_t i = 0; i < columns.size(); ++i) takes[i] = InsertTakesColumn(columns[i]);
-  // One statement a row, appended to `into`.
-  auto appendInsert = [&](const RowValues& row, std::u16string& into, std::string& rowWhy,
-                          uint64_t& rowNulled, std::string& rowFirstWhy) {
-    into += head;
-    bool first = true;
-    for (size_t i = 0; i < row.size() && i < columns.size(); ++i) {
-      if (!takes[i]) continue;
-      if (!first) into += u',';
-      first = false;
-      AppendSqlLiteral(row[i], columns[i], into, &rowWhy);
-      if (!rowWhy.empty()) {
-        if (rowNulled++ == 0) rowFirstWhy = ToUtf8(columns[i].name) + ": " + rowWhy;
-      }
-    }
-    into += u')';
-  };
   uint64_t written = 0;
   std::optional<TableReadStats> runStats;
   if (!deleted && pageRuns) {
-    runStats = WriteInPageRuns(
-        table, worker, s.rowsRead,
-        [&](const std::u16string& text, uint64_t rows) {
-          if (rows && identity && !identityOn) {
-            if (!script.WriteLine(IdentityInsertStatement(table, true))) return false;
-            identityOn = true;
+    // The rows in runs of pages, read by workers of their own: each run's
+    // statements made on its worker, written here in the rows' order.
+    struct Run {
+      std::u16string text;
+      uint64_t rows = 0;
+      uint64_t nulled = 0;
+      std::string firstWhy;
+    };
+    bool writing = true;
+    runStats = ReadInPageRuns<Run>(
+        file, catalogue, table.id, request.workers, worker,
+        [&](const RowValues& row, Run& run) {
+          AppendInsert(head, columns, takes, row, run.text, run.nulled, run.firstWhy);
+          run.text += u"\r\n";
+          ++run.rows;
+        },
+        [&](Run& run) {
+          // Once stopped, nothing more is written.
+          if (worker.Stopped()) throw JobStopped();
+          if (!writing) return;
+          if (run.rows && identity && !identityOn) {
+            writing = script.WriteLine(IdentityInsertStatement(table, true));
+            identityOn = writing;
           }
-          written += rows;
-          return script.Write(text);
+          writing = writing && script.Write(run.text);
+          if (!writing) return;
+          written += run.rows;
+          if (run.nulled && nulled == 0) firstWhy = run.firstWhy;
+          nulled += run.nulled;
+          s.rowsRead.store(written, std::memory_order_relaxed);
+          // A save of one table runs this on the job's thread: the count is
+          // shown from here.
+          ShowRowsRead(true);
         },
-        [&](const RowValues& row, std::u16string& into, uint64_t& runNulled,
-            std::string& runFirstWhy) {
-          std::string rowWhy;
-          appendInsert(row, into, rowWhy, runNulled, runFirstWhy);
-          into += u"\r\n";
-        },
-        [&](uint64_t runNulled, const std::string& runFirstWhy) {
-          if (runNulled && nulled == 0) firstWhy = runFirstWhy;
-          nulled += runNulled;
-        },
-        [&] { script.Flush(); });
+        [&] {
+          // Whatever was read before a hold is on disk while the job waits.
+          script.Flush();
+          worker.Checkpoint();
+        });
   } else {
     written = ReadRows(
         reader, worker, s.rowsRead, inlineRows,
@@ -575,7 +583,7 @@ void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, TableScripts& s, J
             identityOn = true;
           }
           statement.clear();
-          appendInsert(row, statement, why, nulled, firstWhy);
+          AppendInsert(head, columns, takes, row, statement, nulled, firstWhy);
           return script.WriteLine(statement);
         },
         deleted ? &*deleted : nullptr,
@@ -583,7 +591,7 @@ void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, TableScripts& s, J
         // freed pages may hold more rows than memory.
         [&](const RecoveredRow& row) {
           if (deletedFailed) return true;
-          deletedFailed = !WriteDeletedRow(table, head, columns, identity != nullptr, row,
+          deletedFailed = !WriteDeletedRow(table, head, columns, takes, identity != nullptr, row,
                                            s.deletedPath, deletedScript, outcome);
           return true;
         });
@@ -614,71 +622,6 @@ void SaveJob::State::WriteTableData(const _SYSOBJECTS& table, TableScripts& s, J
                                : reader.Stats(),
                      outcome.warnings);
   put(std::move(done));
-}
-
-TableReadStats SaveJob::State::WriteInPageRuns(
-    const _SYSOBJECTS& table, JobControl& worker, std::atomic<uint64_t>& rowsRead,
-    const std::function<bool(const std::u16string& text, uint64_t rows)>& write,
-    const std::function<void(const RowValues& row, std::u16string& into, uint64_t& nulled,
-                             std::string& firstWhy)>& format,
-    const std::function<void(uint64_t nulled, const std::string& firstWhy)>& noted,
-    const std::function<void()>& flush) {
-  std::vector<uint64_t> pages;
-  {
-    TableReader list(file, catalogue, table.id);
-    list.ListPages(worker, [&](uint64_t page) { pages.push_back(page); });
-  }
-  struct Run {
-    std::u16string text;
-    uint64_t rows = 0;
-    uint64_t nulled = 0;
-    std::string firstWhy;
-    TableReadStats stats;
-  };
-  TableReadStats total;
-  uint64_t taken = 0;
-  bool writing = true;
-  TablePool<Run> pool(request.workers, 4);
-  const size_t runPages = RunPages(pages.size(), pool.Workers());
-  SpareTexts<std::u16string> spare;
-  TablePool<Run>::Steps steps;
-  steps.make = [&](size_t r, JobControl& runWorker, const TablePool<Run>::Put& put) {
-    TableReader reader(file, catalogue, table.id);
-    Run run;
-    run.text = spare.Take();
-    const size_t end = std::min(pages.size(), (r + 1) * runPages);
-    for (size_t k = r * runPages; k < end; ++k) {
-      runWorker.Checkpoint();
-      reader.ReadPageRowsAt(pages[k], [&](const RowValues& row) {
-        format(row, run.text, run.nulled, run.firstWhy);
-        ++run.rows;
-        return true;
-      });
-    }
-    run.stats = reader.Stats();
-    put(std::move(run));
-  };
-  steps.take = [&](size_t, Run& run) {
-    // Once stopped, nothing more is written.
-    if (worker.Stopped()) throw JobStopped();
-    if (writing) writing = write(run.text, run.rows);
-    spare.Give(std::move(run.text));
-    if (!writing) return;
-    noted(run.nulled, run.firstWhy);
-    taken += run.rows;
-    rowsRead.store(taken, std::memory_order_relaxed);
-    // A save of one table runs this on the job's thread: the count is shown
-    // from here.
-    ShowRowsRead(true);
-    total += run.stats;
-  };
-  steps.idle = [&](size_t) {
-    // Whatever was read before a hold is on disk while the job waits.
-    flush();
-    worker.Checkpoint();
-  };
-  pool.Run((pages.size() + runPages - 1) / runPages, worker, steps);
-  return total;
 }
 
 uint64_t SaveJob::State::ReadRows(TableReader& reader, JobControl& worker,
@@ -722,7 +665,8 @@ void SaveJob::State::ReadDamageWarnings(const _SYSOBJECTS& table, const TableRea
 }
 
 bool SaveJob::State::WriteDeletedRow(const _SYSOBJECTS& table, const std::u16string& head,
-                                     const std::vector<_SYSCOLUMNS>& columns, bool identity,
+                                     const std::vector<_SYSCOLUMNS>& columns,
+                                     const std::vector<char>& takes, bool identity,
                                      const RecoveredRow& row, const std::string& deletedPath,
                                      ScriptFile& script, TableOutcome& outcome) {
   if (!script.IsOpen()) {
@@ -741,16 +685,10 @@ bool SaveJob::State::WriteDeletedRow(const _SYSOBJECTS& table, const std::u16str
   std::u16string statement =
       u"-- " + FromUtf8(FoundAtText(row.at)) + u" " + FromUtf8(DeletedWhyText(row.why));
   if (!script.WriteLine(statement)) return false;
-  statement = head;
-  std::string why;
-  bool first = true;
-  for (size_t i = 0; i < row.values.size() && i < columns.size(); ++i) {
-    if (!InsertTakesColumn(columns[i])) continue;
-    if (!first) statement += u',';
-    first = false;
-    AppendSqlLiteral(row.values[i], columns[i], statement, &why);
-  }
-  statement += u')';
+  statement.clear();
+  uint64_t nulled = 0;
+  std::string firstWhy;
+  AppendInsert(head, columns, takes, row.values, statement, nulled, firstWhy);
   if (!script.WriteLine(statement)) return false;
   ++outcome.deletedRowsWritten;
   return true;
@@ -892,7 +830,6 @@ void SaveJob::State::SaveData(DataWriter& writer) {
   // The table being written: its rows read and whether the writer takes them.
   struct Taking {
     std::atomic<uint64_t> rowsRead{0};
-    uint64_t expectedRows = 0;
     bool shown = false;         // the writer took the table
     bool ended = false;         // the writer refused a row: the rest is dropped
     bool deletedEnded = false;  // the same for recovered rows
@@ -917,13 +854,9 @@ void SaveJob::State::SaveData(DataWriter& writer) {
     if (!reader.CanRead() && !reader.NotReadReason().empty()) {
       folder.NoteFailure(shown, reader.NotReadReason());
     }
-    taking.expectedRows = 0;
-    for (const auto& st : catalogue.tableStorage) {
-      if (st.tableId == table.id) taking.expectedRows = st.rowCount;
-    }
     if (reader.CanRead()) {
       shownRows = &taking.rowsRead;
-      shownExpected = taking.expectedRows;
+      shownExpected = StoredRowCount(catalogue, table.id);
       lastShown = std::chrono::steady_clock::now();
     }
   };
@@ -985,11 +918,8 @@ void SaveJob::State::SaveData(DataWriter& writer) {
     AdvanceObjectCounter();
     ShowObject(kind->typeText, o.name);
     ShowSingleRecordStep();
-    const auto text = std::find_if(
-        catalogue.moduleTexts.begin(), catalogue.moduleTexts.end(),
-        [&](const _Procedures& p) { return p.objectId == static_cast<uint32_t>(o.id); });
-    writer.WriteModule(o, text != catalogue.moduleTexts.end() ? std::u16string_view(text->text)
-                                                              : std::u16string_view());
+    const _Procedures* text = ModuleText(catalogue, o.id);
+    writer.WriteModule(o, text ? std::u16string_view(text->text) : std::u16string_view());
   }
   job->Checkpoint();
   display.SetObjectType(u"Constraints");
@@ -1069,10 +999,7 @@ void SaveJob::State::WriteModule(const _SYSOBJECTS& module, const ModuleKind& ki
     MakeEveryUserSchema(made);
     MakeSchema(module.schemaName, made);
     if (!made.empty()) script.WriteLine(made);
-    const auto text = std::find_if(
-        catalogue.moduleTexts.begin(), catalogue.moduleTexts.end(),
-        [&](const _Procedures& p) { return p.objectId == static_cast<uint32_t>(module.id); });
-    if (text != catalogue.moduleTexts.end()) {
+    if (const _Procedures* text = ModuleText(catalogue, module.id)) {
       if (text->incomplete) script.WriteLine(kIncompleteTextComment);
       for (std::u16string_view line : ModuleTextLines(text->text)) script.WriteLine(line);
     }

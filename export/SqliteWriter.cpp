@@ -871,14 +871,12 @@ TableSchema SqliteWriter::State::Schema(const _SYSOBJECTS& table,
         if (!wanted.columns.empty()) schema.indexes.push_back(std::move(wanted));
       }
     } else if (o.type == u"C ") {
-      const auto text = std::find_if(
-          c.checkTexts.begin(), c.checkTexts.end(),
-          [&](const _Check_Constraints& t) { return t.objectId == static_cast<uint32_t>(o.id); });
+      const _Check_Constraints* text = CheckText(c, o.id);
       Rule rule;
       rule.name = o.name;
       rule.kind = "check";
       rule.original = CheckConstraintStatement(c, o.id);
-      if (text != c.checkTexts.end() && !text->incomplete) rule.expression = Utf8(text->text);
+      if (text && !text->incomplete) rule.expression = Utf8(text->text);
       rule.clause = "CONSTRAINT " + SqliteName(o.name) + " CHECK (" + rule.expression + ")";
       schema.rules.push_back(std::move(rule));
     } else if (o.type == u"F ") {

@@ -43,38 +43,6 @@ inline unsigned DefaultWorkerCount() {
   return std::max(1u, std::thread::hardware_concurrency());
 }
 
-// Texts handed back once written, for the next pieces: a piece's text
-// grows to its size once rather than again in every piece, and its memory
-// is not given back and faulted in anew each time.
-template <class Text>
-class SpareTexts {
- public:
-  // An empty text, with the room of one handed back where there is one.
-  Text Take() {
-    std::lock_guard lock(mutex_);
-    if (texts_.empty()) return {};
-    Text text = std::move(texts_.back());
-    texts_.pop_back();
-    text.clear();
-    return text;
-  }
-  void Give(Text&& text) {
-    std::lock_guard lock(mutex_);
-    texts_.push_back(std::move(text));
-  }
-
- private:
-  std::mutex mutex_;
-  std::vector<Text> texts_;
-};
-
-// How many pages of one table a worker reads at a time: enough runs for
-// every worker several times over, and at most 64 pages, so that the pieces
-// waiting to be written stay small.
-inline size_t RunPages(size_t pages, unsigned workers) {
-  return std::clamp<size_t>(pages / (4 * std::max(workers, 1u)), 1, 64);
-}
-
 template <class Piece>
 class TablePool {
  public:

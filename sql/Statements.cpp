@@ -331,21 +331,13 @@ std::u16string CheckConstraintStatement(const Catalogue& c, int64_t constraintId
   const std::u16string name = constraint ? constraint->name : std::u16string();
   const std::u16string table =
       constraint ? QuotedTable(c, constraint->parentId) : QuoteName(std::u16string());
-  std::u16string text;
-  bool incomplete = false;
-  for (const auto& check : c.checkTexts) {
-    if (check.objectId == static_cast<uint32_t>(constraintId)) {
-      text = check.text;
-      incomplete = check.incomplete;
-      break;
-    }
-  }
+  const _Check_Constraints* check = CheckText(c, constraintId);
   std::u16string statement =
       u"Alter Table " + table + NocheckWords(constraint) + u" Add Constraint " + QuoteName(name) +
       u" Check " + (constraint && constraint->notForReplication ? u"Not For Replication " : u"") +
-      text;
+      (check ? check->text : std::u16string());
   // A comment to the end of the line: the statement still runs as far as it goes.
-  if (incomplete) statement += u" " + std::u16string(kIncompleteTextComment);
+  if (check && check->incomplete) statement += u" " + std::u16string(kIncompleteTextComment);
   return statement;
 }
 
