@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
   const mendora::_SYSOBJECTS* table = nullptr;
   uint64_t recorded = 0;
   for (const auto& t : doc.catalogue.userTables) {
-    const uint64_t count = mendora::RecordedRowCount(doc.catalogue, t.id);
+    const uint64_t count = mendora::StoredRowCount(doc.catalogue, t.id);
     if (argc > 2 ? mendora::ToUtf8(t.name) == argv[2] : (!table || count > recorded)) {
       table = &t;
       recorded = count;

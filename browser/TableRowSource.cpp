@@ -15,15 +15,6 @@ size_t ValueBytes(const Value& value) {
 
 }  // namespace
 
-uint64_t RecordedRowCount(const Catalogue& catalogue, int64_t tableId) {
-  for (const auto& row : catalogue.indexRows) {
-    if (row.tableId == tableId && HoldsTableRows(row) && (row.firstIAM > 0 || row.indid <= 1)) {
-      return row.rowCount;
-    }
-  }
-  return 0;
-}
-
 DeletedRowsIndex IndexDeletedRows(const DataFile& file, const Catalogue& catalogue, int64_t tableId,
                                   JobControl& job, DamageReport* damage,
                                   const std::vector<FreedPage>* freedPages) {

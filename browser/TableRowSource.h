@@ -64,10 +64,6 @@ DeletedRowsIndex IndexDeletedRows(const DataFile& file, const Catalogue& catalog
 inline constexpr char16_t kFoundAtColumn[] = u"_found_at";
 inline constexpr char16_t kWhyColumn[] = u"_why";
 
-// The row count the catalogue records for the table's rows (its heap or
-// clustered index); 0 when it has none. Only a guide: the count may be stale.
-uint64_t RecordedRowCount(const Catalogue& catalogue, int64_t tableId);
-
 class TableRowSource {
  public:
   // How many decoded pages are kept, and how many bytes of values they may

@@ -75,11 +75,6 @@ std::string UsageLine(const CommandHelp& command) {
 
 }  // namespace
 
-const CommandHelp* Commands(size_t& count) {
-  count = std::size(kCommands);
-  return kCommands;
-}
-
 const CommandHelp* FindCommand(std::string_view name) {
   for (const CommandHelp& command : kCommands) {
     if (command.name == name) return &command;

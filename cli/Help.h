@@ -16,8 +16,6 @@ struct CommandHelp {
   std::string_view text;
 };
 
-// The commands in the order the usage lists them.
-const CommandHelp* Commands(size_t& count);
 // The command named `name`, or null.
 const CommandHelp* FindCommand(std::string_view name);
 // Whether the command's usage names the option `option` ("--format").

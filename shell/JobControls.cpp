@@ -89,48 +89,6 @@ void JobTreeControl::DeleteAllItems() {
   OnWindow([&] { tree_.DeleteAllItems(); });
 }
 
-template <typename F>
-auto JobListControl::OnWindow(F&& call) const {
-  return CallOnWindow(job_, std::forward<F>(call));
-}
-
-int JobListControl::InsertColumn(int column, std::u16string_view heading, int width) {
-  return OnWindow([&] { return list_.InsertColumn(column, heading, width); });
-}
-bool JobListControl::DeleteColumn(int column) {
-  return OnWindow([&] { return list_.DeleteColumn(column); });
-}
-int JobListControl::GetColumnCount() const {
-  return OnWindow([&] { return list_.GetColumnCount(); });
-}
-std::u16string JobListControl::GetColumnHeading(int column) const {
-  return OnWindow([&] { return list_.GetColumnHeading(column); });
-}
-int JobListControl::InsertItem(int row, std::u16string_view firstCell) {
-  return OnWindow([&] { return list_.InsertItem(row, firstCell); });
-}
-bool JobListControl::SetItemText(int row, int column, std::u16string_view text) {
-  return OnWindow([&] { return list_.SetItemText(row, column, text); });
-}
-std::u16string JobListControl::GetItemText(int row, int column) const {
-  return OnWindow([&] { return list_.GetItemText(row, column); });
-}
-int JobListControl::GetItemCount() const {
-  return OnWindow([&] { return list_.GetItemCount(); });
-}
-void JobListControl::DeleteAllItems() {
-  OnWindow([&] { list_.DeleteAllItems(); });
-}
-void JobListControl::AppendRows(const ui::RowBatch& batch) {
-  OnWindow([&] { list_.AppendRows(batch); });
-}
-void JobListControl::ShowList(bool visible) {
-  OnWindow([&] { list_.ShowList(visible); });
-}
-bool JobListControl::IsListVisible() const {
-  return OnWindow([&] { return list_.IsListVisible(); });
-}
-
 void JobPrompts::Inform(const std::string& text, const std::string& caption) {
   job_.OnWindowThread([&] { prompts_.Inform(text, caption); });
 }

@@ -5,7 +5,6 @@
 #pragma once
 
 #include "shell/JobThread.h"
-#include "ui/ListControl.h"
 #include "ui/Prompts.h"
 #include "ui/TreeControl.h"
 
@@ -43,32 +42,6 @@ class JobTreeControl final : public ui::TreeControl {
 
   JobThread& job_;
   ui::TreeControl& tree_;
-};
-
-class JobListControl final : public ui::ListControl {
- public:
-  JobListControl(JobThread& job, ui::ListControl& list) : job_(job), list_(list) {}
-
-  int InsertColumn(int column, std::u16string_view heading, int width) override;
-  bool DeleteColumn(int column) override;
-  int GetColumnCount() const override;
-  std::u16string GetColumnHeading(int column) const override;
-  int InsertItem(int row, std::u16string_view firstCell) override;
-  bool SetItemText(int row, int column, std::u16string_view text) override;
-  std::u16string GetItemText(int row, int column) const override;
-  int GetItemCount() const override;
-  void DeleteAllItems() override;
-  // The whole batch in one call to the window thread.
-  void AppendRows(const ui::RowBatch& batch) override;
-  void ShowList(bool visible) override;
-  bool IsListVisible() const override;
-
- private:
-  template <typename F>
-  auto OnWindow(F&& call) const;
-
-  JobThread& job_;
-  ui::ListControl& list_;
 };
 
 class JobPrompts final : public ui::Prompts {

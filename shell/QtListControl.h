@@ -1,7 +1,7 @@
 // ui::ListControl over a QTableView in report style: a header of columns,
 // whole-row selection, grid lines, no row numbers. The rows live in a
 // GridModel, so that batches of rows arrive in one model change. For calls
-// made on the window thread; jobs reach it through JobListControl.
+// made on the window thread.
 #pragma once
 
 #include <QTableView>
