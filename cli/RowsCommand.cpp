@@ -156,17 +156,42 @@ int RowsOfTable(const AnalysedFile& a, const mendora::_SYSOBJECTS* table,
   if (recovered) names = {"_found_at", "_why"};
   for (const auto& c : reader.Columns()) names.push_back(mendora::ToUtf8(c.name));
 
+  // Field `field` of a line, after its separator: NULL as the format writes
+  // it; with `number`, a JSON value that needs no quotes.
+  auto appendField = [&](std::string& line, size_t field, std::string_view value, bool null,
+                         bool number) {
+    if (field) line.push_back(options.format == RowsFormat::kTsv ? '\t' : ',');
+    switch (options.format) {
+      case RowsFormat::kCsv:
+        if (!null) mendora::AppendCsvField(line, value);
+        break;
+      case RowsFormat::kTsv:
+        if (null) {
+          line += "\\N";
+        } else {
+          AppendTsvField(line, value);
+        }
+        break;
+      case RowsFormat::kJson:
+        AppendJsonString(line, names[field]);
+        line.push_back(':');
+        if (null) {
+          line += "null";
+        } else if (number) {
+          line += value;
+        } else {
+          AppendJsonString(line, value);
+        }
+        break;
+    }
+  };
+  const char* const lineEnd = options.format == RowsFormat::kJson  ? "}\n"
+                              : options.format == RowsFormat::kCsv ? "\r\n"
+                                                                   : "\n";
   std::string line;
   if (options.format != RowsFormat::kJson && !options.damage) {
-    for (size_t i = 0; i < names.size(); ++i) {
-      if (i) line.push_back(options.format == RowsFormat::kCsv ? ',' : '\t');
-      if (options.format == RowsFormat::kCsv) {
-        mendora::AppendCsvField(line, names[i]);
-      } else {
-        AppendTsvField(line, names[i]);
-      }
-    }
-    line += options.format == RowsFormat::kCsv ? "\r\n" : "\n";
+    for (size_t i = 0; i < names.size(); ++i) appendField(line, i, names[i], false, false);
+    line += lineEnd;
     out << line;
   }
   uint64_t written = 0;
@@ -177,63 +202,17 @@ int RowsOfTable(const AnalysedFile& a, const mendora::_SYSOBJECTS* table,
                        std::string& line, std::string& text) {
     if (options.format == RowsFormat::kJson) line.push_back('{');
     size_t field = 0;
-    auto lead = [&](std::string_view value) {
-      switch (options.format) {
-        case RowsFormat::kCsv:
-          if (field) line.push_back(',');
-          mendora::AppendCsvField(line, value);
-          break;
-        case RowsFormat::kTsv:
-          if (field) line.push_back('\t');
-          AppendTsvField(line, value);
-          break;
-        case RowsFormat::kJson:
-          if (field) line.push_back(',');
-          AppendJsonString(line, names[field]);
-          line.push_back(':');
-          AppendJsonString(line, value);
-          break;
-      }
-      ++field;
-    };
     if (recovered) {
-      lead(foundAt ? *foundAt : std::string());
-      lead(why ? why : "");
+      appendField(line, field++, foundAt ? *foundAt : std::string_view(), false, false);
+      appendField(line, field++, why ? why : "", false, false);
     }
-    for (size_t i = 0; i < row.size(); ++i, ++field) {
-      const mendora::Value& v = row[i];
+    for (const mendora::Value& v : row) {
       text.clear();
       mendora::AppendExactText(v, text);
-      switch (options.format) {
-        case RowsFormat::kCsv:
-          if (field) line.push_back(',');
-          if (!v.IsNull()) mendora::AppendCsvField(line, text);
-          break;
-        case RowsFormat::kTsv:
-          if (field) line.push_back('\t');
-          if (v.IsNull()) {
-            line += "\\N";
-          } else {
-            AppendTsvField(line, text);
-          }
-          break;
-        case RowsFormat::kJson:
-          if (field) line.push_back(',');
-          AppendJsonString(line, names[field]);
-          line.push_back(':');
-          if (v.IsNull()) {
-            line += "null";
-          } else if (mendora::IsJsonNumber(v)) {
-            line += text;
-          } else {
-            AppendJsonString(line, text);
-          }
-          break;
-      }
+      appendField(line, field++, text, v.IsNull(),
+                  options.format == RowsFormat::kJson && mendora::IsJsonNumber(v));
     }
-    line += options.format == RowsFormat::kJson  ? "}\n"
-            : options.format == RowsFormat::kCsv ? "\r\n"
-                                                 : "\n";
+    line += lineEnd;
   };
   // Lines go out in blocks of about 64 KiB.
   constexpr size_t kOutBytes = 64 * 1024;
