@@ -298,7 +298,7 @@ std::unique_ptr<SpillFile> ExternalRowSort::Merge(std::vector<std::unique_ptr<Sp
   std::vector<RunReader> readers;
   for (auto& run : runs) {
     run->Rewind();
-    readers.push_back({run.get()});
+    readers.push_back({run.get(), {}});
   }
   auto later = [this, &readers](size_t a, size_t b) {
     // The queue gives its greatest first: the one that sorts first is "greatest".

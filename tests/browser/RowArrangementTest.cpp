@@ -30,8 +30,12 @@ TEST(RowList, SpillsPastItsBudgetAndReadsBackInOrder) {
     list.Append(rows);
     expected.insert(expected.end(), rows.begin(), rows.end());
     // Reads between appends: the block read back must not hide later rows.
-    if (!expected.empty()) ASSERT_EQ(list.At(expected.size() - 1), expected.back());
-    if (expected.size() > 5000) ASSERT_EQ(list.At(5000), expected[5000]);
+    if (!expected.empty()) {
+      ASSERT_EQ(list.At(expected.size() - 1), expected.back());
+    }
+    if (expected.size() > 5000) {
+      ASSERT_EQ(list.At(5000), expected[5000]);
+    }
   }
   ASSERT_TRUE(list.Spilled());
   ASSERT_EQ(list.Size(), expected.size());

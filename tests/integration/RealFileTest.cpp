@@ -157,7 +157,9 @@ TEST_P(RealFile, BootPageAndIamPages) {
     EXPECT_EQ(iam.startPage, 0u) << "page " << n << ": a single-file database's first interval";
     // In 2000 the object table starts at page 8, the first single page of
     // the IAM page 10.
-    if (boot.version == 539 && n == 10) EXPECT_EQ(iam.singlePages[0], 8u);
+    if (boot.version == 539 && n == 10) {
+      EXPECT_EQ(iam.singlePages[0], 8u);
+    }
   }
   EXPECT_GT(iamPages, 0);
 }
@@ -220,8 +222,12 @@ TEST_P(RealFile, CatalogueIsTheReferences) {
       EXPECT_EQ(ours[i]->prec, want["prec"].get<int>());
       EXPECT_EQ(ours[i]->scale, want["scale"].get<int>());
       EXPECT_EQ((ours[i]->status & 0x01) == 0, want["nullable"].get<bool>());
-      if (want.contains("utype")) EXPECT_EQ(ours[i]->userType, want["utype"].get<uint32_t>());
-      if (want.contains("computed")) EXPECT_EQ(ours[i]->computed, want["computed"].get<bool>());
+      if (want.contains("utype")) {
+        EXPECT_EQ(ours[i]->userType, want["utype"].get<uint32_t>());
+      }
+      if (want.contains("computed")) {
+        EXPECT_EQ(ours[i]->computed, want["computed"].get<bool>());
+      }
     }
     auto storage = std::find_if(c.tableStorage.begin(), c.tableStorage.end(),
                                 [&](const _SYSINDEXES& s) { return s.tableId == id; });
